@@ -1,0 +1,35 @@
+// Device operations through which a disc in a CD-ROM drive is read: a drive
+// opened for raw 2048-byte sector reads with a byte position, its geometry and
+// its tray lock. Each operation reports failure only through its result.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+namespace zanthrel {
+
+using DeviceHandle = intptr_t;
+inline constexpr DeviceHandle kInvalidDevice = -1;
+
+class DeviceOperations {
+ public:
+  virtual ~DeviceOperations() = default;
+
+  // mode 0 read, 1 write, 2 read and write; any other mode gives kInvalidDevice.
+  virtual DeviceHandle OpenDevice(const std::string& name, int mode) = 0;
+  // Bytes per sector, 0 on failure.
+  virtual uint32_t GetSectorSize(DeviceHandle device) = 0;
+  // Size of the disc in bytes, 0 on failure.
+  virtual uint64_t GetDiscSize(DeviceHandle device) = 0;
+  // Prevent / allow media removal; true when the drive accepted.
+  virtual bool LockMedia(DeviceHandle device) = 0;
+  virtual bool UnlockMedia(DeviceHandle device) = 0;
+  // origin 0 from the start, 1 from the current position, 2 from the end; the new position or -1.
+  virtual int64_t SeekDevice(DeviceHandle device, int64_t offset, int origin) = 0;
+  // Bytes read, or -1.
+  virtual int64_t ReadDevice(DeviceHandle device, void* buffer, uint32_t count) = 0;
+  virtual void CloseDevice(DeviceHandle device) = 0;
+};
+
+}  // namespace zanthrel

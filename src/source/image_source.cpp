@@ -1,0 +1,272 @@
+#include "source/image_source.h"
+
+#include <cstring>
+
+#include "opera/records.h"
+
+namespace zanthrel {
+
+namespace {
+
+void Fail(OpenFailure* failure, OpenFailure why) {
+  if (failure) *failure = why;
+}
+
+bool HasSignature(const uint8_t* bytes, size_t length) {
+  return std::memcmp(bytes, opera::kLabelSignature, length) == 0;
+}
+
+// Carries whole blocks of the record index into the block number, in 32-bit
+// unsigned arithmetic, only when the blocks are an exact number of records.
+void Normalise(const ImageSource& source, uint32_t& block, uint32_t& index, uint32_t recordSize) {
+  uint32_t q = uint32_t(index * recordSize) / source.blockSize;
+  uint32_t blockBytes = q * source.blockSize;
+  if (blockBytes % recordSize == 0) {
+    index -= blockBytes / recordSize;
+    block += q;
+  }
+}
+
+// Byte offset of (block, index) in the disc's user data, or false on overflow.
+bool UserDataOffset(const ImageSource& source, uint32_t block, uint32_t recordSize, uint32_t index,
+                    uint64_t& offset) {
+  uint64_t blocks = uint64_t(block) * source.blockSize;
+  uint64_t records = uint64_t(index) * recordSize;
+  return !__builtin_add_overflow(blocks, records, &offset) &&
+         !__builtin_add_overflow(offset, source.labelOffset, &offset);
+}
+
+bool LoadRawSector(ImageSource& source) {
+  return source.stream->Read(source.sectorBuffer.data(), kRawSectorSize) == kRawSectorSize;
+}
+
+bool LoadDriveSector(ImageSource& source) {
+  return source.device->ReadDevice(source.deviceHandle, source.sectorBuffer.data(), kSectorSize) ==
+         int64_t(kSectorSize);
+}
+
+// Copies n bytes from the buffered sector onward; the count copied, 0 when a
+// following sector cannot be loaded.
+uint32_t ReadBuffered(ImageSource& source, uint8_t* destination, uint32_t n) {
+  const uint32_t dataStart = source.rawSectors ? kRawUserDataOffset : 0;
+  uint32_t copied = 0;
+  while (n > 0) {
+    uint32_t avail = kSectorSize - source.sectorPos;
+    if (avail > n) {
+      std::memcpy(destination, source.sectorBuffer.data() + dataStart + source.sectorPos, n);
+      source.sectorPos += n;
+      return copied + n;
+    }
+    std::memcpy(destination, source.sectorBuffer.data() + dataStart + source.sectorPos, avail);
+    destination += avail;
+    copied += avail;
+    n -= avail;
+    bool loaded = source.kind == kKindDrive ? LoadDriveSector(source) : LoadRawSector(source);
+    if (!loaded) return 0;
+    source.sectorPos = 0;
+  }
+  return copied;
+}
+
+// The 4-byte word search for a label head at a 2048-aligned offset.
+bool SearchLabel(ImageStream& stream, uint64_t& found) {
+  uint8_t word[4];
+  static const uint8_t kHead[4] = {0x01, 0x5A, 0x5A, 0x5A};
+  for (;;) {
+    if (stream.Read(word, 4) != 4) return false;
+    if (std::memcmp(word, kHead, 4) != 0) continue;
+    if (stream.Read(word, 4) != 4) return false;
+    if (word[0] != 0x5A || word[1] != 0x5A) continue;
+    uint64_t candidate = stream.Tell() - 8;
+    stream.Seek(candidate);
+    if ((candidate & 2047) == 0) {
+      found = candidate;
+      return true;
+    }
+    stream.Seek(candidate + 8);
+  }
+}
+
+}  // namespace
+
+std::string OpenFailureText(OpenFailure failure) {
+  switch (failure) {
+    case OpenFailure::kNone: return "opened";
+    case OpenFailure::kCannotOpen: return "cannot be opened";
+    case OpenFailure::kTooShort: return "too short to be a disc image (under 2352 bytes)";
+    case OpenFailure::kNoLabel: return "no Opera volume label found";
+    case OpenFailure::kBlockSizeZero: return "the volume label gives block size 0";
+    case OpenFailure::kSectorSize: return "the drive's sectors are not 2048 bytes";
+    case OpenFailure::kEmptyDisc: return "no disc in the drive";
+    case OpenFailure::kReadError: return "read error while searching for the volume label";
+  }
+  return "unknown failure";
+}
+
+ImageSource::~ImageSource() { Close(*this); }
+
+bool OpenImageFile(ImageSource& source, const std::string& path, OpenFailure* failure) {
+  std::unique_ptr<ImageStream> stream = ImageStream::Open(path);
+  if (!stream) return Fail(failure, OpenFailure::kCannotOpen), false;
+  if (stream->Read(source.sectorBuffer.data(), kRawSectorSize) != kRawSectorSize) {
+    return Fail(failure, OpenFailure::kTooShort), false;
+  }
+  uint32_t blockSize;
+  uint64_t labelOffset = 0;
+  bool raw = HasSignature(source.sectorBuffer.data() + kRawUserDataOffset, 6);
+  if (raw) {
+    blockSize = opera::ReadBig32(source.sectorBuffer.data() + kRawUserDataOffset +
+                                 opera::label::kBlockSize);
+  } else {
+    stream->Seek(0);
+    if (!SearchLabel(*stream, labelOffset) ||
+        stream->Read(source.sectorBuffer.data(), opera::kLabelSize) != opera::kLabelSize) {
+      return Fail(failure, OpenFailure::kNoLabel), false;
+    }
+    blockSize = opera::ReadBig32(source.sectorBuffer.data() + opera::label::kBlockSize);
+  }
+  // Every block address multiplies and divides by the block size.
+  if (blockSize == 0) return Fail(failure, OpenFailure::kBlockSizeZero), false;
+
+  source.stream = std::move(stream);
+  source.open = true;
+  source.rawSectors = raw;
+  source.kind = kKindImageFile;
+  source.labelOffset = labelOffset;
+  source.name = path;
+  source.blockSize = blockSize;
+  source.sectorPos = 0;
+  source.positionKnown = false;
+  Fail(failure, OpenFailure::kNone);
+  return true;
+}
+
+bool OpenDrive(ImageSource& source, DeviceOperations& device, const std::string& driveName,
+               OpenFailure* failure) {
+  DeviceHandle handle = device.OpenDevice(driveName, 0);
+  if (handle == kInvalidDevice) return Fail(failure, OpenFailure::kCannotOpen), false;
+  device.LockMedia(handle);
+  auto fail = [&](OpenFailure why) {
+    device.UnlockMedia(handle);
+    device.CloseDevice(handle);
+    Fail(failure, why);
+    return false;
+  };
+  if (device.GetSectorSize(handle) != kSectorSize) return fail(OpenFailure::kSectorSize);
+  uint64_t discSize = device.GetDiscSize(handle);
+  if (discSize == 0) return fail(OpenFailure::kEmptyDisc);
+  uint64_t sectors = discSize / kSectorSize;
+  for (uint64_t i = 0; i < sectors; ++i) {
+    if (device.ReadDevice(handle, source.sectorBuffer.data(), kSectorSize) != int64_t(kSectorSize)) {
+      return fail(OpenFailure::kReadError);
+    }
+    if (!HasSignature(source.sectorBuffer.data(), 8)) continue;
+    uint32_t blockSize = opera::ReadBig32(source.sectorBuffer.data() + opera::label::kBlockSize);
+    if (blockSize == 0) return fail(OpenFailure::kBlockSizeZero);
+    source.open = true;
+    source.rawSectors = false;
+    source.kind = kKindDrive;
+    source.labelOffset = i * kSectorSize;
+    source.blockSize = blockSize;
+    source.name = driveName;
+    source.sectorPos = 0;
+    source.device = &device;
+    source.deviceHandle = handle;
+    source.positionKnown = false;
+    device.UnlockMedia(handle);
+    Fail(failure, OpenFailure::kNone);
+    return true;
+  }
+  return fail(OpenFailure::kNoLabel);
+}
+
+bool Seek(ImageSource& source, uint32_t block, uint32_t recordSize, uint32_t recordIndex) {
+  if (!source.open) return false;
+  if (recordSize != 0) {
+    Normalise(source, block, recordIndex, recordSize);
+    // Every caller seeks to whole blocks, so the pair alone names the byte position.
+    if (source.positionKnown && block == source.currentBlock &&
+        recordIndex == source.currentRecord) {
+      return true;
+    }
+  }
+  // A failed repositioning may leave the stream or buffer anywhere.
+  source.positionKnown = false;
+  uint64_t offset;
+  if (!UserDataOffset(source, block, recordSize, recordIndex, offset)) return false;
+  if (source.kind == kKindDrive) {
+    uint64_t sectorStart = offset & ~uint64_t(kSectorSize - 1);
+    if (sectorStart > uint64_t(INT64_MAX) ||
+        source.device->SeekDevice(source.deviceHandle, int64_t(sectorStart), 0) < 0 ||
+        !LoadDriveSector(source)) {
+      return false;
+    }
+    source.sectorPos = uint32_t(offset & (kSectorSize - 1));
+  } else if (source.kind == kKindImageFile && source.rawSectors) {
+    uint64_t sector = offset >> 11;
+    source.stream->Seek(sector * kRawSectorSize);
+    if (!LoadRawSector(source)) return false;
+    source.sectorPos = uint32_t(offset & (kSectorSize - 1));
+  } else if (source.kind == kKindImageFile) {
+    source.stream->Seek(offset);
+  } else {
+    return false;
+  }
+  source.currentBlock = block;
+  source.currentRecord = recordIndex;
+  source.positionKnown = true;
+  return true;
+}
+
+bool ReadRecords(ImageSource& source, void* buffer, uint32_t recordSize, uint32_t count) {
+  if (!source.open || recordSize == 0) return false;
+  if (source.kind != kKindImageFile && source.kind != kKindDrive) return false;
+  auto* destination = static_cast<uint8_t*>(buffer);
+  for (uint32_t i = 0; i < count; ++i) {
+    uint8_t* record = destination + size_t(i) * recordSize;
+    bool whole = source.kind == kKindImageFile && !source.rawSectors
+                     ? source.stream->Read(record, recordSize) == int64_t(recordSize)
+                     : ReadBuffered(source, record, recordSize) == recordSize;
+    if (!whole) {
+      source.positionKnown = false;
+      return false;
+    }
+    ++source.currentRecord;
+  }
+  Normalise(source, source.currentBlock, source.currentRecord, recordSize);
+  return true;
+}
+
+void Close(ImageSource& source) {
+  if (!source.open) return;
+  if (source.kind == kKindDrive) {
+    source.device->UnlockMedia(source.deviceHandle);
+    source.device->CloseDevice(source.deviceHandle);
+    source.deviceHandle = kInvalidDevice;
+    source.device = nullptr;
+  } else {
+    source.stream.reset();
+  }
+  source.open = false;
+}
+
+bool PrepareDrive(ImageSource& source) {
+  if (source.kind == kKindImageFile) return true;
+  if (source.kind != kKindDrive) return false;
+  uint8_t head[8] = {};
+  if (source.device->LockMedia(source.deviceHandle)) source.trayLocked = true;
+  Seek(source, 0, 0, 0);
+  ReadRecords(source, head, 8, 1);
+  if (HasSignature(head, 8)) return true;
+  if (source.device->UnlockMedia(source.deviceHandle)) source.trayLocked = false;
+  return false;
+}
+
+bool ReleaseDrive(ImageSource& source) {
+  if (source.kind != kKindDrive) return true;
+  if (!source.device->UnlockMedia(source.deviceHandle)) return false;
+  source.trayLocked = false;
+  return true;
+}
+
+}  // namespace zanthrel

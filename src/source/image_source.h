@@ -1,0 +1,71 @@
+// The image source: an image file (plain or gzip, 2048-byte or raw 2352-byte
+// sectors) or a disc in a drive, read as positioned records addressed by block
+// from the block that holds the volume label.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "source/device.h"
+#include "source/image_stream.h"
+
+namespace zanthrel {
+
+inline constexpr int32_t kKindImageFile = 0;
+inline constexpr int32_t kKindDrive = 1;
+inline constexpr uint32_t kSectorSize = 2048;
+inline constexpr uint32_t kRawSectorSize = 2352;
+inline constexpr uint32_t kRawUserDataOffset = 16;
+
+// Why an open failed, so that a caller can say it.
+enum class OpenFailure {
+  kNone,
+  kCannotOpen,     // the file or device cannot be opened
+  kTooShort,       // fewer than 2352 bytes (after decompression)
+  kNoLabel,        // no Opera volume label where one may stand
+  kBlockSizeZero,  // the label gives block size 0
+  kSectorSize,     // the drive's sectors are not 2048 bytes
+  kEmptyDisc,      // the drive reports no disc size
+  kReadError,      // a read failed while the label was searched
+};
+std::string OpenFailureText(OpenFailure failure);
+
+struct ImageSource {
+  std::string name;
+  bool open = false;
+  bool rawSectors = false;
+  bool trayLocked = false;
+  int32_t kind = kKindImageFile;
+  uint64_t labelOffset = 0;
+  uint32_t currentBlock = 0;
+  uint32_t blockSize = 0;
+  uint32_t currentRecord = 0;
+  std::unique_ptr<ImageStream> stream;         // image file
+  DeviceOperations* device = nullptr;          // drive
+  DeviceHandle deviceHandle = kInvalidDevice;  // drive
+  uint32_t sectorPos = 0;
+  std::array<uint8_t, kRawSectorSize> sectorBuffer{};
+  uint8_t ExtractDiscLabel = 0;
+  uint8_t NoAdditionalInfo = 1;
+  // Cleared when a failed read leaves the stream somewhere the position fields
+  // do not describe, so that the next Seek repositions for real.
+  bool positionKnown = false;
+
+  ImageSource() = default;
+  ImageSource(const ImageSource&) = delete;
+  ImageSource& operator=(const ImageSource&) = delete;
+  ~ImageSource();
+};
+
+bool OpenImageFile(ImageSource& source, const std::string& path, OpenFailure* failure = nullptr);
+bool OpenDrive(ImageSource& source, DeviceOperations& device, const std::string& driveName,
+               OpenFailure* failure = nullptr);
+bool Seek(ImageSource& source, uint32_t block, uint32_t recordSize, uint32_t recordIndex);
+bool ReadRecords(ImageSource& source, void* buffer, uint32_t recordSize, uint32_t count);
+void Close(ImageSource& source);
+bool PrepareDrive(ImageSource& source);
+bool ReleaseDrive(ImageSource& source);
+
+}  // namespace zanthrel

@@ -1,0 +1,101 @@
+#include "support/host_names.h"
+
+#include <array>
+
+#include "support/text.h"
+
+namespace zanthrel {
+
+namespace {
+
+constexpr std::array<bool, 256> MakeHostSafeClass() {
+  std::array<bool, 256> safe{};
+  auto mark = [&safe](int from, int to) {
+    for (int b = from; b <= to; ++b) safe[size_t(b)] = true;
+  };
+  mark(0x20, 0x20);
+  mark(0x23, 0x29);
+  mark(0x2B, 0x2E);
+  mark(0x30, 0x39);
+  mark(0x3B, 0x3B);
+  mark(0x3D, 0x3D);
+  mark(0x40, 0x5B);
+  mark(0x5D, 0x7B);
+  mark(0x7D, 0x7E);
+  mark(0xA8, 0xA8);
+  mark(0xB8, 0xB8);
+  mark(0xC0, 0xFF);
+  return safe;
+}
+
+constexpr std::array<bool, 256> kHostSafe = MakeHostSafeClass();
+
+int HexValue(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  return -1;
+}
+
+bool IsOnlyDots(std::string_view name) {
+  return !name.empty() && name.find_first_not_of('.') == std::string_view::npos;
+}
+
+}  // namespace
+
+std::string EncodeHostName(std::string_view operaName) {
+  std::string host;
+  host.reserve(operaName.size());
+  for (char c : operaName) {
+    uint8_t byte = uint8_t(c);
+    if (kHostSafe[byte]) {
+      host += c;
+    } else {
+      host += '!';
+      host += HexByteText(byte, 2, false);
+    }
+  }
+  return host;
+}
+
+std::string DecodeHostName(std::string_view hostName) {
+  std::string opera;
+  opera.reserve(hostName.size());
+  for (size_t i = 0; i < hostName.size(); ++i) {
+    if (hostName[i] == '!' && i + 2 < hostName.size() && HexValue(hostName[i + 1]) >= 0 &&
+        HexValue(hostName[i + 2]) >= 0) {
+      char byte = char(HexValue(hostName[i + 1]) * 16 + HexValue(hostName[i + 2]));
+      if (byte != 0) opera += byte;
+      i += 2;
+    } else {
+      opera += hostName[i];
+    }
+  }
+  return opera;
+}
+
+bool IsPortableFolderName(std::string_view operaName) {
+  if (operaName.empty() || IsOnlyDots(operaName)) return false;
+  for (char c : operaName) {
+    uint8_t byte = uint8_t(c);
+    if (byte < 0x20) return false;
+    if (std::string_view("\"*/:<>?\\|").find(c) != std::string_view::npos) return false;
+  }
+  return true;
+}
+
+std::string HostFileName(std::string_view operaName) {
+  if (operaName.empty()) return "!00";
+  if (IsOnlyDots(operaName)) {
+    std::string escaped;
+    for (size_t i = 0; i < operaName.size(); ++i) escaped += "!2E";
+    return escaped;
+  }
+  return EncodeHostName(operaName);
+}
+
+std::string HostFolderName(std::string_view operaName) {
+  return IsPortableFolderName(operaName) ? std::string(operaName) : HostFileName(operaName);
+}
+
+}  // namespace zanthrel

@@ -1,0 +1,99 @@
+#include "support/text.h"
+
+#include <array>
+#include <charconv>
+
+namespace zanthrel {
+
+namespace {
+
+template <typename T>
+std::string Decimal(T value) {
+  std::array<char, 24> digits{};
+  auto result = std::to_chars(digits.data(), digits.data() + digits.size(), value);
+  return std::string(digits.data(), result.ptr);
+}
+
+constexpr char kHexDigits[] = "0123456789ABCDEF";
+
+std::string HexDigits(uint32_t value, int width, int maxWidth, bool prefix) {
+  if (width > maxWidth) width = maxWidth;
+  if (width < 1) width = 1;
+  std::string text = prefix ? "0x" : "";
+  for (int i = width - 1; i >= 0; --i) text += kHexDigits[(value >> (4 * i)) & 0xF];
+  return text;
+}
+
+// The letter class of Windows-1251: Latin, Ё/ё and А..я.
+constexpr bool IsLetter(uint8_t byte) {
+  return (byte >= 0x41 && byte <= 0x5A) || (byte >= 0x61 && byte <= 0x7A) || byte == 0xA8 ||
+         byte == 0xB8 || byte >= 0xC0;
+}
+
+}  // namespace
+
+std::string SignedDecimal(int32_t value) { return Decimal(value); }
+std::string UnsignedDecimal(uint32_t value) { return Decimal(value); }
+std::string UnsignedDecimal64(uint64_t value) { return Decimal(value); }
+
+std::string HexText(uint32_t value, int width, bool prefix) {
+  return HexDigits(value, width, 8, prefix);
+}
+
+std::string HexByteText(uint8_t value, int width, bool prefix) {
+  return HexDigits(value, width, 2, prefix);
+}
+
+std::string FieldText(const uint8_t* field, size_t width) {
+  size_t length = 0;
+  while (length < width && field[length] != 0) ++length;
+  return std::string(reinterpret_cast<const char*>(field), length);
+}
+
+std::string ExtensionOf(std::string_view path) {
+  for (size_t i = path.size(); i-- > 0;) {
+    if (path[i] == kPathSeparator) return "";
+    if (path[i] == '.') return std::string(path.substr(i + 1));
+  }
+  return "";
+}
+
+std::string FileNameOf(std::string_view path) {
+  size_t slash = path.rfind(kPathSeparator);
+  return std::string(slash == std::string_view::npos ? path : path.substr(slash + 1));
+}
+
+std::string BaseNameOf(std::string_view path) {
+  std::string name = FileNameOf(path);
+  return name.substr(0, name.find('.'));
+}
+
+std::string DrivePartOf(std::string_view path) {
+  size_t colon = path.find(':');
+  return colon == std::string_view::npos ? "" : std::string(path.substr(0, colon));
+}
+
+std::string JoinPath(std::string_view folder, std::string_view name) {
+  std::string path(folder);
+  path += kPathSeparator;
+  path += name;
+  return path;
+}
+
+std::string LowerCase(std::string_view text) {
+  std::string lower(text);
+  for (char& c : lower) {
+    uint8_t byte = uint8_t(c);
+    if (IsLetter(byte)) c = char(byte | ((byte & 0x40) ? 0x20 : 0x10));
+  }
+  return lower;
+}
+
+std::string TrimBlanks(std::string_view text) {
+  size_t first = text.find_first_not_of(" \t");
+  if (first == std::string_view::npos) return "";
+  size_t last = text.find_last_not_of(" \t");
+  return std::string(text.substr(first, last - first + 1));
+}
+
+}  // namespace zanthrel

@@ -1,0 +1,40 @@
+// Number texts, path helpers, case and blank handling, fixed text fields.
+// Byte strings are std::string holding Windows-1251 bytes (or host paths).
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace zanthrel {
+
+inline constexpr char kPathSeparator = '/';
+
+std::string SignedDecimal(int32_t value);
+std::string UnsignedDecimal(uint32_t value);
+std::string UnsignedDecimal64(uint64_t value);
+// Exactly `width` upper-case digits (width held to 1..8), "0x" in front with the prefix.
+std::string HexText(uint32_t value, int width, bool prefix);
+// The same for one byte, width held to 1..2.
+std::string HexByteText(uint8_t value, int width, bool prefix);
+// "0x" and 8 upper-case digits: the form of every block number in messages and file names.
+inline std::string Hex8(uint32_t value) { return HexText(value, 8, true); }
+
+// Bytes of a fixed-width field up to its first zero byte or its width.
+std::string FieldText(const uint8_t* field, size_t width);
+
+// Path helpers; the host separator splits path elements.
+std::string ExtensionOf(std::string_view path);
+std::string FileNameOf(std::string_view path);
+std::string BaseNameOf(std::string_view path);
+std::string DrivePartOf(std::string_view path);
+// Joins a folder and a name with the host separator.
+std::string JoinPath(std::string_view folder, std::string_view name);
+
+// Windows-1251 letters to lower case (Latin, Cyrillic, Ё).
+std::string LowerCase(std::string_view text);
+// Without leading and trailing spaces and tabs.
+std::string TrimBlanks(std::string_view text);
+
+}  // namespace zanthrel

@@ -1,0 +1,224 @@
+#include "source/image_source.h"
+
+#include <gtest/gtest.h>
+
+#include "testkit/files.h"
+#include "testkit/image_builder.h"
+#include "testkit/temp_folder.h"
+
+namespace zanthrel {
+namespace {
+
+using testkit::Bytes;
+using testkit::TempFolder;
+
+// A small volume: label in block 0, patterned data in blocks 1..6.
+Bytes SampleVolume() {
+  testkit::ImageBuilder image(7);
+  image.Label({});
+  image.Data(1, testkit::Pattern(6 * 2048, 7));
+  return image.Image();
+}
+
+Bytes ReadBlock(ImageSource& source, uint32_t block) {
+  Bytes buffer(2048);
+  EXPECT_TRUE(Seek(source, block, 2048, 0));
+  EXPECT_TRUE(ReadRecords(source, buffer.data(), 2048, 1));
+  return buffer;
+}
+
+Bytes Slice(const Bytes& bytes, size_t at, size_t n) {
+  return Bytes(bytes.begin() + long(at), bytes.begin() + long(at + n));
+}
+
+struct Framing {
+  const char* name;
+  bool raw;
+  bool gzip;
+};
+
+class FramingTest : public ::testing::TestWithParam<Framing> {};
+
+TEST_P(FramingTest, OpensAndReadsTheSameBlocks) {
+  TempFolder temp;
+  Bytes volume = SampleVolume();
+  Bytes image = GetParam().raw ? testkit::RawFraming(volume) : volume;
+  std::string path = temp / "image";
+  GetParam().gzip ? testkit::WriteGzip(path, image) : testkit::WriteBytes(path, image);
+
+  ImageSource source;
+  OpenFailure why;
+  ASSERT_TRUE(OpenImageFile(source, path, &why)) << OpenFailureText(why);
+  EXPECT_TRUE(source.open);
+  EXPECT_EQ(source.rawSectors, GetParam().raw);
+  EXPECT_EQ(source.labelOffset, 0u);
+  EXPECT_EQ(source.blockSize, 2048u);
+  EXPECT_EQ(source.name, path);
+
+  // Backward and forward, in any order.
+  for (uint32_t block : {5u, 1u, 3u, 2u, 4u, 1u}) {
+    EXPECT_EQ(ReadBlock(source, block), Slice(volume, block * 2048, 2048)) << block;
+  }
+  // Records that cross sector boundaries.
+  Bytes records(3 * 1000);
+  ASSERT_TRUE(Seek(source, 1, 1000, 1));
+  ASSERT_TRUE(ReadRecords(source, records.data(), 1000, 3));
+  EXPECT_EQ(records, Slice(volume, 2048 + 1000, 3000));
+  EXPECT_EQ(source.currentBlock, 1u);
+  EXPECT_EQ(source.currentRecord, 4u);
+  // Reading past the end of the image fails like a short read.
+  Bytes block(2048);
+  EXPECT_FALSE(Seek(source, 7, 2048, 0) && ReadRecords(source, block.data(), 2048, 1));
+}
+
+INSTANTIATE_TEST_SUITE_P(AllFramings, FramingTest,
+                         ::testing::Values(Framing{"plain2048", false, false},
+                                           Framing{"gzip2048", false, true},
+                                           Framing{"plainRaw", true, false},
+                                           Framing{"gzipRaw", true, true}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST(OpenImageFileTest, LabelBehindJunkIsFoundAtItsAlignedOffset) {
+  TempFolder temp;
+  Bytes volume = SampleVolume();
+  for (bool gzip : {false, true}) {
+    for (size_t k : {1u, 3u}) {
+      Bytes image = testkit::Pattern(k * 2048, 3);
+      image[0] = 0;  // not a gzip magic by chance
+      image = testkit::Concat(image, volume);
+      std::string path = temp / "junk";
+      gzip ? testkit::WriteGzip(path, image) : testkit::WriteBytes(path, image);
+      ImageSource source;
+      ASSERT_TRUE(OpenImageFile(source, path));
+      EXPECT_EQ(source.labelOffset, k * 2048);
+      EXPECT_EQ(ReadBlock(source, 2), Slice(volume, 2 * 2048, 2048));
+    }
+  }
+}
+
+TEST(OpenImageFileTest, MisalignedHeadIsPassedOver) {
+  TempFolder temp;
+  Bytes volume = SampleVolume();
+  Bytes image(4096, 0);
+  const uint8_t head[] = {1, 0x5A, 0x5A, 0x5A, 0x5A, 0x5A, 1, 0};
+  std::copy(std::begin(head), std::end(head), image.begin() + 1000);  // multiple of 4, not 2048
+  image = testkit::Concat(image, volume);
+  testkit::WriteBytes(temp / "img", image);
+  ImageSource source;
+  ASSERT_TRUE(OpenImageFile(source, temp / "img"));
+  EXPECT_EQ(source.labelOffset, 4096u);
+}
+
+TEST(OpenImageFileTest, LabelDirectlyBehindAHeadWordIsMissed) {
+  TempFolder temp;
+  Bytes volume = SampleVolume();
+  Bytes image(2048, 0);
+  image[2044] = 1;
+  image[2045] = image[2046] = image[2047] = 0x5A;
+  image = testkit::Concat(image, volume);
+  testkit::WriteBytes(temp / "img", image);
+  ImageSource source;
+  OpenFailure why;
+  EXPECT_FALSE(OpenImageFile(source, temp / "img", &why));
+  EXPECT_EQ(why, OpenFailure::kNoLabel);
+  EXPECT_FALSE(source.open);
+}
+
+TEST(OpenImageFileTest, RefusalsAreToldApart) {
+  TempFolder temp;
+  ImageSource source;
+  source.name = "before";
+  OpenFailure why;
+  EXPECT_FALSE(OpenImageFile(source, temp / "missing", &why));
+  EXPECT_EQ(why, OpenFailure::kCannotOpen);
+
+  Bytes shortImage = Slice(SampleVolume(), 0, 2351);
+  testkit::WriteBytes(temp / "short", shortImage);
+  EXPECT_FALSE(OpenImageFile(source, temp / "short", &why));
+  EXPECT_EQ(why, OpenFailure::kTooShort);
+  testkit::WriteGzip(temp / "short.gz", shortImage);
+  EXPECT_FALSE(OpenImageFile(source, temp / "short.gz", &why));
+  EXPECT_EQ(why, OpenFailure::kTooShort);
+
+  testkit::WriteBytes(temp / "zeros", Bytes(100000, 0));
+  EXPECT_FALSE(OpenImageFile(source, temp / "zeros", &why));
+  EXPECT_EQ(why, OpenFailure::kNoLabel);
+
+  testkit::ImageBuilder zeroBlocks(2);
+  testkit::LabelSpec label;
+  label.blockSize = 0;
+  zeroBlocks.Label(label);
+  testkit::WriteBytes(temp / "zero", zeroBlocks.Image());
+  EXPECT_FALSE(OpenImageFile(source, temp / "zero", &why));
+  EXPECT_EQ(why, OpenFailure::kBlockSizeZero);
+  testkit::WriteBytes(temp / "zero.raw", testkit::RawFraming(zeroBlocks.Image()));
+  EXPECT_FALSE(OpenImageFile(source, temp / "zero.raw", &why));
+  EXPECT_EQ(why, OpenFailure::kBlockSizeZero);
+
+  EXPECT_FALSE(source.open);
+  EXPECT_EQ(source.name, "before");
+}
+
+TEST(OpenImageFileTest, RawHeadElsewhereIsSearchedAsPlainFraming) {
+  TempFolder temp;
+  Bytes raw = testkit::RawFraming(SampleVolume());
+  raw[16] = 0;  // the raw test fails; the label at 2352n + 16 is never 2048-aligned
+  testkit::WriteBytes(temp / "img", raw);
+  ImageSource source;
+  OpenFailure why;
+  EXPECT_FALSE(OpenImageFile(source, temp / "img", &why));
+  EXPECT_EQ(why, OpenFailure::kNoLabel);
+}
+
+TEST(SeekTest, NormalisingCarriesWholeBlocksOnly) {
+  TempFolder temp;
+  testkit::ImageBuilder image(16);
+  image.Label({});
+  testkit::WriteBytes(temp / "img", image.Image());
+  ImageSource source;
+  ASSERT_TRUE(OpenImageFile(source, temp / "img"));
+  ASSERT_TRUE(Seek(source, 7, 2048, 3));
+  EXPECT_EQ(source.currentBlock, 10u);
+  EXPECT_EQ(source.currentRecord, 0u);
+  ASSERT_TRUE(Seek(source, 0, 132, 16));
+  EXPECT_EQ(source.currentBlock, 0u);
+  EXPECT_EQ(source.currentRecord, 16u);
+  // A 132-byte read from block 0 leaves (0, 1); a block seek repositions.
+  uint8_t label[132];
+  ASSERT_TRUE(Seek(source, 0, 0, 0));
+  ASSERT_TRUE(ReadRecords(source, label, 132, 1));
+  EXPECT_EQ(source.currentBlock, 0u);
+  EXPECT_EQ(source.currentRecord, 1u);
+  Bytes block(2048);
+  ASSERT_TRUE(Seek(source, 0, 2048, 0));
+  ASSERT_TRUE(ReadRecords(source, block.data(), 2048, 1));
+  EXPECT_EQ(Slice(block, 0, 132), Bytes(label, label + 132));
+  EXPECT_EQ(source.currentBlock, 1u);
+  EXPECT_EQ(source.currentRecord, 0u);
+}
+
+TEST(SeekTest, ClosedSourceDoesNothing) {
+  ImageSource source;
+  uint8_t byte;
+  EXPECT_FALSE(Seek(source, 0, 0, 0));
+  EXPECT_FALSE(ReadRecords(source, &byte, 1, 1));
+  Close(source);
+  EXPECT_TRUE(PrepareDrive(source));
+  EXPECT_TRUE(ReleaseDrive(source));
+}
+
+TEST(SeekTest, RawReadEndingAtTheLastSectorEndFails) {
+  TempFolder temp;
+  testkit::WriteBytes(temp / "img", testkit::RawFraming(SampleVolume()));
+  ImageSource source;
+  ASSERT_TRUE(OpenImageFile(source, temp / "img"));
+  Bytes block(2048);
+  ASSERT_TRUE(Seek(source, 6, 2048, 0));
+  EXPECT_FALSE(ReadRecords(source, block.data(), 2048, 1));
+  // Any shorter read from that sector succeeds.
+  ASSERT_TRUE(Seek(source, 6, 2048, 0));
+  EXPECT_TRUE(ReadRecords(source, block.data(), 2047, 1));
+}
+
+}  // namespace
+}  // namespace zanthrel

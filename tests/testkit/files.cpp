@@ -1,0 +1,74 @@
+#include "testkit/files.h"
+
+#include <zlib.h>
+
+#include <cstring>
+#include <fstream>
+#include <iterator>
+#include <stdexcept>
+
+namespace zanthrel::testkit {
+
+void WriteBytes(const std::string& path, const Bytes& bytes) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
+  if (!out) throw std::runtime_error("cannot write " + path);
+}
+
+void WriteText(const std::string& path, const std::string& text) {
+  WriteBytes(path, Bytes(text.begin(), text.end()));
+}
+
+void WriteGzip(const std::string& path, const Bytes& bytes) {
+  gzFile out = gzopen(path.c_str(), "wb1");
+  if (!out) throw std::runtime_error("cannot write " + path);
+  size_t done = 0;
+  while (done < bytes.size()) {
+    unsigned n = unsigned(std::min<size_t>(bytes.size() - done, 1 << 20));
+    gzwrite(out, bytes.data() + done, n);
+    done += n;
+  }
+  gzclose(out);
+}
+
+Bytes ReadBytes(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) throw std::runtime_error("cannot read " + path);
+  return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+std::string ReadText(const std::string& path) {
+  Bytes bytes = ReadBytes(path);
+  return std::string(bytes.begin(), bytes.end());
+}
+
+Bytes Pattern(size_t size, uint32_t seed) {
+  Bytes bytes(size);
+  uint32_t state = seed * 2654435761u + 1;
+  for (auto& b : bytes) {
+    state = state * 1664525u + 1013904223u;
+    b = uint8_t(state >> 24);
+  }
+  return bytes;
+}
+
+Bytes Concat(const Bytes& front, const Bytes& back) {
+  Bytes joined(front.size() + back.size());
+  if (!front.empty()) std::memcpy(joined.data(), front.data(), front.size());
+  if (!back.empty()) std::memcpy(joined.data() + front.size(), back.data(), back.size());
+  return joined;
+}
+
+Bytes RawFraming(const Bytes& userData) {
+  Bytes raw((userData.size() + 2047) / 2048 * 2352, 0);
+  for (size_t at = 0; at < userData.size(); at += 2048) {
+    uint8_t* sector = raw.data() + at / 2048 * 2352;
+    for (int i = 1; i < 11; ++i) sector[size_t(i)] = 0xFF;  // sync pattern
+    sector[15] = 1;                                          // mode 1
+    size_t n = std::min<size_t>(2048, userData.size() - at);
+    std::memcpy(sector + 16, userData.data() + at, n);
+  }
+  return raw;
+}
+
+}  // namespace zanthrel::testkit

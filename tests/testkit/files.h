@@ -1,0 +1,22 @@
+// Reading and writing whole test files, plain and gzip-compressed.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace zanthrel::testkit {
+
+using Bytes = std::vector<uint8_t>;
+
+void WriteBytes(const std::string& path, const Bytes& bytes);
+void WriteText(const std::string& path, const std::string& text);
+void WriteGzip(const std::string& path, const Bytes& bytes);
+Bytes ReadBytes(const std::string& path);
+std::string ReadText(const std::string& path);
+Bytes Pattern(size_t size, uint32_t seed);
+Bytes Concat(const Bytes& front, const Bytes& back);
+// Wraps 2048-byte sectors into raw 2352-byte sectors (user data at byte 16).
+Bytes RawFraming(const Bytes& userData);
+
+}  // namespace zanthrel::testkit

@@ -1,0 +1,77 @@
+// Builds Opera images record by record for tests, independently of the
+// compiler under test: a label, directory blocks with chosen entries, data.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "testkit/files.h"
+
+namespace zanthrel::testkit {
+
+struct LabelSpec {
+  uint32_t blockSize = 2048;
+  uint32_t blockCount = 0;  // 0: the image's block count
+  uint32_t volumeId = 0x11111111;
+  uint32_t rootId = 0x22222222;
+  uint32_t rootBlockCount = 1;
+  uint32_t rootBlockSize = 2048;
+  std::vector<uint32_t> rootCopies = {1};
+  std::optional<uint32_t> lastRootCopyIndex;  // default: copies - 1
+  std::string comment;
+  std::string labelText = "CD-ROM";
+  uint8_t version = 1;
+  uint8_t flags = 0;
+};
+
+struct EntrySpec {
+  uint32_t flags = 2;
+  uint32_t id = 0x33333333;
+  std::string type = "    ";
+  uint32_t blockSize = 2048;
+  uint32_t byteCount = 0;
+  uint32_t blockCount = 0;
+  std::string name;
+  std::vector<uint32_t> copies;
+  std::optional<uint32_t> lastCopyIndex;  // default: copies - 1
+  uint32_t burst = 1;
+  uint32_t gap = 0;
+};
+
+EntrySpec FileEntry(const std::string& name, uint32_t firstBlock, uint32_t byteCount,
+                    uint32_t blockSize = 2048);
+EntrySpec DirEntry(const std::string& name, uint32_t firstBlock, uint32_t blockCount = 1);
+EntrySpec LabelEntry();
+
+struct HeaderSpec {
+  uint32_t next = 0xFFFFFFFF;
+  uint32_t previous = 0xFFFFFFFF;
+  uint32_t flags = 0;
+  std::optional<uint32_t> firstFree;  // default: behind the last entry
+  uint32_t firstEntry = 20;
+};
+
+class ImageBuilder {
+ public:
+  explicit ImageBuilder(uint32_t blockCount, uint32_t blockSize = 2048);
+
+  uint8_t* Block(uint32_t block);
+  void Label(const LabelSpec& spec);
+  // One directory block; entries are laid out from the header's first entry on.
+  void Directory(uint32_t block, const std::vector<EntrySpec>& entries, HeaderSpec header = {});
+  // Data from the start of a block on, over as many blocks as it needs.
+  void Data(uint32_t firstBlock, const Bytes& data);
+  const Bytes& Image() const { return bytes_; }
+
+ private:
+  uint32_t blockSize_;
+  Bytes bytes_;
+};
+
+// The bytes of one entry in on-disc form.
+Bytes EntryBytes(const EntrySpec& spec);
+void Put32(uint8_t* at, uint32_t value);
+
+}  // namespace zanthrel::testkit

@@ -1,0 +1,25 @@
+// A fresh temporary folder that is the current directory for one test and is
+// removed afterwards, so that no test depends on where it was started.
+#pragma once
+
+#include <filesystem>
+#include <string>
+
+namespace zanthrel::testkit {
+
+class TempFolder {
+ public:
+  TempFolder();
+  ~TempFolder();
+  TempFolder(const TempFolder&) = delete;
+  TempFolder& operator=(const TempFolder&) = delete;
+
+  const std::filesystem::path& Path() const { return path_; }
+  std::string operator/(const std::string& name) const { return (path_ / name).string(); }
+
+ private:
+  std::filesystem::path path_;
+  std::filesystem::path previous_;
+};
+
+}  // namespace zanthrel::testkit
