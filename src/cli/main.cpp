@@ -2,10 +2,51 @@
 
 #include <iostream>
 
+#include "cli/commands.h"
+
 int main(int argc, char** argv) {
+  using namespace zanthrel::cli;
   CLI::App app{"Zanthrel: decompile and compile 3DO Opera disc images", "zanthrel"};
   app.set_version_flag("--version", std::string("zanthrel ") + ZANTHREL_VERSION);
-  CLI11_PARSE(app, argc, argv);
+  app.require_subcommand(0, 1);
+
+  DecompileArgs decompile;
+  CLI::App* decompileCommand =
+      app.add_subcommand("decompile", "Write every directory and file of an image into DIR/PARCE_<base>, "
+                                      "with the log DIR/<base>.log");
+  decompileCommand->add_flag("--info", decompile.info,
+                             "Create additional info: the block map and dumps of unclaimed blocks");
+  decompileCommand->add_flag("--disc-label", decompile.discLabel, "Extract \"Disc label\" as a file");
+  decompileCommand->add_option("-o,--output", decompile.outputDir, "Folder for the output (default: .)");
+  decompileCommand->add_flag("-q,--quiet", decompile.quiet, "Print nothing but errors");
+  decompileCommand->add_option("IMAGE", decompile.image, "Image file (plain or gzip, 2048 or 2352)")
+      ->required();
+
+  std::string infoImage;
+  CLI::App* infoCommand = app.add_subcommand("info", "Describe the volume label");
+  infoCommand->add_option("IMAGE", infoImage, "Image file")->required();
+
+  std::string listImage;
+  CLI::App* listCommand = app.add_subcommand(
+      "list", "List the directory tree: path, kind, bytes, blocks, copies, first block");
+  listCommand->add_option("IMAGE", listImage, "Image file")->required();
+
+  try {
+    app.parse(argc, argv);
+  } catch (const CLI::CallForHelp& e) {
+    return app.exit(e);
+  } catch (const CLI::CallForAllHelp& e) {
+    return app.exit(e);
+  } catch (const CLI::CallForVersion& e) {
+    return app.exit(e);
+  } catch (const CLI::ParseError& e) {
+    app.exit(e);
+    return kExitUsage;
+  }
+
+  if (*decompileCommand) return RunDecompile(decompile);
+  if (*infoCommand) return RunInfo(infoImage);
+  if (*listCommand) return RunList(listImage);
   std::cout << app.help();
-  return 0;
+  return kExitDone;
 }

@@ -53,6 +53,14 @@ struct HeaderSpec {
   uint32_t firstEntry = 20;
 };
 
+// A header with these next-block and previous-block fields.
+inline HeaderSpec Links(uint32_t next, uint32_t previous) {
+  HeaderSpec header;
+  header.next = next;
+  header.previous = previous;
+  return header;
+}
+
 class ImageBuilder {
  public:
   explicit ImageBuilder(uint32_t blockCount, uint32_t blockSize = 2048);

@@ -1,0 +1,96 @@
+#include "cli/commands.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <iostream>
+#include <system_error>
+#include <vector>
+
+#include "cli/progress_bar.h"
+#include "decompile/describe.h"
+#include "decompile/listing.h"
+#include "opera/records.h"
+#include "support/cp1251.h"
+#include "support/text.h"
+#include "workflow/decompile_job.h"
+
+namespace zanthrel::cli {
+
+namespace {
+
+// Opens an image for reading only; prints the reason and gives false when it cannot.
+bool OpenForReading(ImageSource& source, const std::string& image) {
+  OpenFailure why;
+  errno = 0;
+  if (OpenImageFile(source, image, &why)) return true;
+  std::string reason = OpenFailureText(why);
+  if (why == OpenFailure::kCannotOpen && errno != 0) reason += std::string(" (") + std::strerror(errno) + ")";
+  PrintError(image + ": " + reason);
+  return false;
+}
+
+}  // namespace
+
+void PrintError(const std::string& message) { std::cerr << "zanthrel: " << message << std::endl; }
+
+int RunDecompile(const DecompileArgs& args) {
+  std::error_code error;
+  std::filesystem::create_directories(args.outputDir, error);
+  if (error) {
+    PrintError(args.outputDir + ": output folder cannot be made (" + error.message() + ")");
+    return kExitFailed;
+  }
+  ProgressBar bar(!args.quiet && StderrIsTerminal());
+  DecompileRequest request;
+  request.imagePath = args.image;
+  request.outputDir = args.outputDir;
+  request.additionalInfo = args.info;
+  request.extractDiscLabel = args.discLabel;
+  request.progress = [&bar](uint64_t done, uint64_t total) { bar.Update(done, total); };
+  DecompileReport report = DecompileImageFile(request);
+  if (!report.opened) {
+    PrintError(DescribeReport(report, args.image));
+    return kExitUsage;
+  }
+  bar.Update(1, 1);
+  if (!report.Succeeded()) {
+    PrintError(DescribeReport(report, args.image));
+    return kExitFailed;
+  }
+  if (!args.quiet) std::cout << DescribeReport(report, args.image) << std::endl;
+  return kExitDone;
+}
+
+int RunInfo(const std::string& image) {
+  ImageSource source;
+  if (!OpenForReading(source, image)) return kExitUsage;
+  std::string description = DescribeLabel(source);
+  if (description.empty()) {
+    PrintError(image + ": volume label cannot be read");
+    return kExitFailed;
+  }
+  std::cout << Cp1251ToUtf8(description);
+  return kExitDone;
+}
+
+int RunList(const std::string& image) {
+  ImageSource source;
+  if (!OpenForReading(source, image)) return kExitUsage;
+  std::vector<ListedEntry> entries;
+  if (!ListTree(source, entries)) {
+    PrintError(image + ": unreadable, every copy of the root directory failed");
+    return kExitFailed;
+  }
+  std::string out;
+  for (const ListedEntry& entry : entries) {
+    out += Cp1251ToUtf8(entry.path) + "\t" + ((entry.flags & opera::kDirectoryBit) ? "dir" : "file") +
+           "\t" + UnsignedDecimal(entry.byteCount) + "\t" + UnsignedDecimal(entry.blockCount) + "\t" +
+           UnsignedDecimal(entry.copies) + "\t" + Hex8(entry.firstBlock) + "\n";
+  }
+  std::cout << out;
+  return kExitDone;
+}
+
+}  // namespace zanthrel::cli

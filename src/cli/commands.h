@@ -1,0 +1,29 @@
+// The subcommands of the command line; each returns the process exit status:
+// 0 done, 1 the run failed or finished with problems, 2 bad usage or a source
+// that cannot be opened.
+#pragma once
+
+#include <string>
+
+namespace zanthrel::cli {
+
+inline constexpr int kExitDone = 0;
+inline constexpr int kExitFailed = 1;
+inline constexpr int kExitUsage = 2;
+
+struct DecompileArgs {
+  std::string image;
+  std::string outputDir = ".";
+  bool info = false;
+  bool discLabel = false;
+  bool quiet = false;
+};
+
+int RunDecompile(const DecompileArgs& args);
+int RunInfo(const std::string& image);
+int RunList(const std::string& image);
+
+// "zanthrel: " + message, on stderr.
+void PrintError(const std::string& message);
+
+}  // namespace zanthrel::cli

@@ -1,0 +1,129 @@
+#include "decompile/block_map.h"
+
+#include <algorithm>
+
+#include "decompile/log_texts.h"
+#include "opera/records.h"
+#include "support/cp1251.h"
+#include "support/host.h"
+#include "support/text.h"
+
+namespace zanthrel {
+
+namespace {
+
+std::deque<BlockRange>& Map() {
+  static std::deque<BlockRange> map;
+  return map;
+}
+
+constexpr uint32_t kMapBlockSize = 2048;
+
+}  // namespace
+
+uint32_t CopyList::operator[](uint32_t i) const { return opera::ReadBig32(bytes + 4 * size_t(i)); }
+
+const std::deque<BlockRange>& BlockMap() { return Map(); }
+
+void ClearBlockMap() { Map().clear(); }
+
+void RecordDirectoryCopies(ImageSource& source, int32_t copyCount, CopyList copies,
+                           const std::string& name) {
+  if (copyCount <= 0 || copies.count == 0) return;
+  // Count consecutive 2048-byte blocks of the first copy up to the one whose
+  // next-block field is -1. A block that cannot be read ends the count without
+  // being counted, so the count always ends at the end of the image.
+  uint32_t count = 0;
+  uint8_t block[kMapBlockSize];
+  if (Seek(source, copies[0], kMapBlockSize, 0)) {
+    while (ReadRecords(source, block, kMapBlockSize, 1)) {
+      ++count;
+      if (opera::ReadBig32(block) == opera::kNone || count == UINT32_MAX) break;
+    }
+  }
+  const uint32_t n = std::min(uint32_t(copyCount), copies.count);
+  for (uint32_t i = 0; i < n; ++i) Map().push_back({copies[i], count, opera::kNone, name});
+}
+
+void RecordFileCopies(int32_t copyCount, CopyList copies, uint32_t blockCount, uint32_t byteCount,
+                      const std::string& name) {
+  if (copyCount <= 0) return;
+  const uint32_t n = std::min(uint32_t(copyCount), copies.count);
+  for (uint32_t i = 0; i < n; ++i) Map().push_back({copies[i], blockCount, byteCount, name});
+}
+
+std::vector<size_t> BlockMapOrder(const std::deque<BlockRange>& ranges) {
+  const size_t n = ranges.size();
+  std::vector<size_t> order(n);
+  for (size_t i = 0; i < n; ++i) order[i] = i;
+  // Where every first block differs, any sort gives the exchange sort's order;
+  // only ties need the exchange sort itself, whose order for them is its own.
+  std::vector<size_t> sorted = order;
+  std::sort(sorted.begin(), sorted.end(), [&ranges](size_t a, size_t b) {
+    return ranges[a].firstBlock < ranges[b].firstBlock;
+  });
+  bool ties = false;
+  for (size_t i = 1; i < n && !ties; ++i) {
+    ties = ranges[sorted[i - 1]].firstBlock == ranges[sorted[i]].firstBlock;
+  }
+  if (!ties) return sorted;
+  for (size_t i = 0; i + 1 < n; ++i) {
+    for (size_t j = i + 1; j < n; ++j) {
+      if (ranges[order[i]].firstBlock > ranges[order[j]].firstBlock) std::swap(order[i], order[j]);
+    }
+  }
+  return order;
+}
+
+bool DumpHole(ImageSource& source, const std::string& fileName, int32_t count, uint32_t firstBlock) {
+  HostFile hole = CreateHostFile(fileName);
+  if (!hole.IsOpen()) return false;
+  uint8_t block[kMapBlockSize];
+  // A block that cannot be read ends the dump: the file holds what could be read.
+  if (count > 0 && Seek(source, firstBlock, kMapBlockSize, 0)) {
+    for (int32_t k = 0; k < count; ++k) {
+      if (!ReadRecords(source, block, kMapBlockSize, 1)) break;
+      if (WriteHostFile(hole, block, kMapBlockSize) != int64_t(kMapBlockSize)) return false;
+    }
+  }
+  return true;
+}
+
+std::vector<std::string> WriteBlockMap(ImageSource& source, const std::string& baseName,
+                                       uint32_t volumeBlockCount) {
+  std::vector<std::string> failed;
+  if (source.NoAdditionalInfo != 0) return failed;
+  const std::deque<BlockRange>& ranges = BlockMap();
+  const std::string mapName = baseName + ".spy";
+  HostFile map = CreateHostFile(mapName);
+  bool mapWritten = map.IsOpen();
+  std::string text;
+  uint32_t previousEnd = 0;
+  for (size_t index : BlockMapOrder(ranges)) {
+    const BlockRange& range = ranges[index];
+    if (range.firstBlock != previousEnd) {
+      if (range.firstBlock < volumeBlockCount) {
+        std::string holeName = baseName + " " + Hex8(previousEnd) + ".spy";
+        if (!DumpHole(source, holeName, int32_t(range.firstBlock - previousEnd), previousEnd)) {
+          failed.push_back(holeName);
+        }
+      }
+      text += log_text::Hole();
+    }
+    text += Hex8(range.firstBlock) + " - " + Hex8(range.firstBlock + range.blockCount) + "\t" +
+            Hex8(range.blockCount) + "\t" + Hex8(range.byteCount) + "\t" +
+            Utf8ToCp1251(range.name) + "\n";
+    previousEnd = range.firstBlock + range.blockCount;
+    if (text.size() >= 64 * 1024) {
+      mapWritten = mapWritten && WriteHostFile(map, text.data(), text.size()) == int64_t(text.size());
+      text.clear();
+    }
+  }
+  if (!text.empty()) {
+    mapWritten = mapWritten && WriteHostFile(map, text.data(), text.size()) == int64_t(text.size());
+  }
+  if (!mapWritten) failed.push_back(mapName);
+  return failed;
+}
+
+}  // namespace zanthrel

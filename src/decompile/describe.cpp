@@ -1,0 +1,119 @@
+#include "decompile/describe.h"
+
+#include <algorithm>
+
+#include "decompile/log_texts.h"
+#include "support/text.h"
+
+namespace zanthrel {
+
+namespace {
+
+using log_text::Win;
+
+// Tab, label, value, line end; the labels come in UTF-8 and are stored converted.
+struct Line {
+  std::string label;
+  explicit Line(const char* utf8) : label(Win(utf8)) {}
+};
+
+std::string HexDec(uint32_t value) { return Hex8(value) + " (" + UnsignedDecimal(value) + ")"; }
+
+std::string CopyLine(int32_t index, uint32_t block) {
+  return "\t\t" + SignedDecimal(index) + ") " + Hex8(block) + "(" + UnsignedDecimal(block) + ")\n";
+}
+
+}  // namespace
+
+std::string DescribeLabel(ImageSource& source) {
+  uint8_t label[opera::kLabelSize];
+  if (!source.open || !Seek(source, 0, 0, 0) || !ReadRecords(source, label, opera::kLabelSize, 1)) {
+    return "";
+  }
+  return DescribeLabelBytes(label);
+}
+
+std::string DescribeLabelBytes(const uint8_t* label) {
+  namespace L = opera::label;
+  static const std::string heading = Win("Информация начального сектора(метки):\n");
+  static const Line comment("\tКомментарий:\t"), identifier("\tИдентификатор:\t"),
+      volumeId("\tУникальный идентфикатор тома:\t"), blockSize("\tРазмер блока в томе:\t"),
+      blockCount("\tКоличество блоков в томе:\t"), rootId("\tУникальный идентфикатор корня:\t"),
+      rootBlocks("\tКоличество блоков в корне:\t"), rootBlockSize("\tРазмер блока в корне:\t"),
+      rootCopies("\tКоличество копий корня:\t");
+  static const std::string extra = Win("Дополнительно:\n");
+  static const std::string imageSize = Win("\tРазмер образа: ");
+  static const std::string dataSize = Win("\tРазмер данных: ");
+  static const std::string bytes = Win(" байт\n");
+
+  auto field = [label](size_t offset) { return opera::ReadBig32(label + offset); };
+  const uint32_t lastCopy = field(L::kLastRootCopy);
+
+  std::string text = heading;
+  text += comment.label + FieldText(label + L::kComment, L::kTextWidth) + "\n";
+  text += identifier.label + FieldText(label + L::kLabelText, L::kTextWidth) + "\n";
+  text += volumeId.label + Hex8(field(L::kVolumeId)) + "\n";
+  text += blockSize.label + UnsignedDecimal(field(L::kBlockSize)) + "\n";
+  text += blockCount.label + UnsignedDecimal(field(L::kBlockCount)) + "\n";
+  text += rootId.label + Hex8(field(L::kRootId)) + "\n";
+  text += rootBlocks.label + UnsignedDecimal(field(L::kRootBlockCount)) + "\n";
+  text += rootBlockSize.label + UnsignedDecimal(field(L::kRootBlockSize)) + "\n";
+  text += rootCopies.label + UnsignedDecimal(lastCopy + 1);
+  if (lastCopy > L::kRootCopySlots - 1) text += log_text::LimitMark();
+  text += "\n";
+  // The index is compared as a signed number: a negative one lists no copy.
+  const int32_t lastListed = std::min<int32_t>(int32_t(lastCopy), int32_t(L::kRootCopySlots) - 1);
+  for (int32_t i = 0; i <= lastListed; ++i) text += CopyLine(i, field(L::kRootCopies + 4 * size_t(i)));
+  // The block size counts as signed, the block count as unsigned, in 64 bits.
+  const uint64_t size = uint64_t(int64_t(int32_t(field(L::kBlockSize)))) * field(L::kBlockCount);
+  text += extra;
+  text += imageSize + UnsignedDecimal64(size) + bytes;
+  text += dataSize + UnsignedDecimal64(size) + bytes;
+  text += "\n";
+  return text;
+}
+
+std::string DescribeDirectoryHeader(const uint8_t* block) {
+  namespace H = opera::header;
+  static const Line next("\tСледующий блок:\t"), previous("\tПредыдущий блок:\t"),
+      flags("\tФлаги:\t"), firstFree("\tПервый свободный байт:\t"),
+      firstEntry("\tСмещение на первую запись:\t");
+  auto field = [block](size_t offset) { return opera::ReadBig32(block + offset); };
+  std::string text;
+  text += next.label + HexDec(field(H::kNextBlock)) + "\n";
+  text += previous.label + HexDec(field(H::kPreviousBlock)) + "\n";
+  text += flags.label + Hex8(field(H::kFlags)) + "\n";
+  text += firstFree.label + HexDec(field(H::kFirstFree)) + "\n";
+  text += firstEntry.label + HexDec(field(H::kFirstEntry)) + "\n";
+  return text;
+}
+
+std::string DescribeEntry(const opera::EntryView& entry) {
+  namespace E = opera::entry;
+  static const Line flags("\tФлаги:\t"), uniqueId("\tУникальный идентификатор:\t"),
+      type("\tТип:\t"), blockSize("\tРазмер блока:\t"), byteCount("\tРазмер файла:\t"),
+      blockCount("\tРазмер в блоках:\t"), burst("\tBurst(Взрыв)???:\t"),
+      gap("\tGap(Промежуток)???:\t"), name("\tИмя:\t"), copies("\tКоличество копий:\t");
+  const uint32_t lastCopy = entry.LastCopyIndex();
+  std::string text;
+  text += flags.label + Hex8(entry.Flags()) + "\n";
+  text += uniqueId.label + Hex8(entry.Field(E::kUniqueId)) + "\n";
+  text += type.label + Hex8(entry.Field(E::kType)) + "(" + FieldText(entry.Bytes() + E::kType, 4) +
+          ")\n";
+  text += blockSize.label + UnsignedDecimal(entry.BlockSize()) + "\n";
+  text += byteCount.label + UnsignedDecimal(entry.ByteCount()) + "\n";
+  text += blockCount.label + UnsignedDecimal(entry.BlockCount()) + "\n";
+  text += burst.label + HexDec(entry.Field(E::kBurst)) + "\n";
+  text += gap.label + HexDec(entry.Field(E::kGap)) + "\n";
+  text += name.label + FieldText(entry.NameField(), E::kNameWidth) + "\n";
+  text += copies.label + UnsignedDecimal(lastCopy + 1);
+  if (lastCopy > opera::kEntryCopiesHandled - 1) text += log_text::LimitMark();
+  text += "\n";
+  const int64_t lastListed =
+      std::min<int64_t>({int32_t(lastCopy), int64_t(opera::kEntryCopiesHandled) - 1,
+                         int64_t(entry.CopiesInBlock()) - 1});
+  for (int64_t i = 0; i <= lastListed; ++i) text += CopyLine(int32_t(i), entry.Copy(uint64_t(i)));
+  return text;
+}
+
+}  // namespace zanthrel

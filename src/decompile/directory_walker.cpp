@@ -1,0 +1,56 @@
+#include "decompile/directory_walker.h"
+
+#include <unordered_set>
+
+namespace zanthrel {
+
+namespace {
+
+// The block that a seek to block index k of the copy aims at.
+uint32_t TargetBlock(const ImageSource& source, uint32_t firstBlock, uint32_t index,
+                     uint32_t blockSize) {
+  return uint32_t(firstBlock + uint64_t(index) * blockSize / source.blockSize);
+}
+
+}  // namespace
+
+WalkResult WalkDirectoryCopy(ImageSource& source, uint32_t firstBlock, uint32_t blockCount,
+                             uint32_t blockSize, DirectoryVisitor& visitor) {
+  if (blockSize == 0 || blockSize > kMaxBlockSize) return {WalkEnd::kReadFailed, firstBlock};
+  std::vector<uint8_t> block(blockSize);
+  const uint8_t* blockEnd = block.data() + blockSize;
+  if (!Seek(source, firstBlock, blockSize, 0)) return {WalkEnd::kSeekFailed, firstBlock};
+  std::unordered_set<uint32_t> visited = {0};
+  uint32_t blocksDone = 0;
+  for (;;) {
+    if (!ReadRecords(source, block.data(), blockSize, 1)) {
+      return {WalkEnd::kReadFailed, source.currentBlock};
+    }
+    visitor.OnBlock(block.data());
+    uint64_t offset = opera::ReadBig32(block.data() + opera::header::kFirstEntry);
+    const uint32_t firstFree = opera::ReadBig32(block.data() + opera::header::kFirstFree);
+    uint32_t lastFlags = 0;
+    while (firstFree > offset) {
+      if (!opera::EntryView::FixedPartFits(blockSize, offset)) return {WalkEnd::kCorrupt};
+      opera::EntryView entry(block.data() + offset, blockEnd);
+      const bool whole = entry.FitsInBlock();
+      if (!visitor.OnEntry(entry, whole)) return {WalkEnd::kStopped};
+      if (!whole) return {WalkEnd::kCorrupt};
+      offset += opera::EntryLength(entry.LastCopyIndex());
+      lastFlags = entry.Flags();
+      if (lastFlags & (opera::kLastInBlockBit | opera::kLastInDirectoryBit)) break;
+    }
+    ++blocksDone;
+    const uint32_t next = opera::ReadBig32(block.data() + opera::header::kNextBlock);
+    if ((lastFlags & opera::kLastInDirectoryBit) || next == opera::kNone || blocksDone >= blockCount) {
+      return {WalkEnd::kComplete};
+    }
+    // A block met again means the chain runs in a circle.
+    if (!visited.insert(next).second) return {WalkEnd::kCorrupt};
+    if (!Seek(source, firstBlock, blockSize, next)) {
+      return {WalkEnd::kSeekFailed, TargetBlock(source, firstBlock, next, blockSize)};
+    }
+  }
+}
+
+}  // namespace zanthrel

@@ -1,0 +1,85 @@
+#include "decompile/listing.h"
+
+#include <algorithm>
+
+#include "decompile/directory_walker.h"
+#include "opera/records.h"
+#include "support/text.h"
+
+namespace zanthrel {
+
+namespace {
+
+struct Lister {
+  ImageSource& source;
+  std::vector<uint32_t> walking;
+
+  // Appends the copy's entries (and all below them) to `out`; on failure `out` is left as it was.
+  bool ListCopy(const std::string& path, uint32_t first, uint32_t count, uint32_t size,
+                std::vector<ListedEntry>& out);
+  bool ListDirectory(const std::string& path, const opera::EntryView& entry,
+                     std::vector<ListedEntry>& out);
+};
+
+class ListingVisitor : public DirectoryVisitor {
+ public:
+  ListingVisitor(Lister& lister, const std::string& path, std::vector<ListedEntry>& out)
+      : lister_(lister), path_(path), out_(out) {}
+  void OnBlock(const uint8_t*) override {}
+  bool OnEntry(const opera::EntryView& entry, bool whole) override {
+    if (!whole) return false;
+    std::string name = FieldText(entry.NameField(), opera::entry::kNameWidth);
+    std::string path = path_.empty() ? name : path_ + "/" + name;
+    const uint32_t copies = entry.LastCopyIndex() + 1;
+    out_.push_back({path, entry.Flags(), entry.ByteCount(), entry.BlockCount(), copies,
+                    copies > 0 ? entry.Copy(0) : 0});
+    return !entry.IsDirectory() || lister_.ListDirectory(path, entry, out_);
+  }
+
+ private:
+  Lister& lister_;
+  const std::string& path_;
+  std::vector<ListedEntry>& out_;
+};
+
+bool Lister::ListCopy(const std::string& path, uint32_t first, uint32_t count, uint32_t size,
+                      std::vector<ListedEntry>& out) {
+  if (std::find(walking.begin(), walking.end(), first) != walking.end()) return false;
+  const size_t mark = out.size();
+  walking.push_back(first);
+  ListingVisitor visitor(*this, path, out);
+  const bool complete = WalkDirectoryCopy(source, first, count, size, visitor).end == WalkEnd::kComplete;
+  walking.pop_back();
+  if (!complete) out.resize(mark);
+  return complete;
+}
+
+bool Lister::ListDirectory(const std::string& path, const opera::EntryView& entry,
+                           std::vector<ListedEntry>& out) {
+  const uint32_t copies = uint32_t(std::min<uint64_t>(entry.LastCopyIndex() + uint64_t(1),
+                                                      entry.CopiesInBlock()));
+  for (uint32_t i = 0; i < copies; ++i) {
+    if (ListCopy(path, entry.Copy(i), entry.BlockCount(), entry.BlockSize(), out)) return true;
+  }
+  return false;
+}
+
+}  // namespace
+
+bool ListTree(ImageSource& source, std::vector<ListedEntry>& entries) {
+  uint8_t label[opera::kLabelSize];
+  if (!Seek(source, 0, 0, 0) || !ReadRecords(source, label, opera::kLabelSize, 1)) return false;
+  namespace L = opera::label;
+  auto field = [&label](size_t offset) { return opera::ReadBig32(label + offset); };
+  const int32_t lastCopy = std::min<int32_t>(int32_t(field(L::kLastRootCopy)), L::kRootCopySlots - 1);
+  Lister lister{source, {}};
+  for (int32_t i = 0; i <= lastCopy; ++i) {
+    if (lister.ListCopy("", field(L::kRootCopies + 4 * size_t(i)), field(L::kRootBlockCount),
+                        field(L::kRootBlockSize), entries)) {
+      return true;
+    }
+  }
+  return false;
+}
+
+}  // namespace zanthrel

@@ -1,0 +1,50 @@
+#include "decompile/log_texts.h"
+
+#include "support/cp1251.h"
+#include "support/text.h"
+
+namespace zanthrel::log_text {
+
+std::string Win(const char* utf8) { return Utf8ToCp1251(utf8); }
+
+#define ZANTHREL_LOG_TEXT(Name, utf8)        \
+  const std::string& Name() {                \
+    static const std::string text = Win(utf8); \
+    return text;                             \
+  }
+
+ZANTHREL_LOG_TEXT(BlockZeroNotFound, "!!!Не найден нулевой сектор! Выход.\n")
+ZANTHREL_LOG_TEXT(CannotMakeFolder, "!!!Не удалось создать директорию! Выход.\n")
+ZANTHREL_LOG_TEXT(CannotEnterFolder, "!!!Не удалось сделать директорию текущей! Выход.\n")
+ZANTHREL_LOG_TEXT(ImageDead, "!!!Образ убит дальше некуда! Выход.\n")
+ZANTHREL_LOG_TEXT(Success, "Образ демонтирован успешно. Выход.\n")
+ZANTHREL_LOG_TEXT(SuccessWithWriteErrors, "!!!Образ демонтирован с ошибками записи! Выход.\n")
+ZANTHREL_LOG_TEXT(Hole, "Дырка блин!!!!!!!!!!!!!!!!!!\n")
+ZANTHREL_LOG_TEXT(LimitMark, " !!!Значение превышает лимит!!!")
+
+#undef ZANTHREL_LOG_TEXT
+
+std::string CannotReadBlockExit(uint32_t block) {
+  static const std::string head = Win("!!!Не удалось считать сектор №");
+  static const std::string tail = Win("! Выход.\n");
+  return head + Hex8(block) + tail;
+}
+
+std::string CannotPosition(uint32_t block) {
+  static const std::string head = Win("!!!Не удалось спозиционироваться на сектор №");
+  static const std::string tail = Win("! Возврат.\n");
+  return head + Hex8(block) + tail;
+}
+
+std::string CannotReadBlockReturn(uint32_t block) {
+  static const std::string head = Win("!!!Не удалось считать сектор №");
+  static const std::string tail = Win("! Возврат.\n");
+  return head + Hex8(block) + tail;
+}
+
+std::string CannotWriteFile(const std::string& hostPath) {
+  static const std::string head = Win("!!!Не удалось записать файл ");
+  return head + Utf8ToCp1251(hostPath) + "!\n";
+}
+
+}  // namespace zanthrel::log_text

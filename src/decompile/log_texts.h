@@ -1,0 +1,26 @@
+// The decompile log's own words, as Windows-1251 bytes.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace zanthrel::log_text {
+
+// Converts a UTF-8 literal once; the log and the block map are Windows-1251.
+std::string Win(const char* utf8);
+
+const std::string& BlockZeroNotFound();
+const std::string& CannotMakeFolder();
+const std::string& CannotEnterFolder();
+std::string CannotReadBlockExit(uint32_t block);
+const std::string& ImageDead();
+const std::string& Success();
+const std::string& SuccessWithWriteErrors();
+std::string CannotPosition(uint32_t block);
+std::string CannotReadBlockReturn(uint32_t block);
+// `hostPath` is a host path; it is converted to Windows-1251 here.
+std::string CannotWriteFile(const std::string& hostPath);
+const std::string& Hole();
+const std::string& LimitMark();
+
+}  // namespace zanthrel::log_text

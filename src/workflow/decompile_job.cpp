@@ -1,0 +1,81 @@
+#include "workflow/decompile_job.h"
+
+#include <cerrno>
+#include <cstring>
+
+#include "support/host.h"
+#include "support/text.h"
+
+namespace zanthrel {
+
+namespace {
+
+std::string Absolute(const std::string& path) {
+  return IsAbsolutePath(path) ? path : JoinPath(CurrentDirectory(), path);
+}
+
+}  // namespace
+
+std::string OutputFolderFor(const std::string& outputDir, const std::string& imagePath) {
+  return JoinPath(outputDir, "PARCE_" + BaseNameOf(imagePath));
+}
+
+std::string LogPathFor(const std::string& outputDir, const std::string& imagePath) {
+  return JoinPath(outputDir, BaseNameOf(imagePath) + ".log");
+}
+
+DecompileReport DecompileImageFile(const DecompileRequest& request) {
+  DecompileReport report;
+  const std::string startFolder = CurrentDirectory();
+  const std::string outputDir = Absolute(request.outputDir);
+  report.outputFolder = OutputFolderFor(outputDir, request.imagePath);
+  report.logPath = LogPathFor(outputDir, request.imagePath);
+
+  ImageSource source;
+  source.ExtractDiscLabel = request.extractDiscLabel ? 1 : 0;
+  source.NoAdditionalInfo = request.additionalInfo ? 0 : 1;
+  errno = 0;
+  report.opened = OpenImageFile(source, request.imagePath, &report.openFailure);
+  if (!report.opened) {
+    if (report.openFailure == OpenFailure::kCannotOpen && errno != 0) {
+      report.openError = std::strerror(errno);
+    }
+    return report;
+  }
+  DecompileOptions options;
+  options.progress = request.progress;
+  DecompileImage(source, report.outputFolder, report.logPath, options, &report.outcome);
+  Close(source);
+  EnterDirectory(startFolder);
+  return report;
+}
+
+std::string DescribeReport(const DecompileReport& report, const std::string& sourceName) {
+  if (!report.opened) {
+    std::string reason = OpenFailureText(report.openFailure);
+    if (!report.openError.empty()) reason += " (" + report.openError + ")";
+    return sourceName + ": " + reason;
+  }
+  const std::string seeLog = "; see " + report.logPath;
+  switch (report.outcome) {
+    case DecompileOutcome::kDone:
+      return sourceName + ": decompiled into " + report.outputFolder + ", log " + report.logPath;
+    case DecompileOutcome::kNotOpen: return sourceName + ": not open";
+    case DecompileOutcome::kBlockZeroNotFound:
+      return sourceName + ": block 0 cannot be reached" + seeLog;
+    case DecompileOutcome::kCannotMakeFolder:
+      return report.outputFolder + ": output folder cannot be made" + seeLog;
+    case DecompileOutcome::kCannotEnterFolder:
+      return report.outputFolder + ": output folder cannot be entered" + seeLog;
+    case DecompileOutcome::kCannotReadLabel:
+      return sourceName + ": volume label cannot be read" + seeLog;
+    case DecompileOutcome::kAllRootCopiesFailed:
+      return sourceName + ": unreadable, every copy of the root directory failed" + seeLog;
+    case DecompileOutcome::kWriteFailures:
+      return report.outputFolder + ": write failure, some files or the log could not be written" +
+             seeLog;
+  }
+  return sourceName + ": unknown outcome";
+}
+
+}  // namespace zanthrel

@@ -1,0 +1,43 @@
+// What "De-Compile" does for an image file, for the window and the command
+// line alike: derive the output names, open the image, run, close.
+#pragma once
+
+#include <string>
+
+#include "decompile/decompile_run.h"
+#include "decompile/progress.h"
+#include "source/image_source.h"
+
+namespace zanthrel {
+
+struct DecompileRequest {
+  std::string imagePath;
+  // The folder that receives PARCE_<base> and <base>.log.
+  std::string outputDir = ".";
+  bool additionalInfo = false;    // "Create additional info"
+  bool extractDiscLabel = false;  // 'Extract "Disc label"'
+  Progress progress;
+};
+
+struct DecompileReport {
+  bool opened = false;
+  OpenFailure openFailure = OpenFailure::kNone;
+  std::string openError;  // the host's reason when the file could not be opened
+  DecompileOutcome outcome = DecompileOutcome::kNotOpen;
+  std::string outputFolder;
+  std::string logPath;
+
+  bool Succeeded() const { return outcome == DecompileOutcome::kDone; }
+};
+
+// Output names for an image: "PARCE_" + base and base + ".log" inside the folder.
+std::string OutputFolderFor(const std::string& outputDir, const std::string& imagePath);
+std::string LogPathFor(const std::string& outputDir, const std::string& imagePath);
+
+// Runs the whole job; the current directory is the same afterwards.
+DecompileReport DecompileImageFile(const DecompileRequest& request);
+
+// One line, in English, that says how the job ended and where to look.
+std::string DescribeReport(const DecompileReport& report, const std::string& sourceName);
+
+}  // namespace zanthrel

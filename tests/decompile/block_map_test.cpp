@@ -1,0 +1,134 @@
+#include "decompile/block_map.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "testkit/image_builder.h"
+#include "testkit/log_text.h"
+#include "testkit/temp_folder.h"
+
+namespace zanthrel {
+namespace {
+
+using testkit::Bytes;
+
+// One copy list holding a single block number.
+struct OneCopy {
+  explicit OneCopy(uint32_t block) { testkit::Put32(bytes, block); }
+  CopyList List() const { return {bytes, 1}; }
+  uint8_t bytes[4];
+};
+
+class BlockMapTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    testkit::ImageBuilder image(12);
+    image.Label({});
+    image.Data(1, testkit::Pattern(11 * 2048, 5));
+    volume_ = image.Image();
+    testkit::WriteBytes(temp_ / "img", volume_);
+    ASSERT_TRUE(OpenImageFile(source_, temp_ / "img"));
+    source_.NoAdditionalInfo = 0;
+    ClearBlockMap();
+  }
+  void AddFile(uint32_t first, uint32_t blocks, uint32_t bytes, const std::string& name) {
+    RecordFileCopies(1, OneCopy(first).List(), blocks, bytes, name);
+  }
+  Bytes Blocks(uint32_t first, uint32_t count) {
+    return Bytes(volume_.begin() + first * 2048, volume_.begin() + (first + count) * 2048);
+  }
+
+  testkit::TempFolder temp_;
+  Bytes volume_;
+  ImageSource source_;
+};
+
+TEST_F(BlockMapTest, RangesHolesAndHoleFiles) {
+  AddFile(10, 1, 100, "/out/c");
+  AddFile(1, 2, 4000, "/out/a");
+  AddFile(3, 4, 8000, "/out/\xD0\xB6");  // a UTF-8 host path is written in Windows-1251
+  EXPECT_TRUE(WriteBlockMap(source_, "disc", 12).empty());
+  const std::string hole = testkit::Win("Дырка блин!!!!!!!!!!!!!!!!!!\n");
+  EXPECT_EQ(testkit::ReadText("disc.spy"),
+            hole + "0x00000001 - 0x00000003\t0x00000002\t0x00000FA0\t/out/a\n" +
+                "0x00000003 - 0x00000007\t0x00000004\t0x00001F40\t/out/\xE6\n" + hole +
+                "0x0000000A - 0x0000000B\t0x00000001\t0x00000064\t/out/c\n");
+  EXPECT_EQ(testkit::ReadBytes("disc 0x00000000.spy"), Blocks(0, 1));
+  EXPECT_EQ(testkit::ReadBytes("disc 0x00000007.spy"), Blocks(7, 3));
+}
+
+TEST_F(BlockMapTest, RepeatsOverlapsAndRangesPastTheVolume) {
+  AddFile(0, 2, 1, "x");
+  AddFile(0, 2, 1, "x");
+  AddFile(20, 1, 1, "far");
+  EXPECT_TRUE(WriteBlockMap(source_, "m", 12).empty());
+  const std::string hole = testkit::Win("Дырка блин!!!!!!!!!!!!!!!!!!\n");
+  const std::string line = "0x00000000 - 0x00000002\t0x00000002\t0x00000001\tx\n";
+  EXPECT_EQ(testkit::ReadText("m.spy"),
+            line + hole + line + hole + "0x00000014 - 0x00000015\t0x00000001\t0x00000001\tfar\n");
+  // The repeated range's hole has a negative length: an empty file. Past the volume: none.
+  EXPECT_EQ(std::filesystem::file_size("m 0x00000002.spy"), 0u);
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator("."), {}), 3);
+}
+
+TEST_F(BlockMapTest, NothingWithoutAdditionalInfoAndNothingForNoCopies) {
+  RecordFileCopies(0, OneCopy(1).List(), 1, 1, "none");
+  RecordFileCopies(-1, OneCopy(1).List(), 1, 1, "none");
+  RecordDirectoryCopies(source_, -1, OneCopy(1).List(), "none");
+  EXPECT_TRUE(BlockMap().empty());
+  source_.NoAdditionalInfo = 1;
+  AddFile(1, 1, 1, "a");
+  EXPECT_TRUE(WriteBlockMap(source_, "m", 12).empty());
+  EXPECT_FALSE(std::filesystem::exists("m.spy"));
+}
+
+TEST_F(BlockMapTest, DirectoryCountEndsAtTheMarkerOrAtTheImageEnd) {
+  // Blocks 1..11 hold patterned data: no -1 marker before the image ends.
+  RecordDirectoryCopies(source_, 2, CopyList{OneCopy(4).bytes, 1}, "dir");
+  ASSERT_EQ(BlockMap().size(), 1u);  // only the copies that the list holds
+  EXPECT_EQ(BlockMap()[0].blockCount, 8u);
+  EXPECT_EQ(BlockMap()[0].byteCount, 0xFFFFFFFFu);
+
+  testkit::ImageBuilder image(6);
+  image.Label({});
+  image.Directory(2, {}, testkit::Links(1, 0xFFFFFFFF));
+  image.Directory(3, {}, testkit::Links(0xFFFFFFFF, 0));
+  testkit::WriteBytes(temp_ / "dirs", image.Image());
+  ImageSource source;
+  ASSERT_TRUE(OpenImageFile(source, temp_ / "dirs"));
+  ClearBlockMap();
+  uint8_t twoCopies[8];
+  testkit::Put32(twoCopies, 2);
+  testkit::Put32(twoCopies + 4, 4);
+  RecordDirectoryCopies(source, 2, CopyList{twoCopies, 2}, "d");
+  ASSERT_EQ(BlockMap().size(), 2u);
+  EXPECT_EQ(BlockMap()[0].blockCount, 2u);
+  EXPECT_EQ(BlockMap()[1].firstBlock, 4u);
+  EXPECT_EQ(BlockMap()[1].blockCount, 2u);  // every copy gets the first copy's count
+}
+
+TEST(BlockMapOrderTest, MatchesTheExchangeSortWithTies) {
+  std::deque<BlockRange> ranges;
+  const uint32_t firsts[] = {5, 3, 5, 1, 3, 5, 0, 3, 9, 1};
+  for (size_t i = 0; i < std::size(firsts); ++i) {
+    ranges.push_back({firsts[i], 1, 1, std::to_string(i)});
+  }
+  std::vector<size_t> expected(ranges.size());
+  for (size_t i = 0; i < expected.size(); ++i) expected[i] = i;
+  for (size_t i = 0; i + 1 < expected.size(); ++i) {
+    for (size_t j = i + 1; j < expected.size(); ++j) {
+      if (ranges[expected[i]].firstBlock > ranges[expected[j]].firstBlock) {
+        std::swap(expected[i], expected[j]);
+      }
+    }
+  }
+  EXPECT_EQ(BlockMapOrder(ranges), expected);
+  // Distinct first blocks take the fast path and give the same order.
+  ranges.clear();
+  for (uint32_t first : {7u, 2u, 9u, 4u}) ranges.push_back({first, 1, 1, ""});
+  EXPECT_EQ(BlockMapOrder(ranges), (std::vector<size_t>{1, 3, 0, 2}));
+}
+
+}  // namespace
+}  // namespace zanthrel

@@ -1,0 +1,378 @@
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <filesystem>
+
+#include "decompile/block_map.h"
+#include "source/image_source.h"
+#include "support/host.h"
+#include "support/text.h"
+#include "testkit/decompile_fixture.h"
+#include "testkit/image_builder.h"
+#include "testkit/log_text.h"
+
+namespace zanthrel {
+namespace {
+
+namespace fs = std::filesystem;
+using testkit::Bytes;
+using testkit::EntryLines;
+using testkit::HeadLines;
+using testkit::ImageBuilder;
+using testkit::Win;
+
+const std::string& Success() {
+  static const std::string text = Win("Образ демонтирован успешно. Выход.\n");
+  return text;
+}
+const std::string& Dead() {
+  static const std::string text = Win("!!!Образ убит дальше некуда! Выход.\n");
+  return text;
+}
+
+Bytes Slice(const Bytes& bytes, size_t at, size_t n) {
+  return Bytes(bytes.begin() + long(at), bytes.begin() + long(at + n));
+}
+std::string Text(const Bytes& bytes) { return std::string(bytes.begin(), bytes.end()); }
+
+// The disc of the run example: root (block 1) holds file X (5000 bytes in
+// blocks 3-5), directory Y (block 2, holding file Z in block 6) and the label
+// entry; block 7 pads the image so that raw framing can read block 6 whole.
+struct ExampleDisc {
+  ExampleDisc() : image(8) {
+    image.Label({});
+    image.Directory(1, {testkit::FileEntry("X", 3, 5000), testkit::DirEntry("Y", 2),
+                        testkit::LabelEntry()});
+    image.Directory(2, {testkit::FileEntry("Z", 6, 10)});
+    data = testkit::Pattern(4 * 2048, 11);
+    image.Data(3, data);
+  }
+  ImageBuilder image;
+  Bytes data;
+};
+
+class DecompileTest : public testkit::DecompileFixture {};
+
+TEST_F(DecompileTest, ExampleRunLogsEveryLineAndExtractsTheTree) {
+  ExampleDisc disc;
+  const Bytes& image = disc.image.Image();
+  auto result = Run(image);
+  EXPECT_TRUE(result.ok);
+  EXPECT_EQ(result.outcome, DecompileOutcome::kDone);
+  const std::string root = Root();
+  EXPECT_EQ(result.log, testkit::LabelLines(image) + root + "\n" + HeadLines(image, 1) +
+                            EntryLines(image, 1, 20) + EntryLines(image, 1, 92) + root + "/Y\n" +
+                            HeadLines(image, 2) + EntryLines(image, 2, 20) + root + "\n" +
+                            EntryLines(image, 1, 164) + Success());
+  EXPECT_EQ(Tree(), (std::map<std::string, std::string>{
+                        {"PARCE_disc/", ""},
+                        {"PARCE_disc/X", Text(Slice(disc.data, 0, 5000))},
+                        {"PARCE_disc/Y/", ""},
+                        {"PARCE_disc/Y/Z", Text(Slice(disc.data, 3 * 2048, 10))},
+                        {"disc.iso", Text(image)},
+                        {"disc.log", result.log},
+                    }));
+  // The run leaves the output folder current.
+}
+
+TEST_F(DecompileTest, PlainRawAndGzipImagesGiveTheSameOutput) {
+  ExampleDisc disc;
+  const Bytes& plain = disc.image.Image();
+  auto reference = Run(plain, false, true);
+  auto tree = Tree();
+  tree.erase("disc.iso");
+  struct Variant {
+    Bytes image;
+    std::string file;
+    bool gzip;
+  };
+  for (const Variant& variant : {Variant{testkit::RawFraming(plain), "disc.bin", false},
+                                 Variant{plain, "disc.iso.gz", true},
+                                 Variant{testkit::RawFraming(plain), "disc.bin.gz", true}}) {
+    fs::remove_all(temp_ / "PARCE_disc");
+    fs::remove(temp_ / "disc.iso");
+    auto result = Run(variant.image, false, true, variant.file, variant.gzip);
+    EXPECT_TRUE(result.ok) << variant.file;
+    EXPECT_EQ(result.log, reference.log) << variant.file;
+    auto other = Tree();
+    other.erase(variant.file);
+    EXPECT_EQ(other, tree) << variant.file;
+    fs::remove(temp_ / variant.file);
+  }
+}
+
+TEST_F(DecompileTest, DiscLabelIsSkippedUnlessAskedForInAnyCaseAndBlanks) {
+  ImageBuilder builder(3);
+  builder.Label({});
+  testkit::EntrySpec label = testkit::LabelEntry();
+  label.name = " \tDISC Label ";
+  builder.Directory(1, {testkit::FileEntry("A", 2, 3), label});
+  const Bytes& image = builder.Image();
+
+  auto skipped = Run(image, false, true);
+  EXPECT_TRUE(skipped.ok);
+  EXPECT_FALSE(fs::exists(Out(" !09DISC Label ")));
+  std::string map = testkit::ReadText(Out("disc.spy"));
+  EXPECT_EQ(map.find("Label"), std::string::npos);
+  EXPECT_NE(map.find(Win("Дырка")), std::string::npos);  // block 0 is a hole
+
+  fs::remove_all(temp_ / "PARCE_disc");
+  auto extracted = Run(image, true, true);
+  EXPECT_TRUE(extracted.ok);
+  EXPECT_EQ(testkit::ReadBytes(Out(" !09DISC Label ")), Slice(image, 0, 132));
+  map = testkit::ReadText(Out("disc.spy"));
+  EXPECT_EQ(map.substr(0, 24), "0x00000000 - 0x00000001\t");
+  EXPECT_EQ(map.find(Win("Дырка")), std::string::npos);
+}
+
+TEST_F(DecompileTest, FileLengthsFollowTheByteCount) {
+  ImageBuilder builder(8);
+  builder.Label({});
+  testkit::EntrySpec exact = testkit::FileEntry("exact", 2, 4096);
+  exact.blockCount = 3;  // one block more than the bytes need: read, not written
+  testkit::EntrySpec empty = testkit::FileEntry("empty", 5, 0);
+  testkit::EntrySpec noBlocks = testkit::FileEntry("noblocks", 6, 500);
+  noBlocks.blockCount = 0;
+  builder.Directory(1, {exact, empty, noBlocks});
+  Bytes data = testkit::Pattern(6 * 2048, 3);
+  builder.Data(2, data);
+  auto result = Run(builder.Image());
+  EXPECT_TRUE(result.ok);
+  EXPECT_EQ(testkit::ReadBytes(Out("exact")), Slice(data, 0, 4096));
+  EXPECT_EQ(fs::file_size(Out("empty")), 0u);
+  EXPECT_EQ(fs::file_size(Out("noblocks")), 0u);
+}
+
+TEST_F(DecompileTest, MultiBlockDirectoryFollowsRelativeNextBlocks) {
+  ImageBuilder builder(12);
+  testkit::LabelSpec label;
+  label.rootCopies = {5};
+  label.rootBlockCount = 3;
+  builder.Label(label);
+  // Blocks 5, 6, 7 of the root copy are indexes 0, 1, 2; the chain runs 0 -> 2 -> 1.
+  builder.Directory(5, {testkit::FileEntry("a", 9, 1)}, testkit::Links(2, 0xFFFFFFFF));
+  builder.Directory(7, {testkit::FileEntry("b", 9, 2)}, testkit::Links(1, 0));
+  builder.Directory(6, {testkit::FileEntry("c", 9, 3)}, testkit::Links(0xFFFFFFFF, 2));
+  const Bytes& image = builder.Image();
+  auto result = Run(image);
+  EXPECT_TRUE(result.ok);
+  EXPECT_EQ(result.log, testkit::LabelLines(image) + Root() + "\n" + HeadLines(image, 5) +
+                            EntryLines(image, 5, 20) + HeadLines(image, 7) +
+                            EntryLines(image, 7, 20) + HeadLines(image, 6) +
+                            EntryLines(image, 6, 20) + Success());
+  EXPECT_TRUE(fs::exists(Out("a")) && fs::exists(Out("b")) && fs::exists(Out("c")));
+}
+
+TEST_F(DecompileTest, EveryStopRuleOfTheWalk) {
+  // Last-in-block: the block is left even though its first free byte lies further on.
+  // Last-in-directory: the directory ends although the next block is not -1.
+  ImageBuilder builder(8);
+  testkit::LabelSpec label;
+  label.rootBlockCount = 5;
+  builder.Label(label);
+  testkit::EntrySpec endsBlock = testkit::FileEntry("first", 7, 1);
+  endsBlock.flags |= 0x40000000;
+  builder.Directory(1, {endsBlock, testkit::FileEntry("hidden1", 7, 1)},
+                    testkit::Links(1, 0xFFFFFFFF));
+  testkit::EntrySpec endsDir = testkit::FileEntry("second", 7, 1);
+  endsDir.flags |= 0x80000000;
+  builder.Directory(2, {endsDir}, testkit::Links(2, 0));
+  builder.Directory(3, {testkit::FileEntry("hidden2", 7, 1)});
+  auto result = Run(builder.Image());
+  EXPECT_TRUE(result.ok);
+  EXPECT_TRUE(fs::exists(Out("first")) && fs::exists(Out("second")));
+  EXPECT_FALSE(fs::exists(Out("hidden1")) || fs::exists(Out("hidden2")));
+
+  // The block count ends the directory; an empty block goes by next and count alone.
+  ImageBuilder counted(8);
+  label.rootBlockCount = 2;
+  counted.Label(label);
+  counted.Directory(1, {}, testkit::Links(1, 0xFFFFFFFF));
+  counted.Directory(2, {testkit::FileEntry("kept", 7, 1)}, testkit::Links(2, 0));
+  counted.Directory(3, {testkit::FileEntry("beyond", 7, 1)});
+  fs::remove_all(temp_ / "PARCE_disc");
+  result = Run(counted.Image());
+  EXPECT_TRUE(result.ok);
+  EXPECT_TRUE(fs::exists(Out("kept")));
+  EXPECT_FALSE(fs::exists(Out("beyond")));
+}
+
+TEST_F(DecompileTest, FailedRootCopyIsFollowedByTheNextFromTheRootFolder) {
+  ImageBuilder builder(8);
+  testkit::LabelSpec label;
+  label.rootCopies = {1, 2};
+  builder.Label(label);
+  // Copy 0 fails inside D: B lies past the end of the image.
+  builder.Directory(1, {testkit::FileEntry("A", 4, 5), testkit::DirEntry("D", 3)});
+  builder.Directory(3, {testkit::FileEntry("B", 50, 5)});
+  builder.Directory(2, {testkit::FileEntry("A", 4, 5), testkit::FileEntry("C", 5, 7)});
+  builder.Data(4, testkit::Pattern(2 * 2048, 8));
+  const Bytes& image = builder.Image();
+  auto result = Run(image);
+  EXPECT_TRUE(result.ok);
+  const std::string root = Root();
+  EXPECT_EQ(result.log, testkit::LabelLines(image) + root + "\n" + HeadLines(image, 1) +
+                            EntryLines(image, 1, 20) + EntryLines(image, 1, 92) + root + "/D\n" +
+                            HeadLines(image, 3) + EntryLines(image, 3, 20) + root + "\n" +
+                            HeadLines(image, 2) + EntryLines(image, 2, 20) +
+                            EntryLines(image, 2, 92) + Success());
+  EXPECT_TRUE(fs::exists(Out("C")));
+  EXPECT_FALSE(fs::exists(Out("D/C")));
+  EXPECT_TRUE(fs::is_directory(Out("D")));  // what the failed copy wrote stays
+}
+
+TEST_F(DecompileTest, FileCopiesSwitchMidFileAndNeverGoBack) {
+  ImageBuilder builder(14);
+  builder.Label({});
+  testkit::EntrySpec file = testkit::FileEntry("F", 12, 6000);
+  file.copies = {12, 2};  // copy 0: blocks 12, 13, then the image ends
+  builder.Directory(1, {file});
+  Bytes copy1 = testkit::Pattern(3 * 2048, 1);
+  Bytes copy0 = testkit::Pattern(2 * 2048, 2);
+  builder.Data(2, copy1);
+  builder.Data(12, copy0);
+  auto result = Run(builder.Image());
+  EXPECT_TRUE(result.ok);
+  Bytes expected = testkit::Concat(copy0, Slice(copy1, 2 * 2048, 6000 - 4096));
+  EXPECT_EQ(testkit::ReadBytes(Out("F")), expected);
+
+  // A first copy that cannot be reached at all is passed over.
+  ImageBuilder second(6);
+  second.Label({});
+  testkit::EntrySpec far = testkit::FileEntry("G", 2, 10);
+  far.copies = {1000, 999, 2};
+  second.Directory(1, {far});
+  second.Data(2, Bytes(10, 'g'));
+  fs::remove_all(temp_ / "PARCE_disc");
+  result = Run(second.Image());
+  EXPECT_TRUE(result.ok);
+  EXPECT_EQ(testkit::ReadText(Out("G")), "gggggggggg");
+}
+
+TEST_F(DecompileTest, OddNamesAreEscapedAndNothingLeavesTheOutputFolder) {
+  ImageBuilder builder(10);
+  builder.Label({});
+  builder.Directory(1, {testkit::FileEntry("a:b?", 8, 1), testkit::FileEntry("...", 8, 2),
+                        testkit::DirEntry("..", 2), testkit::DirEntry(".", 3),
+                        testkit::DirEntry("a/b", 4), testkit::DirEntry("x:y", 5),
+                        testkit::DirEntry("wall w/ light!", 6)});
+  for (uint32_t block = 2; block <= 6; ++block) {
+    std::string name(1, 'f');
+    name += std::to_string(block);
+    builder.Directory(block, {testkit::FileEntry(name, 8, block)});
+  }
+  builder.Data(8, Bytes(2048, 'z'));
+  auto result = Run(builder.Image());
+  EXPECT_TRUE(result.ok);
+  std::map<std::string, std::string> tree = Tree();
+  tree.erase("disc.iso");
+  tree.erase("disc.log");
+  EXPECT_EQ(tree, (std::map<std::string, std::string>{
+                      {"PARCE_disc/", ""},
+                      {"PARCE_disc/a!3Ab!3F", "z"},
+                      {"PARCE_disc/!2E!2E!2E", "zz"},
+                      {"PARCE_disc/!2E!2E/", ""},
+                      {"PARCE_disc/!2E!2E/f2", "zz"},
+                      {"PARCE_disc/!2E/", ""},
+                      {"PARCE_disc/!2E/f3", "zzz"},
+                      {"PARCE_disc/a!2Fb/", ""},
+                      {"PARCE_disc/a!2Fb/f4", "zzzz"},
+                      {"PARCE_disc/x!3Ay/", ""},
+                      {"PARCE_disc/x!3Ay/f5", "zzzzz"},
+                      {"PARCE_disc/wall w!2F light!21/", ""},
+                      {"PARCE_disc/wall w!2F light!21/f6", "zzzzzz"},
+                  }));
+}
+
+TEST_F(DecompileTest, RootCopyIndexPastTheSlotsTriesEightAndNegativeTriesNone) {
+  ImageBuilder builder(2);
+  testkit::LabelSpec label;
+  label.rootCopies = {100, 101, 102, 103, 104, 105, 106, 107};
+  label.lastRootCopyIndex = 9;
+  builder.Label(label);
+  auto result = Run(builder.Image());
+  EXPECT_FALSE(result.ok);
+  EXPECT_EQ(result.outcome, DecompileOutcome::kAllRootCopiesFailed);
+  std::string expected = testkit::LabelLines(builder.Image());
+  for (uint32_t copy = 100; copy < 108; ++copy) {
+    expected += Root() + "\n" + Win("!!!Не удалось считать сектор №") + Hex8(copy) +
+                Win("! Возврат.\n");
+  }
+  EXPECT_EQ(result.log, expected + Dead());
+
+  label.lastRootCopyIndex = 0x80000000;
+  ImageBuilder negative(2);
+  negative.Label(label);
+  result = Run(negative.Image(), false, true);
+  EXPECT_FALSE(result.ok);
+  EXPECT_EQ(result.log, testkit::LabelLines(negative.Image()) + Dead());
+  EXPECT_FALSE(fs::exists(Out("disc.spy")));
+}
+
+TEST_F(DecompileTest, ExistingOutputIsReusedAndFilesReplaced) {
+  ExampleDisc disc;
+  fs::create_directories(temp_ / "PARCE_disc/Y");
+  testkit::WriteText(temp_ / "PARCE_disc/Y/Z", std::string(50000, 'o'));
+  testkit::WriteText(temp_ / "PARCE_disc/keep", "mine");
+  auto result = Run(disc.image.Image());
+  EXPECT_TRUE(result.ok);
+  EXPECT_EQ(fs::file_size(Out("Y/Z")), 10u);
+  EXPECT_EQ(testkit::ReadText(Out("keep")), "mine");
+}
+
+TEST_F(DecompileTest, WriteFailuresAreReportedNotHidden) {
+  ExampleDisc disc;
+  fs::create_directories(temp_ / "PARCE_disc");
+  fs::create_symlink("/dev/full", temp_ / "PARCE_disc/X");
+  auto result = Run(disc.image.Image());
+  EXPECT_FALSE(result.ok);
+  EXPECT_EQ(result.outcome, DecompileOutcome::kWriteFailures);
+  const std::string failure = Win("!!!Не удалось записать файл ") + Root() + "/X!\n";
+  EXPECT_NE(result.log.find(EntryLines(disc.image.Image(), 1, 20) + failure), std::string::npos);
+  EXPECT_TRUE(result.log.ends_with(Win("!!!Образ демонтирован с ошибками записи! Выход.\n")));
+  EXPECT_EQ(fs::file_size(Out("Y/Z")), 10u);  // extraction went on
+
+  // A log that cannot be written fails the run too.
+  fs::remove_all(temp_ / "PARCE_disc");
+  fs::remove(temp_ / "disc.log");
+  fs::create_symlink("/dev/full", temp_ / "disc.log");
+  result = Run(disc.image.Image());
+  EXPECT_FALSE(result.ok);
+  EXPECT_EQ(result.outcome, DecompileOutcome::kWriteFailures);
+  EXPECT_EQ(fs::file_size(Out("X")), 5000u);
+}
+
+TEST_F(DecompileTest, OutputFolderThatCannotBeMadeEndsTheRun) {
+  ExampleDisc disc;
+  testkit::WriteText(temp_ / "PARCE_disc", "a file in the way");
+  auto result = Run(disc.image.Image());
+  EXPECT_FALSE(result.ok);
+  EXPECT_EQ(result.outcome, DecompileOutcome::kCannotMakeFolder);
+  EXPECT_EQ(result.log, testkit::LabelLines(disc.image.Image()) +
+                            Win("!!!Не удалось создать директорию! Выход.\n"));
+}
+
+TEST_F(DecompileTest, ClosedSourceWritesNoLog) {
+  ImageSource source;
+  DecompileOutcome outcome;
+  EXPECT_FALSE(DecompileImage(source, "out", "out.log", {}, &outcome));
+  EXPECT_EQ(outcome, DecompileOutcome::kNotOpen);
+  EXPECT_FALSE(fs::exists(temp_ / "out.log"));
+  EXPECT_FALSE(fs::exists(temp_ / "out"));
+}
+
+TEST_F(DecompileTest, ProgressCountsFileBlocksAgainstTheVolume) {
+  ExampleDisc disc;
+  testkit::WriteBytes(temp_ / "disc.iso", disc.image.Image());
+  ImageSource source;
+  ASSERT_TRUE(OpenImageFile(source, temp_ / "disc.iso"));
+  uint64_t last = 0, total = 0;
+  DecompileOptions options;
+  options.progress = [&](uint64_t done, uint64_t all) { last = done, total = all; };
+  EXPECT_TRUE(DecompileImage(source, "PARCE_disc", "disc.log", options));
+  EXPECT_EQ(last, 4u);  // X: 3 blocks, Z: 1 block
+  EXPECT_EQ(total, 8u);
+}
+
+}  // namespace
+}  // namespace zanthrel

@@ -1,0 +1,133 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "testkit/decompile_fixture.h"
+#include "testkit/image_builder.h"
+#include "testkit/log_text.h"
+
+namespace zanthrel {
+namespace {
+
+namespace fs = std::filesystem;
+using testkit::Bytes;
+using testkit::ImageBuilder;
+using testkit::Win;
+
+class HostileImageTest : public testkit::DecompileFixture {
+ protected:
+  // A root with two copies: copy 0 in block 1 as the test corrupts it, copy 1
+  // in block 2 intact; both hold the file "ok".
+  ImageBuilder TwoCopies() {
+    ImageBuilder builder(5);
+    testkit::LabelSpec label;
+    label.rootCopies = {1, 2};
+    builder.Label(label);
+    builder.Directory(1, {testkit::FileEntry("ok", 3, 2)});
+    builder.Directory(2, {testkit::FileEntry("ok", 3, 2)});
+    builder.Data(3, Bytes{'o', 'k'});
+    return builder;
+  }
+  void ExpectSecondCopyWins(const Bytes& image) {
+    auto result = Run(image);
+    EXPECT_TRUE(result.ok);
+    EXPECT_EQ(testkit::ReadText(Out("ok")), "ok");
+    EXPECT_NE(result.log.find(testkit::HeadLines(image, 2)), std::string::npos);
+  }
+};
+
+TEST_F(HostileImageTest, EntryOffsetsPastTheBlockFailTheCopy) {
+  ImageBuilder builder = TwoCopies();
+  testkit::Put32(builder.Block(1) + 16, 4000);  // first entry past the block
+  testkit::Put32(builder.Block(1) + 12, 5000);
+  ExpectSecondCopyWins(builder.Image());
+
+  builder = TwoCopies();
+  testkit::Put32(builder.Block(1) + 16, 2000);  // fixed part runs past the end
+  testkit::Put32(builder.Block(1) + 12, 0xFFFFFFFF);
+  ExpectSecondCopyWins(builder.Image());
+}
+
+TEST_F(HostileImageTest, CopyListRunningPastTheBlockFailsTheCopy) {
+  ImageBuilder builder = TwoCopies();
+  testkit::Put32(builder.Block(1) + 20 + 64, 10000);  // 10,000 copies in one entry
+  ExpectSecondCopyWins(builder.Image());
+  builder = TwoCopies();
+  testkit::Put32(builder.Block(1) + 20 + 64, 0xFFFFFFFE);  // a negative copy count
+  ExpectSecondCopyWins(builder.Image());
+}
+
+TEST_F(HostileImageTest, DirectoryBlocksInACircleEnd) {
+  ImageBuilder builder(6);
+  testkit::LabelSpec label;
+  label.rootBlockCount = 0xFFFFFFFF;
+  builder.Label(label);
+  builder.Directory(1, {testkit::FileEntry("a", 4, 1)}, testkit::Links(1, 1));
+  builder.Directory(2, {testkit::FileEntry("b", 4, 1)}, testkit::Links(0, 0));
+  auto result = Run(builder.Image());
+  EXPECT_FALSE(result.ok);
+  EXPECT_EQ(result.outcome, DecompileOutcome::kAllRootCopiesFailed);
+}
+
+TEST_F(HostileImageTest, DirectoryThatContainsItselfFailsLikeAnUnreadableCopy) {
+  ImageBuilder builder(4);
+  builder.Label({});
+  builder.Directory(1, {testkit::FileEntry("f", 3, 1), testkit::DirEntry("loop", 2)});
+  builder.Directory(2, {testkit::DirEntry("back", 1)});
+  auto result = Run(builder.Image());
+  EXPECT_FALSE(result.ok);
+  const std::string line = Win("!!!Не удалось считать сектор №0x00000001! Возврат.\n");
+  EXPECT_NE(result.log.find(Root() + "/loop/back\n" + line), std::string::npos);
+  EXPECT_FALSE(fs::exists(Out("loop/back/loop")));
+}
+
+TEST_F(HostileImageTest, BlockSizesOfZeroAndHugeAreRefused) {
+  ImageBuilder builder(4);
+  testkit::LabelSpec label;
+  label.rootBlockSize = 0;
+  builder.Label(label);
+  builder.Directory(1, {});
+  auto result = Run(builder.Image());
+  EXPECT_FALSE(result.ok);
+  EXPECT_NE(result.log.find(Win("!!!Не удалось считать сектор №0x00000001! Возврат.\n")),
+            std::string::npos);
+
+  ImageBuilder files(4);
+  files.Label({});
+  testkit::EntrySpec zero = testkit::FileEntry("zero", 2, 10);
+  zero.blockSize = 0;
+  testkit::EntrySpec huge = testkit::FileEntry("huge", 2, 10);
+  huge.blockSize = 0xFFFFFFF0;
+  testkit::EntrySpec empty = testkit::FileEntry("empty", 2, 0);
+  empty.blockSize = 0;
+  files.Directory(1, {empty, zero});
+  fs::remove_all(temp_ / "PARCE_disc");
+  result = Run(files.Image());
+  EXPECT_FALSE(result.ok);
+  EXPECT_EQ(fs::file_size(Out("empty")), 0u);
+  files.Directory(1, {huge});
+  fs::remove_all(temp_ / "PARCE_disc");
+  result = Run(files.Image());
+  EXPECT_FALSE(result.ok);
+}
+
+TEST_F(HostileImageTest, FileOfTwoToThe31BlocksInASmallImage) {
+  ImageBuilder builder(4);
+  builder.Label({});
+  testkit::EntrySpec file = testkit::FileEntry("big", 2, 0xFFFFFFFF);
+  file.blockCount = 0x80000000;  // negative as a signed count: no block is read
+  testkit::EntrySpec runs = testkit::FileEntry("runs", 2, 0x7FFFFFFF);
+  runs.blockCount = 0x7FFFFFFF;  // read until the image ends: fails, does not hang
+  builder.Directory(1, {file});
+  auto result = Run(builder.Image());
+  EXPECT_TRUE(result.ok);
+  EXPECT_EQ(fs::file_size(Out("big")), 0u);
+  builder.Directory(1, {runs});
+  fs::remove_all(temp_ / "PARCE_disc");
+  result = Run(builder.Image());
+  EXPECT_FALSE(result.ok);
+  EXPECT_EQ(fs::file_size(Out("runs")), 2 * 2048u);
+}
+
+}  // namespace
+}  // namespace zanthrel

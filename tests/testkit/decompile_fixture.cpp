@@ -1,0 +1,45 @@
+#include "testkit/decompile_fixture.h"
+
+#include <filesystem>
+
+#include "source/image_source.h"
+#include "support/host.h"
+
+namespace zanthrel::testkit {
+
+namespace fs = std::filesystem;
+
+DecompileResult DecompileFixture::Run(const Bytes& image, bool extractDiscLabel,
+                                      bool additionalInfo, const std::string& file, bool gzip) {
+  EXPECT_TRUE(EnterDirectory(temp_.Path().string()));
+  gzip ? WriteGzip(temp_ / file, image) : WriteBytes(temp_ / file, image);
+  DecompileResult result;
+  ImageSource source;
+  source.ExtractDiscLabel = extractDiscLabel ? 1 : 0;
+  source.NoAdditionalInfo = additionalInfo ? 0 : 1;
+  EXPECT_TRUE(OpenImageFile(source, file));
+  const std::string base = file.substr(0, file.find('.'));
+  result.ok = DecompileImage(source, "PARCE_" + base, base + ".log", {}, &result.outcome);
+  EXPECT_TRUE(EnterDirectory(temp_.Path().string()));
+  if (fs::is_regular_file(temp_ / (base + ".log"))) result.log = ReadText(temp_ / (base + ".log"));
+  return result;
+}
+
+std::string DecompileFixture::Root() const {
+  return (fs::canonical(temp_.Path()) / "PARCE_disc").string();
+}
+
+std::map<std::string, std::string> DecompileFixture::Tree() const {
+  std::map<std::string, std::string> tree;
+  for (const auto& item : fs::recursive_directory_iterator(temp_.Path())) {
+    std::string relative = fs::relative(item.path(), temp_.Path()).string();
+    if (item.is_directory()) {
+      tree[relative + "/"] = "";
+    } else if (item.is_regular_file()) {
+      tree[relative] = ReadText(item.path().string());
+    }
+  }
+  return tree;
+}
+
+}  // namespace zanthrel::testkit

@@ -1,0 +1,37 @@
+// Runs a decompile of a built image inside a temporary folder and gives back
+// the log and the extracted tree.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <map>
+#include <string>
+
+#include "decompile/decompile_run.h"
+#include "testkit/files.h"
+#include "testkit/temp_folder.h"
+
+namespace zanthrel::testkit {
+
+struct DecompileResult {
+  bool ok = false;
+  DecompileOutcome outcome = DecompileOutcome::kNotOpen;
+  std::string log;  // Windows-1251 bytes
+};
+
+class DecompileFixture : public ::testing::Test {
+ protected:
+  // Writes the image as temp/<file>, decompiles it into temp/PARCE_<base> with
+  // the log temp/<base>.log, and reads the log back.
+  DecompileResult Run(const Bytes& image, bool extractDiscLabel = false, bool additionalInfo = false,
+                      const std::string& file = "disc.iso", bool gzip = false);
+  // Full path of the output folder, as the run sees it.
+  std::string Root() const;
+  std::string Out(const std::string& relative) const { return Root() + "/" + relative; }
+  // Every file and folder below the temporary folder, relative, folders with a trailing "/".
+  std::map<std::string, std::string> Tree() const;
+
+  TempFolder temp_;
+};
+
+}  // namespace zanthrel::testkit
