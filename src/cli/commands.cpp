@@ -14,6 +14,7 @@
 #include "opera/records.h"
 #include "support/cp1251.h"
 #include "support/text.h"
+#include "workflow/compile_job.h"
 #include "workflow/decompile_job.h"
 
 namespace zanthrel::cli {
@@ -60,6 +61,35 @@ int RunDecompile(const DecompileArgs& args) {
     return kExitFailed;
   }
   if (!args.quiet) std::cout << DescribeReport(report, args.image) << std::endl;
+  return kExitDone;
+}
+
+int RunCompile(const CompileArgs& args) {
+  std::error_code error;
+  if (!std::filesystem::is_directory(args.folder, error)) {
+    PrintError(args.folder + ": no such folder");
+    return kExitUsage;
+  }
+  ProgressBar bar(!args.quiet && StderrIsTerminal());
+  CompileRequest request;
+  request.folder = args.folder;
+  request.imagePath = args.image;
+  request.bootArea = !args.noBootArea;
+  if (!args.quiet && StderrIsTerminal()) {
+    request.progress = [&bar](uint64_t done, uint64_t total) { bar.Update(done, total); };
+  }
+  CompileReport report = CompileFolderToImage(request);
+  bar.Update(1, 1);
+  for (const std::string& problem : report.problems) PrintError(problem);
+  if (!report.written) return kExitFailed;
+  if (!report.problems.empty()) {
+    PrintError(args.image + ": written, but incomplete (" + std::to_string(report.problems.size()) +
+               " problems above)");
+    return kExitFailed;
+  }
+  if (!args.quiet) {
+    std::cout << args.image << ": image written, " << report.blockCount << " blocks" << std::endl;
+  }
   return kExitDone;
 }
 

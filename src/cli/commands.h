@@ -19,7 +19,15 @@ struct DecompileArgs {
   bool quiet = false;
 };
 
+struct CompileArgs {
+  std::string folder;
+  std::string image;
+  bool noBootArea = false;
+  bool quiet = false;
+};
+
 int RunDecompile(const DecompileArgs& args);
+int RunCompile(const CompileArgs& args);
 int RunInfo(const std::string& image);
 int RunList(const std::string& image);
 

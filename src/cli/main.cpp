@@ -22,6 +22,15 @@ int main(int argc, char** argv) {
   decompileCommand->add_option("IMAGE", decompile.image, "Image file (plain or gzip, 2048 or 2352)")
       ->required();
 
+  CompileArgs compile;
+  CLI::App* compileCommand =
+      app.add_subcommand("compile", "Build an Opera image from a folder, boot area included");
+  compileCommand->add_flag("--no-boot-area", compile.noBootArea,
+                           "Leave out the boot area (blocks 1-302 and the boot file slots)");
+  compileCommand->add_flag("-q,--quiet", compile.quiet, "Print nothing but errors");
+  compileCommand->add_option("FOLDER", compile.folder, "Folder to compile")->required();
+  compileCommand->add_option("IMAGE", compile.image, "Image file to write (replaced)")->required();
+
   std::string infoImage;
   CLI::App* infoCommand = app.add_subcommand("info", "Describe the volume label");
   infoCommand->add_option("IMAGE", infoImage, "Image file")->required();
@@ -45,6 +54,7 @@ int main(int argc, char** argv) {
   }
 
   if (*decompileCommand) return RunDecompile(decompile);
+  if (*compileCommand) return RunCompile(compile);
   if (*infoCommand) return RunInfo(infoImage);
   if (*listCommand) return RunList(listImage);
   std::cout << app.help();

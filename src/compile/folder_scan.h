@@ -1,0 +1,42 @@
+// Lists the children of one host folder for the compiler, in a fixed order,
+// leaving out folders whose names begin with "." and anything that is not a
+// regular file or a folder.
+#pragma once
+
+#include <sys/types.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace zanthrel {
+
+// A file or folder, identified by device and inode.
+struct HostObject {
+  dev_t device = 0;
+  ino_t inode = 0;
+  bool operator==(const HostObject&) const = default;
+};
+
+struct FolderItem {
+  bool isDirectory;
+  std::string hostName;  // as the host gives it, without a path
+  HostObject object;     // what the name leads to, links followed
+  uint64_t size;         // bytes, for files
+};
+
+struct FolderList {
+  std::vector<FolderItem> items;
+  // One line per child or folder that could not be taken: "path: reason".
+  std::vector<std::string> problems;
+};
+
+// Children sorted by name with ASCII letters folded to upper case, ties broken
+// by the raw bytes, so that the same folder always gives the same order.
+// Children that are `excluded` are left out silently.
+FolderList ScanFolder(const std::string& path, const std::vector<HostObject>& excluded = {});
+
+// Name order of the listing.
+bool FolderOrder(const std::string& a, const std::string& b);
+
+}  // namespace zanthrel

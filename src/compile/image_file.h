@@ -1,0 +1,43 @@
+// The image being written: 2048-byte blocks appended at the block cursor
+// through a buffer, and whole blocks written at fixed places (the label, the
+// boot slots) without moving the cursor. The first failed write is kept.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "support/host.h"
+
+namespace zanthrel {
+
+inline constexpr uint32_t kImageBlockSize = 2048;
+
+class ImageFile {
+ public:
+  explicit ImageFile(HostFile file);
+  ImageFile(const ImageFile&) = delete;
+  ImageFile& operator=(const ImageFile&) = delete;
+
+  // Appends whole blocks at the cursor.
+  void Append(const uint8_t* blocks, size_t count);
+  // Writes whole blocks from block `first` on; the cursor stays.
+  void WriteAt(uint32_t first, const uint8_t* blocks, size_t count);
+  // Writes out what is buffered; false once any write has failed.
+  bool Flush();
+
+  int32_t Cursor() const { return cursor_; }
+  int Handle() const { return file_.Handle(); }
+  bool Failed() const { return !error_.empty(); }
+  const std::string& Error() const { return error_; }
+
+ private:
+  void Write(uint64_t offset, const uint8_t* bytes, size_t count);
+
+  HostFile file_;
+  int32_t cursor_ = 0;
+  std::vector<uint8_t> pending_;
+  std::string error_;
+};
+
+}  // namespace zanthrel
