@@ -145,33 +145,7 @@ int CompileImage(const std::string& folder, const std::string& imagePath, int32_
     run.totalBytes = TotalBytes(root, run.excluded, run.path);
   }
 
-  FolderList list = ScanFolder(root, run.excluded);
-  run.problems.insert(run.problems.end(), list.problems.begin(), list.problems.end());
-  std::vector<EntryBytes> entries;
-  for (const FolderItem& item : list.items) {
-    const std::string childPath = JoinPath(root, item.hostName);
-    const std::string name = Utf8ToCp1251(item.hostName);
-    EntryBytes entry = ChildEntry(item);
-    const int32_t before = imageFile.Cursor();
-    if (item.isDirectory) {
-      const int32_t childBoot = boot && IsSpecialName(name, "system") ? bootFlag : 0;
-      run.path.push_back(item.object);
-      const int32_t after = CompileFolder(run, childPath, &entry[opera::entry::kCopies], childBoot);
-      run.path.pop_back();
-      const uint32_t first = opera::ReadBig32(&entry[opera::entry::kCopies]);
-      FinishEntry(entry, uint32_t(after) - first, first);
-    } else {
-      const int32_t after = CopyFileBlocks(run, childPath, &entry[opera::entry::kByteCount]);
-      if (boot && IsSpecialName(name, "rom_tags")) {
-        CopyFileToSlot(run, childPath, kRomTagsSlot);
-        CopyFileToSlot(run, childPath, kRomTagsCopySlot);
-      } else if (boot && IsSpecialName(name, "bannerscreen")) {
-        CopyFileToSlot(run, childPath, kBannerSlot);
-      }
-      FinishEntry(entry, uint32_t(after - before), uint32_t(before));
-    }
-    entries.push_back(entry);
-  }
+  std::vector<EntryBytes> entries = CompileChildren(run, root, bootFlag, FolderLevel::kRoot);
   entries.emplace_back();
   LabelEntry(entries.back());
 

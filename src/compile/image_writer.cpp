@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <span>
 
 #include "compile/entry_names.h"
 #include "compile/unique_ids.h"
@@ -19,6 +20,17 @@ constexpr size_t kCopyChunk = 256 * 1024;
 constexpr uint64_t kLargestFile = 0xFFFFFFFFull;
 
 using opera::WriteBig32;
+
+// Files that get a copy in the boot area besides their place in the tree.
+struct SlotRule {
+  const char* name;
+  BootSlot slots[2];
+};
+constexpr SlotRule kRootSlots[] = {{"rom_tags", {kRomTagsSlot, kRomTagsCopySlot}},
+                                   {"bannerscreen", {kBannerSlot, {}}}};
+constexpr SlotRule kBootCodeSlots[] = {{"boot_code", {kBootCodeSlot, {}}},
+                                       {"os_code", {kOsCodeSlot, {}}},
+                                       {"misc_code", {kMiscCodeSlot, {}}}};
 
 void Report(Compilation& run, const std::string& path, const std::string& reason) {
   run.problems.push_back(path + ": " + reason);
@@ -129,8 +141,9 @@ void FinishEntry(EntryBytes& entry, uint32_t blockCount, uint32_t firstBlock) {
   WriteBig32(&entry[E::kCopies], firstBlock);
 }
 
-int32_t CompileFolder(Compilation& run, const std::string& hostPath, uint8_t parentCopyField[4],
-                      int32_t bootFlag) {
+std::vector<EntryBytes> CompileChildren(Compilation& run, const std::string& hostPath,
+                                        int32_t bootFlag, FolderLevel level) {
+  const bool boot = (bootFlag & 1) != 0;
   FolderList list = ScanFolder(hostPath, run.excluded);
   run.problems.insert(run.problems.end(), list.problems.begin(), list.problems.end());
   std::vector<EntryBytes> entries;
@@ -145,7 +158,9 @@ int32_t CompileFolder(Compilation& run, const std::string& hostPath, uint8_t par
     EntryBytes entry = ChildEntry(item);
     const int32_t before = run.image.Cursor();
     if (item.isDirectory) {
-      const int32_t childBoot = (bootFlag & 1) && IsSpecialName(name, "kernel") ? bootFlag : 0;
+      // The boot-code folders: "system" in the root, then "kernel" inside each of them.
+      const char* bootFolder = level == FolderLevel::kRoot ? "system" : "kernel";
+      const int32_t childBoot = boot && IsSpecialName(name, bootFolder) ? bootFlag : 0;
       run.path.push_back(item.object);
       const int32_t after = CompileFolder(run, childPath, &entry[opera::entry::kCopies], childBoot);
       run.path.pop_back();
@@ -153,19 +168,27 @@ int32_t CompileFolder(Compilation& run, const std::string& hostPath, uint8_t par
       FinishEntry(entry, uint32_t(after) - firstDirectoryBlock, firstDirectoryBlock);
     } else {
       const int32_t after = CopyFileBlocks(run, childPath, &entry[opera::entry::kByteCount]);
-      if (bootFlag & 1) {
-        if (IsSpecialName(name, "boot_code")) {
-          CopyFileToSlot(run, childPath, kBootCodeSlot);
-        } else if (IsSpecialName(name, "os_code")) {
-          CopyFileToSlot(run, childPath, kOsCodeSlot);
-        } else if (IsSpecialName(name, "misc_code")) {
-          CopyFileToSlot(run, childPath, kMiscCodeSlot);
+      if (boot) {
+        const std::span<const SlotRule> rules =
+            level == FolderLevel::kRoot ? std::span<const SlotRule>(kRootSlots) : kBootCodeSlots;
+        for (const SlotRule& rule : rules) {
+          if (!IsSpecialName(name, rule.name)) continue;
+          for (const BootSlot& slot : rule.slots) {
+            if (slot.blocks != 0) CopyFileToSlot(run, childPath, slot);
+          }
+          break;
         }
       }
       FinishEntry(entry, uint32_t(after - before), uint32_t(before));
     }
     entries.push_back(entry);
   }
+  return entries;
+}
+
+int32_t CompileFolder(Compilation& run, const std::string& hostPath, uint8_t parentCopyField[4],
+                      int32_t bootFlag) {
+  std::vector<EntryBytes> entries = CompileChildren(run, hostPath, bootFlag, FolderLevel::kBelowRoot);
   const int32_t first = run.image.Cursor();
   const int32_t after = WriteDirectoryBlocks(run.image, entries);
   WriteBig32(parentCopyField, uint32_t(first));

@@ -49,6 +49,13 @@ inline constexpr uint32_t kBootAreaEnd = 303;
 int32_t CopyFileBlocks(Compilation& run, const std::string& hostPath, uint8_t byteCountField[4]);
 // Copies the file into a boot slot; a file longer than the slot is cut to it and reported.
 void CopyFileToSlot(Compilation& run, const std::string& hostPath, BootSlot slot);
+enum class FolderLevel { kRoot, kBelowRoot };
+
+// Writes the children of a folder, in list order, and gives their entries.
+// In the root, "rom_tags" and "bannerscreen" and the folder "system" are
+// special; below it, in boot-code folders, the boot code files and "kernel".
+std::vector<EntryBytes> CompileChildren(Compilation& run, const std::string& hostPath,
+                                        int32_t bootFlag, FolderLevel level);
 // Writes the folder's subtree and then its directory blocks; stores its first
 // directory block, big-endian, into `parentCopyField`. Returns the new cursor.
 int32_t CompileFolder(Compilation& run, const std::string& hostPath, uint8_t parentCopyField[4],

@@ -70,8 +70,14 @@ uint8_t* ImageBuilder::Block(uint32_t block) {
   return bytes_.data() + size_t(block) * blockSize_;
 }
 
+void ImageBuilder::Fill(uint32_t block) {
+  uint8_t* start = Block(block);
+  for (uint32_t i = 0; i < blockSize_; ++i) start[i] = uint8_t("iamaduck"[i % 8]);
+}
+
 void ImageBuilder::Label(const LabelSpec& spec) {
   uint8_t* label = Block(0);
+  std::memset(label, 0, 132);
   label[0] = 1;
   std::memset(label + 1, 0x5A, 5);
   label[6] = spec.version;

@@ -66,6 +66,8 @@ class ImageBuilder {
   explicit ImageBuilder(uint32_t blockCount, uint32_t blockSize = 2048);
 
   uint8_t* Block(uint32_t block);
+  // Fills a block with "iamaduck" repeated, as record blocks are before their records.
+  void Fill(uint32_t block);
   void Label(const LabelSpec& spec);
   // One directory block; entries are laid out from the header's first entry on.
   void Directory(uint32_t block, const std::vector<EntrySpec>& entries, HeaderSpec header = {});

@@ -1,0 +1,310 @@
+#include "compile/compile_run.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <filesystem>
+
+#include "opera/records.h"
+#include "support/text.h"
+#include "testkit/files.h"
+#include "testkit/temp_folder.h"
+
+namespace zanthrel {
+namespace {
+
+namespace fs = std::filesystem;
+using testkit::Bytes;
+
+struct Entry {
+  uint32_t flags, id, type, byteCount, blockCount, copy;
+  std::string name;
+};
+
+struct Block {
+  uint32_t next, previous, firstFree;
+  std::vector<Entry> entries;
+};
+
+// A compiled image read back with plain byte offsets.
+struct Image {
+  Bytes bytes;
+  uint32_t Field(uint32_t block, size_t offset) const {
+    return opera::ReadBig32(bytes.data() + size_t(block) * 2048 + offset);
+  }
+  uint32_t BlockCount() const { return uint32_t(bytes.size() / 2048); }
+  uint32_t RootBlock() const { return Field(0, 100); }
+  Block DirectoryBlock(uint32_t block) const {
+    Block result{Field(block, 0), Field(block, 4), Field(block, 12), {}};
+    for (uint32_t at = 20; at < result.firstFree; at += 72) {
+      const uint8_t* e = bytes.data() + size_t(block) * 2048 + at;
+      result.entries.push_back({opera::ReadBig32(e), opera::ReadBig32(e + 4), opera::ReadBig32(e + 8),
+                                opera::ReadBig32(e + 16), opera::ReadBig32(e + 20),
+                                opera::ReadBig32(e + 68), FieldText(e + 32, 32)});
+    }
+    return result;
+  }
+  // Every entry of a directory, following its blocks.
+  std::vector<Entry> Directory(uint32_t first) const {
+    std::vector<Entry> entries;
+    for (uint32_t k = 0;;) {
+      Block block = DirectoryBlock(first + k);
+      entries.insert(entries.end(), block.entries.begin(), block.entries.end());
+      if (block.next == 0xFFFFFFFF) return entries;
+      k = block.next;
+    }
+  }
+  Entry Find(uint32_t directory, const std::string& name) const {
+    for (const Entry& entry : Directory(directory)) {
+      if (entry.name == name) return entry;
+    }
+    ADD_FAILURE() << "no entry " << name;
+    return {};
+  }
+  Bytes Blocks(uint32_t first, uint32_t count) const {
+    return Bytes(bytes.begin() + long(first) * 2048, bytes.begin() + long(first + count) * 2048);
+  }
+};
+
+class CompileTest : public ::testing::Test {
+ protected:
+  Image Compile(bool boot = false, CompileReport* report = nullptr) {
+    CompileReport local;
+    if (!report) report = &local;
+    EXPECT_EQ(CompileImage(temp_ / "src", temp_ / "out.iso", boot ? 1 : 0, {}, report), 1);
+    EXPECT_TRUE(EnterDirectoryBack());
+    return Image{testkit::ReadBytes(temp_ / "out.iso")};
+  }
+  bool EnterDirectoryBack() { return ::chdir(temp_.Path().c_str()) == 0; }
+  void Make(const std::string& relative, const Bytes& content) {
+    fs::create_directories((temp_.Path() / "src" / relative).parent_path());
+    testkit::WriteBytes(temp_ / ("src/" + relative), content);
+  }
+  void Folder(const std::string& relative) { fs::create_directories(temp_.Path() / "src" / relative); }
+
+  testkit::TempFolder temp_;
+};
+
+Bytes Blocks(const Bytes& data) {
+  Bytes padded = data;
+  padded.resize((data.size() + 2047) / 2048 * 2048, 0);
+  return padded;
+}
+
+TEST_F(CompileTest, DirectoriesOf28_29And56Children) {
+  for (int children : {28, 29, 56}) {
+    fs::remove_all(temp_.Path() / "src");
+    for (int i = 0; i < children; ++i) {
+      char name[16];
+      std::snprintf(name, sizeof name, "d/f%02d", i);
+      Make(name, Bytes{uint8_t(i)});
+    }
+    Image image = Compile();
+    Entry d = image.Find(image.RootBlock(), "d");
+    const uint32_t blocks = children <= 28 ? 1 : 2;
+    EXPECT_EQ(d.blockCount, blocks) << children;
+    EXPECT_EQ(d.byteCount, 2048u) << children;
+    Block first = image.DirectoryBlock(d.copy);
+    EXPECT_EQ(first.previous, 0xFFFFFFFFu);
+    EXPECT_EQ(first.firstFree, 2036u);
+    if (blocks == 1) {
+      EXPECT_EQ(first.next, 0xFFFFFFFFu);
+      EXPECT_EQ(first.entries.back().flags, 2u);
+      continue;
+    }
+    EXPECT_EQ(first.next, 1u);
+    EXPECT_EQ(first.entries[27].flags, 0x40000002u);
+    EXPECT_EQ(first.entries[26].flags, 2u);
+    Block second = image.DirectoryBlock(d.copy + 1);
+    EXPECT_EQ(second.next, 0xFFFFFFFFu);
+    EXPECT_EQ(second.previous, 0u);
+    EXPECT_EQ(second.firstFree, uint32_t(20 + 72 * (children - 28)));
+    EXPECT_EQ(second.entries.back().flags, 2u);  // no last-in-directory bit below the root
+    // Every child stands in name order, its one byte in its one block.
+    std::vector<Entry> all = image.Directory(d.copy);
+    for (int i = 0; i < children; ++i) EXPECT_EQ(image.bytes[size_t(all[size_t(i)].copy) * 2048], i);
+  }
+}
+
+TEST_F(CompileTest, RootOf28ChildrenPutsTheLabelEntryInASecondBlock) {
+  for (int i = 0; i < 28; ++i) Make(std::to_string(100 + i), Bytes{1});
+  Image image = Compile();
+  Block first = image.DirectoryBlock(image.RootBlock());
+  EXPECT_EQ(first.entries.size(), 28u);
+  EXPECT_EQ(first.entries[27].flags, 0x40000002u);
+  Block second = image.DirectoryBlock(image.RootBlock() + 1);
+  EXPECT_EQ(second.firstFree, 92u);
+  EXPECT_EQ(second.entries[0].flags, 0xC0000006u);
+  EXPECT_EQ(image.Field(0, 88), 2u);  // root block count
+  EXPECT_EQ(image.Field(0, 80), image.BlockCount());
+}
+
+TEST_F(CompileTest, FileSizesGiveWholeBlocks) {
+  Bytes exact = testkit::Pattern(2048, 1), over = testkit::Pattern(2049, 2);
+  Make("a_exact", exact);
+  Make("b_over", over);
+  Make("c_empty", {});
+  Make("d_after", Bytes{7});
+  Image image = Compile();
+  Entry a = image.Find(image.RootBlock(), "a_exact");
+  Entry b = image.Find(image.RootBlock(), "b_over");
+  Entry c = image.Find(image.RootBlock(), "c_empty");
+  Entry d = image.Find(image.RootBlock(), "d_after");
+  EXPECT_EQ(a.byteCount, 2048u);
+  EXPECT_EQ(a.blockCount, 1u);
+  EXPECT_EQ(image.Blocks(a.copy, 1), exact);
+  EXPECT_EQ(b.byteCount, 2049u);
+  EXPECT_EQ(b.blockCount, 2u);
+  EXPECT_EQ(image.Blocks(b.copy, 2), Blocks(over));
+  EXPECT_EQ(c.byteCount, 0u);
+  EXPECT_EQ(c.blockCount, 0u);
+  EXPECT_EQ(c.copy, d.copy);  // the block written next
+  EXPECT_EQ(a.type, 0x20202020u);
+}
+
+TEST_F(CompileTest, NamesTypesAndDotFolders) {
+  const std::string forty(40, 'n');
+  for (const char* name : {"a!41b", "x!00y", "a!4", "a!zz", "readme.txt", "a.tar.gz", "x.jpeg2",
+                           ".profile", "Игра.дат", "日本", "w!2Fl"}) {
+    Make(name, Bytes{1});
+  }
+  Make(forty, Bytes{1});
+  Make(".git/config", Bytes{1});
+  Make(".cache/x", Bytes{1});
+  Image image = Compile();
+  std::vector<std::string> names;
+  for (const Entry& entry : image.Directory(image.RootBlock())) names.push_back(entry.name);
+  EXPECT_EQ(names, (std::vector<std::string>{".profile", "a!4", "aAb", "a!zz", "a.tar.gz",
+                                             std::string(32, 'n'), "readme.txt", "w/l", "xy",
+                                             "x.jpeg2", "\xC8\xE3\xF0\xE0.\xE4\xE0\xF2", "??",
+                                             "Disc label"}));
+  EXPECT_EQ(image.Find(image.RootBlock(), "readme.txt").type, 0x74787420u);  // "txt "
+  EXPECT_EQ(image.Find(image.RootBlock(), "a.tar.gz").type, 0x677A2020u);    // "gz  "
+  EXPECT_EQ(image.Find(image.RootBlock(), "x.jpeg2").type, 0x6A706567u);     // "jpeg"
+  EXPECT_EQ(image.Find(image.RootBlock(), ".profile").type, 0x70726F66u);    // "prof"
+}
+
+TEST_F(CompileTest, BootFilesGoToTheirSlotsOnlyWhereTheyAreSpecial) {
+  Bytes romTags = testkit::Pattern(100, 1), banner = testkit::Pattern(5000, 2);
+  Bytes bootCode = testkit::Pattern(3000, 3), osCode = testkit::Pattern(9000, 4);
+  Bytes miscCode = testkit::Pattern(2048, 5), ordinary = testkit::Pattern(10, 6);
+  Make("ROM_TAGS ", romTags);
+  Make("\tBannerScreen", banner);
+  Make(" System/Boot_Code", bootCode);
+  Make("system/KERNEL/os_code", osCode);
+  Make("system/kernel/kernel /misc_code", miscCode);
+  Make("system/other/kernel/os_code", ordinary);     // "other" breaks the chain
+  Make("sub/rom_tags", ordinary);                    // below the root
+  Make("rom_tags_folder/x", ordinary);
+  Make("boot_code", ordinary);                       // a root file is no boot code
+  Image image = Compile(true);
+  const Bytes fill = image.Blocks(2 + 4 - 1, 1);     // boot_code takes 2 blocks of 4
+  EXPECT_EQ(std::string(fill.begin(), fill.begin() + 8), "iamaduck");
+  EXPECT_EQ(image.Blocks(1, 1), Blocks(romTags));
+  EXPECT_EQ(image.Blocks(226, 1), Blocks(romTags));
+  EXPECT_EQ(image.Blocks(227, 3), Blocks(banner));
+  EXPECT_EQ(image.Blocks(2, 2), Blocks(bootCode));
+  EXPECT_EQ(image.Blocks(6, 5), Blocks(osCode));
+  EXPECT_EQ(image.Blocks(70, 1), Blocks(miscCode));
+  EXPECT_EQ(image.Blocks(0, 1), image.Blocks(225, 1));
+  // The normal places hold the files too.
+  Entry rom = image.Find(image.RootBlock(), "ROM_TAGS ");
+  EXPECT_GE(rom.copy, 303u);
+  EXPECT_EQ(image.Blocks(rom.copy, 1), Blocks(romTags));
+  // Nothing else reached the boot area: the fill pattern stands in every other slot block.
+  for (uint32_t block : {11u, 71u, 224u, 230u, 302u}) {
+    EXPECT_EQ(image.Blocks(block, 1), image.Blocks(300, 1)) << block;
+  }
+
+  // Without the boot area nothing is special: the first file in order starts at block 1.
+  Image plain = Compile(false);
+  EXPECT_EQ(plain.Find(plain.RootBlock(), "\tBannerScreen").copy, 1u);
+  EXPECT_EQ(plain.Field(0, 80), plain.BlockCount());
+  EXPECT_LT(plain.BlockCount(), 303u);
+}
+
+TEST_F(CompileTest, BootFileLongerThanItsSlotIsCutAndReported) {
+  Bytes banner = testkit::Pattern(80 * 2048, 9);
+  Make("bannerscreen", banner);
+  CompileReport report;
+  Image image = Compile(true, &report);
+  EXPECT_EQ(image.Blocks(227, 76), Bytes(banner.begin(), banner.begin() + 76 * 2048));
+  Entry entry = image.Find(image.RootBlock(), "bannerscreen");
+  EXPECT_EQ(entry.copy, 303u);
+  EXPECT_EQ(image.Blocks(303, 80), banner);  // the tree's own copy is whole
+  ASSERT_EQ(report.problems.size(), 1u);
+  EXPECT_NE(report.problems[0].find("bannerscreen: longer than its boot slot of 76 blocks"),
+            std::string::npos);
+}
+
+TEST_F(CompileTest, UnreadableEntriesLoopsAndTheImageItselfAreHandled) {
+  Make("good", Bytes{1, 2, 3});
+  fs::create_symlink("nowhere", temp_.Path() / "src/dangling");
+  fs::create_symlink(".", temp_.Path() / "src/sub");
+  Folder("deep");
+  fs::create_symlink("../../src", temp_.Path() / "src/deep/up");
+  ASSERT_EQ(mkfifo((temp_ / "src/pipe").c_str(), 0600), 0);
+  CompileReport report;
+  // The image is written into the folder that is compiled.
+  EXPECT_EQ(CompileImage(temp_ / "src", temp_ / "src/self.iso", 0, {}, &report), 1);
+  ASSERT_TRUE(EnterDirectoryBack());
+  Image image{testkit::ReadBytes(temp_ / "src/self.iso")};
+  std::vector<std::string> names;
+  for (const Entry& entry : image.Directory(image.RootBlock())) names.push_back(entry.name);
+  EXPECT_EQ(names, (std::vector<std::string>{"deep", "good", "Disc label"}));
+  EXPECT_TRUE(image.Directory(image.Find(image.RootBlock(), "deep").copy).empty());
+  std::string all;
+  for (const std::string& problem : report.problems) all += problem + "\n";
+  EXPECT_NE(all.find("src/dangling: cannot be read"), std::string::npos) << all;
+  EXPECT_NE(all.find("src/pipe: not a regular file"), std::string::npos) << all;
+  EXPECT_NE(all.find("src/deep/up: leads back to a folder above it"), std::string::npos) << all;
+  EXPECT_NE(all.find("src/sub: leads back to a folder above it"), std::string::npos) << all;
+  EXPECT_EQ(report.problems.size(), 4u) << all;
+
+  // Compiled again, the old image is not taken as a source file either.
+  EXPECT_EQ(CompileImage(temp_ / "src", temp_ / "src/self.iso", 0, {}, &report), 1);
+  ASSERT_TRUE(EnterDirectoryBack());
+  Image again{testkit::ReadBytes(temp_ / "src/self.iso")};
+  EXPECT_EQ(again.Directory(again.RootBlock()).size(), 3u);
+}
+
+TEST_F(CompileTest, FileOf4GiBIsReportedNotStoredWrong) {
+  Folder("");
+  {
+    std::filesystem::path huge = temp_.Path() / "src/huge";
+    testkit::WriteText(huge.string(), "");
+    fs::resize_file(huge, 4ull << 30);  // sparse
+  }
+  CompileReport report;
+  Image image = Compile(false, &report);
+  Entry huge = image.Find(image.RootBlock(), "huge");
+  EXPECT_EQ(huge.byteCount, 0u);
+  EXPECT_EQ(huge.blockCount, 0u);
+  ASSERT_EQ(report.problems.size(), 1u);
+  EXPECT_NE(report.problems[0].find("4 GiB or more"), std::string::npos);
+}
+
+TEST_F(CompileTest, MissingOutputFolderOrSourceFails) {
+  Folder("");
+  CompileReport report;
+  EXPECT_EQ(CompileImage(temp_ / "src", temp_ / "nowhere/out.iso", 0, {}, &report), 0);
+  EXPECT_FALSE(report.written);
+  EXPECT_EQ(CompileImage(temp_ / "missing", temp_ / "out.iso", 0, {}, &report), 0);
+  EXPECT_FALSE(fs::exists(temp_.Path() / "out.iso"));
+  EXPECT_EQ(std::distance(fs::directory_iterator(temp_.Path()), {}), 1);
+}
+
+TEST_F(CompileTest, ProgressCountsBytesAgainstTheTotal) {
+  Make("a", testkit::Pattern(5000, 1));
+  Make("d/b", testkit::Pattern(300000, 2));
+  uint64_t done = 0, total = 0;
+  CompileOptions options;
+  options.progress = [&](uint64_t d, uint64_t t) { done = d, total = t; };
+  EXPECT_EQ(CompileImage(temp_ / "src", temp_ / "out.iso", 1, options), 1);
+  EXPECT_EQ(total, 305000u);
+  EXPECT_EQ(done, 305000u);
+}
+
+}  // namespace
+}  // namespace zanthrel

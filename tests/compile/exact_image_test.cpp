@@ -1,0 +1,128 @@
+// Exact bytes of compiled images. Each compile runs in a fresh zanthrel
+// process, so that its unique ids are those of a first run.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <cstdlib>
+#include <filesystem>
+
+#include "testkit/files.h"
+#include "testkit/image_builder.h"
+#include "testkit/temp_folder.h"
+
+namespace zanthrel {
+namespace {
+
+namespace fs = std::filesystem;
+using testkit::Bytes;
+using testkit::ImageBuilder;
+
+// The ids of a first run, one after the other.
+std::vector<uint32_t> FirstRunIds(size_t count) {
+  std::vector<uint32_t> ids;
+  uint32_t state = 0x5005FF55;
+  while (ids.size() < count) {
+    uint32_t bit = ((state >> 31) ^ (state >> 27) ^ (state >> 21) ^ (state >> 17) ^ (state >> 9) ^
+                    (state >> 4)) & 1;
+    state = (state << 1) | bit;
+    ids.push_back(state);
+  }
+  return ids;
+}
+
+int Compile(const testkit::TempFolder& temp, const std::string& arguments) {
+  const std::string command = std::string(ZANTHREL_BINARY) + " compile -q " + arguments + " 2>" +
+                              (temp / "stderr");
+  int raw = std::system(command.c_str());
+  return WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+}
+
+testkit::LabelSpec CompiledLabel(const std::vector<uint32_t>& ids, uint32_t rootBlock,
+                                 uint32_t rootBlocks) {
+  testkit::LabelSpec label;
+  label.volumeId = ids[0];
+  label.rootId = ids[1];
+  label.rootCopies = {rootBlock};
+  label.rootBlockCount = rootBlocks;
+  return label;
+}
+
+testkit::EntrySpec CompiledLabelEntry(uint32_t id) {
+  testkit::EntrySpec entry = testkit::LabelEntry();
+  entry.id = id;
+  return entry;
+}
+
+TEST(ExactImageTest, FiveBlockExample) {
+  testkit::TempFolder temp;
+  fs::create_directories(temp / "src/D");
+  Bytes text = testkit::Pattern(3000, 4);
+  testkit::WriteBytes(temp / "src/A.TXT", text);
+  testkit::WriteText(temp / "src/D/B", "");
+  ASSERT_EQ(Compile(temp, "--no-boot-area src image.iso"), 0) << testkit::ReadText(temp / "stderr");
+
+  const std::vector<uint32_t> ids = FirstRunIds(6);
+  ImageBuilder expected(5);
+  expected.Fill(0);
+  expected.Label(CompiledLabel(ids, 4, 1));
+  expected.Data(1, text);
+  testkit::EntrySpec b = testkit::FileEntry("B", 3, 0);
+  b.id = ids[3];
+  expected.Fill(3);
+  expected.Directory(3, {b});
+  testkit::EntrySpec a = testkit::FileEntry("A.TXT", 1, 3000);
+  a.id = ids[2];
+  a.type = "TXT ";
+  testkit::EntrySpec d = testkit::DirEntry("D", 3);
+  d.id = ids[4];
+  expected.Fill(4);
+  expected.Directory(4, {a, d, CompiledLabelEntry(ids[5])});
+  EXPECT_EQ(testkit::ReadBytes(temp / "image.iso"), expected.Image());
+
+  // The same folder gives the same image on every run of a fresh process.
+  ASSERT_EQ(Compile(temp, "--no-boot-area src again.iso"), 0);
+  EXPECT_EQ(testkit::ReadBytes(temp / "again.iso"), expected.Image());
+}
+
+TEST(ExactImageTest, EmptyFolderWithAndWithoutTheBootArea) {
+  testkit::TempFolder temp;
+  fs::create_directories(temp / "empty");
+  const std::vector<uint32_t> ids = FirstRunIds(3);
+
+  ASSERT_EQ(Compile(temp, "--no-boot-area empty small.iso"), 0);
+  ImageBuilder small(2);
+  small.Fill(0);
+  small.Label(CompiledLabel(ids, 1, 1));
+  small.Fill(1);
+  small.Directory(1, {CompiledLabelEntry(ids[2])});
+  EXPECT_EQ(testkit::ReadBytes(temp / "small.iso"), small.Image());
+
+  ASSERT_EQ(Compile(temp, "empty boot.iso"), 0);
+  ImageBuilder boot(304);
+  for (uint32_t block = 0; block < 304; ++block) boot.Fill(block);
+  boot.Label(CompiledLabel(ids, 303, 1));
+  std::copy(boot.Block(0), boot.Block(0) + 2048, boot.Block(225));
+  boot.Directory(303, {CompiledLabelEntry(ids[2])});
+  const Bytes image = testkit::ReadBytes(temp / "boot.iso");
+  EXPECT_EQ(image, boot.Image());
+  EXPECT_EQ(std::string(image.begin() + 132, image.begin() + 136), "duck");
+}
+
+TEST(ExactImageTest, FailedWriteLeavesTheExistingImage) {
+  testkit::TempFolder temp;
+  fs::create_directories(temp / "src");
+  testkit::WriteBytes(temp / "src/big", testkit::Pattern(400000, 1));
+  testkit::WriteText(temp / "image.iso", "the old image");
+  // Writes past 64 KiB fail with EFBIG, as on a full disc.
+  const std::string command = "sh -c \"trap '' XFSZ; ulimit -f 64; exec " +
+                              std::string(ZANTHREL_BINARY) + " compile -q src image.iso\" 2>" +
+                              (temp / "stderr");
+  int raw = std::system(command.c_str());
+  EXPECT_EQ(WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, 1);
+  EXPECT_NE(testkit::ReadText(temp / "stderr").find("image.iso: write failed"), std::string::npos);
+  EXPECT_EQ(testkit::ReadText(temp / "image.iso"), "the old image");
+  EXPECT_EQ(std::distance(fs::directory_iterator(temp.Path()), {}), 3);  // no leftover
+}
+
+}  // namespace
+}  // namespace zanthrel

@@ -1,0 +1,59 @@
+// Compile a tree, decompile the image, and find the same tree again.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <map>
+
+#include "compile/compile_run.h"
+#include "support/host.h"
+#include "testkit/files.h"
+#include "testkit/temp_folder.h"
+#include "workflow/decompile_job.h"
+
+namespace zanthrel {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::map<std::string, std::string> TreeOf(const fs::path& root) {
+  std::map<std::string, std::string> tree;
+  for (const auto& item : fs::recursive_directory_iterator(root)) {
+    std::string relative = fs::relative(item.path(), root).string();
+    tree[relative] = item.is_directory() ? "/" : testkit::ReadText(item.path().string());
+  }
+  return tree;
+}
+
+TEST(RoundTripTest, TreeComesBackByteForByte) {
+  testkit::TempFolder temp;
+  const fs::path src = temp.Path() / "src";
+  const std::vector<std::string> folders = {"", "Музыка", "levels", "levels/world 1", "levels/w2",
+                                            "a!3Ab"};
+  for (const std::string& folder : folders) fs::create_directories(src / folder);
+  const size_t sizes[] = {0, 1, 2047, 2048, 2049, 4096, 5000, 70000, 300000};
+  for (int i = 0; i < 100; ++i) {
+    const std::string& folder = folders[size_t(i) % folders.size()];
+    std::string name = i % 7 == 0 ? "Файл " : "file_";
+    name += std::to_string(i);
+    if (i % 3) name += ".dat";
+    testkit::WriteBytes((src / folder / name).string(),
+                        testkit::Pattern(sizes[size_t(i) % std::size(sizes)], uint32_t(i)));
+  }
+  testkit::WriteText((src / "what!3F").string(), "escaped");  // the file "what?" on the disc
+
+  CompileReport report;
+  ASSERT_EQ(CompileImage(src.string(), (temp / "game.iso"), 1, {}, &report), 1);
+  EXPECT_TRUE(report.problems.empty());
+  DecompileRequest request;
+  request.imagePath = temp / "game.iso";
+  request.outputDir = temp.Path().string();
+  DecompileReport decompiled = DecompileImageFile(request);
+  ASSERT_TRUE(decompiled.Succeeded()) << DescribeReport(decompiled, "game.iso");
+
+  std::map<std::string, std::string> expected = TreeOf(src);
+  // "a!3Ab" names the folder "a:b" on the disc, which comes back escaped the same way.
+  EXPECT_EQ(TreeOf(temp.Path() / "PARCE_game"), expected);
+}
+
+}  // namespace
+}  // namespace zanthrel
