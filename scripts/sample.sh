@@ -1,6 +1,14 @@
 #!/usr/bin/env bash
-# Builds zanthrel and runs it on the bundled sample.
+# Builds zanthrel, compiles the bundled sample folder into an Opera image and
+# decompiles that image again.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/build.sh
-./build/zanthrel --version
+out=build/sample
+rm -rf "$out" && mkdir -p "$out"
+./build/zanthrel compile samples "$out/sample.iso"
+./build/zanthrel decompile --info -o "$out" "$out/sample.iso"
+echo
+echo "Image:        $out/sample.iso"
+echo "Decompiled:   $out/PARCE_sample/ (block map: $out/PARCE_sample/sample.spy)"
+echo "Log:          $out/sample.log (Windows-1251 text)"
