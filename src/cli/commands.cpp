@@ -12,6 +12,8 @@
 #include "decompile/describe.h"
 #include "decompile/listing.h"
 #include "opera/records.h"
+#include "source/device_linux.h"
+#include "source/drive_list.h"
 #include "support/cp1251.h"
 #include "support/text.h"
 #include "workflow/compile_job.h"
@@ -45,22 +47,24 @@ int RunDecompile(const DecompileArgs& args) {
   }
   ProgressBar bar(!args.quiet && StderrIsTerminal());
   DecompileRequest request;
-  request.imagePath = args.image;
+  const bool fromDrive = !args.drive.empty();
+  request.imagePath = fromDrive ? args.drive : args.image;
+  if (fromDrive) request.drive = &HostDevice();
   request.outputDir = args.outputDir;
   request.additionalInfo = args.info;
   request.extractDiscLabel = args.discLabel;
   request.progress = [&bar](uint64_t done, uint64_t total) { bar.Update(done, total); };
   DecompileReport report = DecompileImageFile(request);
   if (!report.opened) {
-    PrintError(DescribeReport(report, args.image));
+    PrintError(DescribeReport(report, request.imagePath));
     return kExitUsage;
   }
   bar.Update(1, 1);
   if (!report.Succeeded()) {
-    PrintError(DescribeReport(report, args.image));
+    PrintError(DescribeReport(report, request.imagePath));
     return kExitFailed;
   }
-  if (!args.quiet) std::cout << DescribeReport(report, args.image) << std::endl;
+  if (!args.quiet) std::cout << DescribeReport(report, request.imagePath) << std::endl;
   return kExitDone;
 }
 
@@ -102,6 +106,13 @@ int RunInfo(const std::string& image) {
     return kExitFailed;
   }
   std::cout << Cp1251ToUtf8(description);
+  return kExitDone;
+}
+
+int RunDrives() {
+  for (const DriveEntry& drive : OfferedDrives(ListDrives())) {
+    std::cout << drive.name << "\t" << DriveTypeName(drive.type) << "\n";
+  }
   return kExitDone;
 }
 

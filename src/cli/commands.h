@@ -13,6 +13,7 @@ inline constexpr int kExitUsage = 2;
 
 struct DecompileArgs {
   std::string image;
+  std::string drive;
   std::string outputDir = ".";
   bool info = false;
   bool discLabel = false;
@@ -29,6 +30,7 @@ struct CompileArgs {
 int RunDecompile(const DecompileArgs& args);
 int RunCompile(const CompileArgs& args);
 int RunInfo(const std::string& image);
+int RunDrives();
 int RunList(const std::string& image);
 
 // "zanthrel: " + message, on stderr.

@@ -19,8 +19,19 @@ int main(int argc, char** argv) {
   decompileCommand->add_flag("--disc-label", decompile.discLabel, "Extract \"Disc label\" as a file");
   decompileCommand->add_option("-o,--output", decompile.outputDir, "Folder for the output (default: .)");
   decompileCommand->add_flag("-q,--quiet", decompile.quiet, "Print nothing but errors");
-  decompileCommand->add_option("IMAGE", decompile.image, "Image file (plain or gzip, 2048 or 2352)")
-      ->required();
+  CLI::Option* imageOption = decompileCommand->add_option(
+      "IMAGE", decompile.image, "Image file (plain or gzip, 2048 or 2352)");
+  CLI::Option* driveOption = decompileCommand->add_option(
+      "--drive", decompile.drive, "Read the disc in this drive (such as /dev/sr0); needs -o");
+  imageOption->excludes(driveOption);
+  decompileCommand->callback([&]() {
+    if (decompile.image.empty() && decompile.drive.empty()) {
+      throw CLI::RequiredError("IMAGE or --drive");
+    }
+    if (!decompile.drive.empty() && decompileCommand->count("-o") == 0) {
+      throw CLI::RequiredError("-o DIR with --drive");
+    }
+  });
 
   CompileArgs compile;
   CLI::App* compileCommand =
@@ -34,6 +45,9 @@ int main(int argc, char** argv) {
   std::string infoImage;
   CLI::App* infoCommand = app.add_subcommand("info", "Describe the volume label");
   infoCommand->add_option("IMAGE", infoImage, "Image file")->required();
+
+  CLI::App* drivesCommand =
+      app.add_subcommand("drives", "List the CD-ROM and removable drives that decompile can read");
 
   std::string listImage;
   CLI::App* listCommand = app.add_subcommand(
@@ -57,6 +71,7 @@ int main(int argc, char** argv) {
   if (*compileCommand) return RunCompile(compile);
   if (*infoCommand) return RunInfo(infoImage);
   if (*listCommand) return RunList(listImage);
+  if (*drivesCommand) return RunDrives();
   std::cout << app.help();
   return kExitDone;
 }

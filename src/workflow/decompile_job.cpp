@@ -24,18 +24,31 @@ std::string LogPathFor(const std::string& outputDir, const std::string& imagePat
   return JoinPath(outputDir, BaseNameOf(imagePath) + ".log");
 }
 
+std::string DriveOutputFolderFor(const std::string& outputDir) {
+  return outputDir + kPathSeparator + "PARCE_CD-ROM";
+}
+
+std::string DriveLogPathFor(const std::string& outputDir) {
+  return outputDir + kPathSeparator + "cd-rom.log";
+}
+
 DecompileReport DecompileImageFile(const DecompileRequest& request) {
   DecompileReport report;
   const std::string startFolder = CurrentDirectory();
   const std::string outputDir = Absolute(request.outputDir);
-  report.outputFolder = OutputFolderFor(outputDir, request.imagePath);
-  report.logPath = LogPathFor(outputDir, request.imagePath);
+  report.outputFolder = request.drive ? DriveOutputFolderFor(outputDir)
+                                      : OutputFolderFor(outputDir, request.imagePath);
+  report.logPath =
+      request.drive ? DriveLogPathFor(outputDir) : LogPathFor(outputDir, request.imagePath);
 
   ImageSource source;
   source.ExtractDiscLabel = request.extractDiscLabel ? 1 : 0;
   source.NoAdditionalInfo = request.additionalInfo ? 0 : 1;
   errno = 0;
-  report.opened = OpenImageFile(source, request.imagePath, &report.openFailure);
+  report.opened =
+      request.drive
+          ? OpenDrive(source, *request.drive, request.imagePath, &report.openFailure)
+          : OpenImageFile(source, request.imagePath, &report.openFailure);
   if (!report.opened) {
     if (report.openFailure == OpenFailure::kCannotOpen && errno != 0) {
       report.openError = std::strerror(errno);

@@ -11,12 +11,15 @@
 namespace zanthrel {
 
 struct DecompileRequest {
+  // An image file, or the device path of a drive (with `drive` set).
   std::string imagePath;
   // The folder that receives PARCE_<base> and <base>.log.
   std::string outputDir = ".";
   bool additionalInfo = false;    // "Create additional info"
   bool extractDiscLabel = false;  // 'Extract "Disc label"'
   Progress progress;
+  // Reads the disc in this drive instead of an image file.
+  DeviceOperations* drive = nullptr;
 };
 
 struct DecompileReport {
@@ -34,7 +37,12 @@ struct DecompileReport {
 std::string OutputFolderFor(const std::string& outputDir, const std::string& imagePath);
 std::string LogPathFor(const std::string& outputDir, const std::string& imagePath);
 
-// Runs the whole job; the current directory is the same afterwards.
+// Output names for a drive: the folder joined with "PARCE_CD-ROM" and "cd-rom.log".
+std::string DriveOutputFolderFor(const std::string& outputDir);
+std::string DriveLogPathFor(const std::string& outputDir);
+
+// Runs the whole job, from an image file or a drive; the current directory is
+// the same afterwards.
 DecompileReport DecompileImageFile(const DecompileRequest& request);
 
 // One line, in English, that says how the job ended and where to look.

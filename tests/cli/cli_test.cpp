@@ -96,6 +96,16 @@ TEST(CommandLineTest, EveryFailureGivesOneLineAndItsStatus) {
   EXPECT_EQ(run.status, 1);
   EXPECT_NE(run.err.find("blocker/out: output folder cannot be made"), std::string::npos);
 
+  run = Zanthrel(temp, "decompile -o out --drive " + (temp / "no-such-drive"));
+  EXPECT_EQ(run.status, 2);
+  EXPECT_EQ(run.err, "zanthrel: " + (temp / "no-such-drive") +
+                         ": cannot be opened (No such file or directory)\n");
+  run = Zanthrel(temp, "decompile -o out --drive " + (temp / "game.iso"));  // not a block device
+  EXPECT_EQ(run.status, 2);
+  EXPECT_NE(run.err.find("sectors are not 2048 bytes"), std::string::npos);
+  EXPECT_EQ(Zanthrel(temp, "decompile --drive /dev/sr0").status, 2);  // no -o
+  EXPECT_EQ(Zanthrel(temp, "decompile -o x --drive /dev/sr0 game.iso").status, 2);
+  EXPECT_EQ(Zanthrel(temp, "drives").status, 0);
   EXPECT_EQ(Zanthrel(temp, "decompile").status, 2);
   EXPECT_EQ(Zanthrel(temp, "frobnicate x").status, 2);
   EXPECT_EQ(Zanthrel(temp, "info missing.iso").status, 2);

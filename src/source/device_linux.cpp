@@ -1,0 +1,67 @@
+#include "source/device_linux.h"
+
+#include <fcntl.h>
+#include <linux/cdrom.h>
+#include <linux/fs.h>
+#include <sys/ioctl.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+namespace zanthrel {
+
+namespace {
+
+int Fd(DeviceHandle device) { return int(device); }
+
+}  // namespace
+
+DeviceHandle LinuxDevice::OpenDevice(const std::string& name, int mode) {
+  static const int kAccess[] = {O_RDONLY, O_WRONLY, O_RDWR};
+  if (mode < 0 || mode > 2) return kInvalidDevice;
+  // Without O_NONBLOCK a drive without a disc refuses to open; the size query tells instead.
+  int fd = ::open(name.c_str(), kAccess[mode] | O_NONBLOCK | O_CLOEXEC);
+  return fd < 0 ? kInvalidDevice : DeviceHandle(fd);
+}
+
+uint32_t LinuxDevice::GetSectorSize(DeviceHandle device) {
+  int size = 0;
+  return ::ioctl(Fd(device), BLKSSZGET, &size) == 0 && size > 0 ? uint32_t(size) : 0;
+}
+
+uint64_t LinuxDevice::GetDiscSize(DeviceHandle device) {
+  uint64_t size = 0;
+  return ::ioctl(Fd(device), BLKGETSIZE64, &size) == 0 ? size : 0;
+}
+
+bool LinuxDevice::LockMedia(DeviceHandle device) {
+  return ::ioctl(Fd(device), CDROM_LOCKDOOR, 1) == 0;
+}
+
+bool LinuxDevice::UnlockMedia(DeviceHandle device) {
+  return ::ioctl(Fd(device), CDROM_LOCKDOOR, 0) == 0;
+}
+
+int64_t LinuxDevice::SeekDevice(DeviceHandle device, int64_t offset, int origin) {
+  static const int kWhence[] = {SEEK_SET, SEEK_CUR, SEEK_END};
+  if (origin < 0 || origin > 2) return -1;
+  off_t position = ::lseek(Fd(device), off_t(offset), kWhence[origin]);
+  return position < 0 ? -1 : int64_t(position);
+}
+
+int64_t LinuxDevice::ReadDevice(DeviceHandle device, void* buffer, uint32_t count) {
+  ssize_t n;
+  do {
+    n = ::read(Fd(device), buffer, count);
+  } while (n < 0 && errno == EINTR);
+  return n < 0 ? -1 : int64_t(n);
+}
+
+void LinuxDevice::CloseDevice(DeviceHandle device) { ::close(Fd(device)); }
+
+DeviceOperations& HostDevice() {
+  static LinuxDevice device;
+  return device;
+}
+
+}  // namespace zanthrel

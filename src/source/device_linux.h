@@ -1,0 +1,24 @@
+// Device operations on Linux block devices: open(2) read-only, BLKSSZGET,
+// BLKGETSIZE64, CDROM_LOCKDOOR, lseek(2) and read(2).
+#pragma once
+
+#include "source/device.h"
+
+namespace zanthrel {
+
+class LinuxDevice : public DeviceOperations {
+ public:
+  DeviceHandle OpenDevice(const std::string& name, int mode) override;
+  uint32_t GetSectorSize(DeviceHandle device) override;
+  uint64_t GetDiscSize(DeviceHandle device) override;
+  bool LockMedia(DeviceHandle device) override;
+  bool UnlockMedia(DeviceHandle device) override;
+  int64_t SeekDevice(DeviceHandle device, int64_t offset, int origin) override;
+  int64_t ReadDevice(DeviceHandle device, void* buffer, uint32_t count) override;
+  void CloseDevice(DeviceHandle device) override;
+};
+
+// The device operations of this host.
+DeviceOperations& HostDevice();
+
+}  // namespace zanthrel
