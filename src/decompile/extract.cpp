@@ -25,19 +25,39 @@ std::string EntryName(const opera::EntryView& entry) {
   return FieldText(entry.NameField(), opera::entry::kNameWidth);
 }
 
-// Writes a file's blocks, remembering the first failed write and writing no more after it.
+// Writes a file's blocks through a buffer, remembering the first failed write
+// and writing no more after it.
 class HostFileWriter {
  public:
   HostFileWriter(Extraction& run, std::string path, const std::string& bareName)
       : run_(run), path_(std::move(path)), file_(CreateHostFile(bareName)) {
     if (!file_.IsOpen()) Fail();
   }
+  ~HostFileWriter() { Flush(); }
+  HostFileWriter(const HostFileWriter&) = delete;
+  HostFileWriter& operator=(const HostFileWriter&) = delete;
+
   void Write(const uint8_t* bytes, size_t count) {
-    if (failed_ || count == 0) return;
-    if (WriteHostFile(file_, bytes, count) != int64_t(count)) Fail();
+    if (failed_) return;
+    pending_.insert(pending_.end(), bytes, bytes + count);
+    if (pending_.size() >= kFlushSize) Flush();
+  }
+  // The open file, with nothing pending, for writing to it directly; -1 after a failure.
+  int DirectHandle() {
+    Flush();
+    return failed_ ? -1 : file_.Handle();
   }
 
  private:
+  static constexpr size_t kFlushSize = 256 * 1024;
+
+  void Flush() {
+    if (!failed_ && !pending_.empty() &&
+        WriteHostFile(file_, pending_.data(), pending_.size()) != int64_t(pending_.size())) {
+      Fail();
+    }
+    pending_.clear();
+  }
   void Fail() {
     failed_ = true;
     run_.writeFailed = true;
@@ -47,6 +67,7 @@ class HostFileWriter {
   Extraction& run_;
   std::string path_;
   HostFile file_;
+  std::vector<uint8_t> pending_;
   bool failed_ = false;
 };
 
@@ -66,23 +87,47 @@ bool ExtractFile(Extraction& run, const opera::EntryView& entry, const std::stri
       std::min<int64_t>({int32_t(entry.LastCopyIndex()), int64_t(opera::kEntryCopiesHandled) - 1,
                          int64_t(copies.count) - 1});
   const uint32_t blockSize = entry.BlockSize();
-  const uint32_t blockCount = entry.BlockCount();
-  if (last < 0 || (blockSize > kMaxBlockSize && int32_t(blockCount) > 0)) return false;
+  const int32_t blockCount = int32_t(entry.BlockCount());
+  const uint32_t byteCount = entry.ByteCount();
+  if (last < 0 || (blockSize > kMaxBlockSize && blockCount > 0)) return false;
   int32_t copy = 0;
   while (copy <= last && !Seek(source, copies[uint32_t(copy)], blockSize, 0)) ++copy;
   if (copy > last) return false;
 
   std::vector<uint8_t> buffer(std::min(blockSize, kMaxBlockSize));
   HostFileWriter file(run, path, bareName);
-  const uint32_t byteCount = entry.ByteCount();
-  uint32_t bytesWritten = 0;
-  for (uint32_t j = 0; int32_t(j) < int32_t(blockCount); ++j) {
-    // A block that cannot be read is taken from the next copy, and so on from there.
-    while (!ReadRecords(source, buffer.data(), blockSize, 1)) {
-      do {
-        if (++copy > last) return false;
-      } while (!Seek(source, copies[uint32_t(copy)] + j, blockSize, 0));
+  // Reads block j, from the current copy when it stands there, else from the
+  // next copy that has it; the walk never returns to an earlier copy.
+  auto readBlock = [&](uint32_t j, bool positioned) {
+    if (positioned && ReadRecords(source, buffer.data(), blockSize, 1)) return true;
+    while (++copy <= last) {
+      if (Seek(source, copies[uint32_t(copy)] + j, blockSize, 0) &&
+          ReadRecords(source, buffer.data(), blockSize, 1)) {
+        return true;
+      }
     }
+    return false;
+  };
+
+  uint32_t j = 0;
+  bool positioned = true;
+  // Blocks that are written whole go straight from the image to the file where the image allows.
+  const int64_t wholeBlocks =
+      blockSize == 0 ? 0 : std::min<int64_t>(blockCount, byteCount / blockSize);
+  if (wholeBlocks > 0) {
+    const int handle = file.DirectHandle();
+    const int64_t copied =
+        handle < 0 ? -1 : CopyRecordsToFile(source, blockSize, uint32_t(wholeBlocks), handle);
+    if (copied >= 0) {
+      j = uint32_t(copied);
+      run.blocksWritten += uint64_t(copied);
+      if (run.progress) (*run.progress)(run.blocksWritten, run.totalBlocks);
+      positioned = int32_t(j) >= blockCount || Seek(source, copies[uint32_t(copy)] + j, blockSize, 0);
+    }
+  }
+  uint32_t bytesWritten = j * blockSize;
+  for (; int32_t(j) < blockCount; ++j, positioned = true) {
+    if (!readBlock(j, positioned)) return false;
     bytesWritten += blockSize;
     if (run.progress) (*run.progress)(++run.blocksWritten, run.totalBlocks);
     if (byteCount < bytesWritten) {

@@ -1,6 +1,11 @@
 #include "source/image_source.h"
 
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
 #include <cstring>
+#include <vector>
 
 #include "opera/records.h"
 
@@ -46,24 +51,23 @@ bool LoadDriveSector(ImageSource& source) {
 }
 
 // Copies n bytes from the buffered sector onward; the count copied, 0 when a
-// following sector cannot be loaded.
+// following sector cannot be loaded. The next sector is loaded only when bytes
+// from it are wanted, so that the last sector of an image can be read whole.
 uint32_t ReadBuffered(ImageSource& source, uint8_t* destination, uint32_t n) {
   const uint32_t dataStart = source.rawSectors ? kRawUserDataOffset : 0;
   uint32_t copied = 0;
   while (n > 0) {
-    uint32_t avail = kSectorSize - source.sectorPos;
-    if (avail > n) {
-      std::memcpy(destination, source.sectorBuffer.data() + dataStart + source.sectorPos, n);
-      source.sectorPos += n;
-      return copied + n;
+    if (source.sectorPos == kSectorSize) {
+      bool loaded = source.kind == kKindDrive ? LoadDriveSector(source) : LoadRawSector(source);
+      if (!loaded) return 0;
+      source.sectorPos = 0;
     }
-    std::memcpy(destination, source.sectorBuffer.data() + dataStart + source.sectorPos, avail);
-    destination += avail;
-    copied += avail;
-    n -= avail;
-    bool loaded = source.kind == kKindDrive ? LoadDriveSector(source) : LoadRawSector(source);
-    if (!loaded) return 0;
-    source.sectorPos = 0;
+    const uint32_t take = std::min(n, kSectorSize - source.sectorPos);
+    std::memcpy(destination, source.sectorBuffer.data() + dataStart + source.sectorPos, take);
+    source.sectorPos += take;
+    destination += take;
+    copied += take;
+    n -= take;
   }
   return copied;
 }
@@ -235,6 +239,30 @@ bool ReadRecords(ImageSource& source, void* buffer, uint32_t recordSize, uint32_
   }
   Normalise(source, source.currentBlock, source.currentRecord, recordSize);
   return true;
+}
+
+int64_t CopyRecordsToFile(ImageSource& source, uint32_t recordSize, uint32_t count, int output) {
+  if (!source.open || recordSize == 0 || source.kind != kKindImageFile) return -1;
+  const off_t start = ::lseek(output, 0, SEEK_CUR);
+  if (start < 0) return -1;
+  const uint64_t wanted = uint64_t(recordSize) * count;
+  uint64_t copied;
+  if (source.rawSectors) {
+    // The stream stands behind the buffered sector, in which the position lies.
+    const uint64_t from = (source.stream->Tell() / kRawSectorSize - 1) * kSectorSize + source.sectorPos;
+    copied = source.stream->CopyFramedTo({kRawSectorSize, kRawUserDataOffset, kSectorSize}, from,
+                                         wanted, output);
+  } else {
+    copied = source.stream->CopyTo(source.stream->Tell(), wanted, output);
+  }
+  source.positionKnown = false;
+  const uint64_t records = copied / recordSize;
+  if (copied % recordSize != 0) {
+    // Keep whole records only, as a record-by-record read would have written.
+    const off_t end = start + off_t(records * recordSize);
+    if (::ftruncate(output, end) != 0 || ::lseek(output, end, SEEK_SET) != end) return 0;
+  }
+  return int64_t(records);
 }
 
 void Close(ImageSource& source) {

@@ -45,6 +45,8 @@ struct ImageSource {
   std::unique_ptr<ImageStream> stream;         // image file
   DeviceOperations* device = nullptr;          // drive
   DeviceHandle deviceHandle = kInvalidDevice;  // drive
+  // 0..2048: 2048 when the buffered sector has been read to its end and the
+  // next one is loaded only when it is wanted.
   uint32_t sectorPos = 0;
   std::array<uint8_t, kRawSectorSize> sectorBuffer{};
   uint8_t ExtractDiscLabel = 0;
@@ -64,6 +66,12 @@ bool OpenDrive(ImageSource& source, DeviceOperations& device, const std::string&
                OpenFailure* failure = nullptr);
 bool Seek(ImageSource& source, uint32_t block, uint32_t recordSize, uint32_t recordIndex);
 bool ReadRecords(ImageSource& source, void* buffer, uint32_t recordSize, uint32_t count);
+// Copies up to `count` whole records of `recordSize` bytes from the current
+// position straight into the host file `output` (at its position), where the
+// source allows it: image files. Gives the records copied,
+// which stop short at the end of the image or a failed write, or -1 when the
+// source reads record by record only. Seek before reading the source again.
+int64_t CopyRecordsToFile(ImageSource& source, uint32_t recordSize, uint32_t count, int output);
 void Close(ImageSource& source);
 bool PrepareDrive(ImageSource& source);
 bool ReleaseDrive(ImageSource& source);

@@ -1,6 +1,7 @@
 #include "source/image_stream.h"
 
 #include <fcntl.h>
+#include <sys/uio.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -103,6 +104,70 @@ int64_t ImageStream::ReadAt(uint64_t position, void* destination, size_t count) 
     if (count > spooled_ - position) count = size_t(spooled_ - position);
   }
   return ReadFully(fd_, position, destination, count);
+}
+
+uint64_t ImageStream::CopyTo(uint64_t position, uint64_t count, int output) {
+  if (compressed_) {
+    SpoolTo(position + count);
+    count = position >= spooled_ ? 0 : std::min(count, spooled_ - position);
+  }
+  uint64_t done = 0;
+  bool inKernel = true;
+  while (done < count) {
+    const size_t want = size_t(std::min<uint64_t>(count - done, 1 << 30));
+    ssize_t n;
+    if (inKernel) {
+      loff_t from = loff_t(position + done);
+      n = ::copy_file_range(fd_, &from, output, nullptr, want, 0);
+      if (n < 0 && (errno == EXDEV || errno == ENOSYS || errno == EINVAL || errno == EOPNOTSUPP)) {
+        inKernel = false;  // files that the kernel cannot copy between: through a buffer
+        continue;
+      }
+    } else {
+      n = ReadFully(fd_, position + done, buffer_.data(), std::min(want, buffer_.size()));
+      bufferLength_ = 0;  // the buffer no longer holds what it held
+      if (n > 0) {
+        ssize_t written = ::write(output, buffer_.data(), size_t(n));
+        if (written != n) return done + uint64_t(std::max<ssize_t>(written, 0));
+      }
+    }
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) break;
+    done += uint64_t(n);
+  }
+  return done;
+}
+
+uint64_t ImageStream::CopyFramedTo(const Framing& framing, uint64_t from, uint64_t count,
+                                   int output) {
+  constexpr uint64_t kChunkSectors = 256;
+  if (framed_.size() < kChunkSectors * framing.sectorSize) framed_.resize(kChunkSectors * framing.sectorSize);
+  std::vector<iovec> pieces(kChunkSectors);
+  uint64_t done = 0;
+  while (done < count) {
+    const uint64_t sector = (from + done) / framing.dataSize;
+    uint64_t offset = (from + done) % framing.dataSize;
+    const uint64_t wanted = (offset + (count - done) + framing.dataSize - 1) / framing.dataSize;
+    const int64_t got = ReadAt(sector * framing.sectorSize, framed_.data(),
+                               size_t(std::min(wanted, kChunkSectors) * framing.sectorSize));
+    const uint64_t sectors = got > 0 ? uint64_t(got) / framing.sectorSize : 0;
+    if (sectors == 0) break;
+    uint64_t total = 0;
+    for (uint64_t k = 0; k < sectors; ++k, offset = 0) {
+      const uint64_t take = std::min<uint64_t>(framing.dataSize - offset, count - done - total);
+      pieces[k].iov_base = framed_.data() + k * framing.sectorSize + framing.dataOffset + offset;
+      pieces[k].iov_len = size_t(take);
+      total += take;
+    }
+    ssize_t written;
+    do {
+      written = ::writev(output, pieces.data(), int(sectors));
+    } while (written < 0 && errno == EINTR);
+    if (written < 0) break;
+    done += uint64_t(written);
+    if (uint64_t(written) != total) break;
+  }
+  return done;
 }
 
 int64_t ImageStream::Read(void* destination, size_t count) {

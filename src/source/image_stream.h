@@ -30,6 +30,22 @@ class ImageStream {
   uint64_t Tell() const { return position_; }
   bool Compressed() const { return compressed_; }
 
+  // Copies up to `count` bytes from `position` on to the host file `output` at
+  // its own position, inside the kernel where it can. Returns the bytes copied:
+  // short at the end of the data or at the first failure, whichever side failed.
+  uint64_t CopyTo(uint64_t position, uint64_t count, int output);
+
+  // The same for data framed in sectors of `sectorSize` bytes that carry
+  // `dataSize` bytes each from byte `dataOffset` on: copies `count` bytes of
+  // that data, counted from data offset `from`, many sectors a read and one
+  // gathered write for their data.
+  struct Framing {
+    uint32_t sectorSize;
+    uint32_t dataOffset;
+    uint32_t dataSize;
+  };
+  uint64_t CopyFramedTo(const Framing& framing, uint64_t from, uint64_t count, int output);
+
  private:
   ImageStream() = default;
   int64_t ReadAt(uint64_t position, void* destination, size_t count);
@@ -40,7 +56,8 @@ class ImageStream {
   bool compressed_ = false;
   gzFile gzip_ = nullptr;  // open while a gzip file is not yet spooled to its end
   uint64_t spooled_ = 0;
-  std::vector<uint8_t> chunk_;  // decompression output on its way to the spool
+  std::vector<uint8_t> chunk_;   // decompression output on its way to the spool
+  std::vector<uint8_t> framed_;  // whole sectors on their way to a host file
   uint64_t position_ = 0;
   std::vector<uint8_t> buffer_;
   uint64_t bufferStart_ = 0;

@@ -207,17 +207,21 @@ TEST(SeekTest, ClosedSourceDoesNothing) {
   EXPECT_TRUE(ReleaseDrive(source));
 }
 
-TEST(SeekTest, RawReadEndingAtTheLastSectorEndFails) {
+TEST(SeekTest, RawImageIsReadToItsLastByte) {
   TempFolder temp;
-  testkit::WriteBytes(temp / "img", testkit::RawFraming(SampleVolume()));
+  Bytes volume = SampleVolume();
+  testkit::WriteBytes(temp / "img", testkit::RawFraming(volume));
   ImageSource source;
   ASSERT_TRUE(OpenImageFile(source, temp / "img"));
-  Bytes block(2048);
-  ASSERT_TRUE(Seek(source, 6, 2048, 0));
-  EXPECT_FALSE(ReadRecords(source, block.data(), 2048, 1));
-  // Any shorter read from that sector succeeds.
-  ASSERT_TRUE(Seek(source, 6, 2048, 0));
-  EXPECT_TRUE(ReadRecords(source, block.data(), 2047, 1));
+  // The last block reads whole; only a read past it fails.
+  EXPECT_EQ(ReadBlock(source, 6), Slice(volume, 6 * 2048, 2048));
+  uint8_t byte;
+  EXPECT_FALSE(ReadRecords(source, &byte, 1, 1));
+  // A read that ends at a sector's end does not load the next sector before it is wanted.
+  Bytes two(4096);
+  ASSERT_TRUE(Seek(source, 1, 2048, 0));
+  ASSERT_TRUE(ReadRecords(source, two.data(), 2048, 2));
+  EXPECT_EQ(two, Slice(volume, 2048, 4096));
 }
 
 }  // namespace

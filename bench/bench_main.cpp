@@ -1,0 +1,176 @@
+// Times zanthrel against the plain copy of the same bytes, alternating runs in
+// one process, and checks the figures that the tool must reach.
+//
+//   zanthrel_bench [--zanthrel PATH] [--runs N] [--scale F] [--sets abc]
+//
+// For each data set and pair it prints the median time ratio and the peak
+// resident memory of zanthrel, and exits 1 when a ratio or the memory passes
+// its limit.
+#include <fcntl.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <functional>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "data_sets.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using zanthrel::bench::MakeDeepTreeWithCopies;
+using zanthrel::bench::MakeLargeFiles;
+using zanthrel::bench::MakeSmallFiles;
+using zanthrel::bench::WriteGzipImage;
+using zanthrel::bench::WriteRawImage;
+
+constexpr double kMemoryLimitMiB = 32;
+
+struct Timing {
+  double seconds;
+  double peakMiB;
+};
+
+// Runs a program, stdout optionally into a file; its wall time and peak memory.
+Timing Run(const std::vector<std::string>& argv, const std::string& stdoutPath = "") {
+  auto start = std::chrono::steady_clock::now();
+  pid_t child = fork();
+  if (child == 0) {
+    if (!stdoutPath.empty()) {
+      int fd = open(stdoutPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+      dup2(fd, 1);
+    }
+    std::vector<char*> args;
+    for (const std::string& arg : argv) args.push_back(const_cast<char*>(arg.c_str()));
+    args.push_back(nullptr);
+    execvp(args[0], args.data());
+    _exit(127);
+  }
+  int status = 0;
+  rusage usage{};
+  wait4(child, &status, 0, &usage);
+  const double seconds =
+      std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+    throw std::runtime_error("failed: " + argv[0] + " " + (argv.size() > 1 ? argv[1] : ""));
+  }
+  return {seconds, usage.ru_maxrss / 1024.0};
+}
+
+struct Pair {
+  std::string name;
+  double limit;
+  std::function<void()> clean;
+  std::function<Timing()> zanthrel;
+  std::function<Timing()> baseline;
+};
+
+double Median(std::vector<double> values) {
+  std::sort(values.begin(), values.end());
+  return values[values.size() / 2];
+}
+
+bool Measure(const std::string& set, const Pair& pair, int runs) {
+  std::vector<double> ratios, ours, theirs;
+  double peak = 0;
+  for (int i = 0; i < runs; ++i) {
+    pair.clean();
+    Timing z = pair.zanthrel();
+    pair.clean();
+    Timing b = pair.baseline();
+    ratios.push_back(z.seconds / b.seconds);
+    ours.push_back(z.seconds);
+    theirs.push_back(b.seconds);
+    peak = std::max(peak, z.peakMiB);
+  }
+  pair.clean();
+  const double ratio = Median(ratios);
+  const bool ok = ratio <= pair.limit && peak < kMemoryLimitMiB;
+  std::printf("set %s  %-28s ratio %.2f (limit %.2f)  zanthrel %.3f s  baseline %.3f s  peak %.1f MiB  %s\n",
+              set.c_str(), pair.name.c_str(), ratio, pair.limit, Median(ours), Median(theirs), peak,
+              ok ? "ok" : "OVER");
+  std::fflush(stdout);
+  return ok;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  std::string zanthrel = "zanthrel";
+  int runs = 5;
+  double scale = 1.0;
+  std::string sets = "abc";
+  for (int i = 1; i + 1 < argc; i += 2) {
+    const std::string flag = argv[i];
+    if (flag == "--zanthrel") zanthrel = fs::absolute(argv[i + 1]).string();
+    else if (flag == "--runs") runs = std::max(1, std::atoi(argv[i + 1]));
+    else if (flag == "--scale") scale = std::atof(argv[i + 1]);
+    else if (flag == "--sets") sets = argv[i + 1];
+  }
+  std::string pattern = (fs::temp_directory_path() / "zanthrel-bench-XXXXXX").string();
+  const fs::path work = mkdtemp(pattern.data());
+  bool ok = true;
+  try {
+    for (char set : sets) {
+      const fs::path dir = work / std::string(1, set);
+      const std::string tree = (dir / "tree").string(), image = (dir / "image.iso").string();
+      fs::create_directories(dir);
+      std::printf("set %c: making data...\n", set);
+      std::fflush(stdout);
+      if (set == 'a') MakeLargeFiles(tree, scale);
+      if (set == 'b') MakeSmallFiles(tree, scale);
+      if (set == 'c') {
+        MakeDeepTreeWithCopies(tree, image, scale);
+      } else {
+        Run({zanthrel, "compile", "-q", tree, image});
+      }
+      WriteGzipImage(image, image + ".gz");
+      WriteRawImage(image, (dir / "image.bin").string());
+
+      const fs::path out = dir / "out", copy = dir / "copy";
+      // Every timed run starts with the last one's output gone and written back,
+      // so that neither side pays for the other's dirty pages.
+      auto clean = [&] {
+        fs::remove_all(out);
+        fs::remove_all(copy);
+        fs::create_directories(out);
+        ::sync();
+      };
+      auto decompile = [&](const std::string& source) {
+        return [=] { return Run({zanthrel, "decompile", "-q", "-o", out.string(), source}); };
+      };
+      auto cp = [&](const std::string& source) {
+        return [=] { return Run({"cp", source, copy.string()}); };
+      };
+      const std::vector<Pair> pairs = {
+          {"decompile plain / cp", 1.25, clean, decompile(image), cp(image)},
+          {"decompile gzip / gzip", 1.5, clean, decompile(image + ".gz"),
+           [&] { return Run({"gzip", "-dc", image + ".gz"}, copy.string()); }},
+          {"decompile raw / cp", 1.4, clean, decompile((dir / "image.bin").string()),
+           cp((dir / "image.bin").string())},
+          // Not a figure of its own: copying the files that decompile writes, to
+          // show what creating that many host files costs on this machine.
+          {"decompile plain / cp -r tree", 1.25, clean, decompile(image),
+           [&] { return Run({"cp", "-r", tree, copy.string()}); }},
+          {"compile / cp -r", 1.25, clean,
+           [&] { return Run({zanthrel, "compile", "-q", tree, (out / "new.iso").string()}); },
+           [&] { return Run({"cp", "-r", tree, copy.string()}); }},
+      };
+      for (const Pair& pair : pairs) ok = Measure(std::string(1, set), pair, runs) && ok;
+      fs::remove_all(dir);
+    }
+  } catch (const std::exception& error) {
+    std::fprintf(stderr, "zanthrel_bench: %s\n", error.what());
+    ok = false;
+  }
+  fs::remove_all(work);
+  return ok ? 0 : 1;
+}

@@ -1,0 +1,21 @@
+// The benchmark's data: host trees and Opera images made for timing.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace zanthrel::bench {
+
+// (a) 300 files of 1 MiB in 4 folders.
+void MakeLargeFiles(const std::string& folder, double scale);
+// (b) 20,000 files of 1-8 KiB in 200 folders three levels deep.
+void MakeSmallFiles(const std::string& folder, double scale);
+// (c) a deep and wide tree whose directories take several blocks (60+ entries),
+// written both as a host folder and as an image in which every file has two copies.
+void MakeDeepTreeWithCopies(const std::string& folder, const std::string& image, double scale);
+
+// The same image in raw 2352-byte sectors, and gzip-compressed.
+void WriteRawImage(const std::string& image, const std::string& raw);
+void WriteGzipImage(const std::string& image, const std::string& gzip);
+
+}  // namespace zanthrel::bench

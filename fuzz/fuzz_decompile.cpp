@@ -1,0 +1,64 @@
+// Any byte string as an image file, plain or gzip-wrapped (the first byte
+// chooses), opened and decompiled with both options into a fresh folder.
+// Afterwards nothing may stand beside that folder but the image and the log.
+#include <zlib.h>
+
+#include <cstdint>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+#include "decompile/decompile_run.h"
+#include "source/image_source.h"
+#include "support/host.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+const fs::path& WorkFolder() {
+  static const fs::path folder = [] {
+    std::string pattern = (fs::temp_directory_path() / "zanthrel-fuzz-XXXXXX").string();
+    return fs::path(mkdtemp(pattern.data()));
+  }();
+  return folder;
+}
+
+void WriteImage(const fs::path& path, const uint8_t* data, size_t size, bool gzip) {
+  if (gzip) {
+    gzFile out = gzopen(path.c_str(), "wb1");
+    if (size > 0) gzwrite(out, data, unsigned(size));
+    gzclose(out);
+  } else {
+    std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(data), std::streamsize(size));
+  }
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  if (size == 0) return 0;
+  const fs::path run = WorkFolder() / "run";
+  fs::remove_all(run);
+  fs::create_directories(run);
+  const fs::path image = run / "image.iso";
+  WriteImage(image, data + 1, size - 1, (data[0] & 1) != 0);
+
+  zanthrel::ImageSource source;
+  source.ExtractDiscLabel = 1;
+  source.NoAdditionalInfo = 0;
+  if (zanthrel::OpenImageFile(source, image.string())) {
+    zanthrel::DecompileImage(source, (run / "PARCE_image").string(), (run / "image.log").string());
+  }
+  zanthrel::Close(source);
+  zanthrel::EnterDirectory(WorkFolder().string());
+  for (const auto& entry : fs::directory_iterator(run)) {
+    const std::string name = entry.path().filename().string();
+    if (name != "image.iso" && name != "image.log" && name != "PARCE_image") std::abort();
+  }
+  for (const auto& entry : fs::directory_iterator(WorkFolder())) {
+    if (entry.path().filename() != "run") std::abort();
+  }
+  return 0;
+}
