@@ -17,6 +17,13 @@ namespace fs = std::filesystem;
 
 namespace {
 
+// The folder the fuzzer started in, where it keeps its corpus: made current
+// again after every run, which leaves its own output folder current.
+const fs::path& StartFolder() {
+  static const fs::path folder = fs::current_path();
+  return folder;
+}
+
 const fs::path& WorkFolder() {
   static const fs::path folder = [] {
     std::string pattern = (fs::temp_directory_path() / "zanthrel-fuzz-XXXXXX").string();
@@ -39,6 +46,7 @@ void WriteImage(const fs::path& path, const uint8_t* data, size_t size, bool gzi
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size == 0) return 0;
+  StartFolder();
   const fs::path run = WorkFolder() / "run";
   fs::remove_all(run);
   fs::create_directories(run);
@@ -52,7 +60,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     zanthrel::DecompileImage(source, (run / "PARCE_image").string(), (run / "image.log").string());
   }
   zanthrel::Close(source);
-  zanthrel::EnterDirectory(WorkFolder().string());
+  zanthrel::EnterDirectory(StartFolder().string());
   for (const auto& entry : fs::directory_iterator(run)) {
     const std::string name = entry.path().filename().string();
     if (name != "image.iso" && name != "image.log" && name != "PARCE_image") std::abort();

@@ -4,6 +4,7 @@
 # by the tests' image builder. Inputs that crash are kept in build-fuzz/crashes.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+root="$PWD"
 seconds="${1:-60}"
 bash scripts/install-deps.sh clang libclang-rt-14-dev
 cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++ \
@@ -15,9 +16,11 @@ cp -r fuzz/regressions/. build-fuzz/corpus/ 2>/dev/null || true
 status=0
 for target in decompile describe names; do
   echo "== fuzz_${target}: ${seconds} s"
-  if ! ./build-fuzz/fuzz/fuzz_${target} -max_total_time="${seconds}" -timeout=10 -rss_limit_mb=2048 \
-      -dict=fuzz/opera.dict -artifact_prefix=build-fuzz/crashes/${target}- -print_final_stats=1 \
-      build-fuzz/corpus/${target} 2>build-fuzz/${target}.log; then
+  # Absolute paths: the decompile target changes the current directory while it runs.
+  if ! "$root/build-fuzz/fuzz/fuzz_${target}" -max_total_time="${seconds}" -timeout=10 \
+      -rss_limit_mb=2048 -dict="$root/fuzz/opera.dict" -print_final_stats=1 \
+      -artifact_prefix="$root/build-fuzz/crashes/${target}-" "$root/build-fuzz/corpus/${target}" \
+      2>"$root/build-fuzz/${target}.log"; then
     status=1
     tail -40 build-fuzz/${target}.log
   fi

@@ -16,7 +16,10 @@ uint32_t TargetBlock(const ImageSource& source, uint32_t firstBlock, uint32_t in
 
 WalkResult WalkDirectoryCopy(ImageSource& source, uint32_t firstBlock, uint32_t blockCount,
                              uint32_t blockSize, DirectoryVisitor& visitor) {
-  if (blockSize == 0 || blockSize > kMaxBlockSize) return {WalkEnd::kReadFailed, firstBlock};
+  // A block that cannot hold its own header is as good as unreadable.
+  if (blockSize < opera::kHeaderSize || blockSize > kMaxBlockSize) {
+    return {WalkEnd::kReadFailed, firstBlock};
+  }
   std::vector<uint8_t> block(blockSize);
   const uint8_t* blockEnd = block.data() + blockSize;
   if (!Seek(source, firstBlock, blockSize, 0)) return {WalkEnd::kSeekFailed, firstBlock};

@@ -12,7 +12,8 @@
 namespace zanthrel {
 
 // Directory and file blocks larger than this are refused as corrupt, so that
-// a record cannot make the reader allocate without bound.
+// a record cannot make the reader allocate without bound; so are directory
+// blocks too small for their 20-byte header.
 inline constexpr uint32_t kMaxBlockSize = 1 << 20;
 
 enum class WalkEnd {

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <set>
 
 #include "testkit/decompile_fixture.h"
 #include "testkit/image_builder.h"
@@ -81,16 +82,21 @@ TEST_F(HostileImageTest, DirectoryThatContainsItselfFailsLikeAnUnreadableCopy) {
   EXPECT_FALSE(fs::exists(Out("loop/back/loop")));
 }
 
-TEST_F(HostileImageTest, BlockSizesOfZeroAndHugeAreRefused) {
-  ImageBuilder builder(4);
-  testkit::LabelSpec label;
-  label.rootBlockSize = 0;
-  builder.Label(label);
-  builder.Directory(1, {});
-  auto result = Run(builder.Image());
-  EXPECT_FALSE(result.ok);
-  EXPECT_NE(result.log.find(Win("!!!Не удалось считать сектор №0x00000001! Возврат.\n")),
-            std::string::npos);
+TEST_F(HostileImageTest, BlockSizesOfZeroTinyAndHugeAreRefused) {
+  // Found by fuzzing: a directory block of 2 bytes had its header read past the block.
+  for (uint32_t size : {0u, 2u, 19u, 0xFFFFFFFFu}) {
+    ImageBuilder builder(4);
+    testkit::LabelSpec label;
+    label.rootBlockSize = size;
+    builder.Label(label);
+    builder.Directory(1, {});
+    fs::remove_all(temp_ / "PARCE_disc");
+    auto result = Run(builder.Image());
+    EXPECT_FALSE(result.ok) << size;
+    EXPECT_NE(result.log.find(Win("!!!Не удалось считать сектор №0x00000001! Возврат.\n")),
+              std::string::npos)
+        << size;
+  }
 
   ImageBuilder files(4);
   files.Label({});
@@ -102,7 +108,7 @@ TEST_F(HostileImageTest, BlockSizesOfZeroAndHugeAreRefused) {
   empty.blockSize = 0;
   files.Directory(1, {empty, zero});
   fs::remove_all(temp_ / "PARCE_disc");
-  result = Run(files.Image());
+  auto result = Run(files.Image());
   EXPECT_FALSE(result.ok);
   EXPECT_EQ(fs::file_size(Out("empty")), 0u);
   files.Directory(1, {huge});
@@ -127,6 +133,64 @@ TEST_F(HostileImageTest, FileOfTwoToThe31BlocksInASmallImage) {
   result = Run(builder.Image());
   EXPECT_FALSE(result.ok);
   EXPECT_EQ(fs::file_size(Out("runs")), 2 * 2048u);
+}
+
+TEST_F(HostileImageTest, RootOfTwoToThe31BlocksAndALabelOfBlockSize1End) {
+  ImageBuilder builder(4);
+  testkit::LabelSpec label;
+  label.rootBlockCount = 0x80000000;
+  builder.Label(label);
+  builder.Directory(1, {testkit::FileEntry("f", 3, 1)}, testkit::Links(5, 0xFFFFFFFF));
+  auto result = Run(builder.Image());  // block 1 + 5 lies past the image
+  EXPECT_FALSE(result.ok);
+  EXPECT_TRUE(fs::exists(Out("f")));
+
+  // Block size 1: every block number counts bytes; the run ends with a clear line.
+  ImageBuilder tiny(4);
+  label = testkit::LabelSpec();
+  label.blockSize = 1;
+  label.rootCopies = {2048};
+  tiny.Label(label);
+  tiny.Directory(1, {testkit::FileEntry("g", 3 * 2048, 1)});
+  fs::remove_all(temp_ / "PARCE_disc");
+  result = Run(tiny.Image());
+  EXPECT_TRUE(result.ok);
+  EXPECT_TRUE(fs::exists(Out("g")));
+}
+
+TEST_F(HostileImageTest, ChainOf2000NestedDirectoriesStopsAtTheHostPathLimit) {
+  const uint32_t depth = 2000;
+  ImageBuilder builder(depth + 2);
+  builder.Label({});
+  for (uint32_t level = 0; level < depth; ++level) {
+    builder.Directory(1 + level, {testkit::DirEntry("nested", 2 + level)});
+  }
+  builder.Directory(1 + depth, {});
+  auto result = Run(builder.Image());
+  EXPECT_FALSE(result.ok);
+  EXPECT_EQ(result.outcome, DecompileOutcome::kAllRootCopiesFailed);
+  EXPECT_NE(result.log.find(Win("!!!Не удалось создать директорию! Выход.\n")), std::string::npos);
+}
+
+TEST_F(HostileImageTest, NamesOfDotsSlashesBackslashesZerosAndFF) {
+  ImageBuilder builder(4);
+  builder.Label({});
+  builder.Directory(1, {testkit::FileEntry(".", 3, 1), testkit::FileEntry("\\", 3, 1),
+                        testkit::FileEntry(std::string(32, '\0'), 3, 1),
+                        testkit::FileEntry(std::string(32, '\xFF'), 3, 1),
+                        testkit::DirEntry("/", 2), testkit::DirEntry("\\\\", 2)});
+  builder.Directory(2, {testkit::FileEntry("..", 3, 1)});
+  auto result = Run(builder.Image());
+  EXPECT_TRUE(result.ok);
+  std::set<std::string> names;
+  for (const auto& item : fs::recursive_directory_iterator(Root())) {
+    names.insert(fs::relative(item.path(), Root()).string());
+  }
+  std::string ya;
+  for (int i = 0; i < 32; ++i) ya += "\u044F";
+  EXPECT_EQ(names, (std::set<std::string>{"!2E", "!5C", "!00", ya, "!2F", "!2F/!2E!2E", "!5C!5C",
+                                          "!5C!5C/!2E!2E"}));
+  EXPECT_EQ(std::distance(fs::directory_iterator(temp_.Path()), {}), 3);
 }
 
 }  // namespace
