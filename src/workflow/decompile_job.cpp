@@ -14,6 +14,21 @@ std::string Absolute(const std::string& path) {
   return IsAbsolutePath(path) ? path : JoinPath(CurrentDirectory(), path);
 }
 
+// The last line of a log, read from its tail.
+std::string LastLine(const std::string& path) {
+  HostFile log = OpenHostFile(path, 0);
+  const int64_t size = SeekHostFile(log, 0, SeekOrigin::kEnd);
+  if (size <= 0) return "";
+  const int64_t start = size > 4096 ? size - 4096 : 0;
+  std::string tail(size_t(size - start), '\0');
+  if (SeekHostFile(log, start, SeekOrigin::kStart) != start ||
+      ReadHostFile(log, tail.data(), tail.size()) != int64_t(tail.size())) {
+    return "";
+  }
+  while (!tail.empty() && tail.back() == '\n') tail.pop_back();
+  return tail.substr(tail.rfind('\n') == std::string::npos ? 0 : tail.rfind('\n') + 1);
+}
+
 }  // namespace
 
 std::string OutputFolderFor(const std::string& outputDir, const std::string& imagePath) {
@@ -59,6 +74,7 @@ DecompileReport DecompileImageFile(const DecompileRequest& request) {
   options.progress = request.progress;
   DecompileImage(source, report.outputFolder, report.logPath, options, &report.outcome);
   Close(source);
+  report.finalLogLine = LastLine(report.logPath);
   EnterDirectory(startFolder);
   return report;
 }

@@ -29,6 +29,8 @@ struct DecompileReport {
   DecompileOutcome outcome = DecompileOutcome::kNotOpen;
   std::string outputFolder;
   std::string logPath;
+  // The run's last log line, Windows-1251, without its line end.
+  std::string finalLogLine;
 
   bool Succeeded() const { return outcome == DecompileOutcome::kDone; }
 };

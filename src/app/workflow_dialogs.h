@@ -1,0 +1,21 @@
+// The questions that the window's workflows ask the user, behind one small
+// interface, so that tests can answer them.
+#pragma once
+
+#include <optional>
+#include <string>
+
+namespace zanthrel::app {
+
+class WorkflowDialogs {
+ public:
+  virtual ~WorkflowDialogs() = default;
+  // An image file to open (no filter); nothing when cancelled.
+  virtual std::optional<std::string> ChooseImageFile() = 0;
+  // A folder, which exists once chosen; nothing when cancelled.
+  virtual std::optional<std::string> SelectFolder() = 0;
+  // The image file to write (*.iso, default suffix iso); nothing when cancelled.
+  virtual std::optional<std::string> ChooseImageToWrite() = 0;
+};
+
+}  // namespace zanthrel::app

@@ -1,0 +1,249 @@
+// The window driven end to end, offscreen, with chosen answers to its dialogs.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSignalSpy>
+#include <QTest>
+#include <deque>
+#include <filesystem>
+
+#include "app/folder_dialog.h"
+#include "app/main_window.h"
+#include "source/memory_device.h"
+#include "support/host.h"
+#include "testkit/files.h"
+#include "testkit/image_builder.h"
+#include "testkit/temp_folder.h"
+
+namespace zanthrel::app {
+namespace {
+
+namespace fs = std::filesystem;
+using testkit::Bytes;
+
+// Answers the workflows' questions from lists; an empty answer cancels.
+class ScriptedDialogs : public WorkflowDialogs {
+ public:
+  std::deque<std::optional<std::string>> images, folders, targets;
+  int asked = 0;
+  std::optional<std::string> ChooseImageFile() override { return Next(images); }
+  std::optional<std::string> SelectFolder() override { return Next(folders); }
+  std::optional<std::string> ChooseImageToWrite() override { return Next(targets); }
+
+ private:
+  std::optional<std::string> Next(std::deque<std::optional<std::string>>& answers) {
+    ++asked;
+    if (answers.empty()) return std::nullopt;
+    auto answer = answers.front();
+    answers.pop_front();
+    return answer;
+  }
+};
+
+Bytes Disc() {
+  testkit::ImageBuilder image(6);
+  image.Label({});
+  image.Directory(1, {testkit::FileEntry("readme.txt", 3, 5), testkit::DirEntry("D", 2),
+                      testkit::LabelEntry()});
+  image.Directory(2, {testkit::FileEntry("b", 4, 3)});
+  image.Data(3, Bytes{'h', 'e', 'l', 'l', 'o'});
+  image.Data(4, Bytes{'a', 'b', 'c'});
+  return image.Image();
+}
+
+std::vector<std::string> Listing(const fs::path& folder) {
+  std::vector<std::string> names;
+  for (const auto& item : fs::recursive_directory_iterator(folder)) {
+    names.push_back(fs::relative(item.path(), folder).string());
+  }
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+class WindowTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    services_.dialogs = &dialogs_;
+    services_.listDrives = [this] { return drives_; };
+    services_.device = &device_;
+    window_ = std::make_unique<TForm1>(services_);
+  }
+  QString Click(QPushButton* button) {
+    QSignalSpy finished(window_.get(), &TForm1::JobFinished);
+    QTest::mouseClick(button, Qt::LeftButton);
+    if (!window_->JobRunning()) return {};
+    EXPECT_FALSE(window_->Button1->isEnabled());
+    EXPECT_FALSE(window_->Button2->isEnabled());
+    EXPECT_TRUE(finished.wait(20000));
+    EXPECT_TRUE(window_->Button1->isEnabled());
+    EXPECT_TRUE(window_->ProgressBar1->isHidden());
+    return finished.isEmpty() ? QString() : finished.front().front().toString();
+  }
+
+  testkit::TempFolder temp_;
+  ScriptedDialogs dialogs_;
+  std::vector<DriveEntry> drives_;
+  MemoryDevice device_;
+  WindowServices services_;
+  std::unique_ptr<TForm1> window_;
+};
+
+TEST_F(WindowTest, ControlsCaptionsAndInitialStates) {
+  TForm1& w = *window_;
+  EXPECT_EQ(w.windowTitle(), QString("Zanthrel 0.1 [") + kHomePage + "]");
+  EXPECT_EQ(w.minimumSize(), w.maximumSize());
+  EXPECT_EQ(w.Button1->text(), "De-Compile");
+  EXPECT_EQ(w.Button2->text(), "Compile ISO");
+  EXPECT_EQ(w.CheckBox1->text(), "Create additional info");
+  EXPECT_EQ(w.CheckBox2->text(), "Extract \"Disc label\"");
+  EXPECT_EQ(w.RadioButton1->text(), "ISO, BIN, NRG");
+  EXPECT_EQ(w.RadioButton2->text(), "CD-ROM");
+  EXPECT_EQ(w.Label1->text(), "Ожидание");
+  EXPECT_TRUE(w.RadioButton1->isChecked());
+  EXPECT_FALSE(w.CheckBox1->isChecked() || w.CheckBox2->isChecked());
+  EXPECT_TRUE(w.ComboBox1->isHidden());
+  EXPECT_FALSE(w.ComboBox1->isEditable());
+  EXPECT_TRUE(w.ProgressBar1->isHidden());
+  EXPECT_EQ(w.ProgressBar1->maximum(), 100);
+  const std::vector<QWidget*> order = {w.Button1,     w.Button2,      w.ProgressBar1, w.CheckBox1,
+                                       w.CheckBox2,   w.RadioButton1, w.RadioButton2, w.ComboBox1};
+  for (size_t i = 0; i + 1 < order.size(); ++i) EXPECT_EQ(order[i]->nextInFocusChain(), order[i + 1]);
+}
+
+TEST_F(WindowTest, RadioSwitchingRefillsAndHidesTheDriveList) {
+  drives_ = {{"/dev/sda", 3}, {"/dev/sdb", 2}, {"/dev/sr0", 5}, {"/dev/ram0", 6}};
+  window_->show();
+  window_->RadioButton2->click();
+  EXPECT_TRUE(window_->ComboBox1->isVisible());
+  ASSERT_EQ(window_->ComboBox1->count(), 2);
+  EXPECT_EQ(window_->ComboBox1->itemText(0), "/dev/sdb");
+  EXPECT_EQ(window_->ComboBox1->currentIndex(), 0);
+  window_->ComboBox1->setCurrentIndex(1);
+
+  drives_ = {{"/dev/sr1", 5}};
+  window_->RadioButton1->click();
+  EXPECT_TRUE(window_->ComboBox1->isHidden());
+  EXPECT_EQ(window_->ComboBox1->count(), 2);  // kept while hidden
+  EXPECT_EQ(window_->ComboBox1->currentIndex(), 1);
+  window_->RadioButton2->click();
+  ASSERT_EQ(window_->ComboBox1->count(), 1);
+  EXPECT_EQ(window_->ComboBox1->itemText(0), "/dev/sr1");
+}
+
+TEST_F(WindowTest, DecompileWritesBesideTheImageWithTheOptions) {
+  fs::create_directories(temp_.Path() / "discs");
+  testkit::WriteBytes(temp_ / "discs/game.iso.gz", Disc());
+  dialogs_.images = {temp_ / "discs/game.iso.gz"};
+  window_->CheckBox1->setChecked(true);
+  window_->CheckBox2->setChecked(true);
+  EXPECT_EQ(Click(window_->Button1), "Образ демонтирован успешно. Выход.");
+  EXPECT_EQ(window_->Label1->text(), "Образ демонтирован успешно. Выход.");
+  EXPECT_EQ(Listing(temp_.Path() / "discs"),
+            (std::vector<std::string>{"PARCE_game", "PARCE_game/D", "PARCE_game/D/b",
+                                      "PARCE_game/Disc label", "PARCE_game/game.spy",
+                                      "PARCE_game/readme.txt", "game.iso.gz", "game.log"}));
+
+  fs::remove_all(temp_.Path() / "discs/PARCE_game");
+  window_->CheckBox1->setChecked(false);
+  window_->CheckBox2->setChecked(false);
+  dialogs_.images = {temp_ / "discs/game.iso.gz"};
+  Click(window_->Button1);
+  EXPECT_EQ(Listing(temp_.Path() / "discs/PARCE_game"),
+            (std::vector<std::string>{"D", "D/b", "readme.txt"}));
+}
+
+TEST_F(WindowTest, CancelledDialogsAndUnopenableImagesChangeNothing) {
+  Click(window_->Button1);  // the file dialog cancelled
+  dialogs_.folders = {std::nullopt};
+  Click(window_->Button2);  // the folder dialog cancelled
+  dialogs_.folders = {temp_.Path().string()};
+  Click(window_->Button2);  // the save dialog cancelled
+  EXPECT_EQ(dialogs_.asked, 4);
+  EXPECT_TRUE(Listing(temp_.Path()).empty());
+  EXPECT_EQ(window_->Label1->text(), "Ожидание");
+
+  testkit::WriteBytes(temp_ / "junk.iso", Bytes(5000, 1));
+  dialogs_.images = {temp_ / "junk.iso"};
+  const QString status = Click(window_->Button1);
+  EXPECT_TRUE(status.contains("no Opera volume label found")) << status.toStdString();
+  EXPECT_EQ(Listing(temp_.Path()), (std::vector<std::string>{"junk.iso"}));
+}
+
+TEST_F(WindowTest, CompileWritesAnImageWithTheBootArea) {
+  fs::create_directories(temp_.Path() / "src/sub");
+  testkit::WriteText(temp_ / "src/sub/file.txt", "content");
+  testkit::WriteText(temp_ / "old.iso", "to be replaced");
+  dialogs_.folders = {temp_ / "src"};
+  dialogs_.targets = {temp_ / "old.iso"};
+  const QString status = Click(window_->Button2);
+  EXPECT_EQ(status.toStdString(), "Image written: " + (temp_ / "old.iso"));
+  Bytes image = testkit::ReadBytes(temp_ / "old.iso");
+  ASSERT_GE(image.size(), 305u * 2048);
+  EXPECT_EQ(std::string(image.begin() + 40, image.begin() + 46), "CD-ROM");
+  EXPECT_EQ(Bytes(image.begin(), image.begin() + 2048),
+            Bytes(image.begin() + 225 * 2048, image.begin() + 226 * 2048));
+}
+
+TEST_F(WindowTest, DriveBranchDecompilesIntoTheChosenFolder) {
+  window_->RadioButton2->click();
+  Click(window_->Button1);  // no drive offered: nothing is asked
+  EXPECT_EQ(dialogs_.asked, 0);
+
+  drives_ = {{"/dev/sr0", 5}};
+  device_.discs["/dev/sr0"].bytes = Disc();
+  window_->RadioButton1->click();
+  window_->RadioButton2->click();
+  dialogs_.folders = {temp_ / "chosen"};
+  fs::create_directories(temp_.Path() / "chosen");
+  EXPECT_EQ(Click(window_->Button1), "Образ демонтирован успешно. Выход.");
+  EXPECT_TRUE(fs::exists(temp_.Path() / "chosen/cd-rom.log"));
+  EXPECT_EQ(testkit::ReadText(temp_ / "chosen/PARCE_CD-ROM/readme.txt"), "hello");
+  EXPECT_FALSE(device_.Locked("/dev/sr0"));
+}
+
+TEST(FolderDialogTest, TypedMissingFolderIsConfirmedThenCreatedWithItsParents) {
+  testkit::TempFolder temp;
+  std::vector<QString> asked;
+  bool answer = false;
+  FolderDialog dialog(nullptr, [&](const QString& path) {
+    asked.push_back(path);
+    return answer;
+  });
+  EXPECT_EQ(dialog.Path().toStdString(), CurrentDirectory());
+  const QString missing = QString::fromStdString(temp / "a/b/c");
+  dialog.PathField()->setText(missing);
+  dialog.show();
+  dialog.accept();
+  EXPECT_EQ(asked.size(), 1u);
+  EXPECT_TRUE(dialog.isVisible());  // No keeps the dialog open
+  EXPECT_FALSE(fs::exists(temp.Path() / "a"));
+  answer = true;
+  dialog.accept();
+  EXPECT_EQ(dialog.result(), QDialog::Accepted);
+  EXPECT_TRUE(fs::is_directory(temp.Path() / "a/b/c"));
+  EXPECT_EQ(asked.size(), 2u);
+
+  FolderDialog existing(nullptr, [&](const QString&) { return false; });
+  existing.PathField()->setText(QString::fromStdString(temp.Path().string()));
+  existing.accept();
+  EXPECT_EQ(existing.result(), QDialog::Accepted);  // an existing folder needs no question
+  EXPECT_EQ(asked.size(), 2u);
+  EXPECT_NE(existing.findChild<QPushButton*>(), nullptr);
+}
+
+}  // namespace
+}  // namespace zanthrel::app
+
+int main(int argc, char** argv) {
+  qputenv("QT_QPA_PLATFORM", "offscreen");
+  QApplication application(argc, argv);
+  ::testing::InitGoogleTest(&argc, argv);
+  return RUN_ALL_TESTS();
+}
