@@ -20,8 +20,7 @@ struct DirCloser {
   void operator()(DIR* dir) const { closedir(dir); }
 };
 
-}  // namespace
-
+// ASCII letters folded to upper case, ties broken by the raw bytes.
 bool FolderOrder(const std::string& a, const std::string& b) {
   const size_t n = std::min(a.size(), b.size());
   for (size_t i = 0; i < n; ++i) {
@@ -31,6 +30,8 @@ bool FolderOrder(const std::string& a, const std::string& b) {
   if (a.size() != b.size()) return a.size() < b.size();
   return a < b;
 }
+
+}  // namespace
 
 FolderList ScanFolder(const std::string& path, const std::vector<HostObject>& excluded) {
   FolderList list;

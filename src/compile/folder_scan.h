@@ -36,7 +36,4 @@ struct FolderList {
 // Children that are `excluded` are left out silently.
 FolderList ScanFolder(const std::string& path, const std::vector<HostObject>& excluded = {});
 
-// Name order of the listing.
-bool FolderOrder(const std::string& a, const std::string& b);
-
 }  // namespace zanthrel

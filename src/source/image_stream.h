@@ -28,7 +28,6 @@ class ImageStream {
   // Positions never fail by themselves; a read past the end comes back short.
   void Seek(uint64_t position) { position_ = position; }
   uint64_t Tell() const { return position_; }
-  bool Compressed() const { return compressed_; }
 
   // Copies up to `count` bytes from `position` on to the host file `output` at
   // its own position, inside the kernel where it can. Returns the bytes copied:
