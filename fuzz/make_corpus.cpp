@@ -25,12 +25,12 @@ Bytes Example() {
 
 Bytes MultiBlock() {
   ImageBuilder image(6);
-  zanthrel::testkit::LabelSpec label;
+  zanthrel::testkit::LabelFields label;
   label.rootBlockCount = 2;
   label.rootCopies = {1, 3};
   image.Label(label);
   image.Directory(1, {zanthrel::testkit::FileEntry("one", 5, 3)}, zanthrel::testkit::Links(1, 0xFFFFFFFF));
-  zanthrel::testkit::EntrySpec copies = zanthrel::testkit::FileEntry("two", 5, 3);
+  zanthrel::testkit::EntryFields copies = zanthrel::testkit::FileEntry("two", 5, 3);
   copies.copies = {4, 5, 5};
   image.Directory(2, {copies}, zanthrel::testkit::Links(0xFFFFFFFF, 0));
   image.Directory(3, {zanthrel::testkit::DirEntry("..", 1)});

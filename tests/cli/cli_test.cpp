@@ -74,7 +74,7 @@ TEST(CommandLineTest, EveryFailureGivesOneLineAndItsStatus) {
   EXPECT_EQ(run.err, "zanthrel: junk.iso: no Opera volume label found\n");
 
   testkit::ImageBuilder dead(2);
-  testkit::LabelSpec label;
+  testkit::LabelFields label;
   label.rootCopies = {40};
   dead.Label(label);
   testkit::WriteBytes(temp / "dead.iso", dead.Image());

@@ -37,9 +37,9 @@ int Compile(const testkit::TempFolder& temp, const std::string& arguments) {
   return WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
 }
 
-testkit::LabelSpec CompiledLabel(const std::vector<uint32_t>& ids, uint32_t rootBlock,
+testkit::LabelFields CompiledLabel(const std::vector<uint32_t>& ids, uint32_t rootBlock,
                                  uint32_t rootBlocks) {
-  testkit::LabelSpec label;
+  testkit::LabelFields label;
   label.volumeId = ids[0];
   label.rootId = ids[1];
   label.rootCopies = {rootBlock};
@@ -47,8 +47,8 @@ testkit::LabelSpec CompiledLabel(const std::vector<uint32_t>& ids, uint32_t root
   return label;
 }
 
-testkit::EntrySpec CompiledLabelEntry(uint32_t id) {
-  testkit::EntrySpec entry = testkit::LabelEntry();
+testkit::EntryFields CompiledLabelEntry(uint32_t id) {
+  testkit::EntryFields entry = testkit::LabelEntry();
   entry.id = id;
   return entry;
 }
@@ -66,14 +66,14 @@ TEST(ExactImageTest, FiveBlockExample) {
   expected.Fill(0);
   expected.Label(CompiledLabel(ids, 4, 1));
   expected.Data(1, text);
-  testkit::EntrySpec b = testkit::FileEntry("B", 3, 0);
+  testkit::EntryFields b = testkit::FileEntry("B", 3, 0);
   b.id = ids[3];
   expected.Fill(3);
   expected.Directory(3, {b});
-  testkit::EntrySpec a = testkit::FileEntry("A.TXT", 1, 3000);
+  testkit::EntryFields a = testkit::FileEntry("A.TXT", 1, 3000);
   a.id = ids[2];
   a.type = "TXT ";
-  testkit::EntrySpec d = testkit::DirEntry("D", 3);
+  testkit::EntryFields d = testkit::DirEntry("D", 3);
   d.id = ids[4];
   expected.Fill(4);
   expected.Directory(4, {a, d, CompiledLabelEntry(ids[5])});

@@ -104,7 +104,7 @@ TEST_F(DecompileTest, PlainRawAndGzipImagesGiveTheSameOutput) {
 TEST_F(DecompileTest, DiscLabelIsSkippedUnlessAskedForInAnyCaseAndBlanks) {
   ImageBuilder builder(3);
   builder.Label({});
-  testkit::EntrySpec label = testkit::LabelEntry();
+  testkit::EntryFields label = testkit::LabelEntry();
   label.name = " \tDISC Label ";
   builder.Directory(1, {testkit::FileEntry("A", 2, 3), label});
   const Bytes& image = builder.Image();
@@ -128,10 +128,10 @@ TEST_F(DecompileTest, DiscLabelIsSkippedUnlessAskedForInAnyCaseAndBlanks) {
 TEST_F(DecompileTest, FileLengthsFollowTheByteCount) {
   ImageBuilder builder(8);
   builder.Label({});
-  testkit::EntrySpec exact = testkit::FileEntry("exact", 2, 4096);
+  testkit::EntryFields exact = testkit::FileEntry("exact", 2, 4096);
   exact.blockCount = 3;  // one block more than the bytes need: read, not written
-  testkit::EntrySpec empty = testkit::FileEntry("empty", 5, 0);
-  testkit::EntrySpec noBlocks = testkit::FileEntry("noblocks", 6, 500);
+  testkit::EntryFields empty = testkit::FileEntry("empty", 5, 0);
+  testkit::EntryFields noBlocks = testkit::FileEntry("noblocks", 6, 500);
   noBlocks.blockCount = 0;
   builder.Directory(1, {exact, empty, noBlocks});
   Bytes data = testkit::Pattern(6 * 2048, 3);
@@ -145,7 +145,7 @@ TEST_F(DecompileTest, FileLengthsFollowTheByteCount) {
 
 TEST_F(DecompileTest, MultiBlockDirectoryFollowsRelativeNextBlocks) {
   ImageBuilder builder(12);
-  testkit::LabelSpec label;
+  testkit::LabelFields label;
   label.rootCopies = {5};
   label.rootBlockCount = 3;
   builder.Label(label);
@@ -167,14 +167,14 @@ TEST_F(DecompileTest, EveryStopRuleOfTheWalk) {
   // Last-in-block: the block is left even though its first free byte lies further on.
   // Last-in-directory: the directory ends although the next block is not -1.
   ImageBuilder builder(8);
-  testkit::LabelSpec label;
+  testkit::LabelFields label;
   label.rootBlockCount = 5;
   builder.Label(label);
-  testkit::EntrySpec endsBlock = testkit::FileEntry("first", 7, 1);
+  testkit::EntryFields endsBlock = testkit::FileEntry("first", 7, 1);
   endsBlock.flags |= 0x40000000;
   builder.Directory(1, {endsBlock, testkit::FileEntry("hidden1", 7, 1)},
                     testkit::Links(1, 0xFFFFFFFF));
-  testkit::EntrySpec endsDir = testkit::FileEntry("second", 7, 1);
+  testkit::EntryFields endsDir = testkit::FileEntry("second", 7, 1);
   endsDir.flags |= 0x80000000;
   builder.Directory(2, {endsDir}, testkit::Links(2, 0));
   builder.Directory(3, {testkit::FileEntry("hidden2", 7, 1)});
@@ -199,7 +199,7 @@ TEST_F(DecompileTest, EveryStopRuleOfTheWalk) {
 
 TEST_F(DecompileTest, FailedRootCopyIsFollowedByTheNextFromTheRootFolder) {
   ImageBuilder builder(8);
-  testkit::LabelSpec label;
+  testkit::LabelFields label;
   label.rootCopies = {1, 2};
   builder.Label(label);
   // Copy 0 fails inside D: B lies past the end of the image.
@@ -224,7 +224,7 @@ TEST_F(DecompileTest, FailedRootCopyIsFollowedByTheNextFromTheRootFolder) {
 TEST_F(DecompileTest, FileCopiesSwitchMidFileAndNeverGoBack) {
   ImageBuilder builder(14);
   builder.Label({});
-  testkit::EntrySpec file = testkit::FileEntry("F", 12, 6000);
+  testkit::EntryFields file = testkit::FileEntry("F", 12, 6000);
   file.copies = {12, 2};  // copy 0: blocks 12, 13, then the image ends
   builder.Directory(1, {file});
   Bytes copy1 = testkit::Pattern(3 * 2048, 1);
@@ -239,7 +239,7 @@ TEST_F(DecompileTest, FileCopiesSwitchMidFileAndNeverGoBack) {
   // A first copy that cannot be reached at all is passed over.
   ImageBuilder second(6);
   second.Label({});
-  testkit::EntrySpec far = testkit::FileEntry("G", 2, 10);
+  testkit::EntryFields far = testkit::FileEntry("G", 2, 10);
   far.copies = {1000, 999, 2};
   second.Directory(1, {far});
   second.Data(2, Bytes(10, 'g'));
@@ -286,7 +286,7 @@ TEST_F(DecompileTest, OddNamesAreEscapedAndNothingLeavesTheOutputFolder) {
 
 TEST_F(DecompileTest, RootCopyIndexPastTheSlotsTriesEightAndNegativeTriesNone) {
   ImageBuilder builder(2);
-  testkit::LabelSpec label;
+  testkit::LabelFields label;
   label.rootCopies = {100, 101, 102, 103, 104, 105, 106, 107};
   label.lastRootCopyIndex = 9;
   builder.Label(label);

@@ -24,7 +24,7 @@ std::string CopyLines(int from, int to, uint32_t firstBlock) {
 TEST(DescribeLabelTest, CompiledLabelGivesEveryLineExactly) {
   testkit::TempFolder temp;
   testkit::ImageBuilder image(304);
-  testkit::LabelSpec label;
+  testkit::LabelFields label;
   label.volumeId = 0xA00BFEAA;
   label.rootId = 0x4017FD55;
   label.rootCopies = {303};
@@ -55,7 +55,7 @@ TEST(DescribeLabelTest, RootCopyCountsAtAndPastTheLimit) {
   const std::string mark = Win(" !!!Значение превышает лимит!!!");
   auto describe = [](uint32_t lastIndex) {
     testkit::ImageBuilder image(1);
-    testkit::LabelSpec label;
+    testkit::LabelFields label;
     label.rootCopies = {10, 11, 12, 13, 14, 15, 16, 17};
     label.lastRootCopyIndex = lastIndex;
     image.Label(label);
@@ -75,7 +75,7 @@ TEST(DescribeLabelTest, RootCopyCountsAtAndPastTheLimit) {
 
 TEST(DescribeLabelTest, ImageSizeTakesTheBlockSizeAsSigned) {
   testkit::ImageBuilder image(1);
-  testkit::LabelSpec label;
+  testkit::LabelFields label;
   label.blockSize = 0xFFFFFFFF;  // -1
   label.blockCount = 2;
   image.Label(label);
@@ -97,7 +97,7 @@ TEST(DescribeDirectoryHeaderTest, EmptyDirectoryBlock) {
 
 TEST(DescribeEntryTest, DirectoryEntryGivesEveryLineExactly) {
   testkit::ImageBuilder image(1);
-  testkit::EntrySpec dir = testkit::DirEntry("Y", 0x1D, 2);
+  testkit::EntryFields dir = testkit::DirEntry("Y", 0x1D, 2);
   dir.id = 0x12345678;
   image.Directory(0, {dir});
   const uint8_t* block = image.Image().data();
@@ -122,7 +122,7 @@ TEST(DescribeEntryTest, CopyLinesAtTheLimitAndAtTheBlockEnd) {
 
   // A 4096-byte block holds an entry with 257 copy slots.
   std::vector<uint8_t> block(4096, 0);
-  testkit::EntrySpec entry = testkit::FileEntry("many", 0, 0);
+  testkit::EntryFields entry = testkit::FileEntry("many", 0, 0);
   entry.copies.clear();
   for (uint32_t i = 0; i < 257; ++i) entry.copies.push_back(100 + i);
   testkit::Bytes bytes = testkit::EntryBytes(entry);

@@ -21,7 +21,7 @@ class HostileImageTest : public testkit::DecompileFixture {
   // in block 2 intact; both hold the file "ok".
   ImageBuilder TwoCopies() {
     ImageBuilder builder(5);
-    testkit::LabelSpec label;
+    testkit::LabelFields label;
     label.rootCopies = {1, 2};
     builder.Label(label);
     builder.Directory(1, {testkit::FileEntry("ok", 3, 2)});
@@ -60,7 +60,7 @@ TEST_F(HostileImageTest, CopyListRunningPastTheBlockFailsTheCopy) {
 
 TEST_F(HostileImageTest, DirectoryBlocksInACircleEnd) {
   ImageBuilder builder(6);
-  testkit::LabelSpec label;
+  testkit::LabelFields label;
   label.rootBlockCount = 0xFFFFFFFF;
   builder.Label(label);
   builder.Directory(1, {testkit::FileEntry("a", 4, 1)}, testkit::Links(1, 1));
@@ -86,7 +86,7 @@ TEST_F(HostileImageTest, BlockSizesOfZeroTinyAndHugeAreRefused) {
   // Found by fuzzing: a directory block of 2 bytes had its header read past the block.
   for (uint32_t size : {0u, 2u, 19u, 0xFFFFFFFFu}) {
     ImageBuilder builder(4);
-    testkit::LabelSpec label;
+    testkit::LabelFields label;
     label.rootBlockSize = size;
     builder.Label(label);
     builder.Directory(1, {});
@@ -100,11 +100,11 @@ TEST_F(HostileImageTest, BlockSizesOfZeroTinyAndHugeAreRefused) {
 
   ImageBuilder files(4);
   files.Label({});
-  testkit::EntrySpec zero = testkit::FileEntry("zero", 2, 10);
+  testkit::EntryFields zero = testkit::FileEntry("zero", 2, 10);
   zero.blockSize = 0;
-  testkit::EntrySpec huge = testkit::FileEntry("huge", 2, 10);
+  testkit::EntryFields huge = testkit::FileEntry("huge", 2, 10);
   huge.blockSize = 0xFFFFFFF0;
-  testkit::EntrySpec empty = testkit::FileEntry("empty", 2, 0);
+  testkit::EntryFields empty = testkit::FileEntry("empty", 2, 0);
   empty.blockSize = 0;
   files.Directory(1, {empty, zero});
   fs::remove_all(temp_ / "PARCE_disc");
@@ -120,9 +120,9 @@ TEST_F(HostileImageTest, BlockSizesOfZeroTinyAndHugeAreRefused) {
 TEST_F(HostileImageTest, FileOfTwoToThe31BlocksInASmallImage) {
   ImageBuilder builder(4);
   builder.Label({});
-  testkit::EntrySpec file = testkit::FileEntry("big", 2, 0xFFFFFFFF);
+  testkit::EntryFields file = testkit::FileEntry("big", 2, 0xFFFFFFFF);
   file.blockCount = 0x80000000;  // negative as a signed count: no block is read
-  testkit::EntrySpec runs = testkit::FileEntry("runs", 2, 0x7FFFFFFF);
+  testkit::EntryFields runs = testkit::FileEntry("runs", 2, 0x7FFFFFFF);
   runs.blockCount = 0x7FFFFFFF;  // read until the image ends: fails, does not hang
   builder.Directory(1, {file});
   auto result = Run(builder.Image());
@@ -137,7 +137,7 @@ TEST_F(HostileImageTest, FileOfTwoToThe31BlocksInASmallImage) {
 
 TEST_F(HostileImageTest, RootOfTwoToThe31BlocksAndALabelOfBlockSize1End) {
   ImageBuilder builder(4);
-  testkit::LabelSpec label;
+  testkit::LabelFields label;
   label.rootBlockCount = 0x80000000;
   builder.Label(label);
   builder.Directory(1, {testkit::FileEntry("f", 3, 1)}, testkit::Links(5, 0xFFFFFFFF));
@@ -147,7 +147,7 @@ TEST_F(HostileImageTest, RootOfTwoToThe31BlocksAndALabelOfBlockSize1End) {
 
   // Block size 1: every block number counts bytes; the run ends with a clear line.
   ImageBuilder tiny(4);
-  label = testkit::LabelSpec();
+  label = testkit::LabelFields();
   label.blockSize = 1;
   label.rootCopies = {2048};
   tiny.Label(label);

@@ -14,7 +14,7 @@ using testkit::Bytes;
 // A disc whose label stands in sector `labelSector`, with 4 patterned blocks behind it.
 MemoryDisc DiscWithLabelAt(uint32_t labelSector, uint8_t version = 1, uint8_t flags = 0) {
   testkit::ImageBuilder image(5);
-  testkit::LabelSpec label;
+  testkit::LabelFields label;
   label.version = version;
   label.flags = flags;
   image.Label(label);

@@ -145,7 +145,7 @@ TEST(OpenImageFileTest, RefusalsAreToldApart) {
   EXPECT_EQ(why, OpenFailure::kNoLabel);
 
   testkit::ImageBuilder zeroBlocks(2);
-  testkit::LabelSpec label;
+  testkit::LabelFields label;
   label.blockSize = 0;
   zeroBlocks.Label(label);
   testkit::WriteBytes(temp / "zero", zeroBlocks.Image());

@@ -13,52 +13,52 @@ void Put32(uint8_t* at, uint32_t value) {
   at[3] = uint8_t(value);
 }
 
-EntrySpec FileEntry(const std::string& name, uint32_t firstBlock, uint32_t byteCount,
+EntryFields FileEntry(const std::string& name, uint32_t firstBlock, uint32_t byteCount,
                     uint32_t blockSize) {
-  EntrySpec spec;
-  spec.name = name;
-  spec.byteCount = byteCount;
-  spec.blockSize = blockSize;
-  spec.blockCount = (byteCount + blockSize - 1) / blockSize;
-  spec.copies = {firstBlock};
-  return spec;
+  EntryFields fields;
+  fields.name = name;
+  fields.byteCount = byteCount;
+  fields.blockSize = blockSize;
+  fields.blockCount = (byteCount + blockSize - 1) / blockSize;
+  fields.copies = {firstBlock};
+  return fields;
 }
 
-EntrySpec DirEntry(const std::string& name, uint32_t firstBlock, uint32_t blockCount) {
-  EntrySpec spec;
-  spec.flags = 7;
-  spec.type = "*dir";
-  spec.name = name;
-  spec.byteCount = 2048;
-  spec.blockCount = blockCount;
-  spec.copies = {firstBlock};
-  return spec;
+EntryFields DirEntry(const std::string& name, uint32_t firstBlock, uint32_t blockCount) {
+  EntryFields fields;
+  fields.flags = 7;
+  fields.type = "*dir";
+  fields.name = name;
+  fields.byteCount = 2048;
+  fields.blockCount = blockCount;
+  fields.copies = {firstBlock};
+  return fields;
 }
 
-EntrySpec LabelEntry() {
-  EntrySpec spec;
-  spec.flags = 0xC0000006;
-  spec.type = "*lbl";
-  spec.name = "Disc label";
-  spec.byteCount = 132;
-  spec.blockCount = 1;
-  spec.copies = {0};
-  return spec;
+EntryFields LabelEntry() {
+  EntryFields fields;
+  fields.flags = 0xC0000006;
+  fields.type = "*lbl";
+  fields.name = "Disc label";
+  fields.byteCount = 132;
+  fields.blockCount = 1;
+  fields.copies = {0};
+  return fields;
 }
 
-Bytes EntryBytes(const EntrySpec& spec) {
-  Bytes bytes(68 + 4 * spec.copies.size(), 0);
-  Put32(&bytes[0], spec.flags);
-  Put32(&bytes[4], spec.id);
-  std::memcpy(&bytes[8], spec.type.data(), std::min<size_t>(4, spec.type.size()));
-  Put32(&bytes[12], spec.blockSize);
-  Put32(&bytes[16], spec.byteCount);
-  Put32(&bytes[20], spec.blockCount);
-  Put32(&bytes[24], spec.burst);
-  Put32(&bytes[28], spec.gap);
-  std::memcpy(&bytes[32], spec.name.data(), std::min<size_t>(32, spec.name.size()));
-  Put32(&bytes[64], spec.lastCopyIndex.value_or(uint32_t(spec.copies.size()) - 1));
-  for (size_t i = 0; i < spec.copies.size(); ++i) Put32(&bytes[68 + 4 * i], spec.copies[i]);
+Bytes EntryBytes(const EntryFields& fields) {
+  Bytes bytes(68 + 4 * fields.copies.size(), 0);
+  Put32(&bytes[0], fields.flags);
+  Put32(&bytes[4], fields.id);
+  std::memcpy(&bytes[8], fields.type.data(), std::min<size_t>(4, fields.type.size()));
+  Put32(&bytes[12], fields.blockSize);
+  Put32(&bytes[16], fields.byteCount);
+  Put32(&bytes[20], fields.blockCount);
+  Put32(&bytes[24], fields.burst);
+  Put32(&bytes[28], fields.gap);
+  std::memcpy(&bytes[32], fields.name.data(), std::min<size_t>(32, fields.name.size()));
+  Put32(&bytes[64], fields.lastCopyIndex.value_or(uint32_t(fields.copies.size()) - 1));
+  for (size_t i = 0; i < fields.copies.size(); ++i) Put32(&bytes[68 + 4 * i], fields.copies[i]);
   return bytes;
 }
 
@@ -75,32 +75,32 @@ void ImageBuilder::Fill(uint32_t block) {
   for (uint32_t i = 0; i < blockSize_; ++i) start[i] = uint8_t("iamaduck"[i % 8]);
 }
 
-void ImageBuilder::Label(const LabelSpec& spec) {
+void ImageBuilder::Label(const LabelFields& fields) {
   uint8_t* label = Block(0);
   std::memset(label, 0, 132);
   label[0] = 1;
   std::memset(label + 1, 0x5A, 5);
-  label[6] = spec.version;
-  label[7] = spec.flags;
-  std::memcpy(label + 8, spec.comment.data(), std::min<size_t>(32, spec.comment.size()));
-  std::memcpy(label + 40, spec.labelText.data(), std::min<size_t>(32, spec.labelText.size()));
-  Put32(label + 72, spec.volumeId);
-  Put32(label + 76, spec.blockSize);
-  Put32(label + 80, spec.blockCount ? spec.blockCount : uint32_t(bytes_.size() / blockSize_));
-  Put32(label + 84, spec.rootId);
-  Put32(label + 88, spec.rootBlockCount);
-  Put32(label + 92, spec.rootBlockSize);
-  Put32(label + 96, spec.lastRootCopyIndex.value_or(uint32_t(spec.rootCopies.size()) - 1));
-  for (size_t i = 0; i < spec.rootCopies.size() && i < 8; ++i) {
-    Put32(label + 100 + 4 * i, spec.rootCopies[i]);
+  label[6] = fields.version;
+  label[7] = fields.flags;
+  std::memcpy(label + 8, fields.comment.data(), std::min<size_t>(32, fields.comment.size()));
+  std::memcpy(label + 40, fields.labelText.data(), std::min<size_t>(32, fields.labelText.size()));
+  Put32(label + 72, fields.volumeId);
+  Put32(label + 76, fields.blockSize);
+  Put32(label + 80, fields.blockCount ? fields.blockCount : uint32_t(bytes_.size() / blockSize_));
+  Put32(label + 84, fields.rootId);
+  Put32(label + 88, fields.rootBlockCount);
+  Put32(label + 92, fields.rootBlockSize);
+  Put32(label + 96, fields.lastRootCopyIndex.value_or(uint32_t(fields.rootCopies.size()) - 1));
+  for (size_t i = 0; i < fields.rootCopies.size() && i < 8; ++i) {
+    Put32(label + 100 + 4 * i, fields.rootCopies[i]);
   }
 }
 
-void ImageBuilder::Directory(uint32_t block, const std::vector<EntrySpec>& entries,
-                             HeaderSpec header) {
+void ImageBuilder::Directory(uint32_t block, const std::vector<EntryFields>& entries,
+                             HeaderFields header) {
   uint8_t* start = Block(block);
   size_t at = header.firstEntry;
-  for (const EntrySpec& entry : entries) {
+  for (const EntryFields& entry : entries) {
     Bytes bytes = EntryBytes(entry);
     if (at + bytes.size() > blockSize_) throw std::out_of_range("entries overflow the block");
     std::memcpy(start + at, bytes.data(), bytes.size());

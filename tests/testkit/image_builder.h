@@ -11,7 +11,7 @@
 
 namespace zanthrel::testkit {
 
-struct LabelSpec {
+struct LabelFields {
   uint32_t blockSize = 2048;
   uint32_t blockCount = 0;  // 0: the image's block count
   uint32_t volumeId = 0x11111111;
@@ -26,7 +26,7 @@ struct LabelSpec {
   uint8_t flags = 0;
 };
 
-struct EntrySpec {
+struct EntryFields {
   uint32_t flags = 2;
   uint32_t id = 0x33333333;
   std::string type = "    ";
@@ -40,12 +40,12 @@ struct EntrySpec {
   uint32_t gap = 0;
 };
 
-EntrySpec FileEntry(const std::string& name, uint32_t firstBlock, uint32_t byteCount,
+EntryFields FileEntry(const std::string& name, uint32_t firstBlock, uint32_t byteCount,
                     uint32_t blockSize = 2048);
-EntrySpec DirEntry(const std::string& name, uint32_t firstBlock, uint32_t blockCount = 1);
-EntrySpec LabelEntry();
+EntryFields DirEntry(const std::string& name, uint32_t firstBlock, uint32_t blockCount = 1);
+EntryFields LabelEntry();
 
-struct HeaderSpec {
+struct HeaderFields {
   uint32_t next = 0xFFFFFFFF;
   uint32_t previous = 0xFFFFFFFF;
   uint32_t flags = 0;
@@ -54,8 +54,8 @@ struct HeaderSpec {
 };
 
 // A header with these next-block and previous-block fields.
-inline HeaderSpec Links(uint32_t next, uint32_t previous) {
-  HeaderSpec header;
+inline HeaderFields Links(uint32_t next, uint32_t previous) {
+  HeaderFields header;
   header.next = next;
   header.previous = previous;
   return header;
@@ -68,9 +68,9 @@ class ImageBuilder {
   uint8_t* Block(uint32_t block);
   // Fills a block with "iamaduck" repeated, as record blocks are before their records.
   void Fill(uint32_t block);
-  void Label(const LabelSpec& spec);
+  void Label(const LabelFields& fields);
   // One directory block; entries are laid out from the header's first entry on.
-  void Directory(uint32_t block, const std::vector<EntrySpec>& entries, HeaderSpec header = {});
+  void Directory(uint32_t block, const std::vector<EntryFields>& entries, HeaderFields header = {});
   // Data from the start of a block on, over as many blocks as it needs.
   void Data(uint32_t firstBlock, const Bytes& data);
   const Bytes& Image() const { return bytes_; }
@@ -81,7 +81,7 @@ class ImageBuilder {
 };
 
 // The bytes of one entry in on-disc form.
-Bytes EntryBytes(const EntrySpec& spec);
+Bytes EntryBytes(const EntryFields& fields);
 void Put32(uint8_t* at, uint32_t value);
 
 }  // namespace zanthrel::testkit
