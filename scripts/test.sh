@@ -1,11 +1,10 @@
 #!/usr/bin/env bash
-# Builds everything and runs every test suite: once as built for use, once
-# under AddressSanitizer and UBSan, then each fuzzer for a bounded time
-# (ZANTHREL_FUZZ_SECONDS, default 60; 0 skips the fuzzers).
+# Builds everything and runs every test suite: under AddressSanitizer and UBSan,
+# then each fuzzer for a bounded time (ZANTHREL_FUZZ_SECONDS, default 60; 0
+# skips them), and last as built for use, so that CTest's summary closes the run.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-bash scripts/build.sh
-ctest --test-dir build --output-on-failure -j"$(nproc)"
+bash scripts/install-deps.sh
 
 echo "== The test suites under AddressSanitizer and UBSan"
 cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DZANTHREL_SANITIZE=ON \
@@ -18,3 +17,7 @@ if [ "$seconds" -gt 0 ]; then
   echo "== Fuzzers, ${seconds} s each"
   bash scripts/fuzz.sh "$seconds"
 fi
+
+echo "== The test suites as built for use"
+bash scripts/build.sh
+ctest --test-dir build --output-on-failure -j"$(nproc)"
