@@ -1,8 +1,6 @@
 #include "cli/commands.h"
 
-#include <cerrno>
 #include <cstdio>
-#include <cstring>
 #include <filesystem>
 #include <iostream>
 #include <system_error>
@@ -25,11 +23,8 @@ namespace {
 
 // Opens an image for reading only; prints the reason and gives false when it cannot.
 bool OpenForReading(ImageSource& source, const std::string& image) {
-  OpenFailure why;
-  errno = 0;
-  if (OpenImageFile(source, image, &why)) return true;
-  std::string reason = OpenFailureText(why);
-  if (why == OpenFailure::kCannotOpen && errno != 0) reason += std::string(" (") + std::strerror(errno) + ")";
+  const std::string reason = OpenForDecompile(source, image, nullptr);
+  if (reason.empty()) return true;
   PrintError(image + ": " + reason);
   return false;
 }

@@ -27,10 +27,13 @@ class DriveRelease {
   ImageSource& source_;
 };
 
+// Writes the run's last line and closes the log; a clean run whose log could
+// not be written whole still ends in failure.
 bool Finish(DecompileOutcome* outcome, DecompileOutcome value, DecompileLog& log,
             const std::string& line) {
   WriteLogText(log, line);
   log.Close();
+  if (value == DecompileOutcome::kDone && log.Failed()) value = DecompileOutcome::kWriteFailures;
   if (outcome) *outcome = value;
   return value == DecompileOutcome::kDone;
 }
@@ -96,11 +99,7 @@ bool DecompileImage(ImageSource& source, const std::string& outputFolder,
     return Finish(outcome, DecompileOutcome::kWriteFailures, log,
                   log_text::SuccessWithWriteErrors());
   }
-  // A write of the final line itself may still fail.
-  WriteLogText(log, log_text::Success());
-  log.Close();
-  if (outcome) *outcome = log.Failed() ? DecompileOutcome::kWriteFailures : DecompileOutcome::kDone;
-  return !log.Failed();
+  return Finish(outcome, DecompileOutcome::kDone, log, log_text::Success());
 }
 
 }  // namespace zanthrel

@@ -47,6 +47,17 @@ std::string DriveLogPathFor(const std::string& outputDir) {
   return outputDir + kPathSeparator + "cd-rom.log";
 }
 
+std::string OpenForDecompile(ImageSource& source, const std::string& name, DeviceOperations* drive) {
+  OpenFailure why = OpenFailure::kNone;
+  errno = 0;
+  const bool opened =
+      drive ? OpenDrive(source, *drive, name, &why) : OpenImageFile(source, name, &why);
+  if (opened) return "";
+  std::string reason = OpenFailureText(why);
+  if (why == OpenFailure::kCannotOpen && errno != 0) reason += std::string(" (") + std::strerror(errno) + ")";
+  return reason;
+}
+
 DecompileReport DecompileImageFile(const DecompileRequest& request) {
   DecompileReport report;
   const std::string startFolder = CurrentDirectory();
@@ -59,17 +70,9 @@ DecompileReport DecompileImageFile(const DecompileRequest& request) {
   ImageSource source;
   source.ExtractDiscLabel = request.extractDiscLabel ? 1 : 0;
   source.NoAdditionalInfo = request.additionalInfo ? 0 : 1;
-  errno = 0;
-  report.opened =
-      request.drive
-          ? OpenDrive(source, *request.drive, request.imagePath, &report.openFailure)
-          : OpenImageFile(source, request.imagePath, &report.openFailure);
-  if (!report.opened) {
-    if (report.openFailure == OpenFailure::kCannotOpen && errno != 0) {
-      report.openError = std::strerror(errno);
-    }
-    return report;
-  }
+  report.openError = OpenForDecompile(source, request.imagePath, request.drive);
+  report.opened = report.openError.empty();
+  if (!report.opened) return report;
   DecompileOptions options;
   options.progress = request.progress;
   DecompileImage(source, report.outputFolder, report.logPath, options, &report.outcome);
@@ -80,11 +83,7 @@ DecompileReport DecompileImageFile(const DecompileRequest& request) {
 }
 
 std::string DescribeReport(const DecompileReport& report, const std::string& sourceName) {
-  if (!report.opened) {
-    std::string reason = OpenFailureText(report.openFailure);
-    if (!report.openError.empty()) reason += " (" + report.openError + ")";
-    return sourceName + ": " + reason;
-  }
+  if (!report.opened) return sourceName + ": " + report.openError;
   const std::string seeLog = "; see " + report.logPath;
   switch (report.outcome) {
     case DecompileOutcome::kDone:

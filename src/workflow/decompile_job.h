@@ -24,8 +24,7 @@ struct DecompileRequest {
 
 struct DecompileReport {
   bool opened = false;
-  OpenFailure openFailure = OpenFailure::kNone;
-  std::string openError;  // the host's reason when the file could not be opened
+  std::string openError;  // why the image or drive did not open
   DecompileOutcome outcome = DecompileOutcome::kNotOpen;
   std::string outputFolder;
   std::string logPath;
@@ -42,6 +41,10 @@ std::string LogPathFor(const std::string& outputDir, const std::string& imagePat
 // Output names for a drive: the folder joined with "PARCE_CD-ROM" and "cd-rom.log".
 std::string DriveOutputFolderFor(const std::string& outputDir);
 std::string DriveLogPathFor(const std::string& outputDir);
+
+// Opens an image file, or the drive when `drive` is given: empty when it
+// opened, else why not, with the host's own reason where it gave one.
+std::string OpenForDecompile(ImageSource& source, const std::string& name, DeviceOperations* drive);
 
 // Runs the whole job, from an image file or a drive; the current directory is
 // the same afterwards.

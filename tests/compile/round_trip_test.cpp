@@ -15,15 +15,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::map<std::string, std::string> TreeOf(const fs::path& root) {
-  std::map<std::string, std::string> tree;
-  for (const auto& item : fs::recursive_directory_iterator(root)) {
-    std::string relative = fs::relative(item.path(), root).string();
-    tree[relative] = item.is_directory() ? "/" : testkit::ReadText(item.path().string());
-  }
-  return tree;
-}
-
 TEST(RoundTripTest, TreeComesBackByteForByte) {
   testkit::TempFolder temp;
   const fs::path src = temp.Path() / "src";
@@ -50,9 +41,9 @@ TEST(RoundTripTest, TreeComesBackByteForByte) {
   DecompileReport decompiled = DecompileImageFile(request);
   ASSERT_TRUE(decompiled.Succeeded()) << DescribeReport(decompiled, "game.iso");
 
-  std::map<std::string, std::string> expected = TreeOf(src);
+  std::map<std::string, std::string> expected = testkit::TreeOf(src.string());
   // "a!3Ab" names the folder "a:b" on the disc, which comes back escaped the same way.
-  EXPECT_EQ(TreeOf(temp.Path() / "PARCE_game"), expected);
+  EXPECT_EQ(testkit::TreeOf(temp / "PARCE_game"), expected);
 }
 
 }  // namespace

@@ -34,15 +34,6 @@ std::string Replace(std::string text, const std::string& from, const std::string
   return text;
 }
 
-std::map<std::string, std::string> TreeOf(const fs::path& root) {
-  std::map<std::string, std::string> tree;
-  for (const auto& item : fs::recursive_directory_iterator(root)) {
-    tree[fs::relative(item.path(), root).string()] =
-        item.is_directory() ? "/" : testkit::ReadText(item.path().string());
-  }
-  return tree;
-}
-
 // Only the calls that open, close, lock or unlock.
 std::vector<std::string> LockCalls(const MemoryDevice& device) {
   std::vector<std::string> calls;
@@ -84,8 +75,8 @@ TEST(DriveDecompileTest, SameTreeAndLogAsTheImageFile) {
   const std::string fileRoot = fs::canonical(temp.Path() / "file/PARCE_disc").string();
   EXPECT_EQ(Replace(testkit::ReadText(driveReport.logPath), driveRoot, "ROOT"),
             Replace(testkit::ReadText(fileReport.logPath), fileRoot, "ROOT"));
-  auto driveTree = TreeOf(temp.Path() / "drive/PARCE_CD-ROM");
-  auto fileTree = TreeOf(temp.Path() / "file/PARCE_disc");
+  auto driveTree = testkit::TreeOf(temp / "drive/PARCE_CD-ROM");
+  auto fileTree = testkit::TreeOf(temp / "file/PARCE_disc");
   EXPECT_EQ(Replace(driveTree["cd-rom.spy"], driveRoot, "ROOT"),
             Replace(fileTree["disc.spy"], fileRoot, "ROOT"));
   driveTree.erase("cd-rom.spy");

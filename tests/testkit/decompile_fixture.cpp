@@ -30,16 +30,7 @@ std::string DecompileFixture::Root() const {
 }
 
 std::map<std::string, std::string> DecompileFixture::Tree() const {
-  std::map<std::string, std::string> tree;
-  for (const auto& item : fs::recursive_directory_iterator(temp_.Path())) {
-    std::string relative = fs::relative(item.path(), temp_.Path()).string();
-    if (item.is_directory()) {
-      tree[relative + "/"] = "";
-    } else if (item.is_regular_file()) {
-      tree[relative] = ReadText(item.path().string());
-    }
-  }
-  return tree;
+  return TreeOf(temp_.Path().string());
 }
 
 }  // namespace zanthrel::testkit

@@ -3,6 +3,7 @@
 #include <zlib.h>
 
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <stdexcept>
@@ -40,6 +41,20 @@ Bytes ReadBytes(const std::string& path) {
 std::string ReadText(const std::string& path) {
   Bytes bytes = ReadBytes(path);
   return std::string(bytes.begin(), bytes.end());
+}
+
+std::map<std::string, std::string> TreeOf(const std::string& root) {
+  namespace fs = std::filesystem;
+  std::map<std::string, std::string> tree;
+  for (const auto& item : fs::recursive_directory_iterator(root)) {
+    const std::string relative = fs::relative(item.path(), root).string();
+    if (item.is_directory()) {
+      tree[relative + "/"] = "";
+    } else if (item.is_regular_file()) {
+      tree[relative] = ReadText(item.path().string());
+    }
+  }
+  return tree;
 }
 
 Bytes Pattern(size_t size, uint32_t seed) {

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -16,6 +17,9 @@ Bytes ReadBytes(const std::string& path);
 std::string ReadText(const std::string& path);
 Bytes Pattern(size_t size, uint32_t seed);
 Bytes Concat(const Bytes& front, const Bytes& back);
+// Every folder and regular file below `root`, by relative path: folders with a
+// trailing "/" and no content, files with their content.
+std::map<std::string, std::string> TreeOf(const std::string& root);
 // Wraps 2048-byte sectors into raw 2352-byte sectors (user data at byte 16).
 Bytes RawFraming(const Bytes& userData);
 
