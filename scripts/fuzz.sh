@@ -16,7 +16,6 @@ cp -r fuzz/regressions/. build-fuzz/corpus/ 2>/dev/null || true
 status=0
 for target in decompile describe names; do
   echo "== fuzz_${target}: ${seconds} s"
-  # Absolute paths: the decompile target changes the current directory while it runs.
   if ! "$root/build-fuzz/fuzz/fuzz_${target}" -max_total_time="${seconds}" -timeout=10 \
       -rss_limit_mb=2048 -dict="$root/fuzz/opera.dict" -print_final_stats=1 \
       -artifact_prefix="$root/build-fuzz/crashes/${target}-" "$root/build-fuzz/corpus/${target}" \

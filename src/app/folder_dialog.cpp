@@ -8,8 +8,6 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QVBoxLayout>
-#include <filesystem>
-#include <system_error>
 
 #include "support/host.h"
 
@@ -32,8 +30,9 @@ bool AskToCreate(QWidget* parent, const QString& path) {
 
 }  // namespace
 
-FolderDialog::FolderDialog(QWidget* parent, std::function<bool(const QString&)> confirm)
-    : QDialog(parent), path_(new QLineEdit(QString::fromStdString(CurrentDirectory()))),
+FolderDialog::FolderDialog(QWidget* parent, const QString& startFolder,
+                           std::function<bool(const QString&)> confirm)
+    : QDialog(parent), path_(new QLineEdit(startFolder)),
       confirm_(std::move(confirm)) {
   setWindowTitle("Select folder");
   if (!confirm_) confirm_ = [this](const QString& path) { return AskToCreate(this, path); };
@@ -57,15 +56,16 @@ FolderDialog::FolderDialog(QWidget* parent, std::function<bool(const QString&)> 
 QString FolderDialog::Path() const { return path_->text(); }
 
 void FolderDialog::accept() {
-  const std::filesystem::path path = Path().toStdString();
   if (Path().isEmpty()) return;
-  std::error_code error;
-  if (!std::filesystem::is_directory(path, error)) {
+  const std::string path = Path().toStdString();
+  Host& host = SystemHost();
+  const Result<PathInfo> info = host.InfoOf(path);
+  if (!info || info->kind != PathKind::kFolder) {
     if (!confirm_(Path())) return;  // No keeps the dialog open
-    std::filesystem::create_directories(path, error);
-    if (error) {
+    if (Status made = MakeFolderPath(host, path); !made) {
       QMessageBox::warning(this, "Zanthrel",
-                           "The folder cannot be created: " + QString::fromStdString(error.message()));
+                           "The folder cannot be created: " +
+                               QString::fromStdString(ErrorText(made.Failure().code)));
       return;
     }
   }

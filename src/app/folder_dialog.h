@@ -1,4 +1,4 @@
-// The folder dialog of both workflows: it opens at the current directory,
+// The folder dialog of both workflows: it opens at the folder it is given,
 // takes a typed path to a folder that does not exist yet, asks before
 // accepting such a path, and creates it with its missing parents.
 #pragma once
@@ -15,7 +15,7 @@ class FolderDialog : public QDialog {
 
  public:
   // `confirm` asks Yes/No whether a missing folder may be created.
-  explicit FolderDialog(QWidget* parent = nullptr,
+  explicit FolderDialog(QWidget* parent, const QString& startFolder,
                         std::function<bool(const QString& path)> confirm = {});
 
   QString Path() const;

@@ -9,12 +9,10 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <exception>
-#include <filesystem>
 
 #include "app/qt_dialogs.h"
 #include "source/device_linux.h"
 #include "support/cp1251.h"
-#include "support/host.h"
 #include "support/text.h"
 #include "workflow/compile_job.h"
 #include "workflow/decompile_job.h"
@@ -38,10 +36,7 @@ QString DecompileStatus(const DecompileReport& report, const std::string& source
 }
 
 QString CompileStatus(const CompileReport& report, const std::string& image) {
-  if (!report.written) {
-    return QString::fromStdString("Image not written: " +
-                                  (report.problems.empty() ? image : report.problems.back()));
-  }
+  if (!report.written) return QString::fromStdString("Image not written: " + report.failure);
   if (report.problems.empty()) return QString::fromStdString("Image written: " + image);
   return QString::fromStdString("Image written, incomplete (" +
                                 std::to_string(report.problems.size()) +
@@ -61,7 +56,7 @@ TForm1::TForm1(WindowServices services, QWidget* parent)
   if (!services_.listDrives) services_.listDrives = [] { return ListDrives(); };
   if (!services_.device) services_.device = &HostDevice();
 
-  setWindowTitle(QString("Zanthrel 0.1 [") + kHomePage + "]");
+  setWindowTitle(QString("Zanthrel ") + ZANTHREL_VERSION + " [" + kHomePage + "]");
   setFixedSize(433, 105);
   Button1 = Place(new QPushButton("De-Compile", this), 8, 8, 84, 25);
   Button2 = Place(new QPushButton("Compile ISO", this), 328, 8, 99, 25);
@@ -120,12 +115,10 @@ void TForm1::Button1Click() {
   if (RadioButton1->isChecked()) {
     std::optional<std::string> image = services_.dialogs->ChooseImageFile();
     if (!image) return;
-    // The output goes beside the image: its folder becomes current, as the
-    // platform's file dialog makes it on the system this tool was first made for.
-    const std::string folder = std::filesystem::path(*image).parent_path().string();
-    EnterDirectory(folder);
+    // The output goes beside the image.
+    const size_t slash = image->rfind(kPathSeparator);
     request.imagePath = *image;
-    request.outputDir = folder;
+    request.outputDir = slash == std::string::npos ? "." : image->substr(0, slash);
   } else {
     if (ComboBox1->currentIndex() < 0) return;
     std::optional<std::string> folder = services_.dialogs->SelectFolder();
@@ -150,6 +143,7 @@ void TForm1::Button2Click() {
   request.folder = *folder;
   request.imagePath = *image;
   request.bootArea = true;
+  request.ids = &ids_;
   StartJob([request](const Progress& progress) mutable {
     request.progress = progress;
     return CompileStatus(CompileFolderToImage(request), request.imagePath);

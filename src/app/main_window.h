@@ -11,7 +11,8 @@
 #include <vector>
 
 #include "app/workflow_dialogs.h"
-#include "decompile/progress.h"
+#include "compile/unique_ids.h"
+#include "support/progress.h"
 #include "source/device.h"
 #include "source/drive_list.h"
 
@@ -68,6 +69,8 @@ class TForm1 : public QWidget {
 
   WindowServices services_;
   std::unique_ptr<WorkflowDialogs> ownDialogs_;
+  // Ids run on from image to image for as long as the window lives.
+  UniqueIdGenerator ids_;
   std::thread worker_;
   std::atomic<int> shownPercent_{-1};
 };

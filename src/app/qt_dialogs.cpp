@@ -4,37 +4,49 @@
 
 #include "app/folder_dialog.h"
 #include "support/host.h"
+#include "support/text.h"
 
 namespace zanthrel::app {
 
 namespace {
 
-std::optional<std::string> Chosen(const QString& path) {
-  if (path.isEmpty()) return std::nullopt;
-  return path.toStdString();
+std::string FolderOf(const std::string& file) {
+  const size_t slash = file.rfind(kPathSeparator);
+  return slash == std::string::npos ? "" : file.substr(0, slash);
 }
 
 }  // namespace
 
+QtDialogs::QtDialogs(QWidget* parent) : parent_(parent) {
+  Result<std::string> current = SystemHost().CurrentDirectory();
+  if (current) startFolder_ = *current;
+}
+
 std::optional<std::string> QtDialogs::ChooseImageFile() {
-  return Chosen(QFileDialog::getOpenFileName(parent_, "De-Compile",
-                                             QString::fromStdString(CurrentDirectory())));
+  const QString path = QFileDialog::getOpenFileName(parent_, "De-Compile",
+                                                    QString::fromStdString(startFolder_));
+  if (path.isEmpty()) return std::nullopt;
+  startFolder_ = FolderOf(path.toStdString());
+  return path.toStdString();
 }
 
 std::optional<std::string> QtDialogs::SelectFolder() {
-  FolderDialog dialog(parent_);
+  FolderDialog dialog(parent_, QString::fromStdString(startFolder_));
   if (dialog.exec() != QDialog::Accepted) return std::nullopt;
-  return dialog.Path().toStdString();
+  startFolder_ = dialog.Path().toStdString();
+  return startFolder_;
 }
 
 std::optional<std::string> QtDialogs::ChooseImageToWrite() {
-  QFileDialog dialog(parent_, "Compile ISO", QString::fromStdString(CurrentDirectory()),
+  QFileDialog dialog(parent_, "Compile ISO", QString::fromStdString(startFolder_),
                      "CD Image \".iso\" (*.iso)");
   dialog.setAcceptMode(QFileDialog::AcceptSave);
   dialog.setDefaultSuffix("iso");
   dialog.setOption(QFileDialog::DontConfirmOverwrite);
   if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
-  return dialog.selectedFiles().first().toStdString();
+  const std::string path = dialog.selectedFiles().first().toStdString();
+  startFolder_ = FolderOf(path);
+  return path;
 }
 
 }  // namespace zanthrel::app

@@ -1,21 +1,25 @@
 // The platform's dialogs, as the workflows ask for them.
 #pragma once
 
+#include <string>
+
 #include "app/workflow_dialogs.h"
 
 class QWidget;
 
 namespace zanthrel::app {
 
+// The dialogs open where the last one left off, at first in the current directory.
 class QtDialogs : public WorkflowDialogs {
  public:
-  explicit QtDialogs(QWidget* parent) : parent_(parent) {}
+  explicit QtDialogs(QWidget* parent);
   std::optional<std::string> ChooseImageFile() override;
   std::optional<std::string> SelectFolder() override;
   std::optional<std::string> ChooseImageToWrite() override;
 
  private:
   QWidget* parent_;
+  std::string startFolder_;
 };
 
 }  // namespace zanthrel::app

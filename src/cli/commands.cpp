@@ -1,9 +1,6 @@
 #include "cli/commands.h"
 
-#include <cstdio>
-#include <filesystem>
 #include <iostream>
-#include <system_error>
 #include <vector>
 
 #include "cli/progress_bar.h"
@@ -13,6 +10,7 @@
 #include "source/device_linux.h"
 #include "source/drive_list.h"
 #include "support/cp1251.h"
+#include "support/host.h"
 #include "support/text.h"
 #include "workflow/compile_job.h"
 #include "workflow/decompile_job.h"
@@ -23,10 +21,9 @@ namespace {
 
 // Opens an image for reading only; prints the reason and gives false when it cannot.
 bool OpenForReading(ImageSource& source, const std::string& image) {
-  const std::string reason = OpenForDecompile(source, image, nullptr);
-  if (reason.empty()) return true;
-  PrintError(image + ": " + reason);
-  return false;
+  const OpenStatus opened = OpenImageFile(source, image);
+  if (!opened) PrintError(image + ": " + opened.Failure().text);
+  return opened.Ok();
 }
 
 }  // namespace
@@ -34,13 +31,11 @@ bool OpenForReading(ImageSource& source, const std::string& image) {
 void PrintError(const std::string& message) { std::cerr << "zanthrel: " << message << std::endl; }
 
 int RunDecompile(const DecompileArgs& args) {
-  std::error_code error;
-  std::filesystem::create_directories(args.outputDir, error);
-  if (error) {
-    PrintError(args.outputDir + ": output folder cannot be made (" + error.message() + ")");
+  if (Status made = MakeFolderPath(SystemHost(), args.outputDir); !made) {
+    PrintError(args.outputDir + ": output folder cannot be made (" + ErrorText(made.Failure().code) + ")");
     return kExitFailed;
   }
-  ProgressBar bar(!args.quiet && StderrIsTerminal());
+  ProgressBar bar(!args.quiet && StandardErrorIsTerminal());
   DecompileRequest request;
   const bool fromDrive = !args.drive.empty();
   request.imagePath = fromDrive ? args.drive : args.image;
@@ -63,24 +58,28 @@ int RunDecompile(const DecompileArgs& args) {
   return kExitDone;
 }
 
-int RunCompile(const CompileArgs& args) {
-  std::error_code error;
-  if (!std::filesystem::is_directory(args.folder, error)) {
+int RunCompile(const CompileArgs& args, UniqueIdGenerator& ids) {
+  const Result<PathInfo> folder = SystemHost().InfoOf(args.folder);
+  if (!folder || folder->kind != PathKind::kFolder) {
     PrintError(args.folder + ": no such folder");
     return kExitUsage;
   }
-  ProgressBar bar(!args.quiet && StderrIsTerminal());
+  ProgressBar bar(!args.quiet && StandardErrorIsTerminal());
   CompileRequest request;
   request.folder = args.folder;
   request.imagePath = args.image;
   request.bootArea = !args.noBootArea;
-  if (!args.quiet && StderrIsTerminal()) {
+  request.ids = &ids;
+  if (!args.quiet && StandardErrorIsTerminal()) {
     request.progress = [&bar](uint64_t done, uint64_t total) { bar.Update(done, total); };
   }
   CompileReport report = CompileFolderToImage(request);
   bar.Update(1, 1);
   for (const std::string& problem : report.problems) PrintError(problem);
-  if (!report.written) return kExitFailed;
+  if (!report.written) {
+    PrintError(report.failure);
+    return kExitFailed;
+  }
   if (!report.problems.empty()) {
     PrintError(args.image + ": written, but incomplete (" + std::to_string(report.problems.size()) +
                " problems above)");

@@ -5,6 +5,8 @@
 
 #include <string>
 
+#include "compile/unique_ids.h"
+
 namespace zanthrel::cli {
 
 inline constexpr int kExitDone = 0;
@@ -28,7 +30,7 @@ struct CompileArgs {
 };
 
 int RunDecompile(const DecompileArgs& args);
-int RunCompile(const CompileArgs& args);
+int RunCompile(const CompileArgs& args, UniqueIdGenerator& ids);
 int RunInfo(const std::string& image);
 int RunDrives();
 int RunList(const std::string& image);

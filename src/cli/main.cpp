@@ -88,7 +88,8 @@ int main(int argc, char** argv) {
   }
 
   if (*decompileCommand) return RunDecompile(decompile);
-  if (*compileCommand) return RunCompile(compile);
+  zanthrel::UniqueIdGenerator ids;
+  if (*compileCommand) return RunCompile(compile, ids);
   if (*infoCommand) return RunInfo(infoImage);
   if (*listCommand) return RunList(listImage);
   if (*drivesCommand) return RunDrives();

@@ -1,14 +1,12 @@
 #include "cli/progress_bar.h"
 
-#include <unistd.h>
-
 #include <algorithm>
 #include <cstdio>
 #include <string>
 
-namespace zanthrel::cli {
+#include "support/host.h"
 
-bool StderrIsTerminal() { return isatty(STDERR_FILENO) == 1; }
+namespace zanthrel::cli {
 
 void ProgressBar::Update(uint64_t done, uint64_t total) {
   if (!enabled_ || total == 0) return;

@@ -19,7 +19,4 @@ class ProgressBar {
   int shown_ = -1;
 };
 
-// True when stderr is a terminal.
-bool StderrIsTerminal();
-
 }  // namespace zanthrel::cli

@@ -7,27 +7,34 @@
 #include <string>
 #include <vector>
 
-#include "decompile/progress.h"
+#include "compile/unique_ids.h"
+#include "support/host.h"
+#include "support/progress.h"
 
 namespace zanthrel {
 
 struct CompileOptions {
   // Bytes copied against the bytes of every file found below the folder.
   Progress progress;
+  Host* host = &SystemHost();
+  // The generator that the front end keeps; a fresh one when null, which
+  // gives the ids of a process's first image.
+  UniqueIdGenerator* ids = nullptr;
 };
 
 struct CompileReport {
   bool written = false;  // the image is in place
   uint32_t blockCount = 0;
-  // Every file or folder that could not be taken whole, and why the image
-  // could not be written: "path: reason".
+  // Why the image could not be written ("path: reason"); empty when it was.
+  std::string failure;
+  // Every file or folder that could not be taken whole: "path: reason".
   std::vector<std::string> problems;
 };
 
-// Returns 1 when the image was written, 0 when it could not be. The image is
-// written through a temporary file beside it and put in place only when every
-// write succeeded, so a failed run leaves an existing image as it was.
-int CompileImage(const std::string& folder, const std::string& imagePath, int32_t bootFlag,
-                 const CompileOptions& options = {}, CompileReport* report = nullptr);
+// The image is written through a temporary file beside it and put in place
+// only when every write succeeded, so a failed run leaves an existing image
+// as it was.
+CompileReport CompileImage(const std::string& folder, const std::string& imagePath, int32_t bootFlag,
+                           const CompileOptions& options = {});
 
 }  // namespace zanthrel

@@ -1,12 +1,6 @@
 #include "compile/folder_scan.h"
 
-#include <dirent.h>
-#include <sys/stat.h>
-
 #include <algorithm>
-#include <cerrno>
-#include <cstring>
-#include <memory>
 
 #include "support/text.h"
 
@@ -15,10 +9,6 @@ namespace zanthrel {
 namespace {
 
 char FoldAscii(char c) { return (c >= 'a' && c <= 'z') ? char(c - 'a' + 'A') : c; }
-
-struct DirCloser {
-  void operator()(DIR* dir) const { closedir(dir); }
-};
 
 // ASCII letters folded to upper case, ties broken by the raw bytes.
 bool FolderOrder(const std::string& a, const std::string& b) {
@@ -33,29 +23,26 @@ bool FolderOrder(const std::string& a, const std::string& b) {
 
 }  // namespace
 
-FolderList ScanFolder(const std::string& path, const std::vector<HostObject>& excluded) {
+FolderList ScanFolder(Host& host, const std::string& path, const std::vector<FileIdentity>& excluded) {
   FolderList list;
-  std::unique_ptr<DIR, DirCloser> dir(opendir(path.c_str()));
-  if (!dir) {
-    list.problems.push_back(path + ": folder cannot be listed (" + std::strerror(errno) + ")");
+  Result<std::vector<FolderChild>> children = host.ListFolder(path);
+  if (!children) {
+    list.problems.push_back(path + ": folder cannot be listed (" + ErrorText(children.Failure().code) + ")");
     return list;
   }
-  while (dirent* child = readdir(dir.get())) {
-    const std::string name = child->d_name;
-    if (name == "." || name == "..") continue;
-    const std::string childPath = JoinPath(path, name);
-    struct stat info;
-    if (stat(childPath.c_str(), &info) != 0) {
-      list.problems.push_back(childPath + ": cannot be read (" + std::strerror(errno) + ")");
+  for (const FolderChild& child : *children) {
+    const std::string childPath = JoinPath(path, child.name);
+    if (!child.info) {
+      list.problems.push_back(childPath + ": cannot be read (" + ErrorText(child.info.Failure().code) + ")");
       continue;
     }
-    const HostObject object{info.st_dev, info.st_ino};
-    if (std::find(excluded.begin(), excluded.end(), object) != excluded.end()) continue;
-    if (S_ISDIR(info.st_mode)) {
-      if (name[0] == '.') continue;
-      list.items.push_back({true, name, object, 0});
-    } else if (S_ISREG(info.st_mode)) {
-      list.items.push_back({false, name, object, uint64_t(info.st_size)});
+    const PathInfo& info = *child.info;
+    if (std::find(excluded.begin(), excluded.end(), info.identity) != excluded.end()) continue;
+    if (info.kind == PathKind::kFolder) {
+      if (child.name[0] == '.') continue;
+      list.items.push_back({true, child.name, info.identity, 0});
+    } else if (info.kind == PathKind::kFile) {
+      list.items.push_back({false, child.name, info.identity, info.size});
     } else {
       // A pipe or a device could block or never end.
       list.problems.push_back(childPath + ": not a regular file, left out");

@@ -3,26 +3,19 @@
 // regular file or a folder.
 #pragma once
 
-#include <sys/types.h>
-
 #include <cstdint>
 #include <string>
 #include <vector>
 
-namespace zanthrel {
+#include "support/host.h"
 
-// A file or folder, identified by device and inode.
-struct HostObject {
-  dev_t device = 0;
-  ino_t inode = 0;
-  bool operator==(const HostObject&) const = default;
-};
+namespace zanthrel {
 
 struct FolderItem {
   bool isDirectory;
-  std::string hostName;  // as the host gives it, without a path
-  HostObject object;     // what the name leads to, links followed
-  uint64_t size;         // bytes, for files
+  std::string hostName;   // as the host gives it, without a path
+  FileIdentity identity;  // what the name leads to, links followed
+  uint64_t size;          // bytes, for files
 };
 
 struct FolderList {
@@ -34,6 +27,7 @@ struct FolderList {
 // Children sorted by name with ASCII letters folded to upper case, ties broken
 // by the raw bytes, so that the same folder always gives the same order.
 // Children that are `excluded` are left out silently.
-FolderList ScanFolder(const std::string& path, const std::vector<HostObject>& excluded = {});
+FolderList ScanFolder(Host& host, const std::string& path,
+                      const std::vector<FileIdentity>& excluded = {});
 
 }  // namespace zanthrel

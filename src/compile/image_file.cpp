@@ -1,9 +1,6 @@
 #include "compile/image_file.h"
 
-#include <unistd.h>
-
-#include <cerrno>
-#include <cstring>
+#include <algorithm>
 
 namespace zanthrel {
 
@@ -11,7 +8,7 @@ namespace {
 constexpr size_t kFlushSize = 1 << 20;
 }
 
-ImageFile::ImageFile(HostFile file) : file_(std::move(file)) { pending_.reserve(kFlushSize); }
+ImageFile::ImageFile(const HostFile& file) : file_(file) { pending_.reserve(kFlushSize); }
 
 void ImageFile::Append(const uint8_t* blocks, size_t count) {
   pending_.insert(pending_.end(), blocks, blocks + count * kImageBlockSize);
@@ -35,16 +32,13 @@ bool ImageFile::Flush() {
 
 void ImageFile::Write(uint64_t offset, const uint8_t* bytes, size_t count) {
   if (Failed()) return;
-  size_t done = 0;
-  while (done < count) {
-    ssize_t n = ::pwrite(file_.Handle(), bytes + done, count - done, off_t(offset + done));
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) {
-      error_ = n < 0 ? std::strerror(errno) : "nothing written";
-      return;
-    }
-    done += size_t(n);
-  }
+  if (Status written = file_.WriteAt(offset, bytes, count); !written) error_ = written.Failure();
+}
+
+size_t PadToBlocks(std::vector<uint8_t>& buffer, size_t bytes) {
+  const size_t blocks = (bytes + kImageBlockSize - 1) / kImageBlockSize;
+  std::fill(buffer.begin() + long(bytes), buffer.begin() + long(blocks * kImageBlockSize), 0);
+  return blocks;
 }
 
 }  // namespace zanthrel

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -15,7 +16,7 @@ inline constexpr uint32_t kImageBlockSize = 2048;
 
 class ImageFile {
  public:
-  explicit ImageFile(HostFile file);
+  explicit ImageFile(const HostFile& file);
   ImageFile(const ImageFile&) = delete;
   ImageFile& operator=(const ImageFile&) = delete;
 
@@ -27,17 +28,20 @@ class ImageFile {
   bool Flush();
 
   int32_t Cursor() const { return cursor_; }
-  int Handle() const { return file_.Handle(); }
-  bool Failed() const { return !error_.empty(); }
-  const std::string& Error() const { return error_; }
+  bool Failed() const { return error_.has_value(); }
+  const std::optional<Error>& Failure() const { return error_; }
 
  private:
   void Write(uint64_t offset, const uint8_t* bytes, size_t count);
 
-  HostFile file_;
+  const HostFile& file_;
   int32_t cursor_ = 0;
   std::vector<uint8_t> pending_;
-  std::string error_;
+  std::optional<Error> error_;
 };
+
+// Pads the first `bytes` bytes of the buffer with zeros to whole blocks;
+// returns the number of blocks. The buffer holds whole blocks.
+size_t PadToBlocks(std::vector<uint8_t>& buffer, size_t bytes);
 
 }  // namespace zanthrel

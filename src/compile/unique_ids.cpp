@@ -1,20 +1,8 @@
 #include "compile/unique_ids.h"
 
-#include <unordered_set>
-
 namespace zanthrel {
 
 namespace {
-
-struct UniqueIdGenerator {
-  uint32_t state = 0x5005FF55;
-  std::unordered_set<uint32_t> handedOut;
-};
-
-UniqueIdGenerator& Generator() {
-  static UniqueIdGenerator generator;
-  return generator;
-}
 
 uint32_t Step(uint32_t state) {
   const uint32_t feedback =
@@ -24,14 +12,11 @@ uint32_t Step(uint32_t state) {
 
 }  // namespace
 
-uint32_t NewUniqueId() {
-  UniqueIdGenerator& generator = Generator();
+uint32_t UniqueIdGenerator::NewUniqueId() {
   do {
-    generator.state = Step(generator.state);
-  } while (!generator.handedOut.insert(generator.state).second);
-  return generator.state;
+    state_ = Step(state_);
+  } while (!handedOut_.insert(state_).second);
+  return state_;
 }
-
-void ResetUniqueIds() { Generator().handedOut.clear(); }
 
 }  // namespace zanthrel

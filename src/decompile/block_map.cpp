@@ -1,6 +1,7 @@
 #include "decompile/block_map.h"
 
 #include <algorithm>
+#include <optional>
 
 #include "decompile/log_texts.h"
 #include "opera/records.h"
@@ -12,24 +13,15 @@ namespace zanthrel {
 
 namespace {
 
-std::deque<BlockRange>& Map() {
-  static std::deque<BlockRange> map;
-  return map;
-}
-
 constexpr uint32_t kMapBlockSize = 2048;
 
 }  // namespace
 
 uint32_t CopyList::operator[](uint32_t i) const { return opera::ReadBig32(bytes + 4 * size_t(i)); }
 
-const std::deque<BlockRange>& BlockMap() { return Map(); }
-
-void ClearBlockMap() { Map().clear(); }
-
-void RecordDirectoryCopies(ImageSource& source, int32_t copyCount, CopyList copies,
+void RecordDirectoryCopies(BlockMap& map, ImageSource& source, CopyList copies,
                            const std::string& name) {
-  if (copyCount <= 0 || copies.count == 0) return;
+  if (copies.count == 0) return;
   // Count consecutive 2048-byte blocks of the first copy up to the one whose
   // next-block field is -1. A block that cannot be read ends the count without
   // being counted, so the count always ends at the end of the image.
@@ -41,15 +33,12 @@ void RecordDirectoryCopies(ImageSource& source, int32_t copyCount, CopyList copi
       if (opera::ReadBig32(block) == opera::kNone || count == UINT32_MAX) break;
     }
   }
-  const uint32_t n = std::min(uint32_t(copyCount), copies.count);
-  for (uint32_t i = 0; i < n; ++i) Map().push_back({copies[i], count, opera::kNone, name});
+  for (uint32_t i = 0; i < copies.count; ++i) map.ranges.push_back({copies[i], count, opera::kNone, name});
 }
 
-void RecordFileCopies(int32_t copyCount, CopyList copies, uint32_t blockCount, uint32_t byteCount,
+void RecordFileCopies(BlockMap& map, CopyList copies, uint32_t blockCount, uint32_t byteCount,
                       const std::string& name) {
-  if (copyCount <= 0) return;
-  const uint32_t n = std::min(uint32_t(copyCount), copies.count);
-  for (uint32_t i = 0; i < n; ++i) Map().push_back({copies[i], blockCount, byteCount, name});
+  for (uint32_t i = 0; i < copies.count; ++i) map.ranges.push_back({copies[i], blockCount, byteCount, name});
 }
 
 std::vector<size_t> BlockMapOrder(const std::deque<BlockRange>& ranges) {
@@ -75,38 +64,51 @@ std::vector<size_t> BlockMapOrder(const std::deque<BlockRange>& ranges) {
   return order;
 }
 
-bool DumpHole(ImageSource& source, const std::string& fileName, int32_t count, uint32_t firstBlock) {
-  HostFile hole = CreateHostFile(fileName);
-  if (!hole.IsOpen()) return false;
+Status DumpHole(ImageSource& source, Host& host, const std::string& path, int32_t count,
+                uint32_t firstBlock) {
+  Result<HostFile> hole = host.CreateFile(path);
+  if (!hole) return hole.Failure();
   uint8_t block[kMapBlockSize];
   // A block that cannot be read ends the dump: the file holds what could be read.
   if (count > 0 && Seek(source, firstBlock, kMapBlockSize, 0)) {
     for (int32_t k = 0; k < count; ++k) {
       if (!ReadRecords(source, block, kMapBlockSize, 1)) break;
-      if (WriteHostFile(hole, block, kMapBlockSize) != int64_t(kMapBlockSize)) return false;
+      Status written = hole->WriteAt(uint64_t(k) * kMapBlockSize, block, kMapBlockSize);
+      if (!written) return written;
     }
   }
-  return true;
+  return {};
 }
 
-std::vector<std::string> WriteBlockMap(ImageSource& source, const std::string& baseName,
+std::vector<FailedWrite> WriteBlockMap(const BlockMap& map, ImageSource& source, Host& host,
+                                       const std::string& folder, const std::string& baseName,
                                        uint32_t volumeBlockCount) {
-  std::vector<std::string> failed;
+  std::vector<FailedWrite> failed;
   if (source.NoAdditionalInfo != 0) return failed;
-  const std::deque<BlockRange>& ranges = BlockMap();
-  const std::string mapName = baseName + ".spy";
-  HostFile map = CreateHostFile(mapName);
-  bool mapWritten = map.IsOpen();
+  const std::deque<BlockRange>& ranges = map.ranges;
+  const std::string mapPath = JoinPath(folder, baseName + ".spy");
+  Result<HostFile> created = host.CreateFile(mapPath);
+  std::optional<Error> mapError;
+  if (!created) mapError = created.Failure();
+  uint64_t mapBytes = 0;
   std::string text;
+  auto flush = [&] {
+    if (!mapError) {
+      Status written = created->WriteAt(mapBytes, text.data(), text.size());
+      if (!written) mapError = written.Failure();
+    }
+    mapBytes += text.size();
+    text.clear();
+  };
   uint32_t previousEnd = 0;
   for (size_t index : BlockMapOrder(ranges)) {
     const BlockRange& range = ranges[index];
     if (range.firstBlock != previousEnd) {
       if (range.firstBlock < volumeBlockCount) {
-        std::string holeName = baseName + " " + Hex8(previousEnd) + ".spy";
-        if (!DumpHole(source, holeName, int32_t(range.firstBlock - previousEnd), previousEnd)) {
-          failed.push_back(holeName);
-        }
+        const std::string holePath = JoinPath(folder, baseName + " " + Hex8(previousEnd) + ".spy");
+        Status dumped =
+            DumpHole(source, host, holePath, int32_t(range.firstBlock - previousEnd), previousEnd);
+        if (!dumped) failed.push_back({holePath, dumped.Failure()});
       }
       text += log_text::Hole();
     }
@@ -114,15 +116,10 @@ std::vector<std::string> WriteBlockMap(ImageSource& source, const std::string& b
             Hex8(range.blockCount) + "\t" + Hex8(range.byteCount) + "\t" +
             Utf8ToCp1251(range.name) + "\n";
     previousEnd = range.firstBlock + range.blockCount;
-    if (text.size() >= 64 * 1024) {
-      mapWritten = mapWritten && WriteHostFile(map, text.data(), text.size()) == int64_t(text.size());
-      text.clear();
-    }
+    if (text.size() >= 64 * 1024) flush();
   }
-  if (!text.empty()) {
-    mapWritten = mapWritten && WriteHostFile(map, text.data(), text.size()) == int64_t(text.size());
-  }
-  if (!mapWritten) failed.push_back(mapName);
+  if (!text.empty()) flush();
+  if (mapError) failed.push_back({mapPath, *mapError});
   return failed;
 }
 

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "source/image_source.h"
+#include "support/host.h"
 
 namespace zanthrel {
 
@@ -19,31 +20,40 @@ struct BlockRange {
   std::string name;    // "ROOT", or the host path of the folder or file
 };
 
-// A copy list read in place: big-endian block numbers, as many as lie inside
-// the record that holds them.
+// A copy list read in place: big-endian block numbers, as many as are used
+// (never more than lie inside the record that holds them).
 struct CopyList {
   const uint8_t* bytes;
   uint32_t count;
   uint32_t operator[](uint32_t i) const;
 };
 
-// The process-wide map; records never move once added.
-const std::deque<BlockRange>& BlockMap();
-void ClearBlockMap();
+// The ranges met during one run, in the order met.
+struct BlockMap {
+  std::deque<BlockRange> ranges;
+};
 
-void RecordDirectoryCopies(ImageSource& source, int32_t copyCount, CopyList copies,
+// Records every copy of the list: a directory's with the block count of its
+// first copy, counted on the disc; a file's with its entry's counts.
+void RecordDirectoryCopies(BlockMap& map, ImageSource& source, CopyList copies,
                            const std::string& name);
-void RecordFileCopies(int32_t copyCount, CopyList copies, uint32_t blockCount, uint32_t byteCount,
+void RecordFileCopies(BlockMap& map, CopyList copies, uint32_t blockCount, uint32_t byteCount,
                       const std::string& name);
 
-// Writes base + ".spy" and the hole files into the current directory, unless
-// the source's NoAdditionalInfo is set. Returns the host paths that could not
-// be written.
-std::vector<std::string> WriteBlockMap(ImageSource& source, const std::string& baseName,
+// A host file that could not be written, and why.
+struct FailedWrite {
+  std::string path;
+  Error error;
+};
+
+// Writes base + ".spy" and the hole files into `folder`, unless the source's
+// NoAdditionalInfo is set. Returns the files that could not be written.
+std::vector<FailedWrite> WriteBlockMap(const BlockMap& map, ImageSource& source, Host& host,
+                                       const std::string& folder, const std::string& baseName,
                                        uint32_t volumeBlockCount);
-// Copies `count` blocks from `firstBlock` on into a new hole file; false when
-// the file could not be written.
-bool DumpHole(ImageSource& source, const std::string& fileName, int32_t count, uint32_t firstBlock);
+// Copies `count` blocks from `firstBlock` on into a new hole file at `path`.
+Status DumpHole(ImageSource& source, Host& host, const std::string& path, int32_t count,
+                uint32_t firstBlock);
 
 // The order in which the map is written: by first block, exactly as an
 // exchange sort over the record indexes leaves it.

@@ -6,23 +6,30 @@ namespace {
 constexpr size_t kFlushSize = 64 * 1024;
 }
 
-DecompileLog::DecompileLog(const std::string& path) : file_(CreateHostFile(path)) {
-  failed_ = !file_.IsOpen();
+DecompileLog::DecompileLog(Host& host, const std::string& path) {
+  Result<HostFile> created = host.CreateFile(path);
+  if (created) {
+    file_ = std::move(*created);
+  } else {
+    failure_ = created.Failure();
+  }
 }
 
 DecompileLog::~DecompileLog() { Close(); }
 
 void DecompileLog::Flush() {
   if (pending_.empty()) return;
-  if (!failed_ && WriteHostFile(file_, pending_.data(), pending_.size()) != int64_t(pending_.size())) {
-    failed_ = true;
+  if (!failure_) {
+    Status written = file_.WriteAt(written_, pending_.data(), pending_.size());
+    if (!written) failure_ = written.Failure();
+    written_ += pending_.size();
   }
   pending_.clear();
 }
 
 void DecompileLog::Close() {
   Flush();
-  CloseHostFile(file_);
+  file_.Close();
 }
 
 void WriteLogText(DecompileLog& log, std::string_view text) {

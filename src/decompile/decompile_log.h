@@ -1,8 +1,9 @@
 // The decompile log: Windows-1251 text appended to a host file through a
-// buffer. A log that could not be created drops every line, and every failed
-// write is remembered, so that the run never reports success over a lost log.
+// buffer. A log that could not be created drops every line, and the first
+// failure is kept, so that the run never reports success over a lost log.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -12,21 +13,24 @@ namespace zanthrel {
 
 class DecompileLog {
  public:
-  explicit DecompileLog(const std::string& path);
+  DecompileLog(Host& host, const std::string& path);
   ~DecompileLog();
   DecompileLog(const DecompileLog&) = delete;
   DecompileLog& operator=(const DecompileLog&) = delete;
 
   void Close();
-  bool Failed() const { return failed_; }
+  bool Failed() const { return failure_.has_value(); }
+  // Why the log could not be created or written.
+  const std::optional<Error>& Failure() const { return failure_; }
 
  private:
   friend void WriteLogText(DecompileLog& log, std::string_view text);
   void Flush();
 
   HostFile file_;
+  uint64_t written_ = 0;
   std::string pending_;
-  bool failed_ = false;
+  std::optional<Error> failure_;
 };
 
 void WriteLogText(DecompileLog& log, std::string_view text);

@@ -2,13 +2,11 @@
 
 #include <vector>
 
-#include "decompile/block_map.h"
-#include "decompile/decompile_log.h"
 #include "decompile/describe.h"
 #include "decompile/extract.h"
 #include "decompile/log_texts.h"
+#include "decompile/run_state.h"
 #include "opera/records.h"
-#include "support/host.h"
 #include "support/text.h"
 
 namespace zanthrel {
@@ -27,79 +25,79 @@ class DriveRelease {
   ImageSource& source_;
 };
 
+// The first host file of the run that could not be written, the log included.
+std::string FirstWriteFailure(const DecompileRun& run) {
+  if (run.firstFailedWrite) return run.firstFailedWrite->error.text;
+  if (run.log.Failure()) return run.log.Failure()->text;
+  return "";
+}
+
 // Writes the run's last line and closes the log; a clean run whose log could
 // not be written whole still ends in failure.
-bool Finish(DecompileOutcome* outcome, DecompileOutcome value, DecompileLog& log,
-            const std::string& line) {
-  WriteLogText(log, line);
-  log.Close();
-  if (value == DecompileOutcome::kDone && log.Failed()) value = DecompileOutcome::kWriteFailures;
-  if (outcome) *outcome = value;
-  return value == DecompileOutcome::kDone;
+DecompileResult Finish(DecompileRun& run, DecompileOutcome outcome, const std::string& line,
+                       std::string hostFailure = "") {
+  WriteLogText(run.log, line);
+  run.log.Close();
+  if (outcome == DecompileOutcome::kDone && run.log.Failed()) {
+    outcome = DecompileOutcome::kWriteFailures;
+  }
+  if (outcome == DecompileOutcome::kWriteFailures) hostFailure = FirstWriteFailure(run);
+  return {outcome, std::move(hostFailure)};
 }
 
 }  // namespace
 
-bool DecompileImage(ImageSource& source, const std::string& outputFolder,
-                    const std::string& logPath, const DecompileOptions& options,
-                    DecompileOutcome* outcome) {
-  ClearBlockMap();
+DecompileResult DecompileImage(ImageSource& source, const std::string& outputFolder,
+                               const std::string& logPath, const DecompileOptions& options) {
   if (!source.open || (source.kind != kKindImageFile && source.kind != kKindDrive)) {
-    if (outcome) *outcome = DecompileOutcome::kNotOpen;
-    return false;
+    return {DecompileOutcome::kNotOpen, ""};
   }
   if (source.kind == kKindDrive) PrepareDrive(source);
   DriveRelease release(source);
 
-  DecompileLog log(logPath);
-  WriteLogText(log, DescribeLabel(source));
+  DecompileRun run(source, *options.host, logPath, options.progress);
+  WriteLogText(run.log, DescribeLabel(source));
   if (!Seek(source, 0, 0, 0)) {
-    return Finish(outcome, DecompileOutcome::kBlockZeroNotFound, log, log_text::BlockZeroNotFound());
+    return Finish(run, DecompileOutcome::kBlockZeroNotFound, log_text::BlockZeroNotFound());
   }
-  if (!MakeDirectory(outputFolder)) {
-    return Finish(outcome, DecompileOutcome::kCannotMakeFolder, log, log_text::CannotMakeFolder());
+  if (Status made = run.host.MakeFolder(outputFolder); !made) {
+    return Finish(run, DecompileOutcome::kCannotMakeFolder, log_text::CannotMakeFolder(),
+                  made.Failure().text);
   }
-  if (!EnterDirectory(outputFolder)) {
-    return Finish(outcome, DecompileOutcome::kCannotEnterFolder, log, log_text::CannotEnterFolder());
+  // The log names folders by their real full paths.
+  const Result<std::string> rootFolder = run.host.RealPath(outputFolder);
+  if (!rootFolder) {
+    return Finish(run, DecompileOutcome::kCannotEnterFolder, log_text::CannotEnterFolder(),
+                  rootFolder.Failure().text);
   }
-  const std::string rootFolder = CurrentDirectory();
-  std::vector<uint8_t> label(opera::kLabelSize);
-  if (!ReadRecords(source, label.data(), opera::kLabelSize, 1)) {
-    return Finish(outcome, DecompileOutcome::kCannotReadLabel, log,
+  std::vector<uint8_t> labelBytes(opera::kLabelSize);
+  if (!ReadRecords(source, labelBytes.data(), opera::kLabelSize, 1)) {
+    return Finish(run, DecompileOutcome::kCannotReadLabel,
                   log_text::CannotReadBlockExit(source.currentBlock));
   }
-  auto field = [&label](size_t offset) { return opera::ReadBig32(label.data() + offset); };
-  namespace L = opera::label;
-  const int32_t lastCopy = std::min<int32_t>(int32_t(field(L::kLastRootCopy)), L::kRootCopySlots - 1);
-  const CopyList rootCopies{label.data() + L::kRootCopies, L::kRootCopySlots};
-  if (lastCopy >= 0) RecordDirectoryCopies(source, lastCopy + 1, rootCopies, "ROOT");
+  const opera::LabelView label(labelBytes.data());
+  const CopyList rootCopies{labelBytes.data() + opera::label::kRootCopies, label.RootCopiesToUse()};
+  RecordDirectoryCopies(run.blockMap, source, rootCopies, "ROOT");
 
-  Extraction run{source, log};
-  run.progress = options.progress ? &options.progress : nullptr;
-  run.totalBlocks = field(L::kBlockCount);
+  run.totalBlocks = label.BlockCount();
   bool extracted = false;
-  for (int32_t i = 0; i <= lastCopy && !extracted; ++i) {
-    // A failed copy may have left one of the output folder's sub-folders current.
-    if (i > 0 && !EnterDirectory(rootFolder)) {
-      return Finish(outcome, DecompileOutcome::kCannotEnterFolder, log,
-                    log_text::CannotEnterFolder());
-    }
-    extracted = ExtractDirectory(run, rootFolder, rootCopies[uint32_t(i)],
-                                 field(L::kRootBlockCount), field(L::kRootBlockSize));
+  for (uint32_t i = 0; i < rootCopies.count && !extracted; ++i) {
+    extracted = ExtractDirectory(run, *rootFolder, rootCopies[i], label.RootBlockCount(),
+                                 label.RootBlockSize());
   }
   if (!extracted) {
-    return Finish(outcome, DecompileOutcome::kAllRootCopiesFailed, log, log_text::ImageDead());
+    // A folder that the host refused fails a copy as surely as a bad block.
+    return Finish(run, DecompileOutcome::kAllRootCopiesFailed, log_text::ImageDead(),
+                  run.firstFolderFailure ? run.firstFolderFailure->text : "");
   }
-  for (const std::string& path :
-       WriteBlockMap(source, BaseNameOf(logPath), field(L::kBlockCount))) {
-    WriteLogText(log, log_text::CannotWriteFile(JoinPath(rootFolder, path)));
-    run.writeFailed = true;
+  for (FailedWrite& failure : WriteBlockMap(run.blockMap, source, run.host, *rootFolder,
+                                            BaseNameOf(logPath), label.BlockCount())) {
+    ReportFailedWrite(run, std::move(failure));
   }
-  if (run.writeFailed || log.Failed()) {
-    return Finish(outcome, DecompileOutcome::kWriteFailures, log,
-                  log_text::SuccessWithWriteErrors());
+  if (run.firstFailedWrite || run.log.Failed()) {
+    return Finish(run, DecompileOutcome::kWriteFailures, log_text::SuccessWithWriteErrors());
   }
-  return Finish(outcome, DecompileOutcome::kDone, log, log_text::Success());
+  return Finish(run, DecompileOutcome::kDone, log_text::Success());
 }
 
 }  // namespace zanthrel

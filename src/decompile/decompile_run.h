@@ -4,8 +4,9 @@
 
 #include <string>
 
-#include "decompile/progress.h"
 #include "source/image_source.h"
+#include "support/host.h"
+#include "support/progress.h"
 
 namespace zanthrel {
 
@@ -23,12 +24,21 @@ enum class DecompileOutcome {
 
 struct DecompileOptions {
   Progress progress;
+  Host* host = &SystemHost();
 };
 
-// `outputFolder` and `logPath` are host paths, relative ones taken from the
-// current directory at the time of the call. True after a clean extraction.
-bool DecompileImage(ImageSource& source, const std::string& outputFolder,
-                    const std::string& logPath, const DecompileOptions& options = {},
-                    DecompileOutcome* outcome = nullptr);
+struct DecompileResult {
+  DecompileOutcome outcome = DecompileOutcome::kNotOpen;
+  // What the host said when it failed the run ("out/a.bin: No space left on
+  // device"); empty when the host never failed it.
+  std::string hostFailure;
+
+  bool Succeeded() const { return outcome == DecompileOutcome::kDone; }
+};
+
+// `outputFolder` and `logPath` are host paths; relative ones are taken from
+// the current directory, which the run never changes.
+DecompileResult DecompileImage(ImageSource& source, const std::string& outputFolder,
+                               const std::string& logPath, const DecompileOptions& options = {});
 
 }  // namespace zanthrel

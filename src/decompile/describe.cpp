@@ -33,7 +33,7 @@ std::string DescribeLabel(ImageSource& source) {
   return DescribeLabelBytes(label);
 }
 
-std::string DescribeLabelBytes(const uint8_t* label) {
+std::string DescribeLabelBytes(const uint8_t* labelBytes) {
   namespace L = opera::label;
   static const std::string heading = Win("Информация начального сектора(метки):\n");
   static const Line comment("\tКомментарий:\t"), identifier("\tИдентификатор:\t"),
@@ -46,26 +46,24 @@ std::string DescribeLabelBytes(const uint8_t* label) {
   static const std::string dataSize = Win("\tРазмер данных: ");
   static const std::string bytes = Win(" байт\n");
 
-  auto field = [label](size_t offset) { return opera::ReadBig32(label + offset); };
-  const uint32_t lastCopy = field(L::kLastRootCopy);
+  const opera::LabelView label(labelBytes);
+  const uint32_t lastCopy = label.LastRootCopy();
 
   std::string text = heading;
-  text += comment.label + FieldText(label + L::kComment, L::kTextWidth) + "\n";
-  text += identifier.label + FieldText(label + L::kLabelText, L::kTextWidth) + "\n";
-  text += volumeId.label + Hex8(field(L::kVolumeId)) + "\n";
-  text += blockSize.label + UnsignedDecimal(field(L::kBlockSize)) + "\n";
-  text += blockCount.label + UnsignedDecimal(field(L::kBlockCount)) + "\n";
-  text += rootId.label + Hex8(field(L::kRootId)) + "\n";
-  text += rootBlocks.label + UnsignedDecimal(field(L::kRootBlockCount)) + "\n";
-  text += rootBlockSize.label + UnsignedDecimal(field(L::kRootBlockSize)) + "\n";
+  text += comment.label + FieldText(labelBytes + L::kComment, L::kTextWidth) + "\n";
+  text += identifier.label + FieldText(labelBytes + L::kLabelText, L::kTextWidth) + "\n";
+  text += volumeId.label + Hex8(label.Field(L::kVolumeId)) + "\n";
+  text += blockSize.label + UnsignedDecimal(label.Field(L::kBlockSize)) + "\n";
+  text += blockCount.label + UnsignedDecimal(label.BlockCount()) + "\n";
+  text += rootId.label + Hex8(label.Field(L::kRootId)) + "\n";
+  text += rootBlocks.label + UnsignedDecimal(label.RootBlockCount()) + "\n";
+  text += rootBlockSize.label + UnsignedDecimal(label.RootBlockSize()) + "\n";
   text += rootCopies.label + UnsignedDecimal(lastCopy + 1);
   if (lastCopy > L::kRootCopySlots - 1) text += log_text::LimitMark();
   text += "\n";
-  // The index is compared as a signed number: a negative one lists no copy.
-  const int32_t lastListed = std::min<int32_t>(int32_t(lastCopy), int32_t(L::kRootCopySlots) - 1);
-  for (int32_t i = 0; i <= lastListed; ++i) text += CopyLine(i, field(L::kRootCopies + 4 * size_t(i)));
+  for (uint32_t i = 0; i < label.RootCopiesToUse(); ++i) text += CopyLine(int32_t(i), label.RootCopy(i));
   // The block size counts as signed, the block count as unsigned, in 64 bits.
-  const uint64_t size = uint64_t(int64_t(int32_t(field(L::kBlockSize)))) * field(L::kBlockCount);
+  const uint64_t size = uint64_t(int64_t(int32_t(label.Field(L::kBlockSize)))) * label.BlockCount();
   text += extra;
   text += imageSize + UnsignedDecimal64(size) + bytes;
   text += dataSize + UnsignedDecimal64(size) + bytes;

@@ -1,5 +1,6 @@
 #include "decompile/directory_walker.h"
 
+#include <algorithm>
 #include <unordered_set>
 
 namespace zanthrel {
@@ -13,6 +14,12 @@ uint32_t TargetBlock(const ImageSource& source, uint32_t firstBlock, uint32_t in
 }
 
 }  // namespace
+
+bool WalkPath::Enter(uint32_t firstBlock) {
+  if (std::find(blocks_.begin(), blocks_.end(), firstBlock) != blocks_.end()) return false;
+  blocks_.push_back(firstBlock);
+  return true;
+}
 
 WalkResult WalkDirectoryCopy(ImageSource& source, uint32_t firstBlock, uint32_t blockCount,
                              uint32_t blockSize, DirectoryVisitor& visitor) {

@@ -33,6 +33,19 @@ class DirectoryVisitor {
   virtual bool OnEntry(const opera::EntryView& entry, bool whole) = 0;
 };
 
+// The first blocks of the directory copies being walked on the current path.
+// A copy met again below itself (a directory that contains itself) must fail
+// like an unreadable one, so that every walk ends.
+class WalkPath {
+ public:
+  // False when the copy is on the path already; otherwise it is on it until Leave.
+  bool Enter(uint32_t firstBlock);
+  void Leave() { blocks_.pop_back(); }
+
+ private:
+  std::vector<uint32_t> blocks_;
+};
+
 struct WalkResult {
   WalkEnd end;
   uint32_t failedBlock = 0;

@@ -18,7 +18,7 @@ namespace {
 
 CopyList CopiesOf(const opera::EntryView& entry) {
   return {entry.Bytes() + opera::entry::kCopies,
-          uint32_t(std::min<uint64_t>(entry.CopiesInBlock(), UINT32_MAX))};
+          opera::CopiesToUse(entry.LastCopyIndex(), entry.CopiesInBlock())};
 }
 
 std::string EntryName(const opera::EntryView& entry) {
@@ -29,9 +29,13 @@ std::string EntryName(const opera::EntryView& entry) {
 // and writing no more after it.
 class HostFileWriter {
  public:
-  HostFileWriter(Extraction& run, std::string path, const std::string& bareName)
-      : run_(run), path_(std::move(path)), file_(CreateHostFile(bareName)) {
-    if (!file_.IsOpen()) Fail();
+  HostFileWriter(DecompileRun& run, const std::string& path) : run_(run) {
+    Result<HostFile> created = run.host.CreateFile(path);
+    if (created) {
+      file_ = std::move(*created);
+    } else {
+      Fail(path, created.Failure());
+    }
   }
   ~HostFileWriter() { Flush(); }
   HostFileWriter(const HostFileWriter&) = delete;
@@ -42,50 +46,50 @@ class HostFileWriter {
     pending_.insert(pending_.end(), bytes, bytes + count);
     if (pending_.size() >= kFlushSize) Flush();
   }
-  // The open file, with nothing pending, for writing to it directly; -1 after a failure.
-  int DirectHandle() {
+  // The open file, with nothing pending, for writing to it directly at
+  // Written(); null after a failure.
+  const HostFile* Direct() {
     Flush();
-    return failed_ ? -1 : file_.Handle();
+    return failed_ ? nullptr : &file_;
   }
+  uint64_t Written() const { return written_; }
+  // Counts bytes written to the file directly.
+  void Advance(uint64_t bytes) { written_ += bytes; }
 
  private:
   static constexpr size_t kFlushSize = 256 * 1024;
 
   void Flush() {
-    if (!failed_ && !pending_.empty() &&
-        WriteHostFile(file_, pending_.data(), pending_.size()) != int64_t(pending_.size())) {
-      Fail();
+    if (!failed_ && !pending_.empty()) {
+      Status written = file_.WriteAt(written_, pending_.data(), pending_.size());
+      if (!written) Fail(file_.Path(), written.Failure());
+      written_ += pending_.size();
     }
     pending_.clear();
   }
-  void Fail() {
+  void Fail(const std::string& path, const Error& error) {
     failed_ = true;
-    run_.writeFailed = true;
-    WriteLogText(run_.log, log_text::CannotWriteFile(path_));
+    ReportFailedWrite(run_, {path, error});
   }
 
-  Extraction& run_;
-  std::string path_;
+  DecompileRun& run_;
   HostFile file_;
+  uint64_t written_ = 0;
   std::vector<uint8_t> pending_;
   bool failed_ = false;
 };
 
-bool ExtractFile(Extraction& run, const opera::EntryView& entry, const std::string& folder) {
+bool ExtractFile(DecompileRun& run, const opera::EntryView& entry, const std::string& folder) {
   ImageSource& source = run.source;
   const std::string name = EntryName(entry);
   // The raw name is tested, so that tabs around it count as blanks too.
   if (TrimBlanks(LowerCase(name)) == "disc label" && source.ExtractDiscLabel != 1) return true;
-  const std::string hostName = HostFileName(name);
-  const std::string bareName = Cp1251ToUtf8(hostName);
-  const std::string path = JoinPath(folder, bareName);
+  const std::string path = JoinPath(folder, Cp1251ToUtf8(HostFileName(name)));
   const CopyList copies = CopiesOf(entry);
-  RecordFileCopies(int32_t(entry.LastCopyIndex() + 1), copies, entry.BlockCount(),
-                   entry.ByteCount(), path);
+  RecordFileCopies(run.blockMap, copies, entry.BlockCount(), entry.ByteCount(), path);
 
   const int32_t last =
-      std::min<int64_t>({int32_t(entry.LastCopyIndex()), int64_t(opera::kEntryCopiesHandled) - 1,
-                         int64_t(copies.count) - 1});
+      int32_t(std::min<uint32_t>(copies.count, opera::kEntryCopiesHandled)) - 1;
   const uint32_t blockSize = entry.BlockSize();
   const int32_t blockCount = int32_t(entry.BlockCount());
   const uint32_t byteCount = entry.ByteCount();
@@ -95,7 +99,7 @@ bool ExtractFile(Extraction& run, const opera::EntryView& entry, const std::stri
   if (copy > last) return false;
 
   std::vector<uint8_t> buffer(std::min(blockSize, kMaxBlockSize));
-  HostFileWriter file(run, path, bareName);
+  HostFileWriter file(run, path);
   // Reads block j, from the current copy when it stands there, else from the
   // next copy that has it; the walk never returns to an earlier copy.
   auto readBlock = [&](uint32_t j, bool positioned) {
@@ -115,13 +119,14 @@ bool ExtractFile(Extraction& run, const opera::EntryView& entry, const std::stri
   const int64_t wholeBlocks =
       blockSize == 0 ? 0 : std::min<int64_t>(blockCount, byteCount / blockSize);
   if (wholeBlocks > 0) {
-    const int handle = file.DirectHandle();
+    const HostFile* direct = file.Direct();
     const int64_t copied =
-        handle < 0 ? -1 : CopyRecordsToFile(source, blockSize, uint32_t(wholeBlocks), handle);
+        direct ? CopyRecordsToFile(source, blockSize, uint32_t(wholeBlocks), *direct, file.Written())
+               : -1;
     if (copied >= 0) {
       j = uint32_t(copied);
-      run.blocksWritten += uint64_t(copied);
-      if (run.progress) (*run.progress)(run.blocksWritten, run.totalBlocks);
+      file.Advance(uint64_t(copied) * blockSize);
+      CountBlocks(run, uint64_t(copied));
       positioned = int32_t(j) >= blockCount || Seek(source, copies[uint32_t(copy)] + j, blockSize, 0);
     }
   }
@@ -129,7 +134,7 @@ bool ExtractFile(Extraction& run, const opera::EntryView& entry, const std::stri
   for (; int32_t(j) < blockCount; ++j, positioned = true) {
     if (!readBlock(j, positioned)) return false;
     bytesWritten += blockSize;
-    if (run.progress) (*run.progress)(++run.blocksWritten, run.totalBlocks);
+    CountBlocks(run, 1);
     if (byteCount < bytesWritten) {
       file.Write(buffer.data(), byteCount % blockSize);
       break;
@@ -139,40 +144,28 @@ bool ExtractFile(Extraction& run, const opera::EntryView& entry, const std::stri
   return true;
 }
 
-bool ExtractSubdirectory(Extraction& run, const opera::EntryView& entry, const std::string& folder) {
+bool ExtractSubdirectory(DecompileRun& run, const opera::EntryView& entry,
+                         const std::string& folder) {
   const std::string sub = JoinPath(folder, Cp1251ToUtf8(HostFolderName(EntryName(entry))));
-  if (!MakeDirectory(sub)) {
+  if (Status made = run.host.MakeFolder(sub); !made) {
+    if (!run.firstFolderFailure) run.firstFolderFailure = made.Failure();
     WriteLogText(run.log, log_text::CannotMakeFolder());
     return false;
   }
-  if (!EnterDirectory(sub)) {
-    WriteLogText(run.log, log_text::CannotEnterFolder());
-    return false;
-  }
   const CopyList copies = CopiesOf(entry);
-  const uint32_t n = std::min(entry.LastCopyIndex() + 1, copies.count);
-  RecordDirectoryCopies(run.source, int32_t(n), copies, sub);
+  RecordDirectoryCopies(run.blockMap, run.source, copies, sub);
   bool extracted = false;
-  for (uint32_t i = 0; i < n && !extracted; ++i) {
-    // A failed copy may have left a deeper folder current.
-    if (i > 0 && !EnterDirectory(sub)) {
-      WriteLogText(run.log, log_text::CannotEnterFolder());
-      return false;
-    }
+  for (uint32_t i = 0; i < copies.count && !extracted; ++i) {
     extracted = ExtractDirectory(run, sub, copies[i], entry.BlockCount(), entry.BlockSize());
   }
   if (!extracted) return false;
-  if (!EnterDirectory("..")) {
-    WriteLogText(run.log, log_text::CannotEnterFolder());
-    return false;
-  }
   WriteLogText(run.log, Utf8ToCp1251(folder) + "\n");
   return true;
 }
 
 class ExtractingVisitor : public DirectoryVisitor {
  public:
-  ExtractingVisitor(Extraction& run, const std::string& folder) : run_(run), folder_(folder) {}
+  ExtractingVisitor(DecompileRun& run, const std::string& folder) : run_(run), folder_(folder) {}
 
   void OnBlock(const uint8_t* block) override {
     static const std::string head = "HEAD\n";
@@ -187,25 +180,32 @@ class ExtractingVisitor : public DirectoryVisitor {
   }
 
  private:
-  Extraction& run_;
+  DecompileRun& run_;
   const std::string& folder_;
 };
 
 }  // namespace
 
-bool ExtractDirectory(Extraction& run, const std::string& folder, uint32_t firstBlock,
+void ReportFailedWrite(DecompileRun& run, FailedWrite failure) {
+  WriteLogText(run.log, log_text::CannotWriteFile(failure.path));
+  if (!run.firstFailedWrite) run.firstFailedWrite = std::move(failure);
+}
+
+void CountBlocks(DecompileRun& run, uint64_t blocks) {
+  run.blocksWritten += blocks;
+  if (run.progress) run.progress(run.blocksWritten, run.totalBlocks);
+}
+
+bool ExtractDirectory(DecompileRun& run, const std::string& folder, uint32_t firstBlock,
                       uint32_t blockCount, uint32_t blockSize) {
   WriteLogText(run.log, Utf8ToCp1251(folder) + "\n");
-  // A copy that is already being walked higher up the path (a directory that
-  // contains itself) fails like an unreadable one, so the walk always ends.
-  if (std::find(run.walking.begin(), run.walking.end(), firstBlock) != run.walking.end()) {
+  if (!run.walking.Enter(firstBlock)) {
     WriteLogText(run.log, log_text::CannotReadBlockReturn(firstBlock));
     return false;
   }
-  run.walking.push_back(firstBlock);
   ExtractingVisitor visitor(run, folder);
   const WalkResult result = WalkDirectoryCopy(run.source, firstBlock, blockCount, blockSize, visitor);
-  run.walking.pop_back();
+  run.walking.Leave();
   switch (result.end) {
     case WalkEnd::kComplete: return true;
     case WalkEnd::kSeekFailed:

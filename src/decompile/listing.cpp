@@ -1,7 +1,5 @@
 #include "decompile/listing.h"
 
-#include <algorithm>
-
 #include "decompile/directory_walker.h"
 #include "opera/records.h"
 #include "support/text.h"
@@ -12,7 +10,7 @@ namespace {
 
 struct Lister {
   ImageSource& source;
-  std::vector<uint32_t> walking;
+  WalkPath walking;
 
   // Appends the copy's entries (and all below them) to `out`; on failure `out` is left as it was.
   bool ListCopy(const std::string& path, uint32_t first, uint32_t count, uint32_t size,
@@ -44,20 +42,18 @@ class ListingVisitor : public DirectoryVisitor {
 
 bool Lister::ListCopy(const std::string& path, uint32_t first, uint32_t count, uint32_t size,
                       std::vector<ListedEntry>& out) {
-  if (std::find(walking.begin(), walking.end(), first) != walking.end()) return false;
+  if (!walking.Enter(first)) return false;
   const size_t mark = out.size();
-  walking.push_back(first);
   ListingVisitor visitor(*this, path, out);
   const bool complete = WalkDirectoryCopy(source, first, count, size, visitor).end == WalkEnd::kComplete;
-  walking.pop_back();
+  walking.Leave();
   if (!complete) out.resize(mark);
   return complete;
 }
 
 bool Lister::ListDirectory(const std::string& path, const opera::EntryView& entry,
                            std::vector<ListedEntry>& out) {
-  const uint32_t copies = uint32_t(std::min<uint64_t>(entry.LastCopyIndex() + uint64_t(1),
-                                                      entry.CopiesInBlock()));
+  const uint32_t copies = opera::CopiesToUse(entry.LastCopyIndex(), entry.CopiesInBlock());
   for (uint32_t i = 0; i < copies; ++i) {
     if (ListCopy(path, entry.Copy(i), entry.BlockCount(), entry.BlockSize(), out)) return true;
   }
@@ -67,15 +63,12 @@ bool Lister::ListDirectory(const std::string& path, const opera::EntryView& entr
 }  // namespace
 
 bool ListTree(ImageSource& source, std::vector<ListedEntry>& entries) {
-  uint8_t label[opera::kLabelSize];
-  if (!Seek(source, 0, 0, 0) || !ReadRecords(source, label, opera::kLabelSize, 1)) return false;
-  namespace L = opera::label;
-  auto field = [&label](size_t offset) { return opera::ReadBig32(label + offset); };
-  const int32_t lastCopy = std::min<int32_t>(int32_t(field(L::kLastRootCopy)), L::kRootCopySlots - 1);
+  uint8_t labelBytes[opera::kLabelSize];
+  if (!Seek(source, 0, 0, 0) || !ReadRecords(source, labelBytes, opera::kLabelSize, 1)) return false;
+  const opera::LabelView label(labelBytes);
   Lister lister{source, {}};
-  for (int32_t i = 0; i <= lastCopy; ++i) {
-    if (lister.ListCopy("", field(L::kRootCopies + 4 * size_t(i)), field(L::kRootBlockCount),
-                        field(L::kRootBlockSize), entries)) {
+  for (uint32_t i = 0; i < label.RootCopiesToUse(); ++i) {
+    if (lister.ListCopy("", label.RootCopy(i), label.RootBlockCount(), label.RootBlockSize(), entries)) {
       return true;
     }
   }

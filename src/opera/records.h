@@ -1,6 +1,7 @@
 // On-disc records of the Opera file system: layouts, byte order, constants.
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <string_view>
@@ -83,11 +84,38 @@ inline constexpr uint32_t kKindDirectory = 7;
 inline constexpr std::string_view kTypeDirectory = "*dir";
 inline constexpr std::string_view kTypeLabel = "*lbl";
 inline constexpr std::string_view kFillPattern = "iamaduck";
-inline constexpr uint32_t kStandardBlockSize = 2048;
 
 // Length of an entry as its stored last copy index gives it; 64-bit so that a
 // corrupt index cannot wrap around.
 inline uint64_t EntryLength(uint32_t lastCopyIndex) { return 72 + 4 * uint64_t(lastCopyIndex); }
+
+// How many copies of a copy list to use: the stored last copy index plus one,
+// the index read as signed so that a negative one means none, held to the
+// slots that the list has and to `limit`.
+inline uint32_t CopiesToUse(uint32_t lastCopyIndex, uint64_t slots, uint64_t limit = UINT32_MAX) {
+  const int64_t last = int32_t(lastCopyIndex);
+  if (last < 0) return 0;
+  return uint32_t(std::min({uint64_t(last) + 1, slots, limit}));
+}
+
+// A view of the 132 bytes of a volume label.
+class LabelView {
+ public:
+  explicit LabelView(const uint8_t* label) : label_(label) {}
+
+  uint32_t Field(size_t offset) const { return ReadBig32(label_ + offset); }
+  uint32_t BlockCount() const { return Field(label::kBlockCount); }
+  uint32_t RootBlockCount() const { return Field(label::kRootBlockCount); }
+  uint32_t RootBlockSize() const { return Field(label::kRootBlockSize); }
+  uint32_t LastRootCopy() const { return Field(label::kLastRootCopy); }
+  // The root copies to try: at most the label's 8 slots.
+  uint32_t RootCopiesToUse() const { return CopiesToUse(LastRootCopy(), label::kRootCopySlots); }
+  uint32_t RootCopy(uint32_t i) const { return Field(label::kRootCopies + 4 * size_t(i)); }
+  const uint8_t* Bytes() const { return label_; }
+
+ private:
+  const uint8_t* label_;
+};
 
 // Fills a buffer with "iamaduck" repeated, in its phase from the buffer start.
 void FillPattern(uint8_t* buffer, size_t size);
@@ -119,7 +147,6 @@ class EntryView {
   bool FitsInBlock() const { return EntryLength(LastCopyIndex()) <= uint64_t(blockEnd_ - entry_); }
   // Copy i; the caller keeps i below CopiesInBlock().
   uint32_t Copy(uint64_t i) const { return ReadBig32(entry_ + entry::kCopies + 4 * i); }
-  const uint8_t* BlockEnd() const { return blockEnd_; }
 
  private:
   const uint8_t* entry_;

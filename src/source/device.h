@@ -1,11 +1,14 @@
 // Device operations through which a disc in a CD-ROM drive is read: a drive
 // opened for raw 2048-byte sector reads with a byte position, its geometry and
-// its tray lock. Each operation reports failure only through its result.
+// its tray lock. Each operation reports failure only through its result;
+// opening also says why it failed.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 #include <string>
+
+#include "support/result.h"
 
 namespace zanthrel {
 
@@ -16,8 +19,8 @@ class DeviceOperations {
  public:
   virtual ~DeviceOperations() = default;
 
-  // mode 0 read, 1 write, 2 read and write; any other mode gives kInvalidDevice.
-  virtual DeviceHandle OpenDevice(const std::string& name, int mode) = 0;
+  // mode 0 read, 1 write, 2 read and write; any other mode fails.
+  virtual Result<DeviceHandle> OpenDevice(const std::string& name, int mode) = 0;
   // Bytes per sector, 0 on failure.
   virtual uint32_t GetSectorSize(DeviceHandle device) = 0;
   // Size of the disc in bytes, 0 on failure.

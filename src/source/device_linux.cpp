@@ -8,6 +8,8 @@
 
 #include <cerrno>
 
+#include "support/host.h"
+
 namespace zanthrel {
 
 namespace {
@@ -16,12 +18,13 @@ int Fd(DeviceHandle device) { return int(device); }
 
 }  // namespace
 
-DeviceHandle LinuxDevice::OpenDevice(const std::string& name, int mode) {
+Result<DeviceHandle> LinuxDevice::OpenDevice(const std::string& name, int mode) {
   static const int kAccess[] = {O_RDONLY, O_WRONLY, O_RDWR};
-  if (mode < 0 || mode > 2) return kInvalidDevice;
+  if (mode < 0 || mode > 2) return HostError(name, EINVAL);
   // Without O_NONBLOCK a drive without a disc refuses to open; the size query tells instead.
   int fd = ::open(name.c_str(), kAccess[mode] | O_NONBLOCK | O_CLOEXEC);
-  return fd < 0 ? kInvalidDevice : DeviceHandle(fd);
+  if (fd < 0) return HostError(name, errno);
+  return DeviceHandle(fd);
 }
 
 uint32_t LinuxDevice::GetSectorSize(DeviceHandle device) {

@@ -8,7 +8,7 @@ namespace zanthrel {
 
 class LinuxDevice : public DeviceOperations {
  public:
-  DeviceHandle OpenDevice(const std::string& name, int mode) override;
+  Result<DeviceHandle> OpenDevice(const std::string& name, int mode) override;
   uint32_t GetSectorSize(DeviceHandle device) override;
   uint64_t GetDiscSize(DeviceHandle device) override;
   bool LockMedia(DeviceHandle device) override;

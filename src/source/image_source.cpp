@@ -1,7 +1,5 @@
 #include "source/image_source.h"
 
-#include <unistd.h>
-
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
@@ -13,9 +11,7 @@ namespace zanthrel {
 
 namespace {
 
-void Fail(OpenFailure* failure, OpenFailure why) {
-  if (failure) *failure = why;
-}
+OpenError Refusal(OpenFailure why) { return {why, OpenFailureText(why)}; }
 
 bool HasSignature(const uint8_t* bytes, size_t length) {
   return std::memcmp(bytes, opera::kLabelSignature, length) == 0;
@@ -109,11 +105,15 @@ std::string OpenFailureText(OpenFailure failure) {
 
 ImageSource::~ImageSource() { Close(*this); }
 
-bool OpenImageFile(ImageSource& source, const std::string& path, OpenFailure* failure) {
-  std::unique_ptr<ImageStream> stream = ImageStream::Open(path);
-  if (!stream) return Fail(failure, OpenFailure::kCannotOpen), false;
+OpenStatus OpenImageFile(ImageSource& source, const std::string& path, Host& host) {
+  Result<std::unique_ptr<ImageStream>> opened = ImageStream::Open(host, path);
+  if (!opened) {
+    return OpenError{OpenFailure::kCannotOpen,
+                     OpenFailureText(OpenFailure::kCannotOpen) + " (" + ErrorText(opened.Failure().code) + ")"};
+  }
+  std::unique_ptr<ImageStream>& stream = *opened;
   if (stream->Read(source.sectorBuffer.data(), kRawSectorSize) != kRawSectorSize) {
-    return Fail(failure, OpenFailure::kTooShort), false;
+    return Refusal(OpenFailure::kTooShort);
   }
   uint32_t blockSize;
   uint64_t labelOffset = 0;
@@ -125,12 +125,12 @@ bool OpenImageFile(ImageSource& source, const std::string& path, OpenFailure* fa
     stream->Seek(0);
     if (!SearchLabel(*stream, labelOffset) ||
         stream->Read(source.sectorBuffer.data(), opera::kLabelSize) != opera::kLabelSize) {
-      return Fail(failure, OpenFailure::kNoLabel), false;
+      return Refusal(OpenFailure::kNoLabel);
     }
     blockSize = opera::ReadBig32(source.sectorBuffer.data() + opera::label::kBlockSize);
   }
   // Every block address multiplies and divides by the block size.
-  if (blockSize == 0) return Fail(failure, OpenFailure::kBlockSizeZero), false;
+  if (blockSize == 0) return Refusal(OpenFailure::kBlockSizeZero);
 
   source.stream = std::move(stream);
   source.open = true;
@@ -141,20 +141,21 @@ bool OpenImageFile(ImageSource& source, const std::string& path, OpenFailure* fa
   source.blockSize = blockSize;
   source.sectorPos = 0;
   source.positionKnown = false;
-  Fail(failure, OpenFailure::kNone);
-  return true;
+  return {};
 }
 
-bool OpenDrive(ImageSource& source, DeviceOperations& device, const std::string& driveName,
-               OpenFailure* failure) {
-  DeviceHandle handle = device.OpenDevice(driveName, 0);
-  if (handle == kInvalidDevice) return Fail(failure, OpenFailure::kCannotOpen), false;
+OpenStatus OpenDrive(ImageSource& source, DeviceOperations& device, const std::string& driveName) {
+  Result<DeviceHandle> opened = device.OpenDevice(driveName, 0);
+  if (!opened) {
+    return OpenError{OpenFailure::kCannotOpen,
+                     OpenFailureText(OpenFailure::kCannotOpen) + " (" + ErrorText(opened.Failure().code) + ")"};
+  }
+  const DeviceHandle handle = *opened;
   device.LockMedia(handle);
   auto fail = [&](OpenFailure why) {
     device.UnlockMedia(handle);
     device.CloseDevice(handle);
-    Fail(failure, why);
-    return false;
+    return Refusal(why);
   };
   if (device.GetSectorSize(handle) != kSectorSize) return fail(OpenFailure::kSectorSize);
   uint64_t discSize = device.GetDiscSize(handle);
@@ -178,8 +179,7 @@ bool OpenDrive(ImageSource& source, DeviceOperations& device, const std::string&
     source.deviceHandle = handle;
     source.positionKnown = false;
     device.UnlockMedia(handle);
-    Fail(failure, OpenFailure::kNone);
-    return true;
+    return {};
   }
   return fail(OpenFailure::kNoLabel);
 }
@@ -241,27 +241,23 @@ bool ReadRecords(ImageSource& source, void* buffer, uint32_t recordSize, uint32_
   return true;
 }
 
-int64_t CopyRecordsToFile(ImageSource& source, uint32_t recordSize, uint32_t count, int output) {
+int64_t CopyRecordsToFile(ImageSource& source, uint32_t recordSize, uint32_t count,
+                          const HostFile& output, uint64_t outputOffset) {
   if (!source.open || recordSize == 0 || source.kind != kKindImageFile) return -1;
-  const off_t start = ::lseek(output, 0, SEEK_CUR);
-  if (start < 0) return -1;
   const uint64_t wanted = uint64_t(recordSize) * count;
   uint64_t copied;
   if (source.rawSectors) {
     // The stream stands behind the buffered sector, in which the position lies.
     const uint64_t from = (source.stream->Tell() / kRawSectorSize - 1) * kSectorSize + source.sectorPos;
     copied = source.stream->CopyFramedTo({kRawSectorSize, kRawUserDataOffset, kSectorSize}, from,
-                                         wanted, output);
+                                         wanted, output, outputOffset);
   } else {
-    copied = source.stream->CopyTo(source.stream->Tell(), wanted, output);
+    copied = source.stream->CopyTo(source.stream->Tell(), wanted, output, outputOffset);
   }
   source.positionKnown = false;
   const uint64_t records = copied / recordSize;
-  if (copied % recordSize != 0) {
-    // Keep whole records only, as a record-by-record read would have written.
-    const off_t end = start + off_t(records * recordSize);
-    if (::ftruncate(output, end) != 0 || ::lseek(output, end, SEEK_SET) != end) return 0;
-  }
+  // Keep whole records only, as a record-by-record read would have written.
+  if (copied % recordSize != 0 && !output.Truncate(outputOffset + records * recordSize)) return 0;
   return int64_t(records);
 }
 

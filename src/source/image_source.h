@@ -10,6 +10,8 @@
 
 #include "source/device.h"
 #include "source/image_stream.h"
+#include "support/host.h"
+#include "support/result.h"
 
 namespace zanthrel {
 
@@ -31,6 +33,14 @@ enum class OpenFailure {
   kReadError,      // a read failed while the label was searched
 };
 std::string OpenFailureText(OpenFailure failure);
+
+// Why a source did not open: the kind of failure and its words, with the
+// host's own reason where it gave one.
+struct OpenError {
+  OpenFailure failure = OpenFailure::kNone;
+  std::string text;
+};
+using OpenStatus = Result<void, OpenError>;
 
 struct ImageSource {
   std::string name;
@@ -61,17 +71,17 @@ struct ImageSource {
   ~ImageSource();
 };
 
-bool OpenImageFile(ImageSource& source, const std::string& path, OpenFailure* failure = nullptr);
-bool OpenDrive(ImageSource& source, DeviceOperations& device, const std::string& driveName,
-               OpenFailure* failure = nullptr);
+OpenStatus OpenImageFile(ImageSource& source, const std::string& path, Host& host = SystemHost());
+OpenStatus OpenDrive(ImageSource& source, DeviceOperations& device, const std::string& driveName);
 bool Seek(ImageSource& source, uint32_t block, uint32_t recordSize, uint32_t recordIndex);
 bool ReadRecords(ImageSource& source, void* buffer, uint32_t recordSize, uint32_t count);
 // Copies up to `count` whole records of `recordSize` bytes from the current
-// position straight into the host file `output` (at its position), where the
-// source allows it: image files. Gives the records copied,
-// which stop short at the end of the image or a failed write, or -1 when the
-// source reads record by record only. Seek before reading the source again.
-int64_t CopyRecordsToFile(ImageSource& source, uint32_t recordSize, uint32_t count, int output);
+// position straight into `output` at `outputOffset`, where the source allows
+// it: image files. Gives the records copied, which stop short at the end of
+// the image or a failed write, or -1 when the source reads record by record
+// only. Seek before reading the source again.
+int64_t CopyRecordsToFile(ImageSource& source, uint32_t recordSize, uint32_t count,
+                          const HostFile& output, uint64_t outputOffset);
 void Close(ImageSource& source);
 bool PrepareDrive(ImageSource& source);
 bool ReleaseDrive(ImageSource& source);

@@ -1,54 +1,181 @@
-// Host files and folders. Every operation reports failure by its result alone
-// (false, -1 or a short count) and prints nothing; the caller words the message.
+// The one door to the host: every file, folder and temporary-file operation of
+// the program goes through a Host. Each operating system has one
+// implementation (SystemHost); tests add one that fails on demand. Nothing
+// here prints; every failure comes back as an Error that names the path and
+// gives the operating system's own reason.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
+#include <vector>
+
+#include "support/result.h"
 
 namespace zanthrel {
 
-// An open host file; closes itself. A default-constructed or failed one holds
-// the invalid handle -1, which every file operation accepts and answers with -1.
+using NativeHandle = intptr_t;
+inline constexpr NativeHandle kNoHandle = -1;
+
+// What a path leads to: the same identity means the same file or folder.
+struct FileIdentity {
+  uint64_t device = 0;
+  uint64_t object = 0;
+  bool operator==(const FileIdentity&) const = default;
+};
+
+enum class PathKind { kFile, kFolder, kOther };
+
+struct PathInfo {
+  PathKind kind = PathKind::kOther;
+  uint64_t size = 0;  // bytes, for files
+  FileIdentity identity;
+};
+
+// A child of a listed folder, links followed; `info` fails alone when the
+// child cannot be examined.
+struct FolderChild {
+  std::string name;  // as the host gives it, without a path
+  Result<PathInfo> info;
+};
+
+class Host;
+
+// An open host file; closes itself. Reads and writes name their offset, so a
+// file has no position of its own.
 class HostFile {
  public:
   HostFile() = default;
-  explicit HostFile(int handle) : handle_(handle) {}
-  HostFile(HostFile&& other) noexcept : handle_(other.handle_) { other.handle_ = -1; }
+  HostFile(Host& host, NativeHandle handle, std::string path)
+      : host_(&host), handle_(handle), path_(std::move(path)) {}
+  HostFile(HostFile&& other) noexcept;
   HostFile& operator=(HostFile&& other) noexcept;
   HostFile(const HostFile&) = delete;
   HostFile& operator=(const HostFile&) = delete;
   ~HostFile();
 
-  int Handle() const { return handle_; }
-  bool IsOpen() const { return handle_ != -1; }
+  bool IsOpen() const { return handle_ != kNoHandle; }
+  NativeHandle Handle() const { return handle_; }
+  const std::string& Path() const { return path_; }
+
+  // Reads from `offset` until `count` bytes are in or the file ends: the count read.
+  Result<size_t> ReadAt(uint64_t offset, void* buffer, size_t count) const;
+  // Writes all `count` bytes at `offset`, or fails.
+  Status WriteAt(uint64_t offset, const void* bytes, size_t count) const;
+  Result<PathInfo> Info() const;
+  Status Truncate(uint64_t size) const;
+  // One copy inside the operating system into `to`; see Host::CopySome.
+  Result<size_t> CopySomeTo(uint64_t offset, const HostFile& to, uint64_t toOffset,
+                            size_t count) const;
+  void Close();
+  // Gives the handle up without closing it, for a host that wraps another.
+  NativeHandle Release();
 
  private:
-  int handle_ = -1;
+  Host* host_ = nullptr;
+  NativeHandle handle_ = kNoHandle;
+  std::string path_;
 };
 
-enum class OpenMode { kRead = 0, kWrite = 1, kReadWrite = 2 };
-enum class SeekOrigin { kStart = 0, kCurrent = 1, kEnd = 2 };
+class Host {
+ public:
+  virtual ~Host() = default;
 
-// A new, empty file open for reading and writing (an existing file is emptied).
-HostFile CreateHostFile(const std::string& path);
-// An existing file, never created. Only the two low bits of the mode count; 3 fails.
-HostFile OpenHostFile(const std::string& path, int mode);
-// The new position, or -1.
-int64_t SeekHostFile(HostFile& file, int64_t offset, SeekOrigin origin);
-// One read or write call: the count moved (0 at the end of a file), or -1.
-int64_t ReadHostFile(HostFile& file, void* buffer, size_t count);
-int64_t WriteHostFile(HostFile& file, const void* buffer, size_t count);
-void CloseHostFile(HostFile& file);
+  // A new, empty file open for reading and writing; an existing one is emptied.
+  virtual Result<HostFile> CreateFile(const std::string& path) = 0;
+  // Like CreateFile, but fails (code EEXIST) when the path exists already.
+  virtual Result<HostFile> CreateNewFile(const std::string& path) = 0;
+  // An existing file, for reading only.
+  virtual Result<HostFile> OpenFile(const std::string& path) = 0;
+  // A file with no name, for scratch data; it is gone once closed.
+  virtual Result<HostFile> CreateScratchFile() = 0;
+
+  // One read or write call at an offset: the count moved, which may be short
+  // (a read gives 0 at the end of the file).
+  virtual Result<size_t> ReadSome(const HostFile& file, uint64_t offset, void* buffer,
+                                  size_t count) = 0;
+  virtual Result<size_t> WriteSome(const HostFile& file, uint64_t offset, const void* bytes,
+                                   size_t count) = 0;
+  // One copy inside the operating system: the count copied, 0 at the end of
+  // `from`. Fails with code ENOTSUP where these two files cannot be copied
+  // between without a buffer.
+  virtual Result<size_t> CopySome(const HostFile& from, uint64_t fromOffset, const HostFile& to,
+                                  uint64_t toOffset, size_t count) = 0;
+  virtual Result<PathInfo> InfoOf(const HostFile& file) = 0;
+  virtual Status Truncate(const HostFile& file, uint64_t size) = 0;
+  virtual void Close(NativeHandle handle) = 0;
+
+  // What a path leads to, links followed.
+  virtual Result<PathInfo> InfoOf(const std::string& path) = 0;
+  // The folder exists afterwards and files can be made in it; only the last
+  // element of the path is created.
+  virtual Status MakeFolder(const std::string& path) = 0;
+  // Every child but "." and "..", in the host's order.
+  virtual Result<std::vector<FolderChild>> ListFolder(const std::string& path) = 0;
+  virtual Status RemoveFile(const std::string& path) = 0;
+  // Puts `from` in the place of `to` in one step, replacing what was there.
+  virtual Status Rename(const std::string& from, const std::string& to) = 0;
+  // The full path of the process's current directory, of any length.
+  virtual Result<std::string> CurrentDirectory() = 0;
+  // The full path with every link, "." and ".." resolved.
+  virtual Result<std::string> RealPath(const std::string& path) = 0;
+};
+
+// The host this program runs on.
+Host& SystemHost();
+
+// The operating system's words for an error number.
+std::string ErrorText(int code);
+// "path: reason" for an error number.
+Error HostError(const std::string& path, int code);
 
 bool IsAbsolutePath(const std::string& path);
-// Full path of the current directory, of any length; empty when the host cannot tell.
-std::string CurrentDirectory();
-// Makes the folder current; a relative path is taken inside the current directory.
-bool EnterDirectory(const std::string& path);
-// True when the folder could be made current; the current directory is unchanged after.
-bool CanEnterDirectory(const std::string& path);
-// True when the folder exists afterwards. Only the last element is created.
-bool MakeDirectory(const std::string& path);
+// Makes the folder and every missing folder above it.
+Status MakeFolderPath(Host& host, const std::string& path);
+// A relative path is taken inside the current directory.
+Result<std::string> AbsolutePath(Host& host, const std::string& path);
+
+// Copies `count` bytes from one file to the other, inside the operating
+// system where it can and through a buffer where it cannot. `copied` is short
+// at the end of `from` or at a failure, which `failure` then gives.
+struct CopyOutcome {
+  uint64_t copied = 0;
+  std::optional<Error> failure;
+};
+CopyOutcome CopyFileRange(const HostFile& from, uint64_t fromOffset, const HostFile& to,
+                          uint64_t toOffset, uint64_t count);
+
+// A file written under a name of its own beside `target` and put in its place
+// only when the writer commits; otherwise it is removed again.
+class TemporaryFile {
+ public:
+  static Result<TemporaryFile> CreateBeside(Host& host, const std::string& target);
+  TemporaryFile(TemporaryFile&& other) noexcept;
+  TemporaryFile& operator=(TemporaryFile&&) = delete;
+  TemporaryFile(const TemporaryFile&) = delete;
+  TemporaryFile& operator=(const TemporaryFile&) = delete;
+  ~TemporaryFile();
+
+  const HostFile& File() const { return file_; }
+  const std::string& Path() const { return path_; }
+  // Closes the file and renames it onto the target.
+  Status Commit();
+
+ private:
+  TemporaryFile(Host& host, HostFile file, std::string path, std::string target)
+      : host_(&host), file_(std::move(file)), path_(std::move(path)), target_(std::move(target)) {}
+
+  Host* host_;
+  HostFile file_;
+  std::string path_;
+  std::string target_;
+  bool settled_ = false;  // committed, or handed over to another object
+};
+
+// A number that tells this process from the others running now.
+uint64_t CurrentProcessNumber();
+// True when standard error goes to a terminal.
+bool StandardErrorIsTerminal();
 
 }  // namespace zanthrel

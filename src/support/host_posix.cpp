@@ -1,99 +1,204 @@
+// The host door on POSIX systems (Linux first): positioned reads and writes,
+// copy_file_range for copies inside the kernel, O_TMPFILE for scratch files.
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
-#include <vector>
+#include <climits>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
 
 #include "support/host.h"
 #include "support/text.h"
 
 namespace zanthrel {
 
-HostFile& HostFile::operator=(HostFile&& other) noexcept {
-  if (this != &other) {
-    if (handle_ != -1) ::close(handle_);
-    handle_ = other.handle_;
-    other.handle_ = -1;
+namespace {
+
+int Fd(const HostFile& file) { return int(file.Handle()); }
+
+// Repeats a system call that a signal interrupted.
+template <typename Call>
+auto Retry(Call call) {
+  decltype(call()) result;
+  do {
+    result = call();
+  } while (result < 0 && errno == EINTR);
+  return result;
+}
+
+PathInfo InfoFromStat(const struct stat& info) {
+  PathInfo out;
+  out.kind = S_ISREG(info.st_mode) ? PathKind::kFile
+             : S_ISDIR(info.st_mode) ? PathKind::kFolder
+                                     : PathKind::kOther;
+  out.size = S_ISREG(info.st_mode) ? uint64_t(info.st_size) : 0;
+  out.identity = {uint64_t(info.st_dev), uint64_t(info.st_ino)};
+  return out;
+}
+
+struct DirCloser {
+  void operator()(DIR* dir) const { closedir(dir); }
+};
+
+class PosixHost : public Host {
+ public:
+  Result<HostFile> CreateFile(const std::string& path) override {
+    return Open(path, O_RDWR | O_CREAT | O_TRUNC);
   }
-  return *this;
+  Result<HostFile> CreateNewFile(const std::string& path) override {
+    return Open(path, O_RDWR | O_CREAT | O_EXCL);
+  }
+  Result<HostFile> OpenFile(const std::string& path) override { return Open(path, O_RDONLY); }
+
+  Result<HostFile> CreateScratchFile() override {
+    const char* dir = std::getenv("TMPDIR");
+    const std::string folder = dir && *dir ? dir : "/tmp";
+    int fd = Retry([&] { return ::open(folder.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600); });
+    if (fd < 0) {
+      // Without O_TMPFILE: a named file, unlinked at once.
+      std::string pattern = folder + "/zanthrel-scratch-XXXXXX";
+      fd = ::mkstemp(pattern.data());
+      if (fd < 0) return HostError(folder, errno);
+      ::unlink(pattern.c_str());
+    }
+    return HostFile(*this, fd, folder);
+  }
+
+  Result<size_t> ReadSome(const HostFile& file, uint64_t offset, void* buffer,
+                          size_t count) override {
+    if (offset > uint64_t(LLONG_MAX)) return HostError(file.Path(), EOVERFLOW);
+    const ssize_t n = Retry([&] { return ::pread(Fd(file), buffer, count, off_t(offset)); });
+    if (n < 0) return HostError(file.Path(), errno);
+    return size_t(n);
+  }
+
+  Result<size_t> WriteSome(const HostFile& file, uint64_t offset, const void* bytes,
+                           size_t count) override {
+    if (offset > uint64_t(LLONG_MAX)) return HostError(file.Path(), EOVERFLOW);
+    const ssize_t n = Retry([&] { return ::pwrite(Fd(file), bytes, count, off_t(offset)); });
+    if (n < 0) return HostError(file.Path(), errno);
+    return size_t(n);
+  }
+
+  Result<size_t> CopySome(const HostFile& from, uint64_t fromOffset, const HostFile& to,
+                          uint64_t toOffset, size_t count) override {
+    loff_t in = loff_t(fromOffset), out = loff_t(toOffset);
+    const ssize_t n =
+        Retry([&] { return ::copy_file_range(Fd(from), &in, Fd(to), &out, count, 0); });
+    if (n >= 0) return size_t(n);
+    const int code = errno;
+    if (code == EXDEV || code == ENOSYS || code == EINVAL || code == EOPNOTSUPP) {
+      return Error{from.Path() + ": no copy inside the kernel", ENOTSUP};
+    }
+    // copy_file_range does not say which side failed; the target is the likelier.
+    return HostError(to.Path(), code);
+  }
+
+  Result<PathInfo> InfoOf(const HostFile& file) override {
+    struct stat info {};
+    if (::fstat(Fd(file), &info) != 0) return HostError(file.Path(), errno);
+    return InfoFromStat(info);
+  }
+
+  Status Truncate(const HostFile& file, uint64_t size) override {
+    if (Retry([&] { return ::ftruncate(Fd(file), off_t(size)); }) != 0) {
+      return HostError(file.Path(), errno);
+    }
+    return {};
+  }
+
+  void Close(NativeHandle handle) override { ::close(int(handle)); }
+
+  Result<PathInfo> InfoOf(const std::string& path) override {
+    struct stat info {};
+    if (::stat(path.c_str(), &info) != 0) return HostError(path, errno);
+    return InfoFromStat(info);
+  }
+
+  Status MakeFolder(const std::string& path) override {
+    if (::mkdir(path.c_str(), 0777) == 0) return {};
+    const int code = errno;
+    if (code != EEXIST) return HostError(path, code);
+    Result<PathInfo> info = InfoOf(path);
+    if (!info) return info.Failure();
+    if (info->kind != PathKind::kFolder) return HostError(path, ENOTDIR);
+    if (::access(path.c_str(), W_OK | X_OK) != 0) return HostError(path, errno);
+    return {};
+  }
+
+  Result<std::vector<FolderChild>> ListFolder(const std::string& path) override {
+    std::unique_ptr<DIR, DirCloser> dir(::opendir(path.c_str()));
+    if (!dir) return HostError(path, errno);
+    std::vector<FolderChild> children;
+    errno = 0;
+    while (dirent* child = ::readdir(dir.get())) {
+      const std::string name = child->d_name;
+      if (name != "." && name != "..") {
+        const std::string childPath = JoinPath(path, name);
+        struct stat info {};
+        if (::fstatat(::dirfd(dir.get()), child->d_name, &info, 0) == 0) {
+          children.push_back({name, InfoFromStat(info)});
+        } else {
+          children.push_back({name, HostError(childPath, errno)});
+        }
+      }
+      errno = 0;
+    }
+    if (errno != 0) return HostError(path, errno);
+    return children;
+  }
+
+  Status RemoveFile(const std::string& path) override {
+    if (::unlink(path.c_str()) != 0) return HostError(path, errno);
+    return {};
+  }
+
+  Status Rename(const std::string& from, const std::string& to) override {
+    if (::rename(from.c_str(), to.c_str()) != 0) return HostError(to, errno);
+    return {};
+  }
+
+  Result<std::string> CurrentDirectory() override {
+    std::vector<char> buffer(256);
+    while (::getcwd(buffer.data(), buffer.size()) == nullptr) {
+      if (errno != ERANGE) return HostError(".", errno);
+      buffer.resize(buffer.size() * 2);
+    }
+    return std::string(buffer.data());
+  }
+
+  Result<std::string> RealPath(const std::string& path) override {
+    std::unique_ptr<char, decltype(&std::free)> resolved(::realpath(path.c_str(), nullptr),
+                                                         &std::free);
+    if (!resolved) return HostError(path, errno);
+    return std::string(resolved.get());
+  }
+
+ private:
+  Result<HostFile> Open(const std::string& path, int flags) {
+    const int fd = Retry([&] { return ::open(path.c_str(), flags | O_CLOEXEC, 0666); });
+    if (fd < 0) return HostError(path, errno);
+    return HostFile(*this, fd, path);
+  }
+};
+
+}  // namespace
+
+Host& SystemHost() {
+  static PosixHost host;
+  return host;
 }
 
-HostFile::~HostFile() {
-  if (handle_ != -1) ::close(handle_);
-}
-
-HostFile CreateHostFile(const std::string& path) {
-  return HostFile(::open(path.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0666));
-}
-
-HostFile OpenHostFile(const std::string& path, int mode) {
-  static const int kFlags[] = {O_RDONLY, O_WRONLY, O_RDWR};
-  int access = mode & 3;
-  if (access == 3) return HostFile();
-  return HostFile(::open(path.c_str(), kFlags[access] | O_CLOEXEC));
-}
-
-int64_t SeekHostFile(HostFile& file, int64_t offset, SeekOrigin origin) {
-  if (!file.IsOpen()) return -1;
-  static const int kWhence[] = {SEEK_SET, SEEK_CUR, SEEK_END};
-  off_t position = ::lseek(file.Handle(), offset, kWhence[int(origin)]);
-  return position < 0 ? -1 : int64_t(position);
-}
-
-int64_t ReadHostFile(HostFile& file, void* buffer, size_t count) {
-  if (!file.IsOpen()) return -1;
-  ssize_t n;
-  do {
-    n = ::read(file.Handle(), buffer, count);
-  } while (n < 0 && errno == EINTR);
-  return n < 0 ? -1 : int64_t(n);
-}
-
-int64_t WriteHostFile(HostFile& file, const void* buffer, size_t count) {
-  if (!file.IsOpen()) return -1;
-  ssize_t n;
-  do {
-    n = ::write(file.Handle(), buffer, count);
-  } while (n < 0 && errno == EINTR);
-  return n < 0 ? -1 : int64_t(n);
-}
-
-void CloseHostFile(HostFile& file) { file = HostFile(); }
+std::string ErrorText(int code) { return std::strerror(code); }
 
 bool IsAbsolutePath(const std::string& path) { return !path.empty() && path[0] == '/'; }
 
-std::string CurrentDirectory() {
-  std::vector<char> buffer(256);
-  while (::getcwd(buffer.data(), buffer.size()) == nullptr) {
-    if (errno != ERANGE) return "";
-    buffer.resize(buffer.size() * 2);
-  }
-  return std::string(buffer.data());
-}
+uint64_t CurrentProcessNumber() { return uint64_t(::getpid()); }
 
-bool EnterDirectory(const std::string& path) {
-  if (path.empty()) return false;
-  if (::chdir(path.c_str()) == 0) return true;
-  if (IsAbsolutePath(path)) return false;
-  std::string current = CurrentDirectory();
-  return !current.empty() && ::chdir(JoinPath(current, path).c_str()) == 0;
-}
-
-bool CanEnterDirectory(const std::string& path) {
-  // Return through a handle on the current folder, so that coming back never
-  // depends on a path that might be too long to name.
-  int here = ::open(".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (here < 0) return false;
-  bool entered = EnterDirectory(path);
-  if (entered && ::fchdir(here) != 0) entered = false;
-  ::close(here);
-  return entered;
-}
-
-bool MakeDirectory(const std::string& path) {
-  if (CanEnterDirectory(path)) return true;
-  return ::mkdir(path.c_str(), 0777) == 0;
-}
+bool StandardErrorIsTerminal() { return ::isatty(STDERR_FILENO) == 1; }
 
 }  // namespace zanthrel

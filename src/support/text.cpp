@@ -68,11 +68,6 @@ std::string BaseNameOf(std::string_view path) {
   return name.substr(0, name.find('.'));
 }
 
-std::string DrivePartOf(std::string_view path) {
-  size_t colon = path.find(':');
-  return colon == std::string_view::npos ? "" : std::string(path.substr(0, colon));
-}
-
 std::string JoinPath(std::string_view folder, std::string_view name) {
   std::string path(folder);
   path += kPathSeparator;

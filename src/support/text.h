@@ -28,7 +28,6 @@ std::string FieldText(const uint8_t* field, size_t width);
 std::string ExtensionOf(std::string_view path);
 std::string FileNameOf(std::string_view path);
 std::string BaseNameOf(std::string_view path);
-std::string DrivePartOf(std::string_view path);
 // Joins a folder and a name with the host separator.
 std::string JoinPath(std::string_view folder, std::string_view name);
 

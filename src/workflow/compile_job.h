@@ -4,6 +4,7 @@
 #include <string>
 
 #include "compile/compile_run.h"
+#include "compile/unique_ids.h"
 
 namespace zanthrel {
 
@@ -12,9 +13,11 @@ struct CompileRequest {
   std::string imagePath;
   bool bootArea = true;
   Progress progress;
+  // The generator that the front end keeps for the life of the process.
+  UniqueIdGenerator* ids = nullptr;
+  Host* host = &SystemHost();
 };
 
-// Runs the compile; the current directory is the same afterwards.
 CompileReport CompileFolderToImage(const CompileRequest& request);
 
 }  // namespace zanthrel

@@ -5,7 +5,7 @@
 #include <string>
 
 #include "decompile/decompile_run.h"
-#include "decompile/progress.h"
+#include "support/progress.h"
 #include "source/image_source.h"
 
 namespace zanthrel {
@@ -20,12 +20,15 @@ struct DecompileRequest {
   Progress progress;
   // Reads the disc in this drive instead of an image file.
   DeviceOperations* drive = nullptr;
+  Host* host = &SystemHost();
 };
 
 struct DecompileReport {
   bool opened = false;
   std::string openError;  // why the image or drive did not open
   DecompileOutcome outcome = DecompileOutcome::kNotOpen;
+  // The host's words where the host failed the run.
+  std::string hostFailure;
   std::string outputFolder;
   std::string logPath;
   // The run's last log line, Windows-1251, without its line end.
@@ -42,12 +45,11 @@ std::string LogPathFor(const std::string& outputDir, const std::string& imagePat
 std::string DriveOutputFolderFor(const std::string& outputDir);
 std::string DriveLogPathFor(const std::string& outputDir);
 
-// Opens an image file, or the drive when `drive` is given: empty when it
-// opened, else why not, with the host's own reason where it gave one.
-std::string OpenForDecompile(ImageSource& source, const std::string& name, DeviceOperations* drive);
+// Opens an image file, or the drive when `drive` is given.
+OpenStatus OpenForDecompile(ImageSource& source, const std::string& name, DeviceOperations* drive,
+                            Host& host = SystemHost());
 
-// Runs the whole job, from an image file or a drive; the current directory is
-// the same afterwards.
+// Runs the whole job, from an image file or a drive.
 DecompileReport DecompileImageFile(const DecompileRequest& request);
 
 // One line, in English, that says how the job ended and where to look.

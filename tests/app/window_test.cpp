@@ -16,7 +16,7 @@
 
 #include "app/folder_dialog.h"
 #include "app/main_window.h"
-#include "source/memory_device.h"
+#include "testkit/memory_device.h"
 #include "support/host.h"
 #include "testkit/files.h"
 #include "testkit/image_builder.h"
@@ -212,11 +212,11 @@ TEST(FolderDialogTest, TypedMissingFolderIsConfirmedThenCreatedWithItsParents) {
   testkit::TempFolder temp;
   std::vector<QString> asked;
   bool answer = false;
-  FolderDialog dialog(nullptr, [&](const QString& path) {
+  FolderDialog dialog(nullptr, "/start", [&](const QString& path) {
     asked.push_back(path);
     return answer;
   });
-  EXPECT_EQ(dialog.Path().toStdString(), CurrentDirectory());
+  EXPECT_EQ(dialog.Path().toStdString(), "/start");
   const QString missing = QString::fromStdString(temp / "a/b/c");
   dialog.PathField()->setText(missing);
   dialog.show();
@@ -230,7 +230,7 @@ TEST(FolderDialogTest, TypedMissingFolderIsConfirmedThenCreatedWithItsParents) {
   EXPECT_TRUE(fs::is_directory(temp.Path() / "a/b/c"));
   EXPECT_EQ(asked.size(), 2u);
 
-  FolderDialog existing(nullptr, [&](const QString&) { return false; });
+  FolderDialog existing(nullptr, "", [&](const QString&) { return false; });
   existing.PathField()->setText(QString::fromStdString(temp.Path().string()));
   existing.accept();
   EXPECT_EQ(existing.result(), QDialog::Accepted);  // an existing folder needs no question

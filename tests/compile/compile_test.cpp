@@ -2,11 +2,11 @@
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <filesystem>
 
 #include "opera/records.h"
+#include "support/host.h"
 #include "support/text.h"
 #include "testkit/files.h"
 #include "testkit/temp_folder.h"
@@ -70,13 +70,11 @@ struct Image {
 class CompileTest : public ::testing::Test {
  protected:
   Image Compile(bool boot = false, CompileReport* report = nullptr) {
-    CompileReport local;
-    if (!report) report = &local;
-    EXPECT_EQ(CompileImage(temp_ / "src", temp_ / "out.iso", boot ? 1 : 0, {}, report), 1);
-    EXPECT_TRUE(EnterDirectoryBack());
+    CompileReport local = CompileImage(temp_ / "src", temp_ / "out.iso", boot ? 1 : 0);
+    EXPECT_TRUE(local.written) << local.failure;
+    if (report) *report = local;
     return Image{testkit::ReadBytes(temp_ / "out.iso")};
   }
-  bool EnterDirectoryBack() { return ::chdir(temp_.Path().c_str()) == 0; }
   void Make(const std::string& relative, const Bytes& content) {
     fs::create_directories((temp_.Path() / "src" / relative).parent_path());
     testkit::WriteBytes(temp_ / ("src/" + relative), content);
@@ -245,10 +243,9 @@ TEST_F(CompileTest, UnreadableEntriesLoopsAndTheImageItselfAreHandled) {
   Folder("deep");
   fs::create_symlink("../../src", temp_.Path() / "src/deep/up");
   ASSERT_EQ(mkfifo((temp_ / "src/pipe").c_str(), 0600), 0);
-  CompileReport report;
   // The image is written into the folder that is compiled.
-  EXPECT_EQ(CompileImage(temp_ / "src", temp_ / "src/self.iso", 0, {}, &report), 1);
-  ASSERT_TRUE(EnterDirectoryBack());
+  CompileReport report = CompileImage(temp_ / "src", temp_ / "src/self.iso", 0);
+  EXPECT_TRUE(report.written);
   Image image{testkit::ReadBytes(temp_ / "src/self.iso")};
   std::vector<std::string> names;
   for (const Entry& entry : image.Directory(image.RootBlock())) names.push_back(entry.name);
@@ -263,8 +260,7 @@ TEST_F(CompileTest, UnreadableEntriesLoopsAndTheImageItselfAreHandled) {
   EXPECT_EQ(report.problems.size(), 4u) << all;
 
   // Compiled again, the old image is not taken as a source file either.
-  EXPECT_EQ(CompileImage(temp_ / "src", temp_ / "src/self.iso", 0, {}, &report), 1);
-  ASSERT_TRUE(EnterDirectoryBack());
+  EXPECT_TRUE(CompileImage(temp_ / "src", temp_ / "src/self.iso", 0).written);
   Image again{testkit::ReadBytes(temp_ / "src/self.iso")};
   EXPECT_EQ(again.Directory(again.RootBlock()).size(), 3u);
 }
@@ -287,10 +283,12 @@ TEST_F(CompileTest, FileOf4GiBIsReportedNotStoredWrong) {
 
 TEST_F(CompileTest, MissingOutputFolderOrSourceFails) {
   Folder("");
-  CompileReport report;
-  EXPECT_EQ(CompileImage(temp_ / "src", temp_ / "nowhere/out.iso", 0, {}, &report), 0);
+  CompileReport report = CompileImage(temp_ / "src", temp_ / "nowhere/out.iso", 0);
   EXPECT_FALSE(report.written);
-  EXPECT_EQ(CompileImage(temp_ / "missing", temp_ / "out.iso", 0, {}, &report), 0);
+  EXPECT_EQ(report.failure, (temp_ / "nowhere/out.iso") + ": cannot be created (" + ErrorText(ENOENT) + ")");
+  report = CompileImage(temp_ / "missing", temp_ / "out.iso", 0);
+  EXPECT_FALSE(report.written);
+  EXPECT_EQ(report.failure, (temp_ / "missing") + ": folder cannot be read (" + ErrorText(ENOENT) + ")");
   EXPECT_FALSE(fs::exists(temp_.Path() / "out.iso"));
   EXPECT_EQ(std::distance(fs::directory_iterator(temp_.Path()), {}), 1);
 }
@@ -301,7 +299,7 @@ TEST_F(CompileTest, ProgressCountsBytesAgainstTheTotal) {
   uint64_t done = 0, total = 0;
   CompileOptions options;
   options.progress = [&](uint64_t d, uint64_t t) { done = d, total = t; };
-  EXPECT_EQ(CompileImage(temp_ / "src", temp_ / "out.iso", 1, options), 1);
+  EXPECT_TRUE(CompileImage(temp_ / "src", temp_ / "out.iso", 1, options).written);
   EXPECT_EQ(total, 305000u);
   EXPECT_EQ(done, 305000u);
 }

@@ -45,10 +45,10 @@ TEST(SpecialNameTest, CaseAndBlanksAroundDoNotMatter) {
 }
 
 TEST(UniqueIdTest, IdsOfOneRunNeverRepeatAndAreNeverZero) {
-  ResetUniqueIds();
+  UniqueIdGenerator ids;
   std::unordered_set<uint32_t> seen;
   for (int i = 0; i < 200000; ++i) {
-    uint32_t id = NewUniqueId();
+    uint32_t id = ids.NewUniqueId();
     EXPECT_NE(id, 0u);
     ASSERT_TRUE(seen.insert(id).second) << i;
   }
@@ -60,14 +60,14 @@ TEST(FolderScanTest, FixedOrderAndWhatIsLeftOut) {
     testkit::WriteText(temp / name, "");
   }
   for (const char* name : {".git", ".cache", "dir"}) std::filesystem::create_directory(temp / name);
-  FolderList list = ScanFolder(temp.Path().string());
+  FolderList list = ScanFolder(SystemHost(), temp.Path().string());
   std::vector<std::string> names;
   for (const FolderItem& item : list.items) names.push_back(item.hostName + (item.isDirectory ? "/" : ""));
   EXPECT_EQ(names, (std::vector<std::string>{".profile", "A", "a", "B", "b", "dir/", "Zeta", "_x",
                                              "ä"}));
   EXPECT_TRUE(list.problems.empty());
 
-  FolderList missing = ScanFolder((temp / "nope"));
+  FolderList missing = ScanFolder(SystemHost(), temp / "nope");
   EXPECT_TRUE(missing.items.empty());
   ASSERT_EQ(missing.problems.size(), 1u);
   EXPECT_NE(missing.problems[0].find("nope: folder cannot be listed"), std::string::npos);

@@ -32,8 +32,8 @@ TEST(RoundTripTest, TreeComesBackByteForByte) {
   }
   testkit::WriteText((src / "what!3F").string(), "escaped");  // the file "what?" on the disc
 
-  CompileReport report;
-  ASSERT_EQ(CompileImage(src.string(), (temp / "game.iso"), 1, {}, &report), 1);
+  CompileReport report = CompileImage(src.string(), (temp / "game.iso"), 1);
+  ASSERT_TRUE(report.written) << report.failure;
   EXPECT_TRUE(report.problems.empty());
   DecompileRequest request;
   request.imagePath = temp / "game.iso";

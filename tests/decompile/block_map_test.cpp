@@ -30,10 +30,12 @@ class BlockMapTest : public ::testing::Test {
     testkit::WriteBytes(temp_ / "img", volume_);
     ASSERT_TRUE(OpenImageFile(source_, temp_ / "img"));
     source_.NoAdditionalInfo = 0;
-    ClearBlockMap();
   }
   void AddFile(uint32_t first, uint32_t blocks, uint32_t bytes, const std::string& name) {
-    RecordFileCopies(1, OneCopy(first).List(), blocks, bytes, name);
+    RecordFileCopies(map_, OneCopy(first).List(), blocks, bytes, name);
+  }
+  std::vector<FailedWrite> Write(const std::string& base) {
+    return WriteBlockMap(map_, source_, SystemHost(), temp_.Path().string(), base, 12);
   }
   Bytes Blocks(uint32_t first, uint32_t count) {
     return Bytes(volume_.begin() + first * 2048, volume_.begin() + (first + count) * 2048);
@@ -42,13 +44,14 @@ class BlockMapTest : public ::testing::Test {
   testkit::TempFolder temp_;
   Bytes volume_;
   ImageSource source_;
+  BlockMap map_;
 };
 
 TEST_F(BlockMapTest, RangesHolesAndHoleFiles) {
   AddFile(10, 1, 100, "/out/c");
   AddFile(1, 2, 4000, "/out/a");
   AddFile(3, 4, 8000, "/out/\xD0\xB6");  // a UTF-8 host path is written in Windows-1251
-  EXPECT_TRUE(WriteBlockMap(source_, "disc", 12).empty());
+  EXPECT_TRUE(Write("disc").empty());
   const std::string hole = testkit::Win("Дырка блин!!!!!!!!!!!!!!!!!!\n");
   EXPECT_EQ(testkit::ReadText("disc.spy"),
             hole + "0x00000001 - 0x00000003\t0x00000002\t0x00000FA0\t/out/a\n" +
@@ -62,7 +65,7 @@ TEST_F(BlockMapTest, RepeatsOverlapsAndRangesPastTheVolume) {
   AddFile(0, 2, 1, "x");
   AddFile(0, 2, 1, "x");
   AddFile(20, 1, 1, "far");
-  EXPECT_TRUE(WriteBlockMap(source_, "m", 12).empty());
+  EXPECT_TRUE(Write("m").empty());
   const std::string hole = testkit::Win("Дырка блин!!!!!!!!!!!!!!!!!!\n");
   const std::string line = "0x00000000 - 0x00000002\t0x00000002\t0x00000001\tx\n";
   EXPECT_EQ(testkit::ReadText("m.spy"),
@@ -73,22 +76,21 @@ TEST_F(BlockMapTest, RepeatsOverlapsAndRangesPastTheVolume) {
 }
 
 TEST_F(BlockMapTest, NothingWithoutAdditionalInfoAndNothingForNoCopies) {
-  RecordFileCopies(0, OneCopy(1).List(), 1, 1, "none");
-  RecordFileCopies(-1, OneCopy(1).List(), 1, 1, "none");
-  RecordDirectoryCopies(source_, -1, OneCopy(1).List(), "none");
-  EXPECT_TRUE(BlockMap().empty());
+  RecordFileCopies(map_, CopyList{OneCopy(1).bytes, 0}, 1, 1, "none");
+  RecordDirectoryCopies(map_, source_, CopyList{OneCopy(1).bytes, 0}, "none");
+  EXPECT_TRUE(map_.ranges.empty());
   source_.NoAdditionalInfo = 1;
   AddFile(1, 1, 1, "a");
-  EXPECT_TRUE(WriteBlockMap(source_, "m", 12).empty());
+  EXPECT_TRUE(Write("m").empty());
   EXPECT_FALSE(std::filesystem::exists("m.spy"));
 }
 
 TEST_F(BlockMapTest, DirectoryCountEndsAtTheMarkerOrAtTheImageEnd) {
   // Blocks 1..11 hold patterned data: no -1 marker before the image ends.
-  RecordDirectoryCopies(source_, 2, CopyList{OneCopy(4).bytes, 1}, "dir");
-  ASSERT_EQ(BlockMap().size(), 1u);  // only the copies that the list holds
-  EXPECT_EQ(BlockMap()[0].blockCount, 8u);
-  EXPECT_EQ(BlockMap()[0].byteCount, 0xFFFFFFFFu);
+  RecordDirectoryCopies(map_, source_, OneCopy(4).List(), "dir");
+  ASSERT_EQ(map_.ranges.size(), 1u);
+  EXPECT_EQ(map_.ranges[0].blockCount, 8u);
+  EXPECT_EQ(map_.ranges[0].byteCount, 0xFFFFFFFFu);
 
   testkit::ImageBuilder image(6);
   image.Label({});
@@ -97,15 +99,15 @@ TEST_F(BlockMapTest, DirectoryCountEndsAtTheMarkerOrAtTheImageEnd) {
   testkit::WriteBytes(temp_ / "dirs", image.Image());
   ImageSource source;
   ASSERT_TRUE(OpenImageFile(source, temp_ / "dirs"));
-  ClearBlockMap();
+  BlockMap map;
   uint8_t twoCopies[8];
   testkit::Put32(twoCopies, 2);
   testkit::Put32(twoCopies + 4, 4);
-  RecordDirectoryCopies(source, 2, CopyList{twoCopies, 2}, "d");
-  ASSERT_EQ(BlockMap().size(), 2u);
-  EXPECT_EQ(BlockMap()[0].blockCount, 2u);
-  EXPECT_EQ(BlockMap()[1].firstBlock, 4u);
-  EXPECT_EQ(BlockMap()[1].blockCount, 2u);  // every copy gets the first copy's count
+  RecordDirectoryCopies(map, source, CopyList{twoCopies, 2}, "d");
+  ASSERT_EQ(map.ranges.size(), 2u);
+  EXPECT_EQ(map.ranges[0].blockCount, 2u);
+  EXPECT_EQ(map.ranges[1].firstBlock, 4u);
+  EXPECT_EQ(map.ranges[1].blockCount, 2u);  // every copy gets the first copy's count
 }
 
 TEST(BlockMapOrderTest, MatchesTheExchangeSortWithTies) {

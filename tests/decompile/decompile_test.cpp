@@ -354,9 +354,7 @@ TEST_F(DecompileTest, OutputFolderThatCannotBeMadeEndsTheRun) {
 
 TEST_F(DecompileTest, ClosedSourceWritesNoLog) {
   ImageSource source;
-  DecompileOutcome outcome;
-  EXPECT_FALSE(DecompileImage(source, "out", "out.log", {}, &outcome));
-  EXPECT_EQ(outcome, DecompileOutcome::kNotOpen);
+  EXPECT_EQ(DecompileImage(source, "out", "out.log").outcome, DecompileOutcome::kNotOpen);
   EXPECT_FALSE(fs::exists(temp_ / "out.log"));
   EXPECT_FALSE(fs::exists(temp_ / "out"));
 }
@@ -369,7 +367,7 @@ TEST_F(DecompileTest, ProgressCountsFileBlocksAgainstTheVolume) {
   uint64_t last = 0, total = 0;
   DecompileOptions options;
   options.progress = [&](uint64_t done, uint64_t all) { last = done, total = all; };
-  EXPECT_TRUE(DecompileImage(source, "PARCE_disc", "disc.log", options));
+  EXPECT_TRUE(DecompileImage(source, "PARCE_disc", "disc.log", options).Succeeded());
   EXPECT_EQ(last, 4u);  // X: 3 blocks, Z: 1 block
   EXPECT_EQ(total, 8u);
 }

@@ -4,7 +4,7 @@
 
 #include <filesystem>
 
-#include "source/memory_device.h"
+#include "testkit/memory_device.h"
 #include "support/host.h"
 #include "testkit/files.h"
 #include "testkit/image_builder.h"

@@ -3,7 +3,7 @@
 #include <algorithm>
 
 #include "source/image_source.h"
-#include "source/memory_device.h"
+#include "testkit/memory_device.h"
 #include "testkit/image_builder.h"
 
 namespace zanthrel {
@@ -76,9 +76,9 @@ TEST(OpenDriveTest, RefusalsCloseTheDeviceAndUnlock) {
     MemoryDevice device;
     device.discs["d"] = c.disc;
     ImageSource source;
-    OpenFailure why;
-    EXPECT_FALSE(OpenDrive(source, device, "d", &why)) << c.what;
-    EXPECT_EQ(why, c.expected) << c.what;
+    const OpenStatus opened = OpenDrive(source, device, "d");
+    ASSERT_FALSE(opened) << c.what;
+    EXPECT_EQ(opened.Failure().failure, c.expected) << c.what;
     EXPECT_FALSE(source.open) << c.what;
     EXPECT_EQ(device.OpenHandles(), 0u) << c.what;
     EXPECT_FALSE(device.Locked("d")) << c.what;
@@ -88,9 +88,10 @@ TEST(OpenDriveTest, RefusalsCloseTheDeviceAndUnlock) {
   }
   MemoryDevice device;
   ImageSource source;
-  OpenFailure why;
-  EXPECT_FALSE(OpenDrive(source, device, "absent", &why));
-  EXPECT_EQ(why, OpenFailure::kCannotOpen);
+  const OpenStatus absent = OpenDrive(source, device, "absent");
+  ASSERT_FALSE(absent);
+  EXPECT_EQ(absent.Failure().failure, OpenFailure::kCannotOpen);
+  EXPECT_EQ(absent.Failure().text, "cannot be opened (" + ErrorText(ENOENT) + ")");
 }
 
 TEST(PrepareDriveTest, LocksForTheRunAndUnlocksWhenTheLabelIsGone) {

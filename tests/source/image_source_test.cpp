@@ -47,8 +47,8 @@ TEST_P(FramingTest, OpensAndReadsTheSameBlocks) {
   GetParam().gzip ? testkit::WriteGzip(path, image) : testkit::WriteBytes(path, image);
 
   ImageSource source;
-  OpenFailure why;
-  ASSERT_TRUE(OpenImageFile(source, path, &why)) << OpenFailureText(why);
+  const OpenStatus opened = OpenImageFile(source, path);
+  ASSERT_TRUE(opened) << opened.Failure().text;
   EXPECT_TRUE(source.open);
   EXPECT_EQ(source.rawSectors, GetParam().raw);
   EXPECT_EQ(source.labelOffset, 0u);
@@ -118,9 +118,7 @@ TEST(OpenImageFileTest, LabelDirectlyBehindAHeadWordIsMissed) {
   image = testkit::Concat(image, volume);
   testkit::WriteBytes(temp / "img", image);
   ImageSource source;
-  OpenFailure why;
-  EXPECT_FALSE(OpenImageFile(source, temp / "img", &why));
-  EXPECT_EQ(why, OpenFailure::kNoLabel);
+  EXPECT_EQ(OpenImageFile(source, temp / "img").Failure().failure, OpenFailure::kNoLabel);
   EXPECT_FALSE(source.open);
 }
 
@@ -128,32 +126,25 @@ TEST(OpenImageFileTest, RefusalsAreToldApart) {
   TempFolder temp;
   ImageSource source;
   source.name = "before";
-  OpenFailure why;
-  EXPECT_FALSE(OpenImageFile(source, temp / "missing", &why));
-  EXPECT_EQ(why, OpenFailure::kCannotOpen);
+  EXPECT_EQ(OpenImageFile(source, temp / "missing").Failure().failure, OpenFailure::kCannotOpen);
 
   Bytes shortImage = Slice(SampleVolume(), 0, 2351);
   testkit::WriteBytes(temp / "short", shortImage);
-  EXPECT_FALSE(OpenImageFile(source, temp / "short", &why));
-  EXPECT_EQ(why, OpenFailure::kTooShort);
+  EXPECT_EQ(OpenImageFile(source, temp / "short").Failure().failure, OpenFailure::kTooShort);
   testkit::WriteGzip(temp / "short.gz", shortImage);
-  EXPECT_FALSE(OpenImageFile(source, temp / "short.gz", &why));
-  EXPECT_EQ(why, OpenFailure::kTooShort);
+  EXPECT_EQ(OpenImageFile(source, temp / "short.gz").Failure().failure, OpenFailure::kTooShort);
 
   testkit::WriteBytes(temp / "zeros", Bytes(100000, 0));
-  EXPECT_FALSE(OpenImageFile(source, temp / "zeros", &why));
-  EXPECT_EQ(why, OpenFailure::kNoLabel);
+  EXPECT_EQ(OpenImageFile(source, temp / "zeros").Failure().failure, OpenFailure::kNoLabel);
 
   testkit::ImageBuilder zeroBlocks(2);
   testkit::LabelFields label;
   label.blockSize = 0;
   zeroBlocks.Label(label);
   testkit::WriteBytes(temp / "zero", zeroBlocks.Image());
-  EXPECT_FALSE(OpenImageFile(source, temp / "zero", &why));
-  EXPECT_EQ(why, OpenFailure::kBlockSizeZero);
+  EXPECT_EQ(OpenImageFile(source, temp / "zero").Failure().failure, OpenFailure::kBlockSizeZero);
   testkit::WriteBytes(temp / "zero.raw", testkit::RawFraming(zeroBlocks.Image()));
-  EXPECT_FALSE(OpenImageFile(source, temp / "zero.raw", &why));
-  EXPECT_EQ(why, OpenFailure::kBlockSizeZero);
+  EXPECT_EQ(OpenImageFile(source, temp / "zero.raw").Failure().failure, OpenFailure::kBlockSizeZero);
 
   EXPECT_FALSE(source.open);
   EXPECT_EQ(source.name, "before");
@@ -165,9 +156,7 @@ TEST(OpenImageFileTest, RawHeadElsewhereIsSearchedAsPlainFraming) {
   raw[16] = 0;  // the raw test fails; the label at 2352n + 16 is never 2048-aligned
   testkit::WriteBytes(temp / "img", raw);
   ImageSource source;
-  OpenFailure why;
-  EXPECT_FALSE(OpenImageFile(source, temp / "img", &why));
-  EXPECT_EQ(why, OpenFailure::kNoLabel);
+  EXPECT_EQ(OpenImageFile(source, temp / "img").Failure().failure, OpenFailure::kNoLabel);
 }
 
 TEST(SeekTest, NormalisingCarriesWholeBlocksOnly) {

@@ -5,6 +5,7 @@
 #include <filesystem>
 
 #include "support/text.h"
+#include "testkit/faulty_host.h"
 #include "testkit/files.h"
 #include "testkit/temp_folder.h"
 
@@ -12,80 +13,181 @@ namespace zanthrel {
 namespace {
 
 namespace fs = std::filesystem;
+using testkit::FaultyHost;
+using testkit::HostCall;
 using testkit::TempFolder;
 
-TEST(HostFileTest, InvalidHandleAnswersMinusOneEverywhere) {
+TEST(HostFileTest, BinaryDataAtOffsetsSizesAndTruncation) {
   TempFolder temp;
-  HostFile missing = OpenHostFile("missing", 0);
-  EXPECT_FALSE(missing.IsOpen());
-  char byte = 0;
-  EXPECT_EQ(ReadHostFile(missing, &byte, 1), -1);
-  EXPECT_EQ(WriteHostFile(missing, &byte, 1), -1);
-  EXPECT_EQ(SeekHostFile(missing, 0, SeekOrigin::kStart), -1);
-  CloseHostFile(missing);
-  EXPECT_FALSE(OpenHostFile("missing", 3).IsOpen());
-  testkit::WriteText("present", "x");
-  EXPECT_FALSE(OpenHostFile("present", 3).IsOpen());
-  EXPECT_TRUE(OpenHostFile("present", 4).IsOpen());  // only the two low bits count
-}
-
-TEST(HostFileTest, CreateEmptiesAnExistingFileAndBinaryDataPassesUnchanged) {
-  TempFolder temp;
-  testkit::WriteText("f", "old contents");
+  Host& host = SystemHost();
+  testkit::WriteText(temp / "f", "old contents");
   {
-    HostFile file = CreateHostFile("f");
-    ASSERT_TRUE(file.IsOpen());
-    EXPECT_EQ(SeekHostFile(file, 0, SeekOrigin::kEnd), 0);
-    const char data[] = "a\r\nb\0c";
-    EXPECT_EQ(WriteHostFile(file, data, 6), 6);
-    EXPECT_EQ(SeekHostFile(file, 0, SeekOrigin::kEnd), 6);
-    EXPECT_EQ(SeekHostFile(file, 1, SeekOrigin::kStart), 1);
-    char back[8] = {};
-    EXPECT_EQ(ReadHostFile(file, back, 8), 5);
-    EXPECT_EQ(std::string(back, 5), std::string("\r\nb\0c", 5));
-    EXPECT_EQ(ReadHostFile(file, back, 8), 0);
-  }  // closes here
-  EXPECT_EQ(fs::file_size("f"), 6u);
-  HostFile moved = OpenHostFile("f", 0);
-  HostFile target = std::move(moved);
-  EXPECT_FALSE(moved.IsOpen());
-  EXPECT_TRUE(target.IsOpen());
+    Result<HostFile> file = host.CreateFile(temp / "f");
+    ASSERT_TRUE(file) << file.Failure().text;
+    EXPECT_EQ(file->Info()->size, 0u);  // an existing file is emptied
+    const char data[] = "a\r\nb\0c\x1A" "d";
+    ASSERT_TRUE(file->WriteAt(0, data, 8));
+    ASSERT_TRUE(file->WriteAt(10, "z", 1));  // past the end: a gap of zeros
+    EXPECT_EQ(file->Info()->size, 11u);
+    char back[16] = {};
+    Result<size_t> read = file->ReadAt(1, back, sizeof back);
+    ASSERT_TRUE(read);
+    EXPECT_EQ(std::string(back, *read), std::string("\r\nb\0c\x1A" "d\0\0z", 10));
+    EXPECT_EQ(*file->ReadAt(11, back, 4), 0u);
+    ASSERT_TRUE(file->Truncate(3));
+    EXPECT_EQ(file->Info()->size, 3u);
+  }
+  EXPECT_EQ(testkit::ReadText(temp / "f"), "a\r\n");
+
+  Result<HostFile> opened = host.OpenFile(temp / "f");
+  ASSERT_TRUE(opened);
+  HostFile moved = std::move(*opened);
+  EXPECT_FALSE(opened->IsOpen());
+  EXPECT_TRUE(moved.IsOpen());
+  EXPECT_FALSE(moved.WriteAt(0, "x", 1));  // opened for reading only
+  char byte = 0;
+  EXPECT_FALSE(opened->ReadAt(0, &byte, 1));
 }
 
-TEST(HostFolderTest, MakeAndEnterRelativeAndAbsolute) {
+TEST(HostFileTest, FailuresNameThePathAndTheHostsReason) {
   TempFolder temp;
-  EXPECT_TRUE(MakeDirectory("out"));
-  EXPECT_TRUE(MakeDirectory("out"));  // existing folder counts as made
-  EXPECT_FALSE(MakeDirectory("missing/child"));
-  testkit::WriteText("file", "x");
-  EXPECT_FALSE(MakeDirectory("file"));
-  EXPECT_TRUE(MakeDirectory(temp / "abs"));
+  Host& host = SystemHost();
+  Result<HostFile> missing = host.OpenFile(temp / "missing");
+  ASSERT_FALSE(missing);
+  EXPECT_EQ(missing.Failure().code, ENOENT);
+  EXPECT_EQ(missing.Failure().text, (temp / "missing") + ": " + ErrorText(ENOENT));
 
-  std::string start = CurrentDirectory();
-  EXPECT_TRUE(CanEnterDirectory("out"));
-  EXPECT_FALSE(CanEnterDirectory("file"));
-  EXPECT_FALSE(CanEnterDirectory("nowhere"));
-  EXPECT_EQ(CurrentDirectory(), start);
+  testkit::WriteText(temp / "there", "x");
+  Result<HostFile> again = host.CreateNewFile(temp / "there");
+  ASSERT_FALSE(again);
+  EXPECT_EQ(again.Failure().code, EEXIST);
+  EXPECT_EQ(testkit::ReadText(temp / "there"), "x");
+}
 
-  EXPECT_TRUE(EnterDirectory("out"));
-  EXPECT_EQ(CurrentDirectory(), fs::canonical(temp.Path() / "out").string());
-  EXPECT_TRUE(EnterDirectory(".."));
-  EXPECT_TRUE(EnterDirectory(temp / "abs"));
-  EXPECT_EQ(FileNameOf(CurrentDirectory()), "abs");
-  EXPECT_FALSE(EnterDirectory(""));
+TEST(HostFolderTest, MakeListAndIdentify) {
+  TempFolder temp;
+  Host& host = SystemHost();
+  EXPECT_TRUE(host.MakeFolder(temp / "out"));
+  EXPECT_TRUE(host.MakeFolder(temp / "out"));  // an existing folder counts as made
+  EXPECT_EQ(host.MakeFolder(temp / "missing/child").Failure().code, ENOENT);
+  testkit::WriteText(temp / "file", "xyz");
+  EXPECT_EQ(host.MakeFolder(temp / "file").Failure().code, ENOTDIR);
+  EXPECT_TRUE(MakeFolderPath(host, temp / "a/b/c/"));
+  EXPECT_TRUE(fs::is_directory(temp.Path() / "a/b/c"));
+
+  fs::create_symlink("file", temp.Path() / "link");
+  fs::create_symlink("nowhere", temp.Path() / "dangling");
+  Result<std::vector<FolderChild>> children = host.ListFolder(temp.Path().string());
+  ASSERT_TRUE(children);
+  std::map<std::string, const FolderChild*> byName;
+  for (const FolderChild& child : *children) byName[child.name] = &child;
+  ASSERT_EQ(byName.size(), 5u);  // no "." or ".."
+  EXPECT_EQ(byName["out"]->info->kind, PathKind::kFolder);
+  EXPECT_EQ(byName["file"]->info->kind, PathKind::kFile);
+  EXPECT_EQ(byName["file"]->info->size, 3u);
+  EXPECT_EQ(byName["link"]->info->identity, byName["file"]->info->identity);  // links followed
+  EXPECT_NE(byName["out"]->info->identity, byName["file"]->info->identity);
+  EXPECT_EQ(byName["dangling"]->info.Failure().code, ENOENT);
+  EXPECT_EQ(host.ListFolder(temp / "nope").Failure().code, ENOENT);
+
+  EXPECT_EQ(*host.RealPath(temp / "out/../link"), fs::canonical(temp.Path() / "file").string());
+  EXPECT_TRUE(host.RemoveFile(temp / "file"));
+  EXPECT_FALSE(fs::exists(temp.Path() / "file"));
 }
 
 TEST(HostFolderTest, CurrentDirectoryOfAnyLength) {
   TempFolder temp;
   std::string expected = fs::canonical(temp.Path()).string();
-  for (int i = 0; i < 12; ++i) {
-    std::string name(40, char('a' + i));
-    ASSERT_TRUE(MakeDirectory(name));
-    ASSERT_TRUE(EnterDirectory(name));
-    expected += "/" + name;
-  }
+  for (int i = 0; i < 12; ++i) expected += "/" + std::string(40, char('a' + i));
+  fs::create_directories(expected);
+  fs::current_path(expected);
   EXPECT_GT(expected.size(), 255u);
-  EXPECT_EQ(CurrentDirectory(), expected);
+  EXPECT_EQ(*SystemHost().CurrentDirectory(), expected);
+  EXPECT_EQ(*AbsolutePath(SystemHost(), "x"), expected + "/x");
+  EXPECT_EQ(*AbsolutePath(SystemHost(), "/y"), "/y");
+}
+
+TEST(TemporaryFileTest, CommitReplacesTheTargetAndDiscardLeavesItAlone) {
+  TempFolder temp;
+  Host& host = SystemHost();
+  const std::string target = temp / "image.iso";
+  testkit::WriteText(target, "old");
+  {
+    Result<TemporaryFile> discarded = TemporaryFile::CreateBeside(host, target);
+    ASSERT_TRUE(discarded);
+    EXPECT_EQ(FileNameOf(discarded->Path()).rfind("image.iso.", 0), 0u);
+    ASSERT_TRUE(discarded->File().WriteAt(0, "new", 3));
+  }
+  EXPECT_EQ(testkit::ReadText(target), "old");
+  EXPECT_EQ(std::distance(fs::directory_iterator(temp.Path()), {}), 1);
+
+  Result<TemporaryFile> kept = TemporaryFile::CreateBeside(host, target);
+  ASSERT_TRUE(kept);
+  ASSERT_TRUE(kept->File().WriteAt(0, "new", 3));
+  ASSERT_TRUE(kept->Commit());
+  EXPECT_EQ(testkit::ReadText(target), "new");
+  EXPECT_EQ(std::distance(fs::directory_iterator(temp.Path()), {}), 1);
+
+  FaultyHost faulty;
+  faulty.Add({HostCall::kRename, "image.iso"});
+  {
+    Result<TemporaryFile> refused = TemporaryFile::CreateBeside(faulty, target);
+    ASSERT_TRUE(refused);
+    ASSERT_TRUE(refused->File().WriteAt(0, "newer", 5));
+    Status committed = refused->Commit();
+    ASSERT_FALSE(committed);
+    EXPECT_EQ(committed.Failure().code, EIO);
+  }
+  EXPECT_EQ(testkit::ReadText(target), "new");
+  EXPECT_EQ(std::distance(fs::directory_iterator(temp.Path()), {}), 1);
+}
+
+TEST(CopyFileRangeTest, InsideTheKernelOrThroughABufferAndShortAtFailures) {
+  TempFolder temp;
+  const testkit::Bytes data = testkit::Pattern(700000, 3);
+  testkit::WriteBytes(temp / "from", data);
+  for (bool buffered : {false, true}) {
+    FaultyHost host;
+    // A fault that never strikes still sends the copy through a buffer.
+    if (buffered) host.Add({HostCall::kWrite, "to", EIO, UINT64_MAX});
+    Result<HostFile> from = host.OpenFile(temp / "from");
+    Result<HostFile> to = host.CreateFile(temp / "to");
+    ASSERT_TRUE(from && to);
+    ASSERT_TRUE(to->WriteAt(0, "head", 4));
+    CopyOutcome copied = CopyFileRange(*from, 100, *to, 4, 1000000);
+    EXPECT_FALSE(copied.failure);
+    EXPECT_EQ(copied.copied, data.size() - 100);  // short at the end of the source
+    testkit::Bytes expected(data.begin() + 100, data.end());
+    expected.insert(expected.begin(), {'h', 'e', 'a', 'd'});
+    EXPECT_EQ(testkit::ReadBytes(temp / "to"), expected) << buffered;
+  }
+
+  FaultyHost full;
+  full.Add({HostCall::kWrite, "full", ENOSPC, 300000});
+  Result<HostFile> from = full.OpenFile(temp / "from");
+  Result<HostFile> to = full.CreateFile(temp / "full");
+  CopyOutcome copied = CopyFileRange(*from, 0, *to, 0, data.size());
+  ASSERT_TRUE(copied.failure);
+  EXPECT_EQ(copied.failure->code, ENOSPC);
+  EXPECT_NE(copied.failure->text.find("full"), std::string::npos);
+  EXPECT_LE(copied.copied, 300000u);
+  EXPECT_LE(fs::file_size(temp.Path() / "full"), 300000u);
+}
+
+TEST(ScratchFileTest, HoldsDataAndLeavesNoName) {
+  TempFolder temp;
+  const std::string folder = temp.Path().string();
+  setenv("TMPDIR", folder.c_str(), 1);
+  {
+    Result<HostFile> scratch = SystemHost().CreateScratchFile();
+    unsetenv("TMPDIR");
+    ASSERT_TRUE(scratch);
+    ASSERT_TRUE(scratch->WriteAt(5, "spool", 5));
+    char back[5];
+    EXPECT_EQ(*scratch->ReadAt(5, back, 5), 5u);
+    EXPECT_EQ(std::string(back, 5), "spool");
+    EXPECT_EQ(std::distance(fs::directory_iterator(temp.Path()), {}), 0);
+  }
 }
 
 }  // namespace

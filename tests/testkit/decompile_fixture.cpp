@@ -3,24 +3,23 @@
 #include <filesystem>
 
 #include "source/image_source.h"
-#include "support/host.h"
 
 namespace zanthrel::testkit {
 
 namespace fs = std::filesystem;
 
-DecompileResult DecompileFixture::Run(const Bytes& image, bool extractDiscLabel,
+DecompileRunResult DecompileFixture::Run(const Bytes& image, bool extractDiscLabel,
                                       bool additionalInfo, const std::string& file, bool gzip) {
-  EXPECT_TRUE(EnterDirectory(temp_.Path().string()));
   gzip ? WriteGzip(temp_ / file, image) : WriteBytes(temp_ / file, image);
-  DecompileResult result;
+  DecompileRunResult result;
   ImageSource source;
   source.ExtractDiscLabel = extractDiscLabel ? 1 : 0;
   source.NoAdditionalInfo = additionalInfo ? 0 : 1;
   EXPECT_TRUE(OpenImageFile(source, file));
   const std::string base = file.substr(0, file.find('.'));
-  result.ok = DecompileImage(source, "PARCE_" + base, base + ".log", {}, &result.outcome);
-  EXPECT_TRUE(EnterDirectory(temp_.Path().string()));
+  const DecompileResult run = DecompileImage(source, "PARCE_" + base, base + ".log");
+  result.ok = run.Succeeded();
+  result.outcome = run.outcome;
   if (fs::is_regular_file(temp_ / (base + ".log"))) result.log = ReadText(temp_ / (base + ".log"));
   return result;
 }

@@ -13,7 +13,7 @@
 
 namespace zanthrel::testkit {
 
-struct DecompileResult {
+struct DecompileRunResult {
   bool ok = false;
   DecompileOutcome outcome = DecompileOutcome::kNotOpen;
   std::string log;  // Windows-1251 bytes
@@ -23,7 +23,7 @@ class DecompileFixture : public ::testing::Test {
  protected:
   // Writes the image as temp/<file>, decompiles it into temp/PARCE_<base> with
   // the log temp/<base>.log, and reads the log back.
-  DecompileResult Run(const Bytes& image, bool extractDiscLabel = false, bool additionalInfo = false,
+  DecompileRunResult Run(const Bytes& image, bool extractDiscLabel = false, bool additionalInfo = false,
                       const std::string& file = "disc.iso", bool gzip = false);
   // Full path of the output folder, as the run sees it.
   std::string Root() const;

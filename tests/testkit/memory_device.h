@@ -29,7 +29,7 @@ class MemoryDevice : public DeviceOperations {
   size_t OpenHandles() const { return open_.size(); }
   size_t Reads() const { return reads_; }
 
-  DeviceHandle OpenDevice(const std::string& name, int mode) override;
+  Result<DeviceHandle> OpenDevice(const std::string& name, int mode) override;
   uint32_t GetSectorSize(DeviceHandle device) override;
   uint64_t GetDiscSize(DeviceHandle device) override;
   bool LockMedia(DeviceHandle device) override;

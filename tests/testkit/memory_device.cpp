@@ -1,7 +1,10 @@
-#include "source/memory_device.h"
+#include "testkit/memory_device.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
+
+#include "support/host.h"
 
 namespace zanthrel {
 
@@ -12,9 +15,10 @@ MemoryDevice::OpenDisc* MemoryDevice::Find(DeviceHandle device) {
   return it == open_.end() ? nullptr : &it->second;
 }
 
-DeviceHandle MemoryDevice::OpenDevice(const std::string& name, int mode) {
+Result<DeviceHandle> MemoryDevice::OpenDevice(const std::string& name, int mode) {
   calls.push_back("open " + name);
-  if (mode < 0 || mode > 2 || discs.count(name) == 0) return kInvalidDevice;
+  if (mode < 0 || mode > 2) return HostError(name, EINVAL);
+  if (discs.count(name) == 0) return HostError(name, ENOENT);
   DeviceHandle handle = next_++;
   open_[handle] = OpenDisc{name, 0};
   return handle;

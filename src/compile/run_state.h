@@ -1,0 +1,38 @@
+// The state of one compile run: the host it reads, the image it writes, the
+// ids it hands out, the problems it meets and the bytes it counts.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "compile/image_file.h"
+#include "compile/unique_ids.h"
+#include "support/host.h"
+#include "support/progress.h"
+
+namespace zanthrel {
+
+struct CompileRun {
+  CompileRun(Host& host, UniqueIdGenerator& ids, ImageFile& image)
+      : host(host), ids(ids), image(image) {}
+
+  Host& host;
+  UniqueIdGenerator& ids;
+  ImageFile& image;
+  // One line per problem met: "path: reason".
+  std::vector<std::string> problems;
+  // Host objects never listed as part of the source (the image being written).
+  std::vector<FileIdentity> excluded;
+  // Folders on the current path, so that a link loop is not followed.
+  std::vector<FileIdentity> path;
+  const Progress* progress = nullptr;
+  uint64_t totalBytes = 0;
+  uint64_t bytesCopied = 0;
+};
+
+inline void Report(CompileRun& run, const std::string& path, const std::string& reason) {
+  run.problems.push_back(path + ": " + reason);
+}
+
+}  // namespace zanthrel

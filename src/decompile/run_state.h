@@ -1,0 +1,41 @@
+// The state of one decompile run: what it reads, where it logs, what it has
+// met and counted. Nothing of it outlives the run.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+#include "decompile/block_map.h"
+#include "decompile/decompile_log.h"
+#include "decompile/directory_walker.h"
+#include "source/image_source.h"
+#include "support/host.h"
+#include "support/progress.h"
+
+namespace zanthrel {
+
+struct DecompileRun {
+  DecompileRun(ImageSource& source, Host& host, const std::string& logPath, const Progress& progress)
+      : source(source), host(host), log(host, logPath), progress(progress) {}
+
+  ImageSource& source;
+  Host& host;
+  DecompileLog log;
+  BlockMap blockMap;
+  const Progress& progress;
+  uint64_t totalBlocks = 0;
+  uint64_t blocksWritten = 0;
+  // The first host file that could not be created or written.
+  std::optional<FailedWrite> firstFailedWrite;
+  // The first folder that could not be made, and why.
+  std::optional<Error> firstFolderFailure;
+  WalkPath walking;
+};
+
+// Logs that a host file could not be written, and keeps the first such failure.
+void ReportFailedWrite(DecompileRun& run, FailedWrite failure);
+// Adds blocks to the count written and tells the progress callback.
+void CountBlocks(DecompileRun& run, uint64_t blocks);
+
+}  // namespace zanthrel

@@ -1,0 +1,172 @@
+#include "support/host.h"
+
+#include <algorithm>
+#include <cerrno>
+
+#include "support/text.h"
+
+namespace zanthrel {
+
+HostFile::HostFile(HostFile&& other) noexcept
+    : host_(other.host_), handle_(other.handle_), path_(std::move(other.path_)) {
+  other.handle_ = kNoHandle;
+}
+
+HostFile& HostFile::operator=(HostFile&& other) noexcept {
+  if (this != &other) {
+    Close();
+    host_ = other.host_;
+    handle_ = other.handle_;
+    path_ = std::move(other.path_);
+    other.handle_ = kNoHandle;
+  }
+  return *this;
+}
+
+HostFile::~HostFile() { Close(); }
+
+void HostFile::Close() {
+  if (handle_ != kNoHandle) host_->Close(handle_);
+  handle_ = kNoHandle;
+}
+
+NativeHandle HostFile::Release() {
+  const NativeHandle handle = handle_;
+  handle_ = kNoHandle;
+  return handle;
+}
+
+Result<size_t> HostFile::ReadAt(uint64_t offset, void* buffer, size_t count) const {
+  if (!IsOpen()) return HostError(path_, EBADF);
+  size_t done = 0;
+  while (done < count) {
+    Result<size_t> n = host_->ReadSome(*this, offset + done, static_cast<uint8_t*>(buffer) + done,
+                                       count - done);
+    if (!n) return n.Failure();
+    if (*n == 0) break;
+    done += *n;
+  }
+  return done;
+}
+
+Status HostFile::WriteAt(uint64_t offset, const void* bytes, size_t count) const {
+  if (!IsOpen()) return HostError(path_, EBADF);
+  size_t done = 0;
+  while (done < count) {
+    Result<size_t> n = host_->WriteSome(*this, offset + done,
+                                        static_cast<const uint8_t*>(bytes) + done, count - done);
+    if (!n) return n.Failure();
+    // A write that takes nothing would never end.
+    if (*n == 0) return HostError(path_, ENOSPC);
+    done += *n;
+  }
+  return {};
+}
+
+Result<PathInfo> HostFile::Info() const {
+  if (!IsOpen()) return HostError(path_, EBADF);
+  return host_->InfoOf(*this);
+}
+
+Status HostFile::Truncate(uint64_t size) const {
+  if (!IsOpen()) return HostError(path_, EBADF);
+  return host_->Truncate(*this, size);
+}
+
+Result<size_t> HostFile::CopySomeTo(uint64_t offset, const HostFile& to, uint64_t toOffset,
+                                    size_t count) const {
+  if (!IsOpen()) return HostError(path_, EBADF);
+  if (!to.IsOpen()) return HostError(to.path_, EBADF);
+  return host_->CopySome(*this, offset, to, toOffset, count);
+}
+
+Error HostError(const std::string& path, int code) { return {path + ": " + ErrorText(code), code}; }
+
+Status MakeFolderPath(Host& host, const std::string& path) {
+  // Every element from the top; folders that exist are passed through, even
+  // where nothing may be made in them.
+  for (size_t at = path.find(kPathSeparator, 1); at != std::string::npos;
+       at = path.find(kPathSeparator, at + 1)) {
+    const std::string above = path.substr(0, at);
+    if (above.back() == kPathSeparator) continue;
+    Result<PathInfo> info = host.InfoOf(above);
+    if (info && info->kind == PathKind::kFolder) continue;
+    if (Status made = host.MakeFolder(above); !made) return made;
+  }
+  return host.MakeFolder(path);
+}
+
+Result<std::string> AbsolutePath(Host& host, const std::string& path) {
+  if (IsAbsolutePath(path)) return path;
+  Result<std::string> current = host.CurrentDirectory();
+  if (!current) return current.Failure();
+  return JoinPath(*current, path);
+}
+
+CopyOutcome CopyFileRange(const HostFile& from, uint64_t fromOffset, const HostFile& to,
+                          uint64_t toOffset, uint64_t count) {
+  constexpr uint64_t kLargestCall = 1 << 30;
+  constexpr size_t kBufferSize = 256 * 1024;
+  CopyOutcome outcome;
+  std::vector<uint8_t> buffer;
+  bool direct = true;
+  while (outcome.copied < count) {
+    const uint64_t want = std::min(count - outcome.copied, kLargestCall);
+    if (direct) {
+      Result<size_t> n =
+          from.CopySomeTo(fromOffset + outcome.copied, to, toOffset + outcome.copied, size_t(want));
+      if (!n && n.Failure().code == ENOTSUP) {
+        direct = false;
+        continue;
+      }
+      if (!n) return outcome.failure = n.Failure(), outcome;
+      if (*n == 0) break;
+      outcome.copied += *n;
+      continue;
+    }
+    buffer.resize(kBufferSize);
+    Result<size_t> n = from.ReadAt(fromOffset + outcome.copied, buffer.data(),
+                                   size_t(std::min<uint64_t>(want, buffer.size())));
+    if (!n) return outcome.failure = n.Failure(), outcome;
+    if (*n == 0) break;
+    if (Status written = to.WriteAt(toOffset + outcome.copied, buffer.data(), *n); !written) {
+      return outcome.failure = written.Failure(), outcome;
+    }
+    outcome.copied += *n;
+  }
+  return outcome;
+}
+
+Result<TemporaryFile> TemporaryFile::CreateBeside(Host& host, const std::string& target) {
+  const std::string stem = target + ".zanthrel-" + std::to_string(CurrentProcessNumber()) + "-";
+  Error last{target + ": no free temporary name", EEXIST};
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    const std::string path = stem + std::to_string(attempt);
+    Result<HostFile> file = host.CreateNewFile(path);
+    if (file) return TemporaryFile(host, std::move(*file), path, target);
+    last = file.Failure();
+    if (last.code != EEXIST) break;
+  }
+  return last;
+}
+
+TemporaryFile::TemporaryFile(TemporaryFile&& other) noexcept
+    : host_(other.host_), file_(std::move(other.file_)), path_(std::move(other.path_)),
+      target_(std::move(other.target_)), settled_(other.settled_) {
+  other.settled_ = true;
+}
+
+TemporaryFile::~TemporaryFile() {
+  if (settled_) return;
+  file_.Close();
+  (void)host_->RemoveFile(path_);
+}
+
+Status TemporaryFile::Commit() {
+  file_.Close();
+  Status renamed = host_->Rename(path_, target_);
+  if (renamed) settled_ = true;
+  return renamed;
+}
+
+}  // namespace zanthrel

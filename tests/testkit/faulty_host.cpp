@@ -1,0 +1,149 @@
+#include "testkit/faulty_host.h"
+
+namespace zanthrel::testkit {
+
+const HostFault* FaultyHost::Strike(HostCall call, const std::string& path) {
+  ++calls_[int(call)];
+  for (Armed& armed : faults_) {
+    const HostFault& fault = armed.fault;
+    if (fault.call != call || path.find(fault.pathPart) == std::string::npos) continue;
+    if (armed.passed < fault.passFirst) {
+      ++armed.passed;
+      continue;
+    }
+    return &fault;
+  }
+  return nullptr;
+}
+
+const HostFault* FaultyHost::StrikeTransfer(HostCall call, const HostFile& file, uint64_t offset,
+                                            size_t& count) {
+  ++calls_[int(call)];
+  for (Armed& armed : faults_) {
+    const HostFault& fault = armed.fault;
+    if (fault.call != call || file.Path().find(fault.pathPart) == std::string::npos) continue;
+    if (offset + count <= fault.fromByte) continue;
+    if (armed.passed < fault.passFirst) {
+      ++armed.passed;
+      continue;
+    }
+    if (offset >= fault.fromByte) return &fault;
+    count = size_t(fault.fromByte - offset);
+  }
+  return nullptr;
+}
+
+bool FaultyHost::Targets(HostCall call, const std::string& path) const {
+  for (const Armed& armed : faults_) {
+    if (armed.fault.call == call && path.find(armed.fault.pathPart) != std::string::npos) return true;
+  }
+  return false;
+}
+
+Result<HostFile> FaultyHost::Wrap(Result<HostFile> file) {
+  if (!file) return file;
+  const std::string path = file->Path();
+  return HostFile(*this, file->Release(), path);
+}
+
+Result<HostFile> FaultyHost::CreateFile(const std::string& path) {
+  if (const HostFault* fault = Strike(HostCall::kCreateFile, path)) return HostError(path, fault->code);
+  return Wrap(real_.CreateFile(path));
+}
+
+Result<HostFile> FaultyHost::CreateNewFile(const std::string& path) {
+  if (const HostFault* fault = Strike(HostCall::kCreateFile, path)) return HostError(path, fault->code);
+  return Wrap(real_.CreateNewFile(path));
+}
+
+Result<HostFile> FaultyHost::OpenFile(const std::string& path) {
+  if (const HostFault* fault = Strike(HostCall::kOpenFile, path)) return HostError(path, fault->code);
+  return Wrap(real_.OpenFile(path));
+}
+
+Result<HostFile> FaultyHost::CreateScratchFile() {
+  if (const HostFault* fault = Strike(HostCall::kCreateScratchFile, "")) {
+    return HostError("scratch", fault->code);
+  }
+  return Wrap(real_.CreateScratchFile());
+}
+
+Result<size_t> FaultyHost::ReadSome(const HostFile& file, uint64_t offset, void* buffer,
+                                    size_t count) {
+  if (const HostFault* fault = StrikeTransfer(HostCall::kRead, file, offset, count)) {
+    return HostError(file.Path(), fault->code);
+  }
+  return real_.ReadSome(file, offset, buffer, count);
+}
+
+Result<size_t> FaultyHost::WriteSome(const HostFile& file, uint64_t offset, const void* bytes,
+                                     size_t count) {
+  if (const HostFault* fault = StrikeTransfer(HostCall::kWrite, file, offset, count)) {
+    return HostError(file.Path(), fault->code);
+  }
+  return real_.WriteSome(file, offset, bytes, count);
+}
+
+Result<size_t> FaultyHost::CopySome(const HostFile& from, uint64_t fromOffset, const HostFile& to,
+                                    uint64_t toOffset, size_t count) {
+  // Copies that a fault may touch go through reads and writes, where it strikes.
+  if (Targets(HostCall::kRead, from.Path()) || Targets(HostCall::kWrite, to.Path())) {
+    return Error{from.Path() + ": copied through a buffer", ENOTSUP};
+  }
+  return real_.CopySome(from, fromOffset, to, toOffset, count);
+}
+
+Result<PathInfo> FaultyHost::InfoOf(const HostFile& file) {
+  if (const HostFault* fault = Strike(HostCall::kInfo, file.Path())) {
+    return HostError(file.Path(), fault->code);
+  }
+  return real_.InfoOf(file);
+}
+
+Status FaultyHost::Truncate(const HostFile& file, uint64_t size) {
+  if (const HostFault* fault = Strike(HostCall::kTruncate, file.Path())) {
+    return HostError(file.Path(), fault->code);
+  }
+  return real_.Truncate(file, size);
+}
+
+void FaultyHost::Close(NativeHandle handle) { real_.Close(handle); }
+
+Result<PathInfo> FaultyHost::InfoOf(const std::string& path) {
+  if (const HostFault* fault = Strike(HostCall::kInfo, path)) return HostError(path, fault->code);
+  return real_.InfoOf(path);
+}
+
+Status FaultyHost::MakeFolder(const std::string& path) {
+  if (const HostFault* fault = Strike(HostCall::kMakeFolder, path)) return HostError(path, fault->code);
+  return real_.MakeFolder(path);
+}
+
+Result<std::vector<FolderChild>> FaultyHost::ListFolder(const std::string& path) {
+  if (const HostFault* fault = Strike(HostCall::kListFolder, path)) return HostError(path, fault->code);
+  return real_.ListFolder(path);
+}
+
+Status FaultyHost::RemoveFile(const std::string& path) {
+  if (const HostFault* fault = Strike(HostCall::kRemoveFile, path)) return HostError(path, fault->code);
+  return real_.RemoveFile(path);
+}
+
+Status FaultyHost::Rename(const std::string& from, const std::string& to) {
+  if (const HostFault* fault = Strike(HostCall::kRename, to)) return HostError(to, fault->code);
+  return real_.Rename(from, to);
+}
+
+Result<std::string> FaultyHost::CurrentDirectory() {
+  if (const HostFault* fault = Strike(HostCall::kCurrentDirectory, "")) {
+    return HostError(".", fault->code);
+  }
+  return real_.CurrentDirectory();
+}
+
+Result<std::string> FaultyHost::RealPath(const std::string& path) {
+  if (const HostFault* fault = Strike(HostCall::kRealPath, path)) return HostError(path, fault->code);
+  return real_.RealPath(path);
+}
+
+}  // namespace zanthrel::testkit

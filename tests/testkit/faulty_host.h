@@ -1,0 +1,94 @@
+// A host that passes every call on to the system's and fails the calls a test
+// asks it to: for failures that a real disk cannot be made to show on demand
+// (a full disk at byte N, a read error in the middle of a file, a refused
+// folder or rename).
+#pragma once
+
+#include <cerrno>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "support/host.h"
+
+namespace zanthrel::testkit {
+
+enum class HostCall {
+  kCreateFile,  // CreateFile and CreateNewFile
+  kOpenFile,
+  kCreateScratchFile,
+  kRead,
+  kWrite,
+  kInfo,
+  kTruncate,
+  kMakeFolder,
+  kListFolder,
+  kRemoveFile,
+  kRename,
+  kCurrentDirectory,
+  kRealPath,
+};
+
+struct HostFault {
+  HostCall call;
+  // Only calls on a path that contains this fail; empty: every path.
+  std::string pathPart;
+  int code = EIO;
+  // Reads and writes: bytes before this offset of the file still pass, so a
+  // call that reaches past it comes back short and the next one fails.
+  uint64_t fromByte = 0;
+  // Matching calls that pass before the fault strikes.
+  int passFirst = 0;
+};
+
+class FaultyHost : public Host {
+ public:
+  explicit FaultyHost(Host& real = SystemHost()) : real_(real) {}
+
+  void Add(HostFault fault) { faults_.push_back({std::move(fault), 0}); }
+  // How many calls of this kind were made, failed or not.
+  int Calls(HostCall call) const { return calls_[int(call)]; }
+
+  Result<HostFile> CreateFile(const std::string& path) override;
+  Result<HostFile> CreateNewFile(const std::string& path) override;
+  Result<HostFile> OpenFile(const std::string& path) override;
+  Result<HostFile> CreateScratchFile() override;
+  Result<size_t> ReadSome(const HostFile& file, uint64_t offset, void* buffer,
+                          size_t count) override;
+  Result<size_t> WriteSome(const HostFile& file, uint64_t offset, const void* bytes,
+                           size_t count) override;
+  Result<size_t> CopySome(const HostFile& from, uint64_t fromOffset, const HostFile& to,
+                          uint64_t toOffset, size_t count) override;
+  Result<PathInfo> InfoOf(const HostFile& file) override;
+  Status Truncate(const HostFile& file, uint64_t size) override;
+  void Close(NativeHandle handle) override;
+  Result<PathInfo> InfoOf(const std::string& path) override;
+  Status MakeFolder(const std::string& path) override;
+  Result<std::vector<FolderChild>> ListFolder(const std::string& path) override;
+  Status RemoveFile(const std::string& path) override;
+  Status Rename(const std::string& from, const std::string& to) override;
+  Result<std::string> CurrentDirectory() override;
+  Result<std::string> RealPath(const std::string& path) override;
+
+ private:
+  // The fault that strikes this call, if any; counts the call.
+  const HostFault* Strike(HostCall call, const std::string& path);
+  // Like Strike, for a read or write of `count` bytes at `offset`: `count` is
+  // cut to the bytes before the fault's offset, and a fault is given only
+  // when no byte can pass.
+  const HostFault* StrikeTransfer(HostCall call, const HostFile& file, uint64_t offset,
+                                  size_t& count);
+  bool Targets(HostCall call, const std::string& path) const;
+  Result<HostFile> Wrap(Result<HostFile> file);
+
+  struct Armed {
+    HostFault fault;
+    int passed;
+  };
+
+  Host& real_;
+  std::vector<Armed> faults_;
+  int calls_[int(HostCall::kRealPath) + 1] = {};
+};
+
+}  // namespace zanthrel::testkit
