@@ -46,6 +46,7 @@ class FaultyHost : public Host {
   explicit FaultyHost(Host& real = SystemHost()) : real_(real) {}
 
   void Add(HostFault fault) { faults_.push_back({std::move(fault), 0}); }
+  void ClearFaults() { faults_.clear(); }
   // How many calls of this kind were made, failed or not.
   int Calls(HostCall call) const { return calls_[int(call)]; }
 

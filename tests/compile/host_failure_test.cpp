@@ -1,0 +1,111 @@
+// Compile runs on a host that fails on demand: a file that cannot be opened or
+// read to its end is reported and the image is still written; an image that
+// cannot be written or put in place leaves the old one and no temporary file.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "compile/compile_run.h"
+#include "opera/records.h"
+#include "testkit/faulty_host.h"
+#include "testkit/files.h"
+#include "testkit/temp_folder.h"
+
+namespace zanthrel {
+namespace {
+
+namespace fs = std::filesystem;
+using testkit::Bytes;
+using testkit::FaultyHost;
+using testkit::HostCall;
+
+class CompileHostFailureTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    fs::create_directories(temp_.Path() / "src/d");
+    testkit::WriteBytes(temp_ / "src/a", testkit::Pattern(700000, 1));
+    testkit::WriteBytes(temp_ / "src/d/b", testkit::Pattern(5000, 2));
+    testkit::WriteText(temp_ / "image.iso", "the old image");
+    start_ = fs::current_path();
+  }
+  void TearDown() override {
+    EXPECT_EQ(fs::current_path(), start_);
+    // Nothing is left beside the image: no temporary file.
+    std::vector<std::string> names;
+    for (const auto& item : fs::directory_iterator(temp_.Path())) {
+      names.push_back(item.path().filename().string());
+    }
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, (std::vector<std::string>{"image.iso", "src"}));
+  }
+  CompileReport Compile() {
+    CompileOptions options;
+    options.host = &host_;
+    return CompileImage(temp_ / "src", temp_ / "image.iso", 0, options);
+  }
+  // The byte count stored for a child of the root.
+  uint32_t StoredBytes(const std::string& name) {
+    const Bytes image = testkit::ReadBytes(temp_ / "image.iso");
+    const uint32_t root = opera::ReadBig32(image.data() + 100);
+    for (size_t at = 20; at + 72 <= 2048; at += 72) {
+      const uint8_t* entry = image.data() + size_t(root) * 2048 + at;
+      if (std::string(reinterpret_cast<const char*>(entry + 32)) == name) return opera::ReadBig32(entry + 16);
+    }
+    ADD_FAILURE() << "no entry " << name;
+    return 0;
+  }
+
+  testkit::TempFolder temp_;
+  FaultyHost host_;
+  fs::path start_;
+};
+
+TEST_F(CompileHostFailureTest, FileThatCannotBeOpenedIsReportedAndLeftEmpty) {
+  host_.Add({HostCall::kOpenFile, "src/a", EACCES});
+  const CompileReport report = Compile();
+  ASSERT_TRUE(report.written) << report.failure;
+  EXPECT_EQ(report.problems,
+            (std::vector<std::string>{fs::canonical(temp_.Path()).string() + "/src/a: cannot be opened (" +
+                                      ErrorText(EACCES) + ")"}));
+  EXPECT_EQ(StoredBytes("a"), 0u);
+}
+
+TEST_F(CompileHostFailureTest, FileWhoseReadFailsMidwayIsCutThereAndReported) {
+  host_.Add({HostCall::kRead, "src/a", EIO, 300000});
+  const CompileReport report = Compile();
+  ASSERT_TRUE(report.written) << report.failure;
+  ASSERT_EQ(report.problems.size(), 1u);
+  EXPECT_TRUE(report.problems[0].ends_with("/src/a: read failed (" + ErrorText(EIO) + "); cut there"))
+      << report.problems[0];
+  const uint32_t stored = StoredBytes("a");
+  EXPECT_LT(stored, 300000u);
+  EXPECT_EQ(stored % (256 * 1024), 0u);  // whole chunks before the failure
+}
+
+TEST_F(CompileHostFailureTest, ImageThatCannotBeWrittenLeavesTheOldOne) {
+  host_.Add({HostCall::kWrite, "image.iso.zanthrel-", ENOSPC, 100000});
+  const CompileReport report = Compile();
+  EXPECT_FALSE(report.written);
+  EXPECT_EQ(report.failure, (temp_ / "image.iso") + ": write failed (" + ErrorText(ENOSPC) + ")");
+  EXPECT_EQ(testkit::ReadText(temp_ / "image.iso"), "the old image");
+}
+
+TEST_F(CompileHostFailureTest, ImageThatCannotBePutInPlaceLeavesTheOldOne) {
+  host_.Add({HostCall::kRename, "image.iso", EXDEV});
+  const CompileReport report = Compile();
+  EXPECT_FALSE(report.written);
+  EXPECT_EQ(report.failure, (temp_ / "image.iso") + ": cannot be put in place (" + ErrorText(EXDEV) + ")");
+  EXPECT_EQ(testkit::ReadText(temp_ / "image.iso"), "the old image");
+}
+
+TEST_F(CompileHostFailureTest, FolderThatCannotBeListedIsReportedAndCompiledEmpty) {
+  host_.Add({HostCall::kListFolder, "src/d", EACCES});
+  const CompileReport report = Compile();
+  ASSERT_TRUE(report.written) << report.failure;
+  ASSERT_EQ(report.problems.size(), 1u);
+  EXPECT_TRUE(report.problems[0].ends_with("/src/d: folder cannot be listed (" + ErrorText(EACCES) + ")"));
+  EXPECT_EQ(StoredBytes("a"), 700000u);
+}
+
+}  // namespace
+}  // namespace zanthrel

@@ -1,0 +1,173 @@
+// Decompile runs on a host that fails on demand: every outcome that a host
+// failure can cause, with the host's own reason passed on, and never a
+// change of the process's current directory.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "decompile/decompile_run.h"
+#include "source/image_source.h"
+#include "testkit/faulty_host.h"
+#include "testkit/files.h"
+#include "testkit/image_builder.h"
+#include "testkit/log_text.h"
+#include "testkit/memory_device.h"
+#include "testkit/temp_folder.h"
+#include "workflow/decompile_job.h"
+
+namespace zanthrel {
+namespace {
+
+namespace fs = std::filesystem;
+using testkit::Bytes;
+using testkit::FaultyHost;
+using testkit::HostCall;
+using testkit::HostFault;
+using testkit::Win;
+
+// Root (block 1): file X of 5000 bytes in blocks 3-5, directory Y (block 2)
+// holding file Z in block 6, and the label entry; padded to 40 blocks, so that
+// the blocks past 6 form a hole and a read there moves the image's buffer
+// away from the label.
+Bytes Disc() {
+  testkit::ImageBuilder image(40);
+  image.Label({});
+  image.Directory(1, {testkit::FileEntry("X", 3, 5000), testkit::DirEntry("Y", 2),
+                      testkit::LabelEntry()});
+  image.Directory(2, {testkit::FileEntry("Z", 6, 10)});
+  image.Data(3, testkit::Pattern(4 * 2048, 11));
+  return image.Image();
+}
+
+class HostFailureTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    testkit::WriteBytes(temp_ / "disc.iso", Disc());
+    start_ = fs::current_path();
+  }
+  void TearDown() override { EXPECT_EQ(fs::current_path(), start_); }
+
+  DecompileResult Run(bool additionalInfo = false) {
+    ImageSource source;
+    source.NoAdditionalInfo = additionalInfo ? 0 : 1;
+    EXPECT_TRUE(OpenImageFile(source, temp_ / "disc.iso", host_));
+    return Decompile(source);
+  }
+  DecompileResult Decompile(ImageSource& source) {
+    DecompileOptions options;
+    options.host = &host_;
+    return DecompileImage(source, temp_ / "PARCE_disc", temp_ / "disc.log", options);
+  }
+  std::string Log() const { return testkit::ReadText(temp_ / "disc.log"); }
+  std::string Root() const { return fs::canonical(temp_.Path()).string() + "/PARCE_disc"; }
+
+  testkit::TempFolder temp_;
+  FaultyHost host_;
+  fs::path start_;
+};
+
+const std::string kSuccess = "Образ демонтирован успешно. Выход.\n";
+const std::string kWithWriteErrors = "!!!Образ демонтирован с ошибками записи! Выход.\n";
+
+TEST_F(HostFailureTest, FileThatRunsOutOfSpaceIsLoggedAndTheRestExtracted) {
+  host_.Add({HostCall::kWrite, "PARCE_disc/X", ENOSPC, 3000});
+  const DecompileResult result = Run();
+  EXPECT_EQ(result.outcome, DecompileOutcome::kWriteFailures);
+  EXPECT_EQ(result.hostFailure, Root() + "/X: " + ErrorText(ENOSPC));
+  const std::string log = Log();
+  EXPECT_NE(log.find(Win("!!!Не удалось записать файл ") + Root() + "/X!\n"), std::string::npos);
+  EXPECT_TRUE(log.ends_with(Win(kWithWriteErrors)));
+  EXPECT_LE(fs::file_size(Root() + "/X"), 3000u);
+  EXPECT_EQ(fs::file_size(Root() + "/Y/Z"), 10u);  // extraction went on
+}
+
+TEST_F(HostFailureTest, BlockMapAndHoleFilesThatCannotBeWritten) {
+  host_.Add({HostCall::kWrite, "disc.spy", EIO, 100});
+  host_.Add({HostCall::kCreateFile, "disc 0x00000000.spy", EACCES});
+  const DecompileResult result = Run(true);
+  EXPECT_EQ(result.outcome, DecompileOutcome::kWriteFailures);
+  EXPECT_EQ(result.hostFailure, Root() + "/disc 0x00000000.spy: " + ErrorText(EACCES));
+  const std::string log = Log();
+  const std::string tail = Win("!!!Не удалось записать файл ") + Root() + "/disc 0x00000000.spy!\n" +
+                           Win("!!!Не удалось записать файл ") + Root() + "/disc.spy!\n" +
+                           Win(kWithWriteErrors);
+  EXPECT_TRUE(log.ends_with(tail)) << log.substr(log.size() - std::min<size_t>(log.size(), 300));
+  EXPECT_LE(fs::file_size(Root() + "/disc.spy"), 100u);
+  EXPECT_FALSE(fs::exists(Root() + "/disc 0x00000000.spy"));
+  EXPECT_EQ(fs::file_size(Root() + "/X"), 5000u);
+}
+
+TEST_F(HostFailureTest, SubfolderRefusedFailsTheRootWithTheHostsReason) {
+  host_.Add({HostCall::kMakeFolder, "PARCE_disc/Y", EACCES});
+  const DecompileResult result = Run();
+  EXPECT_EQ(result.outcome, DecompileOutcome::kAllRootCopiesFailed);
+  EXPECT_EQ(result.hostFailure, Root() + "/Y: " + ErrorText(EACCES));
+  const std::string log = Log();
+  EXPECT_NE(log.find(Win("!!!Не удалось создать директорию! Выход.\n!!!Образ убит дальше некуда! Выход.\n")),
+            std::string::npos);
+  EXPECT_EQ(fs::file_size(Root() + "/X"), 5000u);  // written before the failure, and kept
+
+  DecompileReport report;
+  report.opened = true;
+  report.outcome = result.outcome;
+  report.hostFailure = result.hostFailure;
+  report.outputFolder = Root();
+  report.logPath = "disc.log";
+  EXPECT_EQ(DescribeReport(report, "disc.iso"),
+            Root() + ": extraction failed: " + result.hostFailure + "; see disc.log");
+}
+
+TEST_F(HostFailureTest, OutputFolderThatCannotBeMadeOrUsed) {
+  host_.Add({HostCall::kMakeFolder, "PARCE_disc", EROFS});
+  DecompileResult result = Run();
+  EXPECT_EQ(result.outcome, DecompileOutcome::kCannotMakeFolder);
+  EXPECT_EQ(result.hostFailure, (temp_ / "PARCE_disc") + ": " + ErrorText(EROFS));
+  EXPECT_TRUE(Log().ends_with(Win("\n!!!Не удалось создать директорию! Выход.\n")));
+
+  host_.ClearFaults();
+  host_.Add({HostCall::kRealPath, "PARCE_disc", EACCES});
+  result = Run();
+  EXPECT_EQ(result.outcome, DecompileOutcome::kCannotEnterFolder);
+  EXPECT_EQ(result.hostFailure, (temp_ / "PARCE_disc") + ": " + ErrorText(EACCES));
+  EXPECT_TRUE(Log().ends_with(Win("\n!!!Не удалось сделать директорию текущей! Выход.\n")));
+}
+
+TEST_F(HostFailureTest, LabelThatCannotBeReadAgain) {
+  ImageSource source;
+  ASSERT_TRUE(OpenImageFile(source, temp_ / "disc.iso", host_));
+  // Read far from the label, so that the run must read the label from the host again.
+  Bytes block(2048);
+  ASSERT_TRUE(Seek(source, 39, 2048, 0));
+  ASSERT_TRUE(ReadRecords(source, block.data(), 2048, 1));
+  host_.Add({HostCall::kRead, "disc.iso", EIO, 0, 0});
+  const DecompileResult result = Decompile(source);
+  EXPECT_EQ(result.outcome, DecompileOutcome::kCannotReadLabel);
+  // The label's description is missing too: it could not be read either.
+  EXPECT_EQ(Log(), Win("!!!Не удалось считать сектор №0x00000000! Выход.\n"));
+}
+
+TEST(DriveHostFailureTest, BlockZeroThatCannotBeReachedAfterOpening) {
+  testkit::TempFolder temp;
+  const fs::path start = fs::current_path();
+  MemoryDevice device;
+  device.discs["/dev/sr0"].bytes = Disc();
+  ImageSource source;
+  ASSERT_TRUE(OpenDrive(source, device, "/dev/sr0"));
+  device.discs["/dev/sr0"].badSectors.insert(0);
+  const DecompileResult result = DecompileImage(source, temp / "PARCE_CD-ROM", temp / "cd-rom.log");
+  EXPECT_EQ(result.outcome, DecompileOutcome::kBlockZeroNotFound);
+  EXPECT_EQ(testkit::ReadText(temp / "cd-rom.log"), Win("!!!Не найден нулевой сектор! Выход.\n"));
+  EXPECT_FALSE(fs::exists(temp.Path() / "PARCE_CD-ROM"));
+  EXPECT_FALSE(device.Locked("/dev/sr0"));
+  EXPECT_EQ(fs::current_path(), start);
+}
+
+TEST_F(HostFailureTest, CleanRunLeavesTheCurrentDirectoryAlone) {
+  EXPECT_TRUE(Run(true).Succeeded());
+  EXPECT_TRUE(Log().ends_with(Win(kSuccess)));
+  EXPECT_TRUE(fs::exists(Root() + "/disc.spy"));
+  EXPECT_EQ(host_.Calls(HostCall::kCurrentDirectory), 0);
+}
+
+}  // namespace
+}  // namespace zanthrel
