@@ -1,36 +1,35 @@
 #include "source/drive_list.h"
 
 #include <algorithm>
-#include <filesystem>
-#include <fstream>
-#include <system_error>
+
+#include "support/text.h"
 
 namespace zanthrel {
 
 namespace {
 
-namespace fs = std::filesystem;
-
-int32_t TypeOf(const fs::path& sysEntry, const std::string& name) {
+int32_t TypeOf(Host& host, const std::string& sysEntry, const std::string& name) {
   if (name.rfind("sr", 0) == 0) return kDriveCdRom;
   if (name.rfind("ram", 0) == 0) return kDriveRamDisk;
-  std::ifstream removable(sysEntry / "removable");
-  char flag = '0';
-  if (!(removable >> flag)) return kDriveUnknown;
-  return flag == '1' ? kDriveRemovable : kDriveFixed;
+  Result<HostFile> removable = host.OpenFile(JoinPath(sysEntry, "removable"));
+  char text[16];
+  Result<size_t> read = removable ? removable->ReadAt(0, text, sizeof text) : removable.Failure();
+  const std::string flag = read ? TrimBlanks(std::string_view(text, *read)) : "";
+  if (flag.empty()) return kDriveUnknown;
+  return flag[0] == '1' ? kDriveRemovable : kDriveFixed;
 }
 
 }  // namespace
 
-std::vector<DriveEntry> ListDrives(const std::string& sysBlock, const std::string& devFolder) {
+std::vector<DriveEntry> ListDrives(Host& host, const std::string& sysBlock,
+                                   const std::string& devFolder) {
   std::vector<DriveEntry> drives;
-  std::error_code error;
-  for (fs::directory_iterator it(sysBlock, error), end; !error && it != end; it.increment(error)) {
-    const std::string name = it->path().filename().string();
-    const fs::path node = fs::path(devFolder) / name;
-    std::error_code missing;
-    if (!fs::exists(node, missing)) continue;
-    drives.push_back({node.string(), TypeOf(it->path(), name)});
+  Result<std::vector<FolderChild>> devices = host.ListFolder(sysBlock);
+  if (!devices) return drives;
+  for (const FolderChild& device : *devices) {
+    const std::string node = JoinPath(devFolder, device.name);
+    if (!host.InfoOf(node)) continue;
+    drives.push_back({node, TypeOf(host, JoinPath(sysBlock, device.name), device.name)});
   }
   std::sort(drives.begin(), drives.end(),
             [](const DriveEntry& a, const DriveEntry& b) { return a.name < b.name; });

@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "support/host.h"
+
 namespace zanthrel {
 
 inline constexpr int32_t kDriveUnknown = 0;
@@ -21,7 +23,7 @@ struct DriveEntry {
 // Every block device named in `sysBlock` (normally /sys/block) that has a node
 // in `devFolder`, sorted by name: sr* as CD-ROM, removable ones as removable,
 // ram* as RAM disks, the rest as fixed. A host without drives gives an empty list.
-std::vector<DriveEntry> ListDrives(const std::string& sysBlock = "/sys/block",
+std::vector<DriveEntry> ListDrives(Host& host = SystemHost(), const std::string& sysBlock = "/sys/block",
                                    const std::string& devFolder = "/dev");
 
 // The drives that De-Compile offers: CD-ROM and removable ones, in list order.
