@@ -10,6 +10,7 @@ namespace zanthrel {
 namespace {
 
 using testkit::Bytes;
+using testkit::Slice;
 using testkit::TempFolder;
 
 // A small volume: label in block 0, patterned data in blocks 1..6.
@@ -25,10 +26,6 @@ Bytes ReadBlock(ImageSource& source, uint32_t block) {
   EXPECT_TRUE(Seek(source, block, 2048, 0));
   EXPECT_TRUE(ReadRecords(source, buffer.data(), 2048, 1));
   return buffer;
-}
-
-Bytes Slice(const Bytes& bytes, size_t at, size_t n) {
-  return Bytes(bytes.begin() + long(at), bytes.begin() + long(at + n));
 }
 
 struct Framing {
