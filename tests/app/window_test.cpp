@@ -19,7 +19,7 @@
 #include "testkit/memory_device.h"
 #include "support/host.h"
 #include "testkit/files.h"
-#include "testkit/image_builder.h"
+#include "testkit/sample_disc.h"
 #include "testkit/temp_folder.h"
 
 namespace zanthrel::app {
@@ -46,17 +46,6 @@ class ScriptedDialogs : public WorkflowDialogs {
     return answer;
   }
 };
-
-Bytes Disc() {
-  testkit::ImageBuilder image(6);
-  image.Label({});
-  image.Directory(1, {testkit::FileEntry("readme.txt", 3, 5), testkit::DirEntry("D", 2),
-                      testkit::LabelEntry()});
-  image.Directory(2, {testkit::FileEntry("b", 4, 3)});
-  image.Data(3, Bytes{'h', 'e', 'l', 'l', 'o'});
-  image.Data(4, Bytes{'a', 'b', 'c'});
-  return image.Image();
-}
 
 std::vector<std::string> Listing(const fs::path& folder) {
   std::vector<std::string> names;
@@ -95,31 +84,12 @@ class WindowTest : public ::testing::Test {
   std::unique_ptr<TForm1> window_;
 };
 
-TEST_F(WindowTest, ControlsCaptionsAndInitialStates) {
-  TForm1& w = *window_;
-  EXPECT_EQ(w.windowTitle(), QString("Zanthrel 0.1 [") + kHomePage + "]");
-  EXPECT_EQ(w.minimumSize(), w.maximumSize());
-  EXPECT_EQ(w.Button1->text(), "De-Compile");
-  EXPECT_EQ(w.Button2->text(), "Compile ISO");
-  EXPECT_EQ(w.CheckBox1->text(), "Create additional info");
-  EXPECT_EQ(w.CheckBox2->text(), "Extract \"Disc label\"");
-  EXPECT_EQ(w.RadioButton1->text(), "ISO, BIN, NRG");
-  EXPECT_EQ(w.RadioButton2->text(), "CD-ROM");
-  EXPECT_EQ(w.Label1->text(), "Ожидание");
-  EXPECT_TRUE(w.RadioButton1->isChecked());
-  EXPECT_FALSE(w.CheckBox1->isChecked() || w.CheckBox2->isChecked());
-  EXPECT_TRUE(w.ComboBox1->isHidden());
-  EXPECT_FALSE(w.ComboBox1->isEditable());
-  EXPECT_TRUE(w.ProgressBar1->isHidden());
-  EXPECT_EQ(w.ProgressBar1->maximum(), 100);
-  const std::vector<QWidget*> order = {w.Button1,     w.Button2,      w.ProgressBar1, w.CheckBox1,
-                                       w.CheckBox2,   w.RadioButton1, w.RadioButton2, w.ComboBox1};
-  for (size_t i = 0; i + 1 < order.size(); ++i) EXPECT_EQ(order[i]->nextInFocusChain(), order[i + 1]);
-}
-
 TEST_F(WindowTest, RadioSwitchingRefillsAndHidesTheDriveList) {
   drives_ = {{"/dev/sda", 3}, {"/dev/sdb", 2}, {"/dev/sr0", 5}, {"/dev/ram0", 6}};
   window_->show();
+  // The window opens on image files, with no drive list shown.
+  EXPECT_TRUE(window_->RadioButton1->isChecked());
+  EXPECT_TRUE(window_->ComboBox1->isHidden());
   window_->RadioButton2->click();
   EXPECT_TRUE(window_->ComboBox1->isVisible());
   ASSERT_EQ(window_->ComboBox1->count(), 2);
@@ -139,16 +109,17 @@ TEST_F(WindowTest, RadioSwitchingRefillsAndHidesTheDriveList) {
 
 TEST_F(WindowTest, DecompileWritesBesideTheImageWithTheOptions) {
   fs::create_directories(temp_.Path() / "discs");
-  testkit::WriteBytes(temp_ / "discs/game.iso.gz", Disc());
+  testkit::WriteBytes(temp_ / "discs/game.iso.gz", testkit::MakeSampleDisc().image);
   dialogs_.images = {temp_ / "discs/game.iso.gz"};
   window_->CheckBox1->setChecked(true);
   window_->CheckBox2->setChecked(true);
   EXPECT_EQ(Click(window_->Button1), "Образ демонтирован успешно. Выход.");
   EXPECT_EQ(window_->Label1->text(), "Образ демонтирован успешно. Выход.");
   EXPECT_EQ(Listing(temp_.Path() / "discs"),
-            (std::vector<std::string>{"PARCE_game", "PARCE_game/D", "PARCE_game/D/b",
-                                      "PARCE_game/Disc label", "PARCE_game/game.spy",
-                                      "PARCE_game/readme.txt", "game.iso.gz", "game.log"}));
+            (std::vector<std::string>{"PARCE_game", "PARCE_game/Disc label",
+                                      "PARCE_game/LaunchMe", "PARCE_game/game.spy",
+                                      "PARCE_game/Игры", "PARCE_game/Игры/a!3Ab", "game.iso.gz",
+                                      "game.log"}));
 
   fs::remove_all(temp_.Path() / "discs/PARCE_game");
   window_->CheckBox1->setChecked(false);
@@ -156,7 +127,7 @@ TEST_F(WindowTest, DecompileWritesBesideTheImageWithTheOptions) {
   dialogs_.images = {temp_ / "discs/game.iso.gz"};
   Click(window_->Button1);
   EXPECT_EQ(Listing(temp_.Path() / "discs/PARCE_game"),
-            (std::vector<std::string>{"D", "D/b", "readme.txt"}));
+            (std::vector<std::string>{"LaunchMe", "Игры", "Игры/a!3Ab"}));
 }
 
 TEST_F(WindowTest, CancelledDialogsAndUnopenableImagesChangeNothing) {
@@ -197,14 +168,18 @@ TEST_F(WindowTest, DriveBranchDecompilesIntoTheChosenFolder) {
   EXPECT_EQ(dialogs_.asked, 0);
 
   drives_ = {{"/dev/sr0", 5}};
-  device_.discs["/dev/sr0"].bytes = Disc();
+  const testkit::SampleDisc disc = testkit::MakeSampleDisc();
+  device_.discs["/dev/sr0"].bytes = disc.image;
   window_->RadioButton1->click();
   window_->RadioButton2->click();
   dialogs_.folders = {temp_ / "chosen"};
   fs::create_directories(temp_.Path() / "chosen");
   EXPECT_EQ(Click(window_->Button1), "Образ демонтирован успешно. Выход.");
   EXPECT_TRUE(fs::exists(temp_.Path() / "chosen/cd-rom.log"));
-  EXPECT_EQ(testkit::ReadText(temp_ / "chosen/PARCE_CD-ROM/readme.txt"), "hello");
+  EXPECT_EQ(testkit::ReadBytes(temp_ / "chosen/PARCE_CD-ROM/LaunchMe"), disc.launchMe);
+  // Both options start unchecked: no block map and no label file.
+  EXPECT_FALSE(fs::exists(temp_.Path() / "chosen/PARCE_CD-ROM/cd-rom.spy"));
+  EXPECT_FALSE(fs::exists(temp_.Path() / "chosen/PARCE_CD-ROM/Disc label"));
   EXPECT_FALSE(device_.Locked("/dev/sr0"));
 }
 

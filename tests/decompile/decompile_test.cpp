@@ -6,78 +6,112 @@
 #include "decompile/block_map.h"
 #include "source/image_source.h"
 #include "support/host.h"
-#include "support/text.h"
 #include "testkit/decompile_fixture.h"
 #include "testkit/image_builder.h"
 #include "testkit/log_text.h"
+#include "testkit/sample_disc.h"
 
 namespace zanthrel {
 namespace {
 
 namespace fs = std::filesystem;
 using testkit::Bytes;
-using testkit::EntryLines;
-using testkit::HeadLines;
 using testkit::ImageBuilder;
+using testkit::Slice;
 using testkit::Win;
 
-const std::string& Success() {
-  static const std::string text = Win("Образ демонтирован успешно. Выход.\n");
-  return text;
-}
-const std::string& Dead() {
-  static const std::string text = Win("!!!Образ убит дальше некуда! Выход.\n");
-  return text;
-}
-
-Bytes Slice(const Bytes& bytes, size_t at, size_t n) {
-  return Bytes(bytes.begin() + long(at), bytes.begin() + long(at + n));
-}
 std::string Text(const Bytes& bytes) { return std::string(bytes.begin(), bytes.end()); }
 
-// The disc of the run example: root (block 1) holds file X (5000 bytes in
-// blocks 3-5), directory Y (block 2, holding file Z in block 6) and the label
-// entry; block 7 pads the image so that raw framing can read block 6 whole.
-struct ExampleDisc {
-  ExampleDisc() : image(8) {
-    image.Label({});
-    image.Directory(1, {testkit::FileEntry("X", 3, 5000), testkit::DirEntry("Y", 2),
-                        testkit::LabelEntry()});
-    image.Directory(2, {testkit::FileEntry("Z", 6, 10)});
-    data = testkit::Pattern(4 * 2048, 11);
-    image.Data(3, data);
-  }
-  ImageBuilder image;
-  Bytes data;
-};
+// The root file of the sample disc as the log describes it, in UTF-8.
+const std::string kSampleLaunchMe =
+    "ENTRY\n"
+    "\tФлаги:\t0x00000002\n"
+    "\tУникальный идентификатор:\t0x33333333\n"
+    "\tТип:\t0x20202020(    )\n"
+    "\tРазмер блока:\t2048\n"
+    "\tРазмер файла:\t5000\n"
+    "\tРазмер в блоках:\t3\n"
+    "\tBurst(Взрыв)???:\t0x00000001 (1)\n"
+    "\tGap(Промежуток)???:\t0x00000000 (0)\n"
+    "\tИмя:\tLaunchMe\n"
+    "\tКоличество копий:\t1\n"
+    "\t\t0) 0x00000003(3)\n";
 
 class DecompileTest : public testkit::DecompileFixture {};
 
-TEST_F(DecompileTest, ExampleRunLogsEveryLineAndExtractsTheTree) {
-  ExampleDisc disc;
-  const Bytes& image = disc.image.Image();
-  auto result = Run(image);
+TEST_F(DecompileTest, SampleRunLogsEveryLineAndExtractsTheTree) {
+  const testkit::SampleDisc disc = testkit::MakeSampleDisc();
+  auto result = Run(disc.image);
   EXPECT_TRUE(result.ok);
   EXPECT_EQ(result.outcome, DecompileOutcome::kDone);
   const std::string root = Root();
-  EXPECT_EQ(result.log, testkit::LabelLines(image) + root + "\n" + HeadLines(image, 1) +
-                            EntryLines(image, 1, 20) + EntryLines(image, 1, 92) + root + "/Y\n" +
-                            HeadLines(image, 2) + EntryLines(image, 2, 20) + root + "\n" +
-                            EntryLines(image, 1, 164) + Success());
+  // The label entry comes last and ends the root; its file is not extracted.
+  EXPECT_EQ(result.log, Win(testkit::kSampleLabelDescription +
+                            root + "\n"
+                            "HEAD\n"
+                            "\tСледующий блок:\t0xFFFFFFFF (4294967295)\n"
+                            "\tПредыдущий блок:\t0xFFFFFFFF (4294967295)\n"
+                            "\tФлаги:\t0x00000000\n"
+                            "\tПервый свободный байт:\t0x000000EC (236)\n"
+                            "\tСмещение на первую запись:\t0x00000014 (20)\n" +
+                            kSampleLaunchMe +
+                            "ENTRY\n"
+                            "\tФлаги:\t0x00000007\n"
+                            "\tУникальный идентификатор:\t0x33333333\n"
+                            "\tТип:\t0x2A646972(*dir)\n"
+                            "\tРазмер блока:\t2048\n"
+                            "\tРазмер файла:\t2048\n"
+                            "\tРазмер в блоках:\t1\n"
+                            "\tBurst(Взрыв)???:\t0x00000001 (1)\n"
+                            "\tGap(Промежуток)???:\t0x00000000 (0)\n"
+                            "\tИмя:\tИгры\n"
+                            "\tКоличество копий:\t1\n"
+                            "\t\t0) 0x00000002(2)\n" +
+                            root + "/Игры\n"
+                            "HEAD\n"
+                            "\tСледующий блок:\t0xFFFFFFFF (4294967295)\n"
+                            "\tПредыдущий блок:\t0xFFFFFFFF (4294967295)\n"
+                            "\tФлаги:\t0x00000000\n"
+                            "\tПервый свободный байт:\t0x0000005C (92)\n"
+                            "\tСмещение на первую запись:\t0x00000014 (20)\n"
+                            "ENTRY\n"
+                            "\tФлаги:\t0x00000002\n"
+                            "\tУникальный идентификатор:\t0x33333333\n"
+                            "\tТип:\t0x20202020(    )\n"
+                            "\tРазмер блока:\t2048\n"
+                            "\tРазмер файла:\t10\n"
+                            "\tРазмер в блоках:\t1\n"
+                            "\tBurst(Взрыв)???:\t0x00000001 (1)\n"
+                            "\tGap(Промежуток)???:\t0x00000000 (0)\n"
+                            "\tИмя:\ta:b\n"
+                            "\tКоличество копий:\t1\n"
+                            "\t\t0) 0x00000006(6)\n" +
+                            root + "\n"
+                            "ENTRY\n"
+                            "\tФлаги:\t0xC0000006\n"
+                            "\tУникальный идентификатор:\t0x33333333\n"
+                            "\tТип:\t0x2A6C626C(*lbl)\n"
+                            "\tРазмер блока:\t2048\n"
+                            "\tРазмер файла:\t132\n"
+                            "\tРазмер в блоках:\t1\n"
+                            "\tBurst(Взрыв)???:\t0x00000001 (1)\n"
+                            "\tGap(Промежуток)???:\t0x00000000 (0)\n"
+                            "\tИмя:\tDisc label\n"
+                            "\tКоличество копий:\t1\n"
+                            "\t\t0) 0x00000000(0)\n"
+                            "Образ демонтирован успешно. Выход.\n"));
   EXPECT_EQ(Tree(), (std::map<std::string, std::string>{
                         {"PARCE_disc/", ""},
-                        {"PARCE_disc/X", Text(Slice(disc.data, 0, 5000))},
-                        {"PARCE_disc/Y/", ""},
-                        {"PARCE_disc/Y/Z", Text(Slice(disc.data, 3 * 2048, 10))},
-                        {"disc.iso", Text(image)},
+                        {"PARCE_disc/LaunchMe", Text(disc.launchMe)},
+                        {"PARCE_disc/Игры/", ""},
+                        {"PARCE_disc/Игры/a!3Ab", Text(disc.gamesAB)},
+                        {"disc.iso", Text(disc.image)},
                         {"disc.log", result.log},
                     }));
-  // The run leaves the output folder current.
 }
 
 TEST_F(DecompileTest, PlainRawAndGzipImagesGiveTheSameOutput) {
-  ExampleDisc disc;
-  const Bytes& plain = disc.image.Image();
+  const Bytes plain = testkit::MakeSampleDisc().image;
   auto reference = Run(plain, false, true);
   auto tree = Tree();
   tree.erase("disc.iso");
@@ -153,13 +187,79 @@ TEST_F(DecompileTest, MultiBlockDirectoryFollowsRelativeNextBlocks) {
   builder.Directory(5, {testkit::FileEntry("a", 9, 1)}, testkit::Links(2, 0xFFFFFFFF));
   builder.Directory(7, {testkit::FileEntry("b", 9, 2)}, testkit::Links(1, 0));
   builder.Directory(6, {testkit::FileEntry("c", 9, 3)}, testkit::Links(0xFFFFFFFF, 2));
-  const Bytes& image = builder.Image();
-  auto result = Run(image);
+  auto result = Run(builder.Image());
   EXPECT_TRUE(result.ok);
-  EXPECT_EQ(result.log, testkit::LabelLines(image) + Root() + "\n" + HeadLines(image, 5) +
-                            EntryLines(image, 5, 20) + HeadLines(image, 7) +
-                            EntryLines(image, 7, 20) + HeadLines(image, 6) +
-                            EntryLines(image, 6, 20) + Success());
+  EXPECT_EQ(result.log, Win("Информация начального сектора(метки):\n"
+                            "\tКомментарий:\t\n"
+                            "\tИдентификатор:\tCD-ROM\n"
+                            "\tУникальный идентфикатор тома:\t0x11111111\n"
+                            "\tРазмер блока в томе:\t2048\n"
+                            "\tКоличество блоков в томе:\t12\n"
+                            "\tУникальный идентфикатор корня:\t0x22222222\n"
+                            "\tКоличество блоков в корне:\t3\n"
+                            "\tРазмер блока в корне:\t2048\n"
+                            "\tКоличество копий корня:\t1\n"
+                            "\t\t0) 0x00000005(5)\n"
+                            "Дополнительно:\n"
+                            "\tРазмер образа: 24576 байт\n"
+                            "\tРазмер данных: 24576 байт\n"
+                            "\n" +
+                            Root() + "\n"
+                            "HEAD\n"
+                            "\tСледующий блок:\t0x00000002 (2)\n"
+                            "\tПредыдущий блок:\t0xFFFFFFFF (4294967295)\n"
+                            "\tФлаги:\t0x00000000\n"
+                            "\tПервый свободный байт:\t0x0000005C (92)\n"
+                            "\tСмещение на первую запись:\t0x00000014 (20)\n"
+                            "ENTRY\n"
+                            "\tФлаги:\t0x00000002\n"
+                            "\tУникальный идентификатор:\t0x33333333\n"
+                            "\tТип:\t0x20202020(    )\n"
+                            "\tРазмер блока:\t2048\n"
+                            "\tРазмер файла:\t1\n"
+                            "\tРазмер в блоках:\t1\n"
+                            "\tBurst(Взрыв)???:\t0x00000001 (1)\n"
+                            "\tGap(Промежуток)???:\t0x00000000 (0)\n"
+                            "\tИмя:\ta\n"
+                            "\tКоличество копий:\t1\n"
+                            "\t\t0) 0x00000009(9)\n"
+                            "HEAD\n"
+                            "\tСледующий блок:\t0x00000001 (1)\n"
+                            "\tПредыдущий блок:\t0x00000000 (0)\n"
+                            "\tФлаги:\t0x00000000\n"
+                            "\tПервый свободный байт:\t0x0000005C (92)\n"
+                            "\tСмещение на первую запись:\t0x00000014 (20)\n"
+                            "ENTRY\n"
+                            "\tФлаги:\t0x00000002\n"
+                            "\tУникальный идентификатор:\t0x33333333\n"
+                            "\tТип:\t0x20202020(    )\n"
+                            "\tРазмер блока:\t2048\n"
+                            "\tРазмер файла:\t2\n"
+                            "\tРазмер в блоках:\t1\n"
+                            "\tBurst(Взрыв)???:\t0x00000001 (1)\n"
+                            "\tGap(Промежуток)???:\t0x00000000 (0)\n"
+                            "\tИмя:\tb\n"
+                            "\tКоличество копий:\t1\n"
+                            "\t\t0) 0x00000009(9)\n"
+                            "HEAD\n"
+                            "\tСледующий блок:\t0xFFFFFFFF (4294967295)\n"
+                            "\tПредыдущий блок:\t0x00000002 (2)\n"
+                            "\tФлаги:\t0x00000000\n"
+                            "\tПервый свободный байт:\t0x0000005C (92)\n"
+                            "\tСмещение на первую запись:\t0x00000014 (20)\n"
+                            "ENTRY\n"
+                            "\tФлаги:\t0x00000002\n"
+                            "\tУникальный идентификатор:\t0x33333333\n"
+                            "\tТип:\t0x20202020(    )\n"
+                            "\tРазмер блока:\t2048\n"
+                            "\tРазмер файла:\t3\n"
+                            "\tРазмер в блоках:\t1\n"
+                            "\tBurst(Взрыв)???:\t0x00000001 (1)\n"
+                            "\tGap(Промежуток)???:\t0x00000000 (0)\n"
+                            "\tИмя:\tc\n"
+                            "\tКоличество копий:\t1\n"
+                            "\t\t0) 0x00000009(9)\n"
+                            "Образ демонтирован успешно. Выход.\n"));
   EXPECT_TRUE(fs::exists(Out("a")) && fs::exists(Out("b")) && fs::exists(Out("c")));
 }
 
@@ -207,15 +307,99 @@ TEST_F(DecompileTest, FailedRootCopyIsFollowedByTheNextFromTheRootFolder) {
   builder.Directory(3, {testkit::FileEntry("B", 50, 5)});
   builder.Directory(2, {testkit::FileEntry("A", 4, 5), testkit::FileEntry("C", 5, 7)});
   builder.Data(4, testkit::Pattern(2 * 2048, 8));
-  const Bytes& image = builder.Image();
-  auto result = Run(image);
+  auto result = Run(builder.Image());
   EXPECT_TRUE(result.ok);
   const std::string root = Root();
-  EXPECT_EQ(result.log, testkit::LabelLines(image) + root + "\n" + HeadLines(image, 1) +
-                            EntryLines(image, 1, 20) + EntryLines(image, 1, 92) + root + "/D\n" +
-                            HeadLines(image, 3) + EntryLines(image, 3, 20) + root + "\n" +
-                            HeadLines(image, 2) + EntryLines(image, 2, 20) +
-                            EntryLines(image, 2, 92) + Success());
+  const std::string entryA =
+      "ENTRY\n"
+      "\tФлаги:\t0x00000002\n"
+      "\tУникальный идентификатор:\t0x33333333\n"
+      "\tТип:\t0x20202020(    )\n"
+      "\tРазмер блока:\t2048\n"
+      "\tРазмер файла:\t5\n"
+      "\tРазмер в блоках:\t1\n"
+      "\tBurst(Взрыв)???:\t0x00000001 (1)\n"
+      "\tGap(Промежуток)???:\t0x00000000 (0)\n"
+      "\tИмя:\tA\n"
+      "\tКоличество копий:\t1\n"
+      "\t\t0) 0x00000004(4)\n";
+  // Copy 0 is walked until B fails, with no line of its own; copy 1 starts at the root again.
+  EXPECT_EQ(result.log, Win("Информация начального сектора(метки):\n"
+                            "\tКомментарий:\t\n"
+                            "\tИдентификатор:\tCD-ROM\n"
+                            "\tУникальный идентфикатор тома:\t0x11111111\n"
+                            "\tРазмер блока в томе:\t2048\n"
+                            "\tКоличество блоков в томе:\t8\n"
+                            "\tУникальный идентфикатор корня:\t0x22222222\n"
+                            "\tКоличество блоков в корне:\t1\n"
+                            "\tРазмер блока в корне:\t2048\n"
+                            "\tКоличество копий корня:\t2\n"
+                            "\t\t0) 0x00000001(1)\n"
+                            "\t\t1) 0x00000002(2)\n"
+                            "Дополнительно:\n"
+                            "\tРазмер образа: 16384 байт\n"
+                            "\tРазмер данных: 16384 байт\n"
+                            "\n" +
+                            root + "\n"
+                            "HEAD\n"
+                            "\tСледующий блок:\t0xFFFFFFFF (4294967295)\n"
+                            "\tПредыдущий блок:\t0xFFFFFFFF (4294967295)\n"
+                            "\tФлаги:\t0x00000000\n"
+                            "\tПервый свободный байт:\t0x000000A4 (164)\n"
+                            "\tСмещение на первую запись:\t0x00000014 (20)\n" +
+                            entryA +
+                            "ENTRY\n"
+                            "\tФлаги:\t0x00000007\n"
+                            "\tУникальный идентификатор:\t0x33333333\n"
+                            "\tТип:\t0x2A646972(*dir)\n"
+                            "\tРазмер блока:\t2048\n"
+                            "\tРазмер файла:\t2048\n"
+                            "\tРазмер в блоках:\t1\n"
+                            "\tBurst(Взрыв)???:\t0x00000001 (1)\n"
+                            "\tGap(Промежуток)???:\t0x00000000 (0)\n"
+                            "\tИмя:\tD\n"
+                            "\tКоличество копий:\t1\n"
+                            "\t\t0) 0x00000003(3)\n" +
+                            root + "/D\n"
+                            "HEAD\n"
+                            "\tСледующий блок:\t0xFFFFFFFF (4294967295)\n"
+                            "\tПредыдущий блок:\t0xFFFFFFFF (4294967295)\n"
+                            "\tФлаги:\t0x00000000\n"
+                            "\tПервый свободный байт:\t0x0000005C (92)\n"
+                            "\tСмещение на первую запись:\t0x00000014 (20)\n"
+                            "ENTRY\n"
+                            "\tФлаги:\t0x00000002\n"
+                            "\tУникальный идентификатор:\t0x33333333\n"
+                            "\tТип:\t0x20202020(    )\n"
+                            "\tРазмер блока:\t2048\n"
+                            "\tРазмер файла:\t5\n"
+                            "\tРазмер в блоках:\t1\n"
+                            "\tBurst(Взрыв)???:\t0x00000001 (1)\n"
+                            "\tGap(Промежуток)???:\t0x00000000 (0)\n"
+                            "\tИмя:\tB\n"
+                            "\tКоличество копий:\t1\n"
+                            "\t\t0) 0x00000032(50)\n" +
+                            root + "\n"
+                            "HEAD\n"
+                            "\tСледующий блок:\t0xFFFFFFFF (4294967295)\n"
+                            "\tПредыдущий блок:\t0xFFFFFFFF (4294967295)\n"
+                            "\tФлаги:\t0x00000000\n"
+                            "\tПервый свободный байт:\t0x000000A4 (164)\n"
+                            "\tСмещение на первую запись:\t0x00000014 (20)\n" +
+                            entryA +
+                            "ENTRY\n"
+                            "\tФлаги:\t0x00000002\n"
+                            "\tУникальный идентификатор:\t0x33333333\n"
+                            "\tТип:\t0x20202020(    )\n"
+                            "\tРазмер блока:\t2048\n"
+                            "\tРазмер файла:\t7\n"
+                            "\tРазмер в блоках:\t1\n"
+                            "\tBurst(Взрыв)???:\t0x00000001 (1)\n"
+                            "\tGap(Промежуток)???:\t0x00000000 (0)\n"
+                            "\tИмя:\tC\n"
+                            "\tКоличество копий:\t1\n"
+                            "\t\t0) 0x00000005(5)\n"
+                            "Образ демонтирован успешно. Выход.\n"));
   EXPECT_TRUE(fs::exists(Out("C")));
   EXPECT_FALSE(fs::exists(Out("D/C")));
   EXPECT_TRUE(fs::is_directory(Out("D")));  // what the failed copy wrote stays
@@ -293,63 +477,98 @@ TEST_F(DecompileTest, RootCopyIndexPastTheSlotsTriesEightAndNegativeTriesNone) {
   auto result = Run(builder.Image());
   EXPECT_FALSE(result.ok);
   EXPECT_EQ(result.outcome, DecompileOutcome::kAllRootCopiesFailed);
-  std::string expected = testkit::LabelLines(builder.Image());
-  for (uint32_t copy = 100; copy < 108; ++copy) {
-    expected += Root() + "\n" + Win("!!!Не удалось считать сектор №") + Hex8(copy) +
-                Win("! Возврат.\n");
+  std::string expected =
+      "Информация начального сектора(метки):\n"
+      "\tКомментарий:\t\n"
+      "\tИдентификатор:\tCD-ROM\n"
+      "\tУникальный идентфикатор тома:\t0x11111111\n"
+      "\tРазмер блока в томе:\t2048\n"
+      "\tКоличество блоков в томе:\t2\n"
+      "\tУникальный идентфикатор корня:\t0x22222222\n"
+      "\tКоличество блоков в корне:\t1\n"
+      "\tРазмер блока в корне:\t2048\n"
+      "\tКоличество копий корня:\t10 !!!Значение превышает лимит!!!\n"
+      "\t\t0) 0x00000064(100)\n"
+      "\t\t1) 0x00000065(101)\n"
+      "\t\t2) 0x00000066(102)\n"
+      "\t\t3) 0x00000067(103)\n"
+      "\t\t4) 0x00000068(104)\n"
+      "\t\t5) 0x00000069(105)\n"
+      "\t\t6) 0x0000006A(106)\n"
+      "\t\t7) 0x0000006B(107)\n"
+      "Дополнительно:\n"
+      "\tРазмер образа: 4096 байт\n"
+      "\tРазмер данных: 4096 байт\n"
+      "\n";
+  for (const char* copy : {"0x00000064", "0x00000065", "0x00000066", "0x00000067", "0x00000068",
+                           "0x00000069", "0x0000006A", "0x0000006B"}) {
+    expected += Root() + "\n!!!Не удалось считать сектор №" + copy + "! Возврат.\n";
   }
-  EXPECT_EQ(result.log, expected + Dead());
+  EXPECT_EQ(result.log, Win(expected + "!!!Образ убит дальше некуда! Выход.\n"));
 
   label.lastRootCopyIndex = 0x80000000;
   ImageBuilder negative(2);
   negative.Label(label);
   result = Run(negative.Image(), false, true);
   EXPECT_FALSE(result.ok);
-  EXPECT_EQ(result.log, testkit::LabelLines(negative.Image()) + Dead());
+  // The count still carries the mark; a negative index lists no copy and tries none.
+  EXPECT_EQ(result.log, Win("Информация начального сектора(метки):\n"
+                            "\tКомментарий:\t\n"
+                            "\tИдентификатор:\tCD-ROM\n"
+                            "\tУникальный идентфикатор тома:\t0x11111111\n"
+                            "\tРазмер блока в томе:\t2048\n"
+                            "\tКоличество блоков в томе:\t2\n"
+                            "\tУникальный идентфикатор корня:\t0x22222222\n"
+                            "\tКоличество блоков в корне:\t1\n"
+                            "\tРазмер блока в корне:\t2048\n"
+                            "\tКоличество копий корня:\t2147483649 !!!Значение превышает лимит!!!\n"
+                            "Дополнительно:\n"
+                            "\tРазмер образа: 4096 байт\n"
+                            "\tРазмер данных: 4096 байт\n"
+                            "\n"
+                            "!!!Образ убит дальше некуда! Выход.\n"));
   EXPECT_FALSE(fs::exists(Out("disc.spy")));
 }
 
 TEST_F(DecompileTest, ExistingOutputIsReusedAndFilesReplaced) {
-  ExampleDisc disc;
-  fs::create_directories(temp_ / "PARCE_disc/Y");
-  testkit::WriteText(temp_ / "PARCE_disc/Y/Z", std::string(50000, 'o'));
+  fs::create_directories(temp_ / "PARCE_disc/Игры");
+  testkit::WriteText(temp_ / "PARCE_disc/Игры/a!3Ab", std::string(50000, 'o'));
   testkit::WriteText(temp_ / "PARCE_disc/keep", "mine");
-  auto result = Run(disc.image.Image());
+  auto result = Run(testkit::MakeSampleDisc().image);
   EXPECT_TRUE(result.ok);
-  EXPECT_EQ(fs::file_size(Out("Y/Z")), 10u);
+  EXPECT_EQ(fs::file_size(Out("Игры/a!3Ab")), 10u);
   EXPECT_EQ(testkit::ReadText(Out("keep")), "mine");
 }
 
 TEST_F(DecompileTest, WriteFailuresAreReportedNotHidden) {
-  ExampleDisc disc;
+  const Bytes image = testkit::MakeSampleDisc().image;
   fs::create_directories(temp_ / "PARCE_disc");
-  fs::create_symlink("/dev/full", temp_ / "PARCE_disc/X");
-  auto result = Run(disc.image.Image());
+  fs::create_symlink("/dev/full", temp_ / "PARCE_disc/LaunchMe");
+  auto result = Run(image);
   EXPECT_FALSE(result.ok);
   EXPECT_EQ(result.outcome, DecompileOutcome::kWriteFailures);
-  const std::string failure = Win("!!!Не удалось записать файл ") + Root() + "/X!\n";
-  EXPECT_NE(result.log.find(EntryLines(disc.image.Image(), 1, 20) + failure), std::string::npos);
+  const std::string failure = "!!!Не удалось записать файл " + Root() + "/LaunchMe!\n";
+  EXPECT_NE(result.log.find(Win(kSampleLaunchMe + failure)), std::string::npos);
   EXPECT_TRUE(result.log.ends_with(Win("!!!Образ демонтирован с ошибками записи! Выход.\n")));
-  EXPECT_EQ(fs::file_size(Out("Y/Z")), 10u);  // extraction went on
+  EXPECT_EQ(fs::file_size(Out("Игры/a!3Ab")), 10u);  // extraction went on
 
   // A log that cannot be written fails the run too.
   fs::remove_all(temp_ / "PARCE_disc");
   fs::remove(temp_ / "disc.log");
   fs::create_symlink("/dev/full", temp_ / "disc.log");
-  result = Run(disc.image.Image());
+  result = Run(image);
   EXPECT_FALSE(result.ok);
   EXPECT_EQ(result.outcome, DecompileOutcome::kWriteFailures);
-  EXPECT_EQ(fs::file_size(Out("X")), 5000u);
+  EXPECT_EQ(fs::file_size(Out("LaunchMe")), 5000u);
 }
 
 TEST_F(DecompileTest, OutputFolderThatCannotBeMadeEndsTheRun) {
-  ExampleDisc disc;
   testkit::WriteText(temp_ / "PARCE_disc", "a file in the way");
-  auto result = Run(disc.image.Image());
+  auto result = Run(testkit::MakeSampleDisc().image);
   EXPECT_FALSE(result.ok);
   EXPECT_EQ(result.outcome, DecompileOutcome::kCannotMakeFolder);
-  EXPECT_EQ(result.log, testkit::LabelLines(disc.image.Image()) +
-                            Win("!!!Не удалось создать директорию! Выход.\n"));
+  EXPECT_EQ(result.log, Win(testkit::kSampleLabelDescription +
+                            std::string("!!!Не удалось создать директорию! Выход.\n")));
 }
 
 TEST_F(DecompileTest, ClosedSourceWritesNoLog) {
@@ -360,15 +579,14 @@ TEST_F(DecompileTest, ClosedSourceWritesNoLog) {
 }
 
 TEST_F(DecompileTest, ProgressCountsFileBlocksAgainstTheVolume) {
-  ExampleDisc disc;
-  testkit::WriteBytes(temp_ / "disc.iso", disc.image.Image());
+  testkit::WriteBytes(temp_ / "disc.iso", testkit::MakeSampleDisc().image);
   ImageSource source;
   ASSERT_TRUE(OpenImageFile(source, temp_ / "disc.iso"));
   uint64_t last = 0, total = 0;
   DecompileOptions options;
   options.progress = [&](uint64_t done, uint64_t all) { last = done, total = all; };
   EXPECT_TRUE(DecompileImage(source, "PARCE_disc", "disc.log", options).Succeeded());
-  EXPECT_EQ(last, 4u);  // X: 3 blocks, Z: 1 block
+  EXPECT_EQ(last, 4u);  // LaunchMe: 3 blocks, a:b: 1 block
   EXPECT_EQ(total, 8u);
 }
 

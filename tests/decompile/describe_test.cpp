@@ -2,7 +2,8 @@
 
 #include <gtest/gtest.h>
 
-#include "support/text.h"
+#include <cstdio>
+
 #include "testkit/image_builder.h"
 #include "testkit/log_text.h"
 #include "testkit/temp_folder.h"
@@ -12,11 +13,13 @@ namespace {
 
 using testkit::Win;
 
-std::string CopyLines(int from, int to, uint32_t firstBlock) {
+// The copy lines of `count` copies in blocks 100, 101 and on: too many to write out.
+std::string CopyLinesFrom100(unsigned count) {
   std::string lines;
-  for (int i = from; i <= to; ++i) {
-    uint32_t block = firstBlock + uint32_t(i);
-    lines += "\t\t" + std::to_string(i) + ") " + Hex8(block) + "(" + std::to_string(block) + ")\n";
+  for (unsigned i = 0; i < count; ++i) {
+    char line[40];
+    std::snprintf(line, sizeof line, "\t\t%u) 0x%08X(%u)\n", i, 100 + i, 100 + i);
+    lines += line;
   }
   return lines;
 }
@@ -67,8 +70,16 @@ TEST(DescribeLabelTest, RootCopyCountsAtAndPastTheLimit) {
     size_t from = text.find(count);
     return text.substr(from, text.find(extra) - from);
   };
-  EXPECT_EQ(copyPart(describe(7)), count + "8\n" + CopyLines(0, 7, 10));
-  EXPECT_EQ(copyPart(describe(8)), count + "9" + mark + "\n" + CopyLines(0, 7, 10));
+  const std::string eightCopies = "\t\t0) 0x0000000A(10)\n"
+                                  "\t\t1) 0x0000000B(11)\n"
+                                  "\t\t2) 0x0000000C(12)\n"
+                                  "\t\t3) 0x0000000D(13)\n"
+                                  "\t\t4) 0x0000000E(14)\n"
+                                  "\t\t5) 0x0000000F(15)\n"
+                                  "\t\t6) 0x00000010(16)\n"
+                                  "\t\t7) 0x00000011(17)\n";
+  EXPECT_EQ(copyPart(describe(7)), count + "8\n" + eightCopies);
+  EXPECT_EQ(copyPart(describe(8)), count + "9" + mark + "\n" + eightCopies);
   EXPECT_EQ(copyPart(describe(0xFFFFFFFF)), count + "0" + mark + "\n");
   EXPECT_EQ(copyPart(describe(0x80000000)), count + "2147483649" + mark + "\n");
 }
@@ -130,16 +141,19 @@ TEST(DescribeEntryTest, CopyLinesAtTheLimitAndAtTheBlockEnd) {
   opera::EntryView view(block.data(), block.data() + block.size());
 
   testkit::Put32(block.data() + 64, 255);
-  EXPECT_EQ(tail(DescribeEntry(view)), count + "256\n" + CopyLines(0, 255, 100));
+  EXPECT_EQ(tail(DescribeEntry(view)), count + "256\n" + CopyLinesFrom100(256));
   testkit::Put32(block.data() + 64, 256);
-  EXPECT_EQ(tail(DescribeEntry(view)), count + "257" + mark + "\n" + CopyLines(0, 255, 100));
+  EXPECT_EQ(tail(DescribeEntry(view)), count + "257" + mark + "\n" + CopyLinesFrom100(256));
   testkit::Put32(block.data() + 64, 0xFFFFFFFE);
   EXPECT_EQ(tail(DescribeEntry(view)), count + "4294967295" + mark + "\n");
 
   // The same entry near the end of a 2048-byte block: the lines stop at the block end.
   opera::EntryView nearEnd(block.data(), block.data() + 68 + 4 * 3);
   testkit::Put32(block.data() + 64, 200);
-  EXPECT_EQ(tail(DescribeEntry(nearEnd)), count + "201\n" + CopyLines(0, 2, 100));
+  EXPECT_EQ(tail(DescribeEntry(nearEnd)), count + "201\n"
+                                           "\t\t0) 0x00000064(100)\n"
+                                           "\t\t1) 0x00000065(101)\n"
+                                           "\t\t2) 0x00000066(102)\n");
 }
 
 TEST(DescribeEntryTest, NamesAreShownRawAndWhole) {

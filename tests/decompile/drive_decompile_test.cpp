@@ -8,6 +8,7 @@
 #include "support/host.h"
 #include "testkit/files.h"
 #include "testkit/image_builder.h"
+#include "testkit/sample_disc.h"
 #include "testkit/temp_folder.h"
 #include "workflow/decompile_job.h"
 
@@ -16,16 +17,6 @@ namespace {
 
 namespace fs = std::filesystem;
 using testkit::Bytes;
-
-Bytes Disc() {
-  testkit::ImageBuilder image(10);
-  image.Label({});
-  image.Directory(1, {testkit::FileEntry("A", 3, 5000), testkit::DirEntry("D", 2),
-                      testkit::LabelEntry()});
-  image.Directory(2, {testkit::FileEntry("B", 6, 100)});
-  image.Data(3, testkit::Pattern(4 * 2048, 2));
-  return image.Image();
-}
 
 std::string Replace(std::string text, const std::string& from, const std::string& to) {
   for (size_t at = text.find(from); at != std::string::npos; at = text.find(from, at + to.size())) {
@@ -49,7 +40,8 @@ TEST(DriveDecompileTest, SameTreeAndLogAsTheImageFile) {
   testkit::TempFolder temp;
   MemoryDevice device;
   MemoryDisc disc;
-  disc.bytes = testkit::Concat(testkit::Pattern(3 * 2048, 9), Disc());  // label in sector 3
+  const Bytes image = testkit::MakeSampleDisc().image;
+  disc.bytes = testkit::Concat(testkit::Pattern(3 * 2048, 9), image);  // label in sector 3
   device.discs["/dev/sr0"] = disc;
   DecompileRequest fromDrive;
   fromDrive.imagePath = "/dev/sr0";
@@ -62,7 +54,7 @@ TEST(DriveDecompileTest, SameTreeAndLogAsTheImageFile) {
   EXPECT_EQ(driveReport.outputFolder, temp / "drive/PARCE_CD-ROM");
   EXPECT_EQ(driveReport.logPath, temp / "drive/cd-rom.log");
 
-  testkit::WriteBytes(temp / "disc.iso", Disc());
+  testkit::WriteBytes(temp / "disc.iso", image);
   DecompileRequest fromFile;
   fromFile.imagePath = temp / "disc.iso";
   fromFile.outputDir = temp / "file";
@@ -96,9 +88,10 @@ TEST(DriveDecompileTest, TrayIsLockedForTheRunAndUnlockedOnEveryPath) {
     const char* what;
     Bytes disc;
   };
-  Bytes dead = Disc();
+  const Bytes clean = testkit::MakeSampleDisc().image;
+  Bytes dead = clean;
   testkit::Put32(dead.data() + 100, 500);  // the root copy lies past the disc
-  for (const Case& c : {Case{"clean run", Disc()}, Case{"failed run", dead}}) {
+  for (const Case& c : {Case{"clean run", clean}, Case{"failed run", dead}}) {
     testkit::TempFolder temp;
     MemoryDevice device;
     device.discs["/dev/sr0"].bytes = c.disc;

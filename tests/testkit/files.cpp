@@ -74,6 +74,10 @@ Bytes Concat(const Bytes& front, const Bytes& back) {
   return joined;
 }
 
+Bytes Slice(const Bytes& bytes, size_t at, size_t n) {
+  return Bytes(bytes.begin() + long(at), bytes.begin() + long(at + n));
+}
+
 Bytes RawFraming(const Bytes& userData) {
   Bytes raw((userData.size() + 2047) / 2048 * 2352, 0);
   for (size_t at = 0; at < userData.size(); at += 2048) {

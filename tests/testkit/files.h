@@ -17,6 +17,8 @@ Bytes ReadBytes(const std::string& path);
 std::string ReadText(const std::string& path);
 Bytes Pattern(size_t size, uint32_t seed);
 Bytes Concat(const Bytes& front, const Bytes& back);
+// The `n` bytes from `at` on.
+Bytes Slice(const Bytes& bytes, size_t at, size_t n);
 // Every folder and regular file below `root`, by relative path: folders with a
 // trailing "/" and no content, files with their content.
 std::map<std::string, std::string> TreeOf(const std::string& root);

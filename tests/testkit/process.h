@@ -1,0 +1,20 @@
+// Runs the zanthrel program built with the tests, as a user would from a shell.
+#pragma once
+
+#include <string>
+
+namespace zanthrel::testkit {
+
+struct ProcessOutcome {
+  int status = -1;  // the exit status; -1 when the program did not exit by itself
+  std::string out;
+  std::string err;
+};
+
+// Runs zanthrel in the current folder with `arguments` as typed on a command
+// line and no standard input. `setup`, when given, runs first in the same
+// shell, to set limits that the program inherits. The output is caught outside
+// the current folder, so that it never shows in a listing of it.
+ProcessOutcome RunZanthrel(const std::string& arguments, const std::string& setup = "");
+
+}  // namespace zanthrel::testkit
