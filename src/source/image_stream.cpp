@@ -28,16 +28,16 @@ Result<std::unique_ptr<ImageStream>> ImageStream::Open(Host& host, const std::st
   if (!spool) return spool.Failure();
   std::unique_ptr<ImageStream> stream(new ImageStream(std::move(*spool)));
   stream->gzip_ = std::make_unique<GzipInflater>(std::move(*file));
+  stream->inflated_.resize(kBufferSize);
   stream->compressed_ = true;
   return stream;
 }
 
 void ImageStream::SpoolTo(uint64_t end) {
   while (gzip_ && spooled_ < end) {
-    const size_t n = gzip_->Read(buffer_.data(), buffer_.size());
-    bufferLength_ = 0;  // the buffer no longer holds what it held
+    const size_t n = gzip_->Read(inflated_.data(), inflated_.size());
     // The end of the data, a corrupt stream or a full spool all end the image here.
-    if (n == 0 || !file_.WriteAt(spooled_, buffer_.data(), n)) {
+    if (n == 0 || !file_.WriteAt(spooled_, inflated_.data(), n)) {
       gzip_.reset();
       return;
     }
@@ -61,7 +61,6 @@ uint64_t ImageStream::CopyTo(uint64_t position, uint64_t count, const HostFile& 
     SpoolTo(position + count);
     count = position >= spooled_ ? 0 : std::min(count, spooled_ - position);
   }
-  bufferLength_ = 0;  // a copy through a buffer may use it
   return CopyFileRange(file_, position, output, outputOffset, count).copied;
 }
 

@@ -58,6 +58,7 @@ class ImageStream {
   std::unique_ptr<GzipInflater> gzip_;  // while a gzip file is not yet spooled to its end
   bool compressed_ = false;
   uint64_t spooled_ = 0;
+  std::vector<uint8_t> inflated_;  // inflated data on its way to the spool
   std::vector<uint8_t> framed_;  // whole sectors on their way to a host file
   uint64_t position_ = 0;
   std::vector<uint8_t> buffer_;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <memory>
 
 #include "support/text.h"
 
@@ -108,7 +109,8 @@ CopyOutcome CopyFileRange(const HostFile& from, uint64_t fromOffset, const HostF
   constexpr uint64_t kLargestCall = 1 << 30;
   constexpr size_t kBufferSize = 256 * 1024;
   CopyOutcome outcome;
-  std::vector<uint8_t> buffer;
+  std::unique_ptr<uint8_t[]> buffer;
+  const size_t bufferSize = size_t(std::min<uint64_t>(count, kBufferSize));
   bool direct = true;
   while (outcome.copied < count) {
     const uint64_t want = std::min(count - outcome.copied, kLargestCall);
@@ -124,12 +126,13 @@ CopyOutcome CopyFileRange(const HostFile& from, uint64_t fromOffset, const HostF
       outcome.copied += *n;
       continue;
     }
-    buffer.resize(kBufferSize);
-    Result<size_t> n = from.ReadAt(fromOffset + outcome.copied, buffer.data(),
-                                   size_t(std::min<uint64_t>(want, buffer.size())));
+    // Not zeroed: the copy is made for many small files.
+    if (!buffer) buffer = std::make_unique_for_overwrite<uint8_t[]>(bufferSize);
+    Result<size_t> n = from.ReadAt(fromOffset + outcome.copied, buffer.get(),
+                                   size_t(std::min<uint64_t>(want, bufferSize)));
     if (!n) return outcome.failure = n.Failure(), outcome;
     if (*n == 0) break;
-    if (Status written = to.WriteAt(toOffset + outcome.copied, buffer.data(), *n); !written) {
+    if (Status written = to.WriteAt(toOffset + outcome.copied, buffer.get(), *n); !written) {
       return outcome.failure = written.Failure(), outcome;
     }
     outcome.copied += *n;
