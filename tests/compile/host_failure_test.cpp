@@ -15,8 +15,6 @@ namespace zanthrel {
 namespace {
 
 namespace fs = std::filesystem;
-using testkit::Bytes;
-using testkit::FaultyHost;
 using testkit::HostCall;
 
 class CompileHostFailureTest : public ::testing::Test {
@@ -45,7 +43,7 @@ class CompileHostFailureTest : public ::testing::Test {
   }
   // The byte count stored for a child of the root.
   uint32_t StoredBytes(const std::string& name) {
-    const Bytes image = testkit::ReadBytes(temp_ / "image.iso");
+    const testkit::Bytes image = testkit::ReadBytes(temp_ / "image.iso");
     const uint32_t root = opera::ReadBig32(image.data() + 100);
     for (size_t at = 20; at + 72 <= 2048; at += 72) {
       const uint8_t* entry = image.data() + size_t(root) * 2048 + at;
@@ -56,7 +54,7 @@ class CompileHostFailureTest : public ::testing::Test {
   }
 
   testkit::TempFolder temp_;
-  FaultyHost host_;
+  testkit::FaultyHost host_;
   fs::path start_;
 };
 
@@ -82,20 +80,19 @@ TEST_F(CompileHostFailureTest, FileWhoseReadFailsMidwayIsCutThereAndReported) {
   EXPECT_EQ(stored % (256 * 1024), 0u);  // whole chunks before the failure
 }
 
-TEST_F(CompileHostFailureTest, ImageThatCannotBeWrittenLeavesTheOldOne) {
-  host_.Add({HostCall::kWrite, "image.iso.zanthrel-", ENOSPC, 100000});
-  const CompileReport report = Compile();
-  EXPECT_FALSE(report.written);
-  EXPECT_EQ(report.failure, (temp_ / "image.iso") + ": write failed (" + ErrorText(ENOSPC) + ")");
-  EXPECT_EQ(testkit::ReadText(temp_ / "image.iso"), "the old image");
-}
-
-TEST_F(CompileHostFailureTest, ImageThatCannotBePutInPlaceLeavesTheOldOne) {
-  host_.Add({HostCall::kRename, "image.iso", EXDEV});
-  const CompileReport report = Compile();
-  EXPECT_FALSE(report.written);
-  EXPECT_EQ(report.failure, (temp_ / "image.iso") + ": cannot be put in place (" + ErrorText(EXDEV) + ")");
-  EXPECT_EQ(testkit::ReadText(temp_ / "image.iso"), "the old image");
+TEST_F(CompileHostFailureTest, ImageThatCannotBeWrittenOrPutInPlaceLeavesTheOldOne) {
+  auto expectOldImage = [this](const testkit::HostFault& fault, const std::string& failure) {
+    host_.ClearFaults();
+    host_.Add(fault);
+    const CompileReport report = Compile();
+    EXPECT_FALSE(report.written);
+    EXPECT_EQ(report.failure, (temp_ / "image.iso") + ": " + failure);
+    EXPECT_EQ(testkit::ReadText(temp_ / "image.iso"), "the old image");
+  };
+  expectOldImage({HostCall::kWrite, "image.iso.zanthrel-", ENOSPC, 100000},
+                 "write failed (" + ErrorText(ENOSPC) + ")");
+  expectOldImage({HostCall::kRename, "image.iso", EXDEV},
+                 "cannot be put in place (" + ErrorText(EXDEV) + ")");
 }
 
 TEST_F(CompileHostFailureTest, FolderThatCannotBeListedIsReportedAndCompiledEmpty) {

@@ -18,17 +18,17 @@ namespace fs = std::filesystem;
 using testkit::Bytes;
 using testkit::ImageBuilder;
 using testkit::Slice;
+using testkit::kDirectoryEntryHead;
+using testkit::kFileEntryHead;
+using testkit::kLoneHeadOfOneEntry;
+using testkit::kOneBlockBurstAndGap;
 using testkit::Win;
 
 std::string Text(const Bytes& bytes) { return std::string(bytes.begin(), bytes.end()); }
 
 // The root file of the sample disc as the log describes it, in UTF-8.
 const std::string kSampleLaunchMe =
-    "ENTRY\n"
-    "\tФлаги:\t0x00000002\n"
-    "\tУникальный идентификатор:\t0x33333333\n"
-    "\tТип:\t0x20202020(    )\n"
-    "\tРазмер блока:\t2048\n"
+    kFileEntryHead +
     "\tРазмер файла:\t5000\n"
     "\tРазмер в блоках:\t3\n"
     "\tBurst(Взрыв)???:\t0x00000001 (1)\n"
@@ -55,34 +55,16 @@ TEST_F(DecompileTest, SampleRunLogsEveryLineAndExtractsTheTree) {
                             "\tПервый свободный байт:\t0x000000EC (236)\n"
                             "\tСмещение на первую запись:\t0x00000014 (20)\n" +
                             kSampleLaunchMe +
-                            "ENTRY\n"
-                            "\tФлаги:\t0x00000007\n"
-                            "\tУникальный идентификатор:\t0x33333333\n"
-                            "\tТип:\t0x2A646972(*dir)\n"
-                            "\tРазмер блока:\t2048\n"
-                            "\tРазмер файла:\t2048\n"
-                            "\tРазмер в блоках:\t1\n"
-                            "\tBurst(Взрыв)???:\t0x00000001 (1)\n"
-                            "\tGap(Промежуток)???:\t0x00000000 (0)\n"
+                            kDirectoryEntryHead +
+                            kOneBlockBurstAndGap +
                             "\tИмя:\tИгры\n"
                             "\tКоличество копий:\t1\n"
                             "\t\t0) 0x00000002(2)\n" +
-                            root + "/Игры\n"
-                            "HEAD\n"
-                            "\tСледующий блок:\t0xFFFFFFFF (4294967295)\n"
-                            "\tПредыдущий блок:\t0xFFFFFFFF (4294967295)\n"
-                            "\tФлаги:\t0x00000000\n"
-                            "\tПервый свободный байт:\t0x0000005C (92)\n"
-                            "\tСмещение на первую запись:\t0x00000014 (20)\n"
-                            "ENTRY\n"
-                            "\tФлаги:\t0x00000002\n"
-                            "\tУникальный идентификатор:\t0x33333333\n"
-                            "\tТип:\t0x20202020(    )\n"
-                            "\tРазмер блока:\t2048\n"
-                            "\tРазмер файла:\t10\n"
-                            "\tРазмер в блоках:\t1\n"
-                            "\tBurst(Взрыв)???:\t0x00000001 (1)\n"
-                            "\tGap(Промежуток)???:\t0x00000000 (0)\n"
+                            root + "/Игры\n" +
+                            kLoneHeadOfOneEntry +
+                            kFileEntryHead +
+                            "\tРазмер файла:\t10\n" +
+                            kOneBlockBurstAndGap +
                             "\tИмя:\ta:b\n"
                             "\tКоличество копий:\t1\n"
                             "\t\t0) 0x00000006(6)\n" +
@@ -92,10 +74,8 @@ TEST_F(DecompileTest, SampleRunLogsEveryLineAndExtractsTheTree) {
                             "\tУникальный идентификатор:\t0x33333333\n"
                             "\tТип:\t0x2A6C626C(*lbl)\n"
                             "\tРазмер блока:\t2048\n"
-                            "\tРазмер файла:\t132\n"
-                            "\tРазмер в блоках:\t1\n"
-                            "\tBurst(Взрыв)???:\t0x00000001 (1)\n"
-                            "\tGap(Промежуток)???:\t0x00000000 (0)\n"
+                            "\tРазмер файла:\t132\n" +
+                            kOneBlockBurstAndGap +
                             "\tИмя:\tDisc label\n"
                             "\tКоличество копий:\t1\n"
                             "\t\t0) 0x00000000(0)\n"
@@ -210,16 +190,10 @@ TEST_F(DecompileTest, MultiBlockDirectoryFollowsRelativeNextBlocks) {
                             "\tПредыдущий блок:\t0xFFFFFFFF (4294967295)\n"
                             "\tФлаги:\t0x00000000\n"
                             "\tПервый свободный байт:\t0x0000005C (92)\n"
-                            "\tСмещение на первую запись:\t0x00000014 (20)\n"
-                            "ENTRY\n"
-                            "\tФлаги:\t0x00000002\n"
-                            "\tУникальный идентификатор:\t0x33333333\n"
-                            "\tТип:\t0x20202020(    )\n"
-                            "\tРазмер блока:\t2048\n"
-                            "\tРазмер файла:\t1\n"
-                            "\tРазмер в блоках:\t1\n"
-                            "\tBurst(Взрыв)???:\t0x00000001 (1)\n"
-                            "\tGap(Промежуток)???:\t0x00000000 (0)\n"
+                            "\tСмещение на первую запись:\t0x00000014 (20)\n" +
+                            kFileEntryHead +
+                            "\tРазмер файла:\t1\n" +
+                            kOneBlockBurstAndGap +
                             "\tИмя:\ta\n"
                             "\tКоличество копий:\t1\n"
                             "\t\t0) 0x00000009(9)\n"
@@ -228,16 +202,10 @@ TEST_F(DecompileTest, MultiBlockDirectoryFollowsRelativeNextBlocks) {
                             "\tПредыдущий блок:\t0x00000000 (0)\n"
                             "\tФлаги:\t0x00000000\n"
                             "\tПервый свободный байт:\t0x0000005C (92)\n"
-                            "\tСмещение на первую запись:\t0x00000014 (20)\n"
-                            "ENTRY\n"
-                            "\tФлаги:\t0x00000002\n"
-                            "\tУникальный идентификатор:\t0x33333333\n"
-                            "\tТип:\t0x20202020(    )\n"
-                            "\tРазмер блока:\t2048\n"
-                            "\tРазмер файла:\t2\n"
-                            "\tРазмер в блоках:\t1\n"
-                            "\tBurst(Взрыв)???:\t0x00000001 (1)\n"
-                            "\tGap(Промежуток)???:\t0x00000000 (0)\n"
+                            "\tСмещение на первую запись:\t0x00000014 (20)\n" +
+                            kFileEntryHead +
+                            "\tРазмер файла:\t2\n" +
+                            kOneBlockBurstAndGap +
                             "\tИмя:\tb\n"
                             "\tКоличество копий:\t1\n"
                             "\t\t0) 0x00000009(9)\n"
@@ -246,16 +214,10 @@ TEST_F(DecompileTest, MultiBlockDirectoryFollowsRelativeNextBlocks) {
                             "\tПредыдущий блок:\t0x00000002 (2)\n"
                             "\tФлаги:\t0x00000000\n"
                             "\tПервый свободный байт:\t0x0000005C (92)\n"
-                            "\tСмещение на первую запись:\t0x00000014 (20)\n"
-                            "ENTRY\n"
-                            "\tФлаги:\t0x00000002\n"
-                            "\tУникальный идентификатор:\t0x33333333\n"
-                            "\tТип:\t0x20202020(    )\n"
-                            "\tРазмер блока:\t2048\n"
-                            "\tРазмер файла:\t3\n"
-                            "\tРазмер в блоках:\t1\n"
-                            "\tBurst(Взрыв)???:\t0x00000001 (1)\n"
-                            "\tGap(Промежуток)???:\t0x00000000 (0)\n"
+                            "\tСмещение на первую запись:\t0x00000014 (20)\n" +
+                            kFileEntryHead +
+                            "\tРазмер файла:\t3\n" +
+                            kOneBlockBurstAndGap +
                             "\tИмя:\tc\n"
                             "\tКоличество копий:\t1\n"
                             "\t\t0) 0x00000009(9)\n"
@@ -311,91 +273,46 @@ TEST_F(DecompileTest, FailedRootCopyIsFollowedByTheNextFromTheRootFolder) {
   EXPECT_TRUE(result.ok);
   const std::string root = Root();
   const std::string entryA =
-      "ENTRY\n"
-      "\tФлаги:\t0x00000002\n"
-      "\tУникальный идентификатор:\t0x33333333\n"
-      "\tТип:\t0x20202020(    )\n"
-      "\tРазмер блока:\t2048\n"
-      "\tРазмер файла:\t5\n"
-      "\tРазмер в блоках:\t1\n"
-      "\tBurst(Взрыв)???:\t0x00000001 (1)\n"
-      "\tGap(Промежуток)???:\t0x00000000 (0)\n"
+      kFileEntryHead +
+      "\tРазмер файла:\t5\n" +
+      kOneBlockBurstAndGap +
       "\tИмя:\tA\n"
       "\tКоличество копий:\t1\n"
       "\t\t0) 0x00000004(4)\n";
   // Copy 0 is walked until B fails, with no line of its own; copy 1 starts at the root again.
-  EXPECT_EQ(result.log, Win("Информация начального сектора(метки):\n"
-                            "\tКомментарий:\t\n"
-                            "\tИдентификатор:\tCD-ROM\n"
-                            "\tУникальный идентфикатор тома:\t0x11111111\n"
-                            "\tРазмер блока в томе:\t2048\n"
-                            "\tКоличество блоков в томе:\t8\n"
-                            "\tУникальный идентфикатор корня:\t0x22222222\n"
-                            "\tКоличество блоков в корне:\t1\n"
-                            "\tРазмер блока в корне:\t2048\n"
+  const std::string rootHead = "HEAD\n"
+                               "\tСледующий блок:\t0xFFFFFFFF (4294967295)\n"
+                               "\tПредыдущий блок:\t0xFFFFFFFF (4294967295)\n"
+                               "\tФлаги:\t0x00000000\n"
+                               "\tПервый свободный байт:\t0x000000A4 (164)\n"
+                               "\tСмещение на первую запись:\t0x00000014 (20)\n";
+  EXPECT_EQ(result.log, Win(testkit::kEightBlockLabelHead +
                             "\tКоличество копий корня:\t2\n"
                             "\t\t0) 0x00000001(1)\n"
-                            "\t\t1) 0x00000002(2)\n"
-                            "Дополнительно:\n"
-                            "\tРазмер образа: 16384 байт\n"
-                            "\tРазмер данных: 16384 байт\n"
-                            "\n" +
-                            root + "\n"
-                            "HEAD\n"
-                            "\tСледующий блок:\t0xFFFFFFFF (4294967295)\n"
-                            "\tПредыдущий блок:\t0xFFFFFFFF (4294967295)\n"
-                            "\tФлаги:\t0x00000000\n"
-                            "\tПервый свободный байт:\t0x000000A4 (164)\n"
-                            "\tСмещение на первую запись:\t0x00000014 (20)\n" +
+                            "\t\t1) 0x00000002(2)\n" +
+                            testkit::kEightBlockLabelTail +
+                            root + "\n" +
+                            rootHead +
                             entryA +
-                            "ENTRY\n"
-                            "\tФлаги:\t0x00000007\n"
-                            "\tУникальный идентификатор:\t0x33333333\n"
-                            "\tТип:\t0x2A646972(*dir)\n"
-                            "\tРазмер блока:\t2048\n"
-                            "\tРазмер файла:\t2048\n"
-                            "\tРазмер в блоках:\t1\n"
-                            "\tBurst(Взрыв)???:\t0x00000001 (1)\n"
-                            "\tGap(Промежуток)???:\t0x00000000 (0)\n"
+                            kDirectoryEntryHead +
+                            kOneBlockBurstAndGap +
                             "\tИмя:\tD\n"
                             "\tКоличество копий:\t1\n"
                             "\t\t0) 0x00000003(3)\n" +
-                            root + "/D\n"
-                            "HEAD\n"
-                            "\tСледующий блок:\t0xFFFFFFFF (4294967295)\n"
-                            "\tПредыдущий блок:\t0xFFFFFFFF (4294967295)\n"
-                            "\tФлаги:\t0x00000000\n"
-                            "\tПервый свободный байт:\t0x0000005C (92)\n"
-                            "\tСмещение на первую запись:\t0x00000014 (20)\n"
-                            "ENTRY\n"
-                            "\tФлаги:\t0x00000002\n"
-                            "\tУникальный идентификатор:\t0x33333333\n"
-                            "\tТип:\t0x20202020(    )\n"
-                            "\tРазмер блока:\t2048\n"
-                            "\tРазмер файла:\t5\n"
-                            "\tРазмер в блоках:\t1\n"
-                            "\tBurst(Взрыв)???:\t0x00000001 (1)\n"
-                            "\tGap(Промежуток)???:\t0x00000000 (0)\n"
+                            root + "/D\n" +
+                            kLoneHeadOfOneEntry +
+                            kFileEntryHead +
+                            "\tРазмер файла:\t5\n" +
+                            kOneBlockBurstAndGap +
                             "\tИмя:\tB\n"
                             "\tКоличество копий:\t1\n"
                             "\t\t0) 0x00000032(50)\n" +
-                            root + "\n"
-                            "HEAD\n"
-                            "\tСледующий блок:\t0xFFFFFFFF (4294967295)\n"
-                            "\tПредыдущий блок:\t0xFFFFFFFF (4294967295)\n"
-                            "\tФлаги:\t0x00000000\n"
-                            "\tПервый свободный байт:\t0x000000A4 (164)\n"
-                            "\tСмещение на первую запись:\t0x00000014 (20)\n" +
+                            root + "\n" +
+                            rootHead +
                             entryA +
-                            "ENTRY\n"
-                            "\tФлаги:\t0x00000002\n"
-                            "\tУникальный идентификатор:\t0x33333333\n"
-                            "\tТип:\t0x20202020(    )\n"
-                            "\tРазмер блока:\t2048\n"
-                            "\tРазмер файла:\t7\n"
-                            "\tРазмер в блоках:\t1\n"
-                            "\tBurst(Взрыв)???:\t0x00000001 (1)\n"
-                            "\tGap(Промежуток)???:\t0x00000000 (0)\n"
+                            kFileEntryHead +
+                            "\tРазмер файла:\t7\n" +
+                            kOneBlockBurstAndGap +
                             "\tИмя:\tC\n"
                             "\tКоличество копий:\t1\n"
                             "\t\t0) 0x00000005(5)\n"
@@ -477,7 +394,8 @@ TEST_F(DecompileTest, RootCopyIndexPastTheSlotsTriesEightAndNegativeTriesNone) {
   auto result = Run(builder.Image());
   EXPECT_FALSE(result.ok);
   EXPECT_EQ(result.outcome, DecompileOutcome::kAllRootCopiesFailed);
-  std::string expected =
+  // The label's lines before the root copies.
+  const std::string head =
       "Информация начального сектора(метки):\n"
       "\tКомментарий:\t\n"
       "\tИдентификатор:\tCD-ROM\n"
@@ -486,7 +404,9 @@ TEST_F(DecompileTest, RootCopyIndexPastTheSlotsTriesEightAndNegativeTriesNone) {
       "\tКоличество блоков в томе:\t2\n"
       "\tУникальный идентфикатор корня:\t0x22222222\n"
       "\tКоличество блоков в корне:\t1\n"
-      "\tРазмер блока в корне:\t2048\n"
+      "\tРазмер блока в корне:\t2048\n";
+  std::string expected =
+      head +
       "\tКоличество копий корня:\t10 !!!Значение превышает лимит!!!\n"
       "\t\t0) 0x00000064(100)\n"
       "\t\t1) 0x00000065(101)\n"
@@ -512,15 +432,7 @@ TEST_F(DecompileTest, RootCopyIndexPastTheSlotsTriesEightAndNegativeTriesNone) {
   result = Run(negative.Image(), false, true);
   EXPECT_FALSE(result.ok);
   // The count still carries the mark; a negative index lists no copy and tries none.
-  EXPECT_EQ(result.log, Win("Информация начального сектора(метки):\n"
-                            "\tКомментарий:\t\n"
-                            "\tИдентификатор:\tCD-ROM\n"
-                            "\tУникальный идентфикатор тома:\t0x11111111\n"
-                            "\tРазмер блока в томе:\t2048\n"
-                            "\tКоличество блоков в томе:\t2\n"
-                            "\tУникальный идентфикатор корня:\t0x22222222\n"
-                            "\tКоличество блоков в корне:\t1\n"
-                            "\tРазмер блока в корне:\t2048\n"
+  EXPECT_EQ(result.log, Win(head +
                             "\tКоличество копий корня:\t2147483649 !!!Значение превышает лимит!!!\n"
                             "Дополнительно:\n"
                             "\tРазмер образа: 4096 байт\n"

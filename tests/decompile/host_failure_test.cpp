@@ -9,9 +9,9 @@
 #include "source/image_source.h"
 #include "testkit/faulty_host.h"
 #include "testkit/files.h"
-#include "testkit/image_builder.h"
 #include "testkit/log_text.h"
 #include "testkit/memory_device.h"
+#include "testkit/sample_disc.h"
 #include "testkit/temp_folder.h"
 #include "workflow/decompile_job.h"
 
@@ -19,24 +19,16 @@ namespace zanthrel {
 namespace {
 
 namespace fs = std::filesystem;
-using testkit::Bytes;
 using testkit::FaultyHost;
 using testkit::HostCall;
-using testkit::HostFault;
 using testkit::Win;
 
-// Root (block 1): file X of 5000 bytes in blocks 3-5, directory Y (block 2)
-// holding file Z in block 6, and the label entry; padded to 40 blocks, so that
-// the blocks past 6 form a hole and a read there moves the image's buffer
-// away from the label.
-Bytes Disc() {
-  testkit::ImageBuilder image(40);
-  image.Label({});
-  image.Directory(1, {testkit::FileEntry("X", 3, 5000), testkit::DirEntry("Y", 2),
-                      testkit::LabelEntry()});
-  image.Directory(2, {testkit::FileEntry("Z", 6, 10)});
-  image.Data(3, testkit::Pattern(4 * 2048, 11));
-  return image.Image();
+// The sample disc, padded to 40 blocks so that a read near its end moves the
+// image's buffer away from the label.
+testkit::Bytes Disc() {
+  testkit::Bytes image = testkit::MakeSampleDisc().image;
+  image.resize(40 * 2048);
+  return image;
 }
 
 class HostFailureTest : public ::testing::Test {
@@ -70,15 +62,15 @@ const std::string kSuccess = "Образ демонтирован успешно
 const std::string kWithWriteErrors = "!!!Образ демонтирован с ошибками записи! Выход.\n";
 
 TEST_F(HostFailureTest, FileThatRunsOutOfSpaceIsLoggedAndTheRestExtracted) {
-  host_.Add({HostCall::kWrite, "PARCE_disc/X", ENOSPC, 3000});
+  host_.Add({HostCall::kWrite, "PARCE_disc/LaunchMe", ENOSPC, 3000});
   const DecompileResult result = Run();
   EXPECT_EQ(result.outcome, DecompileOutcome::kWriteFailures);
-  EXPECT_EQ(result.hostFailure, Root() + "/X: " + ErrorText(ENOSPC));
+  EXPECT_EQ(result.hostFailure, Root() + "/LaunchMe: " + ErrorText(ENOSPC));
   const std::string log = Log();
-  EXPECT_NE(log.find(Win("!!!Не удалось записать файл ") + Root() + "/X!\n"), std::string::npos);
+  EXPECT_NE(log.find(Win("!!!Не удалось записать файл ") + Root() + "/LaunchMe!\n"), std::string::npos);
   EXPECT_TRUE(log.ends_with(Win(kWithWriteErrors)));
-  EXPECT_LE(fs::file_size(Root() + "/X"), 3000u);
-  EXPECT_EQ(fs::file_size(Root() + "/Y/Z"), 10u);  // extraction went on
+  EXPECT_LE(fs::file_size(Root() + "/LaunchMe"), 3000u);
+  EXPECT_EQ(fs::file_size(Root() + "/Игры/a!3Ab"), 10u);  // extraction went on
 }
 
 TEST_F(HostFailureTest, BlockMapAndHoleFilesThatCannotBeWritten) {
@@ -94,18 +86,18 @@ TEST_F(HostFailureTest, BlockMapAndHoleFilesThatCannotBeWritten) {
   EXPECT_TRUE(log.ends_with(tail)) << log.substr(log.size() - std::min<size_t>(log.size(), 300));
   EXPECT_LE(fs::file_size(Root() + "/disc.spy"), 100u);
   EXPECT_FALSE(fs::exists(Root() + "/disc 0x00000000.spy"));
-  EXPECT_EQ(fs::file_size(Root() + "/X"), 5000u);
+  EXPECT_EQ(fs::file_size(Root() + "/LaunchMe"), 5000u);
 }
 
 TEST_F(HostFailureTest, SubfolderRefusedFailsTheRootWithTheHostsReason) {
-  host_.Add({HostCall::kMakeFolder, "PARCE_disc/Y", EACCES});
+  host_.Add({HostCall::kMakeFolder, "PARCE_disc/Игры", EACCES});
   const DecompileResult result = Run();
   EXPECT_EQ(result.outcome, DecompileOutcome::kAllRootCopiesFailed);
-  EXPECT_EQ(result.hostFailure, Root() + "/Y: " + ErrorText(EACCES));
+  EXPECT_EQ(result.hostFailure, Root() + "/Игры: " + ErrorText(EACCES));
   const std::string log = Log();
   EXPECT_NE(log.find(Win("!!!Не удалось создать директорию! Выход.\n!!!Образ убит дальше некуда! Выход.\n")),
             std::string::npos);
-  EXPECT_EQ(fs::file_size(Root() + "/X"), 5000u);  // written before the failure, and kept
+  EXPECT_EQ(fs::file_size(Root() + "/LaunchMe"), 5000u);  // written before the failure, and kept
 
   DecompileReport report;
   report.opened = true;
@@ -136,7 +128,7 @@ TEST_F(HostFailureTest, LabelThatCannotBeReadAgain) {
   ImageSource source;
   ASSERT_TRUE(OpenImageFile(source, temp_ / "disc.iso", host_));
   // Read far from the label, so that the run must read the label from the host again.
-  Bytes block(2048);
+  testkit::Bytes block(2048);
   ASSERT_TRUE(Seek(source, 39, 2048, 0));
   ASSERT_TRUE(ReadRecords(source, block.data(), 2048, 1));
   host_.Add({HostCall::kRead, "disc.iso", EIO, 0, 0});

@@ -13,6 +13,9 @@ namespace {
 namespace fs = std::filesystem;
 using testkit::Bytes;
 using testkit::ImageBuilder;
+using testkit::kFileEntryHead;
+using testkit::kLoneHeadOfOneEntry;
+using testkit::kOneBlockBurstAndGap;
 using testkit::Win;
 
 class HostileImageTest : public testkit::DecompileFixture {
@@ -34,22 +37,11 @@ class HostileImageTest : public testkit::DecompileFixture {
     EXPECT_TRUE(result.ok);
     EXPECT_EQ(testkit::ReadText(Out("ok")), "ok");
     // The log ends with the walk of the intact copy.
-    EXPECT_TRUE(result.log.ends_with(Win(Root() + "\n"
-                                         "HEAD\n"
-                                         "\tСледующий блок:\t0xFFFFFFFF (4294967295)\n"
-                                         "\tПредыдущий блок:\t0xFFFFFFFF (4294967295)\n"
-                                         "\tФлаги:\t0x00000000\n"
-                                         "\tПервый свободный байт:\t0x0000005C (92)\n"
-                                         "\tСмещение на первую запись:\t0x00000014 (20)\n"
-                                         "ENTRY\n"
-                                         "\tФлаги:\t0x00000002\n"
-                                         "\tУникальный идентификатор:\t0x33333333\n"
-                                         "\tТип:\t0x20202020(    )\n"
-                                         "\tРазмер блока:\t2048\n"
-                                         "\tРазмер файла:\t2\n"
-                                         "\tРазмер в блоках:\t1\n"
-                                         "\tBurst(Взрыв)???:\t0x00000001 (1)\n"
-                                         "\tGap(Промежуток)???:\t0x00000000 (0)\n"
+    EXPECT_TRUE(result.log.ends_with(Win(Root() + "\n" +
+                                         kLoneHeadOfOneEntry +
+                                         kFileEntryHead +
+                                         "\tРазмер файла:\t2\n" +
+                                         kOneBlockBurstAndGap +
                                          "\tИмя:\tok\n"
                                          "\tКоличество копий:\t1\n"
                                          "\t\t0) 0x00000003(3)\n"

@@ -3,6 +3,8 @@
 // label entry, with names that need converting and escaping on the host.
 #pragma once
 
+#include <string>
+
 #include "testkit/files.h"
 
 namespace zanthrel::testkit {
@@ -19,8 +21,10 @@ struct SampleDisc {
 
 SampleDisc MakeSampleDisc();
 
-// The sample disc's label as the log and `info` describe it, in UTF-8.
-inline constexpr char kSampleLabelDescription[] =
+// The description of a label of the test images' builder, for a volume of 8
+// blocks, as the log and `info` give it, in UTF-8: the lines up to the root
+// copies, then those after them.
+inline const std::string kEightBlockLabelHead =
     "Информация начального сектора(метки):\n"
     "\tКомментарий:\t\n"
     "\tИдентификатор:\tCD-ROM\n"
@@ -29,12 +33,16 @@ inline constexpr char kSampleLabelDescription[] =
     "\tКоличество блоков в томе:\t8\n"
     "\tУникальный идентфикатор корня:\t0x22222222\n"
     "\tКоличество блоков в корне:\t1\n"
-    "\tРазмер блока в корне:\t2048\n"
-    "\tКоличество копий корня:\t1\n"
-    "\t\t0) 0x00000001(1)\n"
+    "\tРазмер блока в корне:\t2048\n";
+inline const std::string kEightBlockLabelTail =
     "Дополнительно:\n"
     "\tРазмер образа: 16384 байт\n"
     "\tРазмер данных: 16384 байт\n"
     "\n";
+// The sample disc's label, whose one root copy stands in block 1.
+inline const std::string kSampleLabelDescription = kEightBlockLabelHead +
+                                                   "\tКоличество копий корня:\t1\n"
+                                                   "\t\t0) 0x00000001(1)\n" +
+                                                   kEightBlockLabelTail;
 
 }  // namespace zanthrel::testkit
