@@ -1,0 +1,53 @@
+#include "source/cue_container.h"
+
+#include "source/cue_sheet.h"
+#include "source/file_track.h"
+#include "support/text.h"
+
+namespace zanthrel {
+
+namespace {
+
+std::string TrackFilePath(const std::string& cuePath, const std::string& name) {
+  if (IsAbsolutePath(name)) return name;
+  const size_t slash = cuePath.rfind(kPathSeparator);
+  return slash == std::string::npos ? name : JoinPath(cuePath.substr(0, slash), name);
+}
+
+Error FileError(const std::string& name, const std::string& what) {
+  return Error{"track file " + name + ": " + what};
+}
+
+}  // namespace
+
+Result<std::unique_ptr<DataTrack>> OpenCueTrack(Host& host, const std::string& cuePath,
+                                                std::string_view text) {
+  Result<CueSheet> sheet = ParseCueSheet(text);
+  if (!sheet) return sheet.Failure();
+  Result<CueDataTrack> place = PlaceFirstDataTrack(*sheet);
+  if (!place) return place.Failure();
+  const CueTrack& track = sheet->tracks[place->track];
+  const std::string& name = sheet->files[track.file].name;
+
+  Result<HostFile> file = host.OpenFile(TrackFilePath(cuePath, name));
+  if (!file) return FileError(name, "cannot be opened (" + ErrorText(file.Failure().code) + ")");
+  Result<PathInfo> info = file->Info();
+  if (!info) return FileError(name, "cannot be examined (" + ErrorText(info.Failure().code) + ")");
+  const uint64_t available = RecordsFrom(info->size, place->start, track.format);
+  const uint64_t sectors = place->records.value_or(available);
+  if (sectors == 0 || available < sectors) {
+    return FileError(name, "too short for track " + std::to_string(track.number) + " (" +
+                               UnsignedDecimal64(info->size) + " bytes; its " + track.mode +
+                               " sectors start at byte " + UnsignedDecimal64(place->start) +
+                               (place->records ? " and take " +
+                                                     UnsignedDecimal64(sectors * track.format.recordSize) +
+                                                     " bytes"
+                                               : "") +
+                               ")");
+  }
+  return std::unique_ptr<DataTrack>(std::make_unique<FileTrack>(
+      std::move(*file), place->start, track.format, sectors,
+      "cue sheet, track " + std::to_string(track.number) + " (" + track.mode + ") in " + name));
+}
+
+}  // namespace zanthrel
