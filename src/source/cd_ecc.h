@@ -1,0 +1,13 @@
+// The P and Q parity of a raw CD data sector (ECMA-130 RSPC): the 276 bytes
+// that a CHD's CD codecs leave out and that the reader makes again.
+#pragma once
+
+#include <cstdint>
+
+namespace zanthrel {
+
+// Computes P (bytes 2076-2247) and Q (2248-2351) of a 2352-byte sector from
+// its bytes 12-2075, as they stand.
+void WriteEccParity(uint8_t* sector);
+
+}  // namespace zanthrel

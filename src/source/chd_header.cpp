@@ -1,0 +1,102 @@
+#include "source/chd_header.h"
+
+#include <algorithm>
+#include <cstring>
+#include <optional>
+
+#include "support/text.h"
+
+namespace zanthrel {
+
+namespace {
+
+constexpr uint32_t kVersion = 5;
+
+uint64_t Big(const uint8_t* at, size_t bytes) {
+  uint64_t value = 0;
+  for (size_t i = 0; i < bytes; ++i) value = value << 8 | at[i];
+  return value;
+}
+
+Error HeaderError(const std::string& what) { return Error{"CHD: " + what}; }
+
+std::optional<uint64_t> Decimal(std::string_view digits) {
+  if (digits.empty() || digits.size() > 9) return std::nullopt;
+  uint64_t value = 0;
+  for (char c : digits) {
+    if (c < '0' || c > '9') return std::nullopt;
+    value = value * 10 + uint64_t(c - '0');
+  }
+  return value;
+}
+
+}  // namespace
+
+bool HasChdMagic(const uint8_t* head, size_t length) {
+  return length >= 8 && std::memcmp(head, "MComprHD", 8) == 0;
+}
+
+Result<ChdHeader> ParseChdHeader(const uint8_t* bytes, size_t length) {
+  if (length < 16 || !HasChdMagic(bytes, length)) return HeaderError("no header");
+  const uint32_t version = uint32_t(Big(bytes + 12, 4));
+  if (version != kVersion) {
+    return HeaderError("version " + UnsignedDecimal(version) + "; only version 5 is read");
+  }
+  if (length < kChdHeaderSize || Big(bytes + 8, 4) != kChdHeaderSize) {
+    return HeaderError("the header is cut short");
+  }
+  ChdHeader header;
+  for (int i = 0; i < 4; ++i) header.compressors[i] = uint32_t(Big(bytes + 16 + 4 * i, 4));
+  header.logicalBytes = Big(bytes + 32, 8);
+  header.mapOffset = Big(bytes + 40, 8);
+  header.metaOffset = Big(bytes + 48, 8);
+  header.hunkBytes = uint32_t(Big(bytes + 56, 4));
+  header.unitBytes = uint32_t(Big(bytes + 60, 4));
+  const uint8_t* parent = bytes + 104;
+  for (size_t i = 0; i < 20; ++i) {
+    if (parent[i] != 0) {
+      return HeaderError("needs its parent CHD; merge it first (chdman copy) to read it alone");
+    }
+  }
+  if (header.unitBytes != kChdFrameBytes) {
+    return HeaderError("not a CD image (units of " + UnsignedDecimal(header.unitBytes) + " bytes)");
+  }
+  if (header.hunkBytes == 0 || header.hunkBytes % kChdFrameBytes != 0 ||
+      header.hunkBytes > kChdMaxHunkBytes) {
+    return HeaderError("hunks of " + UnsignedDecimal(header.hunkBytes) +
+                       " bytes, not a whole number of CD frames this reader takes");
+  }
+  if (header.logicalBytes == 0 || header.logicalBytes / kChdFrameBytes > kChdMaxFrames) {
+    return HeaderError("a data size of " + UnsignedDecimal64(header.logicalBytes) +
+                       " bytes, which no CD has");
+  }
+  return header;
+}
+
+Result<ChdTrackEntry> ParseChdTrackEntry(std::string_view text) {
+  ChdTrackEntry entry;
+  bool haveNumber = false, haveFrames = false;
+  size_t at = 0;
+  while (at < text.size()) {
+    const size_t end = std::min(text.find(' ', at), text.size());
+    const std::string_view field = text.substr(at, end - at);
+    at = end + 1;
+    const size_t colon = field.find(':');
+    if (colon == std::string_view::npos) continue;
+    const std::string_view key = field.substr(0, colon), value = field.substr(colon + 1);
+    if (key == "TYPE") entry.type = std::string(value);
+    if (key == "PGTYPE") entry.pregapType = std::string(value);
+    if (key != "TRACK" && key != "FRAMES" && key != "PREGAP") continue;
+    const std::optional<uint64_t> number = Decimal(value);
+    if (!number) return HeaderError("track entry with a bad " + std::string(key) + " field");
+    if (key == "TRACK") entry.number = uint32_t(*number), haveNumber = true;
+    if (key == "FRAMES") entry.frames = *number, haveFrames = true;
+    if (key == "PREGAP") entry.pregap = *number;
+  }
+  if (!haveNumber || !haveFrames || entry.type.empty()) {
+    return HeaderError("track entry without TRACK, TYPE or FRAMES");
+  }
+  return entry;
+}
+
+}  // namespace zanthrel
