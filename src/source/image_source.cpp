@@ -99,6 +99,7 @@ std::string OpenFailureText(OpenFailure failure) {
     case OpenFailure::kSectorSize: return "the drive's sectors are not 2048 bytes";
     case OpenFailure::kEmptyDisc: return "no disc in the drive";
     case OpenFailure::kReadError: return "read error while searching for the volume label";
+    case OpenFailure::kContainer: return "the disc container cannot be read";
   }
   return "unknown failure";
 }
@@ -107,6 +108,7 @@ ImageSource::~ImageSource() { Close(*this); }
 
 OpenStatus OpenImageFile(ImageSource& source, const std::string& path, Host& host) {
   Result<std::unique_ptr<ImageStream>> opened = ImageStream::Open(host, path);
+  if (!opened && opened.Failure().code == 0) return OpenError{OpenFailure::kContainer, opened.Failure().text};
   if (!opened) {
     return OpenError{OpenFailure::kCannotOpen,
                      OpenFailureText(OpenFailure::kCannotOpen) + " (" + ErrorText(opened.Failure().code) + ")"};
@@ -132,6 +134,7 @@ OpenStatus OpenImageFile(ImageSource& source, const std::string& path, Host& hos
   // Every block address multiplies and divides by the block size.
   if (blockSize == 0) return Refusal(OpenFailure::kBlockSizeZero);
 
+  source.container = raw ? "raw image, MODE1/2352 sectors" : stream->Container();
   source.stream = std::move(stream);
   source.open = true;
   source.rawSectors = raw;

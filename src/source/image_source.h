@@ -31,6 +31,7 @@ enum class OpenFailure {
   kSectorSize,     // the drive's sectors are not 2048 bytes
   kEmptyDisc,      // the drive reports no disc size
   kReadError,      // a read failed while the label was searched
+  kContainer,      // a disc container that is damaged, or whose track file is missing or short
 };
 std::string OpenFailureText(OpenFailure failure);
 
@@ -44,6 +45,9 @@ using OpenStatus = Result<void, OpenError>;
 
 struct ImageSource {
   std::string name;
+  // The disc container and track read, for a user ("CHD v5 (...), track 1 of
+  // 2 (MODE1_RAW)"); empty for a plain or gzip image of 2048-byte sectors.
+  std::string container;
   bool open = false;
   bool rawSectors = false;
   bool trayLocked = false;

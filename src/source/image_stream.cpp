@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "source/containers.h"
 #include "source/gzip_inflater.h"
 
 namespace zanthrel {
@@ -13,11 +14,17 @@ constexpr size_t kBufferSize = 64 * 1024;
 
 ImageStream::ImageStream(HostFile file) : file_(std::move(file)), buffer_(kBufferSize) {}
 
+ImageStream::ImageStream(std::unique_ptr<DataTrack> track)
+    : track_(std::move(track)), buffer_(kBufferSize) {}
+
 ImageStream::~ImageStream() = default;
 
 Result<std::unique_ptr<ImageStream>> ImageStream::Open(Host& host, const std::string& path) {
   Result<HostFile> file = host.OpenFile(path);
   if (!file) return file.Failure();
+  Result<std::unique_ptr<DataTrack>> track = OpenContainer(host, path, *file);
+  if (!track) return track.Failure();
+  if (*track) return std::unique_ptr<ImageStream>(new ImageStream(std::move(*track)));
   uint8_t magic[2] = {0, 0};
   Result<size_t> head = file->ReadAt(0, magic, 2);
   if (!head) return head.Failure();
@@ -46,6 +53,7 @@ void ImageStream::SpoolTo(uint64_t end) {
 }
 
 int64_t ImageStream::ReadAt(uint64_t position, void* destination, size_t count) {
+  if (track_) return ReadTrackBytes(*track_, position, destination, count, trackScratch_);
   if (compressed_) {
     SpoolTo(position + count);
     if (position >= spooled_) return 0;
@@ -57,11 +65,25 @@ int64_t ImageStream::ReadAt(uint64_t position, void* destination, size_t count) 
 
 uint64_t ImageStream::CopyTo(uint64_t position, uint64_t count, const HostFile& output,
                              uint64_t outputOffset) {
+  if (track_) return CopyTrackTo(position, count, output, outputOffset);
   if (compressed_) {
     SpoolTo(position + count);
     count = position >= spooled_ ? 0 : std::min(count, spooled_ - position);
   }
   return CopyFileRange(file_, position, output, outputOffset, count).copied;
+}
+
+uint64_t ImageStream::CopyTrackTo(uint64_t position, uint64_t count, const HostFile& output,
+                                  uint64_t outputOffset) {
+  framed_.resize(kBufferSize);
+  uint64_t done = 0;
+  while (done < count) {
+    const int64_t got =
+        ReadAt(position + done, framed_.data(), size_t(std::min<uint64_t>(count - done, kBufferSize)));
+    if (got <= 0 || !output.WriteAt(outputOffset + done, framed_.data(), size_t(got))) break;
+    done += uint64_t(got);
+  }
+  return done;
 }
 
 uint64_t ImageStream::CopyFramedTo(const Framing& framing, uint64_t from, uint64_t count,

@@ -1,7 +1,9 @@
 // A positioned byte stream over an image file. A plain file is read as it is.
 // A gzip file is inflated into a scratch file, only as far as reads have
 // reached, so that a backward seek costs nothing and the whole image is
-// inflated at most once.
+// inflated at most once. A disc container (CHD, NRG, cue sheet, raw MODE2
+// .bin) gives the 2048-byte user data of its data track, as a plain image
+// would hold it.
 #pragma once
 
 #include <cstddef>
@@ -10,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "source/data_track.h"
 #include "support/host.h"
 #include "support/result.h"
 
@@ -30,6 +33,8 @@ class ImageStream {
   // Positions never fail by themselves; a read past the end comes back short.
   void Seek(uint64_t position) { position_ = position; }
   uint64_t Tell() const { return position_; }
+  // The container and track read, for a user; empty for a plain or gzip file.
+  std::string Container() const { return track_ ? track_->Description() : ""; }
 
   // Copies up to `count` bytes from `position` on into `output` at
   // `outputOffset`, inside the operating system where it can. Returns the
@@ -50,7 +55,10 @@ class ImageStream {
 
  private:
   explicit ImageStream(HostFile file);
+  explicit ImageStream(std::unique_ptr<DataTrack> track);
   int64_t ReadAt(uint64_t position, void* destination, size_t count);
+  // CopyTo for a container: its data track has no file to copy from.
+  uint64_t CopyTrackTo(uint64_t position, uint64_t count, const HostFile& output, uint64_t outputOffset);
   // Inflates until `end` bytes are spooled or the data ends.
   void SpoolTo(uint64_t end);
 
@@ -60,6 +68,8 @@ class ImageStream {
   uint64_t spooled_ = 0;
   std::vector<uint8_t> inflated_;  // inflated data on its way to the spool
   std::vector<uint8_t> framed_;  // whole sectors on their way to a host file
+  std::unique_ptr<DataTrack> track_;  // a container's data track
+  std::vector<uint8_t> trackScratch_;
   uint64_t position_ = 0;
   std::vector<uint8_t> buffer_;
   uint64_t bufferStart_ = 0;
