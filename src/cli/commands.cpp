@@ -13,16 +13,20 @@
 #include "support/host.h"
 #include "support/text.h"
 #include "workflow/compile_job.h"
+#include "workflow/convert_job.h"
 #include "workflow/decompile_job.h"
 
 namespace zanthrel::cli {
 
 namespace {
 
-// Opens an image for reading only; prints the reason and gives false when it cannot.
+// Opens an image for reading only; prints the reason and gives false when it
+// cannot. A container says on stderr which track it gave, so stdout stays as
+// it is for every kind of image.
 bool OpenForReading(ImageSource& source, const std::string& image) {
   const OpenStatus opened = OpenImageFile(source, image);
   if (!opened) PrintError(image + ": " + opened.Failure().text);
+  if (opened && !source.container.empty()) std::cerr << image << ": " << source.container << std::endl;
   return opened.Ok();
 }
 
@@ -125,6 +129,23 @@ int RunList(const std::string& image) {
            UnsignedDecimal(entry.copies) + "\t" + Hex8(entry.firstBlock) + "\n";
   }
   std::cout << out;
+  return kExitDone;
+}
+
+int RunConvert(const std::string& image, const std::string& output, bool quiet) {
+  const ConvertReport report = ConvertImage(image, output);
+  if (!report.opened) {
+    PrintError(report.failure);
+    return kExitUsage;
+  }
+  if (!report.failure.empty()) {
+    PrintError(report.failure);
+    return kExitFailed;
+  }
+  if (!quiet) {
+    std::cout << output << ": plain image written, " << report.bytes << " bytes"
+              << (report.container.empty() ? "" : " from " + report.container) << std::endl;
+  }
   return kExitDone;
 }
 

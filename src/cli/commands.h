@@ -34,6 +34,7 @@ int RunCompile(const CompileArgs& args, UniqueIdGenerator& ids);
 int RunInfo(const std::string& image);
 int RunDrives();
 int RunList(const std::string& image);
+int RunConvert(const std::string& image, const std::string& output, bool quiet);
 
 // "zanthrel: " + message, on stderr.
 void PrintError(const std::string& message);

@@ -40,7 +40,7 @@ int main(int argc, char** argv) {
   decompileCommand->add_option("-o,--output", decompile.outputDir, "Folder for the output (default: .)");
   decompileCommand->add_flag("-q,--quiet", decompile.quiet, "Print nothing but errors");
   CLI::Option* imageOption = decompileCommand->add_option(
-      "IMAGE", decompile.image, "Image file (plain or gzip, 2048 or 2352)");
+      "IMAGE", decompile.image, "Image file: plain or gzip (2048 or raw 2352), CHD, cue sheet, NRG, raw MODE2");
   CLI::Option* driveOption = decompileCommand->add_option(
       "--drive", decompile.drive, "Read the disc in this drive (such as /dev/sr0); needs -o");
   imageOption->excludes(driveOption);
@@ -74,6 +74,14 @@ int main(int argc, char** argv) {
       "list", "List the directory tree: path, kind, bytes, blocks, copies, first block");
   listCommand->add_option("IMAGE", listImage, "Image file")->required();
 
+  std::string convertImage, convertOutput;
+  bool convertQuiet = false;
+  CLI::App* convertCommand = app.add_subcommand(
+      "convert", "Write the data track of any image (CHD, cue sheet, NRG, raw) as a plain 2048-byte image");
+  convertCommand->add_flag("-q,--quiet", convertQuiet, "Print nothing but errors");
+  convertCommand->add_option("IMAGE", convertImage, "Image file")->required();
+  convertCommand->add_option("OUT", convertOutput, "Plain image to write (replaced)")->required();
+
   try {
     app.parse(argc, argv);
   } catch (const CLI::CallForHelp& e) {
@@ -92,6 +100,7 @@ int main(int argc, char** argv) {
   if (*compileCommand) return RunCompile(compile, ids);
   if (*infoCommand) return RunInfo(infoImage);
   if (*listCommand) return RunList(listImage);
+  if (*convertCommand) return RunConvert(convertImage, convertOutput, convertQuiet);
   if (*drivesCommand) return RunDrives();
   std::cout << app.help();
   return kExitDone;

@@ -1,0 +1,68 @@
+#include "workflow/convert_job.h"
+
+#include <cstring>
+#include <vector>
+
+#include "source/image_source.h"
+#include "support/text.h"
+
+namespace zanthrel {
+
+namespace {
+
+constexpr size_t kChunkSectors = 256;
+
+// Raw MODE1 sectors keep their user data from byte 16; gathers it at the
+// front of the buffer and gives its length.
+size_t GatherUserData(uint8_t* buffer, size_t length) {
+  const size_t sectors = length / kRawSectorSize;
+  for (size_t k = 0; k < sectors; ++k) {
+    std::memmove(buffer + k * kSectorSize, buffer + k * kRawSectorSize + kRawUserDataOffset, kSectorSize);
+  }
+  return sectors * kSectorSize;
+}
+
+}  // namespace
+
+ConvertReport ConvertImage(const std::string& imagePath, const std::string& outputPath, Host& host) {
+  ConvertReport report;
+  ImageSource source;
+  const OpenStatus opened = OpenImageFile(source, imagePath, host);
+  if (!opened) {
+    report.failure = imagePath + ": " + opened.Failure().text;
+    return report;
+  }
+  report.opened = true;
+  report.container = source.container;
+  Result<TemporaryFile> output = TemporaryFile::CreateBeside(host, outputPath);
+  if (!output) {
+    report.failure = outputPath + ": cannot be written (" + ErrorText(output.Failure().code) + ")";
+    return report;
+  }
+  const size_t chunk = kChunkSectors * (source.rawSectors ? kRawSectorSize : kSectorSize);
+  std::vector<uint8_t> buffer(chunk);
+  ImageStream& stream = *source.stream;
+  stream.Seek(0);
+  for (;;) {
+    const int64_t read = stream.Read(buffer.data(), chunk);
+    // A short read is the end of the data, unless the next read fails.
+    if (read < 0 || (size_t(read) < chunk && stream.Read(buffer.data() + read, 1) < 0)) {
+      report.failure = imagePath + ": read error in the data track at byte " +
+                       UnsignedDecimal64(stream.Tell()) + "; nothing written";
+      return report;
+    }
+    const size_t length = source.rawSectors ? GatherUserData(buffer.data(), size_t(read)) : size_t(read);
+    if (Status written = output->File().WriteAt(report.bytes, buffer.data(), length); !written) {
+      report.failure = outputPath + ": cannot be written (" + ErrorText(written.Failure().code) + ")";
+      return report;
+    }
+    report.bytes += length;
+    if (size_t(read) < chunk) break;
+  }
+  if (Status committed = output->Commit(); !committed) {
+    report.failure = outputPath + ": cannot be put in place (" + ErrorText(committed.Failure().code) + ")";
+  }
+  return report;
+}
+
+}  // namespace zanthrel

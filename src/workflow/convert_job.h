@@ -1,0 +1,28 @@
+// What "convert" does: the data track of any image, from the first byte of
+// its user data to the last whole sector, written as a plain image of
+// 2048-byte sectors. A plain image whose label stands behind other data is
+// copied whole, that data included, so the result reads as the image did.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "support/host.h"
+
+namespace zanthrel {
+
+struct ConvertReport {
+  bool opened = false;
+  // Why the image did not open, or why the new image was not written
+  // ("path: reason"); empty when it was.
+  std::string failure;
+  uint64_t bytes = 0;     // written
+  std::string container;  // the container and track read; empty for a plain image
+};
+
+// Writes `outputPath` through a temporary file beside it, put in place only
+// when the whole track has been read and written.
+ConvertReport ConvertImage(const std::string& imagePath, const std::string& outputPath,
+                           Host& host = SystemHost());
+
+}  // namespace zanthrel
