@@ -23,8 +23,9 @@ QtDialogs::QtDialogs(QWidget* parent) : parent_(parent) {
 }
 
 std::optional<std::string> QtDialogs::ChooseImageFile() {
-  const QString path = QFileDialog::getOpenFileName(parent_, "De-Compile",
-                                                    QString::fromStdString(startFolder_));
+  const QString path = QFileDialog::getOpenFileName(
+      parent_, "De-Compile", QString::fromStdString(startFolder_),
+      "Disc images (*.iso *.bin *.img *.cue *.chd *.nrg *.gz);;All files (*)");
   if (path.isEmpty()) return std::nullopt;
   startFolder_ = FolderOf(path.toStdString());
   return path.toStdString();

@@ -10,7 +10,8 @@ namespace zanthrel::app {
 class WorkflowDialogs {
  public:
   virtual ~WorkflowDialogs() = default;
-  // An image file to open (no filter); nothing when cancelled.
+  // An image file to open (disc images of every container offered, or any
+  // file); nothing when cancelled.
   virtual std::optional<std::string> ChooseImageFile() = 0;
   // A folder, which exists once chosen; nothing when cancelled.
   virtual std::optional<std::string> SelectFolder() = 0;
