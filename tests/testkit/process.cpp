@@ -37,13 +37,22 @@ class CaptureFile {
 }  // namespace
 
 ProcessOutcome RunZanthrel(const std::string& arguments, const std::string& setup) {
+  return RunProgram(std::string("'") + ZANTHREL_BINARY + "'", arguments, setup);
+}
+
+ProcessOutcome RunProgram(const std::string& program, const std::string& arguments,
+                          const std::string& setup) {
   CaptureFile out, err;
   std::string command = "(";
   if (!setup.empty()) command += setup + "; ";
-  command += std::string("exec '") + ZANTHREL_BINARY + "' " + arguments + ")";
+  command += "exec " + program + " " + arguments + ")";
   command += " >'" + out.Path() + "' 2>'" + err.Path() + "' </dev/null";
   const int raw = std::system(command.c_str());
   return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, ReadText(out.Path()), ReadText(err.Path())};
+}
+
+bool ProgramAvailable(const std::string& program) {
+  return RunProgram("sh", "-c 'command -v " + program + "'").status == 0;
 }
 
 }  // namespace zanthrel::testkit

@@ -16,5 +16,9 @@ struct ProcessOutcome {
 // shell, to set limits that the program inherits. The output is caught outside
 // the current folder, so that it never shows in a listing of it.
 ProcessOutcome RunZanthrel(const std::string& arguments, const std::string& setup = "");
+// The same for another program, found on the PATH (chdman, for one).
+ProcessOutcome RunProgram(const std::string& program, const std::string& arguments,
+                          const std::string& setup = "");
+bool ProgramAvailable(const std::string& program);
 
 }  // namespace zanthrel::testkit
