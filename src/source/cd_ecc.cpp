@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cstddef>
+#include <cstring>
 
 namespace zanthrel {
 
@@ -52,8 +53,15 @@ void ParityPass(const uint8_t* data, size_t vectors, size_t length, size_t vecto
 }  // namespace
 
 void WriteEccParity(uint8_t* sector) {
+  uint8_t address[4];
+  const bool mode2 = sector[15] == 2;
+  if (mode2) {
+    std::memcpy(address, sector + 12, 4);
+    std::memset(sector + 12, 0, 4);
+  }
   ParityPass(sector + 12, 86, 24, 2, 86, sector + 2076);
   ParityPass(sector + 12, 52, 43, 86, 88, sector + 2248);
+  if (mode2) std::memcpy(sector + 12, address, 4);
 }
 
 }  // namespace zanthrel

@@ -7,7 +7,8 @@
 namespace zanthrel {
 
 // Computes P (bytes 2076-2247) and Q (2248-2351) of a 2352-byte sector from
-// its bytes 12-2075, as they stand.
+// its bytes 12-2075. The parity of a Mode 2 sector (mode byte 2) is computed
+// as if its 4-byte address were zero, as ECMA-130 has it for Form 1.
 void WriteEccParity(uint8_t* sector);
 
 }  // namespace zanthrel

@@ -93,10 +93,11 @@ Writer Nrg(int version, bool trackAtOnce, uint8_t mode, uint16_t size,
   };
 }
 
-Writer Chdman(const std::string& options) {
+// chdman's CHD of what `cueSet` writes, a Redump set by default.
+Writer Chdman(const std::string& options, Writer cueSet = CueSet(true)) {
   return [=](const std::string& folder, const Bytes& image) -> std::string {
     if (!testkit::ProgramAvailable("chdman")) return "";
-    const std::string cue = testkit::WriteCueSet(folder, "Game", image, true);
+    const std::string cue = cueSet(folder, image);
     const testkit::ProcessOutcome made =
         testkit::RunProgram("chdman", "createcd -i '" + cue + "' -o '" + folder + "/game.chd' " + options);
     EXPECT_EQ(made.status, 0) << made.out << made.err;
@@ -159,6 +160,7 @@ const Variant kVariants[] = {
     {"ChdmanGenericCodecs", Chdman("-c zlib,lzma,huff,flac"), "CHD v5 (zlib, lzma, huff, flac)"},
     {"ChdmanHuffman", Chdman("-c huff"), "CHD v5 (huff)"},
     {"ChdmanFlac", Chdman("-c flac"), "CHD v5 (flac)"},
+    {"ChdmanMode2Raw", Chdman("", OneTrackCue("MODE2/2352", Mode2)), "CHD v5 (cdlz, cdzl, cdfl), track 1 of 1 (MODE2_RAW)"},
     {"ChdCdzsWithCopies", BuiltChd("cdzs", "MODE1", 2048, Cooked, Options(8, {})),
      "CHD v5 (cdzs), track 2 of 2 (MODE1)"},
     {"ChdZstdStoredHunks", BuiltChd("zstd", "MODE1_RAW", 2352, Mode1, Options(4, {3, 4, 9})),

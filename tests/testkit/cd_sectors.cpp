@@ -64,12 +64,7 @@ Bytes Mode2Form1Sectors(const Bytes& userData, uint32_t firstLba) {
     std::memcpy(sector + 16, subheader, sizeof subheader);
     std::memcpy(sector + 24, user.data() + n * 2048, 2048);
     PutLittle32(sector + 2072, CdEdc(sector + 16, 2056));
-    // Form 1 parity is computed as if the address were zero.
-    uint8_t address[4];
-    std::memcpy(address, sector + 12, 4);
-    std::memset(sector + 12, 0, 4);
     WriteEccParity(sector);
-    std::memcpy(sector + 12, address, 4);
   }
   return raw;
 }
