@@ -4,6 +4,8 @@
 #include <algorithm>
 #include <filesystem>
 
+#include "testkit/chd_builder.h"
+#include "testkit/container_disc.h"
 #include "testkit/files.h"
 #include "testkit/image_builder.h"
 #include "testkit/process.h"
@@ -105,6 +107,52 @@ TEST(CommandLineTest, InfoAndListDescribeTheImage) {
             "Игры/a:b\tfile\t10\t1\t1\t0x00000006\n"
             "Disc label\tfile\t132\t1\t1\t0x00000000\n");
   EXPECT_EQ(RunZanthrel("--version").out, "zanthrel 0.1\n");
+}
+
+TEST(CommandLineTest, ConvertWritesThePlainImageAndInfoAndListNameTheContainer) {
+  testkit::TempFolder temp;
+  const Bytes image = testkit::MakeContainerDisc().image;
+  testkit::WriteBytes(temp / "plain.iso", image);
+  testkit::WriteCueSet(temp.Path().string(), "Game", image, true);
+  const std::string read = "Game.cue: cue sheet, track 1 (MODE1/2352) in Game (Track 1).bin\n";
+
+  testkit::ProcessOutcome run = RunZanthrel("convert Game.cue out.iso");
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(run.out, "out.iso: plain image written, 589824 bytes from cue sheet, track 1 (MODE1/2352) in "
+                     "Game (Track 1).bin\n");
+  EXPECT_TRUE(testkit::ReadBytes(temp / "out.iso") == image);
+
+  for (const char* command : {"info", "list"}) {
+    const testkit::ProcessOutcome plain = RunZanthrel(std::string(command) + " plain.iso");
+    run = RunZanthrel(std::string(command) + " Game.cue");
+    EXPECT_EQ(run.status, 0) << command;
+    EXPECT_EQ(run.out, plain.out) << command;
+    EXPECT_EQ(plain.err, "") << command;
+    EXPECT_EQ(run.err, read) << command;
+  }
+}
+
+TEST(CommandLineTest, ConvertKeepsTheOldImageWhenTheTrackCannotBeRead) {
+  testkit::TempFolder temp;
+  testkit::ChdOptions options;
+  options.wrongCrcHunks = {20};
+  const Bytes image = testkit::MakeContainerDisc().image;
+  testkit::WriteBytes(temp / "bad.chd", testkit::BuildChd({{"MODE1", 2048, image}}, options));
+  testkit::WriteText(temp / "out.iso", "old");
+  testkit::ProcessOutcome run = RunZanthrel("convert bad.chd out.iso");
+  EXPECT_EQ(run.status, 1);
+  EXPECT_EQ(run.err, "zanthrel: bad.chd: read error in the data track at byte 327680; nothing written\n");
+  EXPECT_EQ(testkit::ReadText(temp / "out.iso"), "old");
+  EXPECT_EQ(std::distance(fs::directory_iterator(temp.Path()), fs::directory_iterator()), 2);
+
+  testkit::WriteText(temp / "game.cue", "FILE \"Game (Track 1).bin\" BINARY\nTRACK 01 MODE1/2352\nINDEX 01 0\n");
+  run = RunZanthrel("convert game.cue out.iso");
+  EXPECT_EQ(run.status, 2);
+  EXPECT_EQ(run.err,
+            "zanthrel: game.cue: track file Game (Track 1).bin: cannot be opened (No such file or directory)\n");
+  EXPECT_EQ(RunZanthrel("convert missing.chd out.iso").status, 2);
+  EXPECT_EQ(RunZanthrel("convert bad.chd").status, 2);
+  EXPECT_EQ(testkit::ReadText(temp / "out.iso"), "old");
 }
 
 }  // namespace
