@@ -1,11 +1,14 @@
 // Writes the seed inputs of the fuzzers: small images built record by record,
-// record blocks and names.
+// record blocks and names, cue sheets, NRG images and CHDs of a small image.
 //   make_corpus FOLDER
 #include <filesystem>
 #include <string>
 
+#include "testkit/cd_sectors.h"
+#include "testkit/chd_builder.h"
 #include "testkit/files.h"
 #include "testkit/image_builder.h"
+#include "testkit/nrg_builder.h"
 
 namespace {
 
@@ -43,12 +46,38 @@ void Write(const fs::path& folder, const std::string& name, uint8_t prefix, cons
   zanthrel::testkit::WriteBytes((folder / name).string(), seed);
 }
 
+void WriteContainers(const fs::path& root, const Bytes& image) {
+  using namespace zanthrel::testkit;
+  WriteText((root / "cue/redump").string(),
+            "FILE \"Game (Track 1).bin\" BINARY\r\n  TRACK 01 MODE1/2352\r\n    INDEX 01 00:00:00\r\n"
+            "FILE \"Game (Track 2).bin\" BINARY\r\n  TRACK 02 AUDIO\r\n    INDEX 00 00:00:00\r\n"
+            "    INDEX 01 00:02:00\r\n");
+  WriteText((root / "cue/one-file").string(),
+            "\xEF\xBB\xBFREM x\rFILE disc.bin BINARY\rTRACK 1 AUDIO\rINDEX 01 0\rTRACK 2 MODE2/2336\r"
+            "PREGAP 00:02:00\rINDEX 00 00:10:00\rINDEX 01 00:12:00\rPOSTGAP 1\r");
+  const NrgTrackData audio{0x07, 2352, AudioFrames(2, 1), AudioFrames(3, 2)};
+  WriteBytes((root / "nrg/v2-dao").string(),
+             BuildNrg({{0x06, 2352, Bytes(2 * 2352, 0), Mode2Form1Sectors(image)}, audio}, {2, false}));
+  WriteBytes((root / "nrg/v1-dao").string(), BuildNrg({audio, {0x05, 2352, {}, Mode1Sectors(image)}}, {1, false}));
+  WriteBytes((root / "nrg/v2-tao").string(), BuildNrg({{0x00, 2048, {}, Padded(image)}}, {2, true}));
+  WriteBytes((root / "nrg/v1-tao").string(), BuildNrg({{0x03, 2336, {}, WithoutSyncAndHeader(Mode2Form1Sectors(image))}}, {1, true}));
+  ChdOptions options;
+  options.framesPerHunk = 2;
+  options.storedHunks = {1};
+  const ChdTrackData chdAudio{"AUDIO", 2352, AudioFrames(3, 3)};
+  WriteBytes((root / "chd/cdzs").string(), BuildChd({chdAudio, {"MODE1", 2048, Padded(image)}}, options));
+  options.codec = "zstd";
+  WriteBytes((root / "chd/zstd").string(), BuildChd({{"MODE1_RAW", 2352, Mode1Sectors(image)}, chdAudio}, options));
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   if (argc != 2) return 2;
   const fs::path root = argv[1];
-  for (const char* target : {"decompile", "describe", "names"}) fs::create_directories(root / target);
+  for (const char* target : {"decompile", "describe", "names", "cue", "nrg", "chd"}) {
+    fs::create_directories(root / target);
+  }
   for (uint8_t gzip : {0, 1}) {
     const std::string suffix = gzip ? "-gzip" : "-plain";
     Write(root / "decompile", "example" + suffix, gzip, Example());
@@ -65,5 +94,6 @@ int main(int argc, char** argv) {
   for (const char* name : {"Disc label", "a:b?", "..", "wall w/ light", "x!41y", "\xC0\xFF\x98"}) {
     zanthrel::testkit::WriteText((root / "names" / std::to_string(++number)).string(), name);
   }
+  WriteContainers(root, Example());
   return 0;
 }
