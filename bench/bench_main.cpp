@@ -30,6 +30,7 @@ using zanthrel::bench::MakeDeepTreeWithCopies;
 using zanthrel::bench::MakeLargeFiles;
 using zanthrel::bench::MakeSmallFiles;
 using zanthrel::bench::WriteGzipImage;
+using zanthrel::bench::WriteCueSet;
 using zanthrel::bench::WriteRawImage;
 
 constexpr double kMemoryLimitMiB = 32;
@@ -97,6 +98,31 @@ bool Measure(const std::string& set, const Pair& pair, int runs) {
               set.c_str(), pair.name.c_str(), ratio, pair.limit, Median(ours), Median(theirs), peak,
               ok ? "ok" : "OVER");
   std::fflush(stdout);
+  return ok;
+}
+
+// Set (a) as a cue sheet with its .bins and as the CHD that chdman makes of
+// them: decompile of the CHD against chdman's own extraction of it, and
+// decompile of the cue sheet against decompile of the plain image.
+bool MeasureContainers(const fs::path& dir, const std::string& image, int runs,
+                       const std::function<void()>& clean, const fs::path& out, const fs::path& copy,
+                       const std::string& zanthrel) {
+  const std::string cue = (dir / "image.cue").string(), chd = (dir / "image.chd").string();
+  WriteCueSet(image, cue);
+  Run({"chdman", "createcd", "-i", cue, "-o", chd}, "/dev/null");
+  auto decompile = [&](const std::string& source) {
+    return [&, source] { return Run({zanthrel, "decompile", "-q", "-o", out.string(), source}); };
+  };
+  const std::vector<Pair> pairs = {
+      {"decompile chd / chdman extractcd", 1.0, clean, decompile(chd),
+       [&] {
+         return Run({"chdman", "extractcd", "-i", chd, "-o", copy.string() + ".cue", "-ob", copy.string() + ".bin"},
+                    "/dev/null");
+       }},
+      {"decompile cue/bin / plain", 1.5, clean, decompile(cue), decompile(image)},
+  };
+  bool ok = true;
+  for (const Pair& pair : pairs) ok = Measure("a", pair, runs) && ok;
   return ok;
 }
 
@@ -169,6 +195,7 @@ int main(int argc, char** argv) {
            [&] { return Run({"cp", "-r", tree, copy.string()}); }},
       };
       for (const Pair& pair : pairs) ok = Measure(std::string(1, set), pair, runs) && ok;
+      if (set == 'a') ok = MeasureContainers(dir, image, runs, clean, out, copy, zanthrel) && ok;
       fs::remove_all(dir);
     }
   } catch (const std::exception& error) {

@@ -17,5 +17,8 @@ void MakeDeepTreeWithCopies(const std::string& folder, const std::string& image,
 // The same image in raw 2352-byte sectors, and gzip-compressed.
 void WriteRawImage(const std::string& image, const std::string& raw);
 void WriteGzipImage(const std::string& image, const std::string& gzip);
+// The same image as a cue sheet `cue` over a .bin of MODE1/2352 sectors with
+// real EDC and ECC and a .bin of 30 seconds of audio, as a disc is ripped.
+void WriteCueSet(const std::string& image, const std::string& cue);
 
 }  // namespace zanthrel::bench

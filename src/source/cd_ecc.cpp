@@ -53,7 +53,7 @@ void ParityPass(const uint8_t* data, size_t vectors, size_t length, size_t vecto
 }  // namespace
 
 void WriteEccParity(uint8_t* sector) {
-  uint8_t address[4];
+  uint8_t address[4] = {};
   const bool mode2 = sector[15] == 2;
   if (mode2) {
     std::memcpy(address, sector + 12, 4);

@@ -124,8 +124,7 @@ Bytes EncodeMap(const std::vector<Entry>& entries, uint64_t firstOffset) {
   map[12] = kLengthBits;
   map[13] = kSelfBits;
   map[14] = kParentBits;
-  map.insert(map.end(), bits.Written().begin(), bits.Written().end());
-  return map;
+  return Concat(map, bits.Written());
 }
 
 }  // namespace
@@ -195,11 +194,7 @@ Bytes BuildChd(const std::vector<ChdTrackData>& tracks, const ChdOptions& option
   PutBig(&chd[48], 124, 8);
   PutBig(&chd[56], hunkBytes, 4);
   PutBig(&chd[60], kFrame, 4);
-  chd.insert(chd.end(), metadata.begin(), metadata.end());
-  chd.insert(chd.end(), data.begin(), data.end());
-  const Bytes map = EncodeMap(entries, firstOffset);
-  chd.insert(chd.end(), map.begin(), map.end());
-  return chd;
+  return Concat(Concat(Concat(chd, metadata), data), EncodeMap(entries, firstOffset));
 }
 
 }  // namespace zanthrel::testkit
