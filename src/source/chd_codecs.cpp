@@ -42,7 +42,9 @@ class GenericFlacCodec : public BlockDecoder {
 class CdCodec : public BlockDecoder {
  public:
   CdCodec(uint32_t hunkBytes, std::unique_ptr<BlockDecoder> sectors, std::unique_ptr<BlockDecoder> subcode)
-      : frames_(hunkBytes / kCdUnit), sectors_(std::move(sectors)), subcode_(std::move(subcode)),
+      : frames_(hunkBytes / kCdUnit),
+        sectors_(std::move(sectors)),
+        subcode_(std::move(subcode)),
         lengthBytes_(hunkBytes < 65536 ? 2 : 3) {}
   CdCodec(uint32_t hunkBytes, std::unique_ptr<FlacDecoder> flac, std::unique_ptr<BlockDecoder> subcode)
       : frames_(hunkBytes / kCdUnit), flac_(std::move(flac)), subcode_(std::move(subcode)) {}
@@ -68,7 +70,8 @@ class CdCodec : public BlockDecoder {
       if (!sectors_->Decode(in + baseStart, baseLength, base_.data(), base_.size())) return false;
       subStart = baseStart + baseLength;
     }
-    if (subStart > inLength || !subcode_->Decode(in + subStart, inLength - subStart, sub_.data(), sub_.size())) {
+    if (subStart > inLength ||
+        !subcode_->Decode(in + subStart, inLength - subStart, sub_.data(), sub_.size())) {
       return false;
     }
     for (uint32_t i = 0; i < frames_; ++i) {
@@ -106,11 +109,16 @@ std::string ChdTagText(uint32_t tag) {
 std::unique_ptr<BlockDecoder> MakeChdCodec(uint32_t tag, uint32_t hunkBytes) {
   const bool cdHunks = hunkBytes % kCdUnit == 0 && hunkBytes > 0;
   switch (tag) {
-    case ChdTag("zlib"): return MakeDeflateDecoder();
-    case ChdTag("lzma"): return MakeLzmaDecoder();
-    case ChdTag("zstd"): return MakeZstdDecoder();
-    case ChdTag("huff"): return MakeHuffmanBlockDecoder();
-    case ChdTag("flac"): return std::make_unique<GenericFlacCodec>(hunkBytes);
+    case ChdTag("zlib"):
+      return MakeDeflateDecoder();
+    case ChdTag("lzma"):
+      return MakeLzmaDecoder();
+    case ChdTag("zstd"):
+      return MakeZstdDecoder();
+    case ChdTag("huff"):
+      return MakeHuffmanBlockDecoder();
+    case ChdTag("flac"):
+      return std::make_unique<GenericFlacCodec>(hunkBytes);
     case ChdTag("cdzl"):
       if (cdHunks) return std::make_unique<CdCodec>(hunkBytes, MakeDeflateDecoder(), MakeDeflateDecoder());
       break;

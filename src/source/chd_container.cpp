@@ -2,8 +2,10 @@
 
 #include <algorithm>
 #include <cstring>
+#include <string_view>
 #include <vector>
 
+#include "source/big_endian.h"
 #include "source/cd_sector.h"
 #include "source/chd_codecs.h"
 #include "source/chd_header.h"
@@ -23,12 +25,6 @@ constexpr uint64_t kTrackPadding = 4;
 
 Error ChdError(const std::string& what) { return Error{"CHD: " + what}; }
 
-uint64_t Big(const uint8_t* at, size_t bytes) {
-  uint64_t value = 0;
-  for (size_t i = 0; i < bytes; ++i) value = value << 8 | at[i];
-  return value;
-}
-
 // Reads exactly `count` bytes, or says that the file is cut short there.
 Status ReadWhole(const HostFile& file, uint64_t offset, void* buffer, size_t count, const char* what) {
   Result<size_t> read = file.ReadAt(offset, buffer, count);
@@ -37,29 +33,28 @@ Status ReadWhole(const HostFile& file, uint64_t offset, void* buffer, size_t cou
   return {};
 }
 
-enum class TrackUse { kAudio, kData, kForm2, kUnknown };
+enum class TrackUse { kAudio, kData, kForm2 };
 
+// A track type by the names a CHD gives it, its own and the cue sheet's.
 struct TrackType {
-  const char* names[3];
+  std::string_view names[4];
   TrackUse use;
   RecordFormat format;
 };
 
 constexpr TrackType kTrackTypes[] = {
-    {{"MODE1", "MODE1/2048", "MODE2_FORM1"}, TrackUse::kData, kCooked},
-    {{"MODE2/2048", nullptr, nullptr}, TrackUse::kData, kCooked},
-    {{"MODE1_RAW", "MODE1/2352", nullptr}, TrackUse::kData, kMode1Raw},
-    {{"MODE2", "MODE2/2336", "MODE2_FORM_MIX"}, TrackUse::kData, kMode2Records},
-    {{"CDI/2336", nullptr, nullptr}, TrackUse::kData, kMode2Records},
+    {{"MODE1", "MODE1/2048", "MODE2_FORM1", "MODE2/2048"}, TrackUse::kData, kCooked},
+    {{"MODE1_RAW", "MODE1/2352"}, TrackUse::kData, kMode1Raw},
+    {{"MODE2", "MODE2/2336", "MODE2_FORM_MIX", "CDI/2336"}, TrackUse::kData, kMode2Records},
     {{"MODE2_RAW", "MODE2/2352", "CDI/2352"}, TrackUse::kData, kMode2Raw},
-    {{"MODE2_FORM2", "MODE2/2324", nullptr}, TrackUse::kForm2, {2324, 0}},
-    {{"AUDIO", nullptr, nullptr}, TrackUse::kAudio, {kCdFrameSize, 0}},
+    {{"MODE2_FORM2", "MODE2/2324"}, TrackUse::kForm2, {2324, 0}},
+    {{"AUDIO"}, TrackUse::kAudio, {kCdFrameSize, 0}},
 };
 
 const TrackType* FindTrackType(const std::string& name) {
   for (const TrackType& type : kTrackTypes) {
-    for (const char* spelling : type.names) {
-      if (spelling && name == spelling) return &type;
+    for (std::string_view spelling : type.names) {
+      if (!spelling.empty() && name == spelling) return &type;
     }
   }
   return nullptr;
@@ -75,7 +70,7 @@ Result<std::vector<ChdTrackEntry>> ReadTrackEntries(const HostFile& file, uint64
     }
     const std::string tag(reinterpret_cast<const char*>(head), 4);
     if (tag == "CHT2" || tag == "CHTR" || tag == "CHGD") {
-      std::string text(std::min<size_t>(Big(head + 5, 3), kMaxTrackEntryText), '\0');
+      std::string text(std::min<size_t>(ReadBigEndian(head + 5, 3), kMaxTrackEntryText), '\0');
       if (Status read = ReadWhole(file, offset + 16, text.data(), text.size(), "the metadata"); !read) {
         return read.Failure();
       }
@@ -84,7 +79,7 @@ Result<std::vector<ChdTrackEntry>> ReadTrackEntries(const HostFile& file, uint64
       if (!entry) return entry.Failure();
       tracks.push_back(*entry);
     }
-    offset = Big(head + 8, 8);
+    offset = ReadBigEndian(head + 8, 8);
   }
   return tracks;
 }
@@ -242,12 +237,11 @@ Result<std::unique_ptr<DataTrack>> OpenChdTrack(HostFile file, uint64_t fileSize
     if (sectors == 0 || first + sectors > header->HunkCount() * header->FramesPerHunk()) {
       return ChdError(name + " lies outside the CHD's data");
     }
-    const std::string description = "CHD v5 (" + (codecNames.empty() ? "uncompressed" : codecNames) +
-                                    "), " + name + " of " + std::to_string(tracks->size()) + " (" +
-                                    track.type + ")";
-    return std::unique_ptr<DataTrack>(std::make_unique<ChdTrack>(
-        std::move(file), *header, std::move(*map), std::move(codecs), first, sectors,
-        type->format.userOffset, description));
+    const std::string description = "CHD v5 (" + (codecNames.empty() ? "uncompressed" : codecNames) + "), " +
+                                    name + " of " + std::to_string(tracks->size()) + " (" + track.type + ")";
+    return std::unique_ptr<DataTrack>(std::make_unique<ChdTrack>(std::move(file), *header, std::move(*map),
+                                                                 std::move(codecs), first, sectors,
+                                                                 type->format.userOffset, description));
   }
   return ChdError("no data track, only audio");
 }

@@ -34,8 +34,8 @@ class FlacDecoder {
   // Fills `out` with samples, each written most significant byte first when
   // `bigEndian`; the count of input bytes the frames took, or nothing when
   // the frames are damaged or too few.
-  virtual std::optional<size_t> Decode(const uint8_t* in, size_t inLength, uint8_t* out,
-                                       size_t outLength, bool bigEndian, uint32_t blockSize) = 0;
+  virtual std::optional<size_t> Decode(const uint8_t* in, size_t inLength, uint8_t* out, size_t outLength,
+                                       bool bigEndian, uint32_t blockSize) = 0;
 };
 std::unique_ptr<FlacDecoder> MakeFlacDecoder();
 

@@ -48,9 +48,8 @@ class LibFlacDecoder : public FlacDecoder {
     written_ = 0;
     bigEndian_ = bigEndian;
     failed_ = false;
-    if (FLAC__stream_decoder_init_stream(decoder_, &ReadBytes, nullptr, &Tell, nullptr, nullptr,
-                                         &WriteFrame, nullptr, &NoteError,
-                                         this) != FLAC__STREAM_DECODER_INIT_STATUS_OK) {
+    if (FLAC__stream_decoder_init_stream(decoder_, &ReadBytes, nullptr, &Tell, nullptr, nullptr, &WriteFrame,
+                                         nullptr, &NoteError, this) != FLAC__STREAM_DECODER_INIT_STATUS_OK) {
       return std::nullopt;
     }
     while (written_ < outLength_ && !failed_ && FLAC__stream_decoder_process_single(decoder_)) {
@@ -73,8 +72,8 @@ class LibFlacDecoder : public FlacDecoder {
     size_t done = 0;
     while (done < *bytes && self.served_ < kHeaderSize + self.inLength_) {
       const bool inHeader = self.served_ < kHeaderSize;
-      const uint8_t* from = inHeader ? self.header_.data() + self.served_
-                                     : self.in_ + (self.served_ - kHeaderSize);
+      const uint8_t* from =
+          inHeader ? self.header_.data() + self.served_ : self.in_ + (self.served_ - kHeaderSize);
       const size_t left = inHeader ? kHeaderSize - self.served_ : kHeaderSize + self.inLength_ - self.served_;
       const size_t take = std::min(*bytes - done, left);
       std::memcpy(buffer + done, from, take);
@@ -86,8 +85,7 @@ class LibFlacDecoder : public FlacDecoder {
                      : FLAC__STREAM_DECODER_READ_STATUS_CONTINUE;
   }
 
-  static FLAC__StreamDecoderTellStatus Tell(const FLAC__StreamDecoder*, FLAC__uint64* offset,
-                                            void* client) {
+  static FLAC__StreamDecoderTellStatus Tell(const FLAC__StreamDecoder*, FLAC__uint64* offset, void* client) {
     *offset = static_cast<LibFlacDecoder*>(client)->served_;
     return FLAC__STREAM_DECODER_TELL_STATUS_OK;
   }

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <optional>
 
+#include "source/big_endian.h"
 #include "support/text.h"
 
 namespace zanthrel {
@@ -11,12 +12,6 @@ namespace zanthrel {
 namespace {
 
 constexpr uint32_t kVersion = 5;
-
-uint64_t Big(const uint8_t* at, size_t bytes) {
-  uint64_t value = 0;
-  for (size_t i = 0; i < bytes; ++i) value = value << 8 | at[i];
-  return value;
-}
 
 Error HeaderError(const std::string& what) { return Error{"CHD: " + what}; }
 
@@ -38,20 +33,20 @@ bool HasChdMagic(const uint8_t* head, size_t length) {
 
 Result<ChdHeader> ParseChdHeader(const uint8_t* bytes, size_t length) {
   if (length < 16 || !HasChdMagic(bytes, length)) return HeaderError("no header");
-  const uint32_t version = uint32_t(Big(bytes + 12, 4));
+  const uint32_t version = uint32_t(ReadBigEndian(bytes + 12, 4));
   if (version != kVersion) {
     return HeaderError("version " + UnsignedDecimal(version) + "; only version 5 is read");
   }
-  if (length < kChdHeaderSize || Big(bytes + 8, 4) != kChdHeaderSize) {
+  if (length < kChdHeaderSize || ReadBigEndian(bytes + 8, 4) != kChdHeaderSize) {
     return HeaderError("the header is cut short");
   }
   ChdHeader header;
-  for (int i = 0; i < 4; ++i) header.compressors[i] = uint32_t(Big(bytes + 16 + 4 * i, 4));
-  header.logicalBytes = Big(bytes + 32, 8);
-  header.mapOffset = Big(bytes + 40, 8);
-  header.metaOffset = Big(bytes + 48, 8);
-  header.hunkBytes = uint32_t(Big(bytes + 56, 4));
-  header.unitBytes = uint32_t(Big(bytes + 60, 4));
+  for (int i = 0; i < 4; ++i) header.compressors[i] = uint32_t(ReadBigEndian(bytes + 16 + 4 * i, 4));
+  header.logicalBytes = ReadBigEndian(bytes + 32, 8);
+  header.mapOffset = ReadBigEndian(bytes + 40, 8);
+  header.metaOffset = ReadBigEndian(bytes + 48, 8);
+  header.hunkBytes = uint32_t(ReadBigEndian(bytes + 56, 4));
+  header.unitBytes = uint32_t(ReadBigEndian(bytes + 60, 4));
   const uint8_t* parent = bytes + 104;
   for (size_t i = 0; i < 20; ++i) {
     if (parent[i] != 0) {

@@ -23,8 +23,6 @@ class HuffmanBlockDecoder : public BlockDecoder {
 
 }  // namespace
 
-std::unique_ptr<BlockDecoder> MakeHuffmanBlockDecoder() {
-  return std::make_unique<HuffmanBlockDecoder>();
-}
+std::unique_ptr<BlockDecoder> MakeHuffmanBlockDecoder() { return std::make_unique<HuffmanBlockDecoder>(); }
 
 }  // namespace zanthrel

@@ -1,5 +1,6 @@
 #include "source/chd_map.h"
 
+#include "source/big_endian.h"
 #include "source/bit_reader.h"
 #include "source/crc16.h"
 #include "source/huffman_decoder.h"
@@ -23,22 +24,17 @@ enum MapType : uint32_t {
   kTypeParent1 = 13,
 };
 
-uint64_t Big(const uint8_t* at, size_t bytes) {
-  uint64_t value = 0;
-  for (size_t i = 0; i < bytes; ++i) value = value << 8 | at[i];
-  return value;
-}
-
 Error MapError(const char* what) { return Error{std::string("CHD: the hunk map ") + what}; }
 
 // The entry as the map's CRC covers it: type, length (24 bits), offset (48), crc.
 uint16_t AddToCrc(uint16_t crc, uint32_t type, const ChdHunk& hunk) {
-  const uint8_t bytes[12] = {uint8_t(type),
-                             uint8_t(hunk.length >> 16), uint8_t(hunk.length >> 8), uint8_t(hunk.length),
-                             uint8_t(hunk.offset >> 40), uint8_t(hunk.offset >> 32),
-                             uint8_t(hunk.offset >> 24), uint8_t(hunk.offset >> 16),
-                             uint8_t(hunk.offset >> 8), uint8_t(hunk.offset),
-                             uint8_t(hunk.crc >> 8), uint8_t(hunk.crc)};
+  const uint64_t fields[] = {type, hunk.length, hunk.offset, hunk.crc};
+  const size_t widths[] = {1, 3, 6, 2};
+  uint8_t bytes[12];
+  size_t at = 0;
+  for (size_t f = 0; f < 4; ++f) {
+    for (size_t i = widths[f]; i-- > 0;) bytes[at++] = uint8_t(fields[f] >> (8 * i));
+  }
   return Crc16(bytes, sizeof bytes, crc);
 }
 
@@ -61,7 +57,7 @@ void ResolveCopies(std::vector<ChdHunk>& hunks) {
 
 }  // namespace
 
-uint64_t CompressedMapLength(const uint8_t* header16) { return Big(header16, 4); }
+uint64_t CompressedMapLength(const uint8_t* header16) { return ReadBigEndian(header16, 4); }
 
 uint64_t MaxCompressedMapLength(const ChdHeader& header) {
   // The tree takes under 16 bytes; a hunk at most 8 bits of type and 32 of
@@ -69,11 +65,10 @@ uint64_t MaxCompressedMapLength(const ChdHeader& header) {
   return 64 + header.HunkCount() * 16;
 }
 
-Result<std::vector<ChdHunk>> DecodeCompressedMap(const ChdHeader& header, const uint8_t* map,
-                                                 size_t length) {
+Result<std::vector<ChdHunk>> DecodeCompressedMap(const ChdHeader& header, const uint8_t* map, size_t length) {
   if (length < kChdMapHeaderSize) return MapError("is cut short");
-  uint64_t next = Big(map + 4, 6);
-  const uint16_t expectedCrc = uint16_t(Big(map + 10, 2));
+  uint64_t next = ReadBigEndian(map + 4, 6);
+  const uint16_t expectedCrc = uint16_t(ReadBigEndian(map + 10, 2));
   const int lengthBits = map[12], selfBits = map[13], parentBits = map[14];
   if (lengthBits > 32 || selfBits > 32 || parentBits > 32) return MapError("has bad field widths");
   BitReader bits(map + kChdMapHeaderSize, length - kChdMapHeaderSize);
@@ -112,13 +107,30 @@ Result<std::vector<ChdHunk>> DecodeCompressedMap(const ChdHeader& header, const 
     ChdHunk& hunk = hunks[number];
     uint32_t type = types[number];
     switch (type) {
-      case kTypeSelf1: ++lastSelf; [[fallthrough]];
-      case kTypeSelf0: type = kTypeSelf; hunk.offset = lastSelf; break;
-      case kTypeSelf: hunk.offset = lastSelf = bits.Read(selfBits); break;
-      case kTypeParentSelf: type = kTypeParent; hunk.offset = lastParent = number * unitsPerHunk; break;
-      case kTypeParent1: lastParent += unitsPerHunk; [[fallthrough]];
-      case kTypeParent0: type = kTypeParent; hunk.offset = lastParent; break;
-      case kTypeParent: hunk.offset = lastParent = bits.Read(parentBits); break;
+      case kTypeSelf1:
+        ++lastSelf;
+        [[fallthrough]];
+      case kTypeSelf0:
+        type = kTypeSelf;
+        hunk.offset = lastSelf;
+        break;
+      case kTypeSelf:
+        hunk.offset = lastSelf = bits.Read(selfBits);
+        break;
+      case kTypeParentSelf:
+        type = kTypeParent;
+        hunk.offset = lastParent = number * unitsPerHunk;
+        break;
+      case kTypeParent1:
+        lastParent += unitsPerHunk;
+        [[fallthrough]];
+      case kTypeParent0:
+        type = kTypeParent;
+        hunk.offset = lastParent;
+        break;
+      case kTypeParent:
+        hunk.offset = lastParent = bits.Read(parentBits);
+        break;
       case kTypeNone:
         hunk.length = header.hunkBytes;
         hunk.crc = uint16_t(bits.Read(16));
@@ -133,8 +145,8 @@ Result<std::vector<ChdHunk>> DecodeCompressedMap(const ChdHeader& header, const 
       hunk.offset = next;
       next += hunk.length;
     }
-    hunk.kind = type == kTypeNone   ? ChdHunk::kStored
-                : type == kTypeSelf ? ChdHunk::kSelf
+    hunk.kind = type == kTypeNone     ? ChdHunk::kStored
+                : type == kTypeSelf   ? ChdHunk::kSelf
                 : type == kTypeParent ? ChdHunk::kParent
                                       : ChdHunk::kCodec;
     hunk.codec = type <= kTypeCodec3 ? uint8_t(type) : 0;
@@ -148,7 +160,7 @@ Result<std::vector<ChdHunk>> DecodeCompressedMap(const ChdHeader& header, const 
 std::vector<ChdHunk> DecodeRawMap(const ChdHeader& header, const uint8_t* entries) {
   std::vector<ChdHunk> hunks(header.HunkCount());
   for (size_t i = 0; i < hunks.size(); ++i) {
-    const uint64_t stored = Big(entries + 4 * i, 4);
+    const uint64_t stored = ReadBigEndian(entries + 4 * i, 4);
     hunks[i].kind = stored == 0 ? ChdHunk::kZeros : ChdHunk::kUnchecked;
     hunks[i].offset = stored * header.hunkBytes;
   }

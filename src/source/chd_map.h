@@ -30,8 +30,7 @@ struct ChdHunk {
 // The map of a compressed CHD: `map` holds its 16-byte header and the
 // Huffman-coded stream after it. Fails when the stream is damaged or its
 // CRC does not match.
-Result<std::vector<ChdHunk>> DecodeCompressedMap(const ChdHeader& header, const uint8_t* map,
-                                                 size_t length);
+Result<std::vector<ChdHunk>> DecodeCompressedMap(const ChdHeader& header, const uint8_t* map, size_t length);
 
 // The map of an uncompressed CHD: one 32-bit hunk number per hunk, 0 for
 // a hunk that is not stored.

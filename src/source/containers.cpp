@@ -19,9 +19,7 @@ constexpr uint64_t kMaxCueSheetSize = 1 << 20;
 constexpr size_t kHeadSize = 64;
 constexpr size_t kTailSize = 12;
 
-bool IsGzip(const uint8_t* head, size_t length) {
-  return length >= 2 && head[0] == 0x1F && head[1] == 0x8B;
-}
+bool IsGzip(const uint8_t* head, size_t length) { return length >= 2 && head[0] == 0x1F && head[1] == 0x8B; }
 
 }  // namespace
 

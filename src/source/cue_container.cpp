@@ -36,14 +36,13 @@ Result<std::unique_ptr<DataTrack>> OpenCueTrack(Host& host, const std::string& c
   const uint64_t available = RecordsFrom(info->size, place->start, track.format);
   const uint64_t sectors = place->records.value_or(available);
   if (sectors == 0 || available < sectors) {
-    return FileError(name, "too short for track " + std::to_string(track.number) + " (" +
-                               UnsignedDecimal64(info->size) + " bytes; its " + track.mode +
-                               " sectors start at byte " + UnsignedDecimal64(place->start) +
-                               (place->records ? " and take " +
-                                                     UnsignedDecimal64(sectors * track.format.recordSize) +
-                                                     " bytes"
-                                               : "") +
-                               ")");
+    return FileError(
+        name,
+        "too short for track " + std::to_string(track.number) + " (" + UnsignedDecimal64(info->size) +
+            " bytes; its " + track.mode + " sectors start at byte " + UnsignedDecimal64(place->start) +
+            (place->records ? " and take " + UnsignedDecimal64(sectors * track.format.recordSize) + " bytes"
+                            : "") +
+            ")");
   }
   return std::unique_ptr<DataTrack>(std::make_unique<FileTrack>(
       std::move(*file), place->start, track.format, sectors,

@@ -118,8 +118,7 @@ Status CheckTracks(const CueSheet& sheet) {
     if (track.index0 && *track.index0 > *track.index1) {
       return TrackError(track, "INDEX 00 lies after INDEX 01");
     }
-    if (k > 0 && sheet.tracks[k - 1].file == track.file &&
-        FirstIndex(track) < *sheet.tracks[k - 1].index1) {
+    if (k > 0 && sheet.tracks[k - 1].file == track.file && FirstIndex(track) < *sheet.tracks[k - 1].index1) {
       return TrackError(track, "starts before the track in front of it");
     }
   }
@@ -153,13 +152,12 @@ Result<CueSheet> ParseCueSheet(std::string_view text) {
       if (sheet.files.empty()) return LineError(lineNumber, "TRACK before any FILE");
       if (tokens.size() < 3) return LineError(lineNumber, "TRACK needs a number and a mode");
       const auto number = Number(tokens[1], 2);
-      if (!number || *number < 1 || *number > kMaxTracks ||
-          (track && *number <= track->number)) {
+      if (!number || *number < 1 || *number > kMaxTracks || (track && *number <= track->number)) {
         return LineError(lineNumber, "track number " + tokens[1] + " out of order");
       }
       const std::string mode = UpperCase(tokens[2]);
-      const Mode* known = std::find_if(std::begin(kModes), std::end(kModes),
-                                       [&](const Mode& m) { return m.name == mode; });
+      const Mode* known =
+          std::find_if(std::begin(kModes), std::end(kModes), [&](const Mode& m) { return m.name == mode; });
       if (known == std::end(kModes)) return LineError(lineNumber, "unknown track mode " + tokens[2]);
       CueTrack next;
       next.number = uint32_t(*number);

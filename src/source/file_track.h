@@ -14,8 +14,7 @@ namespace zanthrel {
 class FileTrack : public DataTrack {
  public:
   // `sectors` records of `format` from byte `start` of `file` on.
-  FileTrack(HostFile file, uint64_t start, RecordFormat format, uint64_t sectors,
-            std::string description);
+  FileTrack(HostFile file, uint64_t start, RecordFormat format, uint64_t sectors, std::string description);
 
   uint64_t SectorCount() const override { return sectors_; }
   std::string Description() const override { return description_; }

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "source/big_endian.h"
 #include "source/cd_sector.h"
 #include "source/file_track.h"
 #include "support/text.h"
@@ -19,12 +20,6 @@ constexpr size_t kMaxChunks = 4096;
 constexpr uint32_t kMaxTableBytes = 64 * 1024;
 constexpr size_t kDaoHeaderSize = 22;
 
-uint64_t Big(const uint8_t* at, size_t bytes) {
-  uint64_t value = 0;
-  for (size_t i = 0; i < bytes; ++i) value = value << 8 | at[i];
-  return value;
-}
-
 struct NrgMode {
   uint8_t code;
   bool data;
@@ -32,11 +27,9 @@ struct NrgMode {
 };
 
 constexpr NrgMode kModes[] = {
-    {0x00, true, kCooked},          {0x02, true, kCooked},
-    {0x03, true, kMode2Records},    {0x05, true, kMode1Raw},
-    {0x06, true, kMode2Raw},        {0x07, false, {kCdFrameSize, 0}},
-    {0x0F, true, {2448, 16}},       {0x10, false, {2448, 0}},
-    {0x11, true, {2448, 24}},
+    {0x00, true, kCooked},    {0x02, true, kCooked},    {0x03, true, kMode2Records},
+    {0x05, true, kMode1Raw},  {0x06, true, kMode2Raw},  {0x07, false, {kCdFrameSize, 0}},
+    {0x0F, true, {2448, 16}}, {0x10, false, {2448, 0}}, {0x11, true, {2448, 24}},
 };
 
 const NrgMode* FindMode(uint8_t code) {
@@ -63,7 +56,7 @@ Result<Chunks> ReadChunks(const HostFile& file, uint64_t first, uint64_t footer)
     if (!read) return read.Failure();
     if (*read < 8) return NrgError("the chunk chain is cut short");
     const std::string id(reinterpret_cast<const char*>(head), 4);
-    const uint64_t size = Big(head + 4, 4);
+    const uint64_t size = ReadBigEndian(head + 4, 4);
     if (id == "END!") break;
     if (offset + 8 + size > footer) return NrgError("chunk " + id + " runs into the footer");
     std::vector<uint8_t>* slot = nullptr;
@@ -124,9 +117,9 @@ Result<std::optional<Place>> FromDao(const Chunks& chunks) {
                       HexByteText(entry[14], 2, true));
     }
     if (!mode->data || !CueSaysData(chunks, track)) continue;
-    const uint64_t size = Big(entry + 12, 2);
-    const uint64_t index1 = Big(entry + 18 + field, field);
-    const uint64_t end = Big(entry + 18 + 2 * field, field);
+    const uint64_t size = ReadBigEndian(entry + 12, 2);
+    const uint64_t index1 = ReadBigEndian(entry + 18 + field, field);
+    const uint64_t end = ReadBigEndian(entry + 18 + 2 * field, field);
     if (size != mode->format.recordSize) {
       return NrgError("track " + std::to_string(track) + " gives " + std::to_string(size) +
                       "-byte sectors for mode " + HexByteText(mode->code, 2, true));
@@ -152,8 +145,8 @@ Result<std::optional<Place>> FromEtn(const Chunks& chunks) {
                       HexByteText(code, 2, true));
     }
     if (!mode->data) continue;
-    return std::optional<Place>(
-        Place{track, code, mode->format, Big(entry, field), Big(entry + field, field), "TAO"});
+    return std::optional<Place>(Place{track, code, mode->format, ReadBigEndian(entry, field),
+                                      ReadBigEndian(entry + field, field), "TAO"});
   }
   return std::optional<Place>();
 }
@@ -186,12 +179,13 @@ Result<std::unique_ptr<DataTrack>> OpenNrgTrack(HostFile file, uint64_t fileSize
   const int version = NrgVersion(tail, *read);
   if (version == 0) return NrgError("no footer");
   const uint64_t footer = fileSize - (version == 2 ? 12 : 8);
-  const uint64_t first = version == 2 ? Big(tail + *read - 8, 8) : Big(tail + *read - 4, 4);
+  const uint64_t first =
+      version == 2 ? ReadBigEndian(tail + *read - 8, 8) : ReadBigEndian(tail + *read - 4, 4);
   if (first >= footer) return NrgError("the footer points past the chunks");
 
   Result<Chunks> chunks = ReadChunks(file, first, footer);
   if (!chunks) return chunks.Failure();
-  Result<std::optional<Place>> place = !chunks->dao.empty() ? FromDao(*chunks)
+  Result<std::optional<Place>> place = !chunks->dao.empty()   ? FromDao(*chunks)
                                        : !chunks->etn.empty() ? FromEtn(*chunks)
                                                               : NrgError("no track table");
   if (!place) return place.Failure();
@@ -206,9 +200,9 @@ Result<std::unique_ptr<DataTrack>> OpenNrgTrack(HostFile file, uint64_t fileSize
   if (sectors == 0) return NrgError("track " + std::to_string(where.track) + " is empty");
   return std::unique_ptr<DataTrack>(std::make_unique<FileTrack>(
       std::move(file), where.start, *format, sectors,
-      "NRG v" + std::to_string(version) + " (" + where.table + "), track " +
-          std::to_string(where.track) + ", mode " + HexByteText(where.mode, 2, true) + " (" +
-          std::to_string(format->recordSize) + "-byte sectors)"));
+      "NRG v" + std::to_string(version) + " (" + where.table + "), track " + std::to_string(where.track) +
+          ", mode " + HexByteText(where.mode, 2, true) + " (" + std::to_string(format->recordSize) +
+          "-byte sectors)"));
 }
 
 }  // namespace zanthrel

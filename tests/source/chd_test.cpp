@@ -7,6 +7,7 @@
 #include <filesystem>
 
 #include "decompile/decompile_run.h"
+#include "source/big_endian.h"
 #include "source/chd_header.h"
 #include "source/chd_map.h"
 #include "source/crc16.h"
@@ -25,9 +26,9 @@ using testkit::ContainerDisc;
 
 constexpr uint32_t kBlocks = 288;
 
-#define REQUIRE_CHDMAN()                                                         \
-  if (!testkit::ProgramAvailable("chdman")) {                                    \
-    GTEST_SKIP() << "chdman (Debian package mame-tools) is not installed";      \
+#define REQUIRE_CHDMAN()                                                   \
+  if (!testkit::ProgramAvailable("chdman")) {                              \
+    GTEST_SKIP() << "chdman (Debian package mame-tools) is not installed"; \
   }
 
 std::string MakeChd(const testkit::TempFolder& temp, const Bytes& image, const std::string& options) {
@@ -36,12 +37,6 @@ std::string MakeChd(const testkit::TempFolder& temp, const Bytes& image, const s
       testkit::RunProgram("chdman", "createcd -i '" + cue + "' -o '" + (temp / "game.chd") + "' " + options);
   EXPECT_EQ(made.status, 0) << made.out << made.err;
   return temp / "game.chd";
-}
-
-uint64_t Big(const Bytes& bytes, size_t at, size_t count) {
-  uint64_t value = 0;
-  for (size_t i = 0; i < count; ++i) value = value << 8 | bytes[at + i];
-  return value;
 }
 
 // Every block of the volume either reads as the plain image has it or does
@@ -83,13 +78,14 @@ TEST(ChdSectorsTest, ChdmanFindsTheTestSectorsEccValidAndGivesThemBack) {
   ASSERT_TRUE(header);
   const uint64_t mapAt = header->mapOffset;
   Result<std::vector<ChdHunk>> map =
-      DecodeCompressedMap(*header, file.data() + mapAt, size_t(16 + Big(file, size_t(mapAt), 4)));
+      DecodeCompressedMap(*header, file.data() + mapAt, size_t(16 + ReadBigEndian(file.data() + mapAt, 4)));
   ASSERT_TRUE(map) << map.Failure().text;
   ASSERT_EQ((*map)[0].kind, ChdHunk::kCodec);
   EXPECT_EQ(file[(*map)[0].offset], 0xFF);
 
-  const testkit::ProcessOutcome back = testkit::RunProgram(
-      "chdman", "extractcd -i '" + chd + "' -o '" + (temp / "back.cue") + "' -ob '" + (temp / "back.bin") + "'");
+  const testkit::ProcessOutcome back =
+      testkit::RunProgram("chdman", "extractcd -i '" + chd + "' -o '" + (temp / "back.cue") + "' -ob '" +
+                                        (temp / "back.bin") + "'");
   ASSERT_EQ(back.status, 0) << back.err;
   const Bytes data = testkit::ReadBytes(temp / "Game (Track 1).bin");
   const Bytes extracted = testkit::ReadBytes(temp / "back.bin");
@@ -106,7 +102,8 @@ TEST(ChdDamageTest, HunksThatFailTheirCrcOrLieInAParentAreUnreadable) {
   options.wrongCrcHunks = {firstCopyHunk};
   options.parentHunks = {firstCopyHunk + 2};
   options.storedHunks = {firstCopyHunk + 3};
-  testkit::WriteBytes(temp / "game.chd", testkit::BuildChd({{"MODE1", 2048, testkit::Padded(disc.image)}}, options));
+  testkit::WriteBytes(temp / "game.chd",
+                      testkit::BuildChd({{"MODE1", 2048, testkit::Padded(disc.image)}}, options));
 
   ImageSource source;
   ASSERT_TRUE(OpenImageFile(source, temp / "game.chd"));
@@ -165,7 +162,8 @@ TEST(ChdRefusalTest, AChdThatCannotBeReadSaysWhy) {
             "CHD: hunks of 19457 bytes, not a whole number of CD frames this reader takes");
   EXPECT_EQ(refusal([](Bytes& b) { b[32] = 0x7F; }),
             "CHD: a data size of 9151314442817552896 bytes, which no CD has");
-  EXPECT_EQ(refusal([](Bytes& b) { std::memset(&b[48], 0, 8); }), "CHD: no CD track entries (CHT2, CHTR or CHGD)");
+  EXPECT_EQ(refusal([](Bytes& b) { std::memset(&b[48], 0, 8); }),
+            "CHD: no CD track entries (CHT2, CHTR or CHGD)");
   EXPECT_EQ(refusal([](Bytes& b) { b[b.size() - 3] ^= 0x10; }), "CHD: the hunk map fails its CRC");
   EXPECT_EQ(refusal([](Bytes& b) { b.resize(b.size() - 2); }), "CHD: the hunk map is cut short");
   EXPECT_EQ(refusal([](Bytes& b) { b.resize(100); }), "CHD: the header is cut short");
@@ -173,7 +171,8 @@ TEST(ChdRefusalTest, AChdThatCannotBeReadSaysWhy) {
   const testkit::ChdTrackData audio{"AUDIO", 2352, testkit::AudioFrames(20, 1)};
   testkit::WriteBytes(temp / "audio.chd", testkit::BuildChd({audio}, {}));
   EXPECT_EQ(OpenFailureOf(temp / "audio.chd"), "CHD: no data track, only audio");
-  testkit::WriteBytes(temp / "form2.chd", testkit::BuildChd({audio, {"MODE2_FORM2", 2324, Bytes(2324 * 4)}}, {}));
+  testkit::WriteBytes(temp / "form2.chd",
+                      testkit::BuildChd({audio, {"MODE2_FORM2", 2324, Bytes(2324 * 4)}}, {}));
   EXPECT_EQ(OpenFailureOf(temp / "form2.chd"),
             "CHD: track 2 is MODE2_FORM2, whose sectors hold no 2048-byte user data");
 }

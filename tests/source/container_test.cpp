@@ -53,8 +53,8 @@ Writer CueSet(bool filePerTrack) {
 Writer OneTrackCue(const std::string& mode, std::function<Bytes(const Bytes&)> records) {
   return [=](const std::string& folder, const Bytes& image) {
     Put(folder + "/it's data.bin", records(image));
-    return Cue(folder, "\xEF\xBB\xBF" "REM made by hand\r\nFILE \"it's data.bin\" BINARY\r\n  TRACK 01 " +
-                           mode + "\r\n    PREGAP 00:02:00\r\n    INDEX 01 00:00:00\r\n");
+    const std::string head = "\xEF\xBB\xBFREM made by hand\r\nFILE \"it's data.bin\" BINARY\r\n";
+    return Cue(folder, head + "  TRACK 01 " + mode + "\r\n    PREGAP 00:02:00\r\n    INDEX 01 00:00:00\r\n");
   };
 }
 
@@ -62,8 +62,9 @@ Writer OneTrackCue(const std::string& mode, std::function<Bytes(const Bytes&)> r
 // two sizes and a pregap stored in 2048-byte records.
 std::string AudioThenCookedData(const std::string& folder, const Bytes& image) {
   Put(folder + "/disc.img", Concat(Concat(testkit::AudioFrames(100, 9), Bytes(2 * 2048, 0)), image));
-  return Cue(folder, "file disc.img binary\rtrack 01 audio\rindex 01 00:00:00\rtrack 02 mode1/2048\r"
-                     "index 00 00:01:25\rindex 01 00:01:27\r");
+  return Cue(folder,
+             "file disc.img binary\rtrack 01 audio\rindex 01 00:00:00\rtrack 02 mode1/2048\r"
+             "index 00 00:01:25\rindex 01 00:01:27\r");
 }
 
 Bytes Cooked(const Bytes& image) { return testkit::Padded(image); }
@@ -160,7 +161,8 @@ const Variant kVariants[] = {
     {"ChdmanGenericCodecs", Chdman("-c zlib,lzma,huff,flac"), "CHD v5 (zlib, lzma, huff, flac)"},
     {"ChdmanHuffman", Chdman("-c huff"), "CHD v5 (huff)"},
     {"ChdmanFlac", Chdman("-c flac"), "CHD v5 (flac)"},
-    {"ChdmanMode2Raw", Chdman("", OneTrackCue("MODE2/2352", Mode2)), "CHD v5 (cdlz, cdzl, cdfl), track 1 of 1 (MODE2_RAW)"},
+    {"ChdmanMode2Raw", Chdman("", OneTrackCue("MODE2/2352", Mode2)),
+     "CHD v5 (cdlz, cdzl, cdfl), track 1 of 1 (MODE2_RAW)"},
     {"ChdCdzsWithCopies", BuiltChd("cdzs", "MODE1", 2048, Cooked, Options(8, {})),
      "CHD v5 (cdzs), track 2 of 2 (MODE1)"},
     {"ChdZstdStoredHunks", BuiltChd("zstd", "MODE1_RAW", 2352, Mode1, Options(4, {3, 4, 9})),

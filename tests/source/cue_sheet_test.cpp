@@ -23,7 +23,7 @@ CueSheet Parse(const std::string& text) {
 
 TEST(CueSheetTest, ReadsARedumpSheetWithEveryLineEndAndComment) {
   const std::string sheet =
-      "\xEF\xBB\xBF" "REM GENRE Game\r\n"
+      "\xEF\xBB\xBFREM GENRE Game\r\n"
       "CATALOG 0000000000000\r\n"
       "TITLE \"Rock & Roll\"\r\n"
       "FILE \"Don't Stop (USA) (Track 1).bin\" BINARY\r\n"
@@ -74,8 +74,9 @@ TEST(CueSheetTest, PlacesTheFirstDataTrackInItsFile) {
   EXPECT_EQ(place->records, 28u * 75);
 
   // The last track of its file runs to the end of the file.
-  cue = Parse("FILE a.bin BINARY\nTRACK 01 AUDIO\nINDEX 01 0\nFILE b.bin BINARY\n"
-              "TRACK 02 MODE1/2048\nINDEX 00 00:00:00\nINDEX 01 00:02:00\n");
+  cue = Parse(
+      "FILE a.bin BINARY\nTRACK 01 AUDIO\nINDEX 01 0\nFILE b.bin BINARY\n"
+      "TRACK 02 MODE1/2048\nINDEX 00 00:00:00\nINDEX 01 00:02:00\n");
   place = PlaceFirstDataTrack(cue);
   ASSERT_TRUE(place);
   EXPECT_EQ(place->start, 150u * 2048);
@@ -98,13 +99,15 @@ TEST(CueSheetTest, SheetsThatCannotBeReadSayWhereAndWhy) {
       {"FILE a BINARY\nTRACK 01 AUDIO\nINDEX 01 0\n", "cue sheet: no data track, only audio"},
       {"FILE a BINARY\nTRACK 01 MODE2/2324\nINDEX 01 0\n",
        "cue sheet, track 1: MODE2/2324 sectors hold no 2048-byte user data"},
-      {"FILE a.wav WAVE\nTRACK 01 MODE1/2352\nINDEX 01 0\n", "cue sheet, track 1: a data track in a WAVE file"},
+      {"FILE a.wav WAVE\nTRACK 01 MODE1/2352\nINDEX 01 0\n",
+       "cue sheet, track 1: a data track in a WAVE file"},
       {"FILE\n", "cue sheet, line 1: FILE without a name"},
   };
   for (const auto& [text, message] : cases) {
     Result<CueSheet> sheet = ParseCueSheet(text);
-    const std::string failure =
-        !sheet ? sheet.Failure().text : PlaceFirstDataTrack(*sheet) ? "" : PlaceFirstDataTrack(*sheet).Failure().text;
+    const std::string failure = !sheet                        ? sheet.Failure().text
+                                : PlaceFirstDataTrack(*sheet) ? ""
+                                                              : PlaceFirstDataTrack(*sheet).Failure().text;
     EXPECT_EQ(failure, message) << text;
   }
   EXPECT_FALSE(LooksLikeCueSheet("TRACK 01 AUDIO\nINDEX 01 0\n"));
@@ -127,17 +130,20 @@ TEST(CueFileTest, TrackFilesAreFoundBesideTheSheetAndNamedWhenMissingOrShort) {
   ImageSource absolute;
   EXPECT_TRUE(OpenImageFile(absolute, temp / "absolute.cue"));
 
-  testkit::WriteText(temp / "missing.cue", "FILE \"Game (Track 1).bin\" BINARY\nTRACK 01 MODE1/2352\nINDEX 01 0\n");
+  testkit::WriteText(temp / "missing.cue",
+                     "FILE \"Game (Track 1).bin\" BINARY\nTRACK 01 MODE1/2352\nINDEX 01 0\n");
   ImageSource missing;
   OpenStatus opened = OpenImageFile(missing, temp / "missing.cue");
   ASSERT_FALSE(opened);
   EXPECT_EQ(opened.Failure().failure, OpenFailure::kContainer);
-  EXPECT_EQ(opened.Failure().text, "track file Game (Track 1).bin: cannot be opened (No such file or directory)");
+  EXPECT_EQ(opened.Failure().text,
+            "track file Game (Track 1).bin: cannot be opened (No such file or directory)");
 
   // A track that the next one in the same file bounds needs all its sectors.
   testkit::WriteBytes(temp / "short.bin", Bytes(10 * 2352, 0));
-  testkit::WriteText(temp / "short.cue", "FILE short.bin BINARY\nTRACK 01 MODE1/2352\nINDEX 01 0\n"
-                                         "TRACK 02 AUDIO\nINDEX 01 00:00:20\n");
+  testkit::WriteText(temp / "short.cue",
+                     "FILE short.bin BINARY\nTRACK 01 MODE1/2352\nINDEX 01 0\n"
+                     "TRACK 02 AUDIO\nINDEX 01 00:00:20\n");
   ImageSource cut;
   opened = OpenImageFile(cut, temp / "short.cue");
   ASSERT_FALSE(opened);
@@ -148,7 +154,8 @@ TEST(CueFileTest, TrackFilesAreFoundBesideTheSheetAndNamedWhenMissingOrShort) {
   opened = OpenImageFile(cut, temp / "empty.cue");
   ASSERT_FALSE(opened);
   EXPECT_EQ(opened.Failure().text,
-            "track file short.bin: too short for track 1 (23520 bytes; its MODE1/2352 sectors start at byte 23520)");
+            "track file short.bin: too short for track 1 (23520 bytes; its MODE1/2352 sectors start at byte "
+            "23520)");
 }
 
 }  // namespace

@@ -72,7 +72,8 @@ Bytes Mode2Form1Sectors(const Bytes& userData, uint32_t firstLba) {
 Bytes WithoutSyncAndHeader(const Bytes& rawSectors) {
   Bytes records;
   for (size_t at = 0; at + kCdFrameSize <= rawSectors.size(); at += kCdFrameSize) {
-    records.insert(records.end(), rawSectors.begin() + long(at + 16), rawSectors.begin() + long(at + kCdFrameSize));
+    records.insert(records.end(), rawSectors.begin() + long(at + 16),
+                   rawSectors.begin() + long(at + kCdFrameSize));
   }
   return records;
 }

@@ -14,8 +14,16 @@ namespace {
 
 constexpr uint32_t kFrame = 2448;
 constexpr int kLengthBits = 24, kSelfBits = 16, kParentBits = 16;
-enum Symbol : uint32_t { kCodec0 = 0, kNone = 4, kSelf = 5, kParent = 6, kRunSmall = 7, kRunLarge = 8,
-                         kSelf0 = 9, kSelf1 = 10 };
+enum Symbol : uint32_t {
+  kCodec0 = 0,
+  kNone = 4,
+  kSelf = 5,
+  kParent = 6,
+  kRunSmall = 7,
+  kRunLarge = 8,
+  kSelf0 = 9,
+  kSelf1 = 10
+};
 
 void PutBig(uint8_t* at, uint64_t value, int bytes) {
   for (int i = 0; i < bytes; ++i) at[i] = uint8_t(value >> (8 * (bytes - 1 - i)));
@@ -163,7 +171,8 @@ Bytes BuildChd(const std::vector<ChdTrackData>& tracks, const ChdOptions& option
     const Bytes hunk(frames.begin() + long(h * hunkBytes), frames.begin() + long((h + 1) * hunkBytes));
     const uint16_t crc = uint16_t(Crc16(hunk.data(), hunk.size()) ^ (Has(options.wrongCrcHunks, h) ? 1 : 0));
     size_t same = 0;
-    while (options.copies && same < h && !std::equal(hunk.begin(), hunk.end(), frames.begin() + long(same * hunkBytes))) {
+    while (options.copies && same < h &&
+           !std::equal(hunk.begin(), hunk.end(), frames.begin() + long(same * hunkBytes))) {
       ++same;
     }
     Entry entry{kCodec0, kCodec0};

@@ -12,9 +12,9 @@
 namespace zanthrel::testkit {
 
 struct ChdTrackData {
-  std::string type;      // MODE1, MODE1_RAW, AUDIO, ...
-  uint32_t frameBytes;   // bytes of each frame stored: 2048 for MODE1, 2352 for raw and audio
-  Bytes frames;          // the frames' stored bytes, one after the other
+  std::string type;     // MODE1, MODE1_RAW, AUDIO, ...
+  uint32_t frameBytes;  // bytes of each frame stored: 2048 for MODE1, 2352 for raw and audio
+  Bytes frames;         // the frames' stored bytes, one after the other
 };
 
 struct ChdOptions {

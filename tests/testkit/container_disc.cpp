@@ -38,10 +38,10 @@ ContainerDisc MakeContainerDisc() {
   const Bytes twice = TextBytes(8 * 2048 - 5, 5);
   EntryFields twiceEntry = FileEntry("Twice", ContainerDisc::kTwiceCopies[0], uint32_t(twice.size()));
   twiceEntry.copies.push_back(ContainerDisc::kTwiceCopies[1]);
-  builder.Directory(1, {FileEntry("Text", 8, uint32_t(text.size())), DirEntry(Win("Игры"), 2),
-                        FileEntry("Noise", 88, uint32_t(noise.size())),
-                        FileEntry("Repeat", 192, uint32_t(repeat.size())),
-                        FileEntry("Zeros", 232, 24 * 2048), twiceEntry, LabelEntry()});
+  builder.Directory(
+      1, {FileEntry("Text", 8, uint32_t(text.size())), DirEntry(Win("Игры"), 2),
+          FileEntry("Noise", 88, uint32_t(noise.size())), FileEntry("Repeat", 192, uint32_t(repeat.size())),
+          FileEntry("Zeros", 232, 24 * 2048), twiceEntry, LabelEntry()});
   builder.Directory(2, {FileEntry("a:b", 3, 10)});
   builder.Data(3, Pattern(10, 6));
   builder.Data(8, text);
@@ -58,24 +58,18 @@ std::string WriteCueSet(const std::string& folder, const std::string& name, cons
   const Bytes data = Mode1Sectors(image), audio = AudioFrames(audioFrames, 7);
   std::string sheet;
   if (filePerTrack) {
-    WriteBytes(folder + "/" + name + " (Track 1).bin", data);
-    WriteBytes(folder + "/" + name + " (Track 2).bin", audio);
-    sheet = "FILE \"" + name + " (Track 1).bin\" BINARY\r\n"
-            "  TRACK 01 MODE1/2352\r\n"
-            "    INDEX 01 00:00:00\r\n"
-            "FILE \"" + name + " (Track 2).bin\" BINARY\r\n"
-            "  TRACK 02 AUDIO\r\n"
-            "    INDEX 00 00:00:00\r\n"
-            "    INDEX 01 00:02:00\r\n";
+    const std::string track1 = name + " (Track 1).bin", track2 = name + " (Track 2).bin";
+    WriteBytes(folder + "/" + track1, data);
+    WriteBytes(folder + "/" + track2, audio);
+    sheet = "FILE \"" + track1 + "\" BINARY\r\n  TRACK 01 MODE1/2352\r\n    INDEX 01 00:00:00\r\n";
+    sheet += "FILE \"" + track2 + "\" BINARY\r\n  TRACK 02 AUDIO\r\n    INDEX 00 00:00:00\r\n";
+    sheet += "    INDEX 01 00:02:00\r\n";
   } else {
     WriteBytes(folder + "/" + name + ".bin", Concat(data, audio));
     const size_t dataFrames = data.size() / 2352;
-    sheet = "FILE \"" + name + ".bin\" BINARY\n"
-            "  TRACK 01 MODE1/2352\n"
-            "    INDEX 01 00:00:00\n"
-            "  TRACK 02 AUDIO\n"
-            "    INDEX 00 " + Msf(dataFrames) + "\n"
-            "    INDEX 01 " + Msf(dataFrames + 150) + "\n";
+    sheet = "FILE \"" + name + ".bin\" BINARY\n  TRACK 01 MODE1/2352\n    INDEX 01 00:00:00\n";
+    sheet += "  TRACK 02 AUDIO\n    INDEX 00 " + Msf(dataFrames) + "\n";
+    sheet += "    INDEX 01 " + Msf(dataFrames + 150) + "\n";
   }
   WriteText(folder + "/" + name + ".cue", sheet);
   return folder + "/" + name + ".cue";
