@@ -37,10 +37,16 @@ QString DecompileStatus(const DecompileReport& report, const std::string& source
 
 QString CompileStatus(const CompileReport& report, const std::string& image) {
   if (!report.written) return QString::fromStdString("Image not written: " + report.failure);
-  if (report.problems.empty()) return QString::fromStdString("Image written: " + image);
-  return QString::fromStdString("Image written, incomplete (" +
-                                std::to_string(report.problems.size()) +
-                                " problems): " + report.problems.front());
+  if (!report.problems.empty()) {
+    return QString::fromStdString("Image written, incomplete (" +
+                                  std::to_string(report.problems.size()) +
+                                  " problems): " + report.problems.front());
+  }
+  if (!report.renamed.empty()) {
+    return QString::fromStdString("Image written, " + std::to_string(report.renamed.size()) +
+                                  " names changed: " + report.renamed.front());
+  }
+  return QString::fromStdString("Image written: " + image);
 }
 
 }  // namespace

@@ -76,6 +76,8 @@ int RunCompile(const CompileArgs& args, UniqueIdGenerator& ids) {
   CompileReport report = CompileFolderToImage(request);
   bar.Update(1, 1);
   for (const std::string& problem : report.problems) PrintError(problem);
+  // Names that had to change are warnings: nothing is lost, but the disc differs from the folder.
+  for (const std::string& renamed : report.renamed) PrintError("warning: " + renamed);
   if (!report.written) {
     PrintError(report.failure);
     return kExitFailed;

@@ -105,7 +105,7 @@ bool ExtractFile(DecompileRun& run, const opera::EntryView& entry, const std::st
   auto readBlock = [&](uint32_t j, bool positioned) {
     if (positioned && ReadRecords(source, buffer.data(), blockSize, 1)) return true;
     while (++copy <= last) {
-      if (Seek(source, copies[uint32_t(copy)] + j, blockSize, 0) &&
+      if (Seek(source, copies[uint32_t(copy)], blockSize, j) &&
           ReadRecords(source, buffer.data(), blockSize, 1)) {
         return true;
       }
@@ -127,10 +127,11 @@ bool ExtractFile(DecompileRun& run, const opera::EntryView& entry, const std::st
       j = uint32_t(copied);
       file.Advance(uint64_t(copied) * blockSize);
       CountBlocks(run, uint64_t(copied));
-      positioned = int32_t(j) >= blockCount || Seek(source, copies[uint32_t(copy)] + j, blockSize, 0);
+      positioned = int32_t(j) >= blockCount || Seek(source, copies[uint32_t(copy)], blockSize, j);
     }
   }
-  uint32_t bytesWritten = j * blockSize;
+  // 64 bits: a file of nearly 4 GiB must not wrap to a short count.
+  uint64_t bytesWritten = uint64_t(j) * blockSize;
   for (; int32_t(j) < blockCount; ++j, positioned = true) {
     if (!readBlock(j, positioned)) return false;
     bytesWritten += blockSize;
