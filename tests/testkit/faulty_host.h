@@ -6,6 +6,7 @@
 
 #include <cerrno>
 #include <cstdint>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -49,6 +50,9 @@ class FaultyHost : public Host {
   void ClearFaults() { faults_.clear(); }
   // How many calls of this kind were made, failed or not.
   int Calls(HostCall call) const { return calls_[int(call)]; }
+  // The end of the furthest write into the file at `path`, so that a test can
+  // let a huge file go to /dev/null and still know how long it came out.
+  uint64_t WrittenEnd(const std::string& path) const;
 
   Result<HostFile> CreateFile(const std::string& path) override;
   Result<HostFile> CreateNewFile(const std::string& path) override;
@@ -89,6 +93,7 @@ class FaultyHost : public Host {
 
   Host& real_;
   std::vector<Armed> faults_;
+  std::map<std::string, uint64_t> writtenEnds_;
   int calls_[int(HostCall::kRealPath) + 1] = {};
 };
 

@@ -6,8 +6,10 @@
 
 namespace zanthrel::testkit {
 
-TempFolder::TempFolder() {
-  std::string pattern = (std::filesystem::temp_directory_path() / "zanthrel-test-XXXXXX").string();
+TempFolder::TempFolder() : TempFolder(std::filesystem::temp_directory_path()) {}
+
+TempFolder::TempFolder(const std::filesystem::path& base) {
+  std::string pattern = (base / "zanthrel-test-XXXXXX").string();
   path_ = mkdtemp(pattern.data());
   previous_ = std::filesystem::current_path();
   std::filesystem::current_path(path_);
