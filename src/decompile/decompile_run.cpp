@@ -81,15 +81,12 @@ DecompileResult DecompileImage(ImageSource& source, const std::string& outputFol
 
   run.totalBlocks = label.BlockCount();
   bool extracted = false;
-  for (uint32_t i = 0; i < rootCopies.count && !extracted; ++i) {
+  for (uint32_t i = 0; i < rootCopies.count && !extracted && !run.stop; ++i) {
     extracted = ExtractDirectory(run, *rootFolder, rootCopies[i], label.RootBlockCount(),
                                  label.RootBlockSize());
   }
-  if (!extracted) {
-    // A folder that the host refused fails a copy as surely as a bad block.
-    return Finish(run, DecompileOutcome::kAllRootCopiesFailed, log_text::ImageDead(),
-                  run.firstFolderFailure ? run.firstFolderFailure->text : "");
-  }
+  if (run.stop) return Finish(run, run.stop->outcome, "", run.stop->error.text);
+  if (!extracted) return Finish(run, DecompileOutcome::kAllRootCopiesFailed, log_text::ImageDead());
   for (FailedWrite& failure : WriteBlockMap(run.blockMap, source, run.host, *rootFolder,
                                             BaseNameOf(logPath), label.BlockCount())) {
     ReportFailedWrite(run, std::move(failure));

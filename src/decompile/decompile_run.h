@@ -20,6 +20,7 @@ enum class DecompileOutcome {
   kCannotReadLabel,
   kAllRootCopiesFailed,
   kWriteFailures,      // extracted, but some host file or the log could not be written
+  kSpoolFailure,       // the unpacked image could not be written to its temporary file
 };
 
 struct DecompileOptions {

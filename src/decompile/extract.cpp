@@ -104,7 +104,7 @@ bool ExtractFile(DecompileRun& run, const opera::EntryView& entry, const std::st
   // next copy that has it; the walk never returns to an earlier copy.
   auto readBlock = [&](uint32_t j, bool positioned) {
     if (positioned && ReadRecords(source, buffer.data(), blockSize, 1)) return true;
-    while (++copy <= last) {
+    while (++copy <= last && !StoppedByTheHost(run)) {
       if (Seek(source, copies[uint32_t(copy)], blockSize, j) &&
           ReadRecords(source, buffer.data(), blockSize, 1)) {
         return true;
@@ -149,14 +149,15 @@ bool ExtractSubdirectory(DecompileRun& run, const opera::EntryView& entry,
                          const std::string& folder) {
   const std::string sub = JoinPath(folder, Cp1251ToUtf8(HostFolderName(EntryName(entry))));
   if (Status made = run.host.MakeFolder(sub); !made) {
-    if (!run.firstFolderFailure) run.firstFolderFailure = made.Failure();
+    // No other copy of any directory could make the folder either.
     WriteLogText(run.log, log_text::CannotMakeFolder());
+    run.stop = {DecompileOutcome::kCannotMakeFolder, made.Failure()};
     return false;
   }
   const CopyList copies = CopiesOf(entry);
   RecordDirectoryCopies(run.blockMap, run.source, copies, sub);
   bool extracted = false;
-  for (uint32_t i = 0; i < copies.count && !extracted; ++i) {
+  for (uint32_t i = 0; i < copies.count && !extracted && !run.stop; ++i) {
     extracted = ExtractDirectory(run, sub, copies[i], entry.BlockCount(), entry.BlockSize());
   }
   if (!extracted) return false;
@@ -192,6 +193,16 @@ void ReportFailedWrite(DecompileRun& run, FailedWrite failure) {
   if (!run.firstFailedWrite) run.firstFailedWrite = std::move(failure);
 }
 
+bool StoppedByTheHost(DecompileRun& run) {
+  if (!run.stop) {
+    const std::optional<Error> failure = HostFailureOf(run.source);
+    if (!failure) return false;
+    WriteLogText(run.log, log_text::SpoolFailure());
+    run.stop = {DecompileOutcome::kSpoolFailure, *failure};
+  }
+  return true;
+}
+
 void CountBlocks(DecompileRun& run, uint64_t blocks) {
   run.blocksWritten += blocks;
   if (run.progress) run.progress(run.blocksWritten, run.totalBlocks);
@@ -207,6 +218,7 @@ bool ExtractDirectory(DecompileRun& run, const std::string& folder, uint32_t fir
   ExtractingVisitor visitor(run, folder);
   const WalkResult result = WalkDirectoryCopy(run.source, firstBlock, blockCount, blockSize, visitor);
   run.walking.Leave();
+  if (result.end != WalkEnd::kComplete && StoppedByTheHost(run)) return false;
   switch (result.end) {
     case WalkEnd::kComplete: return true;
     case WalkEnd::kSeekFailed:

@@ -19,6 +19,7 @@ ZANTHREL_LOG_TEXT(CannotEnterFolder, "!!!Не удалось сделать ди
 ZANTHREL_LOG_TEXT(ImageDead, "!!!Образ убит дальше некуда! Выход.\n")
 ZANTHREL_LOG_TEXT(Success, "Образ демонтирован успешно. Выход.\n")
 ZANTHREL_LOG_TEXT(SuccessWithWriteErrors, "!!!Образ демонтирован с ошибками записи! Выход.\n")
+ZANTHREL_LOG_TEXT(SpoolFailure, "!!!Не удалось распаковать образ во временный файл! Выход.\n")
 ZANTHREL_LOG_TEXT(Hole, "Дырка блин!!!!!!!!!!!!!!!!!!\n")
 ZANTHREL_LOG_TEXT(LimitMark, " !!!Значение превышает лимит!!!")
 

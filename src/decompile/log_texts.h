@@ -16,6 +16,7 @@ std::string CannotReadBlockExit(uint32_t block);
 const std::string& ImageDead();
 const std::string& Success();
 const std::string& SuccessWithWriteErrors();
+const std::string& SpoolFailure();
 std::string CannotPosition(uint32_t block);
 std::string CannotReadBlockReturn(uint32_t block);
 // `hostPath` is a host path; it is converted to Windows-1251 here.

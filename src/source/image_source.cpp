@@ -274,6 +274,11 @@ void Close(ImageSource& source) {
   source.open = false;
 }
 
+std::optional<Error> HostFailureOf(const ImageSource& source) {
+  if (!source.stream) return std::nullopt;
+  return source.stream->HostFailure();
+}
+
 bool PrepareDrive(ImageSource& source) {
   if (source.kind == kKindImageFile) return true;
   if (source.kind != kKindDrive) return false;

@@ -6,6 +6,7 @@
 #include <array>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "source/device.h"
@@ -83,6 +84,8 @@ bool ReadRecords(ImageSource& source, void* buffer, uint32_t recordSize, uint32_
 int64_t CopyRecordsToFile(ImageSource& source, uint32_t recordSize, uint32_t count,
                           const HostFile& output, uint64_t outputOffset);
 void Close(ImageSource& source);
+// The host's failure that has cut the source short (a full spool), if any.
+std::optional<Error> HostFailureOf(const ImageSource& source);
 bool PrepareDrive(ImageSource& source);
 bool ReleaseDrive(ImageSource& source);
 

@@ -36,8 +36,11 @@ Result<std::unique_ptr<ImageStream>> ImageStream::Open(Host& host, const std::st
 void ImageStream::SpoolTo(uint64_t end) {
   while (gzip_ && spooled_ < end) {
     const size_t n = gzip_->Read(inflated_.data(), inflated_.size());
-    // The end of the data, a corrupt stream or a full spool all end the image here.
-    if (n == 0 || !file_.WriteAt(spooled_, inflated_.data(), n)) {
+    // The end of the data, a corrupt stream or a full spool all end the image
+    // here; only the last is the host's fault.
+    Status written = n == 0 ? Status() : file_.WriteAt(spooled_, inflated_.data(), n);
+    if (!written) hostFailure_ = written.Failure();
+    if (n == 0 || !written) {
       gzip_.reset();
       return;
     }

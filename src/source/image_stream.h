@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -30,6 +31,9 @@ class ImageStream {
   // Positions never fail by themselves; a read past the end comes back short.
   void Seek(uint64_t position) { position_ = position; }
   uint64_t Tell() const { return position_; }
+  // Why the data ended early through no fault of the image: the spool of a
+  // gzip file could not be written.
+  const std::optional<Error>& HostFailure() const { return hostFailure_; }
 
   // Copies up to `count` bytes from `position` on into `output` at
   // `outputOffset`, inside the operating system where it can. Returns the
@@ -58,6 +62,7 @@ class ImageStream {
   std::unique_ptr<GzipInflater> gzip_;  // while a gzip file is not yet spooled to its end
   bool compressed_ = false;
   uint64_t spooled_ = 0;
+  std::optional<Error> hostFailure_;
   std::vector<uint8_t> inflated_;  // inflated data on its way to the spool
   std::vector<uint8_t> framed_;  // whole sectors on their way to a host file
   uint64_t position_ = 0;

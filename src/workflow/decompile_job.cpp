@@ -74,13 +74,14 @@ DecompileReport DecompileImageFile(const DecompileRequest& request) {
   report.hostFailure = result.hostFailure;
   Close(source);
   report.finalLogLine = LastLine(host, report.logPath);
+  report.logWritten = !report.finalLogLine.empty();
   return report;
 }
 
 std::string DescribeReport(const DecompileReport& report, const std::string& sourceName) {
   if (!report.opened) return sourceName + ": " + report.openError;
-  const std::string seeLog = "; see " + report.logPath;
-  const std::string because = report.hostFailure.empty() ? "" : " (" + report.hostFailure + ")";
+  // Only a log that holds something is worth pointing at.
+  const std::string seeLog = report.logWritten ? "; see " + report.logPath : "";
   switch (report.outcome) {
     case DecompileOutcome::kDone:
       return sourceName + ": decompiled into " + report.outputFolder + ", log " + report.logPath;
@@ -88,20 +89,19 @@ std::string DescribeReport(const DecompileReport& report, const std::string& sou
     case DecompileOutcome::kBlockZeroNotFound:
       return sourceName + ": block 0 cannot be reached" + seeLog;
     case DecompileOutcome::kCannotMakeFolder:
-      return report.outputFolder + ": output folder cannot be made" + because + seeLog;
+      return "folder cannot be made: " + report.hostFailure + seeLog;
     case DecompileOutcome::kCannotEnterFolder:
-      return report.outputFolder + ": output folder cannot be used" + because + seeLog;
+      return "output folder cannot be used: " + report.hostFailure + seeLog;
     case DecompileOutcome::kCannotReadLabel:
       return sourceName + ": volume label cannot be read" + seeLog;
     case DecompileOutcome::kAllRootCopiesFailed:
-      // A folder the host refused fails every copy too: that is no fault of the disc.
-      if (!report.hostFailure.empty()) {
-        return report.outputFolder + ": extraction failed: " + report.hostFailure + seeLog;
-      }
       return sourceName + ": unreadable, every copy of the root directory failed" + seeLog;
     case DecompileOutcome::kWriteFailures:
-      return report.outputFolder + ": write failure, some files or the log could not be written" +
-             because + seeLog;
+      return report.outputFolder + ": write failure, some files or the log could not be written (" +
+             report.hostFailure + ")" + seeLog;
+    case DecompileOutcome::kSpoolFailure:
+      return sourceName + ": the unpacked image cannot be written to a temporary file: " +
+             report.hostFailure + seeLog;
   }
   return sourceName + ": unknown outcome";
 }

@@ -33,6 +33,8 @@ struct DecompileReport {
   std::string logPath;
   // The run's last log line, Windows-1251, without its line end.
   std::string finalLogLine;
+  // The log exists and holds at least one line.
+  bool logWritten = false;
 
   bool Succeeded() const { return outcome == DecompileOutcome::kDone; }
 };

@@ -89,24 +89,36 @@ TEST_F(HostFailureTest, BlockMapAndHoleFilesThatCannotBeWritten) {
   EXPECT_EQ(fs::file_size(Root() + "/LaunchMe"), 5000u);
 }
 
-TEST_F(HostFailureTest, SubfolderRefusedFailsTheRootWithTheHostsReason) {
+TEST_F(HostFailureTest, SubfolderRefusedEndsTheRunWithTheHostsReason) {
   host_.Add({HostCall::kMakeFolder, "PARCE_disc/Игры", EACCES});
   const DecompileResult result = Run();
-  EXPECT_EQ(result.outcome, DecompileOutcome::kAllRootCopiesFailed);
+  EXPECT_EQ(result.outcome, DecompileOutcome::kCannotMakeFolder);
   EXPECT_EQ(result.hostFailure, Root() + "/Игры: " + ErrorText(EACCES));
-  const std::string log = Log();
-  EXPECT_NE(log.find(Win("!!!Не удалось создать директорию! Выход.\n!!!Образ убит дальше некуда! Выход.\n")),
-            std::string::npos);
+  // The walk stops there: no other copy is tried and the disc is not blamed.
+  EXPECT_TRUE(Log().ends_with(Win("ENTRY\n"
+                                  "\tФлаги:\t0x00000007\n"
+                                  "\tУникальный идентификатор:\t0x33333333\n"
+                                  "\tТип:\t0x2A646972(*dir)\n"
+                                  "\tРазмер блока:\t2048\n"
+                                  "\tРазмер файла:\t2048\n"
+                                  "\tРазмер в блоках:\t1\n"
+                                  "\tBurst(Взрыв)???:\t0x00000001 (1)\n"
+                                  "\tGap(Промежуток)???:\t0x00000000 (0)\n"
+                                  "\tИмя:\tИгры\n"
+                                  "\tКоличество копий:\t1\n"
+                                  "\t\t0) 0x00000002(2)\n"
+                                  "!!!Не удалось создать директорию! Выход.\n")));
   EXPECT_EQ(fs::file_size(Root() + "/LaunchMe"), 5000u);  // written before the failure, and kept
 
   DecompileReport report;
   report.opened = true;
   report.outcome = result.outcome;
   report.hostFailure = result.hostFailure;
-  report.outputFolder = Root();
   report.logPath = "disc.log";
-  EXPECT_EQ(DescribeReport(report, "disc.iso"),
-            Root() + ": extraction failed: " + result.hostFailure + "; see disc.log");
+  report.logWritten = true;
+  EXPECT_EQ(DescribeReport(report, "disc.iso"), "folder cannot be made: " + result.hostFailure + "; see disc.log");
+  report.logWritten = false;
+  EXPECT_EQ(DescribeReport(report, "disc.iso"), "folder cannot be made: " + result.hostFailure);
 }
 
 TEST_F(HostFailureTest, OutputFolderThatCannotBeMadeOrUsed) {
