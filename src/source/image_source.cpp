@@ -93,6 +93,7 @@ std::string OpenFailureText(OpenFailure failure) {
   switch (failure) {
     case OpenFailure::kNone: return "opened";
     case OpenFailure::kCannotOpen: return "cannot be opened";
+    case OpenFailure::kNotAFile: return "not an image file";
     case OpenFailure::kTooShort: return "too short to be a disc image (under 2352 bytes)";
     case OpenFailure::kNoLabel: return "no Opera volume label found";
     case OpenFailure::kBlockSizeZero: return "the volume label gives block size 0";
@@ -106,6 +107,14 @@ std::string OpenFailureText(OpenFailure failure) {
 ImageSource::~ImageSource() { Close(*this); }
 
 OpenStatus OpenImageFile(ImageSource& source, const std::string& path, Host& host) {
+  // Pipes and character devices are refused before they are opened: opening
+  // or reading one may never end.
+  const Result<PathInfo> info = host.InfoOf(path);
+  if (info && info->kind == PathKind::kFolder) return OpenError{OpenFailure::kNotAFile, "is a folder"};
+  if (info && info->kind == PathKind::kOther) {
+    return OpenError{OpenFailure::kNotAFile,
+                     "neither a file nor a block device (a pipe or a character device may never end)"};
+  }
   Result<std::unique_ptr<ImageStream>> opened = ImageStream::Open(host, path);
   if (!opened) {
     return OpenError{OpenFailure::kCannotOpen,

@@ -26,6 +26,7 @@ inline constexpr uint32_t kRawUserDataOffset = 16;
 enum class OpenFailure {
   kNone,
   kCannotOpen,     // the file or device cannot be opened
+  kNotAFile,       // a folder, a pipe or a character device
   kTooShort,       // fewer than 2352 bytes (after decompression)
   kNoLabel,        // no Opera volume label where one may stand
   kBlockSizeZero,  // the label gives block size 0

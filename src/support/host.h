@@ -25,7 +25,9 @@ struct FileIdentity {
   bool operator==(const FileIdentity&) const = default;
 };
 
-enum class PathKind { kFile, kFolder, kOther };
+// kDevice: a block device, such as a drive; kOther: pipes, character devices
+// and sockets, whose data may never end.
+enum class PathKind { kFile, kFolder, kDevice, kOther };
 
 struct PathInfo {
   PathKind kind = PathKind::kOther;

@@ -32,8 +32,9 @@ auto Retry(Call call) {
 
 PathInfo InfoFromStat(const struct stat& info) {
   PathInfo out;
-  out.kind = S_ISREG(info.st_mode) ? PathKind::kFile
+  out.kind = S_ISREG(info.st_mode)   ? PathKind::kFile
              : S_ISDIR(info.st_mode) ? PathKind::kFolder
+             : S_ISBLK(info.st_mode) ? PathKind::kDevice
                                      : PathKind::kOther;
   out.size = S_ISREG(info.st_mode) ? uint64_t(info.st_size) : 0;
   out.identity = {uint64_t(info.st_dev), uint64_t(info.st_ino)};

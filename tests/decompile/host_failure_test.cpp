@@ -9,6 +9,7 @@
 #include "source/image_source.h"
 #include "testkit/faulty_host.h"
 #include "testkit/files.h"
+#include "testkit/image_builder.h"
 #include "testkit/log_text.h"
 #include "testkit/memory_device.h"
 #include "testkit/sample_disc.h"
@@ -148,6 +149,23 @@ TEST_F(HostFailureTest, LabelThatCannotBeReadAgain) {
   EXPECT_EQ(result.outcome, DecompileOutcome::kCannotReadLabel);
   // The label's description is missing too: it could not be read either.
   EXPECT_EQ(Log(), Win("!!!Не удалось считать сектор №0x00000000! Выход.\n"));
+}
+
+TEST_F(HostFailureTest, FullSpoolEndsTheRunWithTheHostsReason) {
+  // A file 80 KiB into a gzip image, past the spool's first chunk.
+  testkit::ImageBuilder image(48);
+  image.Label({});
+  image.Directory(1, {testkit::FileEntry("far", 40, 4096), testkit::LabelEntry()});
+  image.Data(40, testkit::Pattern(4096, 9));
+  testkit::WriteGzip(temp_ / "disc.iso", image.Image());
+  fs::create_directories(temp_.Path() / "scratch");
+  setenv("TMPDIR", (temp_ / "scratch").c_str(), 1);
+  host_.Add({HostCall::kWrite, "/scratch", ENOSPC, 64 * 1024});
+  const DecompileResult result = Run();
+  unsetenv("TMPDIR");
+  EXPECT_EQ(result.outcome, DecompileOutcome::kSpoolFailure);
+  EXPECT_EQ(result.hostFailure, (temp_ / "scratch") + ": " + ErrorText(ENOSPC));
+  EXPECT_TRUE(Log().ends_with(Win("!!!Не удалось распаковать образ во временный файл! Выход.\n")));
 }
 
 TEST(DriveHostFailureTest, BlockZeroThatCannotBeReachedAfterOpening) {
