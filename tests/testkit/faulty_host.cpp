@@ -70,6 +70,18 @@ Result<HostFile> FaultyHost::CreateScratchFile() {
   return Wrap(real_.CreateScratchFile());
 }
 
+Result<HostFile> FaultyHost::CreateUnnamedFile(const std::string& folder) {
+  if (const HostFault* fault = Strike(HostCall::kCreateUnnamedFile, folder)) {
+    return HostError(folder, fault->code);
+  }
+  return Wrap(real_.CreateUnnamedFile(folder));
+}
+
+Status FaultyHost::NameFile(const HostFile& file, const std::string& path) {
+  if (const HostFault* fault = Strike(HostCall::kNameFile, path)) return HostError(path, fault->code);
+  return real_.NameFile(file, path);
+}
+
 Result<size_t> FaultyHost::ReadSome(const HostFile& file, uint64_t offset, void* buffer,
                                     size_t count) {
   if (const HostFault* fault = StrikeTransfer(HostCall::kRead, file, offset, count)) {

@@ -18,6 +18,8 @@ enum class HostCall {
   kCreateFile,  // CreateFile and CreateNewFile
   kOpenFile,
   kCreateScratchFile,
+  kCreateUnnamedFile,
+  kNameFile,
   kRead,
   kWrite,
   kInfo,
@@ -58,6 +60,10 @@ class FaultyHost : public Host {
   Result<HostFile> CreateNewFile(const std::string& path) override;
   Result<HostFile> OpenFile(const std::string& path) override;
   Result<HostFile> CreateScratchFile() override;
+  Result<HostFile> CreateUnnamedFile(const std::string& folder) override;
+  Status NameFile(const HostFile& file, const std::string& path) override;
+  void RemoveOnInterrupt(const std::string& path) override { real_.RemoveOnInterrupt(path); }
+  void KeepOnInterrupt(const std::string& path) override { real_.KeepOnInterrupt(path); }
   Result<size_t> ReadSome(const HostFile& file, uint64_t offset, void* buffer,
                           size_t count) override;
   Result<size_t> WriteSome(const HostFile& file, uint64_t offset, const void* bytes,

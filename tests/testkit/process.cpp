@@ -36,14 +36,28 @@ class CaptureFile {
 
 }  // namespace
 
-ProcessOutcome RunZanthrel(const std::string& arguments, const std::string& setup) {
+namespace {
+
+ProcessOutcome Run(const std::string& setup, const std::string& launcher, const std::string& arguments) {
   CaptureFile out, err;
   std::string command = "(";
   if (!setup.empty()) command += setup + "; ";
-  command += std::string("exec '") + ZANTHREL_BINARY + "' " + arguments + ")";
+  command += "exec " + launcher + "'" + ZANTHREL_BINARY + "' " + arguments + ")";
   command += " >'" + out.Path() + "' 2>'" + err.Path() + "' </dev/null";
   const int raw = std::system(command.c_str());
   return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, ReadText(out.Path()), ReadText(err.Path())};
+}
+
+}  // namespace
+
+ProcessOutcome RunZanthrel(const std::string& arguments, const std::string& setup) {
+  return Run(setup, "", arguments);
+}
+
+ProcessOutcome RunZanthrelInterrupted(const std::string& arguments, const std::string& signal,
+                                      double seconds) {
+  return Run("", "timeout --preserve-status -s " + signal + " " + std::to_string(seconds) + " ",
+             arguments);
 }
 
 }  // namespace zanthrel::testkit
