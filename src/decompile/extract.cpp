@@ -79,15 +79,11 @@ class HostFileWriter {
   bool failed_ = false;
 };
 
-bool ExtractFile(DecompileRun& run, const opera::EntryView& entry, const std::string& folder) {
+// Writes the file's blocks into the host file at `path`; false when some
+// block could be read from none of the copies.
+bool CopyFileData(DecompileRun& run, const opera::EntryView& entry, const std::string& path) {
   ImageSource& source = run.source;
-  const std::string name = EntryName(entry);
-  // The raw name is tested, so that tabs around it count as blanks too.
-  if (TrimBlanks(LowerCase(name)) == "disc label" && source.ExtractDiscLabel != 1) return true;
-  const std::string path = JoinPath(folder, Cp1251ToUtf8(HostFileName(name)));
   const CopyList copies = CopiesOf(entry);
-  RecordFileCopies(run.blockMap, copies, entry.BlockCount(), entry.ByteCount(), path);
-
   const int32_t last =
       int32_t(std::min<uint32_t>(copies.count, opera::kEntryCopiesHandled)) - 1;
   const uint32_t blockSize = entry.BlockSize();
@@ -145,6 +141,27 @@ bool ExtractFile(DecompileRun& run, const opera::EntryView& entry, const std::st
   return true;
 }
 
+// What a failed file or folder does to the walk: in a salvage pass it is
+// named in the log and passed over; otherwise the copy that holds it fails,
+// as the log's entry lines already tell, and the next copy is tried.
+bool PassOver(DecompileRun& run, const std::string& line, const std::string& path) {
+  if (run.stop || !run.salvaging) return false;
+  WriteLogText(run.log, line);
+  run.lost.push_back(path);
+  return true;
+}
+
+bool ExtractFile(DecompileRun& run, const opera::EntryView& entry, const std::string& folder) {
+  const std::string name = EntryName(entry);
+  // The raw name is tested, so that tabs around it count as blanks too.
+  if (TrimBlanks(LowerCase(name)) == "disc label" && run.source.ExtractDiscLabel != 1) return true;
+  const std::string path = JoinPath(folder, Cp1251ToUtf8(HostFileName(name)));
+  RecordFileCopies(run.blockMap, CopiesOf(entry), entry.BlockCount(), entry.ByteCount(), path);
+  if (!CopyFileData(run, entry, path)) return PassOver(run, log_text::CannotReadFile(path), path);
+  if (run.salvaging) ++run.filesSaved;
+  return true;
+}
+
 bool ExtractSubdirectory(DecompileRun& run, const opera::EntryView& entry,
                          const std::string& folder) {
   const std::string sub = JoinPath(folder, Cp1251ToUtf8(HostFolderName(EntryName(entry))));
@@ -160,7 +177,7 @@ bool ExtractSubdirectory(DecompileRun& run, const opera::EntryView& entry,
   for (uint32_t i = 0; i < copies.count && !extracted && !run.stop; ++i) {
     extracted = ExtractDirectory(run, sub, copies[i], entry.BlockCount(), entry.BlockSize());
   }
-  if (!extracted) return false;
+  if (!extracted && !PassOver(run, log_text::CannotReadFolder(sub), sub + kPathSeparator)) return false;
   WriteLogText(run.log, Utf8ToCp1251(folder) + "\n");
   return true;
 }

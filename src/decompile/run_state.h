@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "decompile/block_map.h"
 #include "decompile/decompile_run.h"
@@ -38,6 +39,11 @@ struct DecompileRun {
   };
   std::optional<Stop> stop;
   WalkPath walking;
+  // After every root copy failed: one more walk that passes over what it
+  // cannot read, counting the files it saves and naming those it cannot.
+  bool salvaging = false;
+  uint64_t filesSaved = 0;
+  std::vector<std::string> lost;
 };
 
 // Logs that a host file could not be written, and keeps the first such failure.

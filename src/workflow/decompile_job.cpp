@@ -1,5 +1,7 @@
 #include "workflow/decompile_job.h"
 
+#include <algorithm>
+
 #include "support/host.h"
 #include "support/text.h"
 
@@ -19,6 +21,20 @@ std::string LastLine(Host& host, const std::string& path) {
   if (!read || *read != tail.size()) return "";
   while (!tail.empty() && tail.back() == '\n') tail.pop_back();
   return tail.substr(tail.rfind('\n') == std::string::npos ? 0 : tail.rfind('\n') + 1);
+}
+
+// "; saved 208 files, 1 could not be read: /out/A/b" after a salvage walk.
+std::string SalvageSummary(const DecompileReport& report) {
+  if (report.filesSaved == 0 && report.lost.empty()) return "";
+  std::string text = "; saved " + std::to_string(report.filesSaved) + " files";
+  if (report.lost.empty()) return text;
+  constexpr size_t kNamed = 3;
+  text += ", " + std::to_string(report.lost.size()) + " could not be read: ";
+  for (size_t i = 0; i < std::min(kNamed, report.lost.size()); ++i) {
+    text += (i > 0 ? ", " : "") + report.lost[i];
+  }
+  if (report.lost.size() > kNamed) text += " and " + std::to_string(report.lost.size() - kNamed) + " more";
+  return text;
 }
 
 }  // namespace
@@ -72,6 +88,8 @@ DecompileReport DecompileImageFile(const DecompileRequest& request) {
   const DecompileResult result = DecompileImage(source, report.outputFolder, report.logPath, options);
   report.outcome = result.outcome;
   report.hostFailure = result.hostFailure;
+  report.filesSaved = result.filesSaved;
+  report.lost = result.lost;
   Close(source);
   report.finalLogLine = LastLine(host, report.logPath);
   report.logWritten = !report.finalLogLine.empty();
@@ -95,7 +113,8 @@ std::string DescribeReport(const DecompileReport& report, const std::string& sou
     case DecompileOutcome::kCannotReadLabel:
       return sourceName + ": volume label cannot be read" + seeLog;
     case DecompileOutcome::kAllRootCopiesFailed:
-      return sourceName + ": unreadable, every copy of the root directory failed" + seeLog;
+      return sourceName + ": unreadable, every copy of the root directory failed" +
+             SalvageSummary(report) + seeLog;
     case DecompileOutcome::kWriteFailures:
       return report.outputFolder + ": write failure, some files or the log could not be written (" +
              report.hostFailure + ")" + seeLog;

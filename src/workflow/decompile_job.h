@@ -3,6 +3,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "decompile/decompile_run.h"
 #include "support/progress.h"
@@ -35,6 +36,9 @@ struct DecompileReport {
   std::string finalLogLine;
   // The log exists and holds at least one line.
   bool logWritten = false;
+  // What a last walk saved after every root copy failed.
+  uint64_t filesSaved = 0;
+  std::vector<std::string> lost;
 
   bool Succeeded() const { return outcome == DecompileOutcome::kDone; }
 };
