@@ -100,13 +100,15 @@ std::string OpenFailureText(OpenFailure failure) {
     case OpenFailure::kSectorSize: return "the drive's sectors are not 2048 bytes";
     case OpenFailure::kEmptyDisc: return "no disc in the drive";
     case OpenFailure::kReadError: return "read error while searching for the volume label";
+    case OpenFailure::kSpoolFailure: return "the unpacked image cannot be written to a temporary file";
   }
   return "unknown failure";
 }
 
 ImageSource::~ImageSource() { Close(*this); }
 
-OpenStatus OpenImageFile(ImageSource& source, const std::string& path, Host& host) {
+OpenStatus OpenImageFile(ImageSource& source, const std::string& path, Host& host,
+                         Progress searchProgress) {
   // Pipes and character devices are refused before they are opened: opening
   // or reading one may never end.
   const Result<PathInfo> info = host.InfoOf(path);
@@ -115,7 +117,7 @@ OpenStatus OpenImageFile(ImageSource& source, const std::string& path, Host& hos
     return OpenError{OpenFailure::kNotAFile,
                      "neither a file nor a block device (a pipe or a character device may never end)"};
   }
-  Result<std::unique_ptr<ImageStream>> opened = ImageStream::Open(host, path);
+  Result<std::unique_ptr<ImageStream>> opened = ImageStream::Open(host, path, std::move(searchProgress));
   if (!opened) {
     return OpenError{OpenFailure::kCannotOpen,
                      OpenFailureText(OpenFailure::kCannotOpen) + " (" + ErrorText(opened.Failure().code) + ")"};
@@ -140,6 +142,11 @@ OpenStatus OpenImageFile(ImageSource& source, const std::string& path, Host& hos
   }
   // Every block address multiplies and divides by the block size.
   if (blockSize == 0) return Refusal(OpenFailure::kBlockSizeZero);
+  // Nothing before the label is read again.
+  if (Status kept = stream->KeepFrom(labelOffset); !kept) {
+    return OpenError{OpenFailure::kSpoolFailure,
+                     OpenFailureText(OpenFailure::kSpoolFailure) + " (" + kept.Failure().text + ")"};
+  }
 
   source.stream = std::move(stream);
   source.open = true;

@@ -12,6 +12,7 @@
 #include "source/device.h"
 #include "source/image_stream.h"
 #include "support/host.h"
+#include "support/progress.h"
 #include "support/result.h"
 
 namespace zanthrel {
@@ -33,6 +34,7 @@ enum class OpenFailure {
   kSectorSize,     // the drive's sectors are not 2048 bytes
   kEmptyDisc,      // the drive reports no disc size
   kReadError,      // a read failed while the label was searched
+  kSpoolFailure,   // the unpacked image cannot be written to a temporary file
 };
 std::string OpenFailureText(OpenFailure failure);
 
@@ -73,7 +75,9 @@ struct ImageSource {
   ~ImageSource();
 };
 
-OpenStatus OpenImageFile(ImageSource& source, const std::string& path, Host& host = SystemHost());
+// `searchProgress` hears how far a gzip file is inflated while the label is searched.
+OpenStatus OpenImageFile(ImageSource& source, const std::string& path, Host& host = SystemHost(),
+                         Progress searchProgress = {});
 OpenStatus OpenDrive(ImageSource& source, DeviceOperations& device, const std::string& driveName);
 bool Seek(ImageSource& source, uint32_t block, uint32_t recordSize, uint32_t recordIndex);
 bool ReadRecords(ImageSource& source, void* buffer, uint32_t recordSize, uint32_t count);

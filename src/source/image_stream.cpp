@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "source/gzip_inflater.h"
+#include "source/gzip_spool.h"
 
 namespace zanthrel {
 
@@ -11,59 +11,46 @@ namespace {
 constexpr size_t kBufferSize = 64 * 1024;
 }  // namespace
 
-ImageStream::ImageStream(HostFile file) : file_(std::move(file)), buffer_(kBufferSize) {}
+ImageStream::ImageStream() : buffer_(kBufferSize) {}
 
 ImageStream::~ImageStream() = default;
 
-Result<std::unique_ptr<ImageStream>> ImageStream::Open(Host& host, const std::string& path) {
+Result<std::unique_ptr<ImageStream>> ImageStream::Open(Host& host, const std::string& path,
+                                                       Progress searchProgress) {
   Result<HostFile> file = host.OpenFile(path);
   if (!file) return file.Failure();
   uint8_t magic[2] = {0, 0};
   Result<size_t> head = file->ReadAt(0, magic, 2);
   if (!head) return head.Failure();
+  std::unique_ptr<ImageStream> stream(new ImageStream());
   if (*head < 2 || magic[0] != 0x1F || magic[1] != 0x8B) {
-    return std::unique_ptr<ImageStream>(new ImageStream(std::move(*file)));
+    stream->file_ = std::move(*file);
+    return stream;
   }
+  Result<PathInfo> info = file->Info();
+  if (!info) return info.Failure();
   Result<HostFile> spool = host.CreateScratchFile();
   if (!spool) return spool.Failure();
-  std::unique_ptr<ImageStream> stream(new ImageStream(std::move(*spool)));
-  stream->gzip_ = std::make_unique<GzipInflater>(std::move(*file));
-  stream->inflated_.resize(kBufferSize);
-  stream->compressed_ = true;
+  stream->gzip_ = std::make_unique<GzipSpool>(std::move(*file), info->size, std::move(*spool),
+                                              std::move(searchProgress));
   return stream;
 }
 
-void ImageStream::SpoolTo(uint64_t end) {
-  while (gzip_ && spooled_ < end) {
-    const size_t n = gzip_->Read(inflated_.data(), inflated_.size());
-    // The end of the data, a corrupt stream or a full spool all end the image
-    // here; only the last is the host's fault.
-    Status written = n == 0 ? Status() : file_.WriteAt(spooled_, inflated_.data(), n);
-    if (!written) hostFailure_ = written.Failure();
-    if (n == 0 || !written) {
-      gzip_.reset();
-      return;
-    }
-    spooled_ += n;
-  }
+Status ImageStream::KeepFrom(uint64_t position) { return gzip_ ? gzip_->KeepFrom(position) : Status(); }
+
+std::optional<Error> ImageStream::HostFailure() const {
+  return gzip_ ? gzip_->HostFailure() : std::nullopt;
 }
 
 int64_t ImageStream::ReadAt(uint64_t position, void* destination, size_t count) {
-  if (compressed_) {
-    SpoolTo(position + count);
-    if (position >= spooled_) return 0;
-    if (count > spooled_ - position) count = size_t(spooled_ - position);
-  }
+  if (gzip_) return gzip_->ReadAt(position, destination, count);
   Result<size_t> n = file_.ReadAt(position, destination, count);
   return n ? int64_t(*n) : -1;
 }
 
 uint64_t ImageStream::CopyTo(uint64_t position, uint64_t count, const HostFile& output,
                              uint64_t outputOffset) {
-  if (compressed_) {
-    SpoolTo(position + count);
-    count = position >= spooled_ ? 0 : std::min(count, spooled_ - position);
-  }
+  if (gzip_) return gzip_->CopyTo(position, count, output, outputOffset);
   return CopyFileRange(file_, position, output, outputOffset, count).copied;
 }
 

@@ -12,15 +12,18 @@
 #include <vector>
 
 #include "support/host.h"
+#include "support/progress.h"
 #include "support/result.h"
 
 namespace zanthrel {
 
-class GzipInflater;
+class GzipSpool;
 
 class ImageStream {
  public:
-  static Result<std::unique_ptr<ImageStream>> Open(Host& host, const std::string& path);
+  // `searchProgress` hears how far a gzip file is inflated while the label is searched.
+  static Result<std::unique_ptr<ImageStream>> Open(Host& host, const std::string& path,
+                                                  Progress searchProgress = {});
   ~ImageStream();
   ImageStream(const ImageStream&) = delete;
   ImageStream& operator=(const ImageStream&) = delete;
@@ -31,9 +34,11 @@ class ImageStream {
   // Positions never fail by themselves; a read past the end comes back short.
   void Seek(uint64_t position) { position_ = position; }
   uint64_t Tell() const { return position_; }
+  // Bytes before `position` are never read again, so a gzip file need not keep them.
+  Status KeepFrom(uint64_t position);
   // Why the data ended early through no fault of the image: the spool of a
   // gzip file could not be written.
-  const std::optional<Error>& HostFailure() const { return hostFailure_; }
+  std::optional<Error> HostFailure() const;
 
   // Copies up to `count` bytes from `position` on into `output` at
   // `outputOffset`, inside the operating system where it can. Returns the
@@ -53,17 +58,11 @@ class ImageStream {
                         const HostFile& output, uint64_t outputOffset);
 
  private:
-  explicit ImageStream(HostFile file);
+  ImageStream();
   int64_t ReadAt(uint64_t position, void* destination, size_t count);
-  // Inflates until `end` bytes are spooled or the data ends.
-  void SpoolTo(uint64_t end);
 
-  HostFile file_;  // the plain file, or the spool of a gzip file
-  std::unique_ptr<GzipInflater> gzip_;  // while a gzip file is not yet spooled to its end
-  bool compressed_ = false;
-  uint64_t spooled_ = 0;
-  std::optional<Error> hostFailure_;
-  std::vector<uint8_t> inflated_;  // inflated data on its way to the spool
+  HostFile file_;                    // a plain file
+  std::unique_ptr<GzipSpool> gzip_;  // or a gzip file
   std::vector<uint8_t> framed_;  // whole sectors on their way to a host file
   uint64_t position_ = 0;
   std::vector<uint8_t> buffer_;

@@ -56,8 +56,9 @@ std::string DriveLogPathFor(const std::string& outputDir) {
 }
 
 OpenStatus OpenForDecompile(ImageSource& source, const std::string& name, DeviceOperations* drive,
-                            Host& host) {
-  return drive ? OpenDrive(source, *drive, name) : OpenImageFile(source, name, host);
+                            Host& host, Progress searchProgress) {
+  return drive ? OpenDrive(source, *drive, name)
+               : OpenImageFile(source, name, host, std::move(searchProgress));
 }
 
 DecompileReport DecompileImageFile(const DecompileRequest& request) {
@@ -76,7 +77,8 @@ DecompileReport DecompileImageFile(const DecompileRequest& request) {
   ImageSource source;
   source.ExtractDiscLabel = request.extractDiscLabel ? 1 : 0;
   source.NoAdditionalInfo = request.additionalInfo ? 0 : 1;
-  const OpenStatus opened = OpenForDecompile(source, request.imagePath, request.drive, host);
+  const OpenStatus opened =
+      OpenForDecompile(source, request.imagePath, request.drive, host, request.progress);
   report.opened = opened.Ok();
   if (!opened) {
     report.openError = opened.Failure().text;

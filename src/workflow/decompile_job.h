@@ -53,7 +53,7 @@ std::string DriveLogPathFor(const std::string& outputDir);
 
 // Opens an image file, or the drive when `drive` is given.
 OpenStatus OpenForDecompile(ImageSource& source, const std::string& name, DeviceOperations* drive,
-                            Host& host = SystemHost());
+                            Host& host = SystemHost(), Progress searchProgress = {});
 
 // Runs the whole job, from an image file or a drive.
 DecompileReport DecompileImageFile(const DecompileRequest& request);
