@@ -11,6 +11,7 @@
 #include "source/image_source.h"
 #include "support/cp1251.h"
 #include "testkit/files.h"
+#include "testkit/process.h"
 #include "testkit/temp_folder.h"
 
 namespace zanthrel {
@@ -89,6 +90,19 @@ TEST(StoredNamesTest, RoundTripOfMeetingNamesLosesNoFile) {
   for (size_t i = 0; i < files.size(); ++i) expected.push_back("content " + std::to_string(i));
   std::sort(expected.begin(), expected.end());
   EXPECT_EQ(contents, expected);
+}
+
+TEST(StoredNamesTest, TheCommandLineWarnsOfEachChangeAndSucceeds) {
+  testkit::TempFolder temp;
+  fs::create_directories(temp.Path() / "src");
+  testkit::WriteText(temp / "src/中.txt", "1");
+  testkit::WriteText(temp / "src/文.txt", "2");
+  const testkit::ProcessOutcome outcome = testkit::RunZanthrel("compile -q src out.iso");
+  EXPECT_EQ(outcome.status, 0) << outcome.err;
+  const std::string root = fs::canonical(temp.Path()).string() + "/src/";
+  EXPECT_EQ(outcome.err, "zanthrel: warning: " + root + "中.txt: stored as \"?.txt\" (characters without a "
+                         "Windows-1251 form)\n"
+                         "zanthrel: warning: " + root + "文.txt: stored as \"?~1.txt\" (another child has the name)\n");
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <thread>
 
 #include "decompile/decompile_run.h"
 #include "source/image_source.h"
@@ -189,6 +190,24 @@ TEST_F(HostFailureTest, CleanRunLeavesTheCurrentDirectoryAlone) {
   EXPECT_TRUE(Log().ends_with(Win(kSuccess)));
   EXPECT_TRUE(fs::exists(Root() + "/disc.spy"));
   EXPECT_EQ(host_.Calls(HostCall::kCurrentDirectory), 0);
+}
+
+TEST(ConcurrentRunsTest, TwoRunsIntoOneFolderBothSucceed) {
+  testkit::TempFolder temp;
+  testkit::WriteBytes(temp / "disc.iso", Disc());
+  DecompileRequest request;
+  request.imagePath = temp / "disc.iso";
+  request.outputDir = temp / "out";
+  fs::create_directories(temp.Path() / "out");
+  for (int round = 0; round < 20; ++round) {
+    fs::remove_all(temp.Path() / "out/PARCE_disc");
+    DecompileReport first, second;
+    std::thread other([&] { second = DecompileImageFile(request); });
+    first = DecompileImageFile(request);
+    other.join();
+    ASSERT_TRUE(first.Succeeded()) << DescribeReport(first, "disc.iso");
+    ASSERT_TRUE(second.Succeeded()) << DescribeReport(second, "disc.iso");
+  }
 }
 
 }  // namespace
