@@ -98,10 +98,22 @@ Result<size_t, MountFailure> DiscIndex::Read(const DiscNode& file, uint64_t offs
   count = size_t(std::min<uint64_t>(count, file.size - offset));
   block_.resize(file.blockSize);
   size_t done = 0;
+  bool straight = !file.copies.empty();
   while (done < count) {
     const uint64_t at = offset + done;
     const uint32_t block = uint32_t(at / file.blockSize);
     const size_t within = size_t(at % file.blockSize);
+    // Whole blocks go straight from the first copy into `out` in one read; once
+    // that fails, the rest of the request goes block by block.
+    const uint32_t whole = uint32_t((count - done) / file.blockSize);
+    if (straight && within == 0 && whole > 0) {
+      straight = Seek(source_, file.copies[0], file.blockSize, block) &&
+                 ReadRecords(source_, out + done, file.blockSize, whole);
+      if (straight) {
+        done += size_t(whole) * file.blockSize;
+        continue;
+      }
+    }
     if (!ReadBlock(file, block, block_.data())) return MountFailure::kIoError;
     const size_t take = std::min<size_t>(file.blockSize - within, count - done);
     std::memcpy(out + done, block_.data() + within, take);

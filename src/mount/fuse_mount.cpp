@@ -6,7 +6,6 @@
 #include <cerrno>
 #include <cstring>
 #include <memory>
-#include <mutex>
 
 #include "mount/disc_index.h"
 #include "source/image_source.h"
@@ -16,12 +15,11 @@ namespace zanthrel {
 
 namespace {
 
-// What the callbacks share. FUSE may call from several threads; the image
-// source reads one record at a time, so every call takes the lock.
+// What the callbacks share. The image source is not thread-safe, so the
+// session runs single-threaded (fuse_loop): one call at a time.
 struct MountState {
   DiscIndex& index;
   timespec modified;
-  std::mutex lock;
 };
 
 MountState& State() { return *static_cast<MountState*>(fuse_get_context()->private_data); }
@@ -53,7 +51,6 @@ void* Init(fuse_conn_info*, fuse_config* config) {
 
 int GetAttributes(const char* path, struct stat* attributes, fuse_file_info*) {
   MountState& state = State();
-  std::lock_guard guard(state.lock);
   const Result<DiscNode, MountFailure> node = state.index.Lookup(path);
   if (!node) return ErrorNumber(node.Failure());
   FillAttributes(*node, state.modified, attributes);
@@ -63,7 +60,6 @@ int GetAttributes(const char* path, struct stat* attributes, fuse_file_info*) {
 int ReadFolder(const char* path, void* buffer, fuse_fill_dir_t fill, off_t, fuse_file_info*,
                fuse_readdir_flags) {
   MountState& state = State();
-  std::lock_guard guard(state.lock);
   const auto listing = state.index.List(path);
   if (!listing) return ErrorNumber(listing.Failure());
   fill(buffer, ".", nullptr, 0, fuse_fill_dir_flags(0));
@@ -78,7 +74,6 @@ int ReadFolder(const char* path, void* buffer, fuse_fill_dir_t fill, off_t, fuse
 
 int Open(const char* path, fuse_file_info* file) {
   MountState& state = State();
-  std::lock_guard guard(state.lock);
   Result<DiscNode, MountFailure> node = state.index.Lookup(path);
   if (!node) return ErrorNumber(node.Failure());
   if (node->folder) return -EISDIR;
@@ -90,7 +85,6 @@ int Open(const char* path, fuse_file_info* file) {
 
 int Read(const char*, char* buffer, size_t size, off_t offset, fuse_file_info* file) {
   MountState& state = State();
-  std::lock_guard guard(state.lock);
   const DiscNode& node = *reinterpret_cast<const DiscNode*>(file->fh);
   const Result<size_t, MountFailure> read = state.index.Read(
       node, uint64_t(offset), reinterpret_cast<uint8_t*>(buffer), size);
@@ -157,7 +151,7 @@ Status MountImage(const MountRequest& request) {
   if (!info) return info.Failure();
   Result<std::unique_ptr<DiscIndex>> index = DiscIndex::Open(source, {request.allCopies});
   if (!index) return index.Failure();
-  MountState state{**index, {time_t(info->modifiedSeconds), long(info->modifiedNanoseconds)}, {}};
+  MountState state{**index, {time_t(info->modifiedSeconds), long(info->modifiedNanoseconds)}};
 
   const std::string options = "ro,default_permissions,subtype=zanthrel,fsname=" + request.image;
   const char* arguments[] = {"zanthrel", "-o", options.c_str()};
