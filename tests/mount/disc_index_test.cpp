@@ -93,14 +93,16 @@ TEST_F(DiscIndexTest, EachBlockComesFromTheFirstCopyThatDeliversIt) {
   // its second block comes from copy 1 in blocks 3-4. "lone" has only copy 0.
   ImageBuilder builder(6);
   builder.Label({});
-  testkit::EntryFields both = testkit::FileEntry("both", 5, 4000);
+  testkit::EntryFields both = testkit::FileEntry("both", 5, 4096);
   both.copies = {5, 3};
   builder.Directory(1, {both, testkit::FileEntry("lone", 5, 4000)});
   const Bytes data = testkit::Pattern(4096, 3);
   builder.Data(3, data);
   builder.Data(5, testkit::Slice(data, 0, 2048));
   Open(builder.Image());
-  EXPECT_EQ(*ReadAll("/both"), testkit::Slice(data, 0, 4000));
+  // Both blocks whole in one request, and the second in part.
+  EXPECT_EQ(*ReadAll("/both"), data);
+  EXPECT_EQ(*ReadAll("/both", 3000, 100), testkit::Slice(data, 3000, 100));
   // A block that no copy delivers fails that read only.
   EXPECT_EQ(ReadAll("/lone").Failure(), MountFailure::kIoError);
   EXPECT_EQ(*ReadAll("/lone", 0, 2048), testkit::Slice(data, 0, 2048));
