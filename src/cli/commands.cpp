@@ -14,6 +14,9 @@
 #include "support/text.h"
 #include "workflow/compile_job.h"
 #include "workflow/decompile_job.h"
+#ifdef ZANTHREL_WITH_MOUNT
+#include "mount/fuse_mount.h"
+#endif
 
 namespace zanthrel::cli {
 
@@ -129,5 +132,14 @@ int RunList(const std::string& image) {
   std::cout << out;
   return kExitDone;
 }
+
+#ifdef ZANTHREL_WITH_MOUNT
+int RunMount(const std::string& image, const std::string& mountPoint, bool allCopies,
+             bool foreground) {
+  const Status mounted = MountImage({image, mountPoint, allCopies, foreground});
+  if (!mounted) PrintError(mounted.Failure().text);
+  return mounted ? kExitDone : kExitFailed;
+}
+#endif
 
 }  // namespace zanthrel::cli

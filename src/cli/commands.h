@@ -34,6 +34,10 @@ int RunCompile(const CompileArgs& args, UniqueIdGenerator& ids);
 int RunInfo(const std::string& image);
 int RunDrives();
 int RunList(const std::string& image);
+#ifdef ZANTHREL_WITH_MOUNT
+int RunMount(const std::string& image, const std::string& mountPoint, bool allCopies,
+             bool foreground);
+#endif
 
 // "zanthrel: " + message, on stderr.
 void PrintError(const std::string& message);

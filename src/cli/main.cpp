@@ -74,6 +74,20 @@ int main(int argc, char** argv) {
       "list", "List the directory tree: path, kind, bytes, blocks, copies, first block");
   listCommand->add_option("IMAGE", listImage, "Image file")->required();
 
+#ifdef ZANTHREL_WITH_MOUNT
+  std::string mountImage, mountPoint;
+  bool allCopies = false, foreground = false;
+  CLI::App* mountCommand = app.add_subcommand(
+      "mount", "Show an image's tree read-only at MOUNTPOINT; fusermount3 -u MOUNTPOINT leaves");
+  mountCommand->add_flag("--all-copies", allCopies,
+                         "Show each copy of a file that has several as name;1, name;2, ...");
+  mountCommand->add_flag("-f,--foreground", foreground, "Stay in the foreground");
+  mountCommand->add_option("IMAGE", mountImage, "Image file")->required();
+  mountCommand->add_option("MOUNTPOINT", mountPoint, "Empty folder to mount on")->required();
+#else
+  app.footer("mount: absent from this build; it needs Linux and libfuse3.");
+#endif
+
   try {
     app.parse(argc, argv);
   } catch (const CLI::CallForHelp& e) {
@@ -93,6 +107,9 @@ int main(int argc, char** argv) {
   if (*infoCommand) return RunInfo(infoImage);
   if (*listCommand) return RunList(listImage);
   if (*drivesCommand) return RunDrives();
+#ifdef ZANTHREL_WITH_MOUNT
+  if (*mountCommand) return RunMount(mountImage, mountPoint, allCopies, foreground);
+#endif
   std::cout << app.help();
   return kExitDone;
 }
