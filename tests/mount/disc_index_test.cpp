@@ -162,7 +162,7 @@ TEST_F(DiscIndexTest, TheCacheStaysWithinItsBound) {
   builder.Label({});
   std::vector<testkit::EntryFields> root;
   for (uint32_t i = 0; i < folders; ++i) {
-    root.push_back(testkit::DirEntry("d" + std::to_string(i), 2 + i));
+    root.push_back(testkit::DirEntry('d' + std::to_string(i), 2 + i));
     std::vector<testkit::EntryFields> files;
     for (int j = 0; j < 20; ++j) files.push_back(testkit::FileEntry("file" + std::to_string(j), 1, 0));
     builder.Directory(2 + i, files);
