@@ -6,7 +6,6 @@
 #include "cli/commands.h"
 #ifdef ZANTHREL_WITH_WINDOW
 #include "app/main_window.h"
-#endif
 
 namespace {
 
@@ -20,6 +19,7 @@ bool DisplayAvailable() {
 }
 
 }  // namespace
+#endif
 
 int main(int argc, char** argv) {
   using namespace zanthrel::cli;
