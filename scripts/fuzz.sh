@@ -9,13 +9,13 @@ seconds="${1:-60}"
 bash scripts/install-deps.sh clang libclang-rt-14-dev
 cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++ \
   -DZANTHREL_FUZZ=ON -DZANTHREL_TESTS=OFF -DZANTHREL_BENCH=OFF >/dev/null
-cmake --build build-fuzz -j"$(nproc)" --target fuzz_decompile fuzz_describe fuzz_names \
+cmake --build build-fuzz -j"$(nproc)" --target fuzz_decompile fuzz_describe fuzz_names fuzz_mount \
   fuzz_cue fuzz_nrg fuzz_chd make_corpus
 rm -rf build-fuzz/corpus && mkdir -p build-fuzz/crashes
 ./build-fuzz/fuzz/make_corpus build-fuzz/corpus
 cp -r fuzz/regressions/. build-fuzz/corpus/ 2>/dev/null || true
 status=0
-for target in decompile describe names cue nrg chd; do
+for target in decompile describe names mount cue nrg chd; do
   echo "== fuzz_${target}: ${seconds} s"
   dict=opera.dict
   case "$target" in cue | nrg | chd) dict=containers.dict ;; esac

@@ -29,18 +29,28 @@ Control* Place(Control* control, int left, int top, int width, int height) {
   return control;
 }
 
+// The log's last line, as the window has always shown it, unless the host
+// failed the run or a salvage walk saved files: then the words that say so.
 QString DecompileStatus(const DecompileReport& report, const std::string& source) {
-  if (!report.opened) return QString::fromStdString(DescribeReport(report, source));
-  if (!report.finalLogLine.empty()) return QString::fromStdString(Cp1251ToUtf8(report.finalLogLine));
+  const bool moreToSay = !report.hostFailure.empty() || report.filesSaved > 0 || !report.lost.empty();
+  if (report.opened && !moreToSay && !report.finalLogLine.empty()) {
+    return QString::fromStdString(Cp1251ToUtf8(report.finalLogLine));
+  }
   return QString::fromStdString(DescribeReport(report, source));
 }
 
 QString CompileStatus(const CompileReport& report, const std::string& image) {
   if (!report.written) return QString::fromStdString("Image not written: " + report.failure);
-  if (report.problems.empty()) return QString::fromStdString("Image written: " + image);
-  return QString::fromStdString("Image written, incomplete (" +
-                                std::to_string(report.problems.size()) +
-                                " problems): " + report.problems.front());
+  if (!report.problems.empty()) {
+    return QString::fromStdString("Image written, incomplete (" +
+                                  std::to_string(report.problems.size()) +
+                                  " problems): " + report.problems.front());
+  }
+  if (!report.renamed.empty()) {
+    return QString::fromStdString("Image written, " + std::to_string(report.renamed.size()) +
+                                  " names changed: " + report.renamed.front());
+  }
+  return QString::fromStdString("Image written: " + image);
 }
 
 }  // namespace

@@ -15,6 +15,9 @@
 #include "workflow/compile_job.h"
 #include "workflow/convert_job.h"
 #include "workflow/decompile_job.h"
+#ifdef ZANTHREL_WITH_MOUNT
+#include "mount/fuse_mount.h"
+#endif
 
 namespace zanthrel::cli {
 
@@ -80,6 +83,8 @@ int RunCompile(const CompileArgs& args, UniqueIdGenerator& ids) {
   CompileReport report = CompileFolderToImage(request);
   bar.Update(1, 1);
   for (const std::string& problem : report.problems) PrintError(problem);
+  // Names that had to change are warnings: nothing is lost, but the disc differs from the folder.
+  for (const std::string& renamed : report.renamed) PrintError("warning: " + renamed);
   if (!report.written) {
     PrintError(report.failure);
     return kExitFailed;
@@ -148,5 +153,14 @@ int RunConvert(const std::string& image, const std::string& output, bool quiet) 
   }
   return kExitDone;
 }
+
+#ifdef ZANTHREL_WITH_MOUNT
+int RunMount(const std::string& image, const std::string& mountPoint, bool allCopies,
+             bool foreground) {
+  const Status mounted = MountImage({image, mountPoint, allCopies, foreground});
+  if (!mounted) PrintError(mounted.Failure().text);
+  return mounted ? kExitDone : kExitFailed;
+}
+#endif
 
 }  // namespace zanthrel::cli

@@ -36,6 +36,11 @@ int RunDrives();
 int RunList(const std::string& image);
 int RunConvert(const std::string& image, const std::string& output, bool quiet);
 
+#ifdef ZANTHREL_WITH_MOUNT
+int RunMount(const std::string& image, const std::string& mountPoint, bool allCopies,
+             bool foreground);
+#endif
+
 // "zanthrel: " + message, on stderr.
 void PrintError(const std::string& message);
 

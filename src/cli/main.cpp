@@ -6,7 +6,6 @@
 #include "cli/commands.h"
 #ifdef ZANTHREL_WITH_WINDOW
 #include "app/main_window.h"
-#endif
 
 namespace {
 
@@ -20,6 +19,7 @@ bool DisplayAvailable() {
 }
 
 }  // namespace
+#endif
 
 int main(int argc, char** argv) {
   using namespace zanthrel::cli;
@@ -82,6 +82,20 @@ int main(int argc, char** argv) {
   convertCommand->add_option("IMAGE", convertImage, "Image file")->required();
   convertCommand->add_option("OUT", convertOutput, "Plain image to write (replaced)")->required();
 
+#ifdef ZANTHREL_WITH_MOUNT
+  std::string mountImage, mountPoint;
+  bool allCopies = false, foreground = false;
+  CLI::App* mountCommand = app.add_subcommand(
+      "mount", "Show an image's tree read-only at MOUNTPOINT; fusermount3 -u MOUNTPOINT leaves");
+  mountCommand->add_flag("--all-copies", allCopies,
+                         "Show each copy of a file that has several as name;1, name;2, ...");
+  mountCommand->add_flag("-f,--foreground", foreground, "Stay in the foreground");
+  mountCommand->add_option("IMAGE", mountImage, "Image file")->required();
+  mountCommand->add_option("MOUNTPOINT", mountPoint, "Empty folder to mount on")->required();
+#else
+  app.footer("mount: absent from this build; it needs Linux and libfuse3.");
+#endif
+
   try {
     app.parse(argc, argv);
   } catch (const CLI::CallForHelp& e) {
@@ -102,6 +116,9 @@ int main(int argc, char** argv) {
   if (*listCommand) return RunList(listImage);
   if (*convertCommand) return RunConvert(convertImage, convertOutput, convertQuiet);
   if (*drivesCommand) return RunDrives();
+#ifdef ZANTHREL_WITH_MOUNT
+  if (*mountCommand) return RunMount(mountImage, mountPoint, allCopies, foreground);
+#endif
   std::cout << app.help();
   return kExitDone;
 }

@@ -103,6 +103,7 @@ CompileReport CompileImage(const std::string& folder, const std::string& imagePa
   if (boot) imageFile.WriteAt(kLabelCopyBlock, fill.data(), 1);
 
   report.problems = std::move(run.problems);
+  report.renamed = std::move(run.renamed);
   if (!imageFile.Flush()) {
     return Failed(report, imagePath + ": write failed (" + ErrorText(imageFile.Failure()->code) + ")");
   }

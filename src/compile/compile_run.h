@@ -29,6 +29,9 @@ struct CompileReport {
   std::string failure;
   // Every file or folder that could not be taken whole: "path: reason".
   std::vector<std::string> problems;
+  // Every file or folder stored under another name than its own, so that no
+  // two children of a folder share one: "path: stored as "name" (why)".
+  std::vector<std::string> renamed;
 };
 
 // The image is written through a temporary file beside it and put in place

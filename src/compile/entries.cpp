@@ -1,5 +1,6 @@
 #include "compile/entries.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "compile/entry_names.h"
@@ -12,19 +13,18 @@ namespace zanthrel {
 using opera::WriteBig32;
 namespace E = opera::entry;
 
-EntryBytes ChildEntry(const FolderItem& item) {
+EntryBytes ChildEntry(const FolderItem& item, const std::string& name) {
   EntryBytes entry{};
-  const std::string name = Utf8ToCp1251(item.hostName);
   WriteBig32(&entry[E::kFlags], item.isDirectory ? opera::kKindDirectory : opera::kKindFile);
   if (item.isDirectory) {
     std::memcpy(&entry[E::kType], opera::kTypeDirectory.data(), 4);
     WriteBig32(&entry[E::kByteCount], kImageBlockSize);
   } else {
-    WriteBig32(&entry[E::kType], MakeEntryType(name));
+    WriteBig32(&entry[E::kType], MakeEntryType(Utf8ToCp1251(item.hostName)));
   }
   WriteBig32(&entry[E::kBlockSize], kImageBlockSize);
   WriteBig32(&entry[E::kBurst], 1);
-  MakeEntryName(name, &entry[E::kName]);
+  std::memcpy(&entry[E::kName], name.data(), std::min(name.size(), E::kNameWidth));
   return entry;
 }
 

@@ -4,6 +4,7 @@
 
 #include <array>
 #include <cstdint>
+#include <string>
 
 #include "compile/folder_scan.h"
 #include "compile/unique_ids.h"
@@ -12,8 +13,9 @@ namespace zanthrel {
 
 using EntryBytes = std::array<uint8_t, 72>;
 
-// The entry of a file or folder child, as far as it is known before the child is written.
-EntryBytes ChildEntry(const FolderItem& item);
+// The entry of a file or folder child, stored under `name` (Windows-1251, at
+// most 32 bytes), as far as it is known before the child is written.
+EntryBytes ChildEntry(const FolderItem& item, const std::string& name);
 // Sets the fields that are known only once the child is written.
 void FinishEntry(EntryBytes& entry, UniqueIdGenerator& ids, uint32_t blockCount, uint32_t firstBlock);
 // The root's last entry, which describes the volume label as a file.

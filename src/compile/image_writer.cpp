@@ -4,6 +4,7 @@
 
 #include "compile/directory_blocks.h"
 #include "compile/file_copy.h"
+#include "compile/folder_names.h"
 #include "opera/records.h"
 #include "support/cp1251.h"
 #include "support/text.h"
@@ -15,8 +16,10 @@ std::vector<EntryBytes> CompileChildren(CompileRun& run, const std::string& host
   const bool boot = (bootFlag & 1) != 0;
   FolderList list = ScanFolder(run.host, hostPath, run.excluded);
   run.problems.insert(run.problems.end(), list.problems.begin(), list.problems.end());
+  const std::vector<StoredName> names = StoredNames(list.items, level == FolderLevel::kRoot);
   std::vector<EntryBytes> entries;
-  for (const FolderItem& item : list.items) {
+  for (size_t i = 0; i < list.items.size(); ++i) {
+    const FolderItem& item = list.items[i];
     const std::string childPath = JoinPath(hostPath, item.hostName);
     const std::string name = Utf8ToCp1251(item.hostName);
     if (item.isDirectory &&
@@ -24,7 +27,11 @@ std::vector<EntryBytes> CompileChildren(CompileRun& run, const std::string& host
       Report(run, childPath, "leads back to a folder above it (link loop); left out");
       continue;
     }
-    EntryBytes entry = ChildEntry(item);
+    if (!names[i].change.empty()) {
+      run.renamed.push_back(childPath + ": stored as \"" + Cp1251ToUtf8(names[i].name) + "\" (" +
+                            names[i].change + ")");
+    }
+    EntryBytes entry = ChildEntry(item, names[i].name);
     const int32_t before = run.image.Cursor();
     if (item.isDirectory) {
       const int32_t childBoot = boot && IsBootCodeFolder(name, level) ? bootFlag : 0;

@@ -22,6 +22,8 @@ struct CompileRun {
   ImageFile& image;
   // One line per problem met: "path: reason".
   std::vector<std::string> problems;
+  // One line per child stored under another name than its own: "path: stored as ...".
+  std::vector<std::string> renamed;
   // Host objects never listed as part of the source (the image being written).
   std::vector<FileIdentity> excluded;
   // Folders on the current path, so that a link loop is not followed.

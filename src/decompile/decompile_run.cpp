@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "decompile/describe.h"
+#include "decompile/directory_walker.h"
 #include "decompile/extract.h"
 #include "decompile/log_texts.h"
 #include "decompile/run_state.h"
@@ -42,7 +43,30 @@ DecompileResult Finish(DecompileRun& run, DecompileOutcome outcome, const std::s
     outcome = DecompileOutcome::kWriteFailures;
   }
   if (outcome == DecompileOutcome::kWriteFailures) hostFailure = FirstWriteFailure(run);
-  return {outcome, std::move(hostFailure)};
+  DecompileResult result;
+  result.outcome = outcome;
+  result.hostFailure = std::move(hostFailure);
+  result.filesSaved = run.filesSaved;
+  result.lost = std::move(run.lost);
+  return result;
+}
+
+// Walks the first root copy whose first block reads, passing over every file
+// and folder it cannot read, so that one bad file does not lose the disc.
+void Salvage(DecompileRun& run, const std::string& rootFolder, const opera::LabelView& label,
+             const CopyList& rootCopies) {
+  const uint32_t blockSize = label.RootBlockSize();
+  if (blockSize < opera::kHeaderSize || blockSize > kMaxBlockSize) return;
+  std::vector<uint8_t> block(blockSize);
+  for (uint32_t i = 0; i < rootCopies.count; ++i) {
+    if (Seek(run.source, rootCopies[i], blockSize, 0) &&
+        ReadRecords(run.source, block.data(), blockSize, 1)) {
+      WriteLogText(run.log, log_text::SalvageStart());
+      run.salvaging = true;
+      ExtractDirectory(run, rootFolder, rootCopies[i], label.RootBlockCount(), blockSize);
+      return;
+    }
+  }
 }
 
 }  // namespace
@@ -50,7 +74,7 @@ DecompileResult Finish(DecompileRun& run, DecompileOutcome outcome, const std::s
 DecompileResult DecompileImage(ImageSource& source, const std::string& outputFolder,
                                const std::string& logPath, const DecompileOptions& options) {
   if (!source.open || (source.kind != kKindImageFile && source.kind != kKindDrive)) {
-    return {DecompileOutcome::kNotOpen, ""};
+    return {};
   }
   if (source.kind == kKindDrive) PrepareDrive(source);
   DriveRelease release(source);
@@ -81,15 +105,13 @@ DecompileResult DecompileImage(ImageSource& source, const std::string& outputFol
 
   run.totalBlocks = label.BlockCount();
   bool extracted = false;
-  for (uint32_t i = 0; i < rootCopies.count && !extracted; ++i) {
+  for (uint32_t i = 0; i < rootCopies.count && !extracted && !run.stop; ++i) {
     extracted = ExtractDirectory(run, *rootFolder, rootCopies[i], label.RootBlockCount(),
                                  label.RootBlockSize());
   }
-  if (!extracted) {
-    // A folder that the host refused fails a copy as surely as a bad block.
-    return Finish(run, DecompileOutcome::kAllRootCopiesFailed, log_text::ImageDead(),
-                  run.firstFolderFailure ? run.firstFolderFailure->text : "");
-  }
+  if (!extracted && !run.stop) Salvage(run, *rootFolder, label, rootCopies);
+  if (run.stop) return Finish(run, run.stop->outcome, "", run.stop->error.text);
+  if (!extracted) return Finish(run, DecompileOutcome::kAllRootCopiesFailed, log_text::ImageDead());
   for (FailedWrite& failure : WriteBlockMap(run.blockMap, source, run.host, *rootFolder,
                                             BaseNameOf(logPath), label.BlockCount())) {
     ReportFailedWrite(run, std::move(failure));

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "source/image_source.h"
 #include "support/host.h"
@@ -20,6 +21,7 @@ enum class DecompileOutcome {
   kCannotReadLabel,
   kAllRootCopiesFailed,
   kWriteFailures,      // extracted, but some host file or the log could not be written
+  kSpoolFailure,       // the unpacked image could not be written to its temporary file
 };
 
 struct DecompileOptions {
@@ -32,6 +34,11 @@ struct DecompileResult {
   // What the host said when it failed the run ("out/a.bin: No space left on
   // device"); empty when the host never failed it.
   std::string hostFailure;
+  // When every root copy failed: the files that a last walk over the first
+  // readable copy still saved, and the host paths of the files and folders
+  // (these end in the separator) it could not read.
+  uint64_t filesSaved = 0;
+  std::vector<std::string> lost;
 
   bool Succeeded() const { return outcome == DecompileOutcome::kDone; }
 };

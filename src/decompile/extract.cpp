@@ -79,15 +79,11 @@ class HostFileWriter {
   bool failed_ = false;
 };
 
-bool ExtractFile(DecompileRun& run, const opera::EntryView& entry, const std::string& folder) {
+// Writes the file's blocks into the host file at `path`; false when some
+// block could be read from none of the copies.
+bool CopyFileData(DecompileRun& run, const opera::EntryView& entry, const std::string& path) {
   ImageSource& source = run.source;
-  const std::string name = EntryName(entry);
-  // The raw name is tested, so that tabs around it count as blanks too.
-  if (TrimBlanks(LowerCase(name)) == "disc label" && source.ExtractDiscLabel != 1) return true;
-  const std::string path = JoinPath(folder, Cp1251ToUtf8(HostFileName(name)));
   const CopyList copies = CopiesOf(entry);
-  RecordFileCopies(run.blockMap, copies, entry.BlockCount(), entry.ByteCount(), path);
-
   const int32_t last =
       int32_t(std::min<uint32_t>(copies.count, opera::kEntryCopiesHandled)) - 1;
   const uint32_t blockSize = entry.BlockSize();
@@ -104,8 +100,8 @@ bool ExtractFile(DecompileRun& run, const opera::EntryView& entry, const std::st
   // next copy that has it; the walk never returns to an earlier copy.
   auto readBlock = [&](uint32_t j, bool positioned) {
     if (positioned && ReadRecords(source, buffer.data(), blockSize, 1)) return true;
-    while (++copy <= last) {
-      if (Seek(source, copies[uint32_t(copy)] + j, blockSize, 0) &&
+    while (++copy <= last && !StoppedByTheHost(run)) {
+      if (Seek(source, copies[uint32_t(copy)], blockSize, j) &&
           ReadRecords(source, buffer.data(), blockSize, 1)) {
         return true;
       }
@@ -127,10 +123,11 @@ bool ExtractFile(DecompileRun& run, const opera::EntryView& entry, const std::st
       j = uint32_t(copied);
       file.Advance(uint64_t(copied) * blockSize);
       CountBlocks(run, uint64_t(copied));
-      positioned = int32_t(j) >= blockCount || Seek(source, copies[uint32_t(copy)] + j, blockSize, 0);
+      positioned = int32_t(j) >= blockCount || Seek(source, copies[uint32_t(copy)], blockSize, j);
     }
   }
-  uint32_t bytesWritten = j * blockSize;
+  // 64 bits: a file of nearly 4 GiB must not wrap to a short count.
+  uint64_t bytesWritten = uint64_t(j) * blockSize;
   for (; int32_t(j) < blockCount; ++j, positioned = true) {
     if (!readBlock(j, positioned)) return false;
     bytesWritten += blockSize;
@@ -144,21 +141,43 @@ bool ExtractFile(DecompileRun& run, const opera::EntryView& entry, const std::st
   return true;
 }
 
+// What a failed file or folder does to the walk: in a salvage pass it is
+// named in the log and passed over; otherwise the copy that holds it fails,
+// as the log's entry lines already tell, and the next copy is tried.
+bool PassOver(DecompileRun& run, const std::string& line, const std::string& path) {
+  if (run.stop || !run.salvaging) return false;
+  WriteLogText(run.log, line);
+  run.lost.push_back(path);
+  return true;
+}
+
+bool ExtractFile(DecompileRun& run, const opera::EntryView& entry, const std::string& folder) {
+  const std::string name = EntryName(entry);
+  // The raw name is tested, so that tabs around it count as blanks too.
+  if (TrimBlanks(LowerCase(name)) == "disc label" && run.source.ExtractDiscLabel != 1) return true;
+  const std::string path = JoinPath(folder, Cp1251ToUtf8(HostFileName(name)));
+  RecordFileCopies(run.blockMap, CopiesOf(entry), entry.BlockCount(), entry.ByteCount(), path);
+  if (!CopyFileData(run, entry, path)) return PassOver(run, log_text::CannotReadFile(path), path);
+  if (run.salvaging) ++run.filesSaved;
+  return true;
+}
+
 bool ExtractSubdirectory(DecompileRun& run, const opera::EntryView& entry,
                          const std::string& folder) {
   const std::string sub = JoinPath(folder, Cp1251ToUtf8(HostFolderName(EntryName(entry))));
   if (Status made = run.host.MakeFolder(sub); !made) {
-    if (!run.firstFolderFailure) run.firstFolderFailure = made.Failure();
+    // No other copy of any directory could make the folder either.
     WriteLogText(run.log, log_text::CannotMakeFolder());
+    run.stop = {DecompileOutcome::kCannotMakeFolder, made.Failure()};
     return false;
   }
   const CopyList copies = CopiesOf(entry);
   RecordDirectoryCopies(run.blockMap, run.source, copies, sub);
   bool extracted = false;
-  for (uint32_t i = 0; i < copies.count && !extracted; ++i) {
+  for (uint32_t i = 0; i < copies.count && !extracted && !run.stop; ++i) {
     extracted = ExtractDirectory(run, sub, copies[i], entry.BlockCount(), entry.BlockSize());
   }
-  if (!extracted) return false;
+  if (!extracted && !PassOver(run, log_text::CannotReadFolder(sub), sub + kPathSeparator)) return false;
   WriteLogText(run.log, Utf8ToCp1251(folder) + "\n");
   return true;
 }
@@ -191,6 +210,16 @@ void ReportFailedWrite(DecompileRun& run, FailedWrite failure) {
   if (!run.firstFailedWrite) run.firstFailedWrite = std::move(failure);
 }
 
+bool StoppedByTheHost(DecompileRun& run) {
+  if (!run.stop) {
+    const std::optional<Error> failure = HostFailureOf(run.source);
+    if (!failure) return false;
+    WriteLogText(run.log, log_text::SpoolFailure());
+    run.stop = {DecompileOutcome::kSpoolFailure, *failure};
+  }
+  return true;
+}
+
 void CountBlocks(DecompileRun& run, uint64_t blocks) {
   run.blocksWritten += blocks;
   if (run.progress) run.progress(run.blocksWritten, run.totalBlocks);
@@ -206,6 +235,7 @@ bool ExtractDirectory(DecompileRun& run, const std::string& folder, uint32_t fir
   ExtractingVisitor visitor(run, folder);
   const WalkResult result = WalkDirectoryCopy(run.source, firstBlock, blockCount, blockSize, visitor);
   run.walking.Leave();
+  if (result.end != WalkEnd::kComplete && StoppedByTheHost(run)) return false;
   switch (result.end) {
     case WalkEnd::kComplete: return true;
     case WalkEnd::kSeekFailed:

@@ -19,6 +19,8 @@ ZANTHREL_LOG_TEXT(CannotEnterFolder, "!!!Не удалось сделать ди
 ZANTHREL_LOG_TEXT(ImageDead, "!!!Образ убит дальше некуда! Выход.\n")
 ZANTHREL_LOG_TEXT(Success, "Образ демонтирован успешно. Выход.\n")
 ZANTHREL_LOG_TEXT(SuccessWithWriteErrors, "!!!Образ демонтирован с ошибками записи! Выход.\n")
+ZANTHREL_LOG_TEXT(SpoolFailure, "!!!Не удалось распаковать образ во временный файл! Выход.\n")
+ZANTHREL_LOG_TEXT(SalvageStart, "!!!Все копии корня испорчены, извлекаем что можно из первой читаемой.\n")
 ZANTHREL_LOG_TEXT(Hole, "Дырка блин!!!!!!!!!!!!!!!!!!\n")
 ZANTHREL_LOG_TEXT(LimitMark, " !!!Значение превышает лимит!!!")
 
@@ -44,6 +46,16 @@ std::string CannotReadBlockReturn(uint32_t block) {
 
 std::string CannotWriteFile(const std::string& hostPath) {
   static const std::string head = Win("!!!Не удалось записать файл ");
+  return head + Utf8ToCp1251(hostPath) + "!\n";
+}
+
+std::string CannotReadFile(const std::string& hostPath) {
+  static const std::string head = Win("!!!Не удалось считать файл ");
+  return head + Utf8ToCp1251(hostPath) + "!\n";
+}
+
+std::string CannotReadFolder(const std::string& hostPath) {
+  static const std::string head = Win("!!!Не удалось считать директорию ");
   return head + Utf8ToCp1251(hostPath) + "!\n";
 }
 

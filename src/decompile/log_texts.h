@@ -16,10 +16,14 @@ std::string CannotReadBlockExit(uint32_t block);
 const std::string& ImageDead();
 const std::string& Success();
 const std::string& SuccessWithWriteErrors();
+const std::string& SpoolFailure();
 std::string CannotPosition(uint32_t block);
 std::string CannotReadBlockReturn(uint32_t block);
 // `hostPath` is a host path; it is converted to Windows-1251 here.
 std::string CannotWriteFile(const std::string& hostPath);
+std::string CannotReadFile(const std::string& hostPath);
+std::string CannotReadFolder(const std::string& hostPath);
+const std::string& SalvageStart();
 const std::string& Hole();
 const std::string& LimitMark();
 

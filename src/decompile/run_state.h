@@ -5,8 +5,10 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "decompile/block_map.h"
+#include "decompile/decompile_run.h"
 #include "decompile/decompile_log.h"
 #include "decompile/directory_walker.h"
 #include "source/image_source.h"
@@ -28,13 +30,27 @@ struct DecompileRun {
   uint64_t blocksWritten = 0;
   // The first host file that could not be created or written.
   std::optional<FailedWrite> firstFailedWrite;
-  // The first folder that could not be made, and why.
-  std::optional<Error> firstFolderFailure;
+  // A failure of the host that no other copy can get around (a folder that
+  // cannot be made, a spool that is full): the run ends at once, with the
+  // log line already written.
+  struct Stop {
+    DecompileOutcome outcome;
+    Error error;
+  };
+  std::optional<Stop> stop;
   WalkPath walking;
+  // After every root copy failed: one more walk that passes over what it
+  // cannot read, counting the files it saves and naming those it cannot.
+  bool salvaging = false;
+  uint64_t filesSaved = 0;
+  std::vector<std::string> lost;
 };
 
 // Logs that a host file could not be written, and keeps the first such failure.
 void ReportFailedWrite(DecompileRun& run, FailedWrite failure);
+// After a copy failed: true when the cause was the host's (the image's spool
+// could not be written), which then stops the run with its own log line.
+bool StoppedByTheHost(DecompileRun& run);
 // Adds blocks to the count written and tells the progress callback.
 void CountBlocks(DecompileRun& run, uint64_t blocks);
 

@@ -22,6 +22,8 @@ class GzipInflater {
   // end of the data. Corrupt data, a read error or bytes after the last member
   // that start no new member all end the data there.
   size_t Read(uint8_t* destination, size_t count);
+  // Compressed bytes taken in so far.
+  uint64_t Consumed() const { return offset_ - stream_.avail_in; }
 
  private:
   // More compressed bytes; false at the end of the file or on a read error.

@@ -93,12 +93,14 @@ std::string OpenFailureText(OpenFailure failure) {
   switch (failure) {
     case OpenFailure::kNone: return "opened";
     case OpenFailure::kCannotOpen: return "cannot be opened";
+    case OpenFailure::kNotAFile: return "not an image file";
     case OpenFailure::kTooShort: return "too short to be a disc image (under 2352 bytes)";
     case OpenFailure::kNoLabel: return "no Opera volume label found";
     case OpenFailure::kBlockSizeZero: return "the volume label gives block size 0";
     case OpenFailure::kSectorSize: return "the drive's sectors are not 2048 bytes";
     case OpenFailure::kEmptyDisc: return "no disc in the drive";
     case OpenFailure::kReadError: return "read error while searching for the volume label";
+    case OpenFailure::kSpoolFailure: return "the unpacked image cannot be written to a temporary file";
     case OpenFailure::kContainer: return "the disc container cannot be read";
   }
   return "unknown failure";
@@ -106,8 +108,17 @@ std::string OpenFailureText(OpenFailure failure) {
 
 ImageSource::~ImageSource() { Close(*this); }
 
-OpenStatus OpenImageFile(ImageSource& source, const std::string& path, Host& host) {
-  Result<std::unique_ptr<ImageStream>> opened = ImageStream::Open(host, path);
+OpenStatus OpenImageFile(ImageSource& source, const std::string& path, Host& host,
+                         Progress searchProgress) {
+  // Pipes and character devices are refused before they are opened: opening
+  // or reading one may never end.
+  const Result<PathInfo> info = host.InfoOf(path);
+  if (info && info->kind == PathKind::kFolder) return OpenError{OpenFailure::kNotAFile, "is a folder"};
+  if (info && info->kind == PathKind::kOther) {
+    return OpenError{OpenFailure::kNotAFile,
+                     "neither a file nor a block device (a pipe or a character device may never end)"};
+  }
+  Result<std::unique_ptr<ImageStream>> opened = ImageStream::Open(host, path, std::move(searchProgress));
   if (!opened && opened.Failure().code == 0) return OpenError{OpenFailure::kContainer, opened.Failure().text};
   if (!opened) {
     return OpenError{OpenFailure::kCannotOpen,
@@ -133,6 +144,11 @@ OpenStatus OpenImageFile(ImageSource& source, const std::string& path, Host& hos
   }
   // Every block address multiplies and divides by the block size.
   if (blockSize == 0) return Refusal(OpenFailure::kBlockSizeZero);
+  // Nothing before the label is read again.
+  if (Status kept = stream->KeepFrom(labelOffset); !kept) {
+    return OpenError{OpenFailure::kSpoolFailure,
+                     OpenFailureText(OpenFailure::kSpoolFailure) + " (" + kept.Failure().text + ")"};
+  }
 
   source.container = raw ? "raw image, MODE1/2352 sectors" : stream->Container();
   source.stream = std::move(stream);
@@ -275,6 +291,11 @@ void Close(ImageSource& source) {
     source.stream.reset();
   }
   source.open = false;
+}
+
+std::optional<Error> HostFailureOf(const ImageSource& source) {
+  if (!source.stream) return std::nullopt;
+  return source.stream->HostFailure();
 }
 
 bool PrepareDrive(ImageSource& source) {

@@ -6,11 +6,13 @@
 #include <array>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "source/device.h"
 #include "source/image_stream.h"
 #include "support/host.h"
+#include "support/progress.h"
 #include "support/result.h"
 
 namespace zanthrel {
@@ -25,12 +27,14 @@ inline constexpr uint32_t kRawUserDataOffset = 16;
 enum class OpenFailure {
   kNone,
   kCannotOpen,     // the file or device cannot be opened
+  kNotAFile,       // a folder, a pipe or a character device
   kTooShort,       // fewer than 2352 bytes (after decompression)
   kNoLabel,        // no Opera volume label where one may stand
   kBlockSizeZero,  // the label gives block size 0
   kSectorSize,     // the drive's sectors are not 2048 bytes
   kEmptyDisc,      // the drive reports no disc size
   kReadError,      // a read failed while the label was searched
+  kSpoolFailure,   // the unpacked image cannot be written to a temporary file
   kContainer,      // a disc container that is damaged, or whose track file is missing or short
 };
 std::string OpenFailureText(OpenFailure failure);
@@ -75,7 +79,9 @@ struct ImageSource {
   ~ImageSource();
 };
 
-OpenStatus OpenImageFile(ImageSource& source, const std::string& path, Host& host = SystemHost());
+// `searchProgress` hears how far a gzip file is inflated while the label is searched.
+OpenStatus OpenImageFile(ImageSource& source, const std::string& path, Host& host = SystemHost(),
+                         Progress searchProgress = {});
 OpenStatus OpenDrive(ImageSource& source, DeviceOperations& device, const std::string& driveName);
 bool Seek(ImageSource& source, uint32_t block, uint32_t recordSize, uint32_t recordIndex);
 bool ReadRecords(ImageSource& source, void* buffer, uint32_t recordSize, uint32_t count);
@@ -87,6 +93,8 @@ bool ReadRecords(ImageSource& source, void* buffer, uint32_t recordSize, uint32_
 int64_t CopyRecordsToFile(ImageSource& source, uint32_t recordSize, uint32_t count,
                           const HostFile& output, uint64_t outputOffset);
 void Close(ImageSource& source);
+// The host's failure that has cut the source short (a full spool), if any.
+std::optional<Error> HostFailureOf(const ImageSource& source);
 bool PrepareDrive(ImageSource& source);
 bool ReleaseDrive(ImageSource& source);
 

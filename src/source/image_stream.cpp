@@ -4,7 +4,7 @@
 #include <cstring>
 
 #include "source/containers.h"
-#include "source/gzip_inflater.h"
+#include "source/gzip_spool.h"
 
 namespace zanthrel {
 
@@ -12,53 +12,46 @@ namespace {
 constexpr size_t kBufferSize = 64 * 1024;
 }  // namespace
 
-ImageStream::ImageStream(HostFile file) : file_(std::move(file)), buffer_(kBufferSize) {}
-
-ImageStream::ImageStream(std::unique_ptr<DataTrack> track)
-    : track_(std::move(track)), buffer_(kBufferSize) {}
+ImageStream::ImageStream() : buffer_(kBufferSize) {}
 
 ImageStream::~ImageStream() = default;
 
-Result<std::unique_ptr<ImageStream>> ImageStream::Open(Host& host, const std::string& path) {
+Result<std::unique_ptr<ImageStream>> ImageStream::Open(Host& host, const std::string& path,
+                                                       Progress searchProgress) {
   Result<HostFile> file = host.OpenFile(path);
   if (!file) return file.Failure();
+  std::unique_ptr<ImageStream> stream(new ImageStream());
   Result<std::unique_ptr<DataTrack>> track = OpenContainer(host, path, *file);
   if (!track) return track.Failure();
-  if (*track) return std::unique_ptr<ImageStream>(new ImageStream(std::move(*track)));
+  if (*track) {
+    stream->track_ = std::move(*track);
+    return stream;
+  }
   uint8_t magic[2] = {0, 0};
   Result<size_t> head = file->ReadAt(0, magic, 2);
   if (!head) return head.Failure();
   if (*head < 2 || magic[0] != 0x1F || magic[1] != 0x8B) {
-    return std::unique_ptr<ImageStream>(new ImageStream(std::move(*file)));
+    stream->file_ = std::move(*file);
+    return stream;
   }
+  Result<PathInfo> info = file->Info();
+  if (!info) return info.Failure();
   Result<HostFile> spool = host.CreateScratchFile();
   if (!spool) return spool.Failure();
-  std::unique_ptr<ImageStream> stream(new ImageStream(std::move(*spool)));
-  stream->gzip_ = std::make_unique<GzipInflater>(std::move(*file));
-  stream->inflated_.resize(kBufferSize);
-  stream->compressed_ = true;
+  stream->gzip_ = std::make_unique<GzipSpool>(std::move(*file), info->size, std::move(*spool),
+                                              std::move(searchProgress));
   return stream;
 }
 
-void ImageStream::SpoolTo(uint64_t end) {
-  while (gzip_ && spooled_ < end) {
-    const size_t n = gzip_->Read(inflated_.data(), inflated_.size());
-    // The end of the data, a corrupt stream or a full spool all end the image here.
-    if (n == 0 || !file_.WriteAt(spooled_, inflated_.data(), n)) {
-      gzip_.reset();
-      return;
-    }
-    spooled_ += n;
-  }
+Status ImageStream::KeepFrom(uint64_t position) { return gzip_ ? gzip_->KeepFrom(position) : Status(); }
+
+std::optional<Error> ImageStream::HostFailure() const {
+  return gzip_ ? gzip_->HostFailure() : std::nullopt;
 }
 
 int64_t ImageStream::ReadAt(uint64_t position, void* destination, size_t count) {
   if (track_) return ReadTrackBytes(*track_, position, destination, count, trackScratch_);
-  if (compressed_) {
-    SpoolTo(position + count);
-    if (position >= spooled_) return 0;
-    if (count > spooled_ - position) count = size_t(spooled_ - position);
-  }
+  if (gzip_) return gzip_->ReadAt(position, destination, count);
   Result<size_t> n = file_.ReadAt(position, destination, count);
   return n ? int64_t(*n) : -1;
 }
@@ -66,10 +59,7 @@ int64_t ImageStream::ReadAt(uint64_t position, void* destination, size_t count) 
 uint64_t ImageStream::CopyTo(uint64_t position, uint64_t count, const HostFile& output,
                              uint64_t outputOffset) {
   if (track_) return CopyTrackTo(position, count, output, outputOffset);
-  if (compressed_) {
-    SpoolTo(position + count);
-    count = position >= spooled_ ? 0 : std::min(count, spooled_ - position);
-  }
+  if (gzip_) return gzip_->CopyTo(position, count, output, outputOffset);
   return CopyFileRange(file_, position, output, outputOffset, count).copied;
 }
 

@@ -9,20 +9,24 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "source/data_track.h"
 #include "support/host.h"
+#include "support/progress.h"
 #include "support/result.h"
 
 namespace zanthrel {
 
-class GzipInflater;
+class GzipSpool;
 
 class ImageStream {
  public:
-  static Result<std::unique_ptr<ImageStream>> Open(Host& host, const std::string& path);
+  // `searchProgress` hears how far a gzip file is inflated while the label is searched.
+  static Result<std::unique_ptr<ImageStream>> Open(Host& host, const std::string& path,
+                                                  Progress searchProgress = {});
   ~ImageStream();
   ImageStream(const ImageStream&) = delete;
   ImageStream& operator=(const ImageStream&) = delete;
@@ -33,6 +37,11 @@ class ImageStream {
   // Positions never fail by themselves; a read past the end comes back short.
   void Seek(uint64_t position) { position_ = position; }
   uint64_t Tell() const { return position_; }
+  // Bytes before `position` are never read again, so a gzip file need not keep them.
+  Status KeepFrom(uint64_t position);
+  // Why the data ended early through no fault of the image: the spool of a
+  // gzip file could not be written.
+  std::optional<Error> HostFailure() const;
   // The container and track read, for a user; empty for a plain or gzip file.
   std::string Container() const { return track_ ? track_->Description() : ""; }
 
@@ -54,22 +63,16 @@ class ImageStream {
                         const HostFile& output, uint64_t outputOffset);
 
  private:
-  explicit ImageStream(HostFile file);
-  explicit ImageStream(std::unique_ptr<DataTrack> track);
+  ImageStream();
   int64_t ReadAt(uint64_t position, void* destination, size_t count);
   // CopyTo for a container: its data track has no file to copy from.
   uint64_t CopyTrackTo(uint64_t position, uint64_t count, const HostFile& output, uint64_t outputOffset);
-  // Inflates until `end` bytes are spooled or the data ends.
-  void SpoolTo(uint64_t end);
 
-  HostFile file_;  // the plain file, or the spool of a gzip file
-  std::unique_ptr<GzipInflater> gzip_;  // while a gzip file is not yet spooled to its end
-  bool compressed_ = false;
-  uint64_t spooled_ = 0;
-  std::vector<uint8_t> inflated_;  // inflated data on its way to the spool
+  HostFile file_;                      // a plain file
+  std::unique_ptr<GzipSpool> gzip_;    // or a gzip file
+  std::unique_ptr<DataTrack> track_;   // or a container's data track
+  std::vector<uint8_t> trackScratch_;  // a sector that a read takes part of
   std::vector<uint8_t> framed_;  // whole sectors on their way to a host file
-  std::unique_ptr<DataTrack> track_;  // a container's data track
-  std::vector<uint8_t> trackScratch_;
   uint64_t position_ = 0;
   std::vector<uint8_t> buffer_;
   uint64_t bufferStart_ = 0;

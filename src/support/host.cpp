@@ -140,13 +140,44 @@ CopyOutcome CopyFileRange(const HostFile& from, uint64_t fromOffset, const HostF
   return outcome;
 }
 
+namespace {
+
+std::string TemporaryStem(const std::string& target) {
+  return target + ".zanthrel-" + std::to_string(CurrentProcessNumber()) + "-";
+}
+
+std::string FolderOf(const std::string& path) {
+  const size_t slash = path.rfind(kPathSeparator);
+  if (slash == std::string::npos) return ".";
+  return slash == 0 ? path.substr(0, 1) : path.substr(0, slash);
+}
+
+}  // namespace
+
+bool IsTemporaryFileName(const std::string& name) {
+  const size_t mark = name.rfind(".zanthrel-");
+  if (mark == std::string::npos) return false;
+  const std::string tail = name.substr(mark + 10);
+  const size_t dash = tail.find('-');
+  auto digits = [](const std::string& text) {
+    return !text.empty() && text.find_first_not_of("0123456789") == std::string::npos;
+  };
+  return dash != std::string::npos && digits(tail.substr(0, dash)) && digits(tail.substr(dash + 1));
+}
+
 Result<TemporaryFile> TemporaryFile::CreateBeside(Host& host, const std::string& target) {
-  const std::string stem = target + ".zanthrel-" + std::to_string(CurrentProcessNumber()) + "-";
+  Result<HostFile> unnamed = host.CreateUnnamedFile(FolderOf(target));
+  if (unnamed) return TemporaryFile(host, std::move(*unnamed), "", target);
+  if (unnamed.Failure().code != ENOTSUP) return unnamed.Failure();
+  const std::string stem = TemporaryStem(target);
   Error last{target + ": no free temporary name", EEXIST};
   for (int attempt = 0; attempt < 100; ++attempt) {
     const std::string path = stem + std::to_string(attempt);
     Result<HostFile> file = host.CreateNewFile(path);
-    if (file) return TemporaryFile(host, std::move(*file), path, target);
+    if (file) {
+      host.RemoveOnInterrupt(path);
+      return TemporaryFile(host, std::move(*file), path, target);
+    }
     last = file.Failure();
     if (last.code != EEXIST) break;
   }
@@ -162,13 +193,38 @@ TemporaryFile::TemporaryFile(TemporaryFile&& other) noexcept
 TemporaryFile::~TemporaryFile() {
   if (settled_) return;
   file_.Close();
+  if (path_.empty()) return;  // an unnamed file is gone with its handle
   (void)host_->RemoveFile(path_);
+  host_->KeepOnInterrupt(path_);
+}
+
+Result<std::string> TemporaryFile::GiveName() {
+  const std::string stem = TemporaryStem(target_);
+  Error last{target_ + ": no free temporary name", EEXIST};
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    const std::string path = stem + std::to_string(attempt);
+    Status named = host_->NameFile(file_, path);
+    if (named) return path;
+    last = named.Failure();
+    if (last.code != EEXIST) break;
+  }
+  return last;
 }
 
 Status TemporaryFile::Commit() {
+  if (path_.empty()) {
+    // The name lives only until the rename below, in the same folder.
+    Result<std::string> named = GiveName();
+    if (!named) return named.Failure();
+    path_ = *named;
+    host_->RemoveOnInterrupt(path_);
+  }
   file_.Close();
   Status renamed = host_->Rename(path_, target_);
-  if (renamed) settled_ = true;
+  if (renamed) {
+    host_->KeepOnInterrupt(path_);
+    settled_ = true;
+  }
   return renamed;
 }
 

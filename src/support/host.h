@@ -25,11 +25,15 @@ struct FileIdentity {
   bool operator==(const FileIdentity&) const = default;
 };
 
-enum class PathKind { kFile, kFolder, kOther };
+// kDevice: a block device, such as a drive; kOther: pipes, character devices
+// and sockets, whose data may never end.
+enum class PathKind { kFile, kFolder, kDevice, kOther };
 
 struct PathInfo {
   PathKind kind = PathKind::kOther;
   uint64_t size = 0;  // bytes, for files
+  int64_t modifiedSeconds = 0;  // last modification, seconds since 1970
+  uint32_t modifiedNanoseconds = 0;
   FileIdentity identity;
 };
 
@@ -90,6 +94,17 @@ class Host {
   virtual Result<HostFile> OpenFile(const std::string& path) = 0;
   // A file with no name, for scratch data; it is gone once closed.
   virtual Result<HostFile> CreateScratchFile() = 0;
+  // A file with no name in `folder`, gone once closed unless NameFile gives
+  // it one, so that nothing is left behind however the process ends. Fails
+  // with code ENOTSUP where the file system cannot make one.
+  virtual Result<HostFile> CreateUnnamedFile(const std::string& folder) = 0;
+  // Gives a file made by CreateUnnamedFile a name; fails (code EEXIST) when
+  // the name is taken.
+  virtual Status NameFile(const HostFile& file, const std::string& path) = 0;
+  // Removes the file at `path` should the process be interrupted (SIGINT or
+  // SIGTERM) before KeepOnInterrupt; for files that could not be made unnamed.
+  virtual void RemoveOnInterrupt(const std::string& path) = 0;
+  virtual void KeepOnInterrupt(const std::string& path) = 0;
 
   // One read or write call at an offset: the count moved, which may be short
   // (a read gives 0 at the end of the file).
@@ -146,8 +161,10 @@ struct CopyOutcome {
 CopyOutcome CopyFileRange(const HostFile& from, uint64_t fromOffset, const HostFile& to,
                           uint64_t toOffset, uint64_t count);
 
-// A file written under a name of its own beside `target` and put in its place
-// only when the writer commits; otherwise it is removed again.
+// A file written beside `target` and put in its place only when the writer
+// commits. It has no name until then where the file system allows, so that not
+// even a killed process leaves it behind; elsewhere it has a name of its own,
+// removed again on failure and on SIGINT or SIGTERM.
 class TemporaryFile {
  public:
   static Result<TemporaryFile> CreateBeside(Host& host, const std::string& target);
@@ -158,6 +175,7 @@ class TemporaryFile {
   ~TemporaryFile();
 
   const HostFile& File() const { return file_; }
+  // The file's name; empty while it has none.
   const std::string& Path() const { return path_; }
   // Closes the file and renames it onto the target.
   Status Commit();
@@ -165,16 +183,20 @@ class TemporaryFile {
  private:
   TemporaryFile(Host& host, HostFile file, std::string path, std::string target)
       : host_(&host), file_(std::move(file)), path_(std::move(path)), target_(std::move(target)) {}
+  // Names an unnamed file beside the target: the name it took.
+  Result<std::string> GiveName();
 
   Host* host_;
   HostFile file_;
-  std::string path_;
+  std::string path_;  // empty while the file has no name
   std::string target_;
   bool settled_ = false;  // committed, or handed over to another object
 };
 
 // A number that tells this process from the others running now.
 uint64_t CurrentProcessNumber();
+// True for a name that TemporaryFile gives: "<target>.zanthrel-<n>-<n>".
+bool IsTemporaryFileName(const std::string& name);
 // True when standard error goes to a terminal.
 bool StandardErrorIsTerminal();
 

@@ -5,8 +5,11 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <array>
+#include <atomic>
 #include <cerrno>
 #include <climits>
+#include <csignal>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
@@ -32,12 +35,49 @@ auto Retry(Call call) {
 
 PathInfo InfoFromStat(const struct stat& info) {
   PathInfo out;
-  out.kind = S_ISREG(info.st_mode) ? PathKind::kFile
+  out.kind = S_ISREG(info.st_mode)   ? PathKind::kFile
              : S_ISDIR(info.st_mode) ? PathKind::kFolder
+             : S_ISBLK(info.st_mode) ? PathKind::kDevice
                                      : PathKind::kOther;
   out.size = S_ISREG(info.st_mode) ? uint64_t(info.st_size) : 0;
   out.identity = {uint64_t(info.st_dev), uint64_t(info.st_ino)};
+  out.modifiedSeconds = int64_t(info.st_mtim.tv_sec);
+  out.modifiedNanoseconds = uint32_t(info.st_mtim.tv_nsec);
   return out;
+}
+
+// Files to remove should SIGINT or SIGTERM end the process: a signal handler
+// can reach nothing but process-wide storage, so this is some. Slots are
+// claimed and freed with atomics and hold fixed arrays, so that the handler
+// neither allocates nor takes a lock.
+enum SlotState : int { kFree, kFilling, kArmed };
+struct InterruptSlot {
+  std::atomic<int> state{kFree};
+  std::array<char, PATH_MAX> path{};
+};
+std::array<InterruptSlot, 8> gInterruptSlots;
+std::atomic<bool> gHandlersInstalled{false};
+
+extern "C" void RemoveFilesAndRaise(int signal) {
+  for (InterruptSlot& slot : gInterruptSlots) {
+    if (slot.state.load() == kArmed) ::unlink(slot.path.data());
+  }
+  std::signal(signal, SIG_DFL);
+  std::raise(signal);
+}
+
+void InstallInterruptHandlers() {
+  if (gHandlersInstalled.exchange(true)) return;
+  for (int signal : {SIGINT, SIGTERM}) {
+    struct sigaction action {};
+    struct sigaction previous {};
+    ::sigaction(signal, nullptr, &previous);
+    // A front end that handles the signal itself keeps its handler.
+    if (previous.sa_handler != SIG_DFL) continue;
+    action.sa_handler = RemoveFilesAndRaise;
+    sigemptyset(&action.sa_mask);
+    ::sigaction(signal, &action, nullptr);
+  }
 }
 
 struct DirCloser {
@@ -66,6 +106,45 @@ class PosixHost : public Host {
       ::unlink(pattern.c_str());
     }
     return HostFile(*this, fd, folder);
+  }
+
+  Result<HostFile> CreateUnnamedFile(const std::string& folder) override {
+    const int fd = Retry([&] { return ::open(folder.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0666); });
+    if (fd >= 0) return HostFile(*this, fd, folder);
+    const int code = errno;
+    // Kernels and file systems without O_TMPFILE answer in several ways.
+    if (code == EOPNOTSUPP || code == EISDIR || code == EINVAL) {
+      return Error{folder + ": no unnamed files here", ENOTSUP};
+    }
+    return HostError(folder, code);
+  }
+
+  Status NameFile(const HostFile& file, const std::string& path) override {
+    const std::string self = "/proc/self/fd/" + std::to_string(Fd(file));
+    if (::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, path.c_str(), AT_SYMLINK_FOLLOW) == 0) return {};
+    const int code = errno;
+    // Without /proc, linking the descriptor itself needs more rights, but try.
+    if (code == ENOENT && ::linkat(Fd(file), "", AT_FDCWD, path.c_str(), AT_EMPTY_PATH) == 0) return {};
+    return HostError(path, code);
+  }
+
+  void RemoveOnInterrupt(const std::string& path) override {
+    if (path.size() >= PATH_MAX) return;
+    for (InterruptSlot& slot : gInterruptSlots) {
+      int expected = kFree;
+      if (slot.state.compare_exchange_strong(expected, kFilling)) {
+        std::memcpy(slot.path.data(), path.c_str(), path.size() + 1);
+        slot.state = kArmed;
+        InstallInterruptHandlers();
+        return;
+      }
+    }
+  }
+
+  void KeepOnInterrupt(const std::string& path) override {
+    for (InterruptSlot& slot : gInterruptSlots) {
+      if (slot.state.load() == kArmed && path == slot.path.data()) slot.state = kFree;
+    }
   }
 
   Result<size_t> ReadSome(const HostFile& file, uint64_t offset, void* buffer,

@@ -1,6 +1,7 @@
 #include "workflow/convert_job.h"
 
 #include <cstring>
+#include <optional>
 #include <vector>
 
 #include "source/image_source.h"
@@ -34,15 +35,24 @@ ConvertReport ConvertImage(const std::string& imagePath, const std::string& outp
   }
   report.opened = true;
   report.container = source.container;
+  const bool raw = source.rawSectors;
+  Close(source);
+  // The source has found the label; the track is read through a stream of
+  // its own from the first byte, which the source's stream of a gzip image
+  // no longer keeps.
+  Result<std::unique_ptr<ImageStream>> reopened = ImageStream::Open(host, imagePath);
+  if (!reopened) {
+    report.failure = imagePath + ": cannot be opened again (" + reopened.Failure().text + ")";
+    return report;
+  }
+  ImageStream& stream = **reopened;
   Result<TemporaryFile> output = TemporaryFile::CreateBeside(host, outputPath);
   if (!output) {
     report.failure = outputPath + ": cannot be written (" + ErrorText(output.Failure().code) + ")";
     return report;
   }
-  const size_t chunk = kChunkSectors * (source.rawSectors ? kRawSectorSize : kSectorSize);
+  const size_t chunk = kChunkSectors * (raw ? kRawSectorSize : kSectorSize);
   std::vector<uint8_t> buffer(chunk);
-  ImageStream& stream = *source.stream;
-  stream.Seek(0);
   for (;;) {
     const int64_t read = stream.Read(buffer.data(), chunk);
     // A short read is the end of the data, unless the next read fails.
@@ -51,13 +61,18 @@ ConvertReport ConvertImage(const std::string& imagePath, const std::string& outp
                        UnsignedDecimal64(stream.Tell()) + "; nothing written";
       return report;
     }
-    const size_t length = source.rawSectors ? GatherUserData(buffer.data(), size_t(read)) : size_t(read);
+    const size_t length = raw ? GatherUserData(buffer.data(), size_t(read)) : size_t(read);
     if (Status written = output->File().WriteAt(report.bytes, buffer.data(), length); !written) {
       report.failure = outputPath + ": cannot be written (" + ErrorText(written.Failure().code) + ")";
       return report;
     }
     report.bytes += length;
     if (size_t(read) < chunk) break;
+  }
+  // A gzip image whose spool filled up ends early through no fault of its own.
+  if (const std::optional<Error> failure = stream.HostFailure()) {
+    report.failure = failure->text + "; nothing written";
+    return report;
   }
   if (Status committed = output->Commit(); !committed) {
     report.failure = outputPath + ": cannot be put in place (" + ErrorText(committed.Failure().code) + ")";

@@ -1,5 +1,7 @@
 #include "workflow/decompile_job.h"
 
+#include <algorithm>
+
 #include "support/host.h"
 #include "support/text.h"
 
@@ -21,6 +23,20 @@ std::string LastLine(Host& host, const std::string& path) {
   return tail.substr(tail.rfind('\n') == std::string::npos ? 0 : tail.rfind('\n') + 1);
 }
 
+// "; saved 208 files, 1 could not be read: /out/A/b" after a salvage walk.
+std::string SalvageSummary(const DecompileReport& report) {
+  if (report.filesSaved == 0 && report.lost.empty()) return "";
+  std::string text = "; saved " + std::to_string(report.filesSaved) + " files";
+  if (report.lost.empty()) return text;
+  constexpr size_t kNamed = 3;
+  text += ", " + std::to_string(report.lost.size()) + " could not be read: ";
+  for (size_t i = 0; i < std::min(kNamed, report.lost.size()); ++i) {
+    text += (i > 0 ? ", " : "") + report.lost[i];
+  }
+  if (report.lost.size() > kNamed) text += " and " + std::to_string(report.lost.size() - kNamed) + " more";
+  return text;
+}
+
 }  // namespace
 
 std::string OutputFolderFor(const std::string& outputDir, const std::string& imagePath) {
@@ -40,8 +56,9 @@ std::string DriveLogPathFor(const std::string& outputDir) {
 }
 
 OpenStatus OpenForDecompile(ImageSource& source, const std::string& name, DeviceOperations* drive,
-                            Host& host) {
-  return drive ? OpenDrive(source, *drive, name) : OpenImageFile(source, name, host);
+                            Host& host, Progress searchProgress) {
+  return drive ? OpenDrive(source, *drive, name)
+               : OpenImageFile(source, name, host, std::move(searchProgress));
 }
 
 DecompileReport DecompileImageFile(const DecompileRequest& request) {
@@ -60,7 +77,8 @@ DecompileReport DecompileImageFile(const DecompileRequest& request) {
   ImageSource source;
   source.ExtractDiscLabel = request.extractDiscLabel ? 1 : 0;
   source.NoAdditionalInfo = request.additionalInfo ? 0 : 1;
-  const OpenStatus opened = OpenForDecompile(source, request.imagePath, request.drive, host);
+  const OpenStatus opened =
+      OpenForDecompile(source, request.imagePath, request.drive, host, request.progress);
   report.opened = opened.Ok();
   if (!opened) {
     report.openError = opened.Failure().text;
@@ -72,15 +90,18 @@ DecompileReport DecompileImageFile(const DecompileRequest& request) {
   const DecompileResult result = DecompileImage(source, report.outputFolder, report.logPath, options);
   report.outcome = result.outcome;
   report.hostFailure = result.hostFailure;
+  report.filesSaved = result.filesSaved;
+  report.lost = result.lost;
   Close(source);
   report.finalLogLine = LastLine(host, report.logPath);
+  report.logWritten = !report.finalLogLine.empty();
   return report;
 }
 
 std::string DescribeReport(const DecompileReport& report, const std::string& sourceName) {
   if (!report.opened) return sourceName + ": " + report.openError;
-  const std::string seeLog = "; see " + report.logPath;
-  const std::string because = report.hostFailure.empty() ? "" : " (" + report.hostFailure + ")";
+  // Only a log that holds something is worth pointing at.
+  const std::string seeLog = report.logWritten ? "; see " + report.logPath : "";
   switch (report.outcome) {
     case DecompileOutcome::kDone:
       return sourceName + ": decompiled into " + report.outputFolder + ", log " + report.logPath;
@@ -88,20 +109,20 @@ std::string DescribeReport(const DecompileReport& report, const std::string& sou
     case DecompileOutcome::kBlockZeroNotFound:
       return sourceName + ": block 0 cannot be reached" + seeLog;
     case DecompileOutcome::kCannotMakeFolder:
-      return report.outputFolder + ": output folder cannot be made" + because + seeLog;
+      return "folder cannot be made: " + report.hostFailure + seeLog;
     case DecompileOutcome::kCannotEnterFolder:
-      return report.outputFolder + ": output folder cannot be used" + because + seeLog;
+      return "output folder cannot be used: " + report.hostFailure + seeLog;
     case DecompileOutcome::kCannotReadLabel:
       return sourceName + ": volume label cannot be read" + seeLog;
     case DecompileOutcome::kAllRootCopiesFailed:
-      // A folder the host refused fails every copy too: that is no fault of the disc.
-      if (!report.hostFailure.empty()) {
-        return report.outputFolder + ": extraction failed: " + report.hostFailure + seeLog;
-      }
-      return sourceName + ": unreadable, every copy of the root directory failed" + seeLog;
+      return sourceName + ": unreadable, every copy of the root directory failed" +
+             SalvageSummary(report) + seeLog;
     case DecompileOutcome::kWriteFailures:
-      return report.outputFolder + ": write failure, some files or the log could not be written" +
-             because + seeLog;
+      return report.outputFolder + ": write failure, some files or the log could not be written (" +
+             report.hostFailure + ")" + seeLog;
+    case DecompileOutcome::kSpoolFailure:
+      return sourceName + ": the unpacked image cannot be written to a temporary file: " +
+             report.hostFailure + seeLog;
   }
   return sourceName + ": unknown outcome";
 }

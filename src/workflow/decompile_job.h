@@ -3,6 +3,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "decompile/decompile_run.h"
 #include "support/progress.h"
@@ -33,6 +34,11 @@ struct DecompileReport {
   std::string logPath;
   // The run's last log line, Windows-1251, without its line end.
   std::string finalLogLine;
+  // The log exists and holds at least one line.
+  bool logWritten = false;
+  // What a last walk saved after every root copy failed.
+  uint64_t filesSaved = 0;
+  std::vector<std::string> lost;
 
   bool Succeeded() const { return outcome == DecompileOutcome::kDone; }
 };
@@ -47,7 +53,7 @@ std::string DriveLogPathFor(const std::string& outputDir);
 
 // Opens an image file, or the drive when `drive` is given.
 OpenStatus OpenForDecompile(ImageSource& source, const std::string& name, DeviceOperations* drive,
-                            Host& host = SystemHost());
+                            Host& host = SystemHost(), Progress searchProgress = {});
 
 // Runs the whole job, from an image file or a drive.
 DecompileReport DecompileImageFile(const DecompileRequest& request);

@@ -4,11 +4,13 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <thread>
 
 #include "decompile/decompile_run.h"
 #include "source/image_source.h"
 #include "testkit/faulty_host.h"
 #include "testkit/files.h"
+#include "testkit/image_builder.h"
 #include "testkit/log_text.h"
 #include "testkit/memory_device.h"
 #include "testkit/sample_disc.h"
@@ -89,24 +91,36 @@ TEST_F(HostFailureTest, BlockMapAndHoleFilesThatCannotBeWritten) {
   EXPECT_EQ(fs::file_size(Root() + "/LaunchMe"), 5000u);
 }
 
-TEST_F(HostFailureTest, SubfolderRefusedFailsTheRootWithTheHostsReason) {
+TEST_F(HostFailureTest, SubfolderRefusedEndsTheRunWithTheHostsReason) {
   host_.Add({HostCall::kMakeFolder, "PARCE_disc/Игры", EACCES});
   const DecompileResult result = Run();
-  EXPECT_EQ(result.outcome, DecompileOutcome::kAllRootCopiesFailed);
+  EXPECT_EQ(result.outcome, DecompileOutcome::kCannotMakeFolder);
   EXPECT_EQ(result.hostFailure, Root() + "/Игры: " + ErrorText(EACCES));
-  const std::string log = Log();
-  EXPECT_NE(log.find(Win("!!!Не удалось создать директорию! Выход.\n!!!Образ убит дальше некуда! Выход.\n")),
-            std::string::npos);
+  // The walk stops there: no other copy is tried and the disc is not blamed.
+  EXPECT_TRUE(Log().ends_with(Win("ENTRY\n"
+                                  "\tФлаги:\t0x00000007\n"
+                                  "\tУникальный идентификатор:\t0x33333333\n"
+                                  "\tТип:\t0x2A646972(*dir)\n"
+                                  "\tРазмер блока:\t2048\n"
+                                  "\tРазмер файла:\t2048\n"
+                                  "\tРазмер в блоках:\t1\n"
+                                  "\tBurst(Взрыв)???:\t0x00000001 (1)\n"
+                                  "\tGap(Промежуток)???:\t0x00000000 (0)\n"
+                                  "\tИмя:\tИгры\n"
+                                  "\tКоличество копий:\t1\n"
+                                  "\t\t0) 0x00000002(2)\n"
+                                  "!!!Не удалось создать директорию! Выход.\n")));
   EXPECT_EQ(fs::file_size(Root() + "/LaunchMe"), 5000u);  // written before the failure, and kept
 
   DecompileReport report;
   report.opened = true;
   report.outcome = result.outcome;
   report.hostFailure = result.hostFailure;
-  report.outputFolder = Root();
   report.logPath = "disc.log";
-  EXPECT_EQ(DescribeReport(report, "disc.iso"),
-            Root() + ": extraction failed: " + result.hostFailure + "; see disc.log");
+  report.logWritten = true;
+  EXPECT_EQ(DescribeReport(report, "disc.iso"), "folder cannot be made: " + result.hostFailure + "; see disc.log");
+  report.logWritten = false;
+  EXPECT_EQ(DescribeReport(report, "disc.iso"), "folder cannot be made: " + result.hostFailure);
 }
 
 TEST_F(HostFailureTest, OutputFolderThatCannotBeMadeOrUsed) {
@@ -138,6 +152,23 @@ TEST_F(HostFailureTest, LabelThatCannotBeReadAgain) {
   EXPECT_EQ(Log(), Win("!!!Не удалось считать сектор №0x00000000! Выход.\n"));
 }
 
+TEST_F(HostFailureTest, FullSpoolEndsTheRunWithTheHostsReason) {
+  // A file 80 KiB into a gzip image, past the spool's first chunk.
+  testkit::ImageBuilder image(48);
+  image.Label({});
+  image.Directory(1, {testkit::FileEntry("far", 40, 4096), testkit::LabelEntry()});
+  image.Data(40, testkit::Pattern(4096, 9));
+  testkit::WriteGzip(temp_ / "disc.iso", image.Image());
+  fs::create_directories(temp_.Path() / "scratch");
+  setenv("TMPDIR", (temp_ / "scratch").c_str(), 1);
+  host_.Add({HostCall::kWrite, "/scratch", ENOSPC, 64 * 1024});
+  const DecompileResult result = Run();
+  unsetenv("TMPDIR");
+  EXPECT_EQ(result.outcome, DecompileOutcome::kSpoolFailure);
+  EXPECT_EQ(result.hostFailure, (temp_ / "scratch") + ": " + ErrorText(ENOSPC));
+  EXPECT_TRUE(Log().ends_with(Win("!!!Не удалось распаковать образ во временный файл! Выход.\n")));
+}
+
 TEST(DriveHostFailureTest, BlockZeroThatCannotBeReachedAfterOpening) {
   testkit::TempFolder temp;
   const fs::path start = fs::current_path();
@@ -159,6 +190,24 @@ TEST_F(HostFailureTest, CleanRunLeavesTheCurrentDirectoryAlone) {
   EXPECT_TRUE(Log().ends_with(Win(kSuccess)));
   EXPECT_TRUE(fs::exists(Root() + "/disc.spy"));
   EXPECT_EQ(host_.Calls(HostCall::kCurrentDirectory), 0);
+}
+
+TEST(ConcurrentRunsTest, TwoRunsIntoOneFolderBothSucceed) {
+  testkit::TempFolder temp;
+  testkit::WriteBytes(temp / "disc.iso", Disc());
+  DecompileRequest request;
+  request.imagePath = temp / "disc.iso";
+  request.outputDir = temp / "out";
+  fs::create_directories(temp.Path() / "out");
+  for (int round = 0; round < 20; ++round) {
+    fs::remove_all(temp.Path() / "out/PARCE_disc");
+    DecompileReport first, second;
+    std::thread other([&] { second = DecompileImageFile(request); });
+    first = DecompileImageFile(request);
+    other.join();
+    ASSERT_TRUE(first.Succeeded()) << DescribeReport(first, "disc.iso");
+    ASSERT_TRUE(second.Succeeded()) << DescribeReport(second, "disc.iso");
+  }
 }
 
 }  // namespace

@@ -210,5 +210,18 @@ TEST_P(ContainerTest, GivesThePlainImagesVolume) {
 INSTANTIATE_TEST_SUITE_P(EveryContainer, ContainerTest, ::testing::ValuesIn(kVariants),
                          [](const auto& info) { return std::string(info.param.name); });
 
+TEST(ConvertTest, APlainImageComesOutWholeFromItsFirstByte) {
+  testkit::TempFolder temp;
+  const Bytes image = Concat(testkit::Pattern(3 * 2048, 1), testkit::MakeContainerDisc().image);
+  testkit::WriteBytes(temp / "behind.iso", image);
+  testkit::WriteGzip(temp / "behind.iso.gz", image);
+  for (const char* name : {"behind.iso", "behind.iso.gz"}) {
+    const ConvertReport converted = ConvertImage(temp / name, temp / "out.iso");
+    ASSERT_EQ(converted.failure, "") << name;
+    EXPECT_EQ(converted.container, "") << name;
+    EXPECT_TRUE(testkit::ReadBytes(temp / "out.iso") == image) << name;
+  }
+}
+
 }  // namespace
 }  // namespace zanthrel

@@ -1,6 +1,9 @@
 #include "source/image_source.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <filesystem>
 
 #include "testkit/files.h"
 #include "testkit/image_builder.h"
@@ -203,6 +206,20 @@ TEST(SeekTest, RawImageIsReadToItsLastByte) {
   ASSERT_TRUE(Seek(source, 1, 2048, 0));
   ASSERT_TRUE(ReadRecords(source, two.data(), 2048, 2));
   EXPECT_EQ(two, Slice(volume, 2048, 4096));
+}
+
+TEST(OpenImageFileTest, InputsThatNeverEndAreRefusedAtOnce) {
+  TempFolder temp;
+  ASSERT_EQ(mkfifo((temp / "pipe").c_str(), 0600), 0);  // no writer: opening it would wait forever
+  std::filesystem::create_directory(temp.Path() / "folder");
+  for (const std::string& path : {temp / "pipe", std::string("/dev/zero"), temp / "folder"}) {
+    ImageSource source;
+    const OpenStatus opened = OpenImageFile(source, path);
+    ASSERT_FALSE(opened) << path;
+    EXPECT_EQ(opened.Failure().failure, OpenFailure::kNotAFile) << path;
+  }
+  ImageSource source;
+  EXPECT_EQ(OpenImageFile(source, temp / "folder").Failure().text, "is a folder");
 }
 
 }  // namespace

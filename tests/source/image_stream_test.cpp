@@ -7,12 +7,14 @@
 #include "source/image_source.h"
 #include "testkit/faulty_host.h"
 #include "testkit/files.h"
+#include "testkit/image_builder.h"
 #include "testkit/temp_folder.h"
 
 namespace zanthrel {
 namespace {
 
 using testkit::Bytes;
+using testkit::Slice;
 using testkit::TempFolder;
 
 Bytes Gzip(const Bytes& data) {
@@ -88,6 +90,38 @@ TEST(GzipStreamTest, SpoolThatCannotBeMadeIsTheHostsFailure) {
   ASSERT_FALSE(opened);
   EXPECT_EQ(opened.Failure().failure, OpenFailure::kCannotOpen);
   EXPECT_EQ(opened.Failure().text, "cannot be opened (" + ErrorText(ENOSPC) + ")");
+}
+
+TEST(GzipStreamTest, NothingBeforeTheLabelIsSpooled) {
+  TempFolder temp;
+  std::filesystem::create_directory(temp.Path() / "scratch");
+  const std::string scratch = temp / "scratch";
+  setenv("TMPDIR", scratch.c_str(), 1);
+  testkit::ImageBuilder volume(4);
+  volume.Label({});
+  volume.Data(1, testkit::Pattern(3 * 2048, 6));
+  const Bytes zeros(16 << 20, 0);
+  // 16 MiB of nothing before the label, then the volume; and the same without a volume.
+  testkit::WriteBytes(temp / "late.gz", Gzip(testkit::Concat(zeros, volume.Image())));
+  testkit::WriteBytes(temp / "nothing.gz", Gzip(zeros));
+  testkit::FaultyHost host;
+  uint64_t searched = 0, compressed = 0;
+  ImageSource late;
+  const OpenStatus opened = OpenImageFile(late, temp / "late.gz", host,
+                                          [&](uint64_t done, uint64_t total) { searched = done, compressed = total; });
+  ASSERT_TRUE(opened) << opened.Failure().text;
+  EXPECT_EQ(late.labelOffset, zeros.size());
+  Bytes block(2048);
+  ASSERT_TRUE(Seek(late, 3, 2048, 0));
+  ASSERT_TRUE(ReadRecords(late, block.data(), 2048, 1));
+  EXPECT_EQ(block, Slice(volume.Image(), 3 * 2048, 2048));
+  EXPECT_LE(host.WrittenEnd(scratch), volume.Image().size());  // the volume, not the zeros
+  EXPECT_GT(searched, 0u);
+  EXPECT_EQ(compressed, std::filesystem::file_size(temp.Path() / "late.gz"));
+
+  ImageSource nothing;
+  EXPECT_EQ(OpenImageFile(nothing, temp / "nothing.gz", host).Failure().failure, OpenFailure::kNoLabel);
+  unsetenv("TMPDIR");
 }
 
 }  // namespace

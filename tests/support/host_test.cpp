@@ -2,6 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <csignal>
+#include <cstdlib>
 #include <filesystem>
 
 #include "support/text.h"
@@ -85,6 +90,10 @@ TEST(HostFolderTest, MakeListAndIdentify) {
   EXPECT_EQ(byName["out"]->info->kind, PathKind::kFolder);
   EXPECT_EQ(byName["file"]->info->kind, PathKind::kFile);
   EXPECT_EQ(byName["file"]->info->size, 3u);
+  ASSERT_EQ(std::system(("touch -d @1234567890.25 '" + (temp / "file") + "'").c_str()), 0);
+  Result<PathInfo> touched = host.InfoOf(temp / "file");
+  EXPECT_EQ(touched->modifiedSeconds, 1234567890);
+  EXPECT_EQ(touched->modifiedNanoseconds, 250000000u);
   EXPECT_EQ(byName["link"]->info->identity, byName["file"]->info->identity);  // links followed
   EXPECT_NE(byName["out"]->info->identity, byName["file"]->info->identity);
   EXPECT_EQ(byName["dangling"]->info.Failure().code, ENOENT);
@@ -107,39 +116,79 @@ TEST(HostFolderTest, CurrentDirectoryOfAnyLength) {
   EXPECT_EQ(*AbsolutePath(SystemHost(), "/y"), "/y");
 }
 
-TEST(TemporaryFileTest, CommitReplacesTheTargetAndDiscardLeavesItAlone) {
+size_t EntriesIn(const fs::path& folder) {
+  return size_t(std::distance(fs::directory_iterator(folder), {}));
+}
+
+TEST(TemporaryFileTest, CommitReplacesTheTargetAndDiscardLeavesNothing) {
   TempFolder temp;
-  Host& host = SystemHost();
   const std::string target = temp / "image.iso";
   testkit::WriteText(target, "old");
-  {
-    Result<TemporaryFile> discarded = TemporaryFile::CreateBeside(host, target);
-    ASSERT_TRUE(discarded);
-    EXPECT_EQ(FileNameOf(discarded->Path()).rfind("image.iso.", 0), 0u);
-    ASSERT_TRUE(discarded->File().WriteAt(0, "new", 3));
+  FaultyHost unnamedRefused;  // as on a file system without unnamed files
+  unnamedRefused.Add({HostCall::kCreateUnnamedFile, "", ENOTSUP});
+  for (Host* host : {&SystemHost(), static_cast<Host*>(&unnamedRefused)}) {
+    {
+      Result<TemporaryFile> discarded = TemporaryFile::CreateBeside(*host, target);
+      ASSERT_TRUE(discarded);
+      // Unnamed where the file system allows; otherwise named after the target.
+      EXPECT_EQ(discarded->Path().empty(), host == &SystemHost());
+      if (host != &SystemHost()) {
+        EXPECT_TRUE(IsTemporaryFileName(FileNameOf(discarded->Path())));
+      }
+      ASSERT_TRUE(discarded->File().WriteAt(0, "new", 3));
+    }
+    EXPECT_EQ(testkit::ReadText(target), "old");
+    EXPECT_EQ(EntriesIn(temp.Path()), 1u);
+
+    Result<TemporaryFile> kept = TemporaryFile::CreateBeside(*host, target);
+    ASSERT_TRUE(kept);
+    ASSERT_TRUE(kept->File().WriteAt(0, "new", 3));
+    ASSERT_TRUE(kept->Commit());
+    EXPECT_EQ(testkit::ReadText(target), "new");
+    EXPECT_EQ(EntriesIn(temp.Path()), 1u);
+    testkit::WriteText(target, "old");
   }
-  EXPECT_EQ(testkit::ReadText(target), "old");
-  EXPECT_EQ(std::distance(fs::directory_iterator(temp.Path()), {}), 1);
 
-  Result<TemporaryFile> kept = TemporaryFile::CreateBeside(host, target);
-  ASSERT_TRUE(kept);
-  ASSERT_TRUE(kept->File().WriteAt(0, "new", 3));
-  ASSERT_TRUE(kept->Commit());
-  EXPECT_EQ(testkit::ReadText(target), "new");
-  EXPECT_EQ(std::distance(fs::directory_iterator(temp.Path()), {}), 1);
-
-  FaultyHost faulty;
-  faulty.Add({HostCall::kRename, "image.iso"});
+  FaultyHost renameRefused;
+  renameRefused.Add({HostCall::kRename, "image.iso", EIO});
   {
-    Result<TemporaryFile> refused = TemporaryFile::CreateBeside(faulty, target);
+    Result<TemporaryFile> refused = TemporaryFile::CreateBeside(renameRefused, target);
     ASSERT_TRUE(refused);
     ASSERT_TRUE(refused->File().WriteAt(0, "newer", 5));
     Status committed = refused->Commit();
     ASSERT_FALSE(committed);
     EXPECT_EQ(committed.Failure().code, EIO);
   }
-  EXPECT_EQ(testkit::ReadText(target), "new");
-  EXPECT_EQ(std::distance(fs::directory_iterator(temp.Path()), {}), 1);
+  EXPECT_EQ(testkit::ReadText(target), "old");
+  EXPECT_EQ(EntriesIn(temp.Path()), 1u);
+}
+
+TEST(TemporaryFileTest, NamesOfTemporaryFilesAreKnownAgain) {
+  EXPECT_TRUE(IsTemporaryFileName("game.iso.zanthrel-4242-0"));
+  EXPECT_TRUE(IsTemporaryFileName(".zanthrel-1-17"));
+  EXPECT_FALSE(IsTemporaryFileName("game.iso.zanthrel-4242-"));
+  EXPECT_FALSE(IsTemporaryFileName("game.iso.zanthrel-x-1"));
+  EXPECT_FALSE(IsTemporaryFileName("game.zanthrel"));
+}
+
+TEST(TemporaryFileTest, InterruptRemovesANamedOne) {
+  TempFolder temp;
+  const std::string path = temp / "left.iso.zanthrel-1-0";
+  testkit::WriteText(path, "partial");
+  testkit::WriteText(temp / "kept", "kept");
+  const pid_t child = fork();
+  if (child == 0) {
+    SystemHost().RemoveOnInterrupt(temp / "kept");
+    SystemHost().KeepOnInterrupt(temp / "kept");
+    SystemHost().RemoveOnInterrupt(path);
+    raise(SIGINT);
+    _exit(0);  // not reached: SIGINT ends the process
+  }
+  int status = 0;
+  ASSERT_EQ(waitpid(child, &status, 0), child);
+  EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGINT);
+  EXPECT_FALSE(fs::exists(path));
+  EXPECT_TRUE(fs::exists(temp.Path() / "kept"));
 }
 
 TEST(CopyFileRangeTest, InsideTheKernelOrThroughABufferAndShortAtFailures) {

@@ -1,5 +1,7 @@
 #include "testkit/faulty_host.h"
 
+#include <algorithm>
+
 namespace zanthrel::testkit {
 
 const HostFault* FaultyHost::Strike(HostCall call, const std::string& path) {
@@ -68,6 +70,18 @@ Result<HostFile> FaultyHost::CreateScratchFile() {
   return Wrap(real_.CreateScratchFile());
 }
 
+Result<HostFile> FaultyHost::CreateUnnamedFile(const std::string& folder) {
+  if (const HostFault* fault = Strike(HostCall::kCreateUnnamedFile, folder)) {
+    return HostError(folder, fault->code);
+  }
+  return Wrap(real_.CreateUnnamedFile(folder));
+}
+
+Status FaultyHost::NameFile(const HostFile& file, const std::string& path) {
+  if (const HostFault* fault = Strike(HostCall::kNameFile, path)) return HostError(path, fault->code);
+  return real_.NameFile(file, path);
+}
+
 Result<size_t> FaultyHost::ReadSome(const HostFile& file, uint64_t offset, void* buffer,
                                     size_t count) {
   if (const HostFault* fault = StrikeTransfer(HostCall::kRead, file, offset, count)) {
@@ -81,7 +95,9 @@ Result<size_t> FaultyHost::WriteSome(const HostFile& file, uint64_t offset, cons
   if (const HostFault* fault = StrikeTransfer(HostCall::kWrite, file, offset, count)) {
     return HostError(file.Path(), fault->code);
   }
-  return real_.WriteSome(file, offset, bytes, count);
+  Result<size_t> written = real_.WriteSome(file, offset, bytes, count);
+  if (written) writtenEnds_[file.Path()] = std::max(writtenEnds_[file.Path()], offset + *written);
+  return written;
 }
 
 Result<size_t> FaultyHost::CopySome(const HostFile& from, uint64_t fromOffset, const HostFile& to,
@@ -90,7 +106,14 @@ Result<size_t> FaultyHost::CopySome(const HostFile& from, uint64_t fromOffset, c
   if (Targets(HostCall::kRead, from.Path()) || Targets(HostCall::kWrite, to.Path())) {
     return Error{from.Path() + ": copied through a buffer", ENOTSUP};
   }
-  return real_.CopySome(from, fromOffset, to, toOffset, count);
+  Result<size_t> copied = real_.CopySome(from, fromOffset, to, toOffset, count);
+  if (copied) writtenEnds_[to.Path()] = std::max(writtenEnds_[to.Path()], toOffset + *copied);
+  return copied;
+}
+
+uint64_t FaultyHost::WrittenEnd(const std::string& path) const {
+  auto it = writtenEnds_.find(path);
+  return it == writtenEnds_.end() ? 0 : it->second;
 }
 
 Result<PathInfo> FaultyHost::InfoOf(const HostFile& file) {

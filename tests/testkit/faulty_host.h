@@ -6,6 +6,7 @@
 
 #include <cerrno>
 #include <cstdint>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -17,6 +18,8 @@ enum class HostCall {
   kCreateFile,  // CreateFile and CreateNewFile
   kOpenFile,
   kCreateScratchFile,
+  kCreateUnnamedFile,
+  kNameFile,
   kRead,
   kWrite,
   kInfo,
@@ -49,11 +52,18 @@ class FaultyHost : public Host {
   void ClearFaults() { faults_.clear(); }
   // How many calls of this kind were made, failed or not.
   int Calls(HostCall call) const { return calls_[int(call)]; }
+  // The end of the furthest write into the file at `path`, so that a test can
+  // let a huge file go to /dev/null and still know how long it came out.
+  uint64_t WrittenEnd(const std::string& path) const;
 
   Result<HostFile> CreateFile(const std::string& path) override;
   Result<HostFile> CreateNewFile(const std::string& path) override;
   Result<HostFile> OpenFile(const std::string& path) override;
   Result<HostFile> CreateScratchFile() override;
+  Result<HostFile> CreateUnnamedFile(const std::string& folder) override;
+  Status NameFile(const HostFile& file, const std::string& path) override;
+  void RemoveOnInterrupt(const std::string& path) override { real_.RemoveOnInterrupt(path); }
+  void KeepOnInterrupt(const std::string& path) override { real_.KeepOnInterrupt(path); }
   Result<size_t> ReadSome(const HostFile& file, uint64_t offset, void* buffer,
                           size_t count) override;
   Result<size_t> WriteSome(const HostFile& file, uint64_t offset, const void* bytes,
@@ -89,6 +99,7 @@ class FaultyHost : public Host {
 
   Host& real_;
   std::vector<Armed> faults_;
+  std::map<std::string, uint64_t> writtenEnds_;
   int calls_[int(HostCall::kRealPath) + 1] = {};
 };
 

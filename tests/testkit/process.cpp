@@ -36,10 +36,6 @@ class CaptureFile {
 
 }  // namespace
 
-ProcessOutcome RunZanthrel(const std::string& arguments, const std::string& setup) {
-  return RunProgram(std::string("'") + ZANTHREL_BINARY + "'", arguments, setup);
-}
-
 ProcessOutcome RunProgram(const std::string& program, const std::string& arguments,
                           const std::string& setup) {
   CaptureFile out, err;
@@ -49,6 +45,17 @@ ProcessOutcome RunProgram(const std::string& program, const std::string& argumen
   command += " >'" + out.Path() + "' 2>'" + err.Path() + "' </dev/null";
   const int raw = std::system(command.c_str());
   return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, ReadText(out.Path()), ReadText(err.Path())};
+}
+
+ProcessOutcome RunZanthrel(const std::string& arguments, const std::string& setup) {
+  return RunProgram(std::string("'") + ZANTHREL_BINARY + "'", arguments, setup);
+}
+
+ProcessOutcome RunZanthrelInterrupted(const std::string& arguments, const std::string& signal,
+                                      double seconds) {
+  return RunProgram("timeout --preserve-status -s " + signal + " " + std::to_string(seconds) + " '" +
+                        ZANTHREL_BINARY + "'",
+                    arguments);
 }
 
 bool ProgramAvailable(const std::string& program) {

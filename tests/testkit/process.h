@@ -16,6 +16,10 @@ struct ProcessOutcome {
 // shell, to set limits that the program inherits. The output is caught outside
 // the current folder, so that it never shows in a listing of it.
 ProcessOutcome RunZanthrel(const std::string& arguments, const std::string& setup = "");
+// The same, sent `signal` (such as "INT" or "KILL") after `seconds` unless it
+// has ended by then; `status` is then 128 plus the signal's number.
+ProcessOutcome RunZanthrelInterrupted(const std::string& arguments, const std::string& signal,
+                                      double seconds);
 // The same for another program, found on the PATH (chdman, for one).
 ProcessOutcome RunProgram(const std::string& program, const std::string& arguments,
                           const std::string& setup = "");

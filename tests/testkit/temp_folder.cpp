@@ -2,13 +2,17 @@
 
 #include <stdlib.h>
 
+#include <stdexcept>
 #include <system_error>
 
 namespace zanthrel::testkit {
 
-TempFolder::TempFolder() {
-  std::string pattern = (std::filesystem::temp_directory_path() / "zanthrel-test-XXXXXX").string();
-  path_ = mkdtemp(pattern.data());
+TempFolder::TempFolder() : TempFolder(std::filesystem::temp_directory_path()) {}
+
+TempFolder::TempFolder(const std::filesystem::path& base) {
+  std::string pattern = (base / "zanthrel-test-XXXXXX").string();
+  if (!mkdtemp(pattern.data())) throw std::runtime_error("cannot make a folder in " + base.string());
+  path_ = pattern;
   previous_ = std::filesystem::current_path();
   std::filesystem::current_path(path_);
 }

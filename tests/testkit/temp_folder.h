@@ -10,6 +10,9 @@ namespace zanthrel::testkit {
 class TempFolder {
  public:
   TempFolder();
+  // Inside `base` instead of the temporary folder, such as a memory file
+  // system for tests that read gigabytes of holes.
+  explicit TempFolder(const std::filesystem::path& base);
   ~TempFolder();
   TempFolder(const TempFolder&) = delete;
   TempFolder& operator=(const TempFolder&) = delete;

@@ -1,0 +1,63 @@
+#include "compile/folder_names.h"
+
+#include <unordered_set>
+
+#include "compile/entry_names.h"
+#include "opera/records.h"
+#include "support/cp1251.h"
+#include "support/host_names.h"
+#include "support/text.h"
+
+namespace zanthrel {
+
+namespace {
+
+constexpr size_t kNameWidth = opera::entry::kNameWidth;
+
+// The root's label entry is named so; decompile takes a root file of that
+// name, in any case and with blanks around it, for the label.
+bool IsLabelName(const std::string& name) { return TrimBlanks(LowerCase(name)) == "disc label"; }
+
+}  // namespace
+
+std::string NumberedName(const std::string& name, unsigned number) {
+  const std::string suffix = '~' + std::to_string(number);
+  const size_t dot = name.rfind('.');
+  std::string extension = dot != std::string::npos && dot > 0 ? name.substr(dot) : "";
+  if (extension.size() + suffix.size() >= kNameWidth) extension.clear();
+  const std::string stem = name.substr(0, name.size() - extension.size());
+  return stem.substr(0, kNameWidth - suffix.size() - extension.size()) + suffix + extension;
+}
+
+std::vector<StoredName> StoredNames(const std::vector<FolderItem>& items, bool root) {
+  std::vector<StoredName> names;
+  std::unordered_set<std::string> own;  // every child's own name, so that no number takes one
+  for (const FolderItem& item : items) {
+    StoredName stored;
+    const std::string windows = Utf8ToCp1251(item.hostName);
+    if (Cp1251ToUtf8(windows) != item.hostName) stored.change = "characters without a Windows-1251 form";
+    uint8_t field[kNameWidth] = {};
+    MakeEntryName(windows, field);
+    stored.name = FieldText(field, kNameWidth);
+    if (DecodeHostName(windows).size() > kNameWidth) stored.change = "cut to 32 bytes";
+    own.insert(stored.name);
+    names.push_back(std::move(stored));
+  }
+  std::unordered_set<std::string> taken;
+  for (StoredName& stored : names) {
+    const bool reserved = root && IsLabelName(stored.name);
+    if (reserved || taken.count(stored.name) != 0) {
+      const std::string first = stored.name;
+      unsigned number = 1;
+      do {
+        stored.name = NumberedName(first, number++);
+      } while (taken.count(stored.name) != 0 || own.count(stored.name) != 0 ||
+               (root && IsLabelName(stored.name)));
+      stored.change = reserved ? "the volume label's name" : "another child has the name";
+    }
+    taken.insert(stored.name);
+  }
+  return names;
+}
+
+}  // namespace zanthrel
