@@ -26,6 +26,20 @@ bool OpenForReading(ImageSource& source, const std::string& image) {
   return opened.Ok();
 }
 
+// Ctrl-C asks the run to stop between blocks for as long as this lives.
+class InterruptWatch {
+ public:
+  InterruptWatch() { SystemHost().CancelOnInterrupt(&flag_); }
+  ~InterruptWatch() { SystemHost().CancelOnInterrupt(nullptr); }
+  InterruptWatch(const InterruptWatch&) = delete;
+  InterruptWatch& operator=(const InterruptWatch&) = delete;
+
+  CancelToken Token() const { return {&flag_}; }
+
+ private:
+  std::atomic<bool> flag_{false};
+};
+
 }  // namespace
 
 void PrintError(const std::string& message) { std::cerr << "zanthrel: " << message << std::endl; }
@@ -44,10 +58,16 @@ int RunDecompile(const DecompileArgs& args) {
   request.additionalInfo = args.info;
   request.extractDiscLabel = args.discLabel;
   request.progress = [&bar](uint64_t done, uint64_t total) { bar.Update(done, total); };
+  InterruptWatch interrupt;
+  request.cancel = interrupt.Token();
   DecompileReport report = DecompileImageFile(request);
   if (!report.opened) {
     PrintError(DescribeReport(report, request.imagePath));
     return kExitUsage;
+  }
+  if (report.outcome == DecompileOutcome::kCancelled) {
+    PrintError(DescribeReport(report, request.imagePath));
+    return kExitCancelled;
   }
   bar.Update(1, 1);
   if (!report.Succeeded()) {
@@ -73,7 +93,13 @@ int RunCompile(const CompileArgs& args, UniqueIdGenerator& ids) {
   if (!args.quiet && StandardErrorIsTerminal()) {
     request.progress = [&bar](uint64_t done, uint64_t total) { bar.Update(done, total); };
   }
+  InterruptWatch interrupt;
+  request.cancel = interrupt.Token();
   CompileReport report = CompileFolderToImage(request);
+  if (report.cancelled) {
+    PrintError(report.failure);
+    return kExitCancelled;
+  }
   bar.Update(1, 1);
   for (const std::string& problem : report.problems) PrintError(problem);
   // Names that had to change are warnings: nothing is lost, but the disc differs from the folder.

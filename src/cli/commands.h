@@ -12,6 +12,8 @@ namespace zanthrel::cli {
 inline constexpr int kExitDone = 0;
 inline constexpr int kExitFailed = 1;
 inline constexpr int kExitUsage = 2;
+// Stopped by Ctrl-C, as a shell reports a process that SIGINT ended.
+inline constexpr int kExitCancelled = 130;
 
 struct DecompileArgs {
   std::string image;

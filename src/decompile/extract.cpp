@@ -129,7 +129,7 @@ bool CopyFileData(DecompileRun& run, const opera::EntryView& entry, const std::s
   // 64 bits: a file of nearly 4 GiB must not wrap to a short count.
   uint64_t bytesWritten = uint64_t(j) * blockSize;
   for (; int32_t(j) < blockCount; ++j, positioned = true) {
-    if (!readBlock(j, positioned)) return false;
+    if (StoppedByTheUser(run) || !readBlock(j, positioned)) return false;
     bytesWritten += blockSize;
     CountBlocks(run, 1);
     if (byteCount < bytesWritten) {
@@ -192,6 +192,7 @@ class ExtractingVisitor : public DirectoryVisitor {
   }
 
   bool OnEntry(const opera::EntryView& entry, bool whole) override {
+    if (StoppedByTheUser(run_)) return false;
     WriteLogText(run_.log, "ENTRY\n" + DescribeEntry(entry));
     if (!whole) return false;
     return entry.IsDirectory() ? ExtractSubdirectory(run_, entry, folder_)
@@ -217,6 +218,15 @@ bool StoppedByTheHost(DecompileRun& run) {
     WriteLogText(run.log, log_text::SpoolFailure());
     run.stop = {DecompileOutcome::kSpoolFailure, *failure};
   }
+  return true;
+}
+
+bool StoppedByTheUser(DecompileRun& run) {
+  if (run.stop) return true;
+  if (!run.cancel.Requested()) return false;
+  WriteLogText(run.log, log_text::Cancelled());
+  // The user's wish, not the host's failure: no reason to pass on.
+  run.stop = {DecompileOutcome::kCancelled, Error{}};
   return true;
 }
 
