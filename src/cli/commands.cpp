@@ -3,6 +3,7 @@
 #include <iostream>
 #include <vector>
 
+#include "cli/json_output.h"
 #include "cli/progress_bar.h"
 #include "decompile/describe.h"
 #include "decompile/listing.h"
@@ -12,6 +13,7 @@
 #include "support/cp1251.h"
 #include "support/host.h"
 #include "support/text.h"
+#include "verify/verify.h"
 #include "workflow/compile_job.h"
 #include "workflow/decompile_job.h"
 
@@ -154,6 +156,47 @@ int RunList(const std::string& image) {
   }
   std::cout << out;
   return kExitDone;
+}
+
+namespace {
+
+std::string Blocks(const BlockSpan& span) {
+  const std::string first = UnsignedDecimal(span.firstBlock);
+  if (span.blockCount <= 1) return "block " + first;
+  return "blocks " + first + "-" + UnsignedDecimal(uint64_t(span.firstBlock) + span.blockCount - 1);
+}
+
+void PrintProblems(const std::string& what, const std::vector<CopyProblem>& problems) {
+  for (const CopyProblem& problem : problems) {
+    std::cout << what << ": " << problem.path << ", copy " << problem.copy << ": " << Blocks(problem.blocks)
+              << "\n";
+  }
+}
+
+}  // namespace
+
+int RunVerify(const std::string& image, bool json) {
+  ImageSource source;
+  if (!OpenForReading(source, image)) return kExitUsage;
+  const VerifyReport report = VerifyImage(source);
+  if (json) {
+    std::cout << VerifyJson(image, report).dump(2) << std::endl;
+  } else if (!report.labelRead) {
+    std::cout << image << ": volume label cannot be read\n";
+  } else {
+    std::cout << image << ": " << report.volumeBlocks << " blocks; " << report.directories << " folders and "
+              << report.files << " files, " << report.copiesRead << " copies read\n";
+    PrintProblems("unreadable", report.unreadable);
+    PrintProblems("corrupt", report.corrupt);
+    PrintProblems("differs from the first copy", report.differing);
+    for (const SharedBlocks& shared : report.shared) {
+      std::cout << "claimed twice: " << Blocks(shared.blocks) << " by " << shared.firstPath << " and "
+                << shared.secondPath << "\n";
+    }
+    for (const BlockSpan& span : report.unclaimed) std::cout << "unclaimed: " << Blocks(span) << "\n";
+    std::cout << (report.Damaged() ? "damage found" : "clean") << std::endl;
+  }
+  return report.Damaged() ? kExitFailed : kExitDone;
 }
 
 }  // namespace zanthrel::cli

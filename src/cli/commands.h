@@ -36,6 +36,8 @@ int RunCompile(const CompileArgs& args, UniqueIdGenerator& ids);
 int RunInfo(const std::string& image);
 int RunDrives();
 int RunList(const std::string& image);
+// Reads every copy of everything; exit 1 when damage was found.
+int RunVerify(const std::string& image, bool json);
 
 // "zanthrel: " + message, on stderr.
 void PrintError(const std::string& message);

@@ -74,6 +74,14 @@ int main(int argc, char** argv) {
       "list", "List the directory tree: path, kind, bytes, blocks, copies, first block");
   listCommand->add_option("IMAGE", listImage, "Image file")->required();
 
+  std::string verifyImage;
+  bool verifyJson = false;
+  CLI::App* verifyCommand = app.add_subcommand(
+      "verify", "Read every copy of every folder and file; report unreadable blocks, copies that "
+                "differ, blocks claimed twice and blocks nothing claims. Exit 0 clean, 1 damage found");
+  verifyCommand->add_option("IMAGE", verifyImage, "Image file")->required();
+  verifyCommand->add_flag("--json", verifyJson, "Print the report as JSON");
+
   try {
     app.parse(argc, argv);
   } catch (const CLI::CallForHelp& e) {
@@ -93,6 +101,7 @@ int main(int argc, char** argv) {
   if (*infoCommand) return RunInfo(infoImage);
   if (*listCommand) return RunList(listImage);
   if (*drivesCommand) return RunDrives();
+  if (*verifyCommand) return RunVerify(verifyImage, verifyJson);
   std::cout << app.help();
   return kExitDone;
 }

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <nlohmann/json.hpp>
 
 #include "testkit/files.h"
 #include "testkit/image_builder.h"
@@ -105,6 +106,36 @@ TEST(CommandLineTest, InfoAndListDescribeTheImage) {
             "Игры/a:b\tfile\t10\t1\t1\t0x00000006\n"
             "Disc label\tfile\t132\t1\t1\t0x00000000\n");
   EXPECT_EQ(RunZanthrel("--version").out, "zanthrel 0.1\n");
+}
+
+TEST(CommandLineTest, VerifyExitsByWhatItFindsAndSpeaksJson) {
+  testkit::TempFolder temp;
+  Bytes image = testkit::MakeSampleDisc().image;
+  testkit::WriteBytes(temp / "game.iso", image);
+  testkit::ProcessOutcome run = RunZanthrel("verify game.iso");
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(run.out,
+            "game.iso: 8 blocks; 2 folders and 3 files, 5 copies read\n"
+            "unclaimed: block 7\n"
+            "clean\n");
+
+  image.resize(4 * 2048);
+  testkit::WriteBytes(temp / "cut.iso", image);
+  run = RunZanthrel("verify cut.iso");
+  EXPECT_EQ(run.status, 1);
+  EXPECT_NE(run.out.find("unreadable: /LaunchMe, copy 0: blocks 4-5\n"), std::string::npos) << run.out;
+  EXPECT_TRUE(run.out.ends_with("damage found\n"));
+
+  run = RunZanthrel("verify --json cut.iso");
+  EXPECT_EQ(run.status, 1);
+  const nlohmann::json report = nlohmann::json::parse(run.out);
+  EXPECT_EQ(report["damaged"], true);
+  EXPECT_EQ(report["volumeBlocks"], 8);
+  ASSERT_EQ(report["unreadable"].size(), 2u);
+  EXPECT_EQ(report["unreadable"][1]["path"], "/Игры/a:b");
+  EXPECT_EQ(report["unreadable"][1]["firstBlock"], 6);
+
+  EXPECT_EQ(RunZanthrel("verify missing.iso").status, 2);
 }
 
 }  // namespace

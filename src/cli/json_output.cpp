@@ -1,0 +1,51 @@
+#include "cli/json_output.h"
+
+namespace zanthrel::cli {
+
+namespace {
+
+using nlohmann::json;
+
+json SpanJson(const BlockSpan& span) {
+  return {{"firstBlock", span.firstBlock}, {"blockCount", span.blockCount}};
+}
+
+json ProblemsJson(const std::vector<CopyProblem>& problems) {
+  json list = json::array();
+  for (const CopyProblem& problem : problems) {
+    json item = SpanJson(problem.blocks);
+    item["path"] = problem.path;
+    item["copy"] = problem.copy;
+    list.push_back(std::move(item));
+  }
+  return list;
+}
+
+}  // namespace
+
+json VerifyJson(const std::string& image, const VerifyReport& report) {
+  json shared = json::array();
+  for (const SharedBlocks& blocks : report.shared) {
+    json item = SpanJson(blocks.blocks);
+    item["paths"] = {blocks.firstPath, blocks.secondPath};
+    shared.push_back(std::move(item));
+  }
+  json unclaimed = json::array();
+  for (const BlockSpan& span : report.unclaimed) unclaimed.push_back(SpanJson(span));
+  return {
+      {"image", image},
+      {"labelRead", report.labelRead},
+      {"volumeBlocks", report.volumeBlocks},
+      {"directories", report.directories},
+      {"files", report.files},
+      {"copiesRead", report.copiesRead},
+      {"unreadable", ProblemsJson(report.unreadable)},
+      {"corrupt", ProblemsJson(report.corrupt)},
+      {"differing", ProblemsJson(report.differing)},
+      {"shared", std::move(shared)},
+      {"unclaimed", std::move(unclaimed)},
+      {"damaged", report.Damaged()},
+  };
+}
+
+}  // namespace zanthrel::cli
