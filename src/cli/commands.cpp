@@ -7,6 +7,7 @@
 #include "cli/progress_bar.h"
 #include "decompile/describe.h"
 #include "decompile/listing.h"
+#include "decompile/volume_summary.h"
 #include "opera/records.h"
 #include "source/device_linux.h"
 #include "source/drive_list.h"
@@ -121,15 +122,43 @@ int RunCompile(const CompileArgs& args, UniqueIdGenerator& ids) {
   return kExitDone;
 }
 
-int RunInfo(const std::string& image) {
+int RunInfo(const std::string& image, InfoFormat format) {
   ImageSource source;
   if (!OpenForReading(source, image)) return kExitUsage;
-  std::string description = DescribeLabel(source);
-  if (description.empty()) {
+  if (format == InfoFormat::kLogText) {
+    std::string description = DescribeLabel(source);
+    if (description.empty()) {
+      PrintError(image + ": volume label cannot be read");
+      return kExitFailed;
+    }
+    std::cout << Cp1251ToUtf8(description);
+    return kExitDone;
+  }
+  const std::optional<VolumeSummary> summary = SummarizeVolume(source);
+  if (!summary) {
     PrintError(image + ": volume label cannot be read");
     return kExitFailed;
   }
-  std::cout << Cp1251ToUtf8(description);
+  if (format == InfoFormat::kJson) {
+    std::cout << InfoJson(image, *summary).dump(2) << std::endl;
+    return kExitDone;
+  }
+  std::string copies;
+  for (uint32_t block : summary->rootCopies) copies += (copies.empty() ? "" : ", ") + UnsignedDecimal(block);
+  std::cout << "Volume id:    " << Hex8(summary->volumeId) << "\n"
+            << "Label text:   " << summary->labelText << "\n"
+            << "Comment:      " << summary->comment << "\n"
+            << "Container:    " << summary->container << "\n"
+            << "Image size:   " << summary->imageBytes << " bytes, " << summary->blockCount << " blocks of "
+            << summary->blockSize << "\n"
+            << "Root copies:  " << summary->rootCopies.size() << (summary->rootCopies.size() == 1 ? " at block " : " at blocks ")
+            << copies << "\n";
+  if (!summary->treeRead) {
+    std::cout << "Tree:         unreadable, every copy of the root directory failed" << std::endl;
+    return kExitFailed;
+  }
+  std::cout << "Folders:      " << summary->folders << "\n"
+            << "Files:        " << summary->files << ", " << summary->fileBytes << " bytes" << std::endl;
   return kExitDone;
 }
 
@@ -140,13 +169,17 @@ int RunDrives() {
   return kExitDone;
 }
 
-int RunList(const std::string& image) {
+int RunList(const std::string& image, bool json) {
   ImageSource source;
   if (!OpenForReading(source, image)) return kExitUsage;
   std::vector<ListedEntry> entries;
   if (!ListTree(source, entries)) {
     PrintError(image + ": unreadable, every copy of the root directory failed");
     return kExitFailed;
+  }
+  if (json) {
+    std::cout << ListJson(entries).dump(2) << std::endl;
+    return kExitDone;
   }
   std::string out;
   for (const ListedEntry& entry : entries) {

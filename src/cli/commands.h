@@ -33,9 +33,12 @@ struct CompileArgs {
 
 int RunDecompile(const DecompileArgs& args);
 int RunCompile(const CompileArgs& args, UniqueIdGenerator& ids);
-int RunInfo(const std::string& image);
+// How `info` speaks: to a person, in the log's own words, or to a script.
+enum class InfoFormat { kEnglish, kLogText, kJson };
+
+int RunInfo(const std::string& image, InfoFormat format);
 int RunDrives();
-int RunList(const std::string& image);
+int RunList(const std::string& image, bool json);
 // Reads every copy of everything; exit 1 when damage was found.
 int RunVerify(const std::string& image, bool json);
 

@@ -1,5 +1,8 @@
 #include "cli/json_output.h"
 
+#include "opera/records.h"
+#include "support/cp1251.h"
+
 namespace zanthrel::cli {
 
 namespace {
@@ -22,6 +25,39 @@ json ProblemsJson(const std::vector<CopyProblem>& problems) {
 }
 
 }  // namespace
+
+json InfoJson(const std::string& image, const VolumeSummary& summary) {
+  return {
+      {"image", image},
+      {"container", summary.container},
+      {"labelText", summary.labelText},
+      {"comment", summary.comment},
+      {"volumeId", summary.volumeId},
+      {"blockSize", summary.blockSize},
+      {"blockCount", summary.blockCount},
+      {"imageBytes", summary.imageBytes},
+      {"rootCopies", summary.rootCopies},
+      {"treeRead", summary.treeRead},
+      {"folders", summary.folders},
+      {"files", summary.files},
+      {"fileBytes", summary.fileBytes},
+  };
+}
+
+json ListJson(const std::vector<ListedEntry>& entries) {
+  json list = json::array();
+  for (const ListedEntry& entry : entries) {
+    list.push_back({
+        {"path", Cp1251ToUtf8(entry.path)},
+        {"kind", (entry.flags & opera::kDirectoryBit) ? "dir" : "file"},
+        {"bytes", entry.byteCount},
+        {"blocks", entry.blockCount},
+        {"copies", entry.copies},
+        {"firstBlock", entry.firstBlock},
+    });
+  }
+  return list;
+}
 
 json VerifyJson(const std::string& image, const VerifyReport& report) {
   json shared = json::array();

@@ -4,10 +4,16 @@
 #include <nlohmann/json.hpp>
 #include <string>
 
+#include <vector>
+
+#include "decompile/listing.h"
+#include "decompile/volume_summary.h"
 #include "verify/verify.h"
 
 namespace zanthrel::cli {
 
+nlohmann::json InfoJson(const std::string& image, const VolumeSummary& summary);
+nlohmann::json ListJson(const std::vector<ListedEntry>& entries);
 nlohmann::json VerifyJson(const std::string& image, const VerifyReport& report);
 
 }  // namespace zanthrel::cli
