@@ -8,6 +8,7 @@
 
 #include "testkit/faulty_host.h"
 #include "testkit/files.h"
+#include "testkit/image_builder.h"
 #include "testkit/log_text.h"
 #include "testkit/sample_disc.h"
 #include "testkit/temp_folder.h"
@@ -57,6 +58,24 @@ TEST(CancelTest, DecompileStopsBetweenBlocksAndSaysSoLast) {
       EXPECT_EQ(fs::file_size(temp.Path() / "PARCE_disc/LaunchMe"), 4096u);
     }
   }
+}
+
+TEST(CancelTest, DecompileHearsAStopInsideALongFile) {
+  // One file of 40 MiB, copied straight into its host file 16 MiB at a time.
+  constexpr uint32_t kFileBlocks = 20480;
+  testkit::ImageBuilder builder(kFileBlocks + 2);
+  builder.Label({});
+  builder.Directory(1, {testkit::FileEntry("long", 2, kFileBlocks * 2048)});
+  testkit::TempFolder temp;
+  testkit::WriteBytes(temp / "disc.iso", builder.Image());
+  std::atomic<bool> stop{false};
+  DecompileRequest request;
+  request.imagePath = temp / "disc.iso";
+  request.outputDir = temp.Path();
+  request.cancel = {&stop};
+  request.progress = [&](uint64_t, uint64_t) { stop = true; };
+  EXPECT_EQ(DecompileImageFile(request).outcome, DecompileOutcome::kCancelled);
+  EXPECT_EQ(fs::file_size(temp.Path() / "PARCE_disc/long"), 16u << 20);
 }
 
 TEST(CancelTest, StoppedCompileKeepsTheOldImageAndLeavesNothing) {
