@@ -5,6 +5,7 @@
 
 #include "cli/json_output.h"
 #include "cli/progress_bar.h"
+#include "cli/text_output.h"
 #include "decompile/describe.h"
 #include "decompile/listing.h"
 #include "decompile/volume_summary.h"
@@ -140,26 +141,11 @@ int RunInfo(const std::string& image, InfoFormat format) {
     return kExitFailed;
   }
   if (format == InfoFormat::kJson) {
-    std::cout << InfoJson(image, *summary).dump(2) << std::endl;
+    std::cout << JsonText(InfoJson(image, *summary)) << std::flush;
     return kExitDone;
   }
-  std::string copies;
-  for (uint32_t block : summary->rootCopies) copies += (copies.empty() ? "" : ", ") + UnsignedDecimal(block);
-  std::cout << "Volume id:    " << Hex8(summary->volumeId) << "\n"
-            << "Label text:   " << summary->labelText << "\n"
-            << "Comment:      " << summary->comment << "\n"
-            << "Container:    " << summary->container << "\n"
-            << "Image size:   " << summary->imageBytes << " bytes, " << summary->blockCount << " blocks of "
-            << summary->blockSize << "\n"
-            << "Root copies:  " << summary->rootCopies.size() << (summary->rootCopies.size() == 1 ? " at block " : " at blocks ")
-            << copies << "\n";
-  if (!summary->treeRead) {
-    std::cout << "Tree:         unreadable, every copy of the root directory failed" << std::endl;
-    return kExitFailed;
-  }
-  std::cout << "Folders:      " << summary->folders << "\n"
-            << "Files:        " << summary->files << ", " << summary->fileBytes << " bytes" << std::endl;
-  return kExitDone;
+  std::cout << InfoText(*summary) << std::flush;
+  return summary->treeRead ? kExitDone : kExitFailed;
 }
 
 int RunDrives() {
@@ -178,7 +164,7 @@ int RunList(const std::string& image, bool json) {
     return kExitFailed;
   }
   if (json) {
-    std::cout << ListJson(entries).dump(2) << std::endl;
+    std::cout << JsonText(ListJson(entries)) << std::flush;
     return kExitDone;
   }
   std::string out;
@@ -191,44 +177,11 @@ int RunList(const std::string& image, bool json) {
   return kExitDone;
 }
 
-namespace {
-
-std::string Blocks(const BlockSpan& span) {
-  const std::string first = UnsignedDecimal(span.firstBlock);
-  if (span.blockCount <= 1) return "block " + first;
-  return "blocks " + first + "-" + UnsignedDecimal(uint64_t(span.firstBlock) + span.blockCount - 1);
-}
-
-void PrintProblems(const std::string& what, const std::vector<CopyProblem>& problems) {
-  for (const CopyProblem& problem : problems) {
-    std::cout << what << ": " << problem.path << ", copy " << problem.copy << ": " << Blocks(problem.blocks)
-              << "\n";
-  }
-}
-
-}  // namespace
-
 int RunVerify(const std::string& image, bool json) {
   ImageSource source;
   if (!OpenForReading(source, image)) return kExitUsage;
   const VerifyReport report = VerifyImage(source);
-  if (json) {
-    std::cout << VerifyJson(image, report).dump(2) << std::endl;
-  } else if (!report.labelRead) {
-    std::cout << image << ": volume label cannot be read\n";
-  } else {
-    std::cout << image << ": " << report.volumeBlocks << " blocks; " << report.directories << " folders and "
-              << report.files << " files, " << report.copiesRead << " copies read\n";
-    PrintProblems("unreadable", report.unreadable);
-    PrintProblems("corrupt", report.corrupt);
-    PrintProblems("differs from the first copy", report.differing);
-    for (const SharedBlocks& shared : report.shared) {
-      std::cout << "claimed twice: " << Blocks(shared.blocks) << " by " << shared.firstPath << " and "
-                << shared.secondPath << "\n";
-    }
-    for (const BlockSpan& span : report.unclaimed) std::cout << "unclaimed: " << Blocks(span) << "\n";
-    std::cout << (report.Damaged() ? "damage found" : "clean") << std::endl;
-  }
+  std::cout << (json ? JsonText(VerifyJson(image, report)) : VerifyText(image, report)) << std::flush;
   return report.Damaged() ? kExitFailed : kExitDone;
 }
 

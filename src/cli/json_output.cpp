@@ -26,6 +26,10 @@ json ProblemsJson(const std::vector<CopyProblem>& problems) {
 
 }  // namespace
 
+std::string JsonText(const json& value) {
+  return value.dump(2, ' ', false, json::error_handler_t::replace) + "\n";
+}
+
 json InfoJson(const std::string& image, const VolumeSummary& summary) {
   return {
       {"image", image},

@@ -12,6 +12,10 @@
 
 namespace zanthrel::cli {
 
+// Two-space indented, with a line break at the end; bytes that are not UTF-8
+// (a file name given on the command line) are replaced rather than refused.
+std::string JsonText(const nlohmann::json& value);
+
 nlohmann::json InfoJson(const std::string& image, const VolumeSummary& summary);
 nlohmann::json ListJson(const std::vector<ListedEntry>& entries);
 nlohmann::json VerifyJson(const std::string& image, const VerifyReport& report);

@@ -68,8 +68,8 @@ int main(int argc, char** argv) {
   CLI::App* infoCommand = app.add_subcommand(
       "info", "Describe the volume: label, container, size, root copies, folders, files and bytes");
   infoCommand->add_option("IMAGE", infoImage, "Image file")->required();
-  CLI::Option* logTextOption =
-      infoCommand->add_flag("--log-text", infoLogText, "The label as the decompile log describes it, in Russian");
+  CLI::Option* logTextOption = infoCommand->add_flag(
+      "--log-text", infoLogText, "The label as the decompile log describes it, in Russian");
   infoCommand->add_flag("--json", infoJson, "Print the description as JSON")->excludes(logTextOption);
 
   CLI::App* drivesCommand =

@@ -24,7 +24,9 @@ const std::string kCancelledLine = "!!!Демонтирование прерва
 
 std::vector<std::string> Names(const fs::path& folder) {
   std::vector<std::string> names;
-  for (const auto& item : fs::directory_iterator(folder)) names.push_back(item.path().filename().string());
+  for (const auto& item : fs::directory_iterator(folder)) {
+    names.push_back(item.path().filename().string());
+  }
   std::sort(names.begin(), names.end());
   return names;
 }
