@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QIcon>
 #include <QLabel>
 #include <QMessageBox>
 #include <QProgressBar>
@@ -205,6 +206,9 @@ void TForm1::FinishJob(const QString& status) {
 int RunWindow(int argc, char** argv) {
   QApplication application(argc, argv);
   QApplication::setApplicationName("Zanthrel");
+  // The installed desktop entry and icon (share/applications, share/icons).
+  QApplication::setDesktopFileName("zanthrel");
+  QApplication::setWindowIcon(QIcon::fromTheme("zanthrel"));
   try {
     TForm1 window;
     window.show();
