@@ -115,7 +115,11 @@ int main(int argc, char** argv) {
     else if (flag == "--sets") sets = argv[i + 1];
   }
   std::string pattern = (fs::temp_directory_path() / "zanthrel-bench-XXXXXX").string();
-  const fs::path work = mkdtemp(pattern.data());
+  if (!mkdtemp(pattern.data())) {
+    std::perror(pattern.c_str());
+    return 1;
+  }
+  const fs::path work = pattern;
   bool ok = true;
   try {
     for (char set : sets) {

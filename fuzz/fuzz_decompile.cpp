@@ -26,7 +26,8 @@ const fs::path& StartFolder() {
 const fs::path& WorkFolder() {
   static const fs::path folder = [] {
     std::string pattern = (fs::temp_directory_path() / "zanthrel-fuzz-XXXXXX").string();
-    return fs::path(mkdtemp(pattern.data()));
+    if (!mkdtemp(pattern.data())) std::abort();
+    return fs::path(pattern);
   }();
   return folder;
 }

@@ -48,7 +48,7 @@ void Write(const fs::path& folder, const std::string& name, uint8_t prefix, cons
 int main(int argc, char** argv) {
   if (argc != 2) return 2;
   const fs::path root = argv[1];
-  for (const char* target : {"decompile", "describe", "names"}) fs::create_directories(root / target);
+  for (const char* target : {"decompile", "describe", "names", "mount"}) fs::create_directories(root / target);
   for (uint8_t gzip : {0, 1}) {
     const std::string suffix = gzip ? "-gzip" : "-plain";
     Write(root / "decompile", "example" + suffix, gzip, Example());
@@ -56,6 +56,12 @@ int main(int argc, char** argv) {
     Write(root / "decompile", "raw" + suffix, gzip, zanthrel::testkit::RawFraming(Example()));
   }
   const Bytes example = Example();
+  // A mount seed: the path's length, the path, the image.
+  const std::string path = "/Y/a!3Ab!3F";
+  Bytes mountSeed(path.begin(), path.end());
+  mountSeed.insert(mountSeed.end(), example.begin(), example.end());
+  Write(root / "mount", "example", uint8_t(path.size()), mountSeed);
+  Write(root / "mount", "multiblock", 0, MultiBlock());
   zanthrel::testkit::WriteBytes((root / "describe/label").string(), Bytes(example.begin(), example.begin() + 132));
   Write(root / "describe", "root-block", 0, Bytes(example.begin() + 2048, example.begin() + 4096));
   Bytes entryAt = {0, 20};

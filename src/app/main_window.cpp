@@ -30,9 +30,13 @@ Control* Place(Control* control, int left, int top, int width, int height) {
   return control;
 }
 
+// The log's last line, as the window has always shown it, unless the host
+// failed the run or a salvage walk saved files: then the words that say so.
 QString DecompileStatus(const DecompileReport& report, const std::string& source) {
-  if (!report.opened) return QString::fromStdString(DescribeReport(report, source));
-  if (!report.finalLogLine.empty()) return QString::fromStdString(Cp1251ToUtf8(report.finalLogLine));
+  const bool moreToSay = !report.hostFailure.empty() || report.filesSaved > 0 || !report.lost.empty();
+  if (report.opened && !moreToSay && !report.finalLogLine.empty()) {
+    return QString::fromStdString(Cp1251ToUtf8(report.finalLogLine));
+  }
   return QString::fromStdString(DescribeReport(report, source));
 }
 

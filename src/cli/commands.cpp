@@ -18,6 +18,9 @@
 #include "verify/verify.h"
 #include "workflow/compile_job.h"
 #include "workflow/decompile_job.h"
+#ifdef ZANTHREL_WITH_MOUNT
+#include "mount/fuse_mount.h"
+#endif
 
 namespace zanthrel::cli {
 
@@ -184,5 +187,14 @@ int RunVerify(const std::string& image, bool json) {
   std::cout << (json ? JsonText(VerifyJson(image, report)) : VerifyText(image, report)) << std::flush;
   return report.Damaged() ? kExitFailed : kExitDone;
 }
+
+#ifdef ZANTHREL_WITH_MOUNT
+int RunMount(const std::string& image, const std::string& mountPoint, bool allCopies,
+             bool foreground) {
+  const Status mounted = MountImage({image, mountPoint, allCopies, foreground});
+  if (!mounted) PrintError(mounted.Failure().text);
+  return mounted ? kExitDone : kExitFailed;
+}
+#endif
 
 }  // namespace zanthrel::cli

@@ -41,6 +41,10 @@ int RunDrives();
 int RunList(const std::string& image, bool json);
 // Reads every copy of everything; exit 1 when damage was found.
 int RunVerify(const std::string& image, bool json);
+#ifdef ZANTHREL_WITH_MOUNT
+int RunMount(const std::string& image, const std::string& mountPoint, bool allCopies,
+             bool foreground);
+#endif
 
 // "zanthrel: " + message, on stderr.
 void PrintError(const std::string& message);

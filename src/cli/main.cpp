@@ -90,6 +90,20 @@ int main(int argc, char** argv) {
   verifyCommand->add_option("IMAGE", verifyImage, "Image file")->required();
   verifyCommand->add_flag("--json", verifyJson, "Print the report as JSON");
 
+#ifdef ZANTHREL_WITH_MOUNT
+  std::string mountImage, mountPoint;
+  bool allCopies = false, foreground = false;
+  CLI::App* mountCommand = app.add_subcommand(
+      "mount", "Show an image's tree read-only at MOUNTPOINT; fusermount3 -u MOUNTPOINT leaves");
+  mountCommand->add_flag("--all-copies", allCopies,
+                         "Show each copy of a file that has several as name;1, name;2, ...");
+  mountCommand->add_flag("-f,--foreground", foreground, "Stay in the foreground");
+  mountCommand->add_option("IMAGE", mountImage, "Image file")->required();
+  mountCommand->add_option("MOUNTPOINT", mountPoint, "Empty folder to mount on")->required();
+#else
+  app.footer("mount: absent from this build; it needs Linux and libfuse3.");
+#endif
+
   try {
     app.parse(argc, argv);
   } catch (const CLI::CallForHelp& e) {
@@ -114,6 +128,9 @@ int main(int argc, char** argv) {
   if (*listCommand) return RunList(listImage, listJson);
   if (*drivesCommand) return RunDrives();
   if (*verifyCommand) return RunVerify(verifyImage, verifyJson);
+#ifdef ZANTHREL_WITH_MOUNT
+  if (*mountCommand) return RunMount(mountImage, mountPoint, allCopies, foreground);
+#endif
   std::cout << app.help();
   return kExitDone;
 }

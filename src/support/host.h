@@ -33,6 +33,8 @@ enum class PathKind { kFile, kFolder, kDevice, kOther };
 struct PathInfo {
   PathKind kind = PathKind::kOther;
   uint64_t size = 0;  // bytes, for files
+  int64_t modifiedSeconds = 0;  // last modification, seconds since 1970
+  uint32_t modifiedNanoseconds = 0;
   FileIdentity identity;
 };
 

@@ -41,6 +41,8 @@ PathInfo InfoFromStat(const struct stat& info) {
                                      : PathKind::kOther;
   out.size = S_ISREG(info.st_mode) ? uint64_t(info.st_size) : 0;
   out.identity = {uint64_t(info.st_dev), uint64_t(info.st_ino)};
+  out.modifiedSeconds = int64_t(info.st_mtim.tv_sec);
+  out.modifiedNanoseconds = uint32_t(info.st_mtim.tv_nsec);
   return out;
 }
 

@@ -7,6 +7,7 @@
 
 #include <atomic>
 #include <csignal>
+#include <cstdlib>
 #include <filesystem>
 
 #include "support/text.h"
@@ -90,6 +91,10 @@ TEST(HostFolderTest, MakeListAndIdentify) {
   EXPECT_EQ(byName["out"]->info->kind, PathKind::kFolder);
   EXPECT_EQ(byName["file"]->info->kind, PathKind::kFile);
   EXPECT_EQ(byName["file"]->info->size, 3u);
+  ASSERT_EQ(std::system(("touch -d @1234567890.25 '" + (temp / "file") + "'").c_str()), 0);
+  Result<PathInfo> touched = host.InfoOf(temp / "file");
+  EXPECT_EQ(touched->modifiedSeconds, 1234567890);
+  EXPECT_EQ(touched->modifiedNanoseconds, 250000000u);
   EXPECT_EQ(byName["link"]->info->identity, byName["file"]->info->identity);  // links followed
   EXPECT_NE(byName["out"]->info->identity, byName["file"]->info->identity);
   EXPECT_EQ(byName["dangling"]->info.Failure().code, ENOENT);

@@ -2,6 +2,7 @@
 
 #include <stdlib.h>
 
+#include <stdexcept>
 #include <system_error>
 
 namespace zanthrel::testkit {
@@ -10,7 +11,8 @@ TempFolder::TempFolder() : TempFolder(std::filesystem::temp_directory_path()) {}
 
 TempFolder::TempFolder(const std::filesystem::path& base) {
   std::string pattern = (base / "zanthrel-test-XXXXXX").string();
-  path_ = mkdtemp(pattern.data());
+  if (!mkdtemp(pattern.data())) throw std::runtime_error("cannot make a folder in " + base.string());
+  path_ = pattern;
   previous_ = std::filesystem::current_path();
   std::filesystem::current_path(path_);
 }

@@ -1,0 +1,98 @@
+#include "mount/disc_listing.h"
+
+#include <algorithm>
+
+#include "decompile/directory_walker.h"
+#include "opera/records.h"
+#include "support/cp1251.h"
+#include "support/host_names.h"
+#include "support/text.h"
+
+namespace zanthrel {
+
+namespace {
+
+// What decompile writes of a file: whole blocks up to the byte count.
+uint64_t FileSize(const opera::EntryView& entry) {
+  const int32_t blocks = int32_t(entry.BlockCount());
+  if (blocks <= 0 || entry.BlockSize() == 0) return 0;
+  return std::min<uint64_t>(entry.ByteCount(), uint64_t(blocks) * entry.BlockSize());
+}
+
+DiscNode NodeOf(const opera::EntryView& entry) {
+  DiscNode node;
+  node.folder = entry.IsDirectory();
+  node.size = node.folder ? 0 : FileSize(entry);
+  node.blockSize = entry.BlockSize();
+  node.blockCount = entry.BlockCount();
+  // A file is read from no more copies than decompile tries.
+  const uint64_t limit = node.folder ? UINT32_MAX : opera::kEntryCopiesHandled;
+  const uint32_t count = opera::CopiesToUse(entry.LastCopyIndex(), entry.CopiesInBlock(), limit);
+  node.copies.reserve(count);
+  for (uint32_t i = 0; i < count; ++i) node.copies.push_back(entry.Copy(i));
+  return node;
+}
+
+size_t CostOf(const std::string& name, const DiscNode& node) {
+  return sizeof(DiscNode) + 64 + name.size() + node.copies.size() * sizeof(uint32_t);
+}
+
+class ListingVisitor : public DirectoryVisitor {
+ public:
+  ListingVisitor(DiscListing& listing, const ListingOptions& options)
+      : listing_(listing), options_(options) {}
+
+  void OnBlock(const uint8_t*) override {}
+
+  bool OnEntry(const opera::EntryView& entry, bool whole) override {
+    if (!whole) return false;
+    const std::string name = FieldText(entry.NameField(), opera::entry::kNameWidth);
+    if (entry.IsDirectory()) return Add(Cp1251ToUtf8(HostFolderName(name)), NodeOf(entry));
+    // Decompile leaves "Disc label" out; the raw name is tested, tabs counting as blanks.
+    if (TrimBlanks(LowerCase(name)) == "disc label") return true;
+    const std::string hostName = Cp1251ToUtf8(HostFileName(name));
+    DiscNode node = NodeOf(entry);
+    if (!options_.allCopies || node.copies.size() < 2) return Add(hostName, std::move(node));
+    for (size_t i = 0; i < node.copies.size(); ++i) {
+      DiscNode copy = node;
+      copy.copies = {node.copies[i]};
+      if (!Add(hostName + ";" + std::to_string(i + 1), std::move(copy))) return false;
+    }
+    return true;
+  }
+
+ private:
+  // A later entry of the same host name replaces the earlier, as its file
+  // would in a decompile.
+  bool Add(const std::string& name, DiscNode node) {
+    if (auto old = listing_.children.find(name); old != listing_.children.end()) {
+      listing_.cost -= CostOf(old->first, old->second);
+    }
+    listing_.cost += CostOf(name, node);
+    listing_.children.insert_or_assign(name, std::move(node));
+    return listing_.cost <= options_.maxCost;
+  }
+
+  DiscListing& listing_;
+  const ListingOptions& options_;
+};
+
+}  // namespace
+
+std::shared_ptr<const DiscListing> ListFolder(ImageSource& source, const DiscNode& node,
+                                              const std::vector<uint32_t>& pathBlocks,
+                                              const ListingOptions& options) {
+  for (uint32_t copy : node.copies) {
+    if (std::find(pathBlocks.begin(), pathBlocks.end(), copy) != pathBlocks.end()) continue;
+    auto listing = std::make_shared<DiscListing>();
+    listing->firstBlock = copy;
+    ListingVisitor visitor(*listing, options);
+    if (WalkDirectoryCopy(source, copy, node.blockCount, node.blockSize, visitor).end ==
+        WalkEnd::kComplete) {
+      return listing;
+    }
+  }
+  return nullptr;
+}
+
+}  // namespace zanthrel

@@ -1,0 +1,105 @@
+// The mount through the kernel: the program mounts an image, and a plain copy
+// out of the mount point gives what decompile writes.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <future>
+#include <thread>
+
+#include "testkit/files.h"
+#include "testkit/process.h"
+#include "testkit/sample_disc.h"
+#include "testkit/temp_folder.h"
+
+namespace zanthrel {
+namespace {
+
+namespace fs = std::filesystem;
+using testkit::RunZanthrel;
+
+bool Shell(const std::string& command) { return std::system(command.c_str()) == 0; }
+
+bool IsMounted(const std::string& path) { return Shell("mountpoint -q '" + path + "'"); }
+
+// Leaves the mount at every exit of a test, a failed one included.
+class Unmount {
+ public:
+  explicit Unmount(std::string path) : path_(std::move(path)) {}
+  ~Unmount() {
+    if (IsMounted(path_)) Shell("fusermount3 -u -z '" + path_ + "'");
+  }
+  Unmount(const Unmount&) = delete;
+  Unmount& operator=(const Unmount&) = delete;
+
+ private:
+  std::string path_;
+};
+
+class FuseMountTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (!fs::exists("/dev/fuse")) GTEST_SKIP() << "no /dev/fuse: FUSE mounts cannot be made here";
+    if (!Shell("command -v fusermount3 >/dev/null")) GTEST_SKIP() << "fusermount3 is not installed";
+    fs::create_directory(mountPoint_);
+  }
+
+  // Mounts, copies the tree out with cp, and compares it with a decompile.
+  void ExpectCopyMatchesDecompile(const std::string& image) {
+    ASSERT_EQ(RunZanthrel("decompile -q -o out " + image).status, 0);
+    const testkit::ProcessOutcome mounted = RunZanthrel("mount " + image + " " + mountPoint_);
+    ASSERT_EQ(mounted.status, 0) << mounted.err;
+    Unmount unmount(mountPoint_);
+    ASSERT_TRUE(Shell("cp -r '" + mountPoint_ + "/.' copy"));
+    const std::string base = fs::path(image).stem().string();
+    EXPECT_EQ(testkit::TreeOf(folder_ / "copy"), testkit::TreeOf(folder_ / ("out/PARCE_" + base)));
+    EXPECT_FALSE(testkit::TreeOf(folder_ / "copy").empty());
+    EXPECT_TRUE(Shell("fusermount3 -u '" + mountPoint_ + "'"));
+    EXPECT_FALSE(IsMounted(mountPoint_));
+  }
+
+  testkit::TempFolder folder_;
+  const std::string mountPoint_ = folder_ / "mnt";
+};
+
+TEST_F(FuseMountTest, CopyingTheMountGivesTheDecompiledTree) {
+  testkit::WriteBytes("sample.iso", testkit::MakeSampleDisc().image);
+  ExpectCopyMatchesDecompile("sample.iso");
+}
+
+TEST_F(FuseMountTest, ACompiledTreeComesBackWhole) {
+  fs::create_directories("tree/Игры/deep/er");
+  testkit::WriteBytes("tree/big.bin", testkit::Pattern(300000, 7));
+  testkit::WriteText("tree/Игры/a!3Ab", "escaped");
+  testkit::WriteText("tree/Игры/deep/er/note.txt", "deep");
+  testkit::WriteBytes("tree/empty", {});
+  ASSERT_EQ(RunZanthrel("compile -q tree built.iso").status, 0);
+  ExpectCopyMatchesDecompile("built.iso");
+}
+
+TEST_F(FuseMountTest, InTheForegroundTheCommandEndsWhenTheMountIsLeft) {
+  testkit::WriteBytes("sample.iso", testkit::MakeSampleDisc().image);
+  Unmount unmount(mountPoint_);
+  auto run = std::async(std::launch::async,
+                        [&] { return RunZanthrel("mount -f sample.iso " + mountPoint_); });
+  for (int i = 0; i < 100 && !IsMounted(mountPoint_); ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  }
+  ASSERT_TRUE(IsMounted(mountPoint_));
+  EXPECT_EQ(testkit::ReadBytes(mountPoint_ + "/LaunchMe"), testkit::MakeSampleDisc().launchMe);
+  EXPECT_TRUE(Shell("fusermount3 -u '" + mountPoint_ + "'"));
+  ASSERT_EQ(run.wait_for(std::chrono::seconds(10)), std::future_status::ready);
+  EXPECT_EQ(run.get().status, 0);
+}
+
+TEST_F(FuseMountTest, AnImageThatCannotBeReadIsNotMounted) {
+  testkit::WriteText("junk.iso", std::string(4096, 'x'));
+  const testkit::ProcessOutcome run = RunZanthrel("mount junk.iso " + mountPoint_);
+  EXPECT_EQ(run.status, 1);
+  EXPECT_NE(run.err.find("junk.iso"), std::string::npos) << run.err;
+  EXPECT_FALSE(IsMounted(mountPoint_));
+}
+
+}  // namespace
+}  // namespace zanthrel
