@@ -3,7 +3,7 @@
 # As root it runs apt-get; otherwise it prints the command to run.
 set -euo pipefail
 
-packages=(cmake g++ ninja-build pkg-config zlib1g-dev libcli11-dev libgtest-dev qt6-base-dev libfuse3-dev fuse3 "$@")
+packages=(cmake g++ ninja-build pkg-config zlib1g-dev libcli11-dev libgtest-dev qt6-base-dev nlohmann-json3-dev libfuse3-dev fuse3 "$@")
 missing=()
 for package in "${packages[@]}"; do
   if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed'; then

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <nlohmann/json.hpp>
 
 #include "testkit/files.h"
 #include "testkit/image_builder.h"
@@ -88,12 +89,14 @@ TEST(CommandLineTest, EveryFailureGivesOneLineAndItsStatus) {
   EXPECT_EQ(RunZanthrel("info missing.iso").status, 2);
   EXPECT_EQ(RunZanthrel("list junk.iso").status, 2);
   EXPECT_EQ(RunZanthrel("list dead.iso").status, 1);
+  EXPECT_EQ(RunZanthrel("info dead.iso").status, 1);
+  EXPECT_EQ(RunZanthrel("verify dead.iso").status, 1);
 }
 
 TEST(CommandLineTest, InfoAndListDescribeTheImage) {
   testkit::TempFolder temp;
   testkit::WriteBytes(temp / "game.iso", testkit::MakeSampleDisc().image);
-  testkit::ProcessOutcome info = RunZanthrel("info game.iso");
+  testkit::ProcessOutcome info = RunZanthrel("info --log-text game.iso");
   EXPECT_EQ(info.status, 0);
   EXPECT_EQ(info.out, testkit::kSampleLabelDescription);
 
@@ -105,6 +108,75 @@ TEST(CommandLineTest, InfoAndListDescribeTheImage) {
             "Игры/a:b\tfile\t10\t1\t1\t0x00000006\n"
             "Disc label\tfile\t132\t1\t1\t0x00000000\n");
   EXPECT_EQ(RunZanthrel("--version").out, "zanthrel 0.1\n");
+}
+
+TEST(CommandLineTest, InfoInEnglishNamesTheContainerAndCountsTheTree) {
+  testkit::TempFolder temp;
+  const Bytes image = testkit::MakeSampleDisc().image;
+  testkit::WriteBytes(temp / "game.iso", image);
+  testkit::WriteGzip(temp / "game.iso.gz", image);
+  testkit::WriteBytes(temp / "game.bin", testkit::RawFraming(image));
+  testkit::ProcessOutcome info = RunZanthrel("info game.iso");
+  EXPECT_EQ(info.status, 0) << info.err;
+  EXPECT_EQ(info.out,
+            "Volume id:    0x11111111\n"
+            "Label text:   CD-ROM\n"
+            "Comment:      \n"
+            "Container:    plain\n"
+            "Image size:   16384 bytes, 8 blocks of 2048\n"
+            "Root copies:  1 at block 1\n"
+            "Folders:      1\n"
+            "Files:        3, 5142 bytes\n");
+  EXPECT_NE(RunZanthrel("info game.iso.gz").out.find("Container:    gzip\n"), std::string::npos);
+  EXPECT_NE(RunZanthrel("info game.bin").out.find("Container:    raw 2352\n"), std::string::npos);
+
+  info = RunZanthrel("info --json game.bin");
+  EXPECT_EQ(info.status, 0);
+  const nlohmann::json described = nlohmann::json::parse(info.out);
+  EXPECT_EQ(described["container"], "raw 2352");
+  EXPECT_EQ(described["volumeId"], 0x11111111);
+  EXPECT_EQ(described["rootCopies"], nlohmann::json::array({1}));
+  EXPECT_EQ(described["fileBytes"], 5142);
+
+  testkit::ProcessOutcome list = RunZanthrel("list --json game.iso");
+  EXPECT_EQ(list.status, 0);
+  const nlohmann::json tree = nlohmann::json::parse(list.out);
+  ASSERT_EQ(tree.size(), 4u);
+  EXPECT_EQ(tree[1]["path"], "Игры");
+  EXPECT_EQ(tree[1]["kind"], "dir");
+  EXPECT_EQ(tree[2]["path"], "Игры/a:b");
+  EXPECT_EQ(tree[2]["bytes"], 10);
+  EXPECT_EQ(tree[2]["firstBlock"], 6);
+}
+
+TEST(CommandLineTest, VerifyExitsByWhatItFindsAndSpeaksJson) {
+  testkit::TempFolder temp;
+  Bytes image = testkit::MakeSampleDisc().image;
+  testkit::WriteBytes(temp / "game.iso", image);
+  testkit::ProcessOutcome run = RunZanthrel("verify game.iso");
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(run.out,
+            "game.iso: 8 blocks; 2 folders and 3 files, 5 copies read\n"
+            "unclaimed: block 7\n"
+            "clean\n");
+
+  image.resize(4 * 2048);
+  testkit::WriteBytes(temp / "cut.iso", image);
+  run = RunZanthrel("verify cut.iso");
+  EXPECT_EQ(run.status, 1);
+  EXPECT_NE(run.out.find("unreadable: /LaunchMe, copy 0: blocks 4-5\n"), std::string::npos) << run.out;
+  EXPECT_TRUE(run.out.ends_with("damage found\n"));
+
+  run = RunZanthrel("verify --json cut.iso");
+  EXPECT_EQ(run.status, 1);
+  const nlohmann::json report = nlohmann::json::parse(run.out);
+  EXPECT_EQ(report["damaged"], true);
+  EXPECT_EQ(report["volumeBlocks"], 8);
+  ASSERT_EQ(report["unreadable"].size(), 2u);
+  EXPECT_EQ(report["unreadable"][1]["path"], "/Игры/a:b");
+  EXPECT_EQ(report["unreadable"][1]["firstBlock"], 6);
+
+  EXPECT_EQ(RunZanthrel("verify missing.iso").status, 2);
 }
 
 }  // namespace
