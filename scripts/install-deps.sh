@@ -4,7 +4,7 @@
 set -euo pipefail
 
 packages=(cmake g++ ninja-build pkg-config zlib1g-dev liblzma-dev libzstd-dev libflac-dev mame-tools
-          libcli11-dev libgtest-dev qt6-base-dev libfuse3-dev fuse3 "$@")
+          libcli11-dev libgtest-dev qt6-base-dev nlohmann-json3-dev libfuse3-dev fuse3 "$@")
 missing=()
 for package in "${packages[@]}"; do
   if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed'; then

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds everything and runs every test suite: under AddressSanitizer and UBSan,
 # then each fuzzer for a bounded time (ZANTHREL_FUZZ_SECONDS, default 60; 0
-# skips them), and last as built for use, so that CTest's summary closes the run.
+# skips them), then the Debian package unpacked into a fresh folder, and last
+# as built for use, so that CTest's summary closes the run.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh
@@ -17,6 +18,16 @@ if [ "$seconds" -gt 0 ]; then
   echo "== Fuzzers, ${seconds} s each"
   bash scripts/fuzz.sh "$seconds"
 fi
+
+echo "== The Debian package, unpacked into a fresh folder"
+deb="$(bash scripts/package.sh | tail -n 1)"
+unpacked="$(mktemp -d)"
+trap 'rm -rf "$unpacked"' EXIT
+dpkg -x "$deb" "$unpacked"
+"$unpacked/usr/bin/zanthrel" --version
+"$unpacked/usr/bin/zanthrel" compile samples "$unpacked/sample.iso"
+"$unpacked/usr/bin/zanthrel" decompile -o "$unpacked/out" "$unpacked/sample.iso"
+"$unpacked/usr/bin/zanthrel" verify "$unpacked/sample.iso"
 
 echo "== The test suites as built for use"
 bash scripts/build.sh

@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QIcon>
 #include <QLabel>
 #include <QMessageBox>
 #include <QProgressBar>
@@ -70,6 +71,8 @@ TForm1::TForm1(WindowServices services, QWidget* parent)
   setFixedSize(433, 105);
   Button1 = Place(new QPushButton("De-Compile", this), 8, 8, 84, 25);
   Button2 = Place(new QPushButton("Compile ISO", this), 328, 8, 99, 25);
+  CancelButton = Place(new QPushButton("Cancel", this), 184, 44, 72, 25);
+  CancelButton->hide();
   ProgressBar1 = Place(new QProgressBar(this), 8, 72, 417, 13);
   ProgressBar1->setRange(0, 100);
   ProgressBar1->setTextVisible(false);
@@ -94,6 +97,7 @@ TForm1::TForm1(WindowServices services, QWidget* parent)
 
   connect(Button1, &QPushButton::clicked, this, &TForm1::Button1Click);
   connect(Button2, &QPushButton::clicked, this, &TForm1::Button2Click);
+  connect(CancelButton, &QPushButton::clicked, this, &TForm1::CancelClick);
   connect(RadioButton1, &QRadioButton::toggled, this, [this](bool on) {
     if (on) RadioButton1Click();
   });
@@ -103,6 +107,8 @@ TForm1::TForm1(WindowServices services, QWidget* parent)
 }
 
 TForm1::~TForm1() {
+  // A window closed mid-job stops the job rather than wait for its end.
+  cancel_ = true;
   if (worker_.joinable()) worker_.join();
 }
 
@@ -137,8 +143,9 @@ void TForm1::Button1Click() {
     request.outputDir = *folder;
     request.drive = services_.device;
   }
-  StartJob([request](const Progress& progress) mutable {
+  StartJob([request](const Progress& progress, CancelToken cancel) mutable {
     request.progress = progress;
+    request.cancel = cancel;
     return DecompileStatus(DecompileImageFile(request), request.imagePath);
   });
 }
@@ -154,15 +161,25 @@ void TForm1::Button2Click() {
   request.imagePath = *image;
   request.bootArea = true;
   request.ids = &ids_;
-  StartJob([request](const Progress& progress) mutable {
+  StartJob([request](const Progress& progress, CancelToken cancel) mutable {
     request.progress = progress;
+    request.cancel = cancel;
     return CompileStatus(CompileFolderToImage(request), request.imagePath);
   });
 }
 
-void TForm1::StartJob(std::function<QString(const Progress&)> job) {
+void TForm1::CancelClick() {
+  if (!JobRunning()) return;
+  cancel_ = true;
+  CancelButton->setEnabled(false);
+}
+
+void TForm1::StartJob(std::function<QString(const Progress&, CancelToken)> job) {
   Button1->setEnabled(false);
   Button2->setEnabled(false);
+  cancel_ = false;
+  CancelButton->setEnabled(true);
+  CancelButton->show();
   ProgressBar1->setValue(0);
   ProgressBar1->show();
   shownPercent_ = 0;
@@ -174,7 +191,7 @@ void TForm1::StartJob(std::function<QString(const Progress&)> job) {
                               Qt::QueuedConnection);
   };
   worker_ = std::thread([this, job = std::move(job), progress] {
-    const QString status = job(progress);
+    const QString status = job(progress, CancelToken{&cancel_});
     QMetaObject::invokeMethod(this, [this, status] { FinishJob(status); }, Qt::QueuedConnection);
   });
 }
@@ -182,6 +199,7 @@ void TForm1::StartJob(std::function<QString(const Progress&)> job) {
 void TForm1::FinishJob(const QString& status) {
   if (worker_.joinable()) worker_.join();
   ProgressBar1->hide();
+  CancelButton->hide();
   Button1->setEnabled(true);
   Button2->setEnabled(true);
   Label1->setText(status);
@@ -192,6 +210,9 @@ void TForm1::FinishJob(const QString& status) {
 int RunWindow(int argc, char** argv) {
   QApplication application(argc, argv);
   QApplication::setApplicationName("Zanthrel");
+  // The installed desktop entry and icon (share/applications, share/icons).
+  QApplication::setDesktopFileName("zanthrel");
+  QApplication::setWindowIcon(QIcon::fromTheme("zanthrel"));
   try {
     TForm1 window;
     window.show();

@@ -1,6 +1,7 @@
 // The main window: the two buttons, the two options, image file or drive.
 // Its jobs run off the window's thread; while one runs both buttons are
-// disabled and the progress bar moves, and the status line tells how it ended.
+// disabled, the progress bar moves and Cancel stops it between two blocks,
+// and the status line tells how it ended.
 #pragma once
 
 #include <QWidget>
@@ -12,6 +13,7 @@
 
 #include "app/workflow_dialogs.h"
 #include "compile/unique_ids.h"
+#include "support/cancel.h"
 #include "support/progress.h"
 #include "source/device.h"
 #include "source/drive_list.h"
@@ -43,6 +45,8 @@ class TForm1 : public QWidget {
 
   QPushButton* Button1;
   QPushButton* Button2;
+  // Shown only while a job runs.
+  QPushButton* CancelButton;
   QProgressBar* ProgressBar1;
   QCheckBox* CheckBox1;
   QCheckBox* CheckBox2;
@@ -59,12 +63,13 @@ class TForm1 : public QWidget {
  public slots:
   void Button1Click();
   void Button2Click();
+  void CancelClick();
   void RadioButton1Click();
   void RadioButton2Click();
 
  private:
   // Runs `job` on a thread of its own; it returns the status line.
-  void StartJob(std::function<QString(const Progress&)> job);
+  void StartJob(std::function<QString(const Progress&, CancelToken)> job);
   void FinishJob(const QString& status);
 
   WindowServices services_;
@@ -73,6 +78,7 @@ class TForm1 : public QWidget {
   UniqueIdGenerator ids_;
   std::thread worker_;
   std::atomic<int> shownPercent_{-1};
+  std::atomic<bool> cancel_{false};
 };
 
 // Opens the window and runs until it is closed.

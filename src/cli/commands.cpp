@@ -3,15 +3,19 @@
 #include <iostream>
 #include <vector>
 
+#include "cli/json_output.h"
 #include "cli/progress_bar.h"
+#include "cli/text_output.h"
 #include "decompile/describe.h"
 #include "decompile/listing.h"
+#include "decompile/volume_summary.h"
 #include "opera/records.h"
 #include "source/device_linux.h"
 #include "source/drive_list.h"
 #include "support/cp1251.h"
 #include "support/host.h"
 #include "support/text.h"
+#include "verify/verify.h"
 #include "workflow/compile_job.h"
 #include "workflow/convert_job.h"
 #include "workflow/decompile_job.h"
@@ -33,6 +37,20 @@ bool OpenForReading(ImageSource& source, const std::string& image) {
   return opened.Ok();
 }
 
+// Ctrl-C asks the run to stop between blocks for as long as this lives.
+class InterruptWatch {
+ public:
+  InterruptWatch() { SystemHost().CancelOnInterrupt(&flag_); }
+  ~InterruptWatch() { SystemHost().CancelOnInterrupt(nullptr); }
+  InterruptWatch(const InterruptWatch&) = delete;
+  InterruptWatch& operator=(const InterruptWatch&) = delete;
+
+  CancelToken Token() const { return {&flag_}; }
+
+ private:
+  std::atomic<bool> flag_{false};
+};
+
 }  // namespace
 
 void PrintError(const std::string& message) { std::cerr << "zanthrel: " << message << std::endl; }
@@ -51,10 +69,16 @@ int RunDecompile(const DecompileArgs& args) {
   request.additionalInfo = args.info;
   request.extractDiscLabel = args.discLabel;
   request.progress = [&bar](uint64_t done, uint64_t total) { bar.Update(done, total); };
+  InterruptWatch interrupt;
+  request.cancel = interrupt.Token();
   DecompileReport report = DecompileImageFile(request);
   if (!report.opened) {
     PrintError(DescribeReport(report, request.imagePath));
     return kExitUsage;
+  }
+  if (report.outcome == DecompileOutcome::kCancelled) {
+    PrintError(DescribeReport(report, request.imagePath));
+    return kExitCancelled;
   }
   bar.Update(1, 1);
   if (!report.Succeeded()) {
@@ -80,7 +104,13 @@ int RunCompile(const CompileArgs& args, UniqueIdGenerator& ids) {
   if (!args.quiet && StandardErrorIsTerminal()) {
     request.progress = [&bar](uint64_t done, uint64_t total) { bar.Update(done, total); };
   }
+  InterruptWatch interrupt;
+  request.cancel = interrupt.Token();
   CompileReport report = CompileFolderToImage(request);
+  if (report.cancelled) {
+    PrintError(report.failure);
+    return kExitCancelled;
+  }
   bar.Update(1, 1);
   for (const std::string& problem : report.problems) PrintError(problem);
   // Names that had to change are warnings: nothing is lost, but the disc differs from the folder.
@@ -100,16 +130,29 @@ int RunCompile(const CompileArgs& args, UniqueIdGenerator& ids) {
   return kExitDone;
 }
 
-int RunInfo(const std::string& image) {
+int RunInfo(const std::string& image, InfoFormat format) {
   ImageSource source;
   if (!OpenForReading(source, image)) return kExitUsage;
-  std::string description = DescribeLabel(source);
-  if (description.empty()) {
+  if (format == InfoFormat::kLogText) {
+    std::string description = DescribeLabel(source);
+    if (description.empty()) {
+      PrintError(image + ": volume label cannot be read");
+      return kExitFailed;
+    }
+    std::cout << Cp1251ToUtf8(description);
+    return kExitDone;
+  }
+  const std::optional<VolumeSummary> summary = SummarizeVolume(source);
+  if (!summary) {
     PrintError(image + ": volume label cannot be read");
     return kExitFailed;
   }
-  std::cout << Cp1251ToUtf8(description);
-  return kExitDone;
+  if (format == InfoFormat::kJson) {
+    std::cout << JsonText(InfoJson(image, *summary)) << std::flush;
+    return kExitDone;
+  }
+  std::cout << InfoText(*summary) << std::flush;
+  return summary->treeRead ? kExitDone : kExitFailed;
 }
 
 int RunDrives() {
@@ -119,13 +162,17 @@ int RunDrives() {
   return kExitDone;
 }
 
-int RunList(const std::string& image) {
+int RunList(const std::string& image, bool json) {
   ImageSource source;
   if (!OpenForReading(source, image)) return kExitUsage;
   std::vector<ListedEntry> entries;
   if (!ListTree(source, entries)) {
     PrintError(image + ": unreadable, every copy of the root directory failed");
     return kExitFailed;
+  }
+  if (json) {
+    std::cout << JsonText(ListJson(entries)) << std::flush;
+    return kExitDone;
   }
   std::string out;
   for (const ListedEntry& entry : entries) {
@@ -152,6 +199,14 @@ int RunConvert(const std::string& image, const std::string& output, bool quiet) 
               << (report.container.empty() ? "" : " from " + report.container) << std::endl;
   }
   return kExitDone;
+}
+
+int RunVerify(const std::string& image, bool json) {
+  ImageSource source;
+  if (!OpenForReading(source, image)) return kExitUsage;
+  const VerifyReport report = VerifyImage(source);
+  std::cout << (json ? JsonText(VerifyJson(image, report)) : VerifyText(image, report)) << std::flush;
+  return report.Damaged() ? kExitFailed : kExitDone;
 }
 
 #ifdef ZANTHREL_WITH_MOUNT

@@ -12,6 +12,8 @@ namespace zanthrel::cli {
 inline constexpr int kExitDone = 0;
 inline constexpr int kExitFailed = 1;
 inline constexpr int kExitUsage = 2;
+// Stopped by Ctrl-C, as a shell reports a process that SIGINT ended.
+inline constexpr int kExitCancelled = 130;
 
 struct DecompileArgs {
   std::string image;
@@ -31,11 +33,15 @@ struct CompileArgs {
 
 int RunDecompile(const DecompileArgs& args);
 int RunCompile(const CompileArgs& args, UniqueIdGenerator& ids);
-int RunInfo(const std::string& image);
-int RunDrives();
-int RunList(const std::string& image);
-int RunConvert(const std::string& image, const std::string& output, bool quiet);
+// How `info` speaks: to a person, in the log's own words, or to a script.
+enum class InfoFormat { kEnglish, kLogText, kJson };
 
+int RunInfo(const std::string& image, InfoFormat format);
+int RunDrives();
+int RunList(const std::string& image, bool json);
+// Reads every copy of everything; exit 1 when damage was found.
+int RunVerify(const std::string& image, bool json);
+int RunConvert(const std::string& image, const std::string& output, bool quiet);
 #ifdef ZANTHREL_WITH_MOUNT
 int RunMount(const std::string& image, const std::string& mountPoint, bool allCopies,
              bool foreground);

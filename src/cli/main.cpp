@@ -63,8 +63,14 @@ int main(int argc, char** argv) {
   compileCommand->add_option("IMAGE", compile.image, "Image file to write (replaced)")->required();
 
   std::string infoImage;
-  CLI::App* infoCommand = app.add_subcommand("info", "Describe the volume label");
+  bool infoLogText = false;
+  bool infoJson = false;
+  CLI::App* infoCommand = app.add_subcommand(
+      "info", "Describe the volume: label, container, size, root copies, folders, files and bytes");
   infoCommand->add_option("IMAGE", infoImage, "Image file")->required();
+  CLI::Option* logTextOption = infoCommand->add_flag(
+      "--log-text", infoLogText, "The label as the decompile log describes it, in Russian");
+  infoCommand->add_flag("--json", infoJson, "Print the description as JSON")->excludes(logTextOption);
 
   CLI::App* drivesCommand =
       app.add_subcommand("drives", "List the CD-ROM and removable drives that decompile can read");
@@ -73,6 +79,16 @@ int main(int argc, char** argv) {
   CLI::App* listCommand = app.add_subcommand(
       "list", "List the directory tree: path, kind, bytes, blocks, copies, first block");
   listCommand->add_option("IMAGE", listImage, "Image file")->required();
+  bool listJson = false;
+  listCommand->add_flag("--json", listJson, "Print the tree as a JSON array");
+
+  std::string verifyImage;
+  bool verifyJson = false;
+  CLI::App* verifyCommand = app.add_subcommand(
+      "verify", "Read every copy of every folder and file; report unreadable blocks, copies that "
+                "differ, blocks claimed twice and blocks nothing claims. Exit 0 clean, 1 damage found");
+  verifyCommand->add_option("IMAGE", verifyImage, "Image file")->required();
+  verifyCommand->add_flag("--json", verifyJson, "Print the report as JSON");
 
   std::string convertImage, convertOutput;
   bool convertQuiet = false;
@@ -112,10 +128,15 @@ int main(int argc, char** argv) {
   if (*decompileCommand) return RunDecompile(decompile);
   zanthrel::UniqueIdGenerator ids;
   if (*compileCommand) return RunCompile(compile, ids);
-  if (*infoCommand) return RunInfo(infoImage);
-  if (*listCommand) return RunList(listImage);
+  if (*infoCommand) {
+    return RunInfo(infoImage, infoJson      ? InfoFormat::kJson
+                              : infoLogText ? InfoFormat::kLogText
+                                            : InfoFormat::kEnglish);
+  }
+  if (*listCommand) return RunList(listImage, listJson);
   if (*convertCommand) return RunConvert(convertImage, convertOutput, convertQuiet);
   if (*drivesCommand) return RunDrives();
+  if (*verifyCommand) return RunVerify(verifyImage, verifyJson);
 #ifdef ZANTHREL_WITH_MOUNT
   if (*mountCommand) return RunMount(mountImage, mountPoint, allCopies, foreground);
 #endif

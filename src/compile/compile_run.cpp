@@ -84,6 +84,7 @@ CompileReport CompileImage(const std::string& folder, const std::string& imagePa
   if (Result<PathInfo> written = temporary->File().Info()) run.excluded.push_back(written->identity);
   if (Result<PathInfo> existing = host.InfoOf(*image)) run.excluded.push_back(existing->identity);
   run.path.push_back(rootInfo->identity);
+  run.cancel = options.cancel;
   if (options.progress) {
     run.progress = &options.progress;
     run.totalBytes = TotalBytes(run, *root);
@@ -104,6 +105,11 @@ CompileReport CompileImage(const std::string& folder, const std::string& imagePa
 
   report.problems = std::move(run.problems);
   report.renamed = std::move(run.renamed);
+  // Dropping the temporary file keeps the old image as it was.
+  if (options.cancel.Requested()) {
+    report.cancelled = true;
+    return Failed(report, imagePath + ": not written, stopped by the user");
+  }
   if (!imageFile.Flush()) {
     return Failed(report, imagePath + ": write failed (" + ErrorText(imageFile.Failure()->code) + ")");
   }

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "compile/unique_ids.h"
+#include "support/cancel.h"
 #include "support/host.h"
 #include "support/progress.h"
 
@@ -20,10 +21,12 @@ struct CompileOptions {
   // The generator that the front end keeps; a fresh one when null, which
   // gives the ids of a process's first image.
   UniqueIdGenerator* ids = nullptr;
+  CancelToken cancel;
 };
 
 struct CompileReport {
   bool written = false;  // the image is in place
+  bool cancelled = false;  // stopped by the user; nothing was written
   uint32_t blockCount = 0;
   // Why the image could not be written ("path: reason"); empty when it was.
   std::string failure;

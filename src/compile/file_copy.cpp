@@ -34,11 +34,12 @@ std::optional<HostFile> OpenForCopy(CompileRun& run, const std::string& hostPath
 }  // namespace
 
 int32_t CopyFileBlocks(CompileRun& run, const std::string& hostPath, uint8_t byteCountField[4]) {
-  std::optional<HostFile> file = OpenForCopy(run, hostPath);
+  // Once the user asked to stop, every file is left empty: the image is dropped anyway.
+  std::optional<HostFile> file = run.cancel.Requested() ? std::nullopt : OpenForCopy(run, hostPath);
   if (!file) return run.image.Cursor();
   std::vector<uint8_t> chunk(kCopyChunk);
   uint64_t byteCount = 0;
-  for (;;) {
+  while (!run.cancel.Requested()) {
     Result<size_t> read = file->ReadAt(byteCount, chunk.data(), chunk.size());
     if (!read) {
       Report(run, hostPath, "read failed (" + ErrorText(read.Failure().code) + "); cut there");

@@ -8,6 +8,7 @@
 
 #include "compile/image_file.h"
 #include "compile/unique_ids.h"
+#include "support/cancel.h"
 #include "support/host.h"
 #include "support/progress.h"
 
@@ -29,6 +30,7 @@ struct CompileRun {
   // Folders on the current path, so that a link loop is not followed.
   std::vector<FileIdentity> path;
   const Progress* progress = nullptr;
+  CancelToken cancel;
   uint64_t totalBytes = 0;
   uint64_t bytesCopied = 0;
 };

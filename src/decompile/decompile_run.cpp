@@ -79,7 +79,7 @@ DecompileResult DecompileImage(ImageSource& source, const std::string& outputFol
   if (source.kind == kKindDrive) PrepareDrive(source);
   DriveRelease release(source);
 
-  DecompileRun run(source, *options.host, logPath, options.progress);
+  DecompileRun run(source, *options.host, logPath, options.progress, options.cancel);
   WriteLogText(run.log, DescribeLabel(source));
   if (!Seek(source, 0, 0, 0)) {
     return Finish(run, DecompileOutcome::kBlockZeroNotFound, log_text::BlockZeroNotFound());

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "source/image_source.h"
+#include "support/cancel.h"
 #include "support/host.h"
 #include "support/progress.h"
 
@@ -22,11 +23,13 @@ enum class DecompileOutcome {
   kAllRootCopiesFailed,
   kWriteFailures,      // extracted, but some host file or the log could not be written
   kSpoolFailure,       // the unpacked image could not be written to its temporary file
+  kCancelled,          // stopped by the user between two blocks
 };
 
 struct DecompileOptions {
   Progress progress;
   Host* host = &SystemHost();
+  CancelToken cancel;
 };
 
 struct DecompileResult {

@@ -16,6 +16,8 @@ namespace zanthrel {
 
 namespace {
 
+constexpr int64_t kDirectPieceBytes = 16 << 20;
+
 CopyList CopiesOf(const opera::EntryView& entry) {
   return {entry.Bytes() + opera::entry::kCopies,
           opera::CopiesToUse(entry.LastCopyIndex(), entry.CopiesInBlock())};
@@ -111,25 +113,30 @@ bool CopyFileData(DecompileRun& run, const opera::EntryView& entry, const std::s
 
   uint32_t j = 0;
   bool positioned = true;
-  // Blocks that are written whole go straight from the image to the file where the image allows.
+  // Blocks that are written whole go straight from the image to the file where
+  // the image allows, in pieces, so that a stop is heard inside a long file too.
   const int64_t wholeBlocks =
       blockSize == 0 ? 0 : std::min<int64_t>(blockCount, byteCount / blockSize);
-  if (wholeBlocks > 0) {
-    const HostFile* direct = file.Direct();
-    const int64_t copied =
-        direct ? CopyRecordsToFile(source, blockSize, uint32_t(wholeBlocks), *direct, file.Written())
-               : -1;
-    if (copied >= 0) {
-      j = uint32_t(copied);
-      file.Advance(uint64_t(copied) * blockSize);
-      CountBlocks(run, uint64_t(copied));
-      positioned = int32_t(j) >= blockCount || Seek(source, copies[uint32_t(copy)], blockSize, j);
-    }
+  const HostFile* direct = wholeBlocks > 0 ? file.Direct() : nullptr;
+  const int64_t pieceBlocks = std::max<int64_t>(1, kDirectPieceBytes / std::max<uint32_t>(blockSize, 1));
+  while (direct && int64_t(j) < wholeBlocks && !StoppedByTheUser(run)) {
+    const uint32_t piece = uint32_t(std::min<int64_t>(wholeBlocks - j, pieceBlocks));
+    if (!positioned && !Seek(source, copies[uint32_t(copy)], blockSize, j)) break;
+    const int64_t copied = CopyRecordsToFile(source, blockSize, piece, *direct, file.Written());
+    if (copied < 0) break;
+    j += uint32_t(copied);
+    file.Advance(uint64_t(copied) * blockSize);
+    CountBlocks(run, uint64_t(copied));
+    positioned = false;
+    if (copied < piece) break;
+  }
+  if (!positioned) {
+    positioned = int32_t(j) >= blockCount || Seek(source, copies[uint32_t(copy)], blockSize, j);
   }
   // 64 bits: a file of nearly 4 GiB must not wrap to a short count.
   uint64_t bytesWritten = uint64_t(j) * blockSize;
   for (; int32_t(j) < blockCount; ++j, positioned = true) {
-    if (!readBlock(j, positioned)) return false;
+    if (StoppedByTheUser(run) || !readBlock(j, positioned)) return false;
     bytesWritten += blockSize;
     CountBlocks(run, 1);
     if (byteCount < bytesWritten) {
@@ -192,6 +199,7 @@ class ExtractingVisitor : public DirectoryVisitor {
   }
 
   bool OnEntry(const opera::EntryView& entry, bool whole) override {
+    if (StoppedByTheUser(run_)) return false;
     WriteLogText(run_.log, "ENTRY\n" + DescribeEntry(entry));
     if (!whole) return false;
     return entry.IsDirectory() ? ExtractSubdirectory(run_, entry, folder_)
@@ -217,6 +225,15 @@ bool StoppedByTheHost(DecompileRun& run) {
     WriteLogText(run.log, log_text::SpoolFailure());
     run.stop = {DecompileOutcome::kSpoolFailure, *failure};
   }
+  return true;
+}
+
+bool StoppedByTheUser(DecompileRun& run) {
+  if (run.stop) return true;
+  if (!run.cancel.Requested()) return false;
+  WriteLogText(run.log, log_text::Cancelled());
+  // The user's wish, not the host's failure: no reason to pass on.
+  run.stop = {DecompileOutcome::kCancelled, Error{}};
   return true;
 }
 

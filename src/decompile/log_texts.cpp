@@ -20,6 +20,7 @@ ZANTHREL_LOG_TEXT(ImageDead, "!!!Образ убит дальше некуда! 
 ZANTHREL_LOG_TEXT(Success, "Образ демонтирован успешно. Выход.\n")
 ZANTHREL_LOG_TEXT(SuccessWithWriteErrors, "!!!Образ демонтирован с ошибками записи! Выход.\n")
 ZANTHREL_LOG_TEXT(SpoolFailure, "!!!Не удалось распаковать образ во временный файл! Выход.\n")
+ZANTHREL_LOG_TEXT(Cancelled, "!!!Демонтирование прервано пользователем! Выход.\n")
 ZANTHREL_LOG_TEXT(SalvageStart, "!!!Все копии корня испорчены, извлекаем что можно из первой читаемой.\n")
 ZANTHREL_LOG_TEXT(Hole, "Дырка блин!!!!!!!!!!!!!!!!!!\n")
 ZANTHREL_LOG_TEXT(LimitMark, " !!!Значение превышает лимит!!!")

@@ -17,6 +17,7 @@ const std::string& ImageDead();
 const std::string& Success();
 const std::string& SuccessWithWriteErrors();
 const std::string& SpoolFailure();
+const std::string& Cancelled();
 std::string CannotPosition(uint32_t block);
 std::string CannotReadBlockReturn(uint32_t block);
 // `hostPath` is a host path; it is converted to Windows-1251 here.

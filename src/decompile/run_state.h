@@ -12,20 +12,23 @@
 #include "decompile/decompile_log.h"
 #include "decompile/directory_walker.h"
 #include "source/image_source.h"
+#include "support/cancel.h"
 #include "support/host.h"
 #include "support/progress.h"
 
 namespace zanthrel {
 
 struct DecompileRun {
-  DecompileRun(ImageSource& source, Host& host, const std::string& logPath, const Progress& progress)
-      : source(source), host(host), log(host, logPath), progress(progress) {}
+  DecompileRun(ImageSource& source, Host& host, const std::string& logPath, const Progress& progress,
+               CancelToken cancel)
+      : source(source), host(host), log(host, logPath), progress(progress), cancel(cancel) {}
 
   ImageSource& source;
   Host& host;
   DecompileLog log;
   BlockMap blockMap;
   const Progress& progress;
+  CancelToken cancel;
   uint64_t totalBlocks = 0;
   uint64_t blocksWritten = 0;
   // The first host file that could not be created or written.
@@ -51,6 +54,9 @@ void ReportFailedWrite(DecompileRun& run, FailedWrite failure);
 // After a copy failed: true when the cause was the host's (the image's spool
 // could not be written), which then stops the run with its own log line.
 bool StoppedByTheHost(DecompileRun& run);
+// True once the run is to end: the user asked it to stop, which is logged
+// with its own line the first time, or something else stopped it already.
+bool StoppedByTheUser(DecompileRun& run);
 // Adds blocks to the count written and tells the progress callback.
 void CountBlocks(DecompileRun& run, uint64_t blocks);
 

@@ -150,7 +150,7 @@ OpenStatus OpenImageFile(ImageSource& source, const std::string& path, Host& hos
                      OpenFailureText(OpenFailure::kSpoolFailure) + " (" + kept.Failure().text + ")"};
   }
 
-  source.container = raw ? "raw image, MODE1/2352 sectors" : stream->Container();
+  source.container = raw ? "raw 2352" : stream->Container();
   source.stream = std::move(stream);
   source.open = true;
   source.rawSectors = raw;

@@ -50,7 +50,8 @@ using OpenStatus = Result<void, OpenError>;
 struct ImageSource {
   std::string name;
   // The disc container and track read, for a user ("CHD v5 (...), track 1 of
-  // 2 (MODE1_RAW)"); empty for a plain or gzip image of 2048-byte sectors.
+  // 2 (MODE1_RAW)", "raw 2352"); empty for a plain or gzip image of 2048-byte
+  // sectors.
   std::string container;
   bool open = false;
   bool rawSectors = false;

@@ -37,6 +37,7 @@ class ImageStream {
   // Positions never fail by themselves; a read past the end comes back short.
   void Seek(uint64_t position) { position_ = position; }
   uint64_t Tell() const { return position_; }
+  bool IsGzip() const { return gzip_ != nullptr; }
   // Bytes before `position` are never read again, so a gzip file need not keep them.
   Status KeepFrom(uint64_t position);
   // Why the data ended early through no fault of the image: the spool of a

@@ -5,6 +5,7 @@
 // gives the operating system's own reason.
 #pragma once
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <optional>
@@ -105,6 +106,10 @@ class Host {
   // SIGTERM) before KeepOnInterrupt; for files that could not be made unnamed.
   virtual void RemoveOnInterrupt(const std::string& path) = 0;
   virtual void KeepOnInterrupt(const std::string& path) = 0;
+  // Sets `*flag` when SIGINT arrives instead of ending the process, so that a
+  // run can stop between blocks; a second SIGINT ends the process as usual.
+  // Null gives SIGINT back its usual end. The flag must outlive its use here.
+  virtual void CancelOnInterrupt(std::atomic<bool>* flag) = 0;
 
   // One read or write call at an offset: the count moved, which may be short
   // (a read gives 0 at the end of the file).

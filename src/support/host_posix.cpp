@@ -57,8 +57,15 @@ struct InterruptSlot {
 };
 std::array<InterruptSlot, 8> gInterruptSlots;
 std::atomic<bool> gHandlersInstalled{false};
+// Where a SIGINT asks the run to stop, while a front end wants that.
+std::atomic<std::atomic<bool>*> gCancelFlag{nullptr};
 
-extern "C" void RemoveFilesAndRaise(int signal) {
+// One handler for both wishes: the first SIGINT only asks a cancellable run to
+// stop (which removes its own files); anything else removes the armed files
+// and ends the process as the signal would have.
+extern "C" void HandleInterrupt(int signal) {
+  std::atomic<bool>* cancel = gCancelFlag.load();
+  if (signal == SIGINT && cancel && !cancel->exchange(true)) return;
   for (InterruptSlot& slot : gInterruptSlots) {
     if (slot.state.load() == kArmed) ::unlink(slot.path.data());
   }
@@ -74,7 +81,7 @@ void InstallInterruptHandlers() {
     ::sigaction(signal, nullptr, &previous);
     // A front end that handles the signal itself keeps its handler.
     if (previous.sa_handler != SIG_DFL) continue;
-    action.sa_handler = RemoveFilesAndRaise;
+    action.sa_handler = HandleInterrupt;
     sigemptyset(&action.sa_mask);
     ::sigaction(signal, &action, nullptr);
   }
@@ -86,6 +93,16 @@ struct DirCloser {
 
 class PosixHost : public Host {
  public:
+  void CancelOnInterrupt(std::atomic<bool>* flag) override {
+    gCancelFlag = flag;
+    if (!flag) return;
+    struct sigaction action {};
+    action.sa_handler = HandleInterrupt;
+    action.sa_flags = SA_RESTART;
+    sigemptyset(&action.sa_mask);
+    ::sigaction(SIGINT, &action, nullptr);
+  }
+
   Result<HostFile> CreateFile(const std::string& path) override {
     return Open(path, O_RDWR | O_CREAT | O_TRUNC);
   }

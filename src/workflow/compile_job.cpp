@@ -7,6 +7,7 @@ CompileReport CompileFolderToImage(const CompileRequest& request) {
   options.progress = request.progress;
   options.host = request.host;
   options.ids = request.ids;
+  options.cancel = request.cancel;
   return CompileImage(request.folder, request.imagePath, request.bootArea ? 1 : 0, options);
 }
 

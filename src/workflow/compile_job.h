@@ -16,6 +16,7 @@ struct CompileRequest {
   // The generator that the front end keeps for the life of the process.
   UniqueIdGenerator* ids = nullptr;
   Host* host = &SystemHost();
+  CancelToken cancel;
 };
 
 CompileReport CompileFolderToImage(const CompileRequest& request);

@@ -87,6 +87,7 @@ DecompileReport DecompileImageFile(const DecompileRequest& request) {
   DecompileOptions options;
   options.progress = request.progress;
   options.host = &host;
+  options.cancel = request.cancel;
   const DecompileResult result = DecompileImage(source, report.outputFolder, report.logPath, options);
   report.outcome = result.outcome;
   report.hostFailure = result.hostFailure;
@@ -123,6 +124,8 @@ std::string DescribeReport(const DecompileReport& report, const std::string& sou
     case DecompileOutcome::kSpoolFailure:
       return sourceName + ": the unpacked image cannot be written to a temporary file: " +
              report.hostFailure + seeLog;
+    case DecompileOutcome::kCancelled:
+      return sourceName + ": stopped by the user; " + report.outputFolder + " holds what was written" + seeLog;
   }
   return sourceName + ": unknown outcome";
 }

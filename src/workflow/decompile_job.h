@@ -22,6 +22,7 @@ struct DecompileRequest {
   // Reads the disc in this drive instead of an image file.
   DeviceOperations* drive = nullptr;
   Host* host = &SystemHost();
+  CancelToken cancel;
 };
 
 struct DecompileReport {

@@ -73,6 +73,7 @@ class WindowTest : public ::testing::Test {
     EXPECT_TRUE(finished.wait(20000));
     EXPECT_TRUE(window_->Button1->isEnabled());
     EXPECT_TRUE(window_->ProgressBar1->isHidden());
+    EXPECT_TRUE(window_->CancelButton->isHidden());
     return finished.isEmpty() ? QString() : finished.front().front().toString();
   }
 
@@ -160,6 +161,29 @@ TEST_F(WindowTest, CompileWritesAnImageWithTheBootArea) {
   EXPECT_EQ(std::string(image.begin() + 40, image.begin() + 46), "CD-ROM");
   EXPECT_EQ(Bytes(image.begin(), image.begin() + 2048),
             Bytes(image.begin() + 225 * 2048, image.begin() + 226 * 2048));
+}
+
+TEST_F(WindowTest, CancelStopsACompileAndKeepsTheOldImage) {
+  fs::create_directories(temp_.Path() / "src");
+  // A sparse file of 3 GiB: still compiling when Cancel is clicked.
+  testkit::WriteText(temp_ / "src/big", "");
+  fs::resize_file(temp_.Path() / "src/big", 3ull << 30);
+  testkit::WriteText(temp_ / "old.iso", "the old image");
+  dialogs_.folders = {temp_ / "src"};
+  dialogs_.targets = {temp_ / "old.iso"};
+  EXPECT_TRUE(window_->CancelButton->isHidden());
+  QSignalSpy finished(window_.get(), &TForm1::JobFinished);
+  QTest::mouseClick(window_->Button2, Qt::LeftButton);
+  ASSERT_TRUE(window_->JobRunning());
+  EXPECT_FALSE(window_->CancelButton->isHidden());
+  QTest::mouseClick(window_->CancelButton, Qt::LeftButton);
+  EXPECT_FALSE(window_->CancelButton->isEnabled());
+  ASSERT_TRUE(finished.wait(20000));
+  EXPECT_EQ(finished.front().front().toString().toStdString(),
+            "Image not written: " + (temp_ / "old.iso") + ": not written, stopped by the user");
+  EXPECT_TRUE(window_->CancelButton->isHidden());
+  EXPECT_EQ(testkit::ReadText(temp_ / "old.iso"), "the old image");
+  EXPECT_EQ(Listing(temp_.Path()), (std::vector<std::string>{"old.iso", "src", "src/big"}));
 }
 
 TEST_F(WindowTest, DriveBranchDecompilesIntoTheChosenFolder) {

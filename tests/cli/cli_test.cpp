@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <nlohmann/json.hpp>
 
 #include "testkit/chd_builder.h"
 #include "testkit/container_disc.h"
@@ -90,12 +91,14 @@ TEST(CommandLineTest, EveryFailureGivesOneLineAndItsStatus) {
   EXPECT_EQ(RunZanthrel("info missing.iso").status, 2);
   EXPECT_EQ(RunZanthrel("list junk.iso").status, 2);
   EXPECT_EQ(RunZanthrel("list dead.iso").status, 1);
+  EXPECT_EQ(RunZanthrel("info dead.iso").status, 1);
+  EXPECT_EQ(RunZanthrel("verify dead.iso").status, 1);
 }
 
 TEST(CommandLineTest, InfoAndListDescribeTheImage) {
   testkit::TempFolder temp;
   testkit::WriteBytes(temp / "game.iso", testkit::MakeSampleDisc().image);
-  testkit::ProcessOutcome info = RunZanthrel("info game.iso");
+  testkit::ProcessOutcome info = RunZanthrel("info --log-text game.iso");
   EXPECT_EQ(info.status, 0);
   EXPECT_EQ(info.out, testkit::kSampleLabelDescription);
 
@@ -122,7 +125,7 @@ TEST(CommandLineTest, ConvertWritesThePlainImageAndInfoAndListNameTheContainer) 
                      "Game (Track 1).bin\n");
   EXPECT_TRUE(testkit::ReadBytes(temp / "out.iso") == image);
 
-  for (const char* command : {"info", "list"}) {
+  for (const char* command : {"info --log-text", "list"}) {
     const testkit::ProcessOutcome plain = RunZanthrel(std::string(command) + " plain.iso");
     run = RunZanthrel(std::string(command) + " Game.cue");
     EXPECT_EQ(run.status, 0) << command;
@@ -130,6 +133,14 @@ TEST(CommandLineTest, ConvertWritesThePlainImageAndInfoAndListNameTheContainer) 
     EXPECT_EQ(plain.err, "") << command;
     EXPECT_EQ(run.err, read) << command;
   }
+  run = RunZanthrel("verify Game.cue");
+  EXPECT_EQ(run.status, 0);
+  EXPECT_TRUE(run.out.ends_with("clean\n")) << run.out;
+  EXPECT_EQ(run.err, read);
+  run = RunZanthrel("info Game.cue");
+  EXPECT_NE(run.out.find("Container:    cue sheet, track 1 (MODE1/2352) in Game (Track 1).bin\n"),
+            std::string::npos)
+      << run.out;
 }
 
 TEST(CommandLineTest, ConvertKeepsTheOldImageWhenTheTrackCannotBeRead) {
@@ -153,6 +164,75 @@ TEST(CommandLineTest, ConvertKeepsTheOldImageWhenTheTrackCannotBeRead) {
   EXPECT_EQ(RunZanthrel("convert missing.chd out.iso").status, 2);
   EXPECT_EQ(RunZanthrel("convert bad.chd").status, 2);
   EXPECT_EQ(testkit::ReadText(temp / "out.iso"), "old");
+}
+
+TEST(CommandLineTest, InfoInEnglishNamesTheContainerAndCountsTheTree) {
+  testkit::TempFolder temp;
+  const Bytes image = testkit::MakeSampleDisc().image;
+  testkit::WriteBytes(temp / "game.iso", image);
+  testkit::WriteGzip(temp / "game.iso.gz", image);
+  testkit::WriteBytes(temp / "game.bin", testkit::RawFraming(image));
+  testkit::ProcessOutcome info = RunZanthrel("info game.iso");
+  EXPECT_EQ(info.status, 0) << info.err;
+  EXPECT_EQ(info.out,
+            "Volume id:    0x11111111\n"
+            "Label text:   CD-ROM\n"
+            "Comment:      \n"
+            "Container:    plain\n"
+            "Image size:   16384 bytes, 8 blocks of 2048\n"
+            "Root copies:  1 at block 1\n"
+            "Folders:      1\n"
+            "Files:        3, 5142 bytes\n");
+  EXPECT_NE(RunZanthrel("info game.iso.gz").out.find("Container:    gzip\n"), std::string::npos);
+  EXPECT_NE(RunZanthrel("info game.bin").out.find("Container:    raw 2352\n"), std::string::npos);
+
+  info = RunZanthrel("info --json game.bin");
+  EXPECT_EQ(info.status, 0);
+  const nlohmann::json described = nlohmann::json::parse(info.out);
+  EXPECT_EQ(described["container"], "raw 2352");
+  EXPECT_EQ(described["volumeId"], 0x11111111);
+  EXPECT_EQ(described["rootCopies"], nlohmann::json::array({1}));
+  EXPECT_EQ(described["fileBytes"], 5142);
+
+  testkit::ProcessOutcome list = RunZanthrel("list --json game.iso");
+  EXPECT_EQ(list.status, 0);
+  const nlohmann::json tree = nlohmann::json::parse(list.out);
+  ASSERT_EQ(tree.size(), 4u);
+  EXPECT_EQ(tree[1]["path"], "Игры");
+  EXPECT_EQ(tree[1]["kind"], "dir");
+  EXPECT_EQ(tree[2]["path"], "Игры/a:b");
+  EXPECT_EQ(tree[2]["bytes"], 10);
+  EXPECT_EQ(tree[2]["firstBlock"], 6);
+}
+
+TEST(CommandLineTest, VerifyExitsByWhatItFindsAndSpeaksJson) {
+  testkit::TempFolder temp;
+  Bytes image = testkit::MakeSampleDisc().image;
+  testkit::WriteBytes(temp / "game.iso", image);
+  testkit::ProcessOutcome run = RunZanthrel("verify game.iso");
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(run.out,
+            "game.iso: 8 blocks; 2 folders and 3 files, 5 copies read\n"
+            "unclaimed: block 7\n"
+            "clean\n");
+
+  image.resize(4 * 2048);
+  testkit::WriteBytes(temp / "cut.iso", image);
+  run = RunZanthrel("verify cut.iso");
+  EXPECT_EQ(run.status, 1);
+  EXPECT_NE(run.out.find("unreadable: /LaunchMe, copy 0: blocks 4-5\n"), std::string::npos) << run.out;
+  EXPECT_TRUE(run.out.ends_with("damage found\n"));
+
+  run = RunZanthrel("verify --json cut.iso");
+  EXPECT_EQ(run.status, 1);
+  const nlohmann::json report = nlohmann::json::parse(run.out);
+  EXPECT_EQ(report["damaged"], true);
+  EXPECT_EQ(report["volumeBlocks"], 8);
+  ASSERT_EQ(report["unreadable"].size(), 2u);
+  EXPECT_EQ(report["unreadable"][1]["path"], "/Игры/a:b");
+  EXPECT_EQ(report["unreadable"][1]["firstBlock"], 6);
+
+  EXPECT_EQ(RunZanthrel("verify missing.iso").status, 2);
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <csignal>
 #include <cstdlib>
 #include <filesystem>
@@ -189,6 +190,26 @@ TEST(TemporaryFileTest, InterruptRemovesANamedOne) {
   EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGINT);
   EXPECT_FALSE(fs::exists(path));
   EXPECT_TRUE(fs::exists(temp.Path() / "kept"));
+}
+
+TEST(TemporaryFileTest, FirstInterruptOnlyAsksToStopAndTheSecondStillRemovesFiles) {
+  TempFolder temp;
+  const std::string path = temp / "left.iso.zanthrel-1-0";
+  testkit::WriteText(path, "partial");
+  const pid_t child = fork();
+  if (child == 0) {
+    std::atomic<bool> stop{false};
+    SystemHost().CancelOnInterrupt(&stop);
+    SystemHost().RemoveOnInterrupt(path);
+    raise(SIGINT);
+    if (!stop || !fs::exists(path)) _exit(3);
+    raise(SIGINT);
+    _exit(4);  // not reached: the second SIGINT ends the process
+  }
+  int status = 0;
+  ASSERT_EQ(waitpid(child, &status, 0), child);
+  EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGINT) << status;
+  EXPECT_FALSE(fs::exists(path));
 }
 
 TEST(CopyFileRangeTest, InsideTheKernelOrThroughABufferAndShortAtFailures) {

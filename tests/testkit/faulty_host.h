@@ -64,6 +64,7 @@ class FaultyHost : public Host {
   Status NameFile(const HostFile& file, const std::string& path) override;
   void RemoveOnInterrupt(const std::string& path) override { real_.RemoveOnInterrupt(path); }
   void KeepOnInterrupt(const std::string& path) override { real_.KeepOnInterrupt(path); }
+  void CancelOnInterrupt(std::atomic<bool>* flag) override { real_.CancelOnInterrupt(flag); }
   Result<size_t> ReadSome(const HostFile& file, uint64_t offset, void* buffer,
                           size_t count) override;
   Result<size_t> WriteSome(const HostFile& file, uint64_t offset, const void* bytes,

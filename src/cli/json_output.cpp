@@ -1,0 +1,91 @@
+#include "cli/json_output.h"
+
+#include "opera/records.h"
+#include "support/cp1251.h"
+
+namespace zanthrel::cli {
+
+namespace {
+
+using nlohmann::json;
+
+json SpanJson(const BlockSpan& span) {
+  return {{"firstBlock", span.firstBlock}, {"blockCount", span.blockCount}};
+}
+
+json ProblemsJson(const std::vector<CopyProblem>& problems) {
+  json list = json::array();
+  for (const CopyProblem& problem : problems) {
+    json item = SpanJson(problem.blocks);
+    item["path"] = problem.path;
+    item["copy"] = problem.copy;
+    list.push_back(std::move(item));
+  }
+  return list;
+}
+
+}  // namespace
+
+std::string JsonText(const json& value) {
+  return value.dump(2, ' ', false, json::error_handler_t::replace) + "\n";
+}
+
+json InfoJson(const std::string& image, const VolumeSummary& summary) {
+  return {
+      {"image", image},
+      {"container", summary.container},
+      {"labelText", summary.labelText},
+      {"comment", summary.comment},
+      {"volumeId", summary.volumeId},
+      {"blockSize", summary.blockSize},
+      {"blockCount", summary.blockCount},
+      {"imageBytes", summary.imageBytes},
+      {"rootCopies", summary.rootCopies},
+      {"treeRead", summary.treeRead},
+      {"folders", summary.folders},
+      {"files", summary.files},
+      {"fileBytes", summary.fileBytes},
+  };
+}
+
+json ListJson(const std::vector<ListedEntry>& entries) {
+  json list = json::array();
+  for (const ListedEntry& entry : entries) {
+    list.push_back({
+        {"path", Cp1251ToUtf8(entry.path)},
+        {"kind", (entry.flags & opera::kDirectoryBit) ? "dir" : "file"},
+        {"bytes", entry.byteCount},
+        {"blocks", entry.blockCount},
+        {"copies", entry.copies},
+        {"firstBlock", entry.firstBlock},
+    });
+  }
+  return list;
+}
+
+json VerifyJson(const std::string& image, const VerifyReport& report) {
+  json shared = json::array();
+  for (const SharedBlocks& blocks : report.shared) {
+    json item = SpanJson(blocks.blocks);
+    item["paths"] = {blocks.firstPath, blocks.secondPath};
+    shared.push_back(std::move(item));
+  }
+  json unclaimed = json::array();
+  for (const BlockSpan& span : report.unclaimed) unclaimed.push_back(SpanJson(span));
+  return {
+      {"image", image},
+      {"labelRead", report.labelRead},
+      {"volumeBlocks", report.volumeBlocks},
+      {"directories", report.directories},
+      {"files", report.files},
+      {"copiesRead", report.copiesRead},
+      {"unreadable", ProblemsJson(report.unreadable)},
+      {"corrupt", ProblemsJson(report.corrupt)},
+      {"differing", ProblemsJson(report.differing)},
+      {"shared", std::move(shared)},
+      {"unclaimed", std::move(unclaimed)},
+      {"damaged", report.Damaged()},
+  };
+}
+
+}  // namespace zanthrel::cli

@@ -1,0 +1,23 @@
+// The reports of the command line as JSON, for scripts.
+#pragma once
+
+#include <nlohmann/json.hpp>
+#include <string>
+
+#include <vector>
+
+#include "decompile/listing.h"
+#include "decompile/volume_summary.h"
+#include "verify/verify.h"
+
+namespace zanthrel::cli {
+
+// Two-space indented, with a line break at the end; bytes that are not UTF-8
+// (a file name given on the command line) are replaced rather than refused.
+std::string JsonText(const nlohmann::json& value);
+
+nlohmann::json InfoJson(const std::string& image, const VolumeSummary& summary);
+nlohmann::json ListJson(const std::vector<ListedEntry>& entries);
+nlohmann::json VerifyJson(const std::string& image, const VerifyReport& report);
+
+}  // namespace zanthrel::cli

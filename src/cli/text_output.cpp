@@ -1,0 +1,60 @@
+#include "cli/text_output.h"
+
+#include "support/text.h"
+
+namespace zanthrel::cli {
+
+namespace {
+
+std::string Number(uint64_t value) { return UnsignedDecimal64(value); }
+
+std::string Blocks(const BlockSpan& span) {
+  const std::string first = Number(span.firstBlock);
+  if (span.blockCount <= 1) return "block " + first;
+  return "blocks " + first + "-" + Number(uint64_t(span.firstBlock) + span.blockCount - 1);
+}
+
+std::string ProblemLines(const std::string& what, const std::vector<CopyProblem>& problems) {
+  std::string text;
+  for (const CopyProblem& problem : problems) {
+    text += what + ": " + problem.path + ", copy " + Number(problem.copy) + ": " + Blocks(problem.blocks) +
+            "\n";
+  }
+  return text;
+}
+
+}  // namespace
+
+std::string InfoText(const VolumeSummary& summary) {
+  std::string copies;
+  for (uint32_t block : summary.rootCopies) copies += (copies.empty() ? "" : ", ") + Number(block);
+  std::string text = "Volume id:    " + Hex8(summary.volumeId) + "\n" +
+                     "Label text:   " + summary.labelText + "\n" +
+                     "Comment:      " + summary.comment + "\n" +
+                     "Container:    " + summary.container + "\n" +
+                     "Image size:   " + Number(summary.imageBytes) + " bytes, " + Number(summary.blockCount) +
+                     " blocks of " + Number(summary.blockSize) + "\n" +
+                     "Root copies:  " + Number(summary.rootCopies.size()) +
+                     (summary.rootCopies.size() == 1 ? " at block " : " at blocks ") + copies + "\n";
+  if (!summary.treeRead) return text + "Tree:         unreadable, every copy of the root directory failed\n";
+  return text + "Folders:      " + Number(summary.folders) + "\n" +
+         "Files:        " + Number(summary.files) + ", " + Number(summary.fileBytes) + " bytes\n";
+}
+
+std::string VerifyText(const std::string& image, const VerifyReport& report) {
+  if (!report.labelRead) return image + ": volume label cannot be read\ndamage found\n";
+  std::string text = image + ": " + Number(report.volumeBlocks) + " blocks; " + Number(report.directories) +
+                     " folders and " + Number(report.files) + " files, " + Number(report.copiesRead) +
+                     " copies read\n";
+  text += ProblemLines("unreadable", report.unreadable);
+  text += ProblemLines("corrupt", report.corrupt);
+  text += ProblemLines("differs from the first copy", report.differing);
+  for (const SharedBlocks& shared : report.shared) {
+    text += "claimed twice: " + Blocks(shared.blocks) + " by " + shared.firstPath + " and " +
+            shared.secondPath + "\n";
+  }
+  for (const BlockSpan& span : report.unclaimed) text += "unclaimed: " + Blocks(span) + "\n";
+  return text + (report.Damaged() ? "damage found\n" : "clean\n");
+}
+
+}  // namespace zanthrel::cli

@@ -1,0 +1,280 @@
+#include "verify/verify.h"
+
+#include <algorithm>
+#include <optional>
+#include <set>
+
+#include "decompile/directory_walker.h"
+#include "opera/records.h"
+#include "support/cp1251.h"
+#include "support/text.h"
+
+namespace zanthrel {
+
+namespace {
+
+// File blocks are compared across copies this many at a time.
+constexpr uint32_t kChunkBlocks = 64;
+constexpr size_t kLabelOwner = SIZE_MAX;
+
+struct Claim {
+  BlockSpan blocks;
+  size_t owner;  // index into Verifier::owners
+};
+
+// An entry kept whole after the directory block that held it is gone.
+struct StoredEntry {
+  std::vector<uint8_t> bytes;
+  opera::EntryView View() const { return {bytes.data(), bytes.data() + bytes.size()}; }
+};
+
+// One copy of a directory as its walk met it: the bytes of its blocks in
+// chain order and its entries.
+struct DirectoryCopy {
+  std::vector<uint8_t> bytes;
+  std::vector<StoredEntry> entries;
+};
+
+class CollectingVisitor : public DirectoryVisitor {
+ public:
+  CollectingVisitor(DirectoryCopy& copy, uint32_t blockSize) : copy_(copy), blockSize_(blockSize) {}
+  void OnBlock(const uint8_t* block) override {
+    copy_.bytes.insert(copy_.bytes.end(), block, block + blockSize_);
+  }
+  bool OnEntry(const opera::EntryView& entry, bool whole) override {
+    if (!whole) return false;
+    const uint8_t* start = entry.Bytes();
+    copy_.entries.push_back({{start, start + opera::EntryLength(entry.LastCopyIndex())}});
+    return true;
+  }
+
+ private:
+  DirectoryCopy& copy_;
+  uint32_t blockSize_;
+};
+
+// Adds one block to a list of problems, joining it to the last span when it
+// follows on in the same copy.
+void AddBlock(std::vector<CopyProblem>& list, const std::string& path, uint32_t copy, uint32_t block) {
+  if (!list.empty()) {
+    CopyProblem& last = list.back();
+    if (last.path == path && last.copy == copy &&
+        uint64_t(last.blocks.firstBlock) + last.blocks.blockCount == block) {
+      ++last.blocks.blockCount;
+      return;
+    }
+  }
+  list.push_back({path, copy, {block, 1}});
+}
+
+std::vector<uint32_t> CopiesOf(const opera::EntryView& entry) {
+  const uint32_t count =
+      opera::CopiesToUse(entry.LastCopyIndex(), entry.CopiesInBlock(), opera::kEntryCopiesHandled);
+  std::vector<uint32_t> copies(count);
+  for (uint32_t i = 0; i < count; ++i) copies[i] = entry.Copy(i);
+  return copies;
+}
+
+class Verifier {
+ public:
+  Verifier(ImageSource& source, VerifyReport& report) : source_(source), report_(report) {}
+
+  void Directory(const std::string& path, const std::vector<uint32_t>& copies, uint32_t blockCount,
+                 uint32_t blockSize);
+  void File(const std::string& path, const opera::EntryView& entry);
+  // Sorts the claims and reports the blocks claimed twice and those nobody claims.
+  void SweepClaims();
+
+ private:
+  // The disc block that record `index` of a copy starting at `first` lies in.
+  uint32_t DiscBlock(uint32_t first, uint64_t index, uint32_t recordSize) const {
+    return uint32_t(first + index * recordSize / source_.blockSize);
+  }
+  size_t Owner(const std::string& path) {
+    owners_.push_back(path);
+    return owners_.size() - 1;
+  }
+  void ClaimCopies(size_t owner, const std::vector<uint32_t>& copies, uint32_t count, uint32_t size);
+  // Reads one copy of a directory whole; false when it could not be.
+  bool ReadDirectoryCopy(const std::string& path, uint32_t index, uint32_t first, uint32_t blockCount,
+                         uint32_t blockSize, DirectoryCopy& copy);
+  void CompareChunk(const std::string& path, const std::vector<uint32_t>& copies, uint32_t blockSize,
+                    uint32_t firstIndex, uint32_t count);
+
+  ImageSource& source_;
+  VerifyReport& report_;
+  std::vector<std::string> owners_;
+  std::vector<Claim> claims_;
+  // First blocks of the directory copies on the current path, so that a
+  // directory inside itself is not followed forever.
+  std::vector<uint32_t> ancestors_;
+  // Directories already walked, by their first copy: one met again under
+  // another entry is claimed again but not read again.
+  std::set<uint32_t> walked_;
+};
+
+void Verifier::ClaimCopies(size_t owner, const std::vector<uint32_t>& copies, uint32_t count,
+                           uint32_t size) {
+  const uint64_t bytes = uint64_t(count) * size;
+  const uint64_t blocks = (bytes + source_.blockSize - 1) / source_.blockSize;
+  if (blocks == 0) return;
+  for (uint32_t first : copies) {
+    claims_.push_back({{first, uint32_t(std::min<uint64_t>(blocks, UINT32_MAX))}, owner});
+  }
+}
+
+bool Verifier::ReadDirectoryCopy(const std::string& path, uint32_t index, uint32_t first,
+                                 uint32_t blockCount, uint32_t blockSize, DirectoryCopy& copy) {
+  if (std::find(ancestors_.begin(), ancestors_.end(), first) != ancestors_.end()) {
+    report_.corrupt.push_back({path, index, {first, 1}});
+    return false;
+  }
+  ++report_.copiesRead;
+  CollectingVisitor visitor(copy, blockSize);
+  const WalkResult result = WalkDirectoryCopy(source_, first, blockCount, blockSize, visitor);
+  switch (result.end) {
+    case WalkEnd::kComplete: return true;
+    case WalkEnd::kSeekFailed:
+    case WalkEnd::kReadFailed: AddBlock(report_.unreadable, path, index, result.failedBlock); return false;
+    case WalkEnd::kCorrupt:
+    case WalkEnd::kStopped: report_.corrupt.push_back({path, index, {first, 1}}); return false;
+  }
+  return false;
+}
+
+void Verifier::Directory(const std::string& path, const std::vector<uint32_t>& copies,
+                         uint32_t blockCount, uint32_t blockSize) {
+  ++report_.directories;
+  ClaimCopies(Owner(path), copies, blockCount, blockSize);
+  if (copies.empty() || !walked_.insert(copies[0]).second) return;
+  std::optional<DirectoryCopy> first;
+  for (uint32_t i = 0; i < copies.size(); ++i) {
+    DirectoryCopy copy;
+    if (!ReadDirectoryCopy(path, i, copies[i], blockCount, blockSize, copy)) continue;
+    if (!first) {
+      first = std::move(copy);
+      continue;
+    }
+    // Blocks are compared in the order the walk met them.
+    const size_t blocks = std::max(first->bytes.size(), copy.bytes.size()) / blockSize;
+    for (size_t k = 0; k < blocks; ++k) {
+      const size_t at = k * blockSize;
+      const bool same = at + blockSize <= first->bytes.size() && at + blockSize <= copy.bytes.size() &&
+                        std::equal(first->bytes.begin() + at, first->bytes.begin() + at + blockSize,
+                                   copy.bytes.begin() + at);
+      if (!same) AddBlock(report_.differing, path, i, DiscBlock(copies[i], k, blockSize));
+    }
+  }
+  if (!first) return;
+  ancestors_.insert(ancestors_.end(), copies.begin(), copies.end());
+  for (const StoredEntry& stored : first->entries) {
+    const opera::EntryView entry = stored.View();
+    const std::string name = Cp1251ToUtf8(FieldText(entry.NameField(), opera::entry::kNameWidth));
+    const std::string child = (path == "/" ? path : path + "/") + name;
+    if (entry.IsDirectory()) {
+      Directory(child, CopiesOf(entry), entry.BlockCount(), entry.BlockSize());
+    } else {
+      File(child, entry);
+    }
+  }
+  ancestors_.resize(ancestors_.size() - copies.size());
+}
+
+void Verifier::CompareChunk(const std::string& path, const std::vector<uint32_t>& copies,
+                            uint32_t blockSize, uint32_t firstIndex, uint32_t count) {
+  // Each block is held against the first copy that could read it; two
+  // buffers, whatever the number of copies.
+  std::vector<uint8_t> reference(size_t(count) * blockSize);
+  std::vector<bool> referenceRead(count);
+  std::vector<uint8_t> block(blockSize);
+  for (uint32_t c = 0; c < copies.size(); ++c) {
+    bool positioned = false;
+    for (uint32_t k = 0; k < count; ++k) {
+      const uint32_t index = firstIndex + k;
+      if (!positioned) positioned = Seek(source_, copies[c], blockSize, index);
+      // After a failure the next block is sought again.
+      positioned = positioned && ReadRecords(source_, block.data(), blockSize, 1);
+      const uint32_t discBlock = DiscBlock(copies[c], index, blockSize);
+      uint8_t* held = reference.data() + size_t(k) * blockSize;
+      if (!positioned) {
+        AddBlock(report_.unreadable, path, c, discBlock);
+      } else if (!referenceRead[k]) {
+        std::copy(block.begin(), block.end(), held);
+        referenceRead[k] = true;
+      } else if (!std::equal(block.begin(), block.end(), held)) {
+        AddBlock(report_.differing, path, c, discBlock);
+      }
+    }
+  }
+}
+
+void Verifier::File(const std::string& path, const opera::EntryView& entry) {
+  ++report_.files;
+  const std::vector<uint32_t> copies = CopiesOf(entry);
+  const uint32_t blockSize = entry.BlockSize();
+  const uint32_t blockCount = entry.BlockCount();
+  if (blockCount == 0 || copies.empty()) return;
+  if (blockSize == 0 || blockSize > kMaxBlockSize) {
+    report_.corrupt.push_back({path, 0, {copies[0], 0}});
+    return;
+  }
+  ClaimCopies(Owner(path), copies, blockCount, blockSize);
+  report_.copiesRead += copies.size();
+  const uint32_t chunk = std::max<uint32_t>(1, kChunkBlocks * 2048 / blockSize);
+  for (uint32_t index = 0; index < blockCount; index += std::min(chunk, blockCount - index)) {
+    CompareChunk(path, copies, blockSize, index, std::min(chunk, blockCount - index));
+  }
+}
+
+void Verifier::SweepClaims() {
+  std::sort(claims_.begin(), claims_.end(), [](const Claim& a, const Claim& b) {
+    return a.blocks.firstBlock < b.blocks.firstBlock;
+  });
+  const uint64_t volume = report_.volumeBlocks;
+  // Block 0 holds the label, which no entry needs to claim.
+  uint64_t covered = 1;
+  size_t coveredBy = kLabelOwner;
+  auto unclaimedUpTo = [&](uint64_t end) {
+    end = std::min(end, volume);
+    if (covered < end) report_.unclaimed.push_back({uint32_t(covered), uint32_t(end - covered)});
+  };
+  for (const Claim& claim : claims_) {
+    const uint64_t first = claim.blocks.firstBlock;
+    const uint64_t end = first + claim.blocks.blockCount;
+    if (first > covered) {
+      unclaimedUpTo(first);
+    } else if (first < covered && coveredBy != kLabelOwner &&
+               owners_[coveredBy] != owners_[claim.owner]) {
+      report_.shared.push_back({{uint32_t(first), uint32_t(std::min(end, covered) - first)},
+                                owners_[coveredBy],
+                                owners_[claim.owner]});
+    }
+    if (end > covered) {
+      covered = end;
+      coveredBy = claim.owner;
+    }
+  }
+  unclaimedUpTo(volume);
+}
+
+}  // namespace
+
+VerifyReport VerifyImage(ImageSource& source) {
+  VerifyReport report;
+  uint8_t labelBytes[opera::kLabelSize];
+  if (!source.open || source.blockSize == 0 || !Seek(source, 0, 0, 0) ||
+      !ReadRecords(source, labelBytes, opera::kLabelSize, 1)) {
+    return report;
+  }
+  report.labelRead = true;
+  const opera::LabelView label(labelBytes);
+  report.volumeBlocks = label.BlockCount();
+  std::vector<uint32_t> rootCopies(label.RootCopiesToUse());
+  for (uint32_t i = 0; i < rootCopies.size(); ++i) rootCopies[i] = label.RootCopy(i);
+  Verifier verifier(source, report);
+  verifier.Directory("/", rootCopies, label.RootBlockCount(), label.RootBlockSize());
+  verifier.SweepClaims();
+  return report;
+}
+
+}  // namespace zanthrel

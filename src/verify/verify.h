@@ -1,0 +1,56 @@
+// A check of every copy of every directory and file of an image, not just the
+// first copy that reads: what cannot be read, which copies differ from the
+// first, which blocks two entries claim and which blocks nothing claims.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "source/image_source.h"
+
+namespace zanthrel {
+
+// Blocks of the volume, in the label's block size.
+struct BlockSpan {
+  uint32_t firstBlock = 0;
+  uint32_t blockCount = 0;
+};
+
+// Paths are Opera names in UTF-8 joined by "/", from "/" for the root.
+struct CopyProblem {
+  std::string path;
+  uint32_t copy = 0;  // the index in the entry's copy list
+  BlockSpan blocks;   // unreadable, or differing from the first copy
+};
+
+struct SharedBlocks {
+  BlockSpan blocks;
+  std::string firstPath;
+  std::string secondPath;
+};
+
+struct VerifyReport {
+  bool labelRead = false;
+  uint32_t volumeBlocks = 0;
+  uint64_t directories = 0;
+  uint64_t files = 0;
+  uint64_t copiesRead = 0;
+  std::vector<CopyProblem> unreadable;
+  // Directory copies whose walk broke off (an entry past its block, a chain
+  // of blocks in a circle, a directory inside itself).
+  std::vector<CopyProblem> corrupt;
+  std::vector<CopyProblem> differing;
+  std::vector<SharedBlocks> shared;
+  // Not damage: the boot area and the padding of a volume belong to no entry.
+  std::vector<BlockSpan> unclaimed;
+
+  bool Damaged() const {
+    return !labelRead || !unreadable.empty() || !corrupt.empty() || !differing.empty() ||
+           !shared.empty();
+  }
+};
+
+VerifyReport VerifyImage(ImageSource& source);
+
+}  // namespace zanthrel

@@ -1,0 +1,32 @@
+#!/usr/bin/env bash
+# The bash completion offers the subcommands, each one's options, and folders after -o.
+set -euo pipefail
+source "$1"
+failures=0
+
+complete_line() {
+  COMP_WORDS=("$@")
+  COMP_CWORD=$((${#COMP_WORDS[@]} - 1))
+  COMPREPLY=()
+  _zanthrel
+  echo "${COMPREPLY[*]}"
+}
+expect() {
+  if [[ "$1" != "$2" ]]; then
+    echo "expected [$2], got [$1]" >&2
+    failures=$((failures + 1))
+  fi
+}
+
+expect "$(complete_line zanthrel v)" "verify"
+expect "$(complete_line zanthrel mount --a)" "--all-copies"
+expect "$(complete_line zanthrel d)" "decompile drives"
+expect "$(complete_line zanthrel info --)" "--log-text --json --help"
+expect "$(complete_line zanthrel verify --j)" "--json"
+expect "$(complete_line zanthrel decompile --d)" "--disc-label --drive"
+folder="$(mktemp -d)"
+trap 'rm -rf "$folder"' EXIT
+mkdir "$folder/outdir"
+touch "$folder/outfile"
+expect "$(complete_line zanthrel decompile -o "$folder/out")" "$folder/outdir"
+exit "$failures"

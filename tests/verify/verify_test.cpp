@@ -1,0 +1,110 @@
+// Verify reads every copy: a clean disc, a cut one, copies that differ and
+// blocks that two entries claim.
+#include <gtest/gtest.h>
+
+#include "source/image_source.h"
+#include "testkit/files.h"
+#include "testkit/image_builder.h"
+#include "testkit/sample_disc.h"
+#include "testkit/temp_folder.h"
+#include "verify/verify.h"
+
+namespace zanthrel {
+
+bool operator==(const BlockSpan& a, const BlockSpan& b) {
+  return a.firstBlock == b.firstBlock && a.blockCount == b.blockCount;
+}
+bool operator==(const CopyProblem& a, const CopyProblem& b) {
+  return a.path == b.path && a.copy == b.copy && a.blocks == b.blocks;
+}
+void PrintTo(const CopyProblem& p, std::ostream* out) {
+  *out << p.path << " copy " << p.copy << " @" << p.blocks.firstBlock << "+" << p.blocks.blockCount;
+}
+
+namespace {
+
+using testkit::Bytes;
+
+VerifyReport Verify(const Bytes& image) {
+  testkit::TempFolder temp;
+  testkit::WriteBytes(temp / "disc.iso", image);
+  ImageSource source;
+  EXPECT_TRUE(OpenImageFile(source, temp / "disc.iso"));
+  return VerifyImage(source);
+}
+
+TEST(VerifyTest, CleanDiscLeavesOnlyItsPaddingUnclaimed) {
+  const VerifyReport report = Verify(testkit::MakeSampleDisc().image);
+  EXPECT_TRUE(report.labelRead);
+  EXPECT_FALSE(report.Damaged());
+  EXPECT_EQ(report.volumeBlocks, 8u);
+  EXPECT_EQ(report.directories, 2u);
+  EXPECT_EQ(report.files, 3u);  // the label entry counts as a file
+  ASSERT_EQ(report.unclaimed.size(), 1u);
+  EXPECT_EQ(report.unclaimed[0], (BlockSpan{7, 1}));
+}
+
+TEST(VerifyTest, CutImageHasItsMissingBlocksUnreadable) {
+  Bytes image = testkit::MakeSampleDisc().image;
+  image.resize(4 * 2048);  // LaunchMe keeps its first block; a:b is gone
+  VerifyReport report = Verify(image);
+  EXPECT_TRUE(report.Damaged());
+  EXPECT_EQ(report.unreadable, (std::vector<CopyProblem>{{"/LaunchMe", 0, {4, 2}},
+                                                         {"/Игры/a:b", 0, {6, 1}}}));
+
+  image.resize(2 * 2048);  // the folder's only copy is gone too
+  report = Verify(image);
+  EXPECT_TRUE(report.Damaged());
+  ASSERT_EQ(report.unreadable.size(), 2u);
+  EXPECT_EQ(report.unreadable[1], (CopyProblem{"/Игры", 0, {2, 1}}));
+}
+
+TEST(VerifyTest, CopiesThatDifferAreNamedByCopyAndBlock) {
+  // Root copies in blocks 1 and 2, the second naming its file otherwise;
+  // "twice" in blocks 3-4 and 5-6, its second copy off by one byte in its
+  // second block; "solo" alone in block 7.
+  testkit::ImageBuilder builder(9);
+  testkit::LabelFields label;
+  label.rootCopies = {1, 2};
+  builder.Label(label);
+  testkit::EntryFields twice = testkit::FileEntry("twice", 3, 4000);
+  twice.copies = {3, 5};
+  builder.Directory(1, {twice, testkit::FileEntry("solo", 7, 10)});
+  twice.name = "other";
+  builder.Directory(2, {twice, testkit::FileEntry("solo", 7, 10)});
+  Bytes data = testkit::Pattern(2 * 2048, 3);
+  builder.Data(3, data);
+  data[2048 + 100] ^= 1;
+  builder.Data(5, data);
+  builder.Data(7, Bytes(10, 1));
+
+  const VerifyReport report = Verify(builder.Image());
+  EXPECT_TRUE(report.Damaged());
+  EXPECT_TRUE(report.unreadable.empty());
+  EXPECT_EQ(report.differing, (std::vector<CopyProblem>{{"/", 1, {2, 1}}, {"/twice", 1, {6, 1}}}));
+  EXPECT_TRUE(report.shared.empty());
+  ASSERT_EQ(report.unclaimed.size(), 1u);
+  EXPECT_EQ(report.unclaimed[0], (BlockSpan{8, 1}));
+  EXPECT_EQ(report.copiesRead, 5u);  // two root copies, two of "twice", one of "solo"
+}
+
+TEST(VerifyTest, BlocksOfTwoEntriesAndLoopsAreDamage) {
+  // "a" in blocks 2-3 and "b" in block 3; "loop" is the root itself.
+  testkit::ImageBuilder builder(6);
+  builder.Label({});
+  builder.Directory(1, {testkit::FileEntry("a", 2, 4000), testkit::FileEntry("b", 3, 10),
+                        testkit::DirEntry("loop", 1)});
+  const VerifyReport report = Verify(builder.Image());
+  EXPECT_TRUE(report.Damaged());
+  ASSERT_EQ(report.shared.size(), 2u);
+  EXPECT_EQ(report.shared[0].blocks, (BlockSpan{1, 1}));  // the root and "loop"
+  EXPECT_EQ(report.shared[1].blocks, (BlockSpan{3, 1}));
+  EXPECT_EQ(report.shared[1].firstPath, "/a");
+  EXPECT_EQ(report.shared[1].secondPath, "/b");
+  EXPECT_TRUE(report.corrupt.empty());  // "loop" is not walked twice
+  ASSERT_EQ(report.unclaimed.size(), 1u);
+  EXPECT_EQ(report.unclaimed[0], (BlockSpan{4, 2}));
+}
+
+}  // namespace
+}  // namespace zanthrel
