@@ -129,23 +129,13 @@ bool MeasureContainers(const fs::path& dir, const std::string& image, int runs,
 }  // namespace
 
 int main(int argc, char** argv) {
-  std::string zanthrel = "zanthrel";
-  int runs = 5;
-  double scale = 1.0;
-  std::string sets = "abc";
-  for (int i = 1; i + 1 < argc; i += 2) {
-    const std::string flag = argv[i];
-    if (flag == "--zanthrel") zanthrel = fs::absolute(argv[i + 1]).string();
-    else if (flag == "--runs") runs = std::max(1, std::atoi(argv[i + 1]));
-    else if (flag == "--scale") scale = std::atof(argv[i + 1]);
-    else if (flag == "--sets") sets = argv[i + 1];
-  }
-  std::string pattern = (fs::temp_directory_path() / "zanthrel-bench-XXXXXX").string();
-  if (!mkdtemp(pattern.data())) {
-    std::perror(pattern.c_str());
-    return 1;
-  }
-  const fs::path work = pattern;
+  const zanthrel::bench::BenchOptions options = zanthrel::bench::ParseBenchOptions(argc, argv, "abc");
+  const std::string& zanthrel = options.zanthrel;
+  const int runs = options.runs;
+  const double scale = options.scale;
+  const std::string& sets = options.sets;
+  const fs::path work =
+      zanthrel::bench::MakeWorkFolder((fs::temp_directory_path() / "zanthrel-bench-").string());
   bool ok = true;
   try {
     for (char set : sets) {

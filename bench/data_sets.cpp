@@ -1,9 +1,11 @@
 #include "data_sets.h"
 
+#include <stdlib.h>
 #include <zlib.h>
 
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -15,6 +17,25 @@
 #include "testkit/cd_sectors.h"
 
 namespace zanthrel::bench {
+
+BenchOptions ParseBenchOptions(int argc, char** argv, const std::string& defaultSets) {
+  BenchOptions options;
+  options.sets = defaultSets;
+  for (int i = 1; i + 1 < argc; i += 2) {
+    const std::string flag = argv[i];
+    if (flag == "--zanthrel") options.zanthrel = std::filesystem::absolute(argv[i + 1]).string();
+    else if (flag == "--runs") options.runs = std::max(1, std::atoi(argv[i + 1]));
+    else if (flag == "--scale") options.scale = std::atof(argv[i + 1]);
+    else if (flag == "--sets") options.sets = argv[i + 1];
+  }
+  return options;
+}
+
+std::string MakeWorkFolder(const std::string& stem) {
+  std::string pattern = stem + "XXXXXX";
+  if (!mkdtemp(pattern.data())) throw std::runtime_error("cannot make " + pattern);
+  return pattern;
+}
 
 namespace {
 

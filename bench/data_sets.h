@@ -6,6 +6,18 @@
 
 namespace zanthrel::bench {
 
+// The options every benchmark program takes: --zanthrel PATH, --runs N,
+// --scale F, --sets LETTERS.
+struct BenchOptions {
+  std::string zanthrel = "zanthrel";
+  int runs = 5;
+  double scale = 1.0;
+  std::string sets;
+};
+BenchOptions ParseBenchOptions(int argc, char** argv, const std::string& defaultSets);
+// A new folder `stem` + "XXXXXX" made unique; throws when it cannot be made.
+std::string MakeWorkFolder(const std::string& stem);
+
 // (a) 300 files of 1 MiB in 4 folders.
 void MakeLargeFiles(const std::string& folder, double scale);
 // (b) 20,000 files of 1-8 KiB in 200 folders three levels deep.

@@ -80,21 +80,14 @@ class ForegroundMount {
 }  // namespace
 
 int main(int argc, char** argv) {
-  std::string zanthrel = "zanthrel";
-  int runs = 5;
-  double scale = 1.0;
-  std::string sets = "ab";
-  for (int i = 1; i + 1 < argc; i += 2) {
-    const std::string flag = argv[i];
-    if (flag == "--zanthrel") zanthrel = fs::absolute(argv[i + 1]).string();
-    else if (flag == "--runs") runs = std::max(1, std::atoi(argv[i + 1]));
-    else if (flag == "--scale") scale = std::atof(argv[i + 1]);
-    else if (flag == "--sets") sets = argv[i + 1];
-  }
-  std::string pattern = (fs::temp_directory_path() / "zanthrel-mount-bench-XXXXXX").string();
-  const fs::path work = mkdtemp(pattern.data());
-  std::string memoryPattern = "/dev/shm/zanthrel-mount-bench-XXXXXX";
-  const fs::path memory = mkdtemp(memoryPattern.data());
+  const zanthrel::bench::BenchOptions options = zanthrel::bench::ParseBenchOptions(argc, argv, "ab");
+  const std::string& zanthrel = options.zanthrel;
+  const int runs = options.runs;
+  const double scale = options.scale;
+  const std::string& sets = options.sets;
+  const fs::path work =
+      zanthrel::bench::MakeWorkFolder((fs::temp_directory_path() / "zanthrel-mount-bench-").string());
+  const fs::path memory = zanthrel::bench::MakeWorkFolder("/dev/shm/zanthrel-mount-bench-");
   int status = 0;
   try {
     for (char set : sets) {
