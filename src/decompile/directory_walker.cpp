@@ -1,6 +1,5 @@
 #include "decompile/directory_walker.h"
 
-#include <algorithm>
 #include <unordered_set>
 
 namespace zanthrel {
@@ -16,9 +15,23 @@ uint32_t TargetBlock(const ImageSource& source, uint32_t firstBlock, uint32_t in
 }  // namespace
 
 bool WalkPath::Enter(uint32_t firstBlock) {
-  if (std::find(blocks_.begin(), blocks_.end(), firstBlock) != blocks_.end()) return false;
-  blocks_.push_back(firstBlock);
+  if (path_.size() >= kMaxWalkDepth || onPath_.contains(firstBlock)) return false;
+  if (finished_.contains(firstBlock)) {
+    // Every finished copy may be walked again from each of the eight root
+    // copies (a root copy that fails late leaves its subfolders finished),
+    // and a few more times for folders shared in earnest.
+    if (repeats_ >= 8 * finished_.size() + 1024) return false;
+    ++repeats_;
+  }
+  path_.push_back(firstBlock);
+  onPath_.insert(firstBlock);
   return true;
+}
+
+void WalkPath::Leave(bool complete) {
+  onPath_.erase(path_.back());
+  if (complete) finished_.insert(path_.back());
+  path_.pop_back();
 }
 
 WalkResult WalkDirectoryCopy(ImageSource& source, uint32_t firstBlock, uint32_t blockCount,

@@ -3,7 +3,9 @@
 // from outside its block and no chain of blocks is followed forever.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <unordered_set>
 #include <vector>
 
 #include "opera/records.h"
@@ -33,17 +35,29 @@ class DirectoryVisitor {
   virtual bool OnEntry(const opera::EntryView& entry, bool whole) = 0;
 };
 
-// The first blocks of the directory copies being walked on the current path.
-// A copy met again below itself (a directory that contains itself) must fail
-// like an unreadable one, so that every walk ends.
+// How deep a walk goes. Far below what a stack holds, far above any disc:
+// a host path gives out long before on any real folder tree.
+inline constexpr size_t kMaxWalkDepth = 4096;
+
+// The first blocks of the directory copies being walked on the current path,
+// and of those walked to their end before. A copy met again below itself (a
+// directory that contains itself) must fail like an unreadable one, so that
+// every walk ends; so must one past the depth limit. A directory that several
+// entries share is walked again for each, but only so often: a chain of
+// folders each naming the next one twice would otherwise double the walk at
+// every level, and a small image could keep a run busy for ever.
 class WalkPath {
  public:
-  // False when the copy is on the path already; otherwise it is on it until Leave.
+  // False when the copy may not be walked now; otherwise it is on the path until Leave.
   bool Enter(uint32_t firstBlock);
-  void Leave() { blocks_.pop_back(); }
+  // `complete`: the copy was walked to its end.
+  void Leave(bool complete);
 
  private:
-  std::vector<uint32_t> blocks_;
+  std::vector<uint32_t> path_;
+  std::unordered_set<uint32_t> onPath_;
+  std::unordered_set<uint32_t> finished_;
+  uint64_t repeats_ = 0;
 };
 
 struct WalkResult {

@@ -251,7 +251,7 @@ bool ExtractDirectory(DecompileRun& run, const std::string& folder, uint32_t fir
   }
   ExtractingVisitor visitor(run, folder);
   const WalkResult result = WalkDirectoryCopy(run.source, firstBlock, blockCount, blockSize, visitor);
-  run.walking.Leave();
+  run.walking.Leave(result.end == WalkEnd::kComplete);
   if (result.end != WalkEnd::kComplete && StoppedByTheHost(run)) return false;
   switch (result.end) {
     case WalkEnd::kComplete: return true;

@@ -46,7 +46,7 @@ bool Lister::ListCopy(const std::string& path, uint32_t first, uint32_t count, u
   const size_t mark = out.size();
   ListingVisitor visitor(*this, path, out);
   const bool complete = WalkDirectoryCopy(source, first, count, size, visitor).end == WalkEnd::kComplete;
-  walking.Leave();
+  walking.Leave(complete);
   if (!complete) out.resize(mark);
   return complete;
 }

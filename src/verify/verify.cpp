@@ -111,6 +111,7 @@ class Verifier {
   // Directories already walked, by their first copy: one met again under
   // another entry is claimed again but not read again.
   std::set<uint32_t> walked_;
+  size_t depth_ = 0;
 };
 
 void Verifier::ClaimCopies(size_t owner, const std::vector<uint32_t>& copies, uint32_t count,
@@ -147,6 +148,10 @@ void Verifier::Directory(const std::string& path, const std::vector<uint32_t>& c
   ++report_.directories;
   ClaimCopies(Owner(path), copies, blockCount, blockSize);
   if (copies.empty() || !walked_.insert(copies[0]).second) return;
+  if (depth_ >= kMaxWalkDepth) {
+    report_.corrupt.push_back({path, 0, {copies[0], 1}});
+    return;
+  }
   std::optional<DirectoryCopy> first;
   for (uint32_t i = 0; i < copies.size(); ++i) {
     DirectoryCopy copy;
@@ -167,6 +172,7 @@ void Verifier::Directory(const std::string& path, const std::vector<uint32_t>& c
   }
   if (!first) return;
   ancestors_.insert(ancestors_.end(), copies.begin(), copies.end());
+  ++depth_;
   for (const StoredEntry& stored : first->entries) {
     const opera::EntryView entry = stored.View();
     const std::string name = Cp1251ToUtf8(FieldText(entry.NameField(), opera::entry::kNameWidth));
@@ -177,6 +183,7 @@ void Verifier::Directory(const std::string& path, const std::vector<uint32_t>& c
       File(child, entry);
     }
   }
+  --depth_;
   ancestors_.resize(ancestors_.size() - copies.size());
 }
 

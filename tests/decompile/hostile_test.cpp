@@ -3,9 +3,12 @@
 #include <filesystem>
 #include <set>
 
+#include "decompile/directory_walker.h"
+#include "decompile/listing.h"
 #include "testkit/decompile_fixture.h"
 #include "testkit/image_builder.h"
 #include "testkit/log_text.h"
+#include "verify/verify.h"
 
 namespace zanthrel {
 namespace {
@@ -184,6 +187,60 @@ TEST_F(HostileImageTest, ChainOf2000NestedDirectoriesStopsAtTheHostPathLimit) {
   // The host's limit on paths ends the run there; it is no fault of the disc.
   EXPECT_EQ(result.outcome, DecompileOutcome::kCannotMakeFolder);
   EXPECT_TRUE(result.log.ends_with(Win("!!!Не удалось создать директорию! Выход.\n")));
+}
+
+// The image written to temp/<file> and opened.
+void OpenBuilt(ImageSource& source, const fs::path& file, const Bytes& image) {
+  testkit::WriteBytes(file.string(), image);
+  ASSERT_TRUE(OpenImageFile(source, file.string()));
+}
+
+TEST_F(HostileImageTest, FoldersSharedTwiceAtEveryLevelDoNotDoubleTheWalk) {
+  // Each of 40 folders names the next one twice: 2^40 paths in 42 blocks.
+  const uint32_t depth = 40;
+  ImageBuilder builder(depth + 3);
+  builder.Label({});
+  for (uint32_t level = 0; level < depth; ++level) {
+    builder.Directory(1 + level, {testkit::DirEntry("a", 2 + level), testkit::DirEntry("b", 2 + level)});
+  }
+  builder.Directory(1 + depth, {testkit::FileEntry("f", depth + 2, 1)});
+  builder.Data(depth + 2, Bytes{'f'});
+  const Bytes image = builder.Image();
+
+  auto result = Run(image);
+  EXPECT_FALSE(result.ok);
+  EXPECT_EQ(result.outcome, DecompileOutcome::kAllRootCopiesFailed);
+  size_t made = 0;
+  for (auto it = fs::recursive_directory_iterator(Root()); it != fs::recursive_directory_iterator(); ++it) {
+    ++made;
+  }
+  EXPECT_LT(made, 20000u);
+
+  ImageSource source;
+  OpenBuilt(source, temp_ / "shared.iso", image);
+  std::vector<ListedEntry> entries;
+  EXPECT_FALSE(ListTree(source, entries));
+  const VerifyReport report = VerifyImage(source);
+  EXPECT_EQ(report.directories, 2 * depth + 1);
+}
+
+TEST_F(HostileImageTest, ChainDeeperThanAnyWalkGoesIsRefusedNotFollowed) {
+  const uint32_t depth = kMaxWalkDepth + 10;
+  ImageBuilder builder(depth + 2);
+  builder.Label({});
+  for (uint32_t level = 0; level < depth; ++level) {
+    builder.Directory(1 + level, {testkit::DirEntry("d", 2 + level)});
+  }
+  builder.Directory(1 + depth, {});
+  ImageSource source;
+  OpenBuilt(source, temp_ / "deep.iso", builder.Image());
+
+  std::vector<ListedEntry> entries;
+  EXPECT_FALSE(ListTree(source, entries));
+  const VerifyReport report = VerifyImage(source);
+  EXPECT_EQ(report.directories, kMaxWalkDepth + 1);
+  ASSERT_EQ(report.corrupt.size(), 1u);
+  EXPECT_EQ(report.corrupt[0].blocks.firstBlock, kMaxWalkDepth + 1);
 }
 
 TEST_F(HostileImageTest, NamesOfDotsSlashesBackslashesZerosAndFF) {
