@@ -12,43 +12,35 @@ namespace {
 constexpr size_t kCopyChunk = 256 * 1024;
 constexpr uint64_t kLargestFile = 0xFFFFFFFFull;
 
-// A file open for copying, with the size it had when opened.
-struct OpenedFile {
-  HostFile file;
-  uint64_t size;
-};
-
-// Opens a file for copying; reports and gives nothing when it cannot be stored.
-std::optional<OpenedFile> OpenForCopy(CompileRun& run, const std::string& hostPath) {
+// Opens a file for copying; reports and gives nothing when it cannot be
+// stored. `size` is what the listing found.
+std::optional<HostFile> OpenForCopy(CompileRun& run, const std::string& hostPath, uint64_t size) {
+  if (size > kLargestFile) {
+    Report(run, hostPath, "4 GiB or more cannot be stored in one Opera entry; left empty");
+    return std::nullopt;
+  }
   Result<HostFile> file = run.host.OpenFile(hostPath);
   if (!file) {
     Report(run, hostPath, "cannot be opened (" + ErrorText(file.Failure().code) + ")");
     return std::nullopt;
   }
-  Result<PathInfo> info = file->Info();
-  if (!info || info->kind != PathKind::kFile) {
-    Report(run, hostPath, "cannot be read (not a regular file)");
-    return std::nullopt;
-  }
-  if (info->size > kLargestFile) {
-    Report(run, hostPath, "4 GiB or more cannot be stored in one Opera entry; left empty");
-    return std::nullopt;
-  }
-  return OpenedFile{std::move(*file), info->size};
+  return std::move(*file);
 }
 
 }  // namespace
 
-int32_t CopyFileBlocks(CompileRun& run, const std::string& hostPath, uint8_t byteCountField[4]) {
+int32_t CopyFileBlocks(CompileRun& run, const std::string& hostPath, uint64_t size,
+                       uint8_t byteCountField[4]) {
   // Once the user asked to stop, every file is left empty: the image is dropped anyway.
-  std::optional<OpenedFile> opened = run.cancel.Requested() ? std::nullopt : OpenForCopy(run, hostPath);
-  if (!opened) return run.image.Cursor();
-  // The file is taken at the size it had when opened, as an archiver takes
-  // it: no read past that size just to learn that the file ends there.
+  std::optional<HostFile> file = run.cancel.Requested() ? std::nullopt : OpenForCopy(run, hostPath, size);
+  if (!file) return run.image.Cursor();
+  // The file is taken at the size the listing found, as an archiver takes it:
+  // no call to learn the size again, and no read past it just to learn that
+  // the file ends there.
   uint64_t byteCount = 0;
-  while (byteCount < opened->size && !run.cancel.Requested()) {
-    const size_t wanted = size_t(std::min<uint64_t>(kCopyChunk, opened->size - byteCount));
-    Result<size_t> read = opened->file.ReadAt(byteCount, run.image.Space(wanted), wanted);
+  while (byteCount < size && !run.cancel.Requested()) {
+    const size_t wanted = size_t(std::min<uint64_t>(kCopyChunk, size - byteCount));
+    Result<size_t> read = file->ReadAt(byteCount, run.image.Space(wanted), wanted);
     if (!read) {
       Report(run, hostPath, "read failed (" + ErrorText(read.Failure().code) + "); cut there");
       break;
