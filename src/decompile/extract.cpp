@@ -17,6 +17,10 @@ namespace zanthrel {
 namespace {
 
 constexpr int64_t kDirectPieceBytes = 16 << 20;
+// A file with this many bytes of whole blocks is copied inside the operating
+// system, which costs less than reading it out and writing it back; smaller
+// files go through the write queue, where creating them is the larger cost.
+constexpr uint64_t kDirectFileBytes = 128 << 10;
 
 CopyList CopiesOf(const opera::EntryView& entry) {
   return {entry.Bytes() + opera::entry::kCopies,
@@ -148,10 +152,10 @@ bool CopyFileData(DecompileRun& run, const opera::EntryView& entry, const std::s
   std::vector<uint8_t> buffer(std::min(blockSize, kMaxBlockSize));
   // Blocks that are written whole go straight from the image to the file where
   // the image allows, in pieces, so that a stop is heard inside a long file
-  // too; files smaller than a piece go through the queue.
+  // too; small files go through the queue.
   const int64_t wholeBlocks =
       blockSize == 0 ? 0 : std::min<int64_t>(blockCount, byteCount / blockSize);
-  const bool large = uint64_t(wholeBlocks) * blockSize >= uint64_t(kDirectPieceBytes);
+  const bool large = uint64_t(wholeBlocks) * blockSize >= kDirectFileBytes;
   HostFileWriter file(run, path, byteCount, large);
   // Reads block j, from the current copy when it stands there, else from the
   // next copy that has it; the walk never returns to an earlier copy.

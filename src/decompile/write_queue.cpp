@@ -46,15 +46,24 @@ void WriteQueue::HandOver() {
   for (WriteStep& step : batch_) steps_.push_back(std::move(step));
   batch_.clear();
   batchBytes_ = 0;
+  TakeDone();
   const bool wake = idle_;
   lock.unlock();
   if (wake) workGiven_.notify_one();
 }
 
+void WriteQueue::TakeDone() {
+  if (taken_.empty()) {
+    taken_.swap(outcomes_);
+  } else {
+    for (WriteOutcome& outcome : outcomes_) taken_.push_back(std::move(outcome));
+    outcomes_.clear();
+  }
+}
+
 std::vector<WriteOutcome> WriteQueue::TakeOutcomes() {
-  std::lock_guard lock(mutex_);
   std::vector<WriteOutcome> taken;
-  taken.swap(outcomes_);
+  taken.swap(taken_);
   return taken;
 }
 
@@ -64,10 +73,13 @@ void WriteQueue::Drain() {
   callerWaits_ = true;
   workDone_.wait(lock, [&] { return steps_.empty() && !busy_; });
   callerWaits_ = false;
+  TakeDone();
 }
 
 void WriteQueue::Work() {
   std::unique_lock lock(mutex_);
+  std::deque<WriteStep> steps;
+  std::vector<WriteOutcome> outcomes;
   for (;;) {
     if (steps_.empty() && !ending_) {
       idle_ = true;
@@ -75,17 +87,21 @@ void WriteQueue::Work() {
       idle_ = false;
     }
     if (steps_.empty()) return;
-    WriteStep step = std::move(steps_.front());
-    steps_.pop_front();
+    // Every step waiting, taken at once: one lock for many small files.
+    steps.swap(steps_);
     busy_ = true;
     lock.unlock();
-    WriteOutcome outcome = Do(step);
-    const size_t written = step.bytes.size;
-    step = {};
+    size_t written = 0;
+    for (WriteStep& step : steps) {
+      outcomes.push_back(Do(step));
+      written += step.bytes.size;
+    }
+    steps.clear();
     lock.lock();
     busy_ = false;
     bytesWaiting_ -= written;
-    outcomes_.push_back(std::move(outcome));
+    for (WriteOutcome& outcome : outcomes) outcomes_.push_back(std::move(outcome));
+    outcomes.clear();
     if (callerWaits_) workDone_.notify_one();
   }
 }

@@ -61,13 +61,16 @@ class WriteQueue {
   // Steps are handed to the thread a batch at a time, so that it is not woken
   // for every small file; handing over waits while too many bytes wait already.
   void Add(WriteStep step);
-  // The outcomes of the steps done since the last call, in the order given.
+  // The outcomes of steps done, in the order given: those known when steps
+  // were last handed over, or, after Drain, of every step.
   std::vector<WriteOutcome> TakeOutcomes();
   // Waits until every step given is done.
   void Drain();
 
  private:
   void HandOver();
+  // Moves the outcomes the thread has published to the caller's; under the lock.
+  void TakeDone();
   void Work();
   WriteOutcome Do(WriteStep& step);
 
@@ -76,6 +79,7 @@ class WriteQueue {
   // The caller's own: steps not yet handed over.
   std::vector<WriteStep> batch_;
   size_t batchBytes_ = 0;
+  std::vector<WriteOutcome> taken_;
   std::mutex mutex_;
   std::condition_variable workGiven_;  // the thread waits for steps
   std::condition_variable workDone_;   // the caller waits for room or for the end

@@ -29,6 +29,10 @@ constexpr uint32_t kFilesPerFolder = 25;
 constexpr uint32_t kFileBytes = 5000;  // three blocks
 constexpr uint32_t kFirstData = 20;
 constexpr uint32_t kPastTheEnd = 60000;
+// A file large enough to be copied straight from the image, between the
+// small ones of its folder, after the queue has written them.
+constexpr uint32_t kBigFolder = 4;
+constexpr uint32_t kBigBytes = 200000;
 
 // Names built by appending: a "d" + string draws the compiler's false overlap warning.
 std::string FolderName(uint32_t folder) {
@@ -45,12 +49,16 @@ std::string FileName(uint32_t folder, uint32_t file) {
 }
 uint32_t DataBlock(uint32_t folder, uint32_t file) { return kFirstData + 3 * (folder * kFilesPerFolder + file); }
 
-// 250 files in ten folders, under a root of two copies. Copy 0 fails only
-// after every file is out (its last folder holds a file past the end of the
-// image), so copy 1 writes every file again under the same paths. One file's
-// first copy lies past the end, so its second copy is read.
+uint32_t BigBlock() { return DataBlock(kFolders, 0); }
+Bytes BigData() { return testkit::Pattern(kBigBytes, 7777); }
+
+// 250 small files in ten folders, and a large one, under a root of two
+// copies. Copy 0 fails only after every file is out (its last folder holds a
+// file past the end of the image), so copy 1 writes every file again under
+// the same paths. One file's first copy lies past the end, so its second
+// copy is read.
 Bytes Disc() {
-  const uint32_t blocks = DataBlock(kFolders, 0);
+  const uint32_t blocks = BigBlock() + kBigBytes / 2048 + 1;
   testkit::ImageBuilder builder(blocks);
   testkit::LabelFields label;
   label.rootCopies = {1, 2};
@@ -64,9 +72,13 @@ Bytes Disc() {
       if (folder == 5 && file == 10) entry.copies = {kPastTheEnd, DataBlock(folder, file)};
       files.push_back(entry);
       builder.Data(DataBlock(folder, file), testkit::Pattern(kFileBytes, folder * 100 + file));
+      if (folder == kBigFolder && file == kFilesPerFolder / 2) {
+        files.push_back(testkit::FileEntry(FolderName(folder) + "big", BigBlock(), kBigBytes));
+      }
     }
     builder.Directory(3 + folder, files);
   }
+  builder.Data(BigBlock(), BigData());
   builder.Directory(2, folders);
   std::vector<testkit::EntryFields> withBroken = folders;
   withBroken.push_back(testkit::DirEntry("broken", 15));
@@ -134,6 +146,7 @@ TEST_F(QueuedWritesTest, FailuresAndFallbacksLeaveTheLogTreeAndMapOfAWriteInTurn
   faulty.Add({HostCall::kWrite, "/d3/d3f07", ENOSPC, 3000});
   faulty.Add({HostCall::kCreateFile, "/d7/d7f20", EACCES});
   faulty.Add({HostCall::kWrite, "/d9/d9f24", EIO});
+  faulty.Add({HostCall::kWrite, "/d4/d4big", ENOSPC, 100000});
   const DecompileResult result = Run(faulty, "faulty");
   EXPECT_EQ(result.outcome, DecompileOutcome::kWriteFailures);
   const std::string root = Root("faulty");
@@ -145,6 +158,7 @@ TEST_F(QueuedWritesTest, FailuresAndFallbacksLeaveTheLogTreeAndMapOfAWriteInTurn
   expected = WithFailureLines(expected, root + "/d3/d3f07", "d3f07");
   expected = WithFailureLines(expected, root + "/d7/d7f20", "d7f20");
   expected = WithFailureLines(expected, root + "/d9/d9f24", "d9f24");
+  expected = WithFailureLines(expected, root + "/d4/d4big", "d4big");
   const std::string success = Win("Образ демонтирован успешно. Выход.\n");
   ASSERT_TRUE(expected.ends_with(success));
   expected = expected.substr(0, expected.size() - success.size()) +
@@ -170,6 +184,11 @@ TEST_F(QueuedWritesTest, FailuresAndFallbacksLeaveTheLogTreeAndMapOfAWriteInTurn
       }
     }
   }
+  const Bytes bigData = BigData();
+  const Bytes big = testkit::ReadBytes(root + "/d4/d4big");
+  EXPECT_LE(big.size(), 100000u);
+  EXPECT_EQ(big, Bytes(bigData.begin(), bigData.begin() + long(big.size())));
+  EXPECT_EQ(testkit::ReadBytes(cleanRoot + "/d4/d4big"), bigData);
   EXPECT_TRUE(fs::is_directory(root + "/broken"));
 
   // The block map names the same ranges, and the hole files hold the same bytes.
