@@ -26,7 +26,7 @@ struct DecompileRun {
         writes(host, kWriteBytesWaiting) {}
 
   // Bytes read from the image that may wait for the write queue.
-  static constexpr size_t kWriteBytesWaiting = 8 << 20;
+  static constexpr size_t kWriteBytesWaiting = 2 << 20;
 
   ImageSource& source;
   Host& host;

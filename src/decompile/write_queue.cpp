@@ -1,11 +1,13 @@
 #include "decompile/write_queue.h"
 
+#include <algorithm>
+
 namespace zanthrel {
 
 namespace {
 // Steps of empty files carry no bytes; their count is bounded too, and so are
 // the log places that wait for them.
-constexpr size_t kMaxStepsWaiting = 1024;
+constexpr size_t kMaxStepsWaiting = 256;
 constexpr size_t kBatchSteps = 32;
 constexpr size_t kBatchBytes = 512 * 1024;
 }  // namespace
@@ -87,8 +89,13 @@ void WriteQueue::Work() {
       idle_ = false;
     }
     if (steps_.empty()) return;
-    // Every step waiting, taken at once: one lock for many small files.
-    steps.swap(steps_);
+    // Up to a batch of steps at once: one lock for many small files, yet
+    // room for the caller is made as each batch is done.
+    const size_t count = std::min(steps_.size(), kBatchSteps);
+    for (size_t i = 0; i < count; ++i) {
+      steps.push_back(std::move(steps_.front()));
+      steps_.pop_front();
+    }
     busy_ = true;
     lock.unlock();
     size_t written = 0;
