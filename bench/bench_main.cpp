@@ -2,10 +2,13 @@
 // one process, and checks the figures that the tool must reach.
 //
 //   zanthrel_bench [--zanthrel PATH] [--runs N] [--scale F] [--sets abc]
+//                  [--dir FOLDER] [--only WORD]
 //
 // For each data set and pair it prints the median time ratio and the peak
 // resident memory of zanthrel, and exits 1 when a ratio or the memory passes
-// its limit.
+// its limit. The data and the outputs go into a new folder inside FOLDER (the
+// system's temporary folder by default), so that one run can time a tmpfs
+// and another a disk.
 #include <fcntl.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -101,12 +104,28 @@ bool Measure(const std::string& set, const Pair& pair, int runs) {
   return ok;
 }
 
+// Measures the pairs whose name holds `only`. Each pair's outputs go before
+// the next pair, so that a small memory file system holds a whole run.
+bool MeasurePairs(const std::string& set, const std::vector<Pair>& pairs, int runs,
+                  const std::string& only, const fs::path& dir) {
+  bool ok = true;
+  for (const Pair& pair : pairs) {
+    if (pair.name.find(only) == std::string::npos) continue;
+    ok = Measure(set, pair, runs) && ok;
+    fs::remove_all(dir / "out");
+    fs::remove_all(dir / "copy");
+  }
+  return ok;
+}
+
 // Set (a) as a cue sheet with its .bins and as the CHD that chdman makes of
 // them: decompile of the CHD against chdman's own extraction of it, and
 // decompile of the cue sheet against decompile of the plain image.
-bool MeasureContainers(const fs::path& dir, const std::string& image, int runs,
+bool MeasureContainers(const fs::path& dir, const std::string& image, int runs, const std::string& only,
                        const std::function<void()>& clean, const fs::path& out, const fs::path& copy,
                        const std::string& zanthrel) {
+  const std::string chdName = "decompile chd / chdman extractcd", cueName = "decompile cue/bin / plain";
+  if (chdName.find(only) == std::string::npos && cueName.find(only) == std::string::npos) return true;
   const std::string cue = (dir / "image.cue").string(), chd = (dir / "image.chd").string();
   WriteCueSet(image, cue);
   Run({"chdman", "createcd", "-i", cue, "-o", chd}, "/dev/null");
@@ -114,16 +133,14 @@ bool MeasureContainers(const fs::path& dir, const std::string& image, int runs,
     return [&, source] { return Run({zanthrel, "decompile", "-q", "-o", out.string(), source}); };
   };
   const std::vector<Pair> pairs = {
-      {"decompile chd / chdman extractcd", 1.0, clean, decompile(chd),
+      {chdName, 1.0, clean, decompile(chd),
        [&] {
          return Run({"chdman", "extractcd", "-i", chd, "-o", copy.string() + ".cue", "-ob", copy.string() + ".bin"},
                     "/dev/null");
        }},
-      {"decompile cue/bin / plain", 1.5, clean, decompile(cue), decompile(image)},
+      {cueName, 1.5, clean, decompile(cue), decompile(image)},
   };
-  bool ok = true;
-  for (const Pair& pair : pairs) ok = Measure("a", pair, runs) && ok;
-  return ok;
+  return MeasurePairs("a", pairs, runs, only, dir);
 }
 
 }  // namespace
@@ -134,8 +151,8 @@ int main(int argc, char** argv) {
   const int runs = options.runs;
   const double scale = options.scale;
   const std::string& sets = options.sets;
-  const fs::path work =
-      zanthrel::bench::MakeWorkFolder((fs::temp_directory_path() / "zanthrel-bench-").string());
+  const fs::path parent = options.dir.empty() ? fs::temp_directory_path() : fs::path(options.dir);
+  const fs::path work = zanthrel::bench::MakeWorkFolder((parent / "zanthrel-bench-").string());
   bool ok = true;
   try {
     for (char set : sets) {
@@ -153,9 +170,13 @@ int main(int argc, char** argv) {
       }
       WriteGzipImage(image, image + ".gz");
       WriteRawImage(image, (dir / "image.bin").string());
+      // The archiver's view of the same tree, for the tar baselines.
+      const std::string tar = (dir / "tree.tar").string();
+      Run({"tar", "-cf", tar, "-C", dir.string(), "tree"});
+      Run({"gzip", "-k", tar});
 
       // Every timed run writes into folders of its own and nothing is deleted
-      // until the set is done: a file system that has just deleted many files
+      // until the pair is done: a file system that has just deleted many files
       // creates new ones far more slowly, which would time the clean-up, not
       // the tool. The last run's output is written back before the next starts.
       fs::path out, copy;
@@ -174,6 +195,13 @@ int main(int argc, char** argv) {
       auto cp = [&](const std::string& source) {
         return [&, source] { return Run({"cp", source, copy.string()}); };
       };
+      // The tree comes out as copy/tree, as decompile's comes out inside out/.
+      auto untar = [&](const std::string& flags, const std::string& archive) {
+        return [&, flags, archive] {
+          fs::create_directories(copy);
+          return Run({"tar", flags, archive, "-C", copy.string()});
+        };
+      };
       const std::vector<Pair> pairs = {
           {"decompile plain / cp", 1.25, clean, decompile(image), cp(image)},
           {"decompile gzip / gzip", 1.5, clean, decompile(image + ".gz"),
@@ -187,9 +215,17 @@ int main(int argc, char** argv) {
           {"compile / cp -r", 1.25, clean,
            [&] { return Run({zanthrel, "compile", "-q", tree, (out / "new.iso").string()}); },
            [&] { return Run({"cp", "-r", tree, copy.string()}); }},
+          {"decompile plain / tar -xf", 0.9, clean, decompile(image), untar("-xf", tar)},
+          {"decompile raw / tar -xf", 0.9, clean, decompile((dir / "image.bin").string()),
+           untar("-xf", tar)},
+          {"decompile gzip / tar -xzf", 1.0, clean, decompile(image + ".gz"),
+           untar("-xzf", tar + ".gz")},
+          {"compile / tar -cf", 1.0, clean,
+           [&] { return Run({zanthrel, "compile", "-q", tree, (out / "new.iso").string()}); },
+           [&] { return Run({"tar", "-cf", copy.string(), "-C", dir.string(), "tree"}); }},
       };
-      for (const Pair& pair : pairs) ok = Measure(std::string(1, set), pair, runs) && ok;
-      if (set == 'a') ok = MeasureContainers(dir, image, runs, clean, out, copy, zanthrel) && ok;
+      ok = MeasurePairs(std::string(1, set), pairs, runs, options.only, dir) && ok;
+      if (set == 'a') ok = MeasureContainers(dir, image, runs, options.only, clean, out, copy, zanthrel) && ok;
       fs::remove_all(dir);
     }
   } catch (const std::exception& error) {

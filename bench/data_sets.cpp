@@ -27,6 +27,8 @@ BenchOptions ParseBenchOptions(int argc, char** argv, const std::string& default
     else if (flag == "--runs") options.runs = std::max(1, std::atoi(argv[i + 1]));
     else if (flag == "--scale") options.scale = std::atof(argv[i + 1]);
     else if (flag == "--sets") options.sets = argv[i + 1];
+    else if (flag == "--dir") options.dir = std::filesystem::absolute(argv[i + 1]).string();
+    else if (flag == "--only") options.only = argv[i + 1];
   }
   return options;
 }

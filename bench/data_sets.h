@@ -7,12 +7,15 @@
 namespace zanthrel::bench {
 
 // The options every benchmark program takes: --zanthrel PATH, --runs N,
-// --scale F, --sets LETTERS.
+// --scale F, --sets LETTERS, --dir FOLDER (where the data and the outputs go,
+// such as a tmpfs or a disk), --only WORD (the pairs whose name holds WORD).
 struct BenchOptions {
   std::string zanthrel = "zanthrel";
   int runs = 5;
   double scale = 1.0;
   std::string sets;
+  std::string dir;
+  std::string only;
 };
 BenchOptions ParseBenchOptions(int argc, char** argv, const std::string& defaultSets);
 // A new folder `stem` + "XXXXXX" made unique; throws when it cannot be made.

@@ -1,7 +1,7 @@
 #include "compile/file_copy.h"
 
+#include <algorithm>
 #include <optional>
-#include <vector>
 
 #include "opera/records.h"
 
@@ -12,20 +12,16 @@ namespace {
 constexpr size_t kCopyChunk = 256 * 1024;
 constexpr uint64_t kLargestFile = 0xFFFFFFFFull;
 
-// Opens a file for copying; reports and gives nothing when it cannot be stored.
-std::optional<HostFile> OpenForCopy(CompileRun& run, const std::string& hostPath) {
+// Opens a file for copying; reports and gives nothing when it cannot be
+// stored. `size` is what the listing found.
+std::optional<HostFile> OpenForCopy(CompileRun& run, const std::string& hostPath, uint64_t size) {
+  if (size > kLargestFile) {
+    Report(run, hostPath, "4 GiB or more cannot be stored in one Opera entry; left empty");
+    return std::nullopt;
+  }
   Result<HostFile> file = run.host.OpenFile(hostPath);
   if (!file) {
     Report(run, hostPath, "cannot be opened (" + ErrorText(file.Failure().code) + ")");
-    return std::nullopt;
-  }
-  Result<PathInfo> info = file->Info();
-  if (!info || info->kind != PathKind::kFile) {
-    Report(run, hostPath, "cannot be read (not a regular file)");
-    return std::nullopt;
-  }
-  if (info->size > kLargestFile) {
-    Report(run, hostPath, "4 GiB or more cannot be stored in one Opera entry; left empty");
     return std::nullopt;
   }
   return std::move(*file);
@@ -33,29 +29,30 @@ std::optional<HostFile> OpenForCopy(CompileRun& run, const std::string& hostPath
 
 }  // namespace
 
-int32_t CopyFileBlocks(CompileRun& run, const std::string& hostPath, uint8_t byteCountField[4]) {
+int32_t CopyFileBlocks(CompileRun& run, const std::string& hostPath, uint64_t size,
+                       uint8_t byteCountField[4]) {
   // Once the user asked to stop, every file is left empty: the image is dropped anyway.
-  std::optional<HostFile> file = run.cancel.Requested() ? std::nullopt : OpenForCopy(run, hostPath);
+  std::optional<HostFile> file = run.cancel.Requested() ? std::nullopt : OpenForCopy(run, hostPath, size);
   if (!file) return run.image.Cursor();
-  std::vector<uint8_t> chunk(kCopyChunk);
+  // The file is taken at the size the listing found, as an archiver takes it:
+  // no call to learn the size again, and no read past it just to learn that
+  // the file ends there.
   uint64_t byteCount = 0;
-  while (!run.cancel.Requested()) {
-    Result<size_t> read = file->ReadAt(byteCount, chunk.data(), chunk.size());
+  while (byteCount < size && !run.cancel.Requested()) {
+    const size_t wanted = size_t(std::min<uint64_t>(kCopyChunk, size - byteCount));
+    Result<size_t> read = file->ReadAt(byteCount, run.image.Space(wanted), wanted);
     if (!read) {
       Report(run, hostPath, "read failed (" + ErrorText(read.Failure().code) + "); cut there");
       break;
     }
-    size_t n = *read;
+    const size_t n = *read;
     if (n == 0) break;
-    if (byteCount + n > kLargestFile) {
-      Report(run, hostPath, "grew past 4 GiB while read; cut there");
-      n = size_t(kLargestFile - byteCount) / kImageBlockSize * kImageBlockSize;
-    }
-    run.image.Append(chunk.data(), PadToBlocks(chunk, n));
+    run.image.AppendSpace(n);
     byteCount += n;
     run.bytesCopied += n;
     if (run.progress) (*run.progress)(run.bytesCopied, run.totalBytes);
-    if (n < chunk.size()) break;
+    // A file that shrank since it was opened ends early.
+    if (n < wanted) break;
   }
   opera::WriteBig32(byteCountField, uint32_t(byteCount));
   return run.image.Cursor();

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -20,8 +21,14 @@ class ImageFile {
   ImageFile(const ImageFile&) = delete;
   ImageFile& operator=(const ImageFile&) = delete;
 
-  // Appends whole blocks at the cursor.
+  // Appends whole blocks at the cursor, at most 4 MiB.
   void Append(const uint8_t* blocks, size_t count);
+  // Room for `bytes` bytes (at most 4 MiB) at the cursor, to read into and
+  // then append with AppendSpace, without a copy through another buffer.
+  uint8_t* Space(size_t bytes);
+  // Appends the first `bytes` bytes of the room, padded with zeros to whole
+  // blocks: the blocks appended.
+  size_t AppendSpace(size_t bytes);
   // Writes whole blocks from block `first` on; the cursor stays.
   void WriteAt(uint32_t first, const uint8_t* blocks, size_t count);
   // Writes out what is buffered; false once any write has failed.
@@ -36,7 +43,9 @@ class ImageFile {
 
   const HostFile& file_;
   int32_t cursor_ = 0;
-  std::vector<uint8_t> pending_;
+  // Blocks not yet written: pendingSize_ bytes of a buffer of kFlushSize.
+  std::unique_ptr<uint8_t[]> pending_;
+  size_t pendingSize_ = 0;
   std::optional<Error> error_;
 };
 

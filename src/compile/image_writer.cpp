@@ -41,7 +41,7 @@ std::vector<EntryBytes> CompileChildren(CompileRun& run, const std::string& host
       const uint32_t firstDirectoryBlock = opera::ReadBig32(&entry[opera::entry::kCopies]);
       FinishEntry(entry, run.ids, uint32_t(after) - firstDirectoryBlock, firstDirectoryBlock);
     } else {
-      const int32_t after = CopyFileBlocks(run, childPath, &entry[opera::entry::kByteCount]);
+      const int32_t after = CopyFileBlocks(run, childPath, item.size, &entry[opera::entry::kByteCount]);
       if (boot) CopyToBootSlots(run, name, childPath, level);
       FinishEntry(entry, run.ids, uint32_t(after - before), uint32_t(before));
     }

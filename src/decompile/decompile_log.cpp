@@ -6,7 +6,7 @@ namespace {
 constexpr size_t kFlushSize = 64 * 1024;
 }
 
-DecompileLog::DecompileLog(Host& host, const std::string& path) {
+DecompileLog::DecompileLog(Host& host, const std::string& path) : flushAt_(kFlushSize) {
   Result<HostFile> created = host.CreateFile(path);
   if (created) {
     file_ = std::move(*created);
@@ -17,17 +17,52 @@ DecompileLog::DecompileLog(Host& host, const std::string& path) {
 
 DecompileLog::~DecompileLog() { Close(); }
 
-void DecompileLog::Flush() {
-  if (pending_.empty()) return;
+uint64_t DecompileLog::Hold() {
+  // A log that takes no text needs no places either.
+  if (!file_.IsOpen()) return firstPlace_++;
+  places_.push_back({pending_.size(), false, {}});
+  return firstPlace_ + places_.size() - 1;
+}
+
+void DecompileLog::Fill(uint64_t place, std::string_view text) {
+  if (place < firstPlace_ || place - firstPlace_ >= places_.size()) return;
+  Place& held = places_[size_t(place - firstPlace_)];
+  held.filled = true;
+  held.text = text;
+  if (pending_.size() >= flushAt_) Flush();
+}
+
+void DecompileLog::Write(std::string_view text) {
+  if (text.empty()) return;
   if (!failure_) {
-    Status written = file_.WriteAt(written_, pending_.data(), pending_.size());
+    Status written = file_.WriteAt(written_, text.data(), text.size());
     if (!written) failure_ = written.Failure();
-    written_ += pending_.size();
+    written_ += text.size();
   }
-  pending_.clear();
+}
+
+void DecompileLog::Flush() {
+  std::string out;
+  size_t from = 0;
+  while (!places_.empty() && places_.front().filled) {
+    out.append(pending_, from, places_.front().at - from);
+    out += places_.front().text;
+    from = places_.front().at;
+    places_.pop_front();
+    ++firstPlace_;
+  }
+  const size_t upTo = places_.empty() ? pending_.size() : places_.front().at;
+  if (upTo > 0 || !out.empty()) {
+    out.append(pending_, from, upTo - from);
+    Write(out);
+    pending_.erase(0, upTo);
+    for (Place& place : places_) place.at -= upTo;
+  }
+  flushAt_ = pending_.size() + kFlushSize;
 }
 
 void DecompileLog::Close() {
+  for (Place& place : places_) place.filled = true;
   Flush();
   file_.Close();
 }
@@ -35,7 +70,7 @@ void DecompileLog::Close() {
 void WriteLogText(DecompileLog& log, std::string_view text) {
   if (!log.file_.IsOpen()) return;
   log.pending_ += text;
-  if (log.pending_.size() >= kFlushSize) log.Flush();
+  if (log.pending_.size() >= log.flushAt_) log.Flush();
 }
 
 }  // namespace zanthrel

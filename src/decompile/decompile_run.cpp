@@ -37,6 +37,7 @@ std::string FirstWriteFailure(const DecompileRun& run) {
 // not be written whole still ends in failure.
 DecompileResult Finish(DecompileRun& run, DecompileOutcome outcome, const std::string& line,
                        std::string hostFailure = "") {
+  SettleWrites(run, true);
   WriteLogText(run.log, line);
   run.log.Close();
   if (outcome == DecompileOutcome::kDone && run.log.Failed()) {
@@ -112,6 +113,8 @@ DecompileResult DecompileImage(ImageSource& source, const std::string& outputFol
   if (!extracted && !run.stop) Salvage(run, *rootFolder, label, rootCopies);
   if (run.stop) return Finish(run, run.stop->outcome, "", run.stop->error.text);
   if (!extracted) return Finish(run, DecompileOutcome::kAllRootCopiesFailed, log_text::ImageDead());
+  // The map's files come after every extracted file, whose names they may share.
+  SettleWrites(run, true);
   for (FailedWrite& failure : WriteBlockMap(run.blockMap, source, run.host, *rootFolder,
                                             BaseNameOf(logPath), label.BlockCount())) {
     ReportFailedWrite(run, std::move(failure));

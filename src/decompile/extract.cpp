@@ -17,6 +17,10 @@ namespace zanthrel {
 namespace {
 
 constexpr int64_t kDirectPieceBytes = 16 << 20;
+// A file with this many bytes of whole blocks is copied inside the operating
+// system, which costs less than reading it out and writing it back; smaller
+// files go through the write queue, where creating them is the larger cost.
+constexpr uint64_t kDirectFileBytes = 128 << 10;
 
 CopyList CopiesOf(const opera::EntryView& entry) {
   return {entry.Bytes() + opera::entry::kCopies,
@@ -28,46 +32,90 @@ std::string EntryName(const opera::EntryView& entry) {
 }
 
 // Writes a file's blocks through a buffer, remembering the first failed write
-// and writing no more after it.
+// and writing no more after it. Most files go through the run's write queue:
+// the log holds a place for each create and each write, where a failure's
+// line goes once the queue has done them. A file large enough to be copied
+// straight from the image is written here instead, once the queue is empty.
 class HostFileWriter {
  public:
-  HostFileWriter(DecompileRun& run, const std::string& path) : run_(run) {
-    Result<HostFile> created = run.host.CreateFile(path);
-    if (created) {
-      file_ = std::move(*created);
+  HostFileWriter(DecompileRun& run, const std::string& path, uint64_t size, bool direct)
+      : run_(run), path_(path), direct_(direct) {
+    if (direct_) {
+      SettleWrites(run_, true);
+      Result<HostFile> created = run.host.CreateFile(path);
+      if (created) {
+        file_ = std::move(*created);
+      } else {
+        Fail(path, created.Failure());
+      }
     } else {
-      Fail(path, created.Failure());
+      createPlace_ = run_.log.Hold();
     }
+    capacity_ = size_t(std::min<uint64_t>(size, kFlushSize));
   }
-  ~HostFileWriter() { Flush(); }
+  ~HostFileWriter() { Flush(true); }
   HostFileWriter(const HostFileWriter&) = delete;
   HostFileWriter& operator=(const HostFileWriter&) = delete;
 
   void Write(const uint8_t* bytes, size_t count) {
-    if (failed_) return;
-    pending_.insert(pending_.end(), bytes, bytes + count);
-    if (pending_.size() >= kFlushSize) Flush();
+    std::copy(bytes, bytes + count, Space(count));
+    Commit(count);
+  }
+  // Room for `count` more bytes in the buffer, to be read into and then
+  // committed; at most the bytes of one flush.
+  uint8_t* Space(size_t count) {
+    if (pending_.size + count > capacity_) {
+      Flush(false);
+      if (count > capacity_) {
+        capacity_ = count;
+        pending_.data.reset();
+      }
+    }
+    if (!pending_.data) pending_.data = std::make_unique_for_overwrite<uint8_t[]>(capacity_);
+    return pending_.data.get() + pending_.size;
+  }
+  void Commit(size_t count) {
+    pending_.size += count;
+    if (pending_.size >= kFlushSize) Flush(false);
   }
   // The open file, with nothing pending, for writing to it directly at
-  // Written(); null after a failure.
+  // Written(); null after a failure and for files that go through the queue.
   const HostFile* Direct() {
-    Flush();
+    if (!direct_) return nullptr;
+    Flush(false);
     return failed_ ? nullptr : &file_;
   }
   uint64_t Written() const { return written_; }
   // Counts bytes written to the file directly.
   void Advance(uint64_t bytes) { written_ += bytes; }
 
- private:
   static constexpr size_t kFlushSize = 256 * 1024;
 
-  void Flush() {
-    if (!failed_ && !pending_.empty()) {
-      Status written = file_.WriteAt(written_, pending_.data(), pending_.size());
+ private:
+  void Flush(bool last) {
+    const size_t count = pending_.size;
+    if (!direct_) {
+      if (count > 0 || last || !created_) Queue(last);
+    } else if (!failed_ && count > 0) {
+      Status written = file_.WriteAt(written_, pending_.data.get(), count);
       if (!written) Fail(file_.Path(), written.Failure());
-      written_ += pending_.size();
     }
-    pending_.clear();
+    written_ += count;
+    pending_.size = 0;
+  }
+  void Queue(bool last) {
+    WriteStep step;
+    step.path = path_;
+    step.create = !created_;
+    step.close = last;
+    step.offset = written_;
+    step.createPlace = createPlace_;
+    step.writePlace = run_.log.Hold();
+    step.bytes.size = pending_.size;
+    if (pending_.size > 0) step.bytes.data = std::move(pending_.data);
+    created_ = true;
+    SettleWrites(run_, false);
+    run_.writes.Add(std::move(step));
   }
   void Fail(const std::string& path, const Error& error) {
     failed_ = true;
@@ -75,9 +123,14 @@ class HostFileWriter {
   }
 
   DecompileRun& run_;
+  std::string path_;
+  bool direct_;
   HostFile file_;
+  uint64_t createPlace_ = 0;
+  bool created_ = false;  // the queue has the step that creates the file
   uint64_t written_ = 0;
-  std::vector<uint8_t> pending_;
+  WriteBytes pending_;
+  size_t capacity_ = 0;
   bool failed_ = false;
 };
 
@@ -97,7 +150,13 @@ bool CopyFileData(DecompileRun& run, const opera::EntryView& entry, const std::s
   if (copy > last) return false;
 
   std::vector<uint8_t> buffer(std::min(blockSize, kMaxBlockSize));
-  HostFileWriter file(run, path);
+  // Blocks that are written whole go straight from the image to the file where
+  // the image allows, in pieces, so that a stop is heard inside a long file
+  // too; small files go through the queue.
+  const int64_t wholeBlocks =
+      blockSize == 0 ? 0 : std::min<int64_t>(blockCount, byteCount / blockSize);
+  const bool large = uint64_t(wholeBlocks) * blockSize >= kDirectFileBytes;
+  HostFileWriter file(run, path, byteCount, large);
   // Reads block j, from the current copy when it stands there, else from the
   // next copy that has it; the walk never returns to an earlier copy.
   auto readBlock = [&](uint32_t j, bool positioned) {
@@ -113,11 +172,7 @@ bool CopyFileData(DecompileRun& run, const opera::EntryView& entry, const std::s
 
   uint32_t j = 0;
   bool positioned = true;
-  // Blocks that are written whole go straight from the image to the file where
-  // the image allows, in pieces, so that a stop is heard inside a long file too.
-  const int64_t wholeBlocks =
-      blockSize == 0 ? 0 : std::min<int64_t>(blockCount, byteCount / blockSize);
-  const HostFile* direct = wholeBlocks > 0 ? file.Direct() : nullptr;
+  const HostFile* direct = large ? file.Direct() : nullptr;
   const int64_t pieceBlocks = std::max<int64_t>(1, kDirectPieceBytes / std::max<uint32_t>(blockSize, 1));
   while (direct && int64_t(j) < wholeBlocks && !StoppedByTheUser(run)) {
     const uint32_t piece = uint32_t(std::min<int64_t>(wholeBlocks - j, pieceBlocks));
@@ -129,6 +184,22 @@ bool CopyFileData(DecompileRun& run, const opera::EntryView& entry, const std::s
     CountBlocks(run, uint64_t(copied));
     positioned = false;
     if (copied < piece) break;
+  }
+  // Through the queue, whole blocks are read many at a time into the buffer
+  // of the writer; a piece that does not read whole is read again block by
+  // block below, where each block may come from another copy.
+  const uint32_t queuedPiece =
+      uint32_t(std::max<uint64_t>(1, HostFileWriter::kFlushSize / std::max<uint32_t>(blockSize, 1)));
+  while (!large && positioned && int64_t(j) < wholeBlocks && !StoppedByTheUser(run)) {
+    const uint32_t piece = uint32_t(std::min<int64_t>(wholeBlocks - j, queuedPiece));
+    const size_t bytes = size_t(piece) * blockSize;
+    if (!ReadRecords(source, file.Space(bytes), blockSize, piece)) {
+      positioned = false;
+      break;
+    }
+    file.Commit(bytes);
+    j += piece;
+    CountBlocks(run, piece);
   }
   if (!positioned) {
     positioned = int32_t(j) >= blockCount || Seek(source, copies[uint32_t(copy)], blockSize, j);
@@ -212,6 +283,19 @@ class ExtractingVisitor : public DirectoryVisitor {
 };
 
 }  // namespace
+
+void SettleWrites(DecompileRun& run, bool all) {
+  if (all) run.writes.Drain();
+  for (WriteOutcome& outcome : run.writes.TakeOutcomes()) {
+    std::string createLine, writeLine;
+    if (outcome.failure) {
+      (outcome.failedAtCreate ? createLine : writeLine) = log_text::CannotWriteFile(outcome.failure->path);
+      if (!run.firstFailedWrite) run.firstFailedWrite = std::move(*outcome.failure);
+    }
+    if (outcome.create) run.log.Fill(outcome.createPlace, createLine);
+    run.log.Fill(outcome.writePlace, writeLine);
+  }
+}
 
 void ReportFailedWrite(DecompileRun& run, FailedWrite failure) {
   WriteLogText(run.log, log_text::CannotWriteFile(failure.path));

@@ -11,6 +11,7 @@
 #include "decompile/decompile_run.h"
 #include "decompile/decompile_log.h"
 #include "decompile/directory_walker.h"
+#include "decompile/write_queue.h"
 #include "source/image_source.h"
 #include "support/cancel.h"
 #include "support/host.h"
@@ -21,7 +22,11 @@ namespace zanthrel {
 struct DecompileRun {
   DecompileRun(ImageSource& source, Host& host, const std::string& logPath, const Progress& progress,
                CancelToken cancel)
-      : source(source), host(host), log(host, logPath), progress(progress), cancel(cancel) {}
+      : source(source), host(host), log(host, logPath), progress(progress), cancel(cancel),
+        writes(host, kWriteBytesWaiting) {}
+
+  // Bytes read from the image that may wait for the write queue.
+  static constexpr size_t kWriteBytesWaiting = 2 << 20;
 
   ImageSource& source;
   Host& host;
@@ -47,8 +52,13 @@ struct DecompileRun {
   bool salvaging = false;
   uint64_t filesSaved = 0;
   std::vector<std::string> lost;
+  // Declared last, so that its thread ends before anything it reports to.
+  WriteQueue writes;
 };
 
+// Fills the log's places for the writes the queue has done, keeping the first
+// failure; with `all`, waits for every write given first.
+void SettleWrites(DecompileRun& run, bool all);
 // Logs that a host file could not be written, and keeps the first such failure.
 void ReportFailedWrite(DecompileRun& run, FailedWrite failure);
 // After a copy failed: true when the cause was the host's (the image's spool

@@ -5,6 +5,7 @@
 namespace zanthrel::testkit {
 
 const HostFault* FaultyHost::Strike(HostCall call, const std::string& path) {
+  std::lock_guard lock(mutex_);
   ++calls_[int(call)];
   for (Armed& armed : faults_) {
     const HostFault& fault = armed.fault;
@@ -20,6 +21,7 @@ const HostFault* FaultyHost::Strike(HostCall call, const std::string& path) {
 
 const HostFault* FaultyHost::StrikeTransfer(HostCall call, const HostFile& file, uint64_t offset,
                                             size_t& count) {
+  std::lock_guard lock(mutex_);
   ++calls_[int(call)];
   for (Armed& armed : faults_) {
     const HostFault& fault = armed.fault;
@@ -36,6 +38,7 @@ const HostFault* FaultyHost::StrikeTransfer(HostCall call, const HostFile& file,
 }
 
 bool FaultyHost::Targets(HostCall call, const std::string& path) const {
+  std::lock_guard lock(mutex_);
   for (const Armed& armed : faults_) {
     if (armed.fault.call == call && path.find(armed.fault.pathPart) != std::string::npos) return true;
   }
@@ -96,7 +99,7 @@ Result<size_t> FaultyHost::WriteSome(const HostFile& file, uint64_t offset, cons
     return HostError(file.Path(), fault->code);
   }
   Result<size_t> written = real_.WriteSome(file, offset, bytes, count);
-  if (written) writtenEnds_[file.Path()] = std::max(writtenEnds_[file.Path()], offset + *written);
+  if (written) NoteWrittenEnd(file.Path(), offset + *written);
   return written;
 }
 
@@ -107,11 +110,32 @@ Result<size_t> FaultyHost::CopySome(const HostFile& from, uint64_t fromOffset, c
     return Error{from.Path() + ": copied through a buffer", ENOTSUP};
   }
   Result<size_t> copied = real_.CopySome(from, fromOffset, to, toOffset, count);
-  if (copied) writtenEnds_[to.Path()] = std::max(writtenEnds_[to.Path()], toOffset + *copied);
+  if (copied) NoteWrittenEnd(to.Path(), toOffset + *copied);
   return copied;
 }
 
+void FaultyHost::NoteWrittenEnd(const std::string& path, uint64_t end) {
+  std::lock_guard lock(mutex_);
+  writtenEnds_[path] = std::max(writtenEnds_[path], end);
+}
+
+void FaultyHost::Add(HostFault fault) {
+  std::lock_guard lock(mutex_);
+  faults_.push_back({std::move(fault), 0});
+}
+
+void FaultyHost::ClearFaults() {
+  std::lock_guard lock(mutex_);
+  faults_.clear();
+}
+
+int FaultyHost::Calls(HostCall call) const {
+  std::lock_guard lock(mutex_);
+  return calls_[int(call)];
+}
+
 uint64_t FaultyHost::WrittenEnd(const std::string& path) const {
+  std::lock_guard lock(mutex_);
   auto it = writtenEnds_.find(path);
   return it == writtenEnds_.end() ? 0 : it->second;
 }

@@ -1,12 +1,13 @@
 // A host that passes every call on to the system's and fails the calls a test
 // asks it to: for failures that a real disk cannot be made to show on demand
 // (a full disk at byte N, a read error in the middle of a file, a refused
-// folder or rename).
+// folder or rename). Calls may come from several threads at once.
 #pragma once
 
 #include <cerrno>
 #include <cstdint>
 #include <map>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -48,10 +49,10 @@ class FaultyHost : public Host {
  public:
   explicit FaultyHost(Host& real = SystemHost()) : real_(real) {}
 
-  void Add(HostFault fault) { faults_.push_back({std::move(fault), 0}); }
-  void ClearFaults() { faults_.clear(); }
+  void Add(HostFault fault);
+  void ClearFaults();
   // How many calls of this kind were made, failed or not.
-  int Calls(HostCall call) const { return calls_[int(call)]; }
+  int Calls(HostCall call) const;
   // The end of the furthest write into the file at `path`, so that a test can
   // let a huge file go to /dev/null and still know how long it came out.
   uint64_t WrittenEnd(const std::string& path) const;
@@ -92,6 +93,7 @@ class FaultyHost : public Host {
                                   size_t& count);
   bool Targets(HostCall call, const std::string& path) const;
   Result<HostFile> Wrap(Result<HostFile> file);
+  void NoteWrittenEnd(const std::string& path, uint64_t end);
 
   struct Armed {
     HostFault fault;
@@ -99,6 +101,7 @@ class FaultyHost : public Host {
   };
 
   Host& real_;
+  mutable std::mutex mutex_;
   std::vector<Armed> faults_;
   std::map<std::string, uint64_t> writtenEnds_;
   int calls_[int(HostCall::kRealPath) + 1] = {};

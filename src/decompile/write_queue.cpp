@@ -1,0 +1,141 @@
+#include "decompile/write_queue.h"
+
+#include <algorithm>
+
+namespace zanthrel {
+
+namespace {
+// Steps of empty files carry no bytes; their count is bounded too, and so are
+// the log places that wait for them.
+constexpr size_t kMaxStepsWaiting = 256;
+constexpr size_t kBatchSteps = 32;
+constexpr size_t kBatchBytes = 512 * 1024;
+}  // namespace
+
+WriteQueue::WriteQueue(Host& host, size_t maxBytesWaiting)
+    : host_(host), maxBytesWaiting_(maxBytesWaiting), worker_([this] { Work(); }) {}
+
+WriteQueue::~WriteQueue() {
+  HandOver();
+  {
+    std::lock_guard lock(mutex_);
+    ending_ = true;
+  }
+  workGiven_.notify_one();
+  worker_.join();
+}
+
+void WriteQueue::Add(WriteStep step) {
+  batchBytes_ += step.bytes.size;
+  batch_.push_back(std::move(step));
+  if (batch_.size() >= kBatchSteps || batchBytes_ >= kBatchBytes) HandOver();
+}
+
+void WriteQueue::HandOver() {
+  if (batch_.empty()) return;
+  std::unique_lock lock(mutex_);
+  // A batch alone may pass the bound, or it could never be written.
+  auto room = [&] {
+    return steps_.size() + batch_.size() <= kMaxStepsWaiting &&
+           (bytesWaiting_ == 0 || bytesWaiting_ + batchBytes_ <= maxBytesWaiting_);
+  };
+  if (!room()) {
+    callerWaits_ = true;
+    workDone_.wait(lock, room);
+    callerWaits_ = false;
+  }
+  bytesWaiting_ += batchBytes_;
+  for (WriteStep& step : batch_) steps_.push_back(std::move(step));
+  batch_.clear();
+  batchBytes_ = 0;
+  TakeDone();
+  const bool wake = idle_;
+  lock.unlock();
+  if (wake) workGiven_.notify_one();
+}
+
+void WriteQueue::TakeDone() {
+  if (taken_.empty()) {
+    taken_.swap(outcomes_);
+  } else {
+    for (WriteOutcome& outcome : outcomes_) taken_.push_back(std::move(outcome));
+    outcomes_.clear();
+  }
+}
+
+std::vector<WriteOutcome> WriteQueue::TakeOutcomes() {
+  std::vector<WriteOutcome> taken;
+  taken.swap(taken_);
+  return taken;
+}
+
+void WriteQueue::Drain() {
+  HandOver();
+  std::unique_lock lock(mutex_);
+  callerWaits_ = true;
+  workDone_.wait(lock, [&] { return steps_.empty() && !busy_; });
+  callerWaits_ = false;
+  TakeDone();
+}
+
+void WriteQueue::Work() {
+  std::unique_lock lock(mutex_);
+  std::deque<WriteStep> steps;
+  std::vector<WriteOutcome> outcomes;
+  for (;;) {
+    if (steps_.empty() && !ending_) {
+      idle_ = true;
+      workGiven_.wait(lock, [&] { return ending_ || !steps_.empty(); });
+      idle_ = false;
+    }
+    if (steps_.empty()) return;
+    // Up to a batch of steps at once: one lock for many small files, yet
+    // room for the caller is made as each batch is done.
+    const size_t count = std::min(steps_.size(), kBatchSteps);
+    for (size_t i = 0; i < count; ++i) {
+      steps.push_back(std::move(steps_.front()));
+      steps_.pop_front();
+    }
+    busy_ = true;
+    lock.unlock();
+    size_t written = 0;
+    for (WriteStep& step : steps) {
+      outcomes.push_back(Do(step));
+      written += step.bytes.size;
+    }
+    steps.clear();
+    lock.lock();
+    busy_ = false;
+    bytesWaiting_ -= written;
+    for (WriteOutcome& outcome : outcomes) outcomes_.push_back(std::move(outcome));
+    outcomes.clear();
+    if (callerWaits_) workDone_.notify_one();
+  }
+}
+
+WriteOutcome WriteQueue::Do(WriteStep& step) {
+  WriteOutcome outcome{step.createPlace, step.writePlace, step.create, std::nullopt, false};
+  if (step.create) {
+    current_ = {};
+    currentFailed_ = false;
+    Result<HostFile> created = host_.CreateFile(step.path);
+    if (created) {
+      current_ = std::move(*created);
+    } else {
+      currentFailed_ = true;
+      outcome.failure = FailedWrite{step.path, created.Failure()};
+      outcome.failedAtCreate = true;
+    }
+  }
+  if (!currentFailed_ && step.bytes.size > 0) {
+    Status written = current_.WriteAt(step.offset, step.bytes.data.get(), step.bytes.size);
+    if (!written) {
+      currentFailed_ = true;
+      outcome.failure = FailedWrite{current_.Path(), written.Failure()};
+    }
+  }
+  if (step.close) current_ = {};
+  return outcome;
+}
+
+}  // namespace zanthrel

@@ -1,0 +1,99 @@
+// Host files written on a thread of their own while the walk reads on, so
+// that creating and filling files overlaps reading the image. Steps run in
+// the order given, one file after the other, and each step tells the log
+// place that waits for its outcome; the bytes waiting to be written are
+// bounded, so memory stays small whatever the image.
+#pragma once
+
+#include <condition_variable>
+#include <cstddef>
+#include <cstdint>
+#include <deque>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "decompile/block_map.h"
+#include "support/host.h"
+
+namespace zanthrel {
+
+// Bytes of a host file on their way, without the cost of zeroing them first.
+struct WriteBytes {
+  std::unique_ptr<uint8_t[]> data;
+  size_t size = 0;
+};
+
+// One step of writing one host file: create it (the first step of a file),
+// write bytes at an offset, close it (the last step). Once a step of a file
+// fails, its later steps do nothing, as a sequential writer would stop.
+struct WriteStep {
+  std::string path;
+  bool create = false;
+  bool close = false;
+  uint64_t offset = 0;
+  WriteBytes bytes;
+  // The log places for the outcome of the create and of the write.
+  uint64_t createPlace = 0;
+  uint64_t writePlace = 0;
+};
+
+// A step done: the places it settles, and the failure, if it failed.
+struct WriteOutcome {
+  uint64_t createPlace = 0;
+  uint64_t writePlace = 0;
+  bool create = false;
+  std::optional<FailedWrite> failure;
+  bool failedAtCreate = false;
+};
+
+class WriteQueue {
+ public:
+  WriteQueue(Host& host, size_t maxBytesWaiting);
+  // Finishes every step given, then ends the thread.
+  ~WriteQueue();
+  WriteQueue(const WriteQueue&) = delete;
+  WriteQueue& operator=(const WriteQueue&) = delete;
+
+  // Steps are handed to the thread a batch at a time, so that it is not woken
+  // for every small file; handing over waits while too many bytes wait already.
+  void Add(WriteStep step);
+  // The outcomes of steps done, in the order given: those known when steps
+  // were last handed over, or, after Drain, of every step.
+  std::vector<WriteOutcome> TakeOutcomes();
+  // Waits until every step given is done.
+  void Drain();
+
+ private:
+  void HandOver();
+  // Moves the outcomes the thread has published to the caller's; under the lock.
+  void TakeDone();
+  void Work();
+  WriteOutcome Do(WriteStep& step);
+
+  Host& host_;
+  const size_t maxBytesWaiting_;
+  // The caller's own: steps not yet handed over.
+  std::vector<WriteStep> batch_;
+  size_t batchBytes_ = 0;
+  std::vector<WriteOutcome> taken_;
+  std::mutex mutex_;
+  std::condition_variable workGiven_;  // the thread waits for steps
+  std::condition_variable workDone_;   // the caller waits for room or for the end
+  std::deque<WriteStep> steps_;
+  std::vector<WriteOutcome> outcomes_;
+  size_t bytesWaiting_ = 0;
+  bool busy_ = false;  // the thread is doing a step taken off the queue
+  bool idle_ = false;  // the thread waits for steps
+  bool callerWaits_ = false;
+  bool ending_ = false;
+  // The worker's own: the file being written and whether it failed.
+  HostFile current_;
+  bool currentFailed_ = false;
+  std::thread worker_;
+};
+
+}  // namespace zanthrel
