@@ -44,6 +44,7 @@ struct Timing {
 };
 
 // Runs a program, stdout optionally into a file; its wall time and peak memory.
+// chdman's progress goes to stderr, a line per percent, and is dropped.
 Timing Run(const std::vector<std::string>& argv, const std::string& stdoutPath = "") {
   auto start = std::chrono::steady_clock::now();
   pid_t child = fork();
@@ -52,6 +53,7 @@ Timing Run(const std::vector<std::string>& argv, const std::string& stdoutPath =
       int fd = open(stdoutPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
       dup2(fd, 1);
     }
+    if (argv[0] == "chdman") dup2(open("/dev/null", O_WRONLY), 2);
     std::vector<char*> args;
     for (const std::string& arg : argv) args.push_back(const_cast<char*>(arg.c_str()));
     args.push_back(nullptr);
