@@ -283,7 +283,9 @@ TEST(ScratchFileTest, HoldsDataAndLeavesNoName) {
     EXPECT_EQ(*scratch->ReadAt(5, back, 5), 5u);
     EXPECT_EQ(std::string(back, 5), "spool");
     // Windows names the file until it is closed.
-    if (kUnnamedFilesHere) EXPECT_EQ(std::distance(fs::directory_iterator(temp.Path()), {}), 0);
+    if (kUnnamedFilesHere) {
+      EXPECT_EQ(std::distance(fs::directory_iterator(temp.Path()), {}), 0);
+    }
   }
   EXPECT_EQ(std::distance(fs::directory_iterator(temp.Path()), {}), 0);
 }

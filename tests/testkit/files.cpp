@@ -2,11 +2,14 @@
 
 #include <zlib.h>
 
+#include <algorithm>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <stdexcept>
+
+#include "support/text.h"
 
 namespace zanthrel::testkit {
 
@@ -17,6 +20,11 @@ std::filesystem::path PathOf(const std::string& utf8) {
 std::string Utf8Of(const std::filesystem::path& path) {
   const std::u8string text = std::filesystem::path(path).make_preferred().u8string();
   return std::string(text.begin(), text.end());
+}
+
+std::string HostPath(std::string path) {
+  std::replace(path.begin(), path.end(), '/', kPathSeparator);
+  return path;
 }
 
 void WriteBytes(const std::string& path, const Bytes& bytes) {

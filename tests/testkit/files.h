@@ -15,6 +15,8 @@ using Bytes = std::vector<uint8_t>;
 std::filesystem::path PathOf(const std::string& utf8);
 // The path in UTF-8, with the host's separators.
 std::string Utf8Of(const std::filesystem::path& path);
+// A path written with "/" between its parts, with the host's separator instead.
+std::string HostPath(std::string path);
 
 void WriteBytes(const std::string& path, const Bytes& bytes);
 void WriteText(const std::string& path, const std::string& text);
