@@ -82,9 +82,11 @@ TEST(CommandLineTest, EveryFailureGivesOneLineAndItsStatus) {
   EXPECT_EQ(run.status, 2);
   EXPECT_EQ(run.err, "zanthrel: " + (temp / "no-such-drive") +
                          ": cannot be opened (No such file or directory)\n");
+#ifndef _WIN32  // on Windows an image file may play a drive
   run = RunZanthrel("decompile -o out --drive " + (temp / "game.iso"));  // not a block device
   EXPECT_EQ(run.status, 2);
   EXPECT_NE(run.err.find("sectors are not 2048 bytes"), std::string::npos);
+#endif
   EXPECT_EQ(RunZanthrel("decompile --drive /dev/sr0").status, 2);  // no -o
   EXPECT_EQ(RunZanthrel("decompile -o x --drive /dev/sr0 game.iso").status, 2);
   EXPECT_EQ(RunZanthrel("drives").status, 0);

@@ -6,6 +6,7 @@
 #include "decompile/block_map.h"
 #include "source/image_source.h"
 #include "support/host.h"
+#include "support/host_names.h"
 #include "support/text.h"
 #include "testkit/decompile_fixture.h"
 #include "testkit/image_builder.h"
@@ -126,7 +127,7 @@ TEST_F(DecompileTest, DiscLabelIsSkippedUnlessAskedForInAnyCaseAndBlanks) {
 
   auto skipped = Run(image, false, true);
   EXPECT_TRUE(skipped.ok);
-  EXPECT_FALSE(fs::exists(testkit::PathOf(Out(" !09DISC Label "))));
+  EXPECT_FALSE(fs::exists(testkit::PathOf(Out(HostFileName(" \tDISC Label ")))));
   std::string map = testkit::ReadText(Out("disc.spy"));
   EXPECT_EQ(map.find("Label"), std::string::npos);
   EXPECT_NE(map.find(Win("Дырка")), std::string::npos);  // block 0 is a hole
@@ -134,7 +135,7 @@ TEST_F(DecompileTest, DiscLabelIsSkippedUnlessAskedForInAnyCaseAndBlanks) {
   fs::remove_all(temp_ / "PARCE_disc");
   auto extracted = Run(image, true, true);
   EXPECT_TRUE(extracted.ok);
-  EXPECT_EQ(testkit::ReadBytes(Out(" !09DISC Label ")), Slice(image, 0, 132));
+  EXPECT_EQ(testkit::ReadBytes(Out(HostFileName(" \tDISC Label "))), Slice(image, 0, 132));
   map = testkit::ReadText(Out("disc.spy"));
   EXPECT_EQ(map.substr(0, 24), "0x00000000 - 0x00000001\t");
   EXPECT_EQ(map.find(Win("Дырка")), std::string::npos);
@@ -444,7 +445,7 @@ TEST_F(DecompileTest, RootCopyIndexPastTheSlotsTriesEightAndNegativeTriesNone) {
 }
 
 TEST_F(DecompileTest, ExistingOutputIsReusedAndFilesReplaced) {
-  fs::create_directories(temp_ / "PARCE_disc/Игры");
+  fs::create_directories(testkit::PathOf(temp_ / "PARCE_disc/Игры"));
   testkit::WriteText(temp_ / "PARCE_disc/Игры/a!3Ab", std::string(50000, 'o'));
   testkit::WriteText(temp_ / "PARCE_disc/keep", "mine");
   auto result = Run(testkit::MakeSampleDisc().image);

@@ -67,7 +67,7 @@ const std::string kSuccess = "Образ демонтирован успешно
 const std::string kWithWriteErrors = "!!!Образ демонтирован с ошибками записи! Выход.\n";
 
 TEST_F(HostFailureTest, FileThatRunsOutOfSpaceIsLoggedAndTheRestExtracted) {
-  host_.Add({HostCall::kWrite, "PARCE_disc/LaunchMe", ENOSPC, 3000});
+  host_.Add({HostCall::kWrite, testkit::HostPath("PARCE_disc/LaunchMe"), ENOSPC, 3000});
   const DecompileResult result = Run();
   EXPECT_EQ(result.outcome, DecompileOutcome::kWriteFailures);
   EXPECT_EQ(result.hostFailure, Out("LaunchMe: ") + ErrorText(ENOSPC));
@@ -95,7 +95,7 @@ TEST_F(HostFailureTest, BlockMapAndHoleFilesThatCannotBeWritten) {
 }
 
 TEST_F(HostFailureTest, SubfolderRefusedEndsTheRunWithTheHostsReason) {
-  host_.Add({HostCall::kMakeFolder, "PARCE_disc/Игры", EACCES});
+  host_.Add({HostCall::kMakeFolder, testkit::HostPath("PARCE_disc/Игры"), EACCES});
   const DecompileResult result = Run();
   EXPECT_EQ(result.outcome, DecompileOutcome::kCannotMakeFolder);
   EXPECT_EQ(result.hostFailure, Out("Игры: ") + ErrorText(EACCES));
@@ -165,7 +165,7 @@ TEST_F(HostFailureTest, FullSpoolEndsTheRunWithTheHostsReason) {
   fs::create_directories(temp_.Path() / "scratch");
   const DecompileResult result = [&] {
     testkit::ScratchFolderOverride scratch(temp_ / "scratch");
-    host_.Add({HostCall::kWrite, std::string(1, kPathSeparator) + "scratch", ENOSPC, 64 * 1024});
+    host_.Add({HostCall::kWrite, testkit::HostPath("/scratch"), ENOSPC, 64 * 1024});
     return Run();
   }();
   EXPECT_EQ(result.outcome, DecompileOutcome::kSpoolFailure);

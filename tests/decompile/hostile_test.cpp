@@ -197,8 +197,9 @@ TEST_F(HostileImageTest, NamesOfDotsSlashesBackslashesZerosAndFF) {
   auto result = Run(builder.Image());
   EXPECT_TRUE(result.ok);
   std::set<std::string> names;
-  for (const auto& item : fs::recursive_directory_iterator(Root())) {
-    names.insert(fs::relative(item.path(), Root()).string());
+  for (const auto& item : fs::recursive_directory_iterator(testkit::PathOf(Root()))) {
+    const std::u8string relative = fs::relative(item.path(), testkit::PathOf(Root())).generic_u8string();
+    names.insert(std::string(relative.begin(), relative.end()));
   }
   std::string ya;
   for (int i = 0; i < 32; ++i) ya += "\u044F";
