@@ -41,7 +41,11 @@ bool IsOnlyDots(std::string_view name) {
   return !name.empty() && name.find_first_not_of('.') == std::string_view::npos;
 }
 
-std::string Escape(char c) { return "!" + HexByteText(uint8_t(c), 2, false); }
+std::string Escape(char c) {
+  std::string escaped(1, '!');
+  escaped += HexByteText(uint8_t(c), 2, false);
+  return escaped;
+}
 
 // CON, PRN, AUX, NUL, COM1-9, LPT1-9: what stands before the first dot, blanks
 // after it ignored, as Windows reads it.
