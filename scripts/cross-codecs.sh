@@ -2,7 +2,7 @@
 # Cross-builds the CHD codecs (liblzma, zstd, FLAC) as static mingw-w64
 # libraries from Debian's source packages into PREFIX (argument 1). Each one is
 # built once: its stamp in PREFIX makes a later run skip it.
-set -euo pipefail
+set -eEuo pipefail
 shopt -s inherit_errexit
 prefix="$(realpath -m "$1")"
 work="$prefix/src"
@@ -70,12 +70,19 @@ build_flac() {
   cmake --install "$tree/out" >/dev/null
 }
 
-if ! have_sources xz-utils; then add_source_lines; fi
+exec 3>&2  # the terminal's standard error, for the failure report below
+sources_checked=false
 for codec in lzma zstd flac; do
   stamp="$prefix/.built-$codec"
   [ -e "$stamp" ] && continue
+  if ! $sources_checked && ! have_sources xz-utils; then add_source_lines; fi
+  sources_checked=true
   echo "== Cross-building $codec from Debian's source package"
-  "build_$codec"
+  # The codecs' own warnings go to a log that is shown only when the build fails.
+  log="$prefix/$codec.log"
+  trap 'tail -40 "$log" >&3' ERR
+  "build_$codec" >"$log" 2>&1
+  trap - ERR
   touch "$stamp"
 done
 rm -rf "${work:?}"
