@@ -7,8 +7,9 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh wine
-bash scripts/build-windows.sh -DZANTHREL_TESTS=ON >/dev/null
+bash scripts/build-windows.sh -DZANTHREL_TESTS=ON
 export WINEPREFIX="$PWD/build-windows/wine" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+mkdir -p "$WINEPREFIX"
 wineserver -p >/dev/null 2>&1 </dev/null
 trap 'wineserver -k || true' EXIT
 wine cmd /c exit >/dev/null 2>&1 </dev/null
