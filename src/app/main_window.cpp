@@ -12,7 +12,7 @@
 #include <exception>
 
 #include "app/qt_dialogs.h"
-#include "source/device_linux.h"
+#include "source/device.h"
 #include "support/cp1251.h"
 #include "support/text.h"
 #include "workflow/compile_job.h"

@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <iostream>
 
+#include "cli/command_line.h"
 #include "cli/commands.h"
 #ifdef ZANTHREL_WITH_WINDOW
 #include "app/main_window.h"
@@ -21,7 +22,7 @@ bool DisplayAvailable() {
 }  // namespace
 #endif
 
-int main(int argc, char** argv) {
+int zanthrel::cli::RunCommandLine(int argc, char** argv) {
   using namespace zanthrel::cli;
 #ifdef ZANTHREL_WITH_WINDOW
   if (argc == 1 && DisplayAvailable()) return zanthrel::app::RunWindow(argc, argv);
@@ -42,7 +43,7 @@ int main(int argc, char** argv) {
   CLI::Option* imageOption = decompileCommand->add_option(
       "IMAGE", decompile.image, "Image file: plain or gzip (2048 or raw 2352), CHD, cue sheet, NRG, raw MODE2");
   CLI::Option* driveOption = decompileCommand->add_option(
-      "--drive", decompile.drive, "Read the disc in this drive (such as /dev/sr0); needs -o");
+      "--drive", decompile.drive, "Read the disc in this drive (such as /dev/sr0, or D: on Windows); needs -o");
   imageOption->excludes(driveOption);
   decompileCommand->callback([&]() {
     if (decompile.image.empty() && decompile.drive.empty()) {
@@ -143,3 +144,7 @@ int main(int argc, char** argv) {
   std::cout << app.help();
   return kExitDone;
 }
+
+#ifndef _WIN32
+int main(int argc, char** argv) { return zanthrel::cli::RunCommandLine(argc, argv); }
+#endif

@@ -65,11 +65,13 @@ TEST(CommandLineTest, EveryFailureGivesOneLineAndItsStatus) {
   EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1);
 
   testkit::WriteBytes(temp / "game.iso", testkit::MakeSampleDisc().image);
+#ifndef _WIN32  // /dev/full, a file whose writes fail, is POSIX's
   fs::create_directories(temp / "PARCE_game");
   fs::create_symlink("/dev/full", temp / "PARCE_game/LaunchMe");
   run = RunZanthrel("decompile game.iso");
   EXPECT_EQ(run.status, 1);
   EXPECT_NE(run.err.find("write failure"), std::string::npos);
+#endif
 
   testkit::WriteText(temp / "blocker", "x");
   run = RunZanthrel("decompile -o blocker/out game.iso");
@@ -80,9 +82,11 @@ TEST(CommandLineTest, EveryFailureGivesOneLineAndItsStatus) {
   EXPECT_EQ(run.status, 2);
   EXPECT_EQ(run.err, "zanthrel: " + (temp / "no-such-drive") +
                          ": cannot be opened (No such file or directory)\n");
+#ifndef _WIN32  // on Windows an image file may play a drive
   run = RunZanthrel("decompile -o out --drive " + (temp / "game.iso"));  // not a block device
   EXPECT_EQ(run.status, 2);
   EXPECT_NE(run.err.find("sectors are not 2048 bytes"), std::string::npos);
+#endif
   EXPECT_EQ(RunZanthrel("decompile --drive /dev/sr0").status, 2);  // no -o
   EXPECT_EQ(RunZanthrel("decompile -o x --drive /dev/sr0 game.iso").status, 2);
   EXPECT_EQ(RunZanthrel("drives").status, 0);

@@ -59,21 +59,21 @@ class CompileHostFailureTest : public ::testing::Test {
 };
 
 TEST_F(CompileHostFailureTest, FileThatCannotBeOpenedIsReportedAndLeftEmpty) {
-  host_.Add({HostCall::kOpenFile, "src/a", EACCES});
+  host_.Add({HostCall::kOpenFile, testkit::HostPath("src/a"), EACCES});
   const CompileReport report = Compile();
   ASSERT_TRUE(report.written) << report.failure;
   EXPECT_EQ(report.problems,
-            (std::vector<std::string>{fs::canonical(temp_.Path()).string() + "/src/a: cannot be opened (" +
-                                      ErrorText(EACCES) + ")"}));
+            (std::vector<std::string>{testkit::Utf8Of(fs::canonical(temp_.Path()) / "src/a") +
+                                      ": cannot be opened (" + ErrorText(EACCES) + ")"}));
   EXPECT_EQ(StoredBytes("a"), 0u);
 }
 
 TEST_F(CompileHostFailureTest, FileWhoseReadFailsMidwayIsCutThereAndReported) {
-  host_.Add({HostCall::kRead, "src/a", EIO, 300000});
+  host_.Add({HostCall::kRead, testkit::HostPath("src/a"), EIO, 300000});
   const CompileReport report = Compile();
   ASSERT_TRUE(report.written) << report.failure;
   ASSERT_EQ(report.problems.size(), 1u);
-  EXPECT_TRUE(report.problems[0].ends_with("/src/a: read failed (" + ErrorText(EIO) + "); cut there"))
+  EXPECT_TRUE(report.problems[0].ends_with(testkit::HostPath("/src/a") + ": read failed (" + ErrorText(EIO) + "); cut there"))
       << report.problems[0];
   const uint32_t stored = StoredBytes("a");
   EXPECT_LT(stored, 300000u);
@@ -96,11 +96,11 @@ TEST_F(CompileHostFailureTest, ImageThatCannotBeWrittenOrPutInPlaceLeavesTheOldO
 }
 
 TEST_F(CompileHostFailureTest, FolderThatCannotBeListedIsReportedAndCompiledEmpty) {
-  host_.Add({HostCall::kListFolder, "src/d", EACCES});
+  host_.Add({HostCall::kListFolder, testkit::HostPath("src/d"), EACCES});
   const CompileReport report = Compile();
   ASSERT_TRUE(report.written) << report.failure;
   ASSERT_EQ(report.problems.size(), 1u);
-  EXPECT_TRUE(report.problems[0].ends_with("/src/d: folder cannot be listed (" + ErrorText(EACCES) + ")"));
+  EXPECT_TRUE(report.problems[0].ends_with(testkit::HostPath("/src/d") + ": folder cannot be listed (" + ErrorText(EACCES) + ")"));
   EXPECT_EQ(StoredBytes("a"), 700000u);
 }
 
