@@ -1,0 +1,339 @@
+// The Windows window driven end to end through its controls' own messages,
+// with chosen answers to its dialogs; and the folder dialog run as the user
+// meets it, typed into and clicked by a timer inside its modal loop.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <commctrl.h>
+
+#include <algorithm>
+#include <chrono>
+#include <deque>
+#include <filesystem>
+#include <functional>
+
+#include "app/win32/folder_dialog.h"
+#include "app/win32/main_window.h"
+#include "app/win32/wide_text.h"
+#include "testkit/files.h"
+#include "testkit/memory_device.h"
+#include "testkit/sample_disc.h"
+#include "testkit/temp_folder.h"
+
+namespace zanthrel::app {
+namespace {
+
+namespace fs = std::filesystem;
+using testkit::Bytes;
+
+// Answers the workflows' questions from lists; an empty answer cancels.
+class ScriptedDialogs : public WorkflowDialogs {
+ public:
+  std::deque<std::optional<std::string>> images, folders, targets;
+  int asked = 0;
+  std::optional<std::string> ChooseImageFile() override { return Next(images); }
+  std::optional<std::string> SelectFolder() override { return Next(folders); }
+  std::optional<std::string> ChooseImageToWrite() override { return Next(targets); }
+
+ private:
+  std::optional<std::string> Next(std::deque<std::optional<std::string>>& answers) {
+    ++asked;
+    if (answers.empty()) return std::nullopt;
+    auto answer = answers.front();
+    answers.pop_front();
+    return answer;
+  }
+};
+
+std::string TextOf(HWND control) {
+  std::wstring text(size_t(GetWindowTextLengthW(control)) + 1, L'\0');
+  text.resize(size_t(GetWindowTextW(control, text.data(), int(text.size()))));
+  return WideToUtf8(text);
+}
+
+bool Checked(HWND button) { return SendMessageW(button, BM_GETCHECK, 0, 0) == BST_CHECKED; }
+
+// Dispatches the window's messages until `done` or 20 seconds.
+bool PumpUntil(const std::function<bool()>& done) {
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+  while (!done()) {
+    if (std::chrono::steady_clock::now() > deadline) return false;
+    MSG message;
+    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+      TranslateMessage(&message);
+      DispatchMessageW(&message);
+    }
+    Sleep(2);
+  }
+  return true;
+}
+
+std::vector<std::string> Listing(const fs::path& folder) {
+  std::vector<std::string> names;
+  for (const auto& item : fs::recursive_directory_iterator(folder)) {
+    names.push_back(fs::relative(item.path(), folder).generic_string());
+  }
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+class Win32WindowTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    services_.dialogs = &dialogs_;
+    services_.listDrives = [this] { return drives_; };
+    services_.device = &device_;
+    window_ = std::make_unique<TForm1>(services_);
+    window_->onJobFinished = [this](const std::string& status) { finished_.push_back(status); };
+    ShowWindow(window_->Handle(), SW_SHOW);
+  }
+  // Clicks as the mouse would; the status line of the job it started, if any.
+  std::string Click(HWND button) {
+    const size_t before = finished_.size();
+    SendMessageW(button, BM_CLICK, 0, 0);
+    if (!window_->JobRunning()) return "";
+    EXPECT_FALSE(IsWindowEnabled(window_->Button1));
+    EXPECT_FALSE(IsWindowEnabled(window_->Button2));
+    EXPECT_TRUE(IsWindowVisible(window_->ProgressBar1));
+    EXPECT_TRUE(PumpUntil([&] { return finished_.size() > before; }));
+    EXPECT_TRUE(IsWindowEnabled(window_->Button1));
+    EXPECT_TRUE(IsWindowEnabled(window_->Button2));
+    EXPECT_FALSE(IsWindowVisible(window_->ProgressBar1));
+    EXPECT_FALSE(IsWindowVisible(window_->CancelButton));
+    return finished_.size() > before ? finished_.back() : "";
+  }
+  std::vector<std::string> ComboItems() {
+    std::vector<std::string> items;
+    const LRESULT count = SendMessageW(window_->ComboBox1, CB_GETCOUNT, 0, 0);
+    for (LRESULT i = 0; i < count; ++i) {
+      std::wstring item(size_t(SendMessageW(window_->ComboBox1, CB_GETLBTEXTLEN, WPARAM(i), 0)) + 1, L'\0');
+      item.resize(size_t(SendMessageW(window_->ComboBox1, CB_GETLBTEXT, WPARAM(i),
+                                      reinterpret_cast<LPARAM>(item.data()))));
+      items.push_back(WideToUtf8(item));
+    }
+    return items;
+  }
+  LRESULT ComboSelection() { return SendMessageW(window_->ComboBox1, CB_GETCURSEL, 0, 0); }
+
+  testkit::TempFolder temp_;
+  ScriptedDialogs dialogs_;
+  std::vector<DriveEntry> drives_;
+  MemoryDevice device_;
+  WindowServices services_;
+  std::unique_ptr<TForm1> window_;
+  std::vector<std::string> finished_;
+};
+
+TEST_F(Win32WindowTest, OpensWithTheControlsTextsAndTabOrderOfTheQtWindow) {
+  EXPECT_EQ(TextOf(window_->Handle()), "Zanthrel " ZANTHREL_VERSION " [https://zanthrel.org]");
+  RECT client{};
+  GetClientRect(window_->Handle(), &client);
+  EXPECT_EQ(client.right, 433);
+  EXPECT_EQ(client.bottom, 105);
+  EXPECT_EQ(TextOf(window_->Button1), "De-Compile");
+  EXPECT_EQ(TextOf(window_->Button2), "Compile ISO");
+  EXPECT_EQ(TextOf(window_->CheckBox1), "Create additional info");
+  EXPECT_EQ(TextOf(window_->CheckBox2), "Extract \"Disc label\"");
+  EXPECT_EQ(TextOf(window_->RadioButton1), "ISO, BIN, NRG");
+  EXPECT_EQ(TextOf(window_->RadioButton2), "CD-ROM");
+  EXPECT_EQ(TextOf(window_->Label1), "Ожидание");
+  EXPECT_TRUE(Checked(window_->RadioButton1));
+  EXPECT_FALSE(Checked(window_->RadioButton2));
+  EXPECT_FALSE(Checked(window_->CheckBox1));
+  EXPECT_FALSE(Checked(window_->CheckBox2));
+  for (HWND hidden : {window_->ComboBox1, window_->ProgressBar1, window_->CancelButton}) {
+    EXPECT_FALSE(IsWindowVisible(hidden));
+  }
+  // Tab walks the buttons, the boxes, then the chosen radio button.
+  std::vector<HWND> order{window_->Button1};
+  for (int i = 0; i < 4; ++i) {
+    order.push_back(GetNextDlgTabItem(window_->Handle(), order.back(), FALSE));
+  }
+  EXPECT_EQ(order, (std::vector<HWND>{window_->Button1, window_->Button2, window_->CheckBox1,
+                                      window_->CheckBox2, window_->RadioButton1}));
+}
+
+TEST_F(Win32WindowTest, RadioSwitchingRefillsAndHidesTheDriveList) {
+  drives_ = {{"C:", 3}, {"E:", 2}, {"D:", 5}, {"R:", 6}};
+  Click(window_->RadioButton2);
+  EXPECT_TRUE(Checked(window_->RadioButton2));
+  EXPECT_TRUE(IsWindowVisible(window_->ComboBox1));
+  EXPECT_EQ(ComboItems(), (std::vector<std::string>{"E:", "D:"}));
+  EXPECT_EQ(ComboSelection(), 0);
+  SendMessageW(window_->ComboBox1, CB_SETCURSEL, 1, 0);
+
+  // Clicking the selected radio button fires nothing: the list stays.
+  drives_ = {{"F:", 5}};
+  Click(window_->RadioButton2);
+  EXPECT_EQ(ComboItems(), (std::vector<std::string>{"E:", "D:"}));
+  Click(window_->RadioButton1);
+  EXPECT_FALSE(IsWindowVisible(window_->ComboBox1));
+  EXPECT_EQ(ComboItems().size(), 2u);  // kept while hidden
+  EXPECT_EQ(ComboSelection(), 1);
+  Click(window_->RadioButton2);
+  EXPECT_EQ(ComboItems(), std::vector<std::string>{"F:"});
+}
+
+TEST_F(Win32WindowTest, DecompileWritesBesideTheImageWithTheOptions) {
+  fs::create_directories(temp_.Path() / "Образы");
+  const std::string image = (temp_.Path() / "Образы" / "game.iso.gz").string();
+  testkit::WriteGzip(image, testkit::MakeSampleDisc().image);
+  dialogs_.images = {image};
+  SendMessageW(window_->CheckBox1, BM_CLICK, 0, 0);
+  SendMessageW(window_->CheckBox2, BM_CLICK, 0, 0);
+  EXPECT_EQ(Click(window_->Button1), "Образ демонтирован успешно. Выход.");
+  EXPECT_EQ(TextOf(window_->Label1), "Образ демонтирован успешно. Выход.");
+  const std::vector<std::string> listing = Listing(temp_.Path() / "Образы");
+  EXPECT_NE(std::find(listing.begin(), listing.end(), "PARCE_game/Disc label"), listing.end());
+  EXPECT_NE(std::find(listing.begin(), listing.end(), "PARCE_game/game.spy"), listing.end());
+  EXPECT_NE(std::find(listing.begin(), listing.end(), "game.log"), listing.end());
+  EXPECT_TRUE(fs::exists(temp_.Path() / "Образы/PARCE_game/LaunchMe"));
+}
+
+TEST_F(Win32WindowTest, CancelledDialogsAndUnopenableImagesChangeNothing) {
+  Click(window_->Button1);  // the file dialog cancelled
+  dialogs_.folders = {std::nullopt};
+  Click(window_->Button2);  // the folder dialog cancelled
+  dialogs_.folders = {temp_.Path().string()};
+  Click(window_->Button2);  // the save dialog cancelled
+  EXPECT_EQ(dialogs_.asked, 4);
+  EXPECT_TRUE(Listing(temp_.Path()).empty());
+  EXPECT_EQ(TextOf(window_->Label1), "Ожидание");
+
+  testkit::WriteBytes(temp_ / "junk.iso", Bytes(5000, 1));
+  dialogs_.images = {temp_ / "junk.iso"};
+  const std::string status = Click(window_->Button1);
+  EXPECT_NE(status.find("no Opera volume label found"), std::string::npos) << status;
+  EXPECT_EQ(Listing(temp_.Path()), std::vector<std::string>{"junk.iso"});
+}
+
+TEST_F(Win32WindowTest, CompileReplacesTheImageAndCancelKeepsTheOldOne) {
+  fs::create_directories(temp_.Path() / "src/sub");
+  testkit::WriteText(temp_ / "src/sub/file.txt", "content");
+  testkit::WriteText(temp_ / "old.iso", "to be replaced");
+  dialogs_.folders = {temp_ / "src"};
+  dialogs_.targets = {temp_ / "old.iso"};
+  EXPECT_EQ(Click(window_->Button2), "Image written: " + (temp_ / "old.iso"));
+  const Bytes image = testkit::ReadBytes(temp_ / "old.iso");
+  ASSERT_GE(image.size(), 305u * 2048);
+  EXPECT_EQ(std::string(image.begin() + 40, image.begin() + 46), "CD-ROM");
+
+  // A sparse file of 3 GiB: still compiling when Cancel is clicked.
+  testkit::WriteText(temp_ / "src/big", "");
+  fs::resize_file(temp_.Path() / "src/big", 3ull << 30);
+  testkit::WriteText(temp_ / "old.iso", "the old image");
+  dialogs_.folders = {temp_ / "src"};
+  dialogs_.targets = {temp_ / "old.iso"};
+  SendMessageW(window_->Button2, BM_CLICK, 0, 0);
+  ASSERT_TRUE(window_->JobRunning());
+  EXPECT_TRUE(IsWindowVisible(window_->CancelButton));
+  SendMessageW(window_->CancelButton, BM_CLICK, 0, 0);
+  EXPECT_FALSE(IsWindowEnabled(window_->CancelButton));
+  ASSERT_TRUE(PumpUntil([&] { return !finished_.empty() && finished_.size() == 2; }));
+  EXPECT_EQ(finished_.back(),
+            "Image not written: " + (temp_ / "old.iso") + ": not written, stopped by the user");
+  EXPECT_EQ(testkit::ReadText(temp_ / "old.iso"), "the old image");
+  EXPECT_EQ(Listing(temp_.Path()),
+            (std::vector<std::string>{"old.iso", "src", "src/big", "src/sub", "src/sub/file.txt"}));
+}
+
+TEST_F(Win32WindowTest, DriveBranchDecompilesIntoTheChosenFolder) {
+  Click(window_->RadioButton2);
+  Click(window_->Button1);  // no drive offered: nothing is asked
+  EXPECT_EQ(dialogs_.asked, 0);
+
+  drives_ = {{"D:", 5}};
+  const testkit::SampleDisc disc = testkit::MakeSampleDisc();
+  device_.discs["D:"].bytes = disc.image;
+  Click(window_->RadioButton1);
+  Click(window_->RadioButton2);
+  fs::create_directories(temp_.Path() / "chosen");
+  dialogs_.folders = {temp_ / "chosen"};
+  EXPECT_EQ(Click(window_->Button1), "Образ демонтирован успешно. Выход.");
+  EXPECT_TRUE(fs::exists(temp_.Path() / "chosen/cd-rom.log"));
+  EXPECT_EQ(testkit::ReadBytes(temp_ / "chosen/PARCE_CD-ROM/LaunchMe"), disc.launchMe);
+  EXPECT_FALSE(fs::exists(temp_.Path() / "chosen/PARCE_CD-ROM/Disc label"));
+  EXPECT_FALSE(device_.Locked("D:"));
+}
+
+// A hidden window whose timer plays the user inside a modal dialog's loop.
+class TimedScript {
+ public:
+  explicit TimedScript(std::function<void()> step) : step_(std::move(step)) {
+    window_ = CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
+    SetWindowLongPtrW(window_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+    SetWindowSubclass(window_, OnTimer, 1, 0);
+    SetTimer(window_, 1, 50, nullptr);
+  }
+  ~TimedScript() { DestroyWindow(window_); }
+
+ private:
+  static LRESULT CALLBACK OnTimer(HWND window, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR,
+                                  DWORD_PTR) {
+    if (message != WM_TIMER) return DefSubclassProc(window, message, wParam, lParam);
+    KillTimer(window, 1);
+    reinterpret_cast<TimedScript*>(GetWindowLongPtrW(window, GWLP_USERDATA))->step_();
+    return 0;
+  }
+  HWND window_;
+  std::function<void()> step_;
+};
+
+HWND FolderDialogWindow() { return FindWindowW(L"#32770", L"Select folder"); }
+
+void Type(HWND dialog, const std::string& path) {
+  SetWindowTextW(FindWindowExW(dialog, nullptr, L"Edit", nullptr), Utf8ToWide(path).c_str());
+}
+
+void Press(HWND dialog, int id) { SendMessageW(GetDlgItem(dialog, id), BM_CLICK, 0, 0); }
+
+TEST(Win32FolderDialogTest, TypedMissingFolderIsConfirmedThenCreatedWithItsParents) {
+  testkit::TempFolder temp;
+  const std::string missing = (temp.Path() / "a" / "Папка" / "c").string();
+  std::vector<std::string> asked;
+  bool answer = false;
+  std::string shownAtStart;
+  bool openAfterNo = false;
+  TimedScript script([&] {
+    HWND dialog = FolderDialogWindow();
+    shownAtStart = TextOf(FindWindowExW(dialog, nullptr, L"Edit", nullptr));
+    Type(dialog, missing);
+    Press(dialog, IDOK);
+    openAfterNo = IsWindow(dialog) && IsWindowVisible(dialog) && !fs::exists(temp.Path() / "a");
+    answer = true;
+    Press(dialog, IDOK);
+  });
+  const std::optional<std::string> chosen =
+      ChooseFolder(nullptr, temp.Path().string(), [&](const std::string& path) {
+        asked.push_back(path);
+        return answer;
+      });
+  EXPECT_EQ(shownAtStart, temp.Path().string());
+  EXPECT_TRUE(openAfterNo);  // No keeps the dialog open
+  EXPECT_EQ(asked, (std::vector<std::string>{missing, missing}));
+  EXPECT_EQ(chosen, missing);
+  EXPECT_TRUE(fs::is_directory(missing));
+}
+
+TEST(Win32FolderDialogTest, ExistingFolderNeedsNoQuestionAndCancelGivesNothing) {
+  testkit::TempFolder temp;
+  int asked = 0;
+  const auto confirm = [&](const std::string&) { return ++asked, false; };
+  {
+    TimedScript script([] { Press(FolderDialogWindow(), IDOK); });
+    EXPECT_EQ(ChooseFolder(nullptr, temp.Path().string(), confirm), temp.Path().string());
+  }
+  {
+    TimedScript script([&] {
+      Type(FolderDialogWindow(), (temp.Path() / "new").string());
+      Press(FolderDialogWindow(), IDCANCEL);
+    });
+    EXPECT_EQ(ChooseFolder(nullptr, temp.Path().string(), confirm), std::nullopt);
+  }
+  EXPECT_EQ(asked, 0);
+  EXPECT_FALSE(fs::exists(temp.Path() / "new"));
+}
+
+}  // namespace
+}  // namespace zanthrel::app
