@@ -7,7 +7,7 @@
 #include "app/win32/dialog_template.h"
 #include "app/win32/file_dialogs.h"
 #include "app/win32/wide_text.h"
-#include "source/device_win32.h"
+#include "source/device.h"
 #include "workflow/window_jobs.h"
 
 namespace zanthrel::app {
@@ -50,6 +50,9 @@ std::string SelectedDrive(HWND comboBox) {
 TForm1::TForm1(WindowServices services) : services_(std::move(services)) {
   if (!services_.listDrives) services_.listDrives = [] { return ListDrives(); };
   if (!services_.device) services_.device = &HostDevice();
+  const INITCOMMONCONTROLSEX classes{sizeof(INITCOMMONCONTROLSEX),
+                                     ICC_STANDARD_CLASSES | ICC_PROGRESS_CLASS | ICC_BAR_CLASSES};
+  InitCommonControlsEx(&classes);
   const DialogTemplate layout(WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME | DS_CENTER,
                               Utf8ToWide(WindowTitle()));
   window_ = CreateDialogIndirectParamW(GetModuleHandleW(nullptr), layout.Get(), nullptr, DialogProc,

@@ -6,7 +6,6 @@
 
 #include <windows.h>
 
-#include <commctrl.h>
 #include <objbase.h>
 
 #include <exception>
@@ -65,9 +64,6 @@ bool WindowCanOpen() {
 int RunWindow(int, char**) {
   LetGoOfOwnConsole();
   const ComApartment com;
-  const INITCOMMONCONTROLSEX controls{sizeof(INITCOMMONCONTROLSEX),
-                                      ICC_STANDARD_CLASSES | ICC_PROGRESS_CLASS | ICC_BAR_CLASSES};
-  InitCommonControlsEx(&controls);
   try {
     TForm1 window;
     window.QuitOnClose();
