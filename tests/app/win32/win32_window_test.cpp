@@ -46,6 +46,13 @@ class ScriptedDialogs : public WorkflowDialogs {
   }
 };
 
+// The window takes and gives paths in UTF-8, while std::filesystem reads a
+// narrow string in the ANSI code page.
+std::string Utf8(const fs::path& path) {
+  const std::u8string text = path.u8string();
+  return std::string(text.begin(), text.end());
+}
+
 std::string TextOf(HWND control) {
   std::wstring text(size_t(GetWindowTextLengthW(control)) + 1, L'\0');
   text.resize(size_t(GetWindowTextW(control, text.data(), int(text.size()))));
@@ -176,26 +183,26 @@ TEST_F(Win32WindowTest, RadioSwitchingRefillsAndHidesTheDriveList) {
 }
 
 TEST_F(Win32WindowTest, DecompileWritesBesideTheImageWithTheOptions) {
-  fs::create_directories(temp_.Path() / "Образы");
-  const std::string image = (temp_.Path() / "Образы" / "game.iso.gz").string();
-  testkit::WriteGzip(image, testkit::MakeSampleDisc().image);
-  dialogs_.images = {image};
+  const fs::path folder = temp_.Path() / u8"Образы";
+  fs::create_directories(folder);
+  testkit::WriteGzip(temp_ / "game.iso.gz", testkit::MakeSampleDisc().image);
+  fs::rename(temp_.Path() / "game.iso.gz", folder / "game.iso.gz");
+  dialogs_.images = {Utf8(folder / "game.iso.gz")};
   SendMessageW(window_->CheckBox1, BM_CLICK, 0, 0);
   SendMessageW(window_->CheckBox2, BM_CLICK, 0, 0);
   EXPECT_EQ(Click(window_->Button1), "Образ демонтирован успешно. Выход.");
   EXPECT_EQ(TextOf(window_->Label1), "Образ демонтирован успешно. Выход.");
-  const std::vector<std::string> listing = Listing(temp_.Path() / "Образы");
-  EXPECT_NE(std::find(listing.begin(), listing.end(), "PARCE_game/Disc label"), listing.end());
-  EXPECT_NE(std::find(listing.begin(), listing.end(), "PARCE_game/game.spy"), listing.end());
-  EXPECT_NE(std::find(listing.begin(), listing.end(), "game.log"), listing.end());
-  EXPECT_TRUE(fs::exists(temp_.Path() / "Образы/PARCE_game/LaunchMe"));
+  for (const char* name : {"PARCE_game/LaunchMe", "PARCE_game/Disc label", "PARCE_game/game.spy",
+                           "game.log"}) {
+    EXPECT_TRUE(fs::exists(folder / name)) << name;
+  }
 }
 
 TEST_F(Win32WindowTest, CancelledDialogsAndUnopenableImagesChangeNothing) {
   Click(window_->Button1);  // the file dialog cancelled
   dialogs_.folders = {std::nullopt};
   Click(window_->Button2);  // the folder dialog cancelled
-  dialogs_.folders = {temp_.Path().string()};
+  dialogs_.folders = {Utf8(temp_.Path())};
   Click(window_->Button2);  // the save dialog cancelled
   EXPECT_EQ(dialogs_.asked, 4);
   EXPECT_TRUE(Listing(temp_.Path()).empty());
@@ -290,7 +297,8 @@ void Press(HWND dialog, int id) { SendMessageW(GetDlgItem(dialog, id), BM_CLICK,
 
 TEST(Win32FolderDialogTest, TypedMissingFolderIsConfirmedThenCreatedWithItsParents) {
   testkit::TempFolder temp;
-  const std::string missing = (temp.Path() / "a" / "Папка" / "c").string();
+  const fs::path missingPath = temp.Path() / "a" / u8"Папка" / "c";
+  const std::string missing = Utf8(missingPath);
   std::vector<std::string> asked;
   bool answer = false;
   std::string shownAtStart;
@@ -305,15 +313,15 @@ TEST(Win32FolderDialogTest, TypedMissingFolderIsConfirmedThenCreatedWithItsParen
     Press(dialog, IDOK);
   });
   const std::optional<std::string> chosen =
-      ChooseFolder(nullptr, temp.Path().string(), [&](const std::string& path) {
+      ChooseFolder(nullptr, Utf8(temp.Path()), [&](const std::string& path) {
         asked.push_back(path);
         return answer;
       });
-  EXPECT_EQ(shownAtStart, temp.Path().string());
+  EXPECT_EQ(shownAtStart, Utf8(temp.Path()));
   EXPECT_TRUE(openAfterNo);  // No keeps the dialog open
   EXPECT_EQ(asked, (std::vector<std::string>{missing, missing}));
   EXPECT_EQ(chosen, missing);
-  EXPECT_TRUE(fs::is_directory(missing));
+  EXPECT_TRUE(fs::is_directory(missingPath));
 }
 
 TEST(Win32FolderDialogTest, ExistingFolderNeedsNoQuestionAndCancelGivesNothing) {
@@ -322,14 +330,14 @@ TEST(Win32FolderDialogTest, ExistingFolderNeedsNoQuestionAndCancelGivesNothing) 
   const auto confirm = [&](const std::string&) { return ++asked, false; };
   {
     TimedScript script([] { Press(FolderDialogWindow(), IDOK); });
-    EXPECT_EQ(ChooseFolder(nullptr, temp.Path().string(), confirm), temp.Path().string());
+    EXPECT_EQ(ChooseFolder(nullptr, Utf8(temp.Path()), confirm), Utf8(temp.Path()));
   }
   {
     TimedScript script([&] {
-      Type(FolderDialogWindow(), (temp.Path() / "new").string());
+      Type(FolderDialogWindow(), Utf8(temp.Path() / "new"));
       Press(FolderDialogWindow(), IDCANCEL);
     });
-    EXPECT_EQ(ChooseFolder(nullptr, temp.Path().string(), confirm), std::nullopt);
+    EXPECT_EQ(ChooseFolder(nullptr, Utf8(temp.Path()), confirm), std::nullopt);
   }
   EXPECT_EQ(asked, 0);
   EXPECT_FALSE(fs::exists(temp.Path() / "new"));
