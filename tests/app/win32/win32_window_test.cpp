@@ -13,6 +13,7 @@
 #include <filesystem>
 #include <functional>
 
+#include "app/win32/file_dialogs.h"
 #include "app/win32/folder_dialog.h"
 #include "app/win32/main_window.h"
 #include "app/win32/wide_text.h"
@@ -341,6 +342,43 @@ TEST(Win32FolderDialogTest, ExistingFolderNeedsNoQuestionAndCancelGivesNothing) 
   }
   EXPECT_EQ(asked, 0);
   EXPECT_FALSE(fs::exists(temp.Path() / "new"));
+}
+
+// The file name field of the system's open and save dialogs.
+constexpr int kFileNameField = 0x47C;
+
+// Types `name` into the file dialog titled `title` and presses its OK button.
+void AnswerFileDialog(const wchar_t* title, const std::string& name) {
+  HWND dialog = FindWindowW(L"#32770", title);
+  ASSERT_NE(dialog, nullptr);
+  SetDlgItemTextW(dialog, kFileNameField, Utf8ToWide(name).c_str());
+  Press(dialog, IDOK);
+}
+
+TEST(Win32DialogsTest, FileDialogsStartInTheCurrentDirectoryAndAddTheSuffix) {
+  testkit::TempFolder temp;  // the current directory
+  testkit::WriteText(temp / "disc.chd", "");
+  testkit::WriteText(temp / "old.iso", "kept until a compile replaces it");
+  Win32Dialogs dialogs(nullptr);
+  {
+    TimedScript script([] { AnswerFileDialog(L"De-Compile", "disc.chd"); });
+    EXPECT_EQ(dialogs.ChooseImageFile(), Utf8(temp.Path() / "disc.chd"));
+  }
+  {
+    TimedScript script([] { AnswerFileDialog(L"Compile ISO", "new"); });
+    EXPECT_EQ(dialogs.ChooseImageToWrite(), Utf8(temp.Path() / "new.iso"));
+  }
+  {
+    // An existing image is taken without a question.
+    TimedScript script([] { AnswerFileDialog(L"Compile ISO", "old.iso"); });
+    EXPECT_EQ(dialogs.ChooseImageToWrite(), Utf8(temp.Path() / "old.iso"));
+  }
+  {
+    TimedScript script([] { Press(FindWindowW(L"#32770", L"De-Compile"), IDCANCEL); });
+    EXPECT_EQ(dialogs.ChooseImageFile(), std::nullopt);
+  }
+  EXPECT_EQ(testkit::ReadText(temp / "old.iso"), "kept until a compile replaces it");
+  EXPECT_FALSE(fs::exists(temp.Path() / "new.iso"));
 }
 
 }  // namespace
