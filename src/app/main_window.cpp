@@ -13,7 +13,7 @@
 #include <exception>
 
 #include "app/qt_dialogs.h"
-#include "source/device_linux.h"
+#include "source/device.h"
 #include "workflow/window_jobs.h"
 
 namespace zanthrel::app {

@@ -10,7 +10,7 @@
 #include "decompile/listing.h"
 #include "decompile/volume_summary.h"
 #include "opera/records.h"
-#include "source/device_linux.h"
+#include "source/device.h"
 #include "source/drive_list.h"
 #include "support/cp1251.h"
 #include "support/host.h"

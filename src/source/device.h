@@ -35,4 +35,7 @@ class DeviceOperations {
   virtual void CloseDevice(DeviceHandle device) = 0;
 };
 
+// The device operations of this host (device_linux.cpp, device_win32.cpp).
+DeviceOperations& HostDevice();
+
 }  // namespace zanthrel

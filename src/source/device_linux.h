@@ -18,7 +18,4 @@ class LinuxDevice : public DeviceOperations {
   void CloseDevice(DeviceHandle device) override;
 };
 
-// The device operations of this host.
-DeviceOperations& HostDevice();
-
 }  // namespace zanthrel

@@ -4,6 +4,10 @@
 
 #include "support/text.h"
 
+#ifdef _WIN32
+#include "source/device_win32.h"
+#endif
+
 namespace zanthrel {
 
 namespace {
@@ -21,8 +25,16 @@ int32_t TypeOf(Host& host, const std::string& sysEntry, const std::string& name)
 
 }  // namespace
 
-std::vector<DriveEntry> ListDrives(Host& host, const std::string& sysBlock,
-                                   const std::string& devFolder) {
+std::vector<DriveEntry> ListDrives() {
+#ifdef _WIN32
+  return DrivesFromRoots(LogicalDriveStrings(), DriveTypeOf);
+#else
+  return ListBlockDevices(SystemHost(), "/sys/block", "/dev");
+#endif
+}
+
+std::vector<DriveEntry> ListBlockDevices(Host& host, const std::string& sysBlock,
+                                         const std::string& devFolder) {
   std::vector<DriveEntry> drives;
   Result<std::vector<FolderChild>> devices = host.ListFolder(sysBlock);
   if (!devices) return drives;
@@ -33,6 +45,21 @@ std::vector<DriveEntry> ListDrives(Host& host, const std::string& sysBlock,
   }
   std::sort(drives.begin(), drives.end(),
             [](const DriveEntry& a, const DriveEntry& b) { return a.name < b.name; });
+  return drives;
+}
+
+std::vector<DriveEntry> DrivesFromRoots(std::string_view roots,
+                                        const std::function<int32_t(const std::string&)>& typeOf) {
+  std::vector<DriveEntry> drives;
+  size_t at = 0;
+  while (at < roots.size() && roots[at] != '\0') {
+    const size_t end = std::min(roots.find('\0', at), roots.size());
+    std::string name(roots.substr(at, end - at));
+    at = end + 1;
+    if (name.back() == '\\') name.pop_back();
+    const int32_t type = typeOf(name);
+    drives.push_back({name, type >= 0 && type <= 6 ? type : kDriveUnknown});
+  }
   return drives;
 }
 

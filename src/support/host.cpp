@@ -86,10 +86,10 @@ Error HostError(const std::string& path, int code) { return {path + ": " + Error
 Status MakeFolderPath(Host& host, const std::string& path) {
   // Every element from the top; folders that exist are passed through, even
   // where nothing may be made in them.
-  for (size_t at = path.find(kPathSeparator, 1); at != std::string::npos;
-       at = path.find(kPathSeparator, at + 1)) {
+  for (size_t at = 1; at < path.size(); ++at) {
+    if (!IsPathSeparator(path[at])) continue;
     const std::string above = path.substr(0, at);
-    if (above.back() == kPathSeparator) continue;
+    if (IsPathSeparator(above.back())) continue;
     Result<PathInfo> info = host.InfoOf(above);
     if (info && info->kind == PathKind::kFolder) continue;
     if (Status made = host.MakeFolder(above); !made) return made;
@@ -147,8 +147,9 @@ std::string TemporaryStem(const std::string& target) {
 }
 
 std::string FolderOf(const std::string& path) {
-  const size_t slash = path.rfind(kPathSeparator);
-  if (slash == std::string::npos) return ".";
+  const std::string name = FileNameOf(path);
+  if (name.size() == path.size()) return ".";
+  const size_t slash = path.size() - name.size() - 1;
   return slash == 0 ? path.substr(0, 1) : path.substr(0, slash);
 }
 

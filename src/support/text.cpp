@@ -52,15 +52,16 @@ std::string FieldText(const uint8_t* field, size_t width) {
 
 std::string ExtensionOf(std::string_view path) {
   for (size_t i = path.size(); i-- > 0;) {
-    if (path[i] == kPathSeparator) return "";
+    if (IsPathSeparator(path[i])) return "";
     if (path[i] == '.') return std::string(path.substr(i + 1));
   }
   return "";
 }
 
 std::string FileNameOf(std::string_view path) {
-  size_t slash = path.rfind(kPathSeparator);
-  return std::string(slash == std::string_view::npos ? path : path.substr(slash + 1));
+  size_t start = path.size();
+  while (start > 0 && !IsPathSeparator(path[start - 1])) --start;
+  return std::string(path.substr(start));
 }
 
 std::string BaseNameOf(std::string_view path) {

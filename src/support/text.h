@@ -9,7 +9,15 @@
 
 namespace zanthrel {
 
+#ifdef _WIN32
+inline constexpr char kPathSeparator = '\\';
+#else
 inline constexpr char kPathSeparator = '/';
+#endif
+// True for the host's separator; Windows takes "/" as one too.
+constexpr bool IsPathSeparator(char c) {
+  return c == kPathSeparator || (kPathSeparator == '\\' && c == '/');
+}
 
 std::string SignedDecimal(int32_t value);
 std::string UnsignedDecimal(uint32_t value);

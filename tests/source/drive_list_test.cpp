@@ -31,7 +31,7 @@ TEST(DriveListTest, TypesFromAFakeSysAndDevLayout) {
     fs::create_directories(temp.Path() / "dev");
     if (device.node) testkit::WriteText(temp / ("dev/" + std::string(device.name)), "");
   }
-  std::vector<DriveEntry> drives = ListDrives(SystemHost(), temp / "sys", temp / "dev");
+  std::vector<DriveEntry> drives = ListBlockDevices(SystemHost(), temp / "sys", temp / "dev");
   std::vector<std::pair<std::string, int32_t>> seen;
   for (const DriveEntry& drive : drives) seen.push_back({fs::path(drive.name).filename().string(), drive.type});
   EXPECT_EQ(seen, (std::vector<std::pair<std::string, int32_t>>{
@@ -44,7 +44,7 @@ TEST(DriveListTest, TypesFromAFakeSysAndDevLayout) {
   EXPECT_EQ(offered[0].name, temp / "dev/sdb");
   EXPECT_EQ(offered[1].name, temp / "dev/sr0");
 
-  EXPECT_TRUE(ListDrives(SystemHost(), temp / "no-sys", temp / "dev").empty());
+  EXPECT_TRUE(ListBlockDevices(SystemHost(), temp / "no-sys", temp / "dev").empty());
 }
 
 }  // namespace
