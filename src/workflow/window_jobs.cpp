@@ -10,8 +10,8 @@ namespace zanthrel {
 std::string WindowTitle() { return std::string("Zanthrel ") + ZANTHREL_VERSION + " [" + kHomePage + "]"; }
 
 std::string FolderOfFile(const std::string& path) {
-  const size_t separator = path.rfind(kPathSeparator);
-  return separator == std::string::npos ? "" : path.substr(0, separator);
+  const auto separator = std::find_if(path.rbegin(), path.rend(), IsPathSeparator);
+  return separator == path.rend() ? "" : path.substr(0, size_t(path.rend() - separator) - 1);
 }
 
 DecompileRequest ImageDecompileRequest(const std::string& imagePath, bool additionalInfo,
@@ -19,8 +19,9 @@ DecompileRequest ImageDecompileRequest(const std::string& imagePath, bool additi
   DecompileRequest request;
   request.imagePath = imagePath;
   // A bare name lies in the current directory; "" joins as the root.
-  request.outputDir =
-      imagePath.find(kPathSeparator) == std::string::npos ? "." : FolderOfFile(imagePath);
+  request.outputDir = std::none_of(imagePath.begin(), imagePath.end(), IsPathSeparator)
+                          ? "."
+                          : FolderOfFile(imagePath);
   request.additionalInfo = additionalInfo;
   request.extractDiscLabel = extractDiscLabel;
   return request;

@@ -32,6 +32,10 @@ TEST(WindowJobsTest, ImageOutputGoesBesideTheImageAndDriveOutputIntoTheChosenFol
   EXPECT_EQ(ImageDecompileRequest("game.iso", false, true).outputDir, ".");
   EXPECT_EQ(ImageDecompileRequest(kSep + "game.iso", false, false).outputDir, "");
   EXPECT_EQ(FolderOfFile("a" + kSep + "b" + kSep), "a" + kSep + "b");
+  // "/" separates on every host.
+  EXPECT_EQ(ImageDecompileRequest("discs/old" + kSep + "game.iso", false, false).outputDir,
+            "discs/old");
+  EXPECT_EQ(ImageDecompileRequest("discs/game.iso", false, false).outputDir, "discs");
 
   MemoryDevice device;
   const DecompileRequest drive = DriveDecompileRequest("D:", "out", device, false, true);
