@@ -6,6 +6,7 @@
 #include <windows.h>
 
 #include <commctrl.h>
+#include <dlgs.h>
 
 #include <algorithm>
 #include <chrono>
@@ -344,14 +345,15 @@ TEST(Win32FolderDialogTest, ExistingFolderNeedsNoQuestionAndCancelGivesNothing) 
   EXPECT_FALSE(fs::exists(temp.Path() / "new"));
 }
 
-// The file name field of the system's open and save dialogs.
-constexpr int kFileNameField = 0x47C;
-
-// Types `name` into the file dialog titled `title` and presses its OK button.
+// Types `name` into the file name field of the file dialog titled `title`
+// (a combo box in some dialogs, an edit field in others) and presses OK.
 void AnswerFileDialog(const wchar_t* title, const std::string& name) {
   HWND dialog = FindWindowW(L"#32770", title);
   ASSERT_NE(dialog, nullptr);
-  SetDlgItemTextW(dialog, kFileNameField, Utf8ToWide(name).c_str());
+  HWND field = GetDlgItem(dialog, cmb13);
+  if (!field) field = GetDlgItem(dialog, edt1);
+  ASSERT_NE(field, nullptr);
+  SetWindowTextW(field, Utf8ToWide(name).c_str());
   Press(dialog, IDOK);
 }
 
@@ -379,6 +381,21 @@ TEST(Win32DialogsTest, FileDialogsStartInTheCurrentDirectoryAndAddTheSuffix) {
   }
   EXPECT_EQ(testkit::ReadText(temp / "old.iso"), "kept until a compile replaces it");
   EXPECT_FALSE(fs::exists(temp.Path() / "new.iso"));
+}
+
+TEST(Win32DialogsTest, FolderPickerGivesTheFolderChosenInIt) {
+  testkit::TempFolder temp;
+  fs::create_directories(temp.Path() / "picked");
+  ASSERT_TRUE(SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)));
+  {
+    TimedScript script([] { AnswerFileDialog(L"Select folder", "picked"); });
+    EXPECT_EQ(PickFolder(nullptr, Utf8(temp.Path())), Utf8(temp.Path() / "picked"));
+  }
+  {
+    TimedScript script([] { Press(FindWindowW(L"#32770", L"Select folder"), IDCANCEL); });
+    EXPECT_EQ(PickFolder(nullptr, Utf8(temp.Path())), std::nullopt);
+  }
+  CoUninitialize();
 }
 
 }  // namespace
