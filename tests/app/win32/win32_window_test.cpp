@@ -266,30 +266,41 @@ TEST_F(Win32WindowTest, DriveBranchDecompilesIntoTheChosenFolder) {
   EXPECT_FALSE(device_.Locked("D:"));
 }
 
-// A hidden window whose timer plays the user inside a modal dialog's loop.
+// A hidden window whose timer plays the user inside a modal dialog's loop:
+// each step acts on the shown dialog of the title, a tick after the step
+// before, so a step runs only while the dialog stays open.
 class TimedScript {
  public:
-  explicit TimedScript(std::function<void()> step) : step_(std::move(step)) {
+  using Step = std::function<void(HWND dialog)>;
+  TimedScript(const wchar_t* title, std::vector<Step> steps) : title_(title), steps_(std::move(steps)) {
     window_ = CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
-    SetWindowLongPtrW(window_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
-    SetWindowSubclass(window_, OnTimer, 1, 0);
+    SetWindowSubclass(window_, OnTimer, 1, reinterpret_cast<DWORD_PTR>(this));
     SetTimer(window_, 1, 50, nullptr);
   }
   ~TimedScript() { DestroyWindow(window_); }
+  TimedScript(const TimedScript&) = delete;
+  TimedScript& operator=(const TimedScript&) = delete;
+
+  bool Finished() const { return next_ == steps_.size(); }
 
  private:
   static LRESULT CALLBACK OnTimer(HWND window, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR,
-                                  DWORD_PTR) {
+                                  DWORD_PTR self) {
     if (message != WM_TIMER) return DefSubclassProc(window, message, wParam, lParam);
-    KillTimer(window, 1);
-    reinterpret_cast<TimedScript*>(GetWindowLongPtrW(window, GWLP_USERDATA))->step_();
+    reinterpret_cast<TimedScript*>(self)->Tick();
     return 0;
   }
-  HWND window_;
-  std::function<void()> step_;
-};
+  void Tick() {
+    HWND dialog = FindWindowW(L"#32770", title_.c_str());
+    if (!dialog || !IsWindowVisible(dialog) || Finished()) return;
+    steps_[next_++](dialog);
+  }
 
-HWND FolderDialogWindow() { return FindWindowW(L"#32770", L"Select folder"); }
+  std::wstring title_;
+  std::vector<Step> steps_;
+  size_t next_ = 0;
+  HWND window_;
+};
 
 void Type(HWND dialog, const std::string& path) {
   SetWindowTextW(FindWindowExW(dialog, nullptr, L"Edit", nullptr), Utf8ToWide(path).c_str());
@@ -304,23 +315,27 @@ TEST(Win32FolderDialogTest, TypedMissingFolderIsConfirmedThenCreatedWithItsParen
   std::vector<std::string> asked;
   bool answer = false;
   std::string shownAtStart;
-  bool openAfterNo = false;
-  TimedScript script([&] {
-    HWND dialog = FolderDialogWindow();
-    shownAtStart = TextOf(FindWindowExW(dialog, nullptr, L"Edit", nullptr));
-    Type(dialog, missing);
-    Press(dialog, IDOK);
-    openAfterNo = IsWindow(dialog) && IsWindowVisible(dialog) && !fs::exists(temp.Path() / "a");
-    answer = true;
-    Press(dialog, IDOK);
-  });
+  bool createdAfterNo = true;
+  TimedScript script(L"Select folder",
+                     {[&](HWND dialog) {
+                        shownAtStart = TextOf(FindWindowExW(dialog, nullptr, L"Edit", nullptr));
+                        Type(dialog, missing);
+                        Press(dialog, IDOK);
+                      },
+                      // Still open after No.
+                      [&](HWND dialog) {
+                        createdAfterNo = fs::exists(temp.Path() / "a");
+                        answer = true;
+                        Press(dialog, IDOK);
+                      }});
   const std::optional<std::string> chosen =
       ChooseFolder(nullptr, Utf8(temp.Path()), [&](const std::string& path) {
         asked.push_back(path);
         return answer;
       });
+  EXPECT_TRUE(script.Finished());
   EXPECT_EQ(shownAtStart, Utf8(temp.Path()));
-  EXPECT_TRUE(openAfterNo);  // No keeps the dialog open
+  EXPECT_FALSE(createdAfterNo);
   EXPECT_EQ(asked, (std::vector<std::string>{missing, missing}));
   EXPECT_EQ(chosen, missing);
   EXPECT_TRUE(fs::is_directory(missingPath));
@@ -331,31 +346,32 @@ TEST(Win32FolderDialogTest, ExistingFolderNeedsNoQuestionAndCancelGivesNothing) 
   int asked = 0;
   const auto confirm = [&](const std::string&) { return ++asked, false; };
   {
-    TimedScript script([] { Press(FolderDialogWindow(), IDOK); });
+    TimedScript script(L"Select folder", {[](HWND dialog) { Press(dialog, IDOK); }});
     EXPECT_EQ(ChooseFolder(nullptr, Utf8(temp.Path()), confirm), Utf8(temp.Path()));
   }
   {
-    TimedScript script([&] {
-      Type(FolderDialogWindow(), Utf8(temp.Path() / "new"));
-      Press(FolderDialogWindow(), IDCANCEL);
-    });
+    TimedScript script(L"Select folder", {[&](HWND dialog) {
+                         Type(dialog, Utf8(temp.Path() / "new"));
+                         Press(dialog, IDCANCEL);
+                       }});
     EXPECT_EQ(ChooseFolder(nullptr, Utf8(temp.Path()), confirm), std::nullopt);
   }
   EXPECT_EQ(asked, 0);
   EXPECT_FALSE(fs::exists(temp.Path() / "new"));
 }
 
-// Types `name` into the file name field of the file dialog titled `title`
-// (a combo box in some dialogs, an edit field in others) and presses OK.
-void AnswerFileDialog(const wchar_t* title, const std::string& name) {
-  HWND dialog = FindWindowW(L"#32770", title);
-  ASSERT_NE(dialog, nullptr);
-  HWND field = GetDlgItem(dialog, cmb13);
-  if (!field) field = GetDlgItem(dialog, edt1);
-  ASSERT_NE(field, nullptr);
-  SetWindowTextW(field, Utf8ToWide(name).c_str());
-  Press(dialog, IDOK);
+// Types `name` into the file name field of a file dialog (a combo box in
+// some dialogs, an edit field in others) and presses OK.
+TimedScript::Step Answer(const std::string& name) {
+  return [name](HWND dialog) {
+    HWND field = GetDlgItem(dialog, cmb13);
+    if (!field) field = GetDlgItem(dialog, edt1);
+    SetWindowTextW(field, Utf8ToWide(name).c_str());
+    Press(dialog, IDOK);
+  };
 }
+
+const TimedScript::Step kCancel = [](HWND dialog) { Press(dialog, IDCANCEL); };
 
 TEST(Win32DialogsTest, FileDialogsStartInTheCurrentDirectoryAndAddTheSuffix) {
   testkit::TempFolder temp;  // the current directory
@@ -363,20 +379,20 @@ TEST(Win32DialogsTest, FileDialogsStartInTheCurrentDirectoryAndAddTheSuffix) {
   testkit::WriteText(temp / "old.iso", "kept until a compile replaces it");
   Win32Dialogs dialogs(nullptr);
   {
-    TimedScript script([] { AnswerFileDialog(L"De-Compile", "disc.chd"); });
+    TimedScript script(L"De-Compile", {Answer("disc.chd")});
     EXPECT_EQ(dialogs.ChooseImageFile(), Utf8(temp.Path() / "disc.chd"));
   }
   {
-    TimedScript script([] { AnswerFileDialog(L"Compile ISO", "new"); });
+    TimedScript script(L"Compile ISO", {Answer("new")});
     EXPECT_EQ(dialogs.ChooseImageToWrite(), Utf8(temp.Path() / "new.iso"));
   }
   {
     // An existing image is taken without a question.
-    TimedScript script([] { AnswerFileDialog(L"Compile ISO", "old.iso"); });
+    TimedScript script(L"Compile ISO", {Answer("old.iso")});
     EXPECT_EQ(dialogs.ChooseImageToWrite(), Utf8(temp.Path() / "old.iso"));
   }
   {
-    TimedScript script([] { Press(FindWindowW(L"#32770", L"De-Compile"), IDCANCEL); });
+    TimedScript script(L"De-Compile", {kCancel});
     EXPECT_EQ(dialogs.ChooseImageFile(), std::nullopt);
   }
   EXPECT_EQ(testkit::ReadText(temp / "old.iso"), "kept until a compile replaces it");
@@ -388,11 +404,11 @@ TEST(Win32DialogsTest, FolderPickerGivesTheFolderChosenInIt) {
   fs::create_directories(temp.Path() / "picked");
   ASSERT_TRUE(SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)));
   {
-    TimedScript script([] { AnswerFileDialog(L"Select folder", "picked"); });
+    TimedScript script(L"Select folder", {Answer("picked")});
     EXPECT_EQ(PickFolder(nullptr, Utf8(temp.Path())), Utf8(temp.Path() / "picked"));
   }
   {
-    TimedScript script([] { Press(FindWindowW(L"#32770", L"Select folder"), IDCANCEL); });
+    TimedScript script(L"Select folder", {kCancel});
     EXPECT_EQ(PickFolder(nullptr, Utf8(temp.Path())), std::nullopt);
   }
   CoUninitialize();
