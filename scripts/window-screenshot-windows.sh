@@ -3,9 +3,9 @@
 # started without arguments under wine on a virtual X screen, its window
 # grabbed once it has drawn itself, then closed as the user would close it.
 #   bash scripts/window-screenshot-windows.sh ZANTHREL_EXE [OUTPUT.png]
-# Needs the Debian packages wine, xvfb, x11-utils and imagemagick.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+bash scripts/install-deps.sh wine xvfb x11-utils imagemagick
 exe="$(realpath "$1")"
 output="$(realpath -m "${2:-docs/window-windows.png}")"
 
