@@ -26,3 +26,9 @@ endif()
 set(CMAKE_EXE_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++")
 # Static zlib from libz-mingw-w64-dev, not its import library.
 set(ZLIB_USE_STATIC_LIBS ON)
+
+# Test programs run under wine where it is installed.
+find_program(ZANTHREL_WINE wine)
+if(ZANTHREL_WINE)
+  set(CMAKE_CROSSCOMPILING_EMULATOR ${ZANTHREL_WINE})
+endif()

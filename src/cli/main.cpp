@@ -2,12 +2,13 @@
 
 #include <iostream>
 
+#include "cli/command_line.h"
 #include "cli/commands.h"
 #ifdef ZANTHREL_WITH_WINDOW
 #include "app/run_window.h"
 #endif
 
-int main(int argc, char** argv) {
+int zanthrel::cli::RunCommandLine(int argc, char** argv) {
   using namespace zanthrel::cli;
 #ifdef ZANTHREL_WITH_WINDOW
   if (argc == 1 && zanthrel::app::WindowCanOpen()) return zanthrel::app::RunWindow(argc, argv);
@@ -28,7 +29,7 @@ int main(int argc, char** argv) {
   CLI::Option* imageOption = decompileCommand->add_option(
       "IMAGE", decompile.image, "Image file: plain or gzip (2048 or raw 2352), CHD, cue sheet, NRG, raw MODE2");
   CLI::Option* driveOption = decompileCommand->add_option(
-      "--drive", decompile.drive, "Read the disc in this drive (such as /dev/sr0); needs -o");
+      "--drive", decompile.drive, "Read the disc in this drive (such as /dev/sr0, or D: on Windows); needs -o");
   imageOption->excludes(driveOption);
   decompileCommand->callback([&]() {
     if (decompile.image.empty() && decompile.drive.empty()) {
@@ -129,3 +130,7 @@ int main(int argc, char** argv) {
   std::cout << app.help();
   return kExitDone;
 }
+
+#ifndef _WIN32
+int main(int argc, char** argv) { return zanthrel::cli::RunCommandLine(argc, argv); }
+#endif

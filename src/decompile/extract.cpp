@@ -158,11 +158,12 @@ bool PassOver(DecompileRun& run, const std::string& line, const std::string& pat
   return true;
 }
 
-bool ExtractFile(DecompileRun& run, const opera::EntryView& entry, const std::string& folder) {
+bool ExtractFile(DecompileRun& run, const opera::EntryView& entry, const std::string& folder,
+                 FolderHostNames& names) {
   const std::string name = EntryName(entry);
   // The raw name is tested, so that tabs around it count as blanks too.
   if (TrimBlanks(LowerCase(name)) == "disc label" && run.source.ExtractDiscLabel != 1) return true;
-  const std::string path = JoinPath(folder, Cp1251ToUtf8(HostFileName(name)));
+  const std::string path = JoinPath(folder, Cp1251ToUtf8(names.FileName(name)));
   RecordFileCopies(run.blockMap, CopiesOf(entry), entry.BlockCount(), entry.ByteCount(), path);
   if (!CopyFileData(run, entry, path)) return PassOver(run, log_text::CannotReadFile(path), path);
   if (run.salvaging) ++run.filesSaved;
@@ -170,8 +171,8 @@ bool ExtractFile(DecompileRun& run, const opera::EntryView& entry, const std::st
 }
 
 bool ExtractSubdirectory(DecompileRun& run, const opera::EntryView& entry,
-                         const std::string& folder) {
-  const std::string sub = JoinPath(folder, Cp1251ToUtf8(HostFolderName(EntryName(entry))));
+                         const std::string& folder, FolderHostNames& names) {
+  const std::string sub = JoinPath(folder, Cp1251ToUtf8(names.FolderName(EntryName(entry))));
   if (Status made = run.host.MakeFolder(sub); !made) {
     // No other copy of any directory could make the folder either.
     WriteLogText(run.log, log_text::CannotMakeFolder());
@@ -202,13 +203,14 @@ class ExtractingVisitor : public DirectoryVisitor {
     if (StoppedByTheUser(run_)) return false;
     WriteLogText(run_.log, "ENTRY\n" + DescribeEntry(entry));
     if (!whole) return false;
-    return entry.IsDirectory() ? ExtractSubdirectory(run_, entry, folder_)
-                               : ExtractFile(run_, entry, folder_);
+    return entry.IsDirectory() ? ExtractSubdirectory(run_, entry, folder_, names_)
+                               : ExtractFile(run_, entry, folder_, names_);
   }
 
  private:
   DecompileRun& run_;
   const std::string& folder_;
+  FolderHostNames names_;
 };
 
 }  // namespace

@@ -41,6 +41,33 @@ bool IsOnlyDots(std::string_view name) {
   return !name.empty() && name.find_first_not_of('.') == std::string_view::npos;
 }
 
+std::string Escape(char c) { return "!" + HexByteText(uint8_t(c), 2, false); }
+
+// CON, PRN, AUX, NUL, COM1-9, LPT1-9: what stands before the first dot, blanks
+// after it ignored, as Windows reads it.
+bool IsWindowsDeviceName(std::string_view name) {
+  std::string stem = LowerCase(name.substr(0, name.find('.')));
+  while (!stem.empty() && stem.back() == ' ') stem.pop_back();
+  if (stem == "con" || stem == "prn" || stem == "aux" || stem == "nul") return true;
+  return stem.size() == 4 && (stem.starts_with("com") || stem.starts_with("lpt")) && stem[3] >= '1' &&
+         stem[3] <= '9';
+}
+
+// A host name that Windows would take for a device or trim.
+std::string WindowsSafe(std::string name) {
+  if (name.empty()) return name;
+  if (name.back() == '.' || name.back() == ' ') name.replace(name.size() - 1, 1, Escape(name.back()));
+  if (IsWindowsDeviceName(name)) name.replace(0, 1, Escape(name[0]));
+  return name;
+}
+
+// The letters of Windows-1251, which have an upper and a lower case.
+bool HasLetterCase(char c) {
+  const uint8_t byte = uint8_t(c);
+  return (byte >= 'A' && byte <= 'Z') || (byte >= 'a' && byte <= 'z') || byte == 0xA8 ||
+         byte == 0xB8 || byte >= 0xC0;
+}
+
 }  // namespace
 
 std::string EncodeHostName(std::string_view operaName) {
@@ -84,18 +111,37 @@ bool IsPortableFolderName(std::string_view operaName) {
   return true;
 }
 
-std::string HostFileName(std::string_view operaName) {
+std::string HostFileName(std::string_view operaName, HostNameRules rules) {
   if (operaName.empty()) return "!00";
   if (IsOnlyDots(operaName)) {
     std::string escaped;
     for (size_t i = 0; i < operaName.size(); ++i) escaped += "!2E";
     return escaped;
   }
-  return EncodeHostName(operaName);
+  std::string host = EncodeHostName(operaName);
+  return rules == HostNameRules::kWindows ? WindowsSafe(std::move(host)) : host;
 }
 
-std::string HostFolderName(std::string_view operaName) {
-  return IsPortableFolderName(operaName) ? std::string(operaName) : HostFileName(operaName);
+std::string HostFolderName(std::string_view operaName, HostNameRules rules) {
+  if (!IsPortableFolderName(operaName)) return HostFileName(operaName, rules);
+  const std::string name(operaName);
+  if (rules == HostNameRules::kWindows && WindowsSafe(name) != name) return HostFileName(operaName, rules);
+  return name;
+}
+
+std::string FolderHostNames::Distinct(std::string hostName) {
+  if (rules_ != HostNameRules::kWindows) return hostName;
+  // Escapes already in the name ("!" and two hex digits) stay as they are.
+  for (size_t at = 0;;) {
+    const auto [place, fresh] = taken_.emplace(LowerCase(hostName), hostName);
+    if (fresh || place->second == hostName) return hostName;
+    while (at < hostName.size() && (hostName[at] == '!' || !HasLetterCase(hostName[at]))) {
+      at += hostName[at] == '!' ? 3 : 1;
+    }
+    if (at >= hostName.size()) return hostName;
+    hostName.replace(at, 1, Escape(hostName[at]));
+    at += 3;
+  }
 }
 
 }  // namespace zanthrel

@@ -165,7 +165,10 @@ class Win32Host : public Host {
       ::DeleteFileW(name.data());
       return failure;
     }
-    return HostFile(*this, NativeHandle(handle), Utf8Of(name.data()));
+    // Named by its folder, as a file without a name of its own would be.
+    std::string path = Utf8Of(folder.data());
+    if (path.size() > 1 && IsPathSeparator(path.back())) path.pop_back();
+    return HostFile(*this, NativeHandle(handle), path);
   }
 
   // A file cannot be given a name after it was made nameless here, so

@@ -1,7 +1,9 @@
 #include "compile/compile_run.h"
 
 #include <gtest/gtest.h>
+#ifndef _WIN32
 #include <sys/stat.h>
+#endif
 
 #include <filesystem>
 
@@ -237,6 +239,9 @@ TEST_F(CompileTest, BootFileLongerThanItsSlotIsCutAndReported) {
 }
 
 TEST_F(CompileTest, UnreadableEntriesLoopsAndTheImageItselfAreHandled) {
+#ifdef _WIN32
+  GTEST_SKIP() << "symbolic links to folders and FIFOs as POSIX makes them";
+#else
   Make("good", Bytes{1, 2, 3});
   fs::create_symlink("nowhere", temp_.Path() / "src/dangling");
   fs::create_symlink(".", temp_.Path() / "src/sub");
@@ -263,6 +268,7 @@ TEST_F(CompileTest, UnreadableEntriesLoopsAndTheImageItselfAreHandled) {
   EXPECT_TRUE(CompileImage(temp_ / "src", temp_ / "src/self.iso", 0).written);
   Image again{testkit::ReadBytes(temp_ / "src/self.iso")};
   EXPECT_EQ(again.Directory(again.RootBlock()).size(), 3u);
+#endif
 }
 
 TEST_F(CompileTest, FileOf4GiBIsReportedNotStoredWrong) {

@@ -8,11 +8,13 @@
 
 #include "decompile/decompile_run.h"
 #include "source/image_source.h"
+#include "support/text.h"
 #include "testkit/faulty_host.h"
 #include "testkit/files.h"
 #include "testkit/image_builder.h"
 #include "testkit/log_text.h"
 #include "testkit/memory_device.h"
+#include "testkit/scratch_folder.h"
 #include "testkit/sample_disc.h"
 #include "testkit/temp_folder.h"
 #include "workflow/decompile_job.h"
@@ -160,10 +162,11 @@ TEST_F(HostFailureTest, FullSpoolEndsTheRunWithTheHostsReason) {
   image.Data(40, testkit::Pattern(4096, 9));
   testkit::WriteGzip(temp_ / "disc.iso", image.Image());
   fs::create_directories(temp_.Path() / "scratch");
-  setenv("TMPDIR", (temp_ / "scratch").c_str(), 1);
-  host_.Add({HostCall::kWrite, "/scratch", ENOSPC, 64 * 1024});
-  const DecompileResult result = Run();
-  unsetenv("TMPDIR");
+  const DecompileResult result = [&] {
+    testkit::ScratchFolderOverride scratch(temp_ / "scratch");
+    host_.Add({HostCall::kWrite, std::string(1, kPathSeparator) + "scratch", ENOSPC, 64 * 1024});
+    return Run();
+  }();
   EXPECT_EQ(result.outcome, DecompileOutcome::kSpoolFailure);
   EXPECT_EQ(result.hostFailure, (temp_ / "scratch") + ": " + ErrorText(ENOSPC));
   EXPECT_TRUE(Log().ends_with(Win("!!!Не удалось распаковать образ во временный файл! Выход.\n")));

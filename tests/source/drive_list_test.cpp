@@ -47,5 +47,30 @@ TEST(DriveListTest, TypesFromAFakeSysAndDevLayout) {
   EXPECT_TRUE(ListBlockDevices(SystemHost(), temp / "no-sys", temp / "dev").empty());
 }
 
+TEST(DriveListTest, RootsAsTheSystemListsThemInItsOrder) {
+  const std::string roots("C:\\\0D:\\\0A:\\\0Z:\0", 16);
+  std::vector<std::string> asked;
+  const std::vector<DriveEntry> drives = DrivesFromRoots(roots, [&](const std::string& name) {
+    asked.push_back(name);
+    return name == "C:" ? 3 : name == "D:" ? 5 : name == "A:" ? 2 : 9;
+  });
+  EXPECT_EQ(asked, (std::vector<std::string>{"C:", "D:", "A:", "Z:"}));
+  std::vector<std::pair<std::string, int32_t>> seen;
+  for (const DriveEntry& drive : drives) seen.push_back({drive.name, drive.type});
+  EXPECT_EQ(seen, (std::vector<std::pair<std::string, int32_t>>{
+                      {"C:", kDriveFixed}, {"D:", kDriveCdRom}, {"A:", kDriveRemovable},
+                      {"Z:", kDriveUnknown}}));  // a code outside 0..6 counts as unknown
+  const std::vector<DriveEntry> offered = OfferedDrives(drives);
+  ASSERT_EQ(offered.size(), 2u);
+  EXPECT_EQ(offered[0].name, "D:");
+  EXPECT_EQ(offered[1].name, "A:");
+
+  auto none = [](const std::string&) { return kDriveFixed; };
+  EXPECT_TRUE(DrivesFromRoots("", none).empty());  // the call failed
+  EXPECT_TRUE(DrivesFromRoots(std::string("\0C:\\\0", 5), none).empty());
+  // A list cut short still gives what it holds.
+  EXPECT_EQ(DrivesFromRoots("E:\\", none).size(), 1u);
+}
+
 }  // namespace
 }  // namespace zanthrel

@@ -8,6 +8,7 @@
 #include "testkit/faulty_host.h"
 #include "testkit/files.h"
 #include "testkit/image_builder.h"
+#include "testkit/scratch_folder.h"
 #include "testkit/temp_folder.h"
 
 namespace zanthrel {
@@ -96,7 +97,7 @@ TEST(GzipStreamTest, NothingBeforeTheLabelIsSpooled) {
   TempFolder temp;
   std::filesystem::create_directory(temp.Path() / "scratch");
   const std::string scratch = temp / "scratch";
-  setenv("TMPDIR", scratch.c_str(), 1);
+  testkit::ScratchFolderOverride scratchFolder(scratch);
   testkit::ImageBuilder volume(4);
   volume.Label({});
   volume.Data(1, testkit::Pattern(3 * 2048, 6));
@@ -121,7 +122,6 @@ TEST(GzipStreamTest, NothingBeforeTheLabelIsSpooled) {
 
   ImageSource nothing;
   EXPECT_EQ(OpenImageFile(nothing, temp / "nothing.gz", host).Failure().failure, OpenFailure::kNoLabel);
-  unsetenv("TMPDIR");
 }
 
 }  // namespace

@@ -53,6 +53,55 @@ TEST(HostNameTest, NamesThatCouldLeaveTheFolderAreEscaped) {
   EXPECT_EQ(DecodeHostName(HostFileName("...")), "...");
 }
 
+TEST(HostNameTest, WindowsRulesEscapeDeviceNamesAndTrailingDotsAndSpaces) {
+  constexpr HostNameRules kWindows = HostNameRules::kWindows;
+  const std::pair<const char*, const char*> cases[] = {
+      {"CON", "!43ON"},         {"con.txt", "!63on.txt"}, {"Aux.tar.gz", "!41ux.tar.gz"},
+      {"NUL", "!4EUL"},         {"prn", "!70rn"},         {"COM1", "!43OM1"},
+      {"lpt9.dat", "!6Cpt9.dat"}, {"CON .txt", "!43ON .txt"}, {"name.", "name!2E"},
+      {"name ", "name!20"},     {"CON.", "!43ON!2E"},
+      // Not device names: other numbers, longer stems, the name inside another.
+      {"COM0", "COM0"},         {"LPT10", "LPT10"},       {"CONSOLE", "CONSOLE"},
+      {"a.CON", "a.CON"},       {"x.y", "x.y"}};
+  for (const auto& [opera, host] : cases) {
+    EXPECT_EQ(HostFileName(opera, kWindows), host) << opera;
+    EXPECT_EQ(HostFolderName(opera, kWindows), host) << opera;
+    EXPECT_EQ(DecodeHostName(HostFileName(opera, kWindows)), opera) << opera;
+    // Elsewhere these names stand as they are.
+    EXPECT_EQ(HostFileName(opera, HostNameRules::kPosix), opera) << opera;
+    EXPECT_EQ(HostFolderName(opera, HostNameRules::kPosix), opera) << opera;
+  }
+  for (int b = 1; b < 256; ++b) {
+    for (const std::string& name : {std::string(1, char(b)), "CON" + std::string(1, char(b))}) {
+      EXPECT_EQ(DecodeHostName(HostFileName(name, kWindows)), name) << b;
+      EXPECT_EQ(DecodeHostName(HostFolderName(name, kWindows)), name) << b;
+    }
+  }
+}
+
+TEST(HostNameTest, NamesDifferingOnlyInCaseStayApartUnderWindowsRules) {
+  FolderHostNames windows(HostNameRules::kWindows);
+  EXPECT_EQ(windows.FileName("readme"), "readme");
+  EXPECT_EQ(windows.FileName("README"), "!52EADME");
+  EXPECT_EQ(windows.FileName("Readme"), "!52!65adme");  // "!52eadme" is taken, case aside
+  EXPECT_EQ(windows.FileName("README"), "!52EADME");    // the same name, the same place
+  EXPECT_EQ(windows.FileName("readme"), "readme");
+  EXPECT_EQ(windows.FolderName("DATA"), "DATA");
+  EXPECT_EQ(windows.FolderName("data"), "!64ata");
+  // Cyrillic letters have case on Windows disks too; escapes already made stay whole.
+  EXPECT_EQ(windows.FileName("\xC0:"), "\xC0!3A");
+  EXPECT_EQ(windows.FileName("\xE0:"), "!E0!3A");
+  EXPECT_EQ(windows.FileName("1:"), "1!3A");
+  for (const char* name : {"README", "Readme", "data", "\xE0:"}) {
+    EXPECT_EQ(DecodeHostName(windows.FileName(name)), name) << name;
+  }
+
+  FolderHostNames posix(HostNameRules::kPosix);
+  EXPECT_EQ(posix.FileName("readme"), "readme");
+  EXPECT_EQ(posix.FileName("README"), "README");
+  EXPECT_EQ(posix.FolderName("CON"), "CON");
+}
+
 TEST(Cp1251Test, EveryByteRoundTripsThroughUtf8) {
   for (int b = 0; b < 256; ++b) {
     std::string one(1, char(b));

@@ -2,8 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#ifndef _WIN32
 #include <sys/wait.h>
 #include <unistd.h>
+#endif
 
 #include <atomic>
 #include <csignal>
@@ -13,6 +15,7 @@
 #include "support/text.h"
 #include "testkit/faulty_host.h"
 #include "testkit/files.h"
+#include "testkit/scratch_folder.h"
 #include "testkit/temp_folder.h"
 
 namespace zanthrel {
@@ -71,6 +74,9 @@ TEST(HostFileTest, FailuresNameThePathAndTheHostsReason) {
 }
 
 TEST(HostFolderTest, MakeListAndIdentify) {
+#ifdef _WIN32
+  GTEST_SKIP() << "symbolic links and touch(1) are POSIX's; host_win32_test lists and identifies on Windows";
+#else
   TempFolder temp;
   Host& host = SystemHost();
   EXPECT_TRUE(host.MakeFolder(temp / "out"));
@@ -103,9 +109,13 @@ TEST(HostFolderTest, MakeListAndIdentify) {
   EXPECT_EQ(*host.RealPath(temp / "out/../link"), fs::canonical(temp.Path() / "file").string());
   EXPECT_TRUE(host.RemoveFile(temp / "file"));
   EXPECT_FALSE(fs::exists(temp.Path() / "file"));
+#endif
 }
 
 TEST(HostFolderTest, CurrentDirectoryOfAnyLength) {
+#ifdef _WIN32
+  GTEST_SKIP() << "POSIX path forms; host_win32_test checks long paths on Windows";
+#else
   TempFolder temp;
   std::string expected = fs::canonical(temp.Path()).string();
   for (int i = 0; i < 12; ++i) expected += "/" + std::string(40, char('a' + i));
@@ -115,6 +125,7 @@ TEST(HostFolderTest, CurrentDirectoryOfAnyLength) {
   EXPECT_EQ(*SystemHost().CurrentDirectory(), expected);
   EXPECT_EQ(*AbsolutePath(SystemHost(), "x"), expected + "/x");
   EXPECT_EQ(*AbsolutePath(SystemHost(), "/y"), "/y");
+#endif
 }
 
 size_t EntriesIn(const fs::path& folder) {
@@ -173,6 +184,9 @@ TEST(TemporaryFileTest, NamesOfTemporaryFilesAreKnownAgain) {
 }
 
 TEST(TemporaryFileTest, InterruptRemovesANamedOne) {
+#ifdef _WIN32
+  GTEST_SKIP() << "fork(2) and SIGINT are POSIX's";
+#else
   TempFolder temp;
   const std::string path = temp / "left.iso.zanthrel-1-0";
   testkit::WriteText(path, "partial");
@@ -190,9 +204,13 @@ TEST(TemporaryFileTest, InterruptRemovesANamedOne) {
   EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGINT);
   EXPECT_FALSE(fs::exists(path));
   EXPECT_TRUE(fs::exists(temp.Path() / "kept"));
+#endif
 }
 
 TEST(TemporaryFileTest, FirstInterruptOnlyAsksToStopAndTheSecondStillRemovesFiles) {
+#ifdef _WIN32
+  GTEST_SKIP() << "fork(2) and SIGINT are POSIX's";
+#else
   TempFolder temp;
   const std::string path = temp / "left.iso.zanthrel-1-0";
   testkit::WriteText(path, "partial");
@@ -210,6 +228,7 @@ TEST(TemporaryFileTest, FirstInterruptOnlyAsksToStopAndTheSecondStillRemovesFile
   ASSERT_EQ(waitpid(child, &status, 0), child);
   EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGINT) << status;
   EXPECT_FALSE(fs::exists(path));
+#endif
 }
 
 TEST(CopyFileRangeTest, InsideTheKernelOrThroughABufferAndShortAtFailures) {
@@ -247,10 +266,11 @@ TEST(CopyFileRangeTest, InsideTheKernelOrThroughABufferAndShortAtFailures) {
 TEST(ScratchFileTest, HoldsDataAndLeavesNoName) {
   TempFolder temp;
   const std::string folder = temp.Path().string();
-  setenv("TMPDIR", folder.c_str(), 1);
   {
-    Result<HostFile> scratch = SystemHost().CreateScratchFile();
-    unsetenv("TMPDIR");
+    Result<HostFile> scratch = [&] {
+      testkit::ScratchFolderOverride override(folder);
+      return SystemHost().CreateScratchFile();
+    }();
     ASSERT_TRUE(scratch);
     ASSERT_TRUE(scratch->WriteAt(5, "spool", 5));
     char back[5];

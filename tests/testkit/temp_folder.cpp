@@ -1,7 +1,6 @@
 #include "testkit/temp_folder.h"
 
-#include <stdlib.h>
-
+#include <random>
 #include <stdexcept>
 #include <system_error>
 
@@ -10,9 +9,15 @@ namespace zanthrel::testkit {
 TempFolder::TempFolder() : TempFolder(std::filesystem::temp_directory_path()) {}
 
 TempFolder::TempFolder(const std::filesystem::path& base) {
-  std::string pattern = (base / "zanthrel-test-XXXXXX").string();
-  if (!mkdtemp(pattern.data())) throw std::runtime_error("cannot make a folder in " + base.string());
-  path_ = pattern;
+  // A fresh name taken by creating it, as mkdtemp does, on every host.
+  std::random_device seed;
+  std::mt19937_64 random(seed());
+  for (int attempt = 0; attempt < 100 && path_.empty(); ++attempt) {
+    const std::filesystem::path candidate = base / ("zanthrel-test-" + std::to_string(random() % 1000000000));
+    std::error_code error;
+    if (std::filesystem::create_directory(candidate, error)) path_ = candidate;
+  }
+  if (path_.empty()) throw std::runtime_error("cannot make a folder in " + base.string());
   previous_ = std::filesystem::current_path();
   std::filesystem::current_path(path_);
 }

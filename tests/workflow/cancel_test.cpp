@@ -42,7 +42,7 @@ TEST(CancelTest, DecompileStopsBetweenBlocksAndSaysSoLast) {
     std::atomic<bool> stop{stopAfter == 0};
     DecompileRequest request;
     request.imagePath = temp / "disc.iso";
-    request.outputDir = temp.Path();
+    request.outputDir = temp.Path().string();
     request.cancel = {&stop};
     request.progress = [&](uint64_t done, uint64_t) {
       if (done >= stopAfter) stop = true;
@@ -73,7 +73,7 @@ TEST(CancelTest, DecompileHearsAStopInsideALongFile) {
   std::atomic<bool> stop{false};
   DecompileRequest request;
   request.imagePath = temp / "disc.iso";
-  request.outputDir = temp.Path();
+  request.outputDir = temp.Path().string();
   request.cancel = {&stop};
   request.progress = [&](uint64_t, uint64_t) { stop = true; };
   EXPECT_EQ(DecompileImageFile(request).outcome, DecompileOutcome::kCancelled);
