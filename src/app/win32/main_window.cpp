@@ -85,7 +85,7 @@ INT_PTR CALLBACK TForm1::DialogProc(HWND window, UINT message, WPARAM wParam, LP
     return TRUE;
   }
   auto* form = reinterpret_cast<TForm1*>(GetWindowLongPtrW(window, DWLP_USER));
-  return form && form->Handle(message, wParam, lParam);
+  return form && form->OnMessage(message, wParam, lParam);
 }
 
 void TForm1::PlaceControls() {
@@ -127,7 +127,7 @@ void TForm1::PlaceControls() {
   ShowStatus(kIdleStatus);
 }
 
-bool TForm1::Handle(UINT message, WPARAM wParam, LPARAM) {
+bool TForm1::OnMessage(UINT message, WPARAM wParam, LPARAM) {
   switch (message) {
     case WM_COMMAND:
       if (HIWORD(wParam) != BN_CLICKED) return false;

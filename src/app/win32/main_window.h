@@ -58,7 +58,7 @@ class TForm1 {
 
  private:
   static INT_PTR CALLBACK DialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
-  bool Handle(UINT message, WPARAM wParam, LPARAM lParam);
+  bool OnMessage(UINT message, WPARAM wParam, LPARAM lParam);
   void PlaceControls();
   void Button1Click();
   void Button2Click();
