@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Builds everything and runs every test suite: under AddressSanitizer and UBSan,
 # then each fuzzer for a bounded time (ZANTHREL_FUZZ_SECONDS, default 60; 0
-# skips them), then the Debian package unpacked into a fresh folder, and last
-# as built for use, so that CTest's summary closes the run.
+# skips them), then the Debian package unpacked into a fresh folder, then the
+# Windows build under wine, and last as built for use, so that CTest's summary
+# closes the run.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh
@@ -28,6 +29,9 @@ dpkg -x "$deb" "$unpacked"
 "$unpacked/usr/bin/zanthrel" compile samples "$unpacked/sample.iso"
 "$unpacked/usr/bin/zanthrel" decompile -o "$unpacked/out" "$unpacked/sample.iso"
 "$unpacked/usr/bin/zanthrel" verify "$unpacked/sample.iso"
+
+echo "== The Windows build and its test suites under wine"
+bash scripts/test-windows.sh
 
 echo "== The test suites as built for use"
 bash scripts/build.sh

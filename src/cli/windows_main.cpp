@@ -6,6 +6,10 @@
 #endif
 #include <windows.h>
 
+#include <fcntl.h>
+#include <io.h>
+
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -39,6 +43,10 @@ int wmain(int argc, wchar_t** argv) {
   std::vector<char*> pointers;
   for (std::string& argument : arguments) pointers.push_back(argument.data());
   pointers.push_back(nullptr);
+  // Lines end in "\n" alone, as on every host, so that output piped into a
+  // file or another program is the same bytes; consoles show them alike.
+  _setmode(_fileno(stdout), _O_BINARY);
+  _setmode(_fileno(stderr), _O_BINARY);
   Utf8Console console;
   return zanthrel::cli::RunCommandLine(argc, pointers.data());
 }

@@ -47,7 +47,7 @@ std::string Escape(char c) { return "!" + HexByteText(uint8_t(c), 2, false); }
 // after it ignored, as Windows reads it.
 bool IsWindowsDeviceName(std::string_view name) {
   std::string stem = LowerCase(name.substr(0, name.find('.')));
-  while (!stem.empty() && stem.back() == ' ') stem.pop_back();
+  while (!stem.empty() && (stem.back() == ' ' || stem.back() == '.')) stem.pop_back();
   if (stem == "con" || stem == "prn" || stem == "aux" || stem == "nul") return true;
   return stem.size() == 4 && (stem.starts_with("com") || stem.starts_with("lpt")) && stem[3] >= '1' &&
          stem[3] <= '9';
@@ -56,8 +56,9 @@ bool IsWindowsDeviceName(std::string_view name) {
 // A host name that Windows would take for a device or trim.
 std::string WindowsSafe(std::string name) {
   if (name.empty()) return name;
-  if (name.back() == '.' || name.back() == ' ') name.replace(name.size() - 1, 1, Escape(name.back()));
+  // "CON." is CON too: the device test comes before the final dot is escaped.
   if (IsWindowsDeviceName(name)) name.replace(0, 1, Escape(name[0]));
+  if (name.back() == '.' || name.back() == ' ') name.replace(name.size() - 1, 1, Escape(name.back()));
   return name;
 }
 

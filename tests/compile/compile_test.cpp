@@ -186,6 +186,9 @@ TEST_F(CompileTest, NamesTypesAndDotFolders) {
 }
 
 TEST_F(CompileTest, BootFilesGoToTheirSlotsOnlyWhereTheyAreSpecial) {
+#ifdef _WIN32
+  GTEST_SKIP() << "host names holding a tab are POSIX's";
+#endif
   Bytes romTags = testkit::Pattern(100, 1), banner = testkit::Pattern(5000, 2);
   Bytes bootCode = testkit::Pattern(3000, 3), osCode = testkit::Pattern(9000, 4);
   Bytes miscCode = testkit::Pattern(2048, 5), ordinary = testkit::Pattern(10, 6);

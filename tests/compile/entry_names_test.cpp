@@ -55,6 +55,9 @@ TEST(UniqueIdTest, IdsOfOneRunNeverRepeatAndAreNeverZero) {
 }
 
 TEST(FolderScanTest, FixedOrderAndWhatIsLeftOut) {
+#ifdef _WIN32
+  GTEST_SKIP() << "names of one folder that differ only in case need a case-sensitive POSIX disk";
+#endif
   testkit::TempFolder temp;
   for (const char* name : {"b", "B", "a", "_x", "A", ".profile", "Zeta", "ä"}) {
     testkit::WriteText(temp / name, "");

@@ -10,6 +10,7 @@
 #include "decompile/decompile_run.h"
 #include "source/image_source.h"
 #include "support/cp1251.h"
+#include "support/text.h"
 #include "testkit/files.h"
 #include "testkit/process.h"
 #include "testkit/temp_folder.h"
@@ -63,6 +64,9 @@ TEST(StoredNamesTest, NumbersStayWithin32BytesAndKeepTheExtension) {
 }
 
 TEST(StoredNamesTest, RoundTripOfMeetingNamesLosesNoFile) {
+#ifdef _WIN32
+  GTEST_SKIP() << "a host name holding \":\" is POSIX's";
+#endif
   testkit::TempFolder temp;
   const std::string long1 = std::string(35, 'L') + "1", long2 = std::string(35, 'L') + "2";
   const std::vector<std::string> files = {"中.txt", "文.txt", "a:b", "a!3Ab", "Disc label", long1,
@@ -99,7 +103,7 @@ TEST(StoredNamesTest, TheCommandLineWarnsOfEachChangeAndSucceeds) {
   testkit::WriteText(temp / "src/文.txt", "2");
   const testkit::ProcessOutcome outcome = testkit::RunZanthrel("compile -q src out.iso");
   EXPECT_EQ(outcome.status, 0) << outcome.err;
-  const std::string root = fs::canonical(temp.Path()).string() + "/src/";
+  const std::string root = testkit::Utf8Of(fs::canonical(temp.Path()) / "src") + kPathSeparator;
   EXPECT_EQ(outcome.err, "zanthrel: warning: " + root + "中.txt: stored as \"?.txt\" (characters without a "
                          "Windows-1251 form)\n"
                          "zanthrel: warning: " + root + "文.txt: stored as \"?~1.txt\" (another child has the name)\n");

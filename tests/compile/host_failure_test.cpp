@@ -59,7 +59,7 @@ class CompileHostFailureTest : public ::testing::Test {
 };
 
 TEST_F(CompileHostFailureTest, FileThatCannotBeOpenedIsReportedAndLeftEmpty) {
-  host_.Add({HostCall::kOpenFile, "src/a", EACCES});
+  host_.Add({HostCall::kOpenFile, testkit::HostPath("src/a"), EACCES});
   const CompileReport report = Compile();
   ASSERT_TRUE(report.written) << report.failure;
   EXPECT_EQ(report.problems,
@@ -69,7 +69,7 @@ TEST_F(CompileHostFailureTest, FileThatCannotBeOpenedIsReportedAndLeftEmpty) {
 }
 
 TEST_F(CompileHostFailureTest, FileWhoseReadFailsMidwayIsCutThereAndReported) {
-  host_.Add({HostCall::kRead, "src/a", EIO, 300000});
+  host_.Add({HostCall::kRead, testkit::HostPath("src/a"), EIO, 300000});
   const CompileReport report = Compile();
   ASSERT_TRUE(report.written) << report.failure;
   ASSERT_EQ(report.problems.size(), 1u);
@@ -96,7 +96,7 @@ TEST_F(CompileHostFailureTest, ImageThatCannotBeWrittenOrPutInPlaceLeavesTheOldO
 }
 
 TEST_F(CompileHostFailureTest, FolderThatCannotBeListedIsReportedAndCompiledEmpty) {
-  host_.Add({HostCall::kListFolder, "src/d", EACCES});
+  host_.Add({HostCall::kListFolder, testkit::HostPath("src/d"), EACCES});
   const CompileReport report = Compile();
   ASSERT_TRUE(report.written) << report.failure;
   ASSERT_EQ(report.problems.size(), 1u);

@@ -20,14 +20,14 @@ TEST(RoundTripTest, TreeComesBackByteForByte) {
   const fs::path src = temp.Path() / "src";
   const std::vector<std::string> folders = {"", "Музыка", "levels", "levels/world 1", "levels/w2",
                                             "a!3Ab"};
-  for (const std::string& folder : folders) fs::create_directories(src / folder);
+  for (const std::string& folder : folders) fs::create_directories(src / testkit::PathOf(folder));
   const size_t sizes[] = {0, 1, 2047, 2048, 2049, 4096, 5000, 70000, 300000};
   for (int i = 0; i < 100; ++i) {
     const std::string& folder = folders[size_t(i) % folders.size()];
     std::string name = i % 7 == 0 ? "Файл " : "file_";
     name += std::to_string(i);
     if (i % 3) name += ".dat";
-    testkit::WriteBytes((src / folder / name).string(),
+    testkit::WriteBytes(testkit::Utf8Of(src / testkit::PathOf(folder) / testkit::PathOf(name)),
                         testkit::Pattern(sizes[size_t(i) % std::size(sizes)], uint32_t(i)));
   }
   testkit::WriteText((src / "what!3F").string(), "escaped");  // the file "what?" on the disc

@@ -50,6 +50,9 @@ TEST(FileExtentTest, BlocksOf1024BytesComeFromTheirRecordsInEveryCopy) {
 }
 
 TEST(FileExtentTest, FileOneByteShortOf4GiBComesBackThatLong) {
+#ifdef _WIN32
+  GTEST_SKIP() << "the output goes to /dev/null through a symbolic link, as only POSIX has";
+#endif
   // Holes read fast from memory; on a disk they cost seconds.
   std::error_code error;
   testkit::TempFolder temp(fs::is_directory("/dev/shm", error) ? fs::path("/dev/shm")

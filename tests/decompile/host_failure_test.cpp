@@ -55,7 +55,8 @@ class HostFailureTest : public ::testing::Test {
     return DecompileImage(source, temp_ / "PARCE_disc", temp_ / "disc.log", options);
   }
   std::string Log() const { return testkit::ReadText(temp_ / "disc.log"); }
-  std::string Root() const { return fs::canonical(temp_.Path()).string() + "/PARCE_disc"; }
+  std::string Root() const { return testkit::Utf8Of(fs::canonical(temp_.Path()) / "PARCE_disc"); }
+  std::string Out(const std::string& relative) const { return testkit::HostPath(Root() + "/" + relative); }
 
   testkit::TempFolder temp_;
   FaultyHost host_;
@@ -69,12 +70,12 @@ TEST_F(HostFailureTest, FileThatRunsOutOfSpaceIsLoggedAndTheRestExtracted) {
   host_.Add({HostCall::kWrite, "PARCE_disc/LaunchMe", ENOSPC, 3000});
   const DecompileResult result = Run();
   EXPECT_EQ(result.outcome, DecompileOutcome::kWriteFailures);
-  EXPECT_EQ(result.hostFailure, Root() + "/LaunchMe: " + ErrorText(ENOSPC));
+  EXPECT_EQ(result.hostFailure, Out("LaunchMe: ") + ErrorText(ENOSPC));
   const std::string log = Log();
-  EXPECT_NE(log.find(Win("!!!Не удалось записать файл ") + Root() + "/LaunchMe!\n"), std::string::npos);
+  EXPECT_NE(log.find(Win("!!!Не удалось записать файл ") + Out("LaunchMe!\n")), std::string::npos);
   EXPECT_TRUE(log.ends_with(Win(kWithWriteErrors)));
-  EXPECT_LE(fs::file_size(Root() + "/LaunchMe"), 3000u);
-  EXPECT_EQ(fs::file_size(Root() + "/Игры/a!3Ab"), 10u);  // extraction went on
+  EXPECT_LE(fs::file_size(testkit::PathOf(Out("LaunchMe"))), 3000u);
+  EXPECT_EQ(fs::file_size(testkit::PathOf(Out("Игры/a!3Ab"))), 10u);  // extraction went on
 }
 
 TEST_F(HostFailureTest, BlockMapAndHoleFilesThatCannotBeWritten) {
@@ -82,22 +83,22 @@ TEST_F(HostFailureTest, BlockMapAndHoleFilesThatCannotBeWritten) {
   host_.Add({HostCall::kCreateFile, "disc 0x00000000.spy", EACCES});
   const DecompileResult result = Run(true);
   EXPECT_EQ(result.outcome, DecompileOutcome::kWriteFailures);
-  EXPECT_EQ(result.hostFailure, Root() + "/disc 0x00000000.spy: " + ErrorText(EACCES));
+  EXPECT_EQ(result.hostFailure, Out("disc 0x00000000.spy: ") + ErrorText(EACCES));
   const std::string log = Log();
-  const std::string tail = Win("!!!Не удалось записать файл ") + Root() + "/disc 0x00000000.spy!\n" +
-                           Win("!!!Не удалось записать файл ") + Root() + "/disc.spy!\n" +
+  const std::string tail = Win("!!!Не удалось записать файл ") + Out("disc 0x00000000.spy!\n") +
+                           Win("!!!Не удалось записать файл ") + Out("disc.spy!\n") +
                            Win(kWithWriteErrors);
   EXPECT_TRUE(log.ends_with(tail)) << log.substr(log.size() - std::min<size_t>(log.size(), 300));
-  EXPECT_LE(fs::file_size(Root() + "/disc.spy"), 100u);
-  EXPECT_FALSE(fs::exists(Root() + "/disc 0x00000000.spy"));
-  EXPECT_EQ(fs::file_size(Root() + "/LaunchMe"), 5000u);
+  EXPECT_LE(fs::file_size(testkit::PathOf(Out("disc.spy"))), 100u);
+  EXPECT_FALSE(fs::exists(testkit::PathOf(Out("disc 0x00000000.spy"))));
+  EXPECT_EQ(fs::file_size(testkit::PathOf(Out("LaunchMe"))), 5000u);
 }
 
 TEST_F(HostFailureTest, SubfolderRefusedEndsTheRunWithTheHostsReason) {
   host_.Add({HostCall::kMakeFolder, "PARCE_disc/Игры", EACCES});
   const DecompileResult result = Run();
   EXPECT_EQ(result.outcome, DecompileOutcome::kCannotMakeFolder);
-  EXPECT_EQ(result.hostFailure, Root() + "/Игры: " + ErrorText(EACCES));
+  EXPECT_EQ(result.hostFailure, Out("Игры: ") + ErrorText(EACCES));
   // The walk stops there: no other copy is tried and the disc is not blamed.
   EXPECT_TRUE(Log().ends_with(Win("ENTRY\n"
                                   "\tФлаги:\t0x00000007\n"
@@ -112,7 +113,7 @@ TEST_F(HostFailureTest, SubfolderRefusedEndsTheRunWithTheHostsReason) {
                                   "\tКоличество копий:\t1\n"
                                   "\t\t0) 0x00000002(2)\n"
                                   "!!!Не удалось создать директорию! Выход.\n")));
-  EXPECT_EQ(fs::file_size(Root() + "/LaunchMe"), 5000u);  // written before the failure, and kept
+  EXPECT_EQ(fs::file_size(testkit::PathOf(Out("LaunchMe"))), 5000u);  // written before the failure, and kept
 
   DecompileReport report;
   report.opened = true;
@@ -191,7 +192,7 @@ TEST(DriveHostFailureTest, BlockZeroThatCannotBeReachedAfterOpening) {
 TEST_F(HostFailureTest, CleanRunLeavesTheCurrentDirectoryAlone) {
   EXPECT_TRUE(Run(true).Succeeded());
   EXPECT_TRUE(Log().ends_with(Win(kSuccess)));
-  EXPECT_TRUE(fs::exists(Root() + "/disc.spy"));
+  EXPECT_TRUE(fs::exists(testkit::PathOf(Out("disc.spy"))));
   EXPECT_EQ(host_.Calls(HostCall::kCurrentDirectory), 0);
 }
 

@@ -33,17 +33,17 @@ testkit::Bytes DamagedDisc() {
 TEST_F(SalvageTest, EverythingReadableIsSavedAndTheRestNamed) {
   const testkit::DecompileRunResult result = Run(DamagedDisc());
   EXPECT_EQ(result.outcome, DecompileOutcome::kAllRootCopiesFailed);
-  EXPECT_EQ(fs::file_size(Out("A")), 10u);
-  EXPECT_EQ(fs::file_size(Out("C")), 20u);
-  EXPECT_EQ(fs::file_size(Out("D/E")), 30u);
-  EXPECT_EQ(fs::file_size(Out("B")), 0u);  // kept with what could be read of it: nothing
+  EXPECT_EQ(fs::file_size(testkit::PathOf(Out("A"))), 10u);
+  EXPECT_EQ(fs::file_size(testkit::PathOf(Out("C"))), 20u);
+  EXPECT_EQ(fs::file_size(testkit::PathOf(Out("D/E"))), 30u);
+  EXPECT_EQ(fs::file_size(testkit::PathOf(Out("B"))), 0u);  // kept with what could be read of it: nothing
 
   const std::string& log = result.log;
   const size_t salvage = log.find(Win("!!!Все копии корня испорчены, извлекаем что можно из первой читаемой.\n"));
   ASSERT_NE(salvage, std::string::npos);
   const std::string after = log.substr(salvage);
-  EXPECT_NE(after.find(Win("!!!Не удалось считать файл ") + Root() + "/B!\n"), std::string::npos);
-  EXPECT_NE(after.find(Win("!!!Не удалось считать директорию ") + Root() + "/G!\n"), std::string::npos);
+  EXPECT_NE(after.find(Win("!!!Не удалось считать файл ") + Out("B!\n")), std::string::npos);
+  EXPECT_NE(after.find(Win("!!!Не удалось считать директорию ") + Out("G!\n")), std::string::npos);
   // The run still ends as a failed one.
   EXPECT_TRUE(log.ends_with(Win("!!!Образ убит дальше некуда! Выход.\n")));
   // Before the salvage walk, the normal walk names nothing.
@@ -57,11 +57,12 @@ TEST_F(SalvageTest, TheJobTellsHowManyFilesWereSavedAndNamesTheFirstLost) {
   request.outputDir = temp_.Path().string();
   const DecompileReport report = DecompileImageFile(request);
   EXPECT_EQ(report.filesSaved, 3u);
-  const std::string root = fs::canonical(temp_.Path()).string() + "/PARCE_damaged";
-  EXPECT_EQ(report.lost, (std::vector<std::string>{root + "/B", root + "/G/"}));
+  const std::string root = testkit::Utf8Of(fs::canonical(temp_.Path()) / "PARCE_damaged");
+  const std::string b = testkit::HostPath(root + "/B"), g = testkit::HostPath(root + "/G/");
+  EXPECT_EQ(report.lost, (std::vector<std::string>{b, g}));
   EXPECT_EQ(DescribeReport(report, "damaged.iso"),
             "damaged.iso: unreadable, every copy of the root directory failed; saved 3 files, 2 could "
-            "not be read: " + root + "/B, " + root + "/G/; see " + report.logPath);
+            "not be read: " + b + ", " + g + "; see " + report.logPath);
 }
 
 }  // namespace

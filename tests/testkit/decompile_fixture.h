@@ -27,7 +27,8 @@ class DecompileFixture : public ::testing::Test {
                       const std::string& file = "disc.iso", bool gzip = false);
   // Full path of the output folder, as the run sees it.
   std::string Root() const;
-  std::string Out(const std::string& relative) const { return Root() + "/" + relative; }
+  // The full path of `relative` ("/" between its parts) in the output folder.
+  std::string Out(const std::string& relative) const { return HostPath(Root() + "/" + relative); }
   // Every file and folder below the temporary folder, relative, folders with a trailing "/".
   std::map<std::string, std::string> Tree() const;
 

@@ -2,16 +2,33 @@
 
 #include <zlib.h>
 
+#include <algorithm>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <stdexcept>
 
+#include "support/text.h"
+
 namespace zanthrel::testkit {
 
+std::filesystem::path PathOf(const std::string& utf8) {
+  return std::filesystem::path(std::u8string(utf8.begin(), utf8.end()));
+}
+
+std::string Utf8Of(const std::filesystem::path& path) {
+  const std::u8string text = std::filesystem::path(path).make_preferred().u8string();
+  return std::string(text.begin(), text.end());
+}
+
+std::string HostPath(std::string path) {
+  std::replace(path.begin(), path.end(), '/', kPathSeparator);
+  return path;
+}
+
 void WriteBytes(const std::string& path, const Bytes& bytes) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  std::ofstream out(PathOf(path), std::ios::binary | std::ios::trunc);
   out.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
   if (!out) throw std::runtime_error("cannot write " + path);
 }
@@ -21,7 +38,11 @@ void WriteText(const std::string& path, const std::string& text) {
 }
 
 void WriteGzip(const std::string& path, const Bytes& bytes) {
+#ifdef _WIN32
+  gzFile out = gzopen_w(PathOf(path).c_str(), "wb1");
+#else
   gzFile out = gzopen(path.c_str(), "wb1");
+#endif
   if (!out) throw std::runtime_error("cannot write " + path);
   size_t done = 0;
   while (done < bytes.size()) {
@@ -33,7 +54,7 @@ void WriteGzip(const std::string& path, const Bytes& bytes) {
 }
 
 Bytes ReadBytes(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
+  std::ifstream in(PathOf(path), std::ios::binary);
   if (!in) throw std::runtime_error("cannot read " + path);
   return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
@@ -46,12 +67,13 @@ std::string ReadText(const std::string& path) {
 std::map<std::string, std::string> TreeOf(const std::string& root) {
   namespace fs = std::filesystem;
   std::map<std::string, std::string> tree;
-  for (const auto& item : fs::recursive_directory_iterator(root)) {
-    const std::string relative = fs::relative(item.path(), root).string();
+  for (const auto& item : fs::recursive_directory_iterator(PathOf(root))) {
+    const std::u8string generic = fs::relative(item.path(), PathOf(root)).generic_u8string();
+    const std::string relative(generic.begin(), generic.end());
     if (item.is_directory()) {
       tree[relative + "/"] = "";
     } else if (item.is_regular_file()) {
-      tree[relative] = ReadText(item.path().string());
+      tree[relative] = ReadText(Utf8Of(item.path()));
     }
   }
   return tree;

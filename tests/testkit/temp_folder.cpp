@@ -4,6 +4,8 @@
 #include <stdexcept>
 #include <system_error>
 
+#include "testkit/files.h"
+
 namespace zanthrel::testkit {
 
 TempFolder::TempFolder() : TempFolder(std::filesystem::temp_directory_path()) {}
@@ -21,6 +23,8 @@ TempFolder::TempFolder(const std::filesystem::path& base) {
   previous_ = std::filesystem::current_path();
   std::filesystem::current_path(path_);
 }
+
+std::string TempFolder::operator/(const std::string& name) const { return Utf8Of(path_ / PathOf(name)); }
 
 TempFolder::~TempFolder() {
   std::error_code ignored;

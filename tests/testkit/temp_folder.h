@@ -18,7 +18,8 @@ class TempFolder {
   TempFolder& operator=(const TempFolder&) = delete;
 
   const std::filesystem::path& Path() const { return path_; }
-  std::string operator/(const std::string& name) const { return (path_ / name).string(); }
+  // The path of `name` (UTF-8, "/" between its parts) inside, in UTF-8 with the host's separators.
+  std::string operator/(const std::string& name) const;
 
  private:
   std::filesystem::path path_;
