@@ -416,3 +416,13 @@ TEST(Win32DialogsTest, FolderPickerGivesTheFolderChosenInIt) {
 
 }  // namespace
 }  // namespace zanthrel::app
+
+int main(int argc, char** argv) {
+  // A desktop of the test's own, so that its windows open on the display the
+  // test was given, whatever display the session's first desktop found.
+  if (HDESK desktop = CreateDesktopW(L"zanthrel-window-test", nullptr, nullptr, 0, GENERIC_ALL, nullptr)) {
+    SetThreadDesktop(desktop);
+  }
+  ::testing::InitGoogleTest(&argc, argv);
+  return RUN_ALL_TESTS();
+}
