@@ -9,22 +9,15 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include "support/host.h"
+#include "workflow/folder_choice.h"
 
 namespace zanthrel::app {
 
 namespace {
 
-constexpr const char* kHelpText =
-    "Choose the folder to work in.\n\n"
-    "De-Compile (CD-ROM) writes PARCE_CD-ROM and cd-rom.log into it; Compile ISO "
-    "builds the image from its contents.\n\n"
-    "You may type the path of a folder that does not exist yet: after you confirm, "
-    "it is created together with any missing parent folders.";
-
 bool AskToCreate(QWidget* parent, const QString& path) {
   return QMessageBox::question(parent, "Zanthrel",
-                               "The folder\n" + path + "\ndoes not exist. Create it?",
+                               QString::fromStdString(CreateFolderQuestion(path.toStdString())),
                                QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
 }
 
@@ -34,7 +27,7 @@ FolderDialog::FolderDialog(QWidget* parent, const QString& startFolder,
                            std::function<bool(const QString&)> confirm)
     : QDialog(parent), path_(new QLineEdit(startFolder)),
       confirm_(std::move(confirm)) {
-  setWindowTitle("Select folder");
+  setWindowTitle(kFolderDialogTitle);
   if (!confirm_) confirm_ = [this](const QString& path) { return AskToCreate(this, path); };
   auto* browse = new QPushButton("Browse...");
   auto* buttons =
@@ -56,27 +49,21 @@ FolderDialog::FolderDialog(QWidget* parent, const QString& startFolder,
 QString FolderDialog::Path() const { return path_->text(); }
 
 void FolderDialog::accept() {
-  if (Path().isEmpty()) return;
-  const std::string path = Path().toStdString();
-  Host& host = SystemHost();
-  const Result<PathInfo> info = host.InfoOf(path);
-  if (!info || info->kind != PathKind::kFolder) {
-    if (!confirm_(Path())) return;  // No keeps the dialog open
-    if (Status made = MakeFolderPath(host, path); !made) {
-      QMessageBox::warning(this, "Zanthrel",
-                           "The folder cannot be created: " +
-                               QString::fromStdString(ErrorText(made.Failure().code)));
-      return;
-    }
+  const FolderAnswer answer = AcceptFolder(
+      Path().toStdString(), [this](const std::string& path) {
+        return confirm_(QString::fromStdString(path));
+      });
+  if (answer.choice == FolderChoice::kNotCreated) {
+    QMessageBox::warning(this, "Zanthrel", QString::fromStdString(answer.failure));
   }
-  QDialog::accept();
+  if (answer.choice == FolderChoice::kAccepted) QDialog::accept();
 }
 
 void FolderDialog::Browse() {
-  const QString chosen = QFileDialog::getExistingDirectory(this, "Select folder", Path());
+  const QString chosen = QFileDialog::getExistingDirectory(this, kFolderDialogTitle, Path());
   if (!chosen.isEmpty()) path_->setText(chosen);
 }
 
-void FolderDialog::ShowHelp() { QMessageBox::information(this, "Zanthrel help", kHelpText); }
+void FolderDialog::ShowHelp() { QMessageBox::information(this, kFolderHelpTitle, kFolderHelpText); }
 
 }  // namespace zanthrel::app

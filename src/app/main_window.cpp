@@ -9,49 +9,21 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <cstdlib>
 #include <exception>
 
 #include "app/qt_dialogs.h"
 #include "source/device.h"
-#include "support/cp1251.h"
-#include "support/text.h"
-#include "workflow/compile_job.h"
-#include "workflow/decompile_job.h"
+#include "workflow/window_jobs.h"
 
 namespace zanthrel::app {
 
 namespace {
 
-constexpr const char* kIdle = "Ожидание";
-
 template <typename Control>
 Control* Place(Control* control, int left, int top, int width, int height) {
   control->setGeometry(left, top, width, height);
   return control;
-}
-
-// The log's last line, as the window has always shown it, unless the host
-// failed the run or a salvage walk saved files: then the words that say so.
-QString DecompileStatus(const DecompileReport& report, const std::string& source) {
-  const bool moreToSay = !report.hostFailure.empty() || report.filesSaved > 0 || !report.lost.empty();
-  if (report.opened && !moreToSay && !report.finalLogLine.empty()) {
-    return QString::fromStdString(Cp1251ToUtf8(report.finalLogLine));
-  }
-  return QString::fromStdString(DescribeReport(report, source));
-}
-
-QString CompileStatus(const CompileReport& report, const std::string& image) {
-  if (!report.written) return QString::fromStdString("Image not written: " + report.failure);
-  if (!report.problems.empty()) {
-    return QString::fromStdString("Image written, incomplete (" +
-                                  std::to_string(report.problems.size()) +
-                                  " problems): " + report.problems.front());
-  }
-  if (!report.renamed.empty()) {
-    return QString::fromStdString("Image written, " + std::to_string(report.renamed.size()) +
-                                  " names changed: " + report.renamed.front());
-  }
-  return QString::fromStdString("Image written: " + image);
 }
 
 }  // namespace
@@ -67,7 +39,7 @@ TForm1::TForm1(WindowServices services, QWidget* parent)
   if (!services_.listDrives) services_.listDrives = [] { return ListDrives(); };
   if (!services_.device) services_.device = &HostDevice();
 
-  setWindowTitle(QString("Zanthrel ") + ZANTHREL_VERSION + " [" + kHomePage + "]");
+  setWindowTitle(QString::fromStdString(WindowTitle()));
   setFixedSize(433, 105);
   Button1 = Place(new QPushButton("De-Compile", this), 8, 8, 84, 25);
   Button2 = Place(new QPushButton("Compile ISO", this), 328, 8, 99, 25);
@@ -85,7 +57,7 @@ TForm1::TForm1(WindowServices services, QWidget* parent)
   ComboBox1 = Place(new QComboBox(this), 212, 16, 110, 21);
   ComboBox1->setEditable(false);
   ComboBox1->hide();
-  Label1 = Place(new QLabel(kIdle, this), 8, 88, 417, 15);
+  Label1 = Place(new QLabel(kIdleStatus, this), 8, 88, 417, 15);
 
   setTabOrder(Button1, Button2);
   setTabOrder(Button2, ProgressBar1);
@@ -125,28 +97,25 @@ void TForm1::RadioButton2Click() {
 
 void TForm1::Button1Click() {
   if (JobRunning()) return;
+  const bool info = CheckBox1->isChecked();
+  const bool label = CheckBox2->isChecked();
   DecompileRequest request;
-  request.additionalInfo = CheckBox1->isChecked();
-  request.extractDiscLabel = CheckBox2->isChecked();
   if (RadioButton1->isChecked()) {
     std::optional<std::string> image = services_.dialogs->ChooseImageFile();
     if (!image) return;
-    // The output goes beside the image.
-    const size_t slash = image->rfind(kPathSeparator);
-    request.imagePath = *image;
-    request.outputDir = slash == std::string::npos ? "." : image->substr(0, slash);
+    request = ImageDecompileRequest(*image, info, label);
   } else {
     if (ComboBox1->currentIndex() < 0) return;
     std::optional<std::string> folder = services_.dialogs->SelectFolder();
     if (!folder) return;
-    request.imagePath = ComboBox1->currentText().toStdString();
-    request.outputDir = *folder;
-    request.drive = services_.device;
+    request = DriveDecompileRequest(ComboBox1->currentText().toStdString(), *folder,
+                                    *services_.device, info, label);
   }
   StartJob([request](const Progress& progress, CancelToken cancel) mutable {
     request.progress = progress;
     request.cancel = cancel;
-    return DecompileStatus(DecompileImageFile(request), request.imagePath);
+    return QString::fromStdString(
+        DecompileStatusLine(DecompileImageFile(request), request.imagePath));
   });
 }
 
@@ -156,15 +125,12 @@ void TForm1::Button2Click() {
   if (!folder) return;
   std::optional<std::string> image = services_.dialogs->ChooseImageToWrite();
   if (!image) return;
-  CompileRequest request;
-  request.folder = *folder;
-  request.imagePath = *image;
-  request.bootArea = true;
-  request.ids = &ids_;
-  StartJob([request](const Progress& progress, CancelToken cancel) mutable {
+  StartJob([request = WindowCompileRequest(*folder, *image, ids_)](
+               const Progress& progress, CancelToken cancel) mutable {
     request.progress = progress;
     request.cancel = cancel;
-    return CompileStatus(CompileFolderToImage(request), request.imagePath);
+    return QString::fromStdString(
+        CompileStatusLine(CompileFolderToImage(request), request.imagePath));
   });
 }
 
@@ -185,7 +151,7 @@ void TForm1::StartJob(std::function<QString(const Progress&, CancelToken)> job) 
   shownPercent_ = 0;
   // Reports cross to the window's thread only when the percentage moves.
   Progress progress = [this](uint64_t done, uint64_t total) {
-    const int percent = total == 0 ? 0 : int(std::min<uint64_t>(100, done * 100 / total));
+    const int percent = ProgressPercent(done, total);
     if (shownPercent_.exchange(percent) == percent) return;
     QMetaObject::invokeMethod(this, [this, percent] { ProgressBar1->setValue(percent); },
                               Qt::QueuedConnection);
@@ -205,6 +171,15 @@ void TForm1::FinishJob(const QString& status) {
   Label1->setText(status);
   Label1->setToolTip(status);
   emit JobFinished(status);
+}
+
+bool WindowCanOpen() {
+  // An X or Wayland session, or a Qt platform named.
+  for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) {
+    const char* value = std::getenv(name);
+    if (value && *value) return true;
+  }
+  return false;
 }
 
 int RunWindow(int argc, char** argv) {

@@ -11,6 +11,7 @@
 #include <thread>
 #include <vector>
 
+#include "app/run_window.h"
 #include "app/workflow_dialogs.h"
 #include "compile/unique_ids.h"
 #include "support/cancel.h"
@@ -26,8 +27,6 @@ class QPushButton;
 class QRadioButton;
 
 namespace zanthrel::app {
-
-inline constexpr const char* kHomePage = "https://zanthrel.org";
 
 // What the window works with; every member left empty takes the host's own.
 struct WindowServices {
@@ -80,8 +79,5 @@ class TForm1 : public QWidget {
   std::atomic<int> shownPercent_{-1};
   std::atomic<bool> cancel_{false};
 };
-
-// Opens the window and runs until it is closed.
-int RunWindow(int argc, char** argv);
 
 }  // namespace zanthrel::app

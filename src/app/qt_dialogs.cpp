@@ -4,18 +4,9 @@
 
 #include "app/folder_dialog.h"
 #include "support/host.h"
-#include "support/text.h"
+#include "workflow/window_jobs.h"
 
 namespace zanthrel::app {
-
-namespace {
-
-std::string FolderOf(const std::string& file) {
-  const size_t slash = file.rfind(kPathSeparator);
-  return slash == std::string::npos ? "" : file.substr(0, slash);
-}
-
-}  // namespace
 
 QtDialogs::QtDialogs(QWidget* parent) : parent_(parent) {
   Result<std::string> current = SystemHost().CurrentDirectory();
@@ -25,9 +16,9 @@ QtDialogs::QtDialogs(QWidget* parent) : parent_(parent) {
 std::optional<std::string> QtDialogs::ChooseImageFile() {
   const QString path = QFileDialog::getOpenFileName(
       parent_, "De-Compile", QString::fromStdString(startFolder_),
-      "Disc images (*.iso *.bin *.img *.cue *.chd *.nrg *.gz);;All files (*)");
+      QString(kImageFilesName) + " (" + kImageFilePatterns + ");;" + kAllFilesName + " (*)");
   if (path.isEmpty()) return std::nullopt;
-  startFolder_ = FolderOf(path.toStdString());
+  startFolder_ = FolderOfFile(path.toStdString());
   return path.toStdString();
 }
 
@@ -40,13 +31,13 @@ std::optional<std::string> QtDialogs::SelectFolder() {
 
 std::optional<std::string> QtDialogs::ChooseImageToWrite() {
   QFileDialog dialog(parent_, "Compile ISO", QString::fromStdString(startFolder_),
-                     "CD Image \".iso\" (*.iso)");
+                     QString(kImageToWriteName) + " (" + kImageToWritePattern + ")");
   dialog.setAcceptMode(QFileDialog::AcceptSave);
-  dialog.setDefaultSuffix("iso");
+  dialog.setDefaultSuffix(kImageToWriteSuffix);
   dialog.setOption(QFileDialog::DontConfirmOverwrite);
   if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
   const std::string path = dialog.selectedFiles().first().toStdString();
-  startFolder_ = FolderOf(path);
+  startFolder_ = FolderOfFile(path);
   return path;
 }
 

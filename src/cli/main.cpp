@@ -1,31 +1,17 @@
 #include <CLI/CLI.hpp>
 
-#include <cstdlib>
 #include <iostream>
 
 #include "cli/command_line.h"
 #include "cli/commands.h"
 #ifdef ZANTHREL_WITH_WINDOW
-#include "app/main_window.h"
-
-namespace {
-
-// A display the window can open on: an X or Wayland session, or a Qt platform named.
-bool DisplayAvailable() {
-  for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) {
-    const char* value = std::getenv(name);
-    if (value && *value) return true;
-  }
-  return false;
-}
-
-}  // namespace
+#include "app/run_window.h"
 #endif
 
 int zanthrel::cli::RunCommandLine(int argc, char** argv) {
   using namespace zanthrel::cli;
 #ifdef ZANTHREL_WITH_WINDOW
-  if (argc == 1 && DisplayAvailable()) return zanthrel::app::RunWindow(argc, argv);
+  if (argc == 1 && zanthrel::app::WindowCanOpen()) return zanthrel::app::RunWindow(argc, argv);
 #endif
   CLI::App app{"Zanthrel: decompile and compile 3DO Opera disc images", "zanthrel"};
   app.set_version_flag("--version", std::string("zanthrel ") + ZANTHREL_VERSION);

@@ -1,0 +1,72 @@
+#include "app/win32/file_dialogs.h"
+
+#include <commdlg.h>
+
+#include "app/win32/dialog_filter.h"
+#include "app/win32/folder_dialog.h"
+#include "app/win32/wide_text.h"
+#include "support/host.h"
+#include "workflow/window_jobs.h"
+
+namespace zanthrel::app {
+
+namespace {
+
+// Room for the longest path Windows takes, with its \\?\ prefix.
+constexpr size_t kPathCapacity = 32768;
+
+// The chosen path, or nothing when the dialog was cancelled.
+template <typename ShowDialog>
+std::optional<std::string> AskForFile(HWND owner, const std::string& startFolder,
+                                      const std::wstring& filter, const wchar_t* title,
+                                      const wchar_t* defaultSuffix, DWORD flags, ShowDialog show) {
+  std::wstring path(kPathCapacity, L'\0');
+  const std::wstring start = Utf8ToWide(startFolder);
+  OPENFILENAMEW dialog{};
+  dialog.lStructSize = sizeof dialog;
+  dialog.hwndOwner = owner;
+  dialog.lpstrFilter = filter.c_str();
+  dialog.nFilterIndex = 1;
+  dialog.lpstrFile = path.data();
+  dialog.nMaxFile = DWORD(path.size());
+  dialog.lpstrInitialDir = start.empty() ? nullptr : start.c_str();
+  dialog.lpstrTitle = title;
+  dialog.lpstrDefExt = defaultSuffix;
+  dialog.Flags = flags | OFN_EXPLORER | OFN_HIDEREADONLY | OFN_ENABLESIZING | OFN_NOCHANGEDIR;
+  if (!show(&dialog)) return std::nullopt;
+  path.resize(path.find(L'\0'));
+  return WideToUtf8(path);
+}
+
+}  // namespace
+
+Win32Dialogs::Win32Dialogs(HWND owner) : owner_(owner) {
+  Result<std::string> current = SystemHost().CurrentDirectory();
+  if (current) startFolder_ = *current;
+}
+
+std::optional<std::string> Win32Dialogs::ChooseImageFile() {
+  std::optional<std::string> path =
+      AskForFile(owner_, startFolder_, ImageFileFilter(), L"De-Compile", nullptr,
+                 OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST, GetOpenFileNameW);
+  if (path) startFolder_ = FolderOfFile(*path);
+  return path;
+}
+
+std::optional<std::string> Win32Dialogs::SelectFolder() {
+  std::optional<std::string> folder = ChooseFolder(owner_, startFolder_);
+  if (folder) startFolder_ = *folder;
+  return folder;
+}
+
+std::optional<std::string> Win32Dialogs::ChooseImageToWrite() {
+  const std::wstring suffix = Utf8ToWide(kImageToWriteSuffix);
+  // An existing image is replaced without a question.
+  std::optional<std::string> path =
+      AskForFile(owner_, startFolder_, ImageToWriteFilter(), L"Compile ISO", suffix.c_str(),
+                 OFN_PATHMUSTEXIST, GetSaveFileNameW);
+  if (path) startFolder_ = FolderOfFile(*path);
+  return path;
+}
+
+}  // namespace zanthrel::app

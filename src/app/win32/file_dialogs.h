@@ -1,0 +1,26 @@
+// The platform's dialogs, as the workflows ask for them: GetOpenFileNameW,
+// GetSaveFileNameW and the folder dialog. They open where the last one left
+// off, at first in the current directory, and never change it.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+#include "app/workflow_dialogs.h"
+
+namespace zanthrel::app {
+
+class Win32Dialogs : public WorkflowDialogs {
+ public:
+  explicit Win32Dialogs(HWND owner);
+  std::optional<std::string> ChooseImageFile() override;
+  std::optional<std::string> SelectFolder() override;
+  std::optional<std::string> ChooseImageToWrite() override;
+
+ private:
+  HWND owner_;
+  std::string startFolder_;
+};
+
+}  // namespace zanthrel::app

@@ -1,0 +1,78 @@
+#include "workflow/window_jobs.h"
+
+#include <algorithm>
+
+#include "support/cp1251.h"
+#include "support/text.h"
+
+namespace zanthrel {
+
+std::string WindowTitle() { return std::string("Zanthrel ") + ZANTHREL_VERSION + " [" + kHomePage + "]"; }
+
+std::string FolderOfFile(const std::string& path) {
+  const auto separator = std::find_if(path.rbegin(), path.rend(), IsPathSeparator);
+  return separator == path.rend() ? "" : path.substr(0, size_t(path.rend() - separator) - 1);
+}
+
+DecompileRequest ImageDecompileRequest(const std::string& imagePath, bool additionalInfo,
+                                       bool extractDiscLabel) {
+  DecompileRequest request;
+  request.imagePath = imagePath;
+  // A bare name lies in the current directory; "" joins as the root.
+  request.outputDir = std::none_of(imagePath.begin(), imagePath.end(), IsPathSeparator)
+                          ? "."
+                          : FolderOfFile(imagePath);
+  request.additionalInfo = additionalInfo;
+  request.extractDiscLabel = extractDiscLabel;
+  return request;
+}
+
+DecompileRequest DriveDecompileRequest(const std::string& drive, const std::string& folder,
+                                       DeviceOperations& device, bool additionalInfo,
+                                       bool extractDiscLabel) {
+  DecompileRequest request;
+  request.imagePath = drive;
+  request.outputDir = folder;
+  request.drive = &device;
+  request.additionalInfo = additionalInfo;
+  request.extractDiscLabel = extractDiscLabel;
+  return request;
+}
+
+CompileRequest WindowCompileRequest(const std::string& folder, const std::string& imagePath,
+                                    UniqueIdGenerator& ids) {
+  CompileRequest request;
+  request.folder = folder;
+  request.imagePath = imagePath;
+  request.bootArea = true;
+  request.ids = &ids;
+  return request;
+}
+
+std::string DecompileStatusLine(const DecompileReport& report, const std::string& source) {
+  const bool moreToSay = !report.hostFailure.empty() || report.filesSaved > 0 || !report.lost.empty();
+  if (report.opened && !moreToSay && !report.finalLogLine.empty()) {
+    return Cp1251ToUtf8(report.finalLogLine);
+  }
+  return DescribeReport(report, source);
+}
+
+std::string CompileStatusLine(const CompileReport& report, const std::string& imagePath) {
+  if (!report.written) return "Image not written: " + report.failure;
+  if (!report.problems.empty()) {
+    return "Image written, incomplete (" + std::to_string(report.problems.size()) +
+           " problems): " + report.problems.front();
+  }
+  if (!report.renamed.empty()) {
+    return "Image written, " + std::to_string(report.renamed.size()) +
+           " names changed: " + report.renamed.front();
+  }
+  return "Image written: " + imagePath;
+}
+
+int ProgressPercent(uint64_t done, uint64_t total) {
+  if (total == 0) return 0;
+  return int(std::min<uint64_t>(100, done * 100 / total));
+}
+
+}  // namespace zanthrel

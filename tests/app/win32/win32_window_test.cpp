@@ -1,0 +1,428 @@
+// The Windows window driven end to end through its controls' own messages,
+// with chosen answers to its dialogs; and the folder dialog run as the user
+// meets it, typed into and clicked by a timer inside its modal loop.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <commctrl.h>
+#include <dlgs.h>
+
+#include <algorithm>
+#include <chrono>
+#include <deque>
+#include <filesystem>
+#include <functional>
+
+#include "app/win32/file_dialogs.h"
+#include "app/win32/folder_dialog.h"
+#include "app/win32/main_window.h"
+#include "app/win32/wide_text.h"
+#include "testkit/files.h"
+#include "testkit/memory_device.h"
+#include "testkit/sample_disc.h"
+#include "testkit/temp_folder.h"
+
+namespace zanthrel::app {
+namespace {
+
+namespace fs = std::filesystem;
+using testkit::Bytes;
+
+// Answers the workflows' questions from lists; an empty answer cancels.
+class ScriptedDialogs : public WorkflowDialogs {
+ public:
+  std::deque<std::optional<std::string>> images, folders, targets;
+  int asked = 0;
+  std::optional<std::string> ChooseImageFile() override { return Next(images); }
+  std::optional<std::string> SelectFolder() override { return Next(folders); }
+  std::optional<std::string> ChooseImageToWrite() override { return Next(targets); }
+
+ private:
+  std::optional<std::string> Next(std::deque<std::optional<std::string>>& answers) {
+    ++asked;
+    if (answers.empty()) return std::nullopt;
+    auto answer = answers.front();
+    answers.pop_front();
+    return answer;
+  }
+};
+
+// The window takes and gives paths in UTF-8, while std::filesystem reads a
+// narrow string in the ANSI code page.
+std::string Utf8(const fs::path& path) {
+  const std::u8string text = path.u8string();
+  return std::string(text.begin(), text.end());
+}
+
+std::string TextOf(HWND control) {
+  std::wstring text(size_t(GetWindowTextLengthW(control)) + 1, L'\0');
+  text.resize(size_t(GetWindowTextW(control, text.data(), int(text.size()))));
+  return WideToUtf8(text);
+}
+
+bool Checked(HWND button) { return SendMessageW(button, BM_GETCHECK, 0, 0) == BST_CHECKED; }
+
+// Dispatches the window's messages until `done` or 20 seconds.
+bool PumpUntil(const std::function<bool()>& done) {
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+  while (!done()) {
+    if (std::chrono::steady_clock::now() > deadline) return false;
+    MSG message;
+    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+      TranslateMessage(&message);
+      DispatchMessageW(&message);
+    }
+    Sleep(2);
+  }
+  return true;
+}
+
+std::vector<std::string> Listing(const fs::path& folder) {
+  std::vector<std::string> names;
+  for (const auto& item : fs::recursive_directory_iterator(folder)) {
+    names.push_back(fs::relative(item.path(), folder).generic_string());
+  }
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+class Win32WindowTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    services_.dialogs = &dialogs_;
+    services_.listDrives = [this] { return drives_; };
+    services_.device = &device_;
+    window_ = std::make_unique<TForm1>(services_);
+    window_->onJobFinished = [this](const std::string& status) { finished_.push_back(status); };
+    ShowWindow(window_->Handle(), SW_SHOW);
+  }
+  // Clicks as the mouse would; the status line of the job it started, if any.
+  std::string Click(HWND button) {
+    const size_t before = finished_.size();
+    SendMessageW(button, BM_CLICK, 0, 0);
+    if (!window_->JobRunning()) return "";
+    EXPECT_FALSE(IsWindowEnabled(window_->Button1));
+    EXPECT_FALSE(IsWindowEnabled(window_->Button2));
+    EXPECT_TRUE(IsWindowVisible(window_->ProgressBar1));
+    EXPECT_TRUE(PumpUntil([&] { return finished_.size() > before; }));
+    EXPECT_TRUE(IsWindowEnabled(window_->Button1));
+    EXPECT_TRUE(IsWindowEnabled(window_->Button2));
+    EXPECT_FALSE(IsWindowVisible(window_->ProgressBar1));
+    EXPECT_FALSE(IsWindowVisible(window_->CancelButton));
+    return finished_.size() > before ? finished_.back() : "";
+  }
+  std::vector<std::string> ComboItems() {
+    std::vector<std::string> items;
+    const LRESULT count = SendMessageW(window_->ComboBox1, CB_GETCOUNT, 0, 0);
+    for (LRESULT i = 0; i < count; ++i) {
+      std::wstring item(size_t(SendMessageW(window_->ComboBox1, CB_GETLBTEXTLEN, WPARAM(i), 0)) + 1, L'\0');
+      item.resize(size_t(SendMessageW(window_->ComboBox1, CB_GETLBTEXT, WPARAM(i),
+                                      reinterpret_cast<LPARAM>(item.data()))));
+      items.push_back(WideToUtf8(item));
+    }
+    return items;
+  }
+  LRESULT ComboSelection() { return SendMessageW(window_->ComboBox1, CB_GETCURSEL, 0, 0); }
+
+  testkit::TempFolder temp_;
+  ScriptedDialogs dialogs_;
+  std::vector<DriveEntry> drives_;
+  MemoryDevice device_;
+  WindowServices services_;
+  std::unique_ptr<TForm1> window_;
+  std::vector<std::string> finished_;
+};
+
+TEST_F(Win32WindowTest, OpensWithTheControlsTextsAndTabOrderOfTheQtWindow) {
+  EXPECT_EQ(TextOf(window_->Handle()), "Zanthrel " ZANTHREL_VERSION " [https://zanthrel.org]");
+  RECT client{};
+  GetClientRect(window_->Handle(), &client);
+  EXPECT_EQ(client.right, 433);
+  EXPECT_EQ(client.bottom, 105);
+  EXPECT_EQ(TextOf(window_->Button1), "De-Compile");
+  EXPECT_EQ(TextOf(window_->Button2), "Compile ISO");
+  EXPECT_EQ(TextOf(window_->CheckBox1), "Create additional info");
+  EXPECT_EQ(TextOf(window_->CheckBox2), "Extract \"Disc label\"");
+  EXPECT_EQ(TextOf(window_->RadioButton1), "ISO, BIN, NRG");
+  EXPECT_EQ(TextOf(window_->RadioButton2), "CD-ROM");
+  EXPECT_EQ(TextOf(window_->Label1), "Ожидание");
+  EXPECT_TRUE(Checked(window_->RadioButton1));
+  EXPECT_FALSE(Checked(window_->RadioButton2));
+  EXPECT_FALSE(Checked(window_->CheckBox1));
+  EXPECT_FALSE(Checked(window_->CheckBox2));
+  for (HWND hidden : {window_->ComboBox1, window_->ProgressBar1, window_->CancelButton}) {
+    EXPECT_FALSE(IsWindowVisible(hidden));
+  }
+  // Tab walks the buttons, the boxes, then the chosen radio button.
+  std::vector<HWND> order{window_->Button1};
+  for (int i = 0; i < 4; ++i) {
+    order.push_back(GetNextDlgTabItem(window_->Handle(), order.back(), FALSE));
+  }
+  EXPECT_EQ(order, (std::vector<HWND>{window_->Button1, window_->Button2, window_->CheckBox1,
+                                      window_->CheckBox2, window_->RadioButton1}));
+}
+
+TEST_F(Win32WindowTest, RadioSwitchingRefillsAndHidesTheDriveList) {
+  drives_ = {{"C:", 3}, {"E:", 2}, {"D:", 5}, {"R:", 6}};
+  Click(window_->RadioButton2);
+  EXPECT_TRUE(Checked(window_->RadioButton2));
+  EXPECT_TRUE(IsWindowVisible(window_->ComboBox1));
+  EXPECT_EQ(ComboItems(), (std::vector<std::string>{"E:", "D:"}));
+  EXPECT_EQ(ComboSelection(), 0);
+  SendMessageW(window_->ComboBox1, CB_SETCURSEL, 1, 0);
+
+  // Clicking the selected radio button fires nothing: the list stays.
+  drives_ = {{"F:", 5}};
+  Click(window_->RadioButton2);
+  EXPECT_EQ(ComboItems(), (std::vector<std::string>{"E:", "D:"}));
+  Click(window_->RadioButton1);
+  EXPECT_FALSE(IsWindowVisible(window_->ComboBox1));
+  EXPECT_EQ(ComboItems().size(), 2u);  // kept while hidden
+  EXPECT_EQ(ComboSelection(), 1);
+  Click(window_->RadioButton2);
+  EXPECT_EQ(ComboItems(), std::vector<std::string>{"F:"});
+}
+
+TEST_F(Win32WindowTest, DecompileWritesBesideTheImageWithTheOptions) {
+  const fs::path folder = temp_.Path() / u8"Образы";
+  fs::create_directories(folder);
+  testkit::WriteGzip(temp_ / "game.iso.gz", testkit::MakeSampleDisc().image);
+  fs::rename(temp_.Path() / "game.iso.gz", folder / "game.iso.gz");
+  dialogs_.images = {Utf8(folder / "game.iso.gz")};
+  SendMessageW(window_->CheckBox1, BM_CLICK, 0, 0);
+  SendMessageW(window_->CheckBox2, BM_CLICK, 0, 0);
+  EXPECT_EQ(Click(window_->Button1), "Образ демонтирован успешно. Выход.");
+  EXPECT_EQ(TextOf(window_->Label1), "Образ демонтирован успешно. Выход.");
+  for (const char* name : {"PARCE_game/LaunchMe", "PARCE_game/Disc label", "PARCE_game/game.spy",
+                           "game.log"}) {
+    EXPECT_TRUE(fs::exists(folder / name)) << name;
+  }
+}
+
+TEST_F(Win32WindowTest, CancelledDialogsAndUnopenableImagesChangeNothing) {
+  Click(window_->Button1);  // the file dialog cancelled
+  dialogs_.folders = {std::nullopt};
+  Click(window_->Button2);  // the folder dialog cancelled
+  dialogs_.folders = {Utf8(temp_.Path())};
+  Click(window_->Button2);  // the save dialog cancelled
+  EXPECT_EQ(dialogs_.asked, 4);
+  EXPECT_TRUE(Listing(temp_.Path()).empty());
+  EXPECT_EQ(TextOf(window_->Label1), "Ожидание");
+
+  testkit::WriteBytes(temp_ / "junk.iso", Bytes(5000, 1));
+  dialogs_.images = {temp_ / "junk.iso"};
+  const std::string status = Click(window_->Button1);
+  EXPECT_NE(status.find("no Opera volume label found"), std::string::npos) << status;
+  EXPECT_EQ(Listing(temp_.Path()), std::vector<std::string>{"junk.iso"});
+}
+
+TEST_F(Win32WindowTest, CompileReplacesTheImageAndCancelKeepsTheOldOne) {
+  fs::create_directories(temp_.Path() / "src/sub");
+  testkit::WriteText(temp_ / "src/sub/file.txt", "content");
+  testkit::WriteText(temp_ / "old.iso", "to be replaced");
+  dialogs_.folders = {temp_ / "src"};
+  dialogs_.targets = {temp_ / "old.iso"};
+  EXPECT_EQ(Click(window_->Button2), "Image written: " + (temp_ / "old.iso"));
+  const Bytes image = testkit::ReadBytes(temp_ / "old.iso");
+  ASSERT_GE(image.size(), 305u * 2048);
+  EXPECT_EQ(std::string(image.begin() + 40, image.begin() + 46), "CD-ROM");
+
+  // A sparse file of 3 GiB: still compiling when Cancel is clicked.
+  testkit::WriteText(temp_ / "src/big", "");
+  fs::resize_file(temp_.Path() / "src/big", 3ull << 30);
+  testkit::WriteText(temp_ / "old.iso", "the old image");
+  dialogs_.folders = {temp_ / "src"};
+  dialogs_.targets = {temp_ / "old.iso"};
+  SendMessageW(window_->Button2, BM_CLICK, 0, 0);
+  ASSERT_TRUE(window_->JobRunning());
+  EXPECT_TRUE(IsWindowVisible(window_->CancelButton));
+  SendMessageW(window_->CancelButton, BM_CLICK, 0, 0);
+  EXPECT_FALSE(IsWindowEnabled(window_->CancelButton));
+  ASSERT_TRUE(PumpUntil([&] { return !finished_.empty() && finished_.size() == 2; }));
+  EXPECT_EQ(finished_.back(),
+            "Image not written: " + (temp_ / "old.iso") + ": not written, stopped by the user");
+  EXPECT_EQ(testkit::ReadText(temp_ / "old.iso"), "the old image");
+  EXPECT_EQ(Listing(temp_.Path()),
+            (std::vector<std::string>{"old.iso", "src", "src/big", "src/sub", "src/sub/file.txt"}));
+}
+
+TEST_F(Win32WindowTest, DriveBranchDecompilesIntoTheChosenFolder) {
+  Click(window_->RadioButton2);
+  Click(window_->Button1);  // no drive offered: nothing is asked
+  EXPECT_EQ(dialogs_.asked, 0);
+
+  drives_ = {{"D:", 5}};
+  const testkit::SampleDisc disc = testkit::MakeSampleDisc();
+  device_.discs["D:"].bytes = disc.image;
+  Click(window_->RadioButton1);
+  Click(window_->RadioButton2);
+  fs::create_directories(temp_.Path() / "chosen");
+  dialogs_.folders = {temp_ / "chosen"};
+  EXPECT_EQ(Click(window_->Button1), "Образ демонтирован успешно. Выход.");
+  EXPECT_TRUE(fs::exists(temp_.Path() / "chosen/cd-rom.log"));
+  EXPECT_EQ(testkit::ReadBytes(temp_ / "chosen/PARCE_CD-ROM/LaunchMe"), disc.launchMe);
+  EXPECT_FALSE(fs::exists(temp_.Path() / "chosen/PARCE_CD-ROM/Disc label"));
+  EXPECT_FALSE(device_.Locked("D:"));
+}
+
+// A hidden window whose timer plays the user inside a modal dialog's loop:
+// each step acts on the shown dialog of the title, a tick after the step
+// before, so a step runs only while the dialog stays open.
+class TimedScript {
+ public:
+  using Step = std::function<void(HWND dialog)>;
+  TimedScript(const wchar_t* title, std::vector<Step> steps) : title_(title), steps_(std::move(steps)) {
+    window_ = CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
+    SetWindowSubclass(window_, OnTimer, 1, reinterpret_cast<DWORD_PTR>(this));
+    SetTimer(window_, 1, 50, nullptr);
+  }
+  ~TimedScript() { DestroyWindow(window_); }
+  TimedScript(const TimedScript&) = delete;
+  TimedScript& operator=(const TimedScript&) = delete;
+
+  bool Finished() const { return next_ == steps_.size(); }
+
+ private:
+  static LRESULT CALLBACK OnTimer(HWND window, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR,
+                                  DWORD_PTR self) {
+    if (message != WM_TIMER) return DefSubclassProc(window, message, wParam, lParam);
+    reinterpret_cast<TimedScript*>(self)->Tick();
+    return 0;
+  }
+  void Tick() {
+    HWND dialog = FindWindowW(L"#32770", title_.c_str());
+    if (!dialog || !IsWindowVisible(dialog) || Finished()) return;
+    steps_[next_++](dialog);
+  }
+
+  std::wstring title_;
+  std::vector<Step> steps_;
+  size_t next_ = 0;
+  HWND window_;
+};
+
+void Type(HWND dialog, const std::string& path) {
+  SetWindowTextW(FindWindowExW(dialog, nullptr, L"Edit", nullptr), Utf8ToWide(path).c_str());
+}
+
+void Press(HWND dialog, int id) { SendMessageW(GetDlgItem(dialog, id), BM_CLICK, 0, 0); }
+
+TEST(Win32FolderDialogTest, TypedMissingFolderIsConfirmedThenCreatedWithItsParents) {
+  testkit::TempFolder temp;
+  const fs::path missingPath = temp.Path() / "a" / u8"Папка" / "c";
+  const std::string missing = Utf8(missingPath);
+  std::vector<std::string> asked;
+  bool answer = false;
+  std::string shownAtStart;
+  bool createdAfterNo = true;
+  TimedScript script(L"Select folder",
+                     {[&](HWND dialog) {
+                        shownAtStart = TextOf(FindWindowExW(dialog, nullptr, L"Edit", nullptr));
+                        Type(dialog, missing);
+                        Press(dialog, IDOK);
+                      },
+                      // Still open after No.
+                      [&](HWND dialog) {
+                        createdAfterNo = fs::exists(temp.Path() / "a");
+                        answer = true;
+                        Press(dialog, IDOK);
+                      }});
+  const std::optional<std::string> chosen =
+      ChooseFolder(nullptr, Utf8(temp.Path()), [&](const std::string& path) {
+        asked.push_back(path);
+        return answer;
+      });
+  EXPECT_TRUE(script.Finished());
+  EXPECT_EQ(shownAtStart, Utf8(temp.Path()));
+  EXPECT_FALSE(createdAfterNo);
+  EXPECT_EQ(asked, (std::vector<std::string>{missing, missing}));
+  EXPECT_EQ(chosen, missing);
+  EXPECT_TRUE(fs::is_directory(missingPath));
+}
+
+TEST(Win32FolderDialogTest, ExistingFolderNeedsNoQuestionAndCancelGivesNothing) {
+  testkit::TempFolder temp;
+  int asked = 0;
+  const auto confirm = [&](const std::string&) { return ++asked, false; };
+  {
+    TimedScript script(L"Select folder", {[](HWND dialog) { Press(dialog, IDOK); }});
+    EXPECT_EQ(ChooseFolder(nullptr, Utf8(temp.Path()), confirm), Utf8(temp.Path()));
+  }
+  {
+    TimedScript script(L"Select folder", {[&](HWND dialog) {
+                         Type(dialog, Utf8(temp.Path() / "new"));
+                         Press(dialog, IDCANCEL);
+                       }});
+    EXPECT_EQ(ChooseFolder(nullptr, Utf8(temp.Path()), confirm), std::nullopt);
+  }
+  EXPECT_EQ(asked, 0);
+  EXPECT_FALSE(fs::exists(temp.Path() / "new"));
+}
+
+// Types `name` into the file name field of a file dialog (a combo box in
+// some dialogs, an edit field in others) and presses OK.
+TimedScript::Step Answer(const std::string& name) {
+  return [name](HWND dialog) {
+    HWND field = GetDlgItem(dialog, cmb13);
+    if (!field) field = GetDlgItem(dialog, edt1);
+    SetWindowTextW(field, Utf8ToWide(name).c_str());
+    Press(dialog, IDOK);
+  };
+}
+
+const TimedScript::Step kCancel = [](HWND dialog) { Press(dialog, IDCANCEL); };
+
+TEST(Win32DialogsTest, FileDialogsStartInTheCurrentDirectoryAndAddTheSuffix) {
+  testkit::TempFolder temp;  // the current directory
+  testkit::WriteText(temp / "disc.chd", "");
+  testkit::WriteText(temp / "old.iso", "kept until a compile replaces it");
+  Win32Dialogs dialogs(nullptr);
+  {
+    TimedScript script(L"De-Compile", {Answer("disc.chd")});
+    EXPECT_EQ(dialogs.ChooseImageFile(), Utf8(temp.Path() / "disc.chd"));
+  }
+  {
+    TimedScript script(L"Compile ISO", {Answer("new")});
+    EXPECT_EQ(dialogs.ChooseImageToWrite(), Utf8(temp.Path() / "new.iso"));
+  }
+  {
+    // An existing image is taken without a question.
+    TimedScript script(L"Compile ISO", {Answer("old.iso")});
+    EXPECT_EQ(dialogs.ChooseImageToWrite(), Utf8(temp.Path() / "old.iso"));
+  }
+  {
+    TimedScript script(L"De-Compile", {kCancel});
+    EXPECT_EQ(dialogs.ChooseImageFile(), std::nullopt);
+  }
+  EXPECT_EQ(testkit::ReadText(temp / "old.iso"), "kept until a compile replaces it");
+  EXPECT_FALSE(fs::exists(temp.Path() / "new.iso"));
+}
+
+TEST(Win32DialogsTest, FolderPickerGivesTheFolderChosenInIt) {
+  testkit::TempFolder temp;
+  fs::create_directories(temp.Path() / "picked");
+  ASSERT_TRUE(SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)));
+  {
+    TimedScript script(L"Select folder", {Answer("picked")});
+    EXPECT_EQ(PickFolder(nullptr, Utf8(temp.Path())), Utf8(temp.Path() / "picked"));
+  }
+  {
+    TimedScript script(L"Select folder", {kCancel});
+    EXPECT_EQ(PickFolder(nullptr, Utf8(temp.Path())), std::nullopt);
+  }
+  CoUninitialize();
+}
+
+}  // namespace
+}  // namespace zanthrel::app
+
+int main(int argc, char** argv) {
+  // A desktop of the test's own, so that its windows open on the display the
+  // test was given, whatever display the session's first desktop found.
+  if (HDESK desktop = CreateDesktopW(L"zanthrel-window-test", nullptr, nullptr, 0, GENERIC_ALL, nullptr)) {
+    SetThreadDesktop(desktop);
+  }
+  ::testing::InitGoogleTest(&argc, argv);
+  return RUN_ALL_TESTS();
+}

@@ -1,0 +1,138 @@
+// What both windows do once their dialogs have answered: where the output
+// goes, the status line after each kind of ending, the progress bar's
+// position, and what OK does with a typed folder path.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "support/text.h"
+#include "testkit/files.h"
+#include "testkit/memory_device.h"
+#include "testkit/sample_disc.h"
+#include "testkit/temp_folder.h"
+#include "workflow/folder_choice.h"
+#include "workflow/window_jobs.h"
+
+namespace zanthrel {
+namespace {
+
+namespace fs = std::filesystem;
+
+const std::string kSep(1, kPathSeparator);
+
+TEST(WindowJobsTest, ImageOutputGoesBesideTheImageAndDriveOutputIntoTheChosenFolder) {
+  const DecompileRequest nested =
+      ImageDecompileRequest("discs" + kSep + "old" + kSep + "game.iso.gz", true, false);
+  EXPECT_EQ(nested.outputDir, "discs" + kSep + "old");
+  EXPECT_TRUE(nested.additionalInfo);
+  EXPECT_FALSE(nested.extractDiscLabel);
+  EXPECT_EQ(nested.drive, nullptr);
+  // A bare name lies in the current directory; a file at the root beside the
+  // root, which an empty folder stands for when joined.
+  EXPECT_EQ(ImageDecompileRequest("game.iso", false, true).outputDir, ".");
+  EXPECT_EQ(ImageDecompileRequest(kSep + "game.iso", false, false).outputDir, "");
+  EXPECT_EQ(FolderOfFile("a" + kSep + "b" + kSep), "a" + kSep + "b");
+  // "/" separates on every host.
+  EXPECT_EQ(ImageDecompileRequest("discs/old" + kSep + "game.iso", false, false).outputDir,
+            "discs/old");
+  EXPECT_EQ(ImageDecompileRequest("discs/game.iso", false, false).outputDir, "discs");
+
+  MemoryDevice device;
+  const DecompileRequest drive = DriveDecompileRequest("D:", "out", device, false, true);
+  EXPECT_EQ(drive.imagePath, "D:");
+  EXPECT_EQ(drive.outputDir, "out");
+  EXPECT_EQ(drive.drive, &device);
+  EXPECT_TRUE(drive.extractDiscLabel);
+}
+
+TEST(WindowJobsTest, DecompileStatusIsTheLogsLastLineUnlessTheImageDidNotOpen) {
+  testkit::TempFolder temp;
+  testkit::WriteBytes(temp / "game.iso", testkit::MakeSampleDisc().image);
+  const DecompileRequest good = ImageDecompileRequest(temp / "game.iso", false, false);
+  EXPECT_EQ(DecompileStatusLine(DecompileImageFile(good), good.imagePath),
+            "Образ демонтирован успешно. Выход.");
+
+  testkit::WriteBytes(temp / "junk.iso", testkit::Bytes(5000, 1));
+  const DecompileRequest junk = ImageDecompileRequest(temp / "junk.iso", false, false);
+  const std::string status = DecompileStatusLine(DecompileImageFile(junk), junk.imagePath);
+  EXPECT_NE(status.find("junk.iso"), std::string::npos) << status;
+  EXPECT_NE(status.find("no Opera volume label found"), std::string::npos) << status;
+  EXPECT_FALSE(fs::exists(temp.Path() / "PARCE_junk"));
+}
+
+TEST(WindowJobsTest, CompileStatusNamesTheImageTheFailureOrTheFirstChangedName) {
+  testkit::TempFolder temp;
+  UniqueIdGenerator ids;
+  fs::create_directories(temp.Path() / "src");
+  testkit::WriteText(temp / "src/file", "content");
+  const std::string image = temp / "out.iso";
+  EXPECT_EQ(CompileStatusLine(CompileFolderToImage(WindowCompileRequest(temp / "src", image, ids)),
+                              image),
+            "Image written: " + image);
+
+  // Two names alike in their first 32 bytes: both are cut, one is made unique.
+  const std::string longName(32, 'n');
+  testkit::WriteText(temp / ("src/" + longName + "1"), "a");
+  testkit::WriteText(temp / ("src/" + longName + "2"), "b");
+  const std::string renamed =
+      CompileStatusLine(CompileFolderToImage(WindowCompileRequest(temp / "src", image, ids)), image);
+  EXPECT_EQ(renamed.rfind("Image written, 2 names changed: ", 0), 0u) << renamed;
+  EXPECT_NE(renamed.find(longName), std::string::npos) << renamed;
+
+  const std::string nowhere = temp / "missing/out.iso";
+  const std::string failed = CompileStatusLine(
+      CompileFolderToImage(WindowCompileRequest(temp / "src", nowhere, ids)), nowhere);
+  EXPECT_EQ(failed.rfind("Image not written: ", 0), 0u) << failed;
+  EXPECT_FALSE(fs::exists(temp.Path() / "missing"));
+}
+
+TEST(WindowJobsTest, ProgressStaysWithinTheBar) {
+  EXPECT_EQ(ProgressPercent(5, 0), 0);
+  EXPECT_EQ(ProgressPercent(0, 10), 0);
+  EXPECT_EQ(ProgressPercent(1, 3), 33);
+  EXPECT_EQ(ProgressPercent(10, 10), 100);
+  EXPECT_EQ(ProgressPercent(11, 10), 100);
+  // A 4 GiB file is counted in bytes.
+  EXPECT_EQ(ProgressPercent(3ull << 31, 1ull << 33), 75);
+}
+
+TEST(FolderChoiceTest, MissingFolderIsCreatedWithItsParentsOnlyAfterYes) {
+  testkit::TempFolder temp;
+  std::vector<std::string> asked;
+  bool answer = false;
+  const auto confirm = [&](const std::string& path) {
+    asked.push_back(path);
+    return answer;
+  };
+  const std::string missing = temp / "a/b/c";
+  EXPECT_EQ(AcceptFolder(missing, confirm).choice, FolderChoice::kKeepOpen);
+  EXPECT_EQ(asked, std::vector<std::string>{missing});
+  EXPECT_FALSE(fs::exists(temp.Path() / "a"));
+
+  answer = true;
+  EXPECT_EQ(AcceptFolder(missing, confirm).choice, FolderChoice::kAccepted);
+  EXPECT_TRUE(fs::is_directory(temp.Path() / "a/b/c"));
+  EXPECT_EQ(asked.size(), 2u);
+
+  // An existing folder needs no question, and an empty field is no answer.
+  EXPECT_EQ(AcceptFolder(temp.Path().string(), confirm).choice, FolderChoice::kAccepted);
+  EXPECT_EQ(AcceptFolder("", confirm).choice, FolderChoice::kKeepOpen);
+  EXPECT_EQ(asked.size(), 2u);
+}
+
+TEST(FolderChoiceTest, AFileInTheWayIsReportedAndLeftAsItWas) {
+  testkit::TempFolder temp;
+  testkit::WriteText(temp / "file", "kept");
+  for (const std::string& path : {temp / "file", temp / "file/below"}) {
+    SCOPED_TRACE(path);
+    const FolderAnswer answer = AcceptFolder(path, [](const std::string&) { return true; });
+    EXPECT_EQ(answer.choice, FolderChoice::kNotCreated);
+    EXPECT_EQ(answer.failure.rfind("The folder cannot be created: ", 0), 0u) << answer.failure;
+    EXPECT_GT(answer.failure.size(), std::string("The folder cannot be created: ").size());
+  }
+  EXPECT_EQ(testkit::ReadText(temp / "file"), "kept");
+  EXPECT_EQ(CreateFolderQuestion("C:\\new"), "The folder\nC:\\new\ndoes not exist. Create it?");
+}
+
+}  // namespace
+}  // namespace zanthrel
