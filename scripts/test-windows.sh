@@ -6,7 +6,7 @@
 # CTest's output pipe open and CTest would never end.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-bash scripts/install-deps.sh wine
+bash scripts/install-deps.sh wine xvfb xauth
 bash scripts/build-windows.sh -DZANTHREL_TESTS=ON
 export WINEPREFIX="$PWD/build-windows/wine" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 mkdir -p "$WINEPREFIX"

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Builds everything and runs every test suite: under AddressSanitizer and UBSan,
-# then each fuzzer for a bounded time (ZANTHREL_FUZZ_SECONDS, default 60; 0
+# then each fuzzer for a bounded time (ZANTHREL_FUZZ_SECONDS, default 30; 0
 # skips them), then the Debian package unpacked into a fresh folder, then the
 # Windows build under wine, and last as built for use, so that CTest's summary
 # closes the run.
@@ -14,7 +14,7 @@ cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DZANTHREL_SANITIZE=O
 cmake --build build-asan -j"$(nproc)"
 ctest --test-dir build-asan --output-on-failure -j"$(nproc)"
 
-seconds="${ZANTHREL_FUZZ_SECONDS:-60}"
+seconds="${ZANTHREL_FUZZ_SECONDS:-30}"
 if [ "$seconds" -gt 0 ]; then
   echo "== Fuzzers, ${seconds} s each"
   bash scripts/fuzz.sh "$seconds"
