@@ -100,7 +100,7 @@ class QueuedWritesTest : public ::testing::Test {
     options.host = &host;
     return DecompileImage(source, temp_ / out, temp_ / (out + ".log"), options);
   }
-  std::string Root(const std::string& out) const { return fs::canonical(temp_ / out).string(); }
+  std::string Root(const std::string& out) const { return testkit::Utf8Of(fs::canonical(temp_ / out)); }
 
   testkit::TempFolder temp_;
 };
@@ -143,22 +143,22 @@ TEST_F(QueuedWritesTest, FailuresAndFallbacksLeaveTheLogTreeAndMapOfAWriteInTurn
   const std::string cleanRoot = Root("clean");
 
   FaultyHost faulty;
-  faulty.Add({HostCall::kWrite, "/d3/d3f07", ENOSPC, 3000});
-  faulty.Add({HostCall::kCreateFile, "/d7/d7f20", EACCES});
-  faulty.Add({HostCall::kWrite, "/d9/d9f24", EIO});
-  faulty.Add({HostCall::kWrite, "/d4/d4big", ENOSPC, 100000});
+  faulty.Add({HostCall::kWrite, testkit::HostPath("/d3/d3f07"), ENOSPC, 3000});
+  faulty.Add({HostCall::kCreateFile, testkit::HostPath("/d7/d7f20"), EACCES});
+  faulty.Add({HostCall::kWrite, testkit::HostPath("/d9/d9f24"), EIO});
+  faulty.Add({HostCall::kWrite, testkit::HostPath("/d4/d4big"), ENOSPC, 100000});
   const DecompileResult result = Run(faulty, "faulty");
   EXPECT_EQ(result.outcome, DecompileOutcome::kWriteFailures);
   const std::string root = Root("faulty");
-  EXPECT_EQ(result.hostFailure, root + "/d3/d3f07: " + ErrorText(ENOSPC));
+  EXPECT_EQ(result.hostFailure, testkit::HostPath(root + "/d3/d3f07") + ": " + ErrorText(ENOSPC));
 
   // The clean run's log, moved to the other folder, with each failure line
   // where a walk that writes each file in turn logs it.
   std::string expected = ReplaceAll(testkit::ReadText(temp_ / "clean.log"), cleanRoot, root);
-  expected = WithFailureLines(expected, root + "/d3/d3f07", "d3f07");
-  expected = WithFailureLines(expected, root + "/d7/d7f20", "d7f20");
-  expected = WithFailureLines(expected, root + "/d9/d9f24", "d9f24");
-  expected = WithFailureLines(expected, root + "/d4/d4big", "d4big");
+  expected = WithFailureLines(expected, testkit::HostPath(root + "/d3/d3f07"), "d3f07");
+  expected = WithFailureLines(expected, testkit::HostPath(root + "/d7/d7f20"), "d7f20");
+  expected = WithFailureLines(expected, testkit::HostPath(root + "/d9/d9f24"), "d9f24");
+  expected = WithFailureLines(expected, testkit::HostPath(root + "/d4/d4big"), "d4big");
   const std::string success = Win("Образ демонтирован успешно. Выход.\n");
   ASSERT_TRUE(expected.ends_with(success));
   expected = expected.substr(0, expected.size() - success.size()) +
@@ -195,9 +195,9 @@ TEST_F(QueuedWritesTest, FailuresAndFallbacksLeaveTheLogTreeAndMapOfAWriteInTurn
   EXPECT_EQ(testkit::ReadText(root + "/faulty.spy"),
             ReplaceAll(testkit::ReadText(cleanRoot + "/clean.spy"), cleanRoot, root));
   for (const fs::directory_entry& hole : fs::directory_iterator(cleanRoot)) {
-    const std::string name = hole.path().filename().string();
+    const std::string name = testkit::Utf8Of(hole.path().filename());
     if (!name.starts_with("clean 0x")) continue;
-    EXPECT_EQ(testkit::ReadBytes(root + "/faulty" + name.substr(5)), testkit::ReadBytes(hole.path()));
+    EXPECT_EQ(testkit::ReadBytes(root + "/faulty" + name.substr(5)), testkit::ReadBytes(testkit::Utf8Of(hole.path())));
   }
 }
 
