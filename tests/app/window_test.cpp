@@ -20,6 +20,7 @@
 #include "support/host.h"
 #include "testkit/files.h"
 #include "testkit/sample_disc.h"
+#include "testkit/scripted_dialogs.h"
 #include "testkit/temp_folder.h"
 
 namespace zanthrel::app {
@@ -27,25 +28,7 @@ namespace {
 
 namespace fs = std::filesystem;
 using testkit::Bytes;
-
-// Answers the workflows' questions from lists; an empty answer cancels.
-class ScriptedDialogs : public WorkflowDialogs {
- public:
-  std::deque<std::optional<std::string>> images, folders, targets;
-  int asked = 0;
-  std::optional<std::string> ChooseImageFile() override { return Next(images); }
-  std::optional<std::string> SelectFolder() override { return Next(folders); }
-  std::optional<std::string> ChooseImageToWrite() override { return Next(targets); }
-
- private:
-  std::optional<std::string> Next(std::deque<std::optional<std::string>>& answers) {
-    ++asked;
-    if (answers.empty()) return std::nullopt;
-    auto answer = answers.front();
-    answers.pop_front();
-    return answer;
-  }
-};
+using testkit::ScriptedDialogs;
 
 std::vector<std::string> Listing(const fs::path& folder) {
   std::vector<std::string> names;

@@ -21,6 +21,7 @@
 #include "testkit/files.h"
 #include "testkit/memory_device.h"
 #include "testkit/sample_disc.h"
+#include "testkit/scripted_dialogs.h"
 #include "testkit/temp_folder.h"
 
 namespace zanthrel::app {
@@ -28,25 +29,7 @@ namespace {
 
 namespace fs = std::filesystem;
 using testkit::Bytes;
-
-// Answers the workflows' questions from lists; an empty answer cancels.
-class ScriptedDialogs : public WorkflowDialogs {
- public:
-  std::deque<std::optional<std::string>> images, folders, targets;
-  int asked = 0;
-  std::optional<std::string> ChooseImageFile() override { return Next(images); }
-  std::optional<std::string> SelectFolder() override { return Next(folders); }
-  std::optional<std::string> ChooseImageToWrite() override { return Next(targets); }
-
- private:
-  std::optional<std::string> Next(std::deque<std::optional<std::string>>& answers) {
-    ++asked;
-    if (answers.empty()) return std::nullopt;
-    auto answer = answers.front();
-    answers.pop_front();
-    return answer;
-  }
-};
+using testkit::ScriptedDialogs;
 
 // The window takes and gives paths in UTF-8, while std::filesystem reads a
 // narrow string in the ANSI code page.

@@ -1,0 +1,31 @@
+// The window's questions answered from lists, for the tests of either window.
+#pragma once
+
+#include <deque>
+#include <optional>
+#include <string>
+
+#include "app/workflow_dialogs.h"
+
+namespace zanthrel::testkit {
+
+// Answers the workflows' questions from lists; an empty answer cancels.
+class ScriptedDialogs : public app::WorkflowDialogs {
+ public:
+  std::deque<std::optional<std::string>> images, folders, targets;
+  int asked = 0;
+  std::optional<std::string> ChooseImageFile() override { return Next(images); }
+  std::optional<std::string> SelectFolder() override { return Next(folders); }
+  std::optional<std::string> ChooseImageToWrite() override { return Next(targets); }
+
+ private:
+  std::optional<std::string> Next(std::deque<std::optional<std::string>>& answers) {
+    ++asked;
+    if (answers.empty()) return std::nullopt;
+    auto answer = answers.front();
+    answers.pop_front();
+    return answer;
+  }
+};
+
+}  // namespace zanthrel::testkit
