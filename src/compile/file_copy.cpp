@@ -4,6 +4,7 @@
 #include <optional>
 
 #include "opera/records.h"
+#include "support/text.h"
 
 namespace zanthrel {
 
@@ -14,14 +15,16 @@ constexpr uint64_t kLargestFile = 0xFFFFFFFFull;
 
 // Opens a file for copying; reports and gives nothing when it cannot be
 // stored. `size` is what the listing found.
-std::optional<HostFile> OpenForCopy(CompileRun& run, const std::string& hostPath, uint64_t size) {
-  if (size > kLargestFile) {
-    Report(run, hostPath, "4 GiB or more cannot be stored in one Opera entry; left empty");
+std::optional<HostFile> OpenForCopy(CompileRun& run, const HostFolder& folder, const FolderItem& item) {
+  if (item.size > kLargestFile) {
+    Report(run, JoinPath(folder.path, item.hostName),
+           "4 GiB or more cannot be stored in one Opera entry; left empty");
     return std::nullopt;
   }
-  Result<HostFile> file = run.host.OpenFile(hostPath);
+  Result<HostFile> file = run.host.OpenFileIn(folder, item.hostName);
   if (!file) {
-    Report(run, hostPath, "cannot be opened (" + ErrorText(file.Failure().code) + ")");
+    Report(run, JoinPath(folder.path, item.hostName),
+           "cannot be opened (" + ErrorText(file.Failure().code) + ")");
     return std::nullopt;
   }
   return std::move(*file);
@@ -29,20 +32,21 @@ std::optional<HostFile> OpenForCopy(CompileRun& run, const std::string& hostPath
 
 }  // namespace
 
-int32_t CopyFileBlocks(CompileRun& run, const std::string& hostPath, uint64_t size,
+int32_t CopyFileBlocks(CompileRun& run, const HostFolder& folder, const FolderItem& item,
                        uint8_t byteCountField[4]) {
   // Once the user asked to stop, every file is left empty: the image is dropped anyway.
-  std::optional<HostFile> file = run.cancel.Requested() ? std::nullopt : OpenForCopy(run, hostPath, size);
+  std::optional<HostFile> file = run.cancel.Requested() ? std::nullopt : OpenForCopy(run, folder, item);
   if (!file) return run.image.Cursor();
   // The file is taken at the size the listing found, as an archiver takes it:
   // no call to learn the size again, and no read past it just to learn that
   // the file ends there.
+  const uint64_t size = item.size;
   uint64_t byteCount = 0;
   while (byteCount < size && !run.cancel.Requested()) {
     const size_t wanted = size_t(std::min<uint64_t>(kCopyChunk, size - byteCount));
     Result<size_t> read = file->ReadAt(byteCount, run.image.Space(wanted), wanted);
     if (!read) {
-      Report(run, hostPath, "read failed (" + ErrorText(read.Failure().code) + "); cut there");
+      Report(run, file->Path(), "read failed (" + ErrorText(read.Failure().code) + "); cut there");
       break;
     }
     const size_t n = *read;

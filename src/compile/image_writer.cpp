@@ -1,6 +1,7 @@
 #include "compile/image_writer.h"
 
 #include <algorithm>
+#include <optional>
 
 #include "compile/directory_blocks.h"
 #include "compile/file_copy.h"
@@ -18,6 +19,9 @@ std::vector<EntryBytes> CompileChildren(CompileRun& run, const std::string& host
   run.problems.insert(run.problems.end(), list.problems.begin(), list.problems.end());
   const std::vector<StoredName> names = StoredNames(list.items, level == FolderLevel::kRoot);
   std::vector<EntryBytes> entries;
+  // Opened for the first file and let go before each subfolder, so that a
+  // deep tree holds one folder open at a time, not one per level.
+  std::optional<HostFolder> folder;
   for (size_t i = 0; i < list.items.size(); ++i) {
     const FolderItem& item = list.items[i];
     const std::string childPath = JoinPath(hostPath, item.hostName);
@@ -35,13 +39,15 @@ std::vector<EntryBytes> CompileChildren(CompileRun& run, const std::string& host
     const int32_t before = run.image.Cursor();
     if (item.isDirectory) {
       const int32_t childBoot = boot && IsBootCodeFolder(name, level) ? bootFlag : 0;
+      folder.reset();
       run.path.push_back(item.identity);
       const int32_t after = CompileFolder(run, childPath, &entry[opera::entry::kCopies], childBoot);
       run.path.pop_back();
       const uint32_t firstDirectoryBlock = opera::ReadBig32(&entry[opera::entry::kCopies]);
       FinishEntry(entry, run.ids, uint32_t(after) - firstDirectoryBlock, firstDirectoryBlock);
     } else {
-      const int32_t after = CopyFileBlocks(run, childPath, item.size, &entry[opera::entry::kByteCount]);
+      if (!folder) folder = run.host.OpenFolder(hostPath);
+      const int32_t after = CopyFileBlocks(run, *folder, item, &entry[opera::entry::kByteCount]);
       if (boot) CopyToBootSlots(run, name, childPath, level);
       FinishEntry(entry, run.ids, uint32_t(after - before), uint32_t(before));
     }

@@ -31,6 +31,13 @@ std::string EntryName(const opera::EntryView& entry) {
   return FieldText(entry.NameField(), opera::entry::kNameWidth);
 }
 
+// A host file: `name` in `folder`, the two joined in `path`.
+struct HostFileTarget {
+  const std::string& folder;
+  std::string name;
+  std::string path;
+};
+
 // Writes a file's blocks through a buffer, remembering the first failed write
 // and writing no more after it. Most files go through the run's write queue:
 // the log holds a place for each create and each write, where a failure's
@@ -38,15 +45,15 @@ std::string EntryName(const opera::EntryView& entry) {
 // straight from the image is written here instead, once the queue is empty.
 class HostFileWriter {
  public:
-  HostFileWriter(DecompileRun& run, const std::string& path, uint64_t size, bool direct)
-      : run_(run), path_(path), direct_(direct) {
+  HostFileWriter(DecompileRun& run, const HostFileTarget& target, uint64_t size, bool direct)
+      : run_(run), target_(target), direct_(direct) {
     if (direct_) {
       SettleWrites(run_, true);
-      Result<HostFile> created = run.host.CreateFile(path);
+      Result<HostFile> created = run.host.CreateFile(target.path);
       if (created) {
         file_ = std::move(*created);
       } else {
-        Fail(path, created.Failure());
+        Fail(target.path, created.Failure());
       }
     } else {
       createPlace_ = run_.log.Hold();
@@ -105,7 +112,8 @@ class HostFileWriter {
   }
   void Queue(bool last) {
     WriteStep step;
-    step.path = path_;
+    step.folder = target_.folder;
+    step.name = target_.name;
     step.create = !created_;
     step.close = last;
     step.offset = written_;
@@ -123,7 +131,7 @@ class HostFileWriter {
   }
 
   DecompileRun& run_;
-  std::string path_;
+  const HostFileTarget& target_;
   bool direct_;
   HostFile file_;
   uint64_t createPlace_ = 0;
@@ -134,9 +142,9 @@ class HostFileWriter {
   bool failed_ = false;
 };
 
-// Writes the file's blocks into the host file at `path`; false when some
+// Writes the file's blocks into the host file `target`; false when some
 // block could be read from none of the copies.
-bool CopyFileData(DecompileRun& run, const opera::EntryView& entry, const std::string& path) {
+bool CopyFileData(DecompileRun& run, const opera::EntryView& entry, const HostFileTarget& target) {
   ImageSource& source = run.source;
   const CopyList copies = CopiesOf(entry);
   const int32_t last =
@@ -156,7 +164,7 @@ bool CopyFileData(DecompileRun& run, const opera::EntryView& entry, const std::s
   const int64_t wholeBlocks =
       blockSize == 0 ? 0 : std::min<int64_t>(blockCount, byteCount / blockSize);
   const bool large = uint64_t(wholeBlocks) * blockSize >= kDirectFileBytes;
-  HostFileWriter file(run, path, byteCount, large);
+  HostFileWriter file(run, target, byteCount, large);
   // Reads block j, from the current copy when it stands there, else from the
   // next copy that has it; the walk never returns to an earlier copy.
   auto readBlock = [&](uint32_t j, bool positioned) {
@@ -234,9 +242,11 @@ bool ExtractFile(DecompileRun& run, const opera::EntryView& entry, const std::st
   const std::string name = EntryName(entry);
   // The raw name is tested, so that tabs around it count as blanks too.
   if (TrimBlanks(LowerCase(name)) == "disc label" && run.source.ExtractDiscLabel != 1) return true;
-  const std::string path = JoinPath(folder, Cp1251ToUtf8(names.FileName(name)));
+  HostFileTarget target{folder, Cp1251ToUtf8(names.FileName(name)), {}};
+  target.path = JoinPath(folder, target.name);
+  const std::string& path = target.path;
   RecordFileCopies(run.blockMap, CopiesOf(entry), entry.BlockCount(), entry.ByteCount(), path);
-  if (!CopyFileData(run, entry, path)) return PassOver(run, log_text::CannotReadFile(path), path);
+  if (!CopyFileData(run, entry, target)) return PassOver(run, log_text::CannotReadFile(path), path);
   if (run.salvaging) ++run.filesSaved;
   return true;
 }

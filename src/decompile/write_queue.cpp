@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "support/text.h"
+
 namespace zanthrel {
 
 namespace {
@@ -118,12 +120,13 @@ WriteOutcome WriteQueue::Do(WriteStep& step) {
   if (step.create) {
     current_ = {};
     currentFailed_ = false;
-    Result<HostFile> created = host_.CreateFile(step.path);
+    if (folder_.path != step.folder) folder_ = host_.OpenFolder(step.folder);
+    Result<HostFile> created = host_.CreateFileIn(folder_, step.name);
     if (created) {
       current_ = std::move(*created);
     } else {
       currentFailed_ = true;
-      outcome.failure = FailedWrite{step.path, created.Failure()};
+      outcome.failure = FailedWrite{JoinPath(step.folder, step.name), created.Failure()};
       outcome.failedAtCreate = true;
     }
   }

@@ -31,7 +31,9 @@ struct WriteBytes {
 // write bytes at an offset, close it (the last step). Once a step of a file
 // fails, its later steps do nothing, as a sequential writer would stop.
 struct WriteStep {
-  std::string path;
+  // The file is `name` in `folder`.
+  std::string folder;
+  std::string name;
   bool create = false;
   bool close = false;
   uint64_t offset = 0;
@@ -90,7 +92,10 @@ class WriteQueue {
   bool idle_ = false;  // the thread waits for steps
   bool callerWaits_ = false;
   bool ending_ = false;
-  // The worker's own: the file being written and whether it failed.
+  // The worker's own: the folder of the latest file, held open so that a
+  // file is made by its name alone (one folder at a time, however deep the
+  // walk), the file being written and whether it failed.
+  HostFolder folder_;
   HostFile current_;
   bool currentFailed_ = false;
   std::thread worker_;

@@ -83,6 +83,16 @@ Result<size_t> HostFile::CopySomeTo(uint64_t offset, const HostFile& to, uint64_
 
 Error HostError(const std::string& path, int code) { return {path + ": " + ErrorText(code), code}; }
 
+HostFolder Host::OpenFolder(const std::string& path) { return {path, {}}; }
+
+Result<HostFile> Host::CreateFileIn(const HostFolder& folder, const std::string& name) {
+  return CreateFile(JoinPath(folder.path, name));
+}
+
+Result<HostFile> Host::OpenFileIn(const HostFolder& folder, const std::string& name) {
+  return OpenFile(JoinPath(folder.path, name));
+}
+
 Status MakeFolderPath(Host& host, const std::string& path) {
   // Every element from the top; folders that exist are passed through, even
   // where nothing may be made in them.

@@ -83,6 +83,15 @@ class HostFile {
   std::string path_;
 };
 
+// A folder whose children are made and opened by name alone, so that the
+// host need not look up the whole path again for each of them. `handle` is
+// open where the host can hold folders open; elsewhere, and where the folder
+// could not be opened, the children are reached by their full paths.
+struct HostFolder {
+  std::string path;
+  HostFile handle;
+};
+
 class Host {
  public:
   virtual ~Host() = default;
@@ -125,6 +134,14 @@ class Host {
   virtual Result<PathInfo> InfoOf(const HostFile& file) = 0;
   virtual Status Truncate(const HostFile& file, uint64_t size) = 0;
   virtual void Close(NativeHandle handle) = 0;
+
+  // The folder at `path`, for the calls below; it always gives one, and a
+  // folder it cannot open is reached by its path.
+  virtual HostFolder OpenFolder(const std::string& path);
+  // CreateFile and OpenFile of the child `name` of `folder`; failures name
+  // the child's full path.
+  virtual Result<HostFile> CreateFileIn(const HostFolder& folder, const std::string& name);
+  virtual Result<HostFile> OpenFileIn(const HostFolder& folder, const std::string& name);
 
   // What a path leads to, links followed.
   virtual Result<PathInfo> InfoOf(const std::string& path) = 0;

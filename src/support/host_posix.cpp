@@ -111,6 +111,20 @@ class PosixHost : public Host {
   }
   Result<HostFile> OpenFile(const std::string& path) override { return Open(path, O_RDONLY); }
 
+  // O_PATH: the folder is only searched, so a folder that may be searched but
+  // not listed can be held open too.
+  HostFolder OpenFolder(const std::string& path) override {
+    const int fd = Retry([&] { return ::open(path.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC); });
+    if (fd < 0) return Host::OpenFolder(path);
+    return {path, HostFile(*this, fd, path)};
+  }
+  Result<HostFile> CreateFileIn(const HostFolder& folder, const std::string& name) override {
+    return OpenIn(folder, name, O_RDWR | O_CREAT | O_TRUNC);
+  }
+  Result<HostFile> OpenFileIn(const HostFolder& folder, const std::string& name) override {
+    return OpenIn(folder, name, O_RDONLY);
+  }
+
   Result<HostFile> CreateScratchFile() override {
     const char* dir = std::getenv("TMPDIR");
     const std::string folder = dir && *dir ? dir : "/tmp";
@@ -279,6 +293,15 @@ class PosixHost : public Host {
     const int fd = Retry([&] { return ::open(path.c_str(), flags | O_CLOEXEC, 0666); });
     if (fd < 0) return HostError(path, errno);
     return HostFile(*this, fd, path);
+  }
+
+  Result<HostFile> OpenIn(const HostFolder& folder, const std::string& name, int flags) {
+    std::string path = JoinPath(folder.path, name);
+    if (!folder.handle.IsOpen()) return Open(path, flags);
+    const int fd =
+        Retry([&] { return ::openat(Fd(folder.handle), name.c_str(), flags | O_CLOEXEC, 0666); });
+    if (fd < 0) return HostError(path, errno);
+    return HostFile(*this, fd, std::move(path));
   }
 };
 

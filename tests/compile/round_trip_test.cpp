@@ -7,6 +7,7 @@
 #include "compile/compile_run.h"
 #include "support/host.h"
 #include "testkit/files.h"
+#include "testkit/process.h"
 #include "testkit/temp_folder.h"
 #include "workflow/decompile_job.h"
 
@@ -44,6 +45,28 @@ TEST(RoundTripTest, TreeComesBackByteForByte) {
   std::map<std::string, std::string> expected = testkit::TreeOf(src.string());
   // "a!3Ab" names the folder "a:b" on the disc, which comes back escaped the same way.
   EXPECT_EQ(testkit::TreeOf(temp / "PARCE_game"), expected);
+}
+
+// Folders are held open while their files are read or made, so a deep tree
+// must not hold one open per level: both jobs run with 24 descriptors.
+TEST(RoundTripTest, DeepTreeWithFilesAtEveryLevelNeedsFewDescriptors) {
+#ifdef _WIN32
+  GTEST_SKIP() << "ulimit -n is POSIX's";
+#else
+  testkit::TempFolder temp;
+  fs::path folder = temp.Path() / "src";
+  for (int level = 0; level < 60; ++level) {
+    fs::create_directories(folder);
+    testkit::WriteBytes((folder / "before").string(), testkit::Pattern(3000, uint32_t(level)));
+    testkit::WriteBytes((folder / "z after").string(), testkit::Pattern(200000, uint32_t(level)));
+    folder /= "level " + std::to_string(level);
+  }
+  const testkit::ProcessOutcome compiled = testkit::RunZanthrel("compile -q src deep.iso", "ulimit -n 24");
+  ASSERT_EQ(compiled.status, 0) << compiled.err;
+  const testkit::ProcessOutcome decompiled = testkit::RunZanthrel("decompile -q deep.iso", "ulimit -n 24");
+  ASSERT_EQ(decompiled.status, 0) << decompiled.err;
+  EXPECT_EQ(testkit::TreeOf(temp / "PARCE_deep"), testkit::TreeOf((temp.Path() / "src").string()));
+#endif
 }
 
 }  // namespace

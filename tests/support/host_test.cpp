@@ -112,6 +112,50 @@ TEST(HostFolderTest, MakeListAndIdentify) {
 #endif
 }
 
+// Children of an open folder are reached by name, and everything else behaves
+// as with full paths: failures name the full path, a folder that cannot be
+// opened still gives its children by path, and a host that fails calls on
+// demand sees these calls as the full-path calls they stand for.
+TEST(HostFolderTest, ChildrenByNameBehaveAsByFullPath) {
+  TempFolder temp;
+  Host& host = SystemHost();
+  fs::create_directories(temp.Path() / "out");
+  const HostFolder out = host.OpenFolder(temp / "out");
+  {
+    Result<HostFile> made = host.CreateFileIn(out, "made");
+    ASSERT_TRUE(made) << made.Failure().text;
+    EXPECT_EQ(made->Path(), JoinPath(temp / "out", "made"));
+    ASSERT_TRUE(made->WriteAt(0, "bytes", 5));
+  }
+  Result<HostFile> read = host.OpenFileIn(out, "made");
+  ASSERT_TRUE(read);
+  char back[8] = {};
+  EXPECT_EQ(*read->ReadAt(0, back, sizeof back), 5u);
+  EXPECT_EQ(std::string(back), "bytes");
+  EXPECT_FALSE(read->WriteAt(0, "x", 1));  // opened for reading only
+  testkit::WriteText(temp / "out/old", "old contents");
+  EXPECT_EQ(host.CreateFileIn(out, "old")->Info()->size, 0u);  // an existing file is emptied
+
+  Result<HostFile> missing = host.OpenFileIn(out, "missing");
+  ASSERT_FALSE(missing);
+  EXPECT_EQ(missing.Failure().text, JoinPath(temp / "out", "missing") + ": " + ErrorText(ENOENT));
+  const HostFolder gone = host.OpenFolder(temp / "gone");
+  EXPECT_FALSE(gone.handle.IsOpen());
+  EXPECT_EQ(host.CreateFileIn(gone, "x").Failure().text,
+            JoinPath(temp / "gone", "x") + ": " + ErrorText(ENOENT));
+  fs::create_directories(temp.Path() / "gone");
+  EXPECT_TRUE(host.CreateFileIn(gone, "x"));  // by path, now that it exists
+
+  FaultyHost faulty;
+  faulty.Add({HostCall::kCreateFile, "refused", EACCES});
+  faulty.Add({HostCall::kOpenFile, "made", EIO});
+  const HostFolder seen = faulty.OpenFolder(temp / "out");
+  EXPECT_TRUE(faulty.CreateFileIn(seen, "fine"));
+  EXPECT_EQ(faulty.CreateFileIn(seen, "refused").Failure().code, EACCES);
+  EXPECT_EQ(faulty.OpenFileIn(seen, "made").Failure().code, EIO);
+  EXPECT_EQ(faulty.Calls(HostCall::kCreateFile), 2);
+}
+
 TEST(HostFolderTest, CurrentDirectoryOfAnyLength) {
 #ifdef _WIN32
   GTEST_SKIP() << "POSIX path forms; host_win32_test checks long paths on Windows";
