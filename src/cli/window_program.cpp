@@ -9,6 +9,8 @@ namespace zanthrel::cli {
 
 namespace {
 
+constexpr char kWindowProgramName[] = "zanthrel-window";
+
 // The folder that holds `path`; "/" for a path in the root.
 std::string ParentOf(const std::string& path) {
   const size_t slash = path.find_last_of('/');

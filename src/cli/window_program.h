@@ -10,8 +10,6 @@
 
 namespace zanthrel::cli {
 
-inline constexpr char kWindowProgramName[] = "zanthrel-window";
-
 // Whether a desktop is there to show the window on: an X or Wayland session,
 // or a Qt platform named.
 bool DisplayAvailable();
