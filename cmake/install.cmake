@@ -7,6 +7,10 @@ install(FILES docs/zanthrel.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 install(FILES README.md LICENSE DESTINATION ${CMAKE_INSTALL_DOCDIR})
 install(FILES data/zanthrel.bash-completion DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions
         RENAME zanthrel)
+if(TARGET zanthrel-window)
+  # zanthrel finds it in ../libexec/zanthrel beside its own folder.
+  install(TARGETS zanthrel-window RUNTIME DESTINATION ${CMAKE_INSTALL_LIBEXECDIR}/zanthrel)
+endif()
 if(ZANTHREL_GUI)
   install(FILES data/zanthrel.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
   install(FILES data/zanthrel.svg DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
@@ -22,8 +26,8 @@ set(CPACK_PACKAGE_DESCRIPTION
 set(CPACK_RESOURCE_FILE_LICENSE ${PROJECT_SOURCE_DIR}/LICENSE)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION utils)
-# The shared libraries the binary links (libc, libstdc++, zlib, Qt) become
-# the package's dependencies, with the versions this build needs.
+# The shared libraries the programs link (libc, libstdc++, zlib; Qt for the
+# window program) become the package's dependencies, with the versions this build needs.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_SUGGESTS "bash-completion")
 include(CPack)

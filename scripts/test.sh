@@ -29,6 +29,14 @@ dpkg -x "$deb" "$unpacked"
 "$unpacked/usr/bin/zanthrel" compile samples "$unpacked/sample.iso"
 "$unpacked/usr/bin/zanthrel" decompile -o "$unpacked/out" "$unpacked/sample.iso"
 "$unpacked/usr/bin/zanthrel" verify "$unpacked/sample.iso"
+# The command line never loads Qt; the window is a program of its own.
+if ldd "$unpacked/usr/bin/zanthrel" | grep -qi qt; then
+  echo "usr/bin/zanthrel links Qt" >&2; exit 1
+fi
+if [ -e "$unpacked/usr/share/applications/zanthrel.desktop" ]; then
+  [ -x "$unpacked/usr/libexec/zanthrel/zanthrel-window" ] \
+    || { echo "the package has a desktop entry but no window program" >&2; exit 1; }
+fi
 
 echo "== The Windows build and its test suites under wine"
 bash scripts/test-windows.sh

@@ -9,7 +9,6 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
-#include <cstdlib>
 #include <exception>
 
 #include "app/qt_dialogs.h"
@@ -171,15 +170,6 @@ void TForm1::FinishJob(const QString& status) {
   Label1->setText(status);
   Label1->setToolTip(status);
   emit JobFinished(status);
-}
-
-bool WindowCanOpen() {
-  // An X or Wayland session, or a Qt platform named.
-  for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) {
-    const char* value = std::getenv(name);
-    if (value && *value) return true;
-  }
-  return false;
 }
 
 int RunWindow(int argc, char** argv) {

@@ -1,17 +1,20 @@
 #include <CLI/CLI.hpp>
 
 #include <iostream>
+#include <optional>
 
 #include "cli/command_line.h"
 #include "cli/commands.h"
 #ifdef ZANTHREL_WITH_WINDOW
-#include "app/run_window.h"
+#include "cli/open_window.h"
 #endif
 
 int zanthrel::cli::RunCommandLine(int argc, char** argv) {
   using namespace zanthrel::cli;
 #ifdef ZANTHREL_WITH_WINDOW
-  if (argc == 1 && zanthrel::app::WindowCanOpen()) return zanthrel::app::RunWindow(argc, argv);
+  if (argc == 1) {
+    if (const std::optional<int> status = OpenWindow(argc, argv)) return *status;
+  }
 #endif
   CLI::App app{"Zanthrel: decompile and compile 3DO Opera disc images", "zanthrel"};
   app.set_version_flag("--version", std::string("zanthrel ") + ZANTHREL_VERSION);

@@ -47,8 +47,10 @@ ProcessOutcome RunProgram(const std::string& program, const std::string& argumen
   return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, ReadText(out.Path()), ReadText(err.Path())};
 }
 
+std::string ZanthrelProgram() { return ZANTHREL_BINARY; }
+
 ProcessOutcome RunZanthrel(const std::string& arguments, const std::string& setup) {
-  return RunProgram(std::string("'") + ZANTHREL_BINARY + "'", arguments, setup);
+  return RunProgram("'" + ZanthrelProgram() + "'", arguments, setup);
 }
 
 ProcessOutcome RunZanthrelInterrupted(const std::string& arguments, const std::string& signal,

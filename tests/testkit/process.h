@@ -11,6 +11,9 @@ struct ProcessOutcome {
   std::string err;
 };
 
+// The zanthrel program built with the tests.
+std::string ZanthrelProgram();
+
 // Runs zanthrel in the current folder with `arguments` as typed on a command
 // line and no standard input. `setup`, when given, runs first in the same
 // shell, to set limits that the program inherits. The output is caught outside

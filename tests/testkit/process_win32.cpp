@@ -132,8 +132,10 @@ ProcessOutcome RunProgram(const std::string& program, const std::string& argumen
   return {int(status), out.Text(), err.Text()};
 }
 
+std::string ZanthrelProgram() { return ZANTHREL_BINARY; }
+
 ProcessOutcome RunZanthrel(const std::string& arguments, const std::string& setup) {
-  return RunProgram(ZANTHREL_BINARY, arguments, setup);
+  return RunProgram(ZanthrelProgram(), arguments, setup);
 }
 
 ProcessOutcome RunZanthrelInterrupted(const std::string&, const std::string& signal, double) {

@@ -1,0 +1,36 @@
+#include "cli/open_window.h"
+
+#include <unistd.h>
+
+#include <cerrno>
+#include <iostream>
+#include <string>
+
+#include "cli/window_program.h"
+#include "support/host.h"
+
+namespace zanthrel::cli {
+
+namespace {
+
+// Becomes the window program; returns only when that failed, with the reason.
+std::string ExecWindowProgram(char** argv) {
+  Host& host = SystemHost();
+  const Result<std::string> self = host.RealPath("/proc/self/exe");
+  if (!self) return "the window program cannot be found: " + self.Failure().text;
+  const Result<std::string> program = FindWindowProgram(host, self->substr(0, self->find_last_of('/')));
+  if (!program) return program.Failure().text;
+  execv(program->c_str(), argv);
+  return "the window program cannot be started (" + HostError(*program, errno).text + ")";
+}
+
+}  // namespace
+
+std::optional<int> OpenWindow(int, char** argv) {
+  if (!DisplayAvailable()) return std::nullopt;
+  const std::string reason = ExecWindowProgram(argv);
+  std::cerr << "zanthrel: " << reason << '\n';
+  return std::nullopt;
+}
+
+}  // namespace zanthrel::cli
