@@ -15,6 +15,8 @@
 // that long the file system passes over the inodes just freed, and making a
 // file costs ten times what it does otherwise, for both programs alike.
 #include <fcntl.h>
+#include <linux/magic.h>
+#include <sys/vfs.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -126,13 +128,19 @@ uintmax_t BytesBelow(const fs::path& folder) {
   return total;
 }
 
-// Measures the pairs whose name holds `only`. The outputs of the pairs done
-// stay while the file system has room for those of every pair still to come
-// with half its space to spare: on a disk, deleting a few hundred thousand
-// files slows the making of new ones for half a minute or more (the freed
-// blocks are cleared and discarded), which would time that, not the
-// programs. Where room is short, as on a memory file system, each pair's
-// outputs go before the next pair; there deleting costs nothing later.
+// A memory file system, where deleting costs nothing later, and memory just
+// freed is filled again far more quickly than memory never touched.
+bool InMemory(const fs::path& folder) {
+  struct statfs info {};
+  return ::statfs(folder.c_str(), &info) == 0 && info.f_type == TMPFS_MAGIC;
+}
+
+// Measures the pairs whose name holds `only`. On a disk, the outputs of the
+// pairs done stay while it has room for those of every pair still to come
+// with half its space to spare: deleting a few hundred thousand files there
+// slows the making of new ones for minutes (ext4 passes over the inodes just
+// freed), which would time that, not the programs. Where room is short, each
+// pair's outputs go before the next pair.
 bool MeasurePairs(const std::string& set, const std::vector<Pair>& pairs, int runs,
                   const std::string& only, const fs::path& dir) {
   std::vector<const Pair*> chosen;
@@ -210,13 +218,21 @@ int main(int argc, char** argv) {
       Run({"tar", "-cf", tar, "-C", dir.string(), "tree"});
       Run({"gzip", "-k", tar});
 
-      // Every timed run writes into folders of its own and nothing is deleted
-      // until the pair is done: a file system that has just deleted many files
-      // creates new ones far more slowly, which would time the clean-up, not
-      // the tool. The last run's output is written back before the next starts.
+      // Every timed run writes into folders of its own. On a disk nothing is
+      // deleted until the pair is done: a disk that has just deleted many
+      // files creates new ones far more slowly, which would time the
+      // clean-up, not the tool. The last run's output is written back before
+      // the next starts.
       fs::path out, copy;
       int runNumber = 0;
+      // In memory, the last run's outputs go first: memory that a new virtual
+      // machine has never touched costs several times more to fill than memory
+      // freed again, which would time the machine's first use of its memory.
       auto clean = [&] {
+        if (InMemory(dir)) {
+          fs::remove_all(dir / "out");
+          fs::remove_all(dir / "copy");
+        }
         ++runNumber;
         out = dir / "out" / std::to_string(runNumber);
         copy = dir / "copy" / std::to_string(runNumber);
