@@ -110,11 +110,8 @@ void TForm1::Button1Click() {
     request = DriveDecompileRequest(ComboBox1->currentText().toStdString(), *folder,
                                     *services_.device, info, label);
   }
-  StartJob([request](const Progress& progress, CancelToken cancel) mutable {
-    request.progress = progress;
-    request.cancel = cancel;
-    return QString::fromStdString(
-        DecompileStatusLine(DecompileImageFile(request), request.imagePath));
+  StartJob([request](const Progress& progress, CancelToken cancel) {
+    return QString::fromStdString(RunDecompileJob(request, progress, cancel));
   });
 }
 
@@ -124,12 +121,9 @@ void TForm1::Button2Click() {
   if (!folder) return;
   std::optional<std::string> image = services_.dialogs->ChooseImageToWrite();
   if (!image) return;
-  StartJob([request = WindowCompileRequest(*folder, *image, ids_)](
-               const Progress& progress, CancelToken cancel) mutable {
-    request.progress = progress;
-    request.cancel = cancel;
-    return QString::fromStdString(
-        CompileStatusLine(CompileFolderToImage(request), request.imagePath));
+  StartJob([request = WindowCompileRequest(*folder, *image, ids_)](const Progress& progress,
+                                                                    CancelToken cancel) {
+    return QString::fromStdString(RunCompileJob(request, progress, cancel));
   });
 }
 

@@ -57,6 +57,18 @@ std::string DecompileStatusLine(const DecompileReport& report, const std::string
   return DescribeReport(report, source);
 }
 
+std::string RunDecompileJob(DecompileRequest request, const Progress& progress, CancelToken cancel) {
+  request.progress = progress;
+  request.cancel = cancel;
+  return DecompileStatusLine(DecompileImageFile(request), request.imagePath);
+}
+
+std::string RunCompileJob(CompileRequest request, const Progress& progress, CancelToken cancel) {
+  request.progress = progress;
+  request.cancel = cancel;
+  return CompileStatusLine(CompileFolderToImage(request), request.imagePath);
+}
+
 std::string CompileStatusLine(const CompileReport& report, const std::string& imagePath) {
   if (!report.written) return "Image not written: " + report.failure;
   if (!report.problems.empty()) {

@@ -47,6 +47,11 @@ CompileRequest WindowCompileRequest(const std::string& folder, const std::string
 std::string DecompileStatusLine(const DecompileReport& report, const std::string& source);
 std::string CompileStatusLine(const CompileReport& report, const std::string& imagePath);
 
+// The jobs of the two buttons, run with the window's progress and stop: the
+// status line to show when they end.
+std::string RunDecompileJob(DecompileRequest request, const Progress& progress, CancelToken cancel);
+std::string RunCompileJob(CompileRequest request, const Progress& progress, CancelToken cancel);
+
 // The progress bar's position, 0..100; 0 while the total is unknown.
 int ProgressPercent(uint64_t done, uint64_t total);
 

@@ -30,15 +30,6 @@ namespace fs = std::filesystem;
 using testkit::Bytes;
 using testkit::ScriptedDialogs;
 
-std::vector<std::string> Listing(const fs::path& folder) {
-  std::vector<std::string> names;
-  for (const auto& item : fs::recursive_directory_iterator(folder)) {
-    names.push_back(fs::relative(item.path(), folder).string());
-  }
-  std::sort(names.begin(), names.end());
-  return names;
-}
-
 class WindowTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -99,7 +90,7 @@ TEST_F(WindowTest, DecompileWritesBesideTheImageWithTheOptions) {
   window_->CheckBox2->setChecked(true);
   EXPECT_EQ(Click(window_->Button1), "Образ демонтирован успешно. Выход.");
   EXPECT_EQ(window_->Label1->text(), "Образ демонтирован успешно. Выход.");
-  EXPECT_EQ(Listing(temp_.Path() / "discs"),
+  EXPECT_EQ(testkit::NamesBelow(temp_.Path() / "discs"),
             (std::vector<std::string>{"PARCE_game", "PARCE_game/Disc label",
                                       "PARCE_game/LaunchMe", "PARCE_game/game.spy",
                                       "PARCE_game/Игры", "PARCE_game/Игры/a!3Ab", "game.iso.gz",
@@ -110,7 +101,7 @@ TEST_F(WindowTest, DecompileWritesBesideTheImageWithTheOptions) {
   window_->CheckBox2->setChecked(false);
   dialogs_.images = {temp_ / "discs/game.iso.gz"};
   Click(window_->Button1);
-  EXPECT_EQ(Listing(temp_.Path() / "discs/PARCE_game"),
+  EXPECT_EQ(testkit::NamesBelow(temp_.Path() / "discs/PARCE_game"),
             (std::vector<std::string>{"LaunchMe", "Игры", "Игры/a!3Ab"}));
 }
 
@@ -121,14 +112,14 @@ TEST_F(WindowTest, CancelledDialogsAndUnopenableImagesChangeNothing) {
   dialogs_.folders = {temp_.Path().string()};
   Click(window_->Button2);  // the save dialog cancelled
   EXPECT_EQ(dialogs_.asked, 4);
-  EXPECT_TRUE(Listing(temp_.Path()).empty());
+  EXPECT_TRUE(testkit::NamesBelow(temp_.Path()).empty());
   EXPECT_EQ(window_->Label1->text(), "Ожидание");
 
   testkit::WriteBytes(temp_ / "junk.iso", Bytes(5000, 1));
   dialogs_.images = {temp_ / "junk.iso"};
   const QString status = Click(window_->Button1);
   EXPECT_TRUE(status.contains("no Opera volume label found")) << status.toStdString();
-  EXPECT_EQ(Listing(temp_.Path()), (std::vector<std::string>{"junk.iso"}));
+  EXPECT_EQ(testkit::NamesBelow(temp_.Path()), (std::vector<std::string>{"junk.iso"}));
 }
 
 TEST_F(WindowTest, CompileWritesAnImageWithTheBootArea) {
@@ -166,7 +157,7 @@ TEST_F(WindowTest, CancelStopsACompileAndKeepsTheOldImage) {
             "Image not written: " + (temp_ / "old.iso") + ": not written, stopped by the user");
   EXPECT_TRUE(window_->CancelButton->isHidden());
   EXPECT_EQ(testkit::ReadText(temp_ / "old.iso"), "the old image");
-  EXPECT_EQ(Listing(temp_.Path()), (std::vector<std::string>{"old.iso", "src", "src/big"}));
+  EXPECT_EQ(testkit::NamesBelow(temp_.Path()), (std::vector<std::string>{"old.iso", "src", "src/big"}));
 }
 
 TEST_F(WindowTest, DriveBranchDecompilesIntoTheChosenFolder) {

@@ -79,6 +79,16 @@ std::map<std::string, std::string> TreeOf(const std::string& root) {
   return tree;
 }
 
+std::vector<std::string> NamesBelow(const std::filesystem::path& folder) {
+  namespace fs = std::filesystem;
+  std::vector<std::string> names;
+  for (const auto& item : fs::recursive_directory_iterator(folder)) {
+    names.push_back(fs::relative(item.path(), folder).generic_string());
+  }
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
 Bytes Pattern(size_t size, uint32_t seed) {
   Bytes bytes(size);
   uint32_t state = seed * 2654435761u + 1;

@@ -31,6 +31,9 @@ Bytes Slice(const Bytes& bytes, size_t at, size_t n);
 // between its parts on every host: folders with a trailing "/" and no
 // content, files with their content.
 std::map<std::string, std::string> TreeOf(const std::string& root);
+// Every folder and file below `folder`, by relative path with "/" between its
+// parts, sorted.
+std::vector<std::string> NamesBelow(const std::filesystem::path& folder);
 // Wraps 2048-byte sectors into raw 2352-byte sectors (user data at byte 16).
 Bytes RawFraming(const Bytes& userData);
 

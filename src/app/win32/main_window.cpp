@@ -199,10 +199,8 @@ void TForm1::Button1Click() {
     if (!folder) return;
     request = DriveDecompileRequest(drive, *folder, *services_.device, info, label);
   }
-  StartJob([request](const Progress& progress, CancelToken cancel) mutable {
-    request.progress = progress;
-    request.cancel = cancel;
-    return DecompileStatusLine(DecompileImageFile(request), request.imagePath);
+  StartJob([request](const Progress& progress, CancelToken cancel) {
+    return RunDecompileJob(request, progress, cancel);
   });
 }
 
@@ -212,11 +210,9 @@ void TForm1::Button2Click() {
   if (!folder) return;
   std::optional<std::string> image = services_.dialogs->ChooseImageToWrite();
   if (!image) return;
-  StartJob([request = WindowCompileRequest(*folder, *image, ids_)](
-               const Progress& progress, CancelToken cancel) mutable {
-    request.progress = progress;
-    request.cancel = cancel;
-    return CompileStatusLine(CompileFolderToImage(request), request.imagePath);
+  StartJob([request = WindowCompileRequest(*folder, *image, ids_)](const Progress& progress,
+                                                                    CancelToken cancel) {
+    return RunCompileJob(request, progress, cancel);
   });
 }
 

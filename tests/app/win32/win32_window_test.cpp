@@ -61,15 +61,6 @@ bool PumpUntil(const std::function<bool()>& done) {
   return true;
 }
 
-std::vector<std::string> Listing(const fs::path& folder) {
-  std::vector<std::string> names;
-  for (const auto& item : fs::recursive_directory_iterator(folder)) {
-    names.push_back(fs::relative(item.path(), folder).generic_string());
-  }
-  std::sort(names.begin(), names.end());
-  return names;
-}
-
 class Win32WindowTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -190,14 +181,14 @@ TEST_F(Win32WindowTest, CancelledDialogsAndUnopenableImagesChangeNothing) {
   dialogs_.folders = {Utf8(temp_.Path())};
   Click(window_->Button2);  // the save dialog cancelled
   EXPECT_EQ(dialogs_.asked, 4);
-  EXPECT_TRUE(Listing(temp_.Path()).empty());
+  EXPECT_TRUE(testkit::NamesBelow(temp_.Path()).empty());
   EXPECT_EQ(TextOf(window_->Label1), "Ожидание");
 
   testkit::WriteBytes(temp_ / "junk.iso", Bytes(5000, 1));
   dialogs_.images = {temp_ / "junk.iso"};
   const std::string status = Click(window_->Button1);
   EXPECT_NE(status.find("no Opera volume label found"), std::string::npos) << status;
-  EXPECT_EQ(Listing(temp_.Path()), std::vector<std::string>{"junk.iso"});
+  EXPECT_EQ(testkit::NamesBelow(temp_.Path()), std::vector<std::string>{"junk.iso"});
 }
 
 TEST_F(Win32WindowTest, CompileReplacesTheImageAndCancelKeepsTheOldOne) {
@@ -226,7 +217,7 @@ TEST_F(Win32WindowTest, CompileReplacesTheImageAndCancelKeepsTheOldOne) {
   EXPECT_EQ(finished_.back(),
             "Image not written: " + (temp_ / "old.iso") + ": not written, stopped by the user");
   EXPECT_EQ(testkit::ReadText(temp_ / "old.iso"), "the old image");
-  EXPECT_EQ(Listing(temp_.Path()),
+  EXPECT_EQ(testkit::NamesBelow(temp_.Path()),
             (std::vector<std::string>{"old.iso", "src", "src/big", "src/sub", "src/sub/file.txt"}));
 }
 
