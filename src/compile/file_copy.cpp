@@ -14,7 +14,7 @@ constexpr size_t kCopyChunk = 256 * 1024;
 constexpr uint64_t kLargestFile = 0xFFFFFFFFull;
 
 // Opens a file for copying; reports and gives nothing when it cannot be
-// stored. `size` is what the listing found.
+// stored. `item.size` is what the listing found.
 std::optional<HostFile> OpenForCopy(CompileRun& run, const HostFolder& folder, const FolderItem& item) {
   if (item.size > kLargestFile) {
     Report(run, JoinPath(folder.path, item.hostName),
