@@ -18,8 +18,11 @@ namespace {
 
 constexpr int64_t kDirectPieceBytes = 16 << 20;
 // A file with this many bytes of whole blocks is copied inside the operating
-// system, which costs less than reading it out and writing it back; smaller
-// files go through the write queue, where creating them is the larger cost.
+// system where the image allows, which costs less than reading it out and
+// writing it back; smaller files go through the write queue, where creating
+// them is the larger cost, and so does every file of an image that must be
+// read out anyway (raw sectors, containers, drives), so that its reads and
+// writes overlap.
 constexpr uint64_t kDirectFileBytes = 128 << 10;
 
 CopyList CopiesOf(const opera::EntryView& entry) {
@@ -163,7 +166,8 @@ bool CopyFileData(DecompileRun& run, const opera::EntryView& entry, const HostFi
   // too; small files go through the queue.
   const int64_t wholeBlocks =
       blockSize == 0 ? 0 : std::min<int64_t>(blockCount, byteCount / blockSize);
-  const bool large = uint64_t(wholeBlocks) * blockSize >= kDirectFileBytes;
+  const bool large =
+      uint64_t(wholeBlocks) * blockSize >= kDirectFileBytes && CopiesInsideTheSystem(source);
   HostFileWriter file(run, target, byteCount, large);
   // Reads block j, from the current copy when it stands there, else from the
   // next copy that has it; the walk never returns to an earlier copy.

@@ -260,19 +260,16 @@ bool ReadRecords(ImageSource& source, void* buffer, uint32_t recordSize, uint32_
   return true;
 }
 
+bool CopiesInsideTheSystem(const ImageSource& source) {
+  return source.open && source.kind == kKindImageFile && !source.rawSectors &&
+         !source.stream->IsContainer();
+}
+
 int64_t CopyRecordsToFile(ImageSource& source, uint32_t recordSize, uint32_t count,
                           const HostFile& output, uint64_t outputOffset) {
-  if (!source.open || recordSize == 0 || source.kind != kKindImageFile) return -1;
-  const uint64_t wanted = uint64_t(recordSize) * count;
-  uint64_t copied;
-  if (source.rawSectors) {
-    // The stream stands behind the buffered sector, in which the position lies.
-    const uint64_t from = (source.stream->Tell() / kRawSectorSize - 1) * kSectorSize + source.sectorPos;
-    copied = source.stream->CopyFramedTo({kRawSectorSize, kRawUserDataOffset, kSectorSize}, from,
-                                         wanted, output, outputOffset);
-  } else {
-    copied = source.stream->CopyTo(source.stream->Tell(), wanted, output, outputOffset);
-  }
+  if (recordSize == 0 || !CopiesInsideTheSystem(source)) return -1;
+  const uint64_t copied =
+      source.stream->CopyTo(source.stream->Tell(), uint64_t(recordSize) * count, output, outputOffset);
   source.positionKnown = false;
   const uint64_t records = copied / recordSize;
   // Keep whole records only, as a record-by-record read would have written.

@@ -86,11 +86,15 @@ OpenStatus OpenImageFile(ImageSource& source, const std::string& path, Host& hos
 OpenStatus OpenDrive(ImageSource& source, DeviceOperations& device, const std::string& driveName);
 bool Seek(ImageSource& source, uint32_t block, uint32_t recordSize, uint32_t recordIndex);
 bool ReadRecords(ImageSource& source, void* buffer, uint32_t recordSize, uint32_t count);
+// Whether CopyRecordsToFile copies inside the operating system: plain and
+// gzip images of 2048-byte sectors. Any other source is read out and written
+// back, which the caller can do on two threads at once.
+bool CopiesInsideTheSystem(const ImageSource& source);
 // Copies up to `count` whole records of `recordSize` bytes from the current
 // position straight into `output` at `outputOffset`, where the source allows
-// it: image files. Gives the records copied, which stop short at the end of
-// the image or a failed write, or -1 when the source reads record by record
-// only. Seek before reading the source again.
+// it (CopiesInsideTheSystem). Gives the records copied, which stop short at
+// the end of the image or a failed write, or -1 when the source reads record
+// by record only. Seek before reading the source again.
 int64_t CopyRecordsToFile(ImageSource& source, uint32_t recordSize, uint32_t count,
                           const HostFile& output, uint64_t outputOffset);
 void Close(ImageSource& source);

@@ -58,52 +58,9 @@ int64_t ImageStream::ReadAt(uint64_t position, void* destination, size_t count) 
 
 uint64_t ImageStream::CopyTo(uint64_t position, uint64_t count, const HostFile& output,
                              uint64_t outputOffset) {
-  if (track_) return CopyTrackTo(position, count, output, outputOffset);
+  if (track_) return 0;
   if (gzip_) return gzip_->CopyTo(position, count, output, outputOffset);
   return CopyFileRange(file_, position, output, outputOffset, count).copied;
-}
-
-uint64_t ImageStream::CopyTrackTo(uint64_t position, uint64_t count, const HostFile& output,
-                                  uint64_t outputOffset) {
-  framed_.resize(kBufferSize);
-  uint64_t done = 0;
-  while (done < count) {
-    const int64_t got =
-        ReadAt(position + done, framed_.data(), size_t(std::min<uint64_t>(count - done, kBufferSize)));
-    if (got <= 0 || !output.WriteAt(outputOffset + done, framed_.data(), size_t(got))) break;
-    done += uint64_t(got);
-  }
-  return done;
-}
-
-uint64_t ImageStream::CopyFramedTo(const Framing& framing, uint64_t from, uint64_t count,
-                                   const HostFile& output, uint64_t outputOffset) {
-  constexpr uint64_t kChunkSectors = 256;
-  if (framed_.size() < kChunkSectors * framing.sectorSize) {
-    framed_.resize(kChunkSectors * framing.sectorSize);
-  }
-  uint64_t done = 0;
-  while (done < count) {
-    const uint64_t sector = (from + done) / framing.dataSize;
-    uint64_t offset = (from + done) % framing.dataSize;
-    const uint64_t wanted = (offset + (count - done) + framing.dataSize - 1) / framing.dataSize;
-    const int64_t got = ReadAt(sector * framing.sectorSize, framed_.data(),
-                               size_t(std::min(wanted, kChunkSectors) * framing.sectorSize));
-    const uint64_t sectors = got > 0 ? uint64_t(got) / framing.sectorSize : 0;
-    if (sectors == 0) break;
-    // Gather the sectors' data at the front of the buffer, in place: the
-    // data of sector k never lies before byte k * dataSize.
-    uint64_t total = 0;
-    for (uint64_t k = 0; k < sectors; ++k, offset = 0) {
-      const uint64_t take = std::min<uint64_t>(framing.dataSize - offset, count - done - total);
-      std::memmove(framed_.data() + total,
-                   framed_.data() + k * framing.sectorSize + framing.dataOffset + offset, take);
-      total += take;
-    }
-    if (!output.WriteAt(outputOffset + done, framed_.data(), size_t(total))) break;
-    done += total;
-  }
-  return done;
 }
 
 int64_t ImageStream::Read(void* destination, size_t count) {

@@ -46,34 +46,22 @@ class ImageStream {
   // The container and track read, for a user; empty for a plain or gzip file.
   std::string Container() const { return track_ ? track_->Description() : ""; }
 
-  // Copies up to `count` bytes from `position` on into `output` at
-  // `outputOffset`, inside the operating system where it can. Returns the
-  // bytes copied: short at the end of the data or at the first failure.
-  uint64_t CopyTo(uint64_t position, uint64_t count, const HostFile& output, uint64_t outputOffset);
+  bool IsContainer() const { return track_ != nullptr; }
 
-  // The same for data framed in sectors of `sectorSize` bytes that carry
-  // `dataSize` bytes each from byte `dataOffset` on: copies `count` bytes of
-  // that data, counted from data offset `from`, many sectors a read and one
-  // write for their data.
-  struct Framing {
-    uint32_t sectorSize;
-    uint32_t dataOffset;
-    uint32_t dataSize;
-  };
-  uint64_t CopyFramedTo(const Framing& framing, uint64_t from, uint64_t count,
-                        const HostFile& output, uint64_t outputOffset);
+  // Copies up to `count` bytes from `position` on into `output` at
+  // `outputOffset`, inside the operating system, for a plain or gzip file.
+  // Returns the bytes copied: short at the end of the data or at the first
+  // failure, and none from a container, whose data track has no file to copy from.
+  uint64_t CopyTo(uint64_t position, uint64_t count, const HostFile& output, uint64_t outputOffset);
 
  private:
   ImageStream();
   int64_t ReadAt(uint64_t position, void* destination, size_t count);
-  // CopyTo for a container: its data track has no file to copy from.
-  uint64_t CopyTrackTo(uint64_t position, uint64_t count, const HostFile& output, uint64_t outputOffset);
 
   HostFile file_;                      // a plain file
   std::unique_ptr<GzipSpool> gzip_;    // or a gzip file
   std::unique_ptr<DataTrack> track_;   // or a container's data track
   std::vector<uint8_t> trackScratch_;  // a sector that a read takes part of
-  std::vector<uint8_t> framed_;  // whole sectors on their way to a host file
   uint64_t position_ = 0;
   std::vector<uint8_t> buffer_;
   uint64_t bufferStart_ = 0;

@@ -2,6 +2,7 @@
 #include <unistd.h>
 
 #include <filesystem>
+#include <tuple>
 
 #include "decompile/block_map.h"
 #include "source/image_source.h"
@@ -350,6 +351,37 @@ TEST_F(DecompileTest, FileCopiesSwitchMidFileAndNeverGoBack) {
   result = Run(second.Image());
   EXPECT_TRUE(result.ok);
   EXPECT_EQ(testkit::ReadText(Out("G")), "gggggggggg");
+}
+
+// Large files are copied inside the system from a plain or gzip image and
+// read out through the write queue from raw sectors; a copy that ends
+// mid-file hands over to the next on either way.
+TEST_F(DecompileTest, LargeFileSwitchesCopiesMidFileFromEveryKindOfImage) {
+  constexpr uint32_t kBlocks = 100, kCopy0 = 110, kCopy0Blocks = 60;
+  ImageBuilder builder(kCopy0 + kCopy0Blocks);
+  builder.Label({});
+  testkit::EntryFields file = testkit::FileEntry("Big", 2, kBlocks * 2048 - 100);
+  file.copies = {kCopy0, 2};
+  builder.Directory(1, {file});
+  const Bytes copy1 = testkit::Pattern(kBlocks * 2048, 1);
+  const Bytes copy0 = testkit::Pattern(kCopy0Blocks * 2048, 2);
+  builder.Data(2, copy1);
+  builder.Data(kCopy0, copy0);
+  const Bytes plain = builder.Image();
+  const Bytes expected =
+      testkit::Concat(copy0, Slice(copy1, kCopy0Blocks * 2048, (kBlocks - kCopy0Blocks) * 2048 - 100));
+  const auto reference = Run(plain);
+  EXPECT_TRUE(reference.ok);
+  EXPECT_EQ(testkit::ReadBytes(Out("Big")), expected);
+  for (const auto& [image, name, gzip] : {std::tuple{testkit::RawFraming(plain), "disc.bin", false},
+                                          std::tuple{plain, "disc.iso.gz", true},
+                                          std::tuple{testkit::RawFraming(plain), "disc.bin.gz", true}}) {
+    fs::remove_all(temp_ / "PARCE_disc");
+    const auto result = Run(image, false, false, name, gzip);
+    EXPECT_TRUE(result.ok) << name;
+    EXPECT_EQ(result.log, reference.log) << name;
+    EXPECT_EQ(testkit::ReadBytes(Out("Big")), expected) << name;
+  }
 }
 
 TEST_F(DecompileTest, OddNamesAreEscapedAndNothingLeavesTheOutputFolder) {
