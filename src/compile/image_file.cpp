@@ -10,7 +10,19 @@ constexpr size_t kFlushSize = 4 << 20;
 }  // namespace
 
 ImageFile::ImageFile(const HostFile& file)
-    : file_(file), pending_(std::make_unique_for_overwrite<uint8_t[]>(kFlushSize)) {}
+    : file_(file),
+      pending_(std::make_unique_for_overwrite<uint8_t[]>(kFlushSize)),
+      writing_(std::make_unique_for_overwrite<uint8_t[]>(kFlushSize)),
+      writer_([this] { Work(); }) {}
+
+ImageFile::~ImageFile() {
+  {
+    std::lock_guard lock(mutex_);
+    ending_ = true;
+  }
+  changed_.notify_all();
+  writer_.join();
+}
 
 void ImageFile::Append(const uint8_t* blocks, size_t count) {
   const size_t bytes = count * kImageBlockSize;
@@ -21,7 +33,7 @@ void ImageFile::Append(const uint8_t* blocks, size_t count) {
 uint8_t* ImageFile::Space(size_t bytes) {
   // Whole blocks: the room ends on a block boundary, for the padding.
   const size_t room = (bytes + kImageBlockSize - 1) / kImageBlockSize * kImageBlockSize;
-  if (pendingSize_ + room > kFlushSize) Flush();
+  if (pendingSize_ + room > kFlushSize) HandOver();
   return pending_.get() + pendingSize_;
 }
 
@@ -31,27 +43,59 @@ size_t ImageFile::AppendSpace(size_t bytes) {
   std::fill(start + bytes, start + blocks * kImageBlockSize, 0);
   pendingSize_ += blocks * kImageBlockSize;
   cursor_ += int32_t(blocks);
-  if (pendingSize_ >= kFlushSize) Flush();
+  if (pendingSize_ >= kFlushSize) HandOver();
   return blocks;
 }
 
 void ImageFile::WriteAt(uint32_t first, const uint8_t* blocks, size_t count) {
+  // The blocks may lie over blocks appended before: those go first.
   Flush();
-  Write(uint64_t(first) * kImageBlockSize, blocks, count * kImageBlockSize);
+  if (error_) return;
+  if (Status written = file_.WriteAt(uint64_t(first) * kImageBlockSize, blocks, count * kImageBlockSize);
+      !written) {
+    error_ = written.Failure();
+  }
 }
 
 bool ImageFile::Flush() {
-  if (pendingSize_ > 0) {
-    const uint64_t start = (uint64_t(cursor_) * kImageBlockSize) - pendingSize_;
-    Write(start, pending_.get(), pendingSize_);
-    pendingSize_ = 0;
-  }
-  return !Failed();
+  HandOver();
+  WaitForWriter();
+  return !error_;
 }
 
-void ImageFile::Write(uint64_t offset, const uint8_t* bytes, size_t count) {
-  if (Failed()) return;
-  if (Status written = file_.WriteAt(offset, bytes, count); !written) error_ = written.Failure();
+void ImageFile::HandOver() {
+  if (pendingSize_ == 0) return;
+  WaitForWriter();
+  {
+    std::lock_guard lock(mutex_);
+    writing_.swap(pending_);
+    writingOffset_ = uint64_t(cursor_) * kImageBlockSize - pendingSize_;
+    writingSize_ = pendingSize_;
+  }
+  changed_.notify_all();
+  pendingSize_ = 0;
+}
+
+void ImageFile::WaitForWriter() {
+  std::unique_lock lock(mutex_);
+  changed_.wait(lock, [&] { return writingSize_ == 0; });
+}
+
+void ImageFile::Work() {
+  std::unique_lock lock(mutex_);
+  for (;;) {
+    changed_.wait(lock, [&] { return ending_ || writingSize_ > 0; });
+    if (writingSize_ == 0) return;
+    // After the first failure nothing more is written, as the run will say.
+    if (!error_) {
+      lock.unlock();
+      Status written = file_.WriteAt(writingOffset_, writing_.get(), writingSize_);
+      lock.lock();
+      if (!written) error_ = written.Failure();
+    }
+    writingSize_ = 0;
+    changed_.notify_all();
+  }
 }
 
 size_t PadToBlocks(std::vector<uint8_t>& buffer, size_t bytes) {

@@ -1,12 +1,17 @@
 // The image being written: 2048-byte blocks appended at the block cursor
 // through a buffer, and whole blocks written at fixed places (the label, the
-// boot slots) without moving the cursor. The first failed write is kept.
+// boot slots) without moving the cursor. A full buffer is written on a thread
+// of its own while the next one fills, so that reading the files overlaps
+// writing the image. The first failed write is kept.
 #pragma once
 
+#include <condition_variable>
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "support/host.h"
@@ -18,6 +23,8 @@ inline constexpr uint32_t kImageBlockSize = 2048;
 class ImageFile {
  public:
   explicit ImageFile(const HostFile& file);
+  // Waits for the write under way.
+  ~ImageFile();
   ImageFile(const ImageFile&) = delete;
   ImageFile& operator=(const ImageFile&) = delete;
 
@@ -29,24 +36,39 @@ class ImageFile {
   // Appends the first `bytes` bytes of the room, padded with zeros to whole
   // blocks: the blocks appended.
   size_t AppendSpace(size_t bytes);
-  // Writes whole blocks from block `first` on; the cursor stays.
+  // Writes whole blocks from block `first` on, after every block appended
+  // before; the cursor stays.
   void WriteAt(uint32_t first, const uint8_t* blocks, size_t count);
-  // Writes out what is buffered; false once any write has failed.
+  // Writes out what is buffered and waits until it is written; false once
+  // any write has failed, and then Failure() tells why.
   bool Flush();
 
   int32_t Cursor() const { return cursor_; }
-  bool Failed() const { return error_.has_value(); }
   const std::optional<Error>& Failure() const { return error_; }
 
  private:
-  void Write(uint64_t offset, const uint8_t* bytes, size_t count);
+  // Gives the buffered blocks to the writing thread, once it has written
+  // the buffer before, and fills the other buffer meanwhile.
+  void HandOver();
+  // Waits until the writing thread has nothing left to write.
+  void WaitForWriter();
+  void Work();
 
   const HostFile& file_;
   int32_t cursor_ = 0;
-  // Blocks not yet written: pendingSize_ bytes of a buffer of kFlushSize.
+  // Blocks not yet handed over: pendingSize_ bytes of a buffer of kFlushSize.
   std::unique_ptr<uint8_t[]> pending_;
   size_t pendingSize_ = 0;
+  // Shared with the writing thread, under the lock: the buffer it writes,
+  // `writingSize_` bytes at `writingOffset_` (none when it is idle).
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  std::unique_ptr<uint8_t[]> writing_;
+  uint64_t writingOffset_ = 0;
+  size_t writingSize_ = 0;
+  bool ending_ = false;
   std::optional<Error> error_;
+  std::thread writer_;
 };
 
 // Pads the first `bytes` bytes of the buffer with zeros to whole blocks;
