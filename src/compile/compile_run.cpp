@@ -66,7 +66,6 @@ CompileReport CompileImage(const std::string& folder, const std::string& imagePa
 
   namespace L = opera::label;
   uint8_t label[opera::kLabelSize] = {};
-  ids.ResetUniqueIds();
   StartLabel(label, ids);
 
   ImageFile imageFile(temporary->File());

@@ -2,20 +2,10 @@
 
 namespace zanthrel {
 
-namespace {
-
-uint32_t Step(uint32_t state) {
-  const uint32_t feedback =
-      ((state >> 31) ^ (state >> 27) ^ (state >> 21) ^ (state >> 17) ^ (state >> 9) ^ (state >> 4)) & 1;
-  return (state << 1) | feedback;
-}
-
-}  // namespace
-
 uint32_t UniqueIdGenerator::NewUniqueId() {
-  do {
-    state_ = Step(state_);
-  } while (!handedOut_.insert(state_).second);
+  const uint32_t feedback =
+      ((state_ >> 31) ^ (state_ >> 27) ^ (state_ >> 21) ^ (state_ >> 17) ^ (state_ >> 9) ^ (state_ >> 4)) & 1;
+  state_ = (state_ << 1) | feedback;
   return state_;
 }
 
