@@ -248,12 +248,12 @@ class PosixHost : public Host {
     while (dirent* child = ::readdir(dir.get())) {
       const std::string name = child->d_name;
       if (name != "." && name != "..") {
-        const std::string childPath = JoinPath(path, name);
         struct stat info {};
         if (::fstatat(::dirfd(dir.get()), child->d_name, &info, 0) == 0) {
           children.push_back({name, InfoFromStat(info)});
         } else {
-          children.push_back({name, HostError(childPath, errno)});
+          const int error = errno;
+          children.push_back({name, HostError(JoinPath(path, name), error)});
         }
       }
       errno = 0;
