@@ -81,7 +81,7 @@ class HostFileWriter {
         pending_.data.reset();
       }
     }
-    if (!pending_.data) pending_.data = std::make_unique_for_overwrite<uint8_t[]>(capacity_);
+    if (!pending_.data) pending_ = run_.writes.Buffer(capacity_);
     return pending_.data.get() + pending_.size;
   }
   void Commit(size_t count) {
@@ -122,8 +122,10 @@ class HostFileWriter {
     step.offset = written_;
     step.createPlace = createPlace_;
     step.writePlace = run_.log.Hold();
-    step.bytes.size = pending_.size;
-    if (pending_.size > 0) step.bytes.data = std::move(pending_.data);
+    if (pending_.size > 0) {
+      step.bytes = std::move(pending_);
+      pending_ = {};
+    }
     created_ = true;
     SettleWrites(run_, false);
     run_.writes.Add(std::move(step));

@@ -12,6 +12,14 @@ namespace {
 constexpr size_t kMaxStepsWaiting = 256;
 constexpr size_t kBatchSteps = 32;
 constexpr size_t kBatchBytes = 512 * 1024;
+constexpr size_t kSmallestBuffer = 4096;
+
+// The size class of buffers of at least `capacity` bytes; -1 past the largest.
+int SizeClass(size_t capacity, int classes) {
+  int c = 0;
+  while ((kSmallestBuffer << c) < capacity) ++c;
+  return c < classes ? c : -1;
+}
 }  // namespace
 
 WriteQueue::WriteQueue(Host& host, size_t maxBytesWaiting)
@@ -56,7 +64,30 @@ void WriteQueue::HandOver() {
   if (wake) workGiven_.notify_one();
 }
 
+WriteBytes WriteQueue::Buffer(size_t capacity) {
+  const int c = SizeClass(capacity, kSizeClasses);
+  if (c < 0) return {std::make_unique_for_overwrite<uint8_t[]>(capacity), 0, capacity};
+  const size_t classBytes = kSmallestBuffer << c;
+  std::vector<std::unique_ptr<uint8_t[]>>& spares = spare_[c];
+  if (spares.empty()) return {std::make_unique_for_overwrite<uint8_t[]>(classBytes), 0, classBytes};
+  WriteBytes buffer{std::move(spares.back()), 0, classBytes};
+  spares.pop_back();
+  spareBytes_ -= classBytes;
+  return buffer;
+}
+
 void WriteQueue::TakeDone() {
+  // As many spares as may wait to be written: enough to go round, and bounded.
+  for (WriteBytes& bytes : returned_) {
+    const int c = SizeClass(bytes.capacity, kSizeClasses);
+    if (c < 0 || (kSmallestBuffer << c) != bytes.capacity ||
+        spareBytes_ + bytes.capacity > maxBytesWaiting_) {
+      continue;
+    }
+    spare_[c].push_back(std::move(bytes.data));
+    spareBytes_ += bytes.capacity;
+  }
+  returned_.clear();
   if (taken_.empty()) {
     taken_.swap(outcomes_);
   } else {
@@ -84,6 +115,7 @@ void WriteQueue::Work() {
   std::unique_lock lock(mutex_);
   std::deque<WriteStep> steps;
   std::vector<WriteOutcome> outcomes;
+  std::vector<WriteBytes> used;
   for (;;) {
     if (steps_.empty() && !ending_) {
       idle_ = true;
@@ -104,6 +136,7 @@ void WriteQueue::Work() {
     for (WriteStep& step : steps) {
       outcomes.push_back(Do(step));
       written += step.bytes.size;
+      if (step.bytes.data) used.push_back(std::move(step.bytes));
     }
     steps.clear();
     lock.lock();
@@ -111,6 +144,8 @@ void WriteQueue::Work() {
     bytesWaiting_ -= written;
     for (WriteOutcome& outcome : outcomes) outcomes_.push_back(std::move(outcome));
     outcomes.clear();
+    for (WriteBytes& bytes : used) returned_.push_back(std::move(bytes));
+    used.clear();
     if (callerWaits_) workDone_.notify_one();
   }
 }

@@ -25,6 +25,7 @@ namespace zanthrel {
 struct WriteBytes {
   std::unique_ptr<uint8_t[]> data;
   size_t size = 0;
+  size_t capacity = 0;  // the room `data` has
 };
 
 // One step of writing one host file: create it (the first step of a file),
@@ -60,6 +61,10 @@ class WriteQueue {
   WriteQueue(const WriteQueue&) = delete;
   WriteQueue& operator=(const WriteQueue&) = delete;
 
+  // Room for at least `capacity` bytes, in a buffer that the thread has given
+  // back where one fits: a buffer made on one thread and freed on the other
+  // costs both threads more than the bytes it carries.
+  WriteBytes Buffer(size_t capacity);
   // Steps are handed to the thread a batch at a time, so that it is not woken
   // for every small file; handing over waits while too many bytes wait already.
   void Add(WriteStep step);
@@ -71,7 +76,8 @@ class WriteQueue {
 
  private:
   void HandOver();
-  // Moves the outcomes the thread has published to the caller's; under the lock.
+  // Moves the outcomes and the buffers the thread has published to the
+  // caller's; under the lock.
   void TakeDone();
   void Work();
   WriteOutcome Do(WriteStep& step);
@@ -82,11 +88,16 @@ class WriteQueue {
   std::vector<WriteStep> batch_;
   size_t batchBytes_ = 0;
   std::vector<WriteOutcome> taken_;
+  // Buffers given back, by size class (4 KiB, 8 KiB, ... 256 KiB), and their bytes.
+  static constexpr int kSizeClasses = 7;
+  std::vector<std::unique_ptr<uint8_t[]>> spare_[kSizeClasses];
+  size_t spareBytes_ = 0;
   std::mutex mutex_;
   std::condition_variable workGiven_;  // the thread waits for steps
   std::condition_variable workDone_;   // the caller waits for room or for the end
   std::deque<WriteStep> steps_;
   std::vector<WriteOutcome> outcomes_;
+  std::vector<WriteBytes> returned_;  // buffers written out, not yet spare
   size_t bytesWaiting_ = 0;
   bool busy_ = false;  // the thread is doing a step taken off the queue
   bool idle_ = false;  // the thread waits for steps
