@@ -16,9 +16,10 @@ constexpr size_t kSmallestBuffer = 4096;
 
 // The size class of buffers of at least `capacity` bytes; -1 past the largest.
 int SizeClass(size_t capacity, int classes) {
-  int c = 0;
-  while ((kSmallestBuffer << c) < capacity) ++c;
-  return c < classes ? c : -1;
+  for (int c = 0; c < classes; ++c) {
+    if ((kSmallestBuffer << c) >= capacity) return c;
+  }
+  return -1;
 }
 }  // namespace
 
@@ -80,10 +81,7 @@ void WriteQueue::TakeDone() {
   // As many spares as may wait to be written: enough to go round, and bounded.
   for (WriteBytes& bytes : returned_) {
     const int c = SizeClass(bytes.capacity, kSizeClasses);
-    if (c < 0 || (kSmallestBuffer << c) != bytes.capacity ||
-        spareBytes_ + bytes.capacity > maxBytesWaiting_) {
-      continue;
-    }
+    if (c < 0 || spareBytes_ + bytes.capacity > maxBytesWaiting_) continue;
     spare_[c].push_back(std::move(bytes.data));
     spareBytes_ += bytes.capacity;
   }
