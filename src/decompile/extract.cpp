@@ -354,7 +354,12 @@ bool ExtractDirectory(DecompileRun& run, const std::string& folder, uint32_t fir
   ExtractingVisitor visitor(run, folder);
   const WalkResult result = WalkDirectoryCopy(run.source, firstBlock, blockCount, blockSize, visitor);
   run.walking.Leave(result.end == WalkEnd::kComplete);
-  if (result.end != WalkEnd::kComplete && StoppedByTheHost(run)) return false;
+  if (result.end != WalkEnd::kComplete) {
+    // Another copy of the folder may make the same files again: the queue
+    // finishes this copy's first, so that the later copy's are the ones kept.
+    SettleWrites(run, true);
+    if (StoppedByTheHost(run)) return false;
+  }
   switch (result.end) {
     case WalkEnd::kComplete: return true;
     case WalkEnd::kSeekFailed:

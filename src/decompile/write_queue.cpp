@@ -38,7 +38,7 @@ WriteQueue::~WriteQueue() {
 
 void WriteQueue::Add(WriteStep step) {
   batchBytes_ += step.bytes.size;
-  batch_.push_back(std::move(step));
+  batch_.push_back({nextNumber_++, std::move(step)});
   if (batch_.size() >= kBatchSteps || batchBytes_ >= kBatchBytes) HandOver();
 }
 
@@ -51,18 +51,40 @@ void WriteQueue::HandOver() {
            (bytesWaiting_ == 0 || bytesWaiting_ + batchBytes_ <= maxBytesWaiting_);
   };
   if (!room()) {
+    if (CallerCanWrite()) {
+      lock.unlock();
+      WriteBatchHere();
+      lock.lock();
+      TakeDone();
+      return;
+    }
     callerWaits_ = true;
     workDone_.wait(lock, room);
     callerWaits_ = false;
   }
   bytesWaiting_ += batchBytes_;
-  for (WriteStep& step : batch_) steps_.push_back(std::move(step));
+  for (Numbered& step : batch_) steps_.push_back(std::move(step));
   batch_.clear();
   batchBytes_ = 0;
   TakeDone();
   const bool wake = idle_;
   lock.unlock();
   if (wake) workGiven_.notify_one();
+}
+
+bool WriteQueue::CallerCanWrite() const {
+  return doneHere_.size() + batch_.size() <= kMaxStepsWaiting &&
+         std::all_of(batch_.begin(), batch_.end(),
+                     [](const Numbered& queued) { return queued.step.create && queued.step.close; });
+}
+
+void WriteQueue::WriteBatchHere() {
+  for (Numbered& queued : batch_) {
+    doneHere_.push_back({queued.number, Do(queued.step, callerWriter_)});
+    if (queued.step.bytes.data) KeepSpare(std::move(queued.step.bytes));
+  }
+  batch_.clear();
+  batchBytes_ = 0;
 }
 
 WriteBytes WriteQueue::Buffer(size_t capacity) {
@@ -77,20 +99,34 @@ WriteBytes WriteQueue::Buffer(size_t capacity) {
   return buffer;
 }
 
-void WriteQueue::TakeDone() {
+void WriteQueue::KeepSpare(WriteBytes bytes) {
   // As many spares as may wait to be written: enough to go round, and bounded.
-  for (WriteBytes& bytes : returned_) {
-    const int c = SizeClass(bytes.capacity, kSizeClasses);
-    if (c < 0 || spareBytes_ + bytes.capacity > maxBytesWaiting_) continue;
-    spare_[c].push_back(std::move(bytes.data));
-    spareBytes_ += bytes.capacity;
-  }
+  const int c = SizeClass(bytes.capacity, kSizeClasses);
+  if (c < 0 || spareBytes_ + bytes.capacity > maxBytesWaiting_) return;
+  spare_[c].push_back(std::move(bytes.data));
+  spareBytes_ += bytes.capacity;
+}
+
+void WriteQueue::TakeDone() {
+  for (WriteBytes& bytes : returned_) KeepSpare(std::move(bytes));
   returned_.clear();
-  if (taken_.empty()) {
-    taken_.swap(outcomes_);
-  } else {
-    for (WriteOutcome& outcome : outcomes_) taken_.push_back(std::move(outcome));
-    outcomes_.clear();
+  for (NumberedOutcome& outcome : outcomes_) doneByThread_.push_back(std::move(outcome));
+  outcomes_.clear();
+  Release();
+}
+
+void WriteQueue::Release() {
+  // Both lists are in the order given; between them they hold every step
+  // done, so the next outcome, once done, is at the front of one of them.
+  for (;;) {
+    std::deque<NumberedOutcome>* next = nullptr;
+    for (std::deque<NumberedOutcome>* done : {&doneByThread_, &doneHere_}) {
+      if (!done->empty() && done->front().number == nextReleased_) next = done;
+    }
+    if (!next) return;
+    taken_.push_back(std::move(next->front().outcome));
+    next->pop_front();
+    ++nextReleased_;
   }
 }
 
@@ -111,8 +147,8 @@ void WriteQueue::Drain() {
 
 void WriteQueue::Work() {
   std::unique_lock lock(mutex_);
-  std::deque<WriteStep> steps;
-  std::vector<WriteOutcome> outcomes;
+  std::deque<Numbered> steps;
+  std::vector<NumberedOutcome> outcomes;
   std::vector<WriteBytes> used;
   for (;;) {
     if (steps_.empty() && !ending_) {
@@ -131,16 +167,16 @@ void WriteQueue::Work() {
     busy_ = true;
     lock.unlock();
     size_t written = 0;
-    for (WriteStep& step : steps) {
-      outcomes.push_back(Do(step));
-      written += step.bytes.size;
-      if (step.bytes.data) used.push_back(std::move(step.bytes));
+    for (Numbered& queued : steps) {
+      outcomes.push_back({queued.number, Do(queued.step, threadWriter_)});
+      written += queued.step.bytes.size;
+      if (queued.step.bytes.data) used.push_back(std::move(queued.step.bytes));
     }
     steps.clear();
     lock.lock();
     busy_ = false;
     bytesWaiting_ -= written;
-    for (WriteOutcome& outcome : outcomes) outcomes_.push_back(std::move(outcome));
+    for (NumberedOutcome& outcome : outcomes) outcomes_.push_back(std::move(outcome));
     outcomes.clear();
     for (WriteBytes& bytes : used) returned_.push_back(std::move(bytes));
     used.clear();
@@ -148,29 +184,29 @@ void WriteQueue::Work() {
   }
 }
 
-WriteOutcome WriteQueue::Do(WriteStep& step) {
+WriteOutcome WriteQueue::Do(WriteStep& step, Writer& writer) {
   WriteOutcome outcome{step.createPlace, step.writePlace, step.create, std::nullopt, false};
   if (step.create) {
-    current_ = {};
-    currentFailed_ = false;
-    if (folder_.path != step.folder) folder_ = host_.OpenFolder(step.folder);
-    Result<HostFile> created = host_.CreateFileIn(folder_, step.name);
+    writer.current = {};
+    writer.currentFailed = false;
+    if (writer.folder.path != step.folder) writer.folder = host_.OpenFolder(step.folder);
+    Result<HostFile> created = host_.CreateFileIn(writer.folder, step.name);
     if (created) {
-      current_ = std::move(*created);
+      writer.current = std::move(*created);
     } else {
-      currentFailed_ = true;
+      writer.currentFailed = true;
       outcome.failure = FailedWrite{JoinPath(step.folder, step.name), created.Failure()};
       outcome.failedAtCreate = true;
     }
   }
-  if (!currentFailed_ && step.bytes.size > 0) {
-    Status written = current_.WriteAt(step.offset, step.bytes.data.get(), step.bytes.size);
+  if (!writer.currentFailed && step.bytes.size > 0) {
+    Status written = writer.current.WriteAt(step.offset, step.bytes.data.get(), step.bytes.size);
     if (!written) {
-      currentFailed_ = true;
-      outcome.failure = FailedWrite{current_.Path(), written.Failure()};
+      writer.currentFailed = true;
+      outcome.failure = FailedWrite{writer.current.Path(), written.Failure()};
     }
   }
-  if (step.close) current_ = {};
+  if (step.close) writer.current = {};
   return outcome;
 }
 

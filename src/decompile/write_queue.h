@@ -2,7 +2,11 @@
 // that creating and filling files overlaps reading the image. Steps run in
 // the order given, one file after the other, and each step tells the log
 // place that waits for its outcome; the bytes waiting to be written are
-// bounded, so memory stays small whatever the image.
+// bounded, so memory stays small whatever the image. When the thread falls
+// behind, the caller makes the small files of its next batch itself instead
+// of waiting: those are files of their own, whose outcomes still come back
+// in the order given. Two steps for one path are never under way at once as
+// long as the caller drains the queue before it writes a folder again.
 #pragma once
 
 #include <condition_variable>
@@ -69,25 +73,59 @@ class WriteQueue {
   // for every small file; handing over waits while too many bytes wait already.
   void Add(WriteStep step);
   // The outcomes of steps done, in the order given: those known when steps
-  // were last handed over, or, after Drain, of every step.
+  // were last handed over, up to the first step not yet done then, or, after
+  // Drain, of every step.
   std::vector<WriteOutcome> TakeOutcomes();
   // Waits until every step given is done.
   void Drain();
 
  private:
+  // A step and its place in the order given.
+  struct Numbered {
+    uint64_t number;
+    WriteStep step;
+  };
+  struct NumberedOutcome {
+    uint64_t number;
+    WriteOutcome outcome;
+  };
+  // The folder of the latest file, held open so that a file is made by its
+  // name alone (one folder at a time, however deep the walk), the file being
+  // written and whether it failed: the thread's, and the caller's own.
+  struct Writer {
+    HostFolder folder;
+    HostFile current;
+    bool currentFailed = false;
+  };
+
   void HandOver();
+  // Whether the caller may make its batch itself: files of one step each,
+  // whose outcomes would not wait too long for those of the thread.
+  bool CallerCanWrite() const;
+  // Makes the batch's files on the caller's thread.
+  void WriteBatchHere();
   // Moves the outcomes and the buffers the thread has published to the
   // caller's; under the lock.
   void TakeDone();
+  // Keeps a buffer written out for Buffer, where there is room.
+  void KeepSpare(WriteBytes bytes);
+  // Moves the outcomes whose every earlier step is done into `taken_`.
+  void Release();
   void Work();
-  WriteOutcome Do(WriteStep& step);
+  WriteOutcome Do(WriteStep& step, Writer& writer);
 
   Host& host_;
   const size_t maxBytesWaiting_;
-  // The caller's own: steps not yet handed over.
-  std::vector<WriteStep> batch_;
+  // The caller's own: steps not yet handed over, the outcomes of steps done
+  // but not yet taken, the caller's writer and spare buffers.
+  std::vector<Numbered> batch_;
   size_t batchBytes_ = 0;
+  uint64_t nextNumber_ = 0;
+  uint64_t nextReleased_ = 0;
+  std::deque<NumberedOutcome> doneByThread_;
+  std::deque<NumberedOutcome> doneHere_;
   std::vector<WriteOutcome> taken_;
+  Writer callerWriter_;
   // Buffers given back, by size class (4 KiB, 8 KiB, ... 256 KiB), and their bytes.
   static constexpr int kSizeClasses = 7;
   std::vector<std::unique_ptr<uint8_t[]>> spare_[kSizeClasses];
@@ -95,20 +133,15 @@ class WriteQueue {
   std::mutex mutex_;
   std::condition_variable workGiven_;  // the thread waits for steps
   std::condition_variable workDone_;   // the caller waits for room or for the end
-  std::deque<WriteStep> steps_;
-  std::vector<WriteOutcome> outcomes_;
+  std::deque<Numbered> steps_;
+  std::vector<NumberedOutcome> outcomes_;
   std::vector<WriteBytes> returned_;  // buffers written out, not yet spare
   size_t bytesWaiting_ = 0;
   bool busy_ = false;  // the thread is doing a step taken off the queue
   bool idle_ = false;  // the thread waits for steps
   bool callerWaits_ = false;
   bool ending_ = false;
-  // The worker's own: the folder of the latest file, held open so that a
-  // file is made by its name alone (one folder at a time, however deep the
-  // walk), the file being written and whether it failed.
-  HostFolder folder_;
-  HostFile current_;
-  bool currentFailed_ = false;
+  Writer threadWriter_;  // the thread's own
   std::thread worker_;
 };
 

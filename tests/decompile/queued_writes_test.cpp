@@ -6,8 +6,10 @@
 
 #include <filesystem>
 #include <string>
+#include <vector>
 
 #include "decompile/decompile_run.h"
+#include "decompile/write_queue.h"
 #include "source/image_source.h"
 #include "testkit/faulty_host.h"
 #include "testkit/files.h"
@@ -101,6 +103,7 @@ class QueuedWritesTest : public ::testing::Test {
     return DecompileImage(source, temp_ / out, temp_ / (out + ".log"), options);
   }
   std::string Root(const std::string& out) const { return testkit::Utf8Of(fs::canonical(temp_ / out)); }
+  void ExpectTheOutputOfAWriteInTurn(FaultyHost& faulty);
 
   testkit::TempFolder temp_;
 };
@@ -137,12 +140,14 @@ std::string WithFailureLines(const std::string& log, const std::string& path, co
   return out;
 }
 
-TEST_F(QueuedWritesTest, FailuresAndFallbacksLeaveTheLogTreeAndMapOfAWriteInTurn) {
+// A clean run into "clean", then one into "faulty" through `faulty`, whose
+// failures strike four files; checks that both leave what a walk that writes
+// each file in turn leaves.
+void QueuedWritesTest::ExpectTheOutputOfAWriteInTurn(FaultyHost& faulty) {
   FaultyHost clean;
   ASSERT_TRUE(Run(clean, "clean").Succeeded());
   const std::string cleanRoot = Root("clean");
 
-  FaultyHost faulty;
   faulty.Add({HostCall::kWrite, testkit::HostPath("/d3/d3f07"), ENOSPC, 3000});
   faulty.Add({HostCall::kCreateFile, testkit::HostPath("/d7/d7f20"), EACCES});
   faulty.Add({HostCall::kWrite, testkit::HostPath("/d9/d9f24"), EIO});
@@ -198,6 +203,66 @@ TEST_F(QueuedWritesTest, FailuresAndFallbacksLeaveTheLogTreeAndMapOfAWriteInTurn
     const std::string name = testkit::Utf8Of(hole.path().filename());
     if (!name.starts_with("clean 0x")) continue;
     EXPECT_EQ(testkit::ReadBytes(root + "/faulty" + name.substr(5)), testkit::ReadBytes(testkit::Utf8Of(hole.path())));
+  }
+}
+
+TEST_F(QueuedWritesTest, FailuresAndFallbacksLeaveTheLogTreeAndMapOfAWriteInTurn) {
+  FaultyHost faulty;
+  ExpectTheOutputOfAWriteInTurn(faulty);
+}
+
+// When the writing thread falls behind, the walk makes small files itself;
+// whichever thread makes a file, its outcome takes its place in the log.
+TEST_F(QueuedWritesTest, FilesTheWalkMakesItselfKeepTheirPlaces) {
+  FaultyHost faulty;
+  faulty.SlowOtherThreads(HostCall::kCreateFile, std::chrono::milliseconds(1));
+  ExpectTheOutputOfAWriteInTurn(faulty);
+  EXPECT_EQ(faulty.Threads(HostCall::kCreateFile), 2);
+}
+
+// The queue itself: whichever thread makes a file, the outcomes come back
+// complete and in the order the steps were given, so that the first failure
+// reported is the first in the walk.
+TEST(WriteQueueTest, OutcomesComeBackInTheOrderGivenWhoeverMakesTheFile) {
+  testkit::TempFolder temp;
+  const std::string folder = testkit::Utf8Of(temp.Path());
+  FaultyHost host;
+  host.SlowOtherThreads(HostCall::kCreateFile, std::chrono::milliseconds(1));
+  host.Add({HostCall::kCreateFile, "7.bin", EACCES});  // every tenth file fails
+  constexpr uint64_t kFiles = 400;
+  auto nameOf = [](uint64_t i) {
+    std::string name = std::to_string(i);
+    name += ".bin";
+    return name;
+  };
+  std::vector<WriteOutcome> outcomes;
+  {
+    WriteQueue queue(host, 64 * 1024);
+    for (uint64_t i = 0; i < kFiles; ++i) {
+      WriteStep step;
+      step.folder = folder;
+      step.name = nameOf(i);
+      step.create = step.close = true;
+      step.bytes = queue.Buffer(100);
+      std::fill_n(step.bytes.data.get(), 100, uint8_t(i));
+      step.bytes.size = 100;
+      step.createPlace = 2 * i + 1;
+      step.writePlace = 2 * i + 2;
+      queue.Add(std::move(step));
+      for (WriteOutcome& outcome : queue.TakeOutcomes()) outcomes.push_back(std::move(outcome));
+    }
+    queue.Drain();
+    for (WriteOutcome& outcome : queue.TakeOutcomes()) outcomes.push_back(std::move(outcome));
+  }
+  EXPECT_EQ(host.Threads(HostCall::kCreateFile), 2);
+  ASSERT_EQ(outcomes.size(), kFiles);
+  for (uint64_t i = 0; i < kFiles; ++i) {
+    ASSERT_EQ(outcomes[i].createPlace, 2 * i + 1);
+    const bool fails = i % 10 == 7;
+    EXPECT_EQ(outcomes[i].failure.has_value(), fails) << i;
+    if (!fails) {
+      EXPECT_EQ(testkit::ReadBytes(temp / nameOf(i)), Bytes(100, uint8_t(i))) << i;
+    }
   }
 }
 

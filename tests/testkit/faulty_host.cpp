@@ -5,8 +5,15 @@
 namespace zanthrel::testkit {
 
 const HostFault* FaultyHost::Strike(HostCall call, const std::string& path) {
-  std::lock_guard lock(mutex_);
+  std::unique_lock lock(mutex_);
   ++calls_[int(call)];
+  threads_[call].insert(std::this_thread::get_id());
+  if (auto delay = delays_.find(call); delay != delays_.end() && std::this_thread::get_id() != madeOn_) {
+    const std::chrono::microseconds wait = delay->second;
+    lock.unlock();
+    std::this_thread::sleep_for(wait);
+    lock.lock();
+  }
   for (Armed& armed : faults_) {
     const HostFault& fault = armed.fault;
     if (fault.call != call || path.find(fault.pathPart) == std::string::npos) continue;
@@ -127,6 +134,17 @@ void FaultyHost::Add(HostFault fault) {
 void FaultyHost::ClearFaults() {
   std::lock_guard lock(mutex_);
   faults_.clear();
+}
+
+void FaultyHost::SlowOtherThreads(HostCall call, std::chrono::microseconds delay) {
+  std::lock_guard lock(mutex_);
+  delays_[call] = delay;
+}
+
+int FaultyHost::Threads(HostCall call) const {
+  std::lock_guard lock(mutex_);
+  const auto threads = threads_.find(call);
+  return threads == threads_.end() ? 0 : int(threads->second.size());
 }
 
 int FaultyHost::Calls(HostCall call) const {

@@ -5,10 +5,13 @@
 #pragma once
 
 #include <cerrno>
+#include <chrono>
 #include <cstdint>
 #include <map>
 #include <mutex>
+#include <set>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "support/host.h"
@@ -53,6 +56,11 @@ class FaultyHost : public Host {
   void ClearFaults();
   // How many calls of this kind were made, failed or not.
   int Calls(HostCall call) const;
+  // Calls of this kind made on any thread but the one that made the host
+  // wait `delay` first: a writing thread that falls behind the walk.
+  void SlowOtherThreads(HostCall call, std::chrono::microseconds delay);
+  // How many threads made calls of this kind.
+  int Threads(HostCall call) const;
   // The end of the furthest write into the file at `path`, so that a test can
   // let a huge file go to /dev/null and still know how long it came out.
   uint64_t WrittenEnd(const std::string& path) const;
@@ -105,6 +113,9 @@ class FaultyHost : public Host {
   std::vector<Armed> faults_;
   std::map<std::string, uint64_t> writtenEnds_;
   int calls_[int(HostCall::kRealPath) + 1] = {};
+  const std::thread::id madeOn_ = std::this_thread::get_id();
+  std::map<HostCall, std::chrono::microseconds> delays_;
+  std::map<HostCall, std::set<std::thread::id>> threads_;
 };
 
 }  // namespace zanthrel::testkit
