@@ -6,6 +6,7 @@
 #include "compile/directory_blocks.h"
 #include "compile/entries.h"
 #include "compile/image_writer.h"
+#include "compile/scan_ahead.h"
 #include "opera/records.h"
 #include "support/text.h"
 
@@ -88,6 +89,8 @@ CompileReport CompileImage(const std::string& folder, const std::string& imagePa
     run.progress = &options.progress;
     run.totalBytes = TotalBytes(run, *root);
   }
+  ScanAhead scans(host, *root, rootInfo->identity, run.excluded);
+  run.scans = &scans;
 
   std::vector<EntryBytes> entries = CompileChildren(run, *root, bootFlag, FolderLevel::kRoot);
   entries.push_back(LabelEntry(ids));

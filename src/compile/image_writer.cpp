@@ -15,7 +15,7 @@ namespace zanthrel {
 std::vector<EntryBytes> CompileChildren(CompileRun& run, const std::string& hostPath,
                                         int32_t bootFlag, FolderLevel level) {
   const bool boot = (bootFlag & 1) != 0;
-  FolderList list = ScanFolder(run.host, hostPath, run.excluded);
+  FolderList list = run.scans ? run.scans->Next(hostPath) : ScanFolder(run.host, hostPath, run.excluded);
   run.problems.insert(run.problems.end(), list.problems.begin(), list.problems.end());
   const std::vector<StoredName> names = StoredNames(list.items, level == FolderLevel::kRoot);
   std::vector<EntryBytes> entries;

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "compile/image_file.h"
+#include "compile/scan_ahead.h"
 #include "compile/unique_ids.h"
 #include "support/cancel.h"
 #include "support/host.h"
@@ -29,6 +30,8 @@ struct CompileRun {
   std::vector<FileIdentity> excluded;
   // Folders on the current path, so that a link loop is not followed.
   std::vector<FileIdentity> path;
+  // Lists the folders ahead of the walk, where there is one.
+  ScanAhead* scans = nullptr;
   const Progress* progress = nullptr;
   CancelToken cancel;
   uint64_t totalBytes = 0;
