@@ -68,6 +68,35 @@ uint32_t ReadBuffered(ImageSource& source, uint8_t* destination, uint32_t n) {
   return copied;
 }
 
+// Reads n bytes of a raw image's user data from the buffered sector onward
+// into `destination`: whole sectors many at a read, each read's sectors then
+// gathered, the last one kept buffered as a sector-by-sector read leaves it.
+// False when a sector cannot be loaded.
+bool ReadRawUserData(ImageSource& source, uint8_t* destination, uint64_t n) {
+  constexpr uint32_t kRunSectors = 32;
+  while (n > 0) {
+    if (source.sectorPos < kSectorSize || n < kSectorSize) {
+      const uint32_t take = uint32_t(std::min<uint64_t>(n, kSectorSize));
+      if (ReadBuffered(source, destination, take) != take) return false;
+      destination += take;
+      n -= take;
+      continue;
+    }
+    const uint32_t sectors = uint32_t(std::min<uint64_t>(n / kSectorSize, kRunSectors));
+    source.sectorRun.resize(size_t(kRunSectors) * kRawSectorSize);
+    const int64_t bytes = int64_t(sectors) * kRawSectorSize;
+    if (source.stream->Read(source.sectorRun.data(), size_t(bytes)) != bytes) return false;
+    for (uint32_t k = 0; k < sectors; ++k, destination += kSectorSize) {
+      std::memcpy(destination, source.sectorRun.data() + size_t(k) * kRawSectorSize + kRawUserDataOffset,
+                  kSectorSize);
+    }
+    std::memcpy(source.sectorBuffer.data(), source.sectorRun.data() + size_t(sectors - 1) * kRawSectorSize,
+                kRawSectorSize);
+    n -= uint64_t(sectors) * kSectorSize;
+  }
+  return true;
+}
+
 // The 4-byte word search for a label head at a 2048-aligned offset.
 bool SearchLabel(ImageStream& stream, uint64_t& found) {
   uint8_t word[4];
@@ -245,6 +274,16 @@ bool ReadRecords(ImageSource& source, void* buffer, uint32_t recordSize, uint32_
   if (!source.open || recordSize == 0) return false;
   if (source.kind != kKindImageFile && source.kind != kKindDrive) return false;
   auto* destination = static_cast<uint8_t*>(buffer);
+  if (source.kind == kKindImageFile && source.rawSectors) {
+    // All records at once, so that whole sectors are read many at a time.
+    if (!ReadRawUserData(source, destination, uint64_t(recordSize) * count)) {
+      source.positionKnown = false;
+      return false;
+    }
+    source.currentRecord += count;
+    Normalise(source, source.currentBlock, source.currentRecord, recordSize);
+    return true;
+  }
   for (uint32_t i = 0; i < count; ++i) {
     uint8_t* record = destination + size_t(i) * recordSize;
     bool whole = source.kind == kKindImageFile && !source.rawSectors

@@ -68,6 +68,8 @@ struct ImageSource {
   // next one is loaded only when it is wanted.
   uint32_t sectorPos = 0;
   std::array<uint8_t, kRawSectorSize> sectorBuffer{};
+  // Whole raw sectors read many at a time, on their way to a reader's buffer.
+  std::vector<uint8_t> sectorRun;
   uint8_t ExtractDiscLabel = 0;
   uint8_t NoAdditionalInfo = 1;
   // Cleared when a failed read leaves the stream somewhere the position fields
