@@ -12,7 +12,6 @@
 #include <vector>
 
 #include "compile/folder_scan.h"
-#include "support/cancel.h"
 #include "support/host.h"
 
 namespace zanthrel {
