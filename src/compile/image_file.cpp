@@ -1,6 +1,7 @@
 #include "compile/image_file.h"
 
 #include <algorithm>
+#include <cerrno>
 
 namespace zanthrel {
 
@@ -47,6 +48,37 @@ size_t ImageFile::AppendSpace(size_t bytes) {
   return blocks;
 }
 
+uint64_t ImageFile::AppendCopyOf(const HostFile& from, uint64_t fromOffset, uint64_t count) {
+  // The blocks buffered so far go to the writing thread; the copy lands behind them.
+  if (!copiesInside_) return 0;
+  HandOver();
+  const uint64_t at = uint64_t(cursor_) * kImageBlockSize;
+  uint64_t copied = 0;
+  while (copied < count) {
+    Result<size_t> n = from.CopySomeTo(fromOffset + copied, file_, at + copied, size_t(count - copied));
+    if (!n) {
+      // Between other file systems, say: the caller's reads do it from now on.
+      if (n.Failure().code == ENOTSUP) copiesInside_ = false;
+      break;
+    }
+    if (*n == 0) break;
+    copied += *n;
+  }
+  uint64_t kept = copied;
+  if (kept == count) {
+    const size_t pad = size_t((kImageBlockSize - kept % kImageBlockSize) % kImageBlockSize);
+    static const uint8_t kZeros[kImageBlockSize] = {};
+    if (pad > 0) {
+      if (Status written = file_.WriteAt(at + kept, kZeros, pad); !written) Fail(written.Failure());
+    }
+    kept += pad;
+  } else {
+    kept -= kept % kImageBlockSize;
+  }
+  cursor_ += int32_t(kept / kImageBlockSize);
+  return std::min(kept, copied);
+}
+
 void ImageFile::WriteAt(uint32_t first, const uint8_t* blocks, size_t count) {
   // The blocks may lie over blocks appended before: those go first.
   Flush();
@@ -55,6 +87,11 @@ void ImageFile::WriteAt(uint32_t first, const uint8_t* blocks, size_t count) {
       !written) {
     error_ = written.Failure();
   }
+}
+
+void ImageFile::Fail(const Error& error) {
+  std::lock_guard lock(mutex_);
+  if (!error_) error_ = error;
 }
 
 bool ImageFile::Flush() {

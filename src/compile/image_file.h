@@ -36,6 +36,13 @@ class ImageFile {
   // Appends the first `bytes` bytes of the room, padded with zeros to whole
   // blocks: the blocks appended.
   size_t AppendSpace(size_t bytes);
+  // Appends up to `count` bytes of `from`, from `fromOffset` on, copied
+  // inside the operating system: the bytes appended. A copy that comes out
+  // whole is padded with zeros to whole blocks; one that stops short (where
+  // `from` ends, or at a failure the caller's own reads will meet again)
+  // keeps its whole blocks only. None once the system has said it cannot
+  // copy into the image, which the caller then reads files into.
+  uint64_t AppendCopyOf(const HostFile& from, uint64_t fromOffset, uint64_t count);
   // Writes whole blocks from block `first` on, after every block appended
   // before; the cursor stays.
   void WriteAt(uint32_t first, const uint8_t* blocks, size_t count);
@@ -52,6 +59,8 @@ class ImageFile {
   void HandOver();
   // Waits until the writing thread has nothing left to write.
   void WaitForWriter();
+  // Keeps the first failure, which the writing thread may meet at the same time.
+  void Fail(const Error& error);
   void Work();
 
   const HostFile& file_;
@@ -59,6 +68,7 @@ class ImageFile {
   // Blocks not yet handed over: pendingSize_ bytes of a buffer of kFlushSize.
   std::unique_ptr<uint8_t[]> pending_;
   size_t pendingSize_ = 0;
+  bool copiesInside_ = true;  // until the system says it cannot
   // Shared with the writing thread, under the lock: the buffer it writes,
   // `writingSize_` bytes at `writingOffset_` (none when it is idle).
   std::mutex mutex_;

@@ -2,10 +2,12 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <limits>
 #include <map>
 
 #include "compile/compile_run.h"
 #include "support/host.h"
+#include "testkit/faulty_host.h"
 #include "testkit/files.h"
 #include "testkit/process.h"
 #include "testkit/temp_folder.h"
@@ -45,6 +47,31 @@ TEST(RoundTripTest, TreeComesBackByteForByte) {
   std::map<std::string, std::string> expected = testkit::TreeOf(src.string());
   // "a!3Ab" names the folder "a:b" on the disc, which comes back escaped the same way.
   EXPECT_EQ(testkit::TreeOf(temp / "PARCE_game"), expected);
+}
+
+// Large files are copied into the image inside the system, a piece at a
+// time; read through the program instead (as a host that watches their
+// reads makes them), they must give the same image.
+TEST(RoundTripTest, LargeFilesGiveTheSameImageCopiedOrRead) {
+  testkit::TempFolder temp;
+  const fs::path src = temp.Path() / "src";
+  fs::create_directories(src / "sub");
+  const size_t sizes[] = {262143, 262144, 262145, (16 << 20) + 3000, 5000};
+  for (size_t i = 0; i < std::size(sizes); ++i) {
+    std::string name = "sub/file";
+    name += std::to_string(i);
+    testkit::WriteBytes(testkit::Utf8Of(src / testkit::PathOf(name)), testkit::Pattern(sizes[i], uint32_t(i)));
+  }
+  const CompileReport copied = CompileImage(src.string(), temp / "copied.iso", 1);
+  ASSERT_TRUE(copied.written) << copied.failure;
+  testkit::FaultyHost watched;
+  watched.Add({testkit::HostCall::kRead, testkit::Utf8Of(src), EIO, 0, std::numeric_limits<int>::max()});
+  CompileOptions options;
+  options.host = &watched;
+  const CompileReport read = CompileImage(src.string(), temp / "read.iso", 1, options);
+  ASSERT_TRUE(read.written) << read.failure;
+  EXPECT_TRUE(copied.problems.empty() && read.problems.empty());
+  EXPECT_EQ(testkit::ReadBytes(temp / "copied.iso"), testkit::ReadBytes(temp / "read.iso"));
 }
 
 // Folders are held open while their files are read or made, so a deep tree
