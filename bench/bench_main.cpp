@@ -128,6 +128,22 @@ uintmax_t BytesBelow(const fs::path& folder) {
   return total;
 }
 
+// Lets the page cache go of the file at `path`, or of every file below it,
+// as far as they are written back.
+void DropFromPageCache(const fs::path& path) {
+  auto drop = [](const fs::path& file) {
+    const int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return;
+    ::posix_fadvise(fd, 0, 0, POSIX_FADV_DONTNEED);
+    ::close(fd);
+  };
+  if (fs::is_regular_file(path)) drop(path);
+  if (!fs::is_directory(path)) return;
+  for (const fs::directory_entry& entry : fs::recursive_directory_iterator(path)) {
+    if (entry.is_regular_file()) drop(entry.path());
+  }
+}
+
 // A memory file system, where deleting costs nothing later, and memory just
 // freed is filled again far more quickly than memory never touched.
 bool InMemory(const fs::path& folder) {
@@ -225,20 +241,25 @@ int main(int argc, char** argv) {
       // the next starts.
       fs::path out, copy;
       int runNumber = 0;
-      // In memory, the last run's outputs go first: memory that a new virtual
-      // machine has never touched costs several times more to fill than memory
-      // freed again, which would time the machine's first use of its memory.
+      // Memory that a new virtual machine has never touched costs several
+      // times more to fill than memory freed again, which would time the
+      // machine's first use of its memory. In memory, the last run's outputs
+      // go first; on a disk, once written back, they leave the page cache.
       auto clean = [&] {
         if (InMemory(dir)) {
           fs::remove_all(dir / "out");
           fs::remove_all(dir / "copy");
+        }
+        ::sync();
+        if (runNumber > 0 && !InMemory(dir)) {
+          DropFromPageCache(out);
+          DropFromPageCache(copy);
         }
         ++runNumber;
         out = dir / "out" / std::to_string(runNumber);
         copy = dir / "copy" / std::to_string(runNumber);
         fs::create_directories(copy.parent_path());
         fs::create_directories(out);
-        ::sync();
       };
       auto decompile = [&](const std::string& source) {
         return [&, source] { return Run({zanthrel, "decompile", "-q", "-o", out.string(), source}); };
