@@ -49,8 +49,8 @@ size_t ImageFile::AppendSpace(size_t bytes) {
 }
 
 uint64_t ImageFile::AppendCopyOf(const HostFile& from, uint64_t fromOffset, uint64_t count) {
-  // The blocks buffered so far go to the writing thread; the copy lands behind them.
   if (!copiesInside_) return 0;
+  // The blocks buffered so far go to the writing thread; the copy lands behind them.
   HandOver();
   const uint64_t at = uint64_t(cursor_) * kImageBlockSize;
   uint64_t copied = 0;
