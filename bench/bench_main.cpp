@@ -245,13 +245,14 @@ int main(int argc, char** argv) {
       // times more to fill than memory freed again, which would time the
       // machine's first use of its memory. In memory, the last run's outputs
       // go first; on a disk, once written back, they leave the page cache.
+      const bool inMemory = InMemory(dir);
       auto clean = [&] {
-        if (InMemory(dir)) {
+        if (inMemory) {
           fs::remove_all(dir / "out");
           fs::remove_all(dir / "copy");
         }
         ::sync();
-        if (runNumber > 0 && !InMemory(dir)) {
+        if (runNumber > 0 && !inMemory) {
           DropFromPageCache(out);
           DropFromPageCache(copy);
         }

@@ -64,28 +64,27 @@ uint64_t ImageFile::AppendCopyOf(const HostFile& from, uint64_t fromOffset, uint
     if (*n == 0) break;
     copied += *n;
   }
-  uint64_t kept = copied;
-  if (kept == count) {
-    const size_t pad = size_t((kImageBlockSize - kept % kImageBlockSize) % kImageBlockSize);
-    static const uint8_t kZeros[kImageBlockSize] = {};
-    if (pad > 0) {
-      if (Status written = file_.WriteAt(at + kept, kZeros, pad); !written) Fail(written.Failure());
-    }
-    kept += pad;
-  } else {
-    kept -= kept % kImageBlockSize;
+  if (copied < count) {
+    // Whole blocks only: the caller's reads go on from the last one.
+    copied -= copied % kImageBlockSize;
+    cursor_ += int32_t(copied / kImageBlockSize);
+    return copied;
   }
-  cursor_ += int32_t(kept / kImageBlockSize);
-  return std::min(kept, copied);
+  const size_t pad = size_t((kImageBlockSize - copied % kImageBlockSize) % kImageBlockSize);
+  if (pad > 0) {
+    static const uint8_t kZeros[kImageBlockSize] = {};
+    if (Status written = file_.WriteAt(at + copied, kZeros, pad); !written) Fail(written.Failure());
+  }
+  cursor_ += int32_t((copied + pad) / kImageBlockSize);
+  return copied;
 }
 
 void ImageFile::WriteAt(uint32_t first, const uint8_t* blocks, size_t count) {
   // The blocks may lie over blocks appended before: those go first.
-  Flush();
-  if (error_) return;
+  if (!Flush()) return;
   if (Status written = file_.WriteAt(uint64_t(first) * kImageBlockSize, blocks, count * kImageBlockSize);
       !written) {
-    error_ = written.Failure();
+    Fail(written.Failure());
   }
 }
 
@@ -128,7 +127,7 @@ void ImageFile::Work() {
       lock.unlock();
       Status written = file_.WriteAt(writingOffset_, writing_.get(), writingSize_);
       lock.lock();
-      if (!written) error_ = written.Failure();
+      if (!written && !error_) error_ = written.Failure();
     }
     writingSize_ = 0;
     changed_.notify_all();
