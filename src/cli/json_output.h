@@ -6,9 +6,9 @@
 
 #include <vector>
 
-#include "decompile/listing.h"
-#include "decompile/volume_summary.h"
 #include "verify/verify.h"
+#include "volume/listing.h"
+#include "volume/summary.h"
 
 namespace zanthrel::cli {
 

@@ -4,8 +4,8 @@
 
 #include <string>
 
-#include "decompile/volume_summary.h"
 #include "verify/verify.h"
+#include "volume/summary.h"
 
 namespace zanthrel::cli {
 

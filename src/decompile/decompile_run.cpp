@@ -3,12 +3,12 @@
 #include <vector>
 
 #include "decompile/describe.h"
-#include "decompile/directory_walker.h"
 #include "decompile/extract.h"
 #include "decompile/log_texts.h"
 #include "decompile/run_state.h"
 #include "opera/records.h"
 #include "support/text.h"
+#include "volume/walk.h"
 
 namespace zanthrel {
 

@@ -4,13 +4,13 @@
 
 #include "decompile/block_map.h"
 #include "decompile/describe.h"
-#include "decompile/directory_walker.h"
 #include "decompile/log_texts.h"
 #include "opera/records.h"
 #include "support/cp1251.h"
 #include "support/host.h"
 #include "support/host_names.h"
 #include "support/text.h"
+#include "volume/walk.h"
 
 namespace zanthrel {
 

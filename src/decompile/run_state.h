@@ -8,14 +8,14 @@
 #include <vector>
 
 #include "decompile/block_map.h"
-#include "decompile/decompile_run.h"
 #include "decompile/decompile_log.h"
-#include "decompile/directory_walker.h"
+#include "decompile/decompile_run.h"
 #include "decompile/write_queue.h"
 #include "source/image_source.h"
 #include "support/cancel.h"
 #include "support/host.h"
 #include "support/progress.h"
+#include "volume/walk.h"
 
 namespace zanthrel {
 

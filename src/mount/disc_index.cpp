@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
-#include "decompile/directory_walker.h"
 #include "opera/records.h"
+#include "volume/walk.h"
 
 namespace zanthrel {
 

@@ -2,11 +2,11 @@
 
 #include <algorithm>
 
-#include "decompile/directory_walker.h"
 #include "opera/records.h"
 #include "support/cp1251.h"
 #include "support/host_names.h"
 #include "support/text.h"
+#include "volume/walk.h"
 
 namespace zanthrel {
 

@@ -4,10 +4,10 @@
 #include <optional>
 #include <set>
 
-#include "decompile/directory_walker.h"
 #include "opera/records.h"
 #include "support/cp1251.h"
 #include "support/text.h"
+#include "volume/walk.h"
 
 namespace zanthrel {
 

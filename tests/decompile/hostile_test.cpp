@@ -3,12 +3,12 @@
 #include <filesystem>
 #include <set>
 
-#include "decompile/directory_walker.h"
-#include "decompile/listing.h"
 #include "testkit/decompile_fixture.h"
 #include "testkit/image_builder.h"
 #include "testkit/log_text.h"
 #include "verify/verify.h"
+#include "volume/listing.h"
+#include "volume/walk.h"
 
 namespace zanthrel {
 namespace {

@@ -8,7 +8,6 @@
 #include <vector>
 
 #include "decompile/decompile_run.h"
-#include "decompile/listing.h"
 #include "source/image_source.h"
 #include "testkit/cd_sectors.h"
 #include "testkit/chd_builder.h"
@@ -16,6 +15,7 @@
 #include "testkit/nrg_builder.h"
 #include "testkit/process.h"
 #include "testkit/temp_folder.h"
+#include "volume/listing.h"
 #include "workflow/convert_job.h"
 
 namespace zanthrel {

@@ -1,8 +1,8 @@
-#include "decompile/listing.h"
+#include "volume/listing.h"
 
-#include "decompile/directory_walker.h"
 #include "opera/records.h"
 #include "support/text.h"
+#include "volume/walk.h"
 
 namespace zanthrel {
 

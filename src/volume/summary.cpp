@@ -1,10 +1,10 @@
-#include "decompile/volume_summary.h"
+#include "volume/summary.h"
 
-#include "decompile/listing.h"
 #include "opera/records.h"
 #include "source/image_stream.h"
 #include "support/cp1251.h"
 #include "support/text.h"
+#include "volume/listing.h"
 
 namespace zanthrel {
 

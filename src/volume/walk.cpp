@@ -1,4 +1,4 @@
-#include "decompile/directory_walker.h"
+#include "volume/walk.h"
 
 #include <unordered_set>
 
