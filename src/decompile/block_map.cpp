@@ -17,8 +17,6 @@ constexpr uint32_t kMapBlockSize = 2048;
 
 }  // namespace
 
-uint32_t CopyList::operator[](uint32_t i) const { return opera::ReadBig32(bytes + 4 * size_t(i)); }
-
 void RecordDirectoryCopies(BlockMap& map, ImageSource& source, CopyList copies,
                            const std::string& name) {
   if (copies.count == 0) return;

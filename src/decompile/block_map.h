@@ -10,6 +10,7 @@
 
 #include "source/image_source.h"
 #include "support/host.h"
+#include "volume/copy_list.h"
 
 namespace zanthrel {
 
@@ -18,14 +19,6 @@ struct BlockRange {
   uint32_t blockCount;
   uint32_t byteCount;  // 0xFFFFFFFF for a directory
   std::string name;    // "ROOT", or the host path of the folder or file
-};
-
-// A copy list read in place: big-endian block numbers, as many as are used
-// (never more than lie inside the record that holds them).
-struct CopyList {
-  const uint8_t* bytes;
-  uint32_t count;
-  uint32_t operator[](uint32_t i) const;
 };
 
 // The ranges met during one run, in the order met.

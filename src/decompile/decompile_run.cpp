@@ -1,5 +1,6 @@
 #include "decompile/decompile_run.h"
 
+#include <optional>
 #include <vector>
 
 #include "decompile/describe.h"
@@ -8,6 +9,7 @@
 #include "decompile/run_state.h"
 #include "opera/records.h"
 #include "support/text.h"
+#include "volume/label.h"
 #include "volume/walk.h"
 
 namespace zanthrel {
@@ -81,7 +83,10 @@ DecompileResult DecompileImage(ImageSource& source, const std::string& outputFol
   DriveRelease release(source);
 
   DecompileRun run(source, *options.host, logPath, options.progress, options.cancel);
-  WriteLogText(run.log, DescribeLabel(source));
+  // The label is read once: its description opens the log, and a label that
+  // cannot be read fails the run only once the folder is made.
+  const std::optional<Label> label = ReadLabel(source);
+  WriteLogText(run.log, label ? DescribeLabelBytes(label->bytes.data()) : "");
   if (!Seek(source, 0, 0, 0)) {
     return Finish(run, DecompileOutcome::kBlockZeroNotFound, log_text::BlockZeroNotFound());
   }
@@ -95,28 +100,27 @@ DecompileResult DecompileImage(ImageSource& source, const std::string& outputFol
     return Finish(run, DecompileOutcome::kCannotEnterFolder, log_text::CannotEnterFolder(),
                   rootFolder.Failure().text);
   }
-  std::vector<uint8_t> labelBytes(opera::kLabelSize);
-  if (!ReadRecords(source, labelBytes.data(), opera::kLabelSize, 1)) {
+  if (!label) {
     return Finish(run, DecompileOutcome::kCannotReadLabel,
                   log_text::CannotReadBlockExit(source.currentBlock));
   }
-  const opera::LabelView label(labelBytes.data());
-  const CopyList rootCopies{labelBytes.data() + opera::label::kRootCopies, label.RootCopiesToUse()};
+  const opera::LabelView view = label->View();
+  const CopyList rootCopies = label->RootCopies();
   RecordDirectoryCopies(run.blockMap, source, rootCopies, "ROOT");
 
-  run.totalBlocks = label.BlockCount();
+  run.totalBlocks = view.BlockCount();
   bool extracted = false;
   for (uint32_t i = 0; i < rootCopies.count && !extracted && !run.stop; ++i) {
-    extracted = ExtractDirectory(run, *rootFolder, rootCopies[i], label.RootBlockCount(),
-                                 label.RootBlockSize());
+    extracted = ExtractDirectory(run, *rootFolder, rootCopies[i], view.RootBlockCount(),
+                                 view.RootBlockSize());
   }
-  if (!extracted && !run.stop) Salvage(run, *rootFolder, label, rootCopies);
+  if (!extracted && !run.stop) Salvage(run, *rootFolder, view, rootCopies);
   if (run.stop) return Finish(run, run.stop->outcome, "", run.stop->error.text);
   if (!extracted) return Finish(run, DecompileOutcome::kAllRootCopiesFailed, log_text::ImageDead());
   // The map's files come after every extracted file, whose names they may share.
   SettleWrites(run, true);
   for (FailedWrite& failure : WriteBlockMap(run.blockMap, source, run.host, *rootFolder,
-                                            BaseNameOf(logPath), label.BlockCount())) {
+                                            BaseNameOf(logPath), view.BlockCount())) {
     ReportFailedWrite(run, std::move(failure));
   }
   if (run.firstFailedWrite || run.log.Failed()) {

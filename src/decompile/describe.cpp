@@ -1,9 +1,11 @@
 #include "decompile/describe.h"
 
 #include <algorithm>
+#include <optional>
 
 #include "decompile/log_texts.h"
 #include "support/text.h"
+#include "volume/label.h"
 
 namespace zanthrel {
 
@@ -26,11 +28,8 @@ std::string CopyLine(int32_t index, uint32_t block) {
 }  // namespace
 
 std::string DescribeLabel(ImageSource& source) {
-  uint8_t label[opera::kLabelSize];
-  if (!source.open || !Seek(source, 0, 0, 0) || !ReadRecords(source, label, opera::kLabelSize, 1)) {
-    return "";
-  }
-  return DescribeLabelBytes(label);
+  const std::optional<Label> label = ReadLabel(source);
+  return label ? DescribeLabelBytes(label->bytes.data()) : "";
 }
 
 std::string DescribeLabelBytes(const uint8_t* labelBytes) {
@@ -50,8 +49,8 @@ std::string DescribeLabelBytes(const uint8_t* labelBytes) {
   const uint32_t lastCopy = label.LastRootCopy();
 
   std::string text = heading;
-  text += comment.label + FieldText(labelBytes + L::kComment, L::kTextWidth) + "\n";
-  text += identifier.label + FieldText(labelBytes + L::kLabelText, L::kTextWidth) + "\n";
+  text += comment.label + LabelComment(label) + "\n";
+  text += identifier.label + LabelText(label) + "\n";
   text += volumeId.label + Hex8(label.Field(L::kVolumeId)) + "\n";
   text += blockSize.label + UnsignedDecimal(label.Field(L::kBlockSize)) + "\n";
   text += blockCount.label + UnsignedDecimal(label.BlockCount()) + "\n";

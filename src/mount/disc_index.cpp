@@ -1,24 +1,23 @@
 #include "mount/disc_index.h"
 
 #include <algorithm>
+#include <optional>
 #include <cstring>
 
 #include "opera/records.h"
+#include "volume/label.h"
 #include "volume/walk.h"
 
 namespace zanthrel {
 
 Result<std::unique_ptr<DiscIndex>> DiscIndex::Open(ImageSource& source, IndexOptions options) {
-  std::vector<uint8_t> label(opera::kLabelSize);
-  if (!Seek(source, 0, 0, 0) || !ReadRecords(source, label.data(), opera::kLabelSize, 1)) {
-    return Error{source.name + ": the volume label cannot be read"};
-  }
-  const opera::LabelView view(label.data());
+  const std::optional<Label> label = ReadLabel(source);
+  if (!label) return Error{source.name + ": the volume label cannot be read"};
   DiscNode root;
   root.folder = true;
-  root.blockSize = view.RootBlockSize();
-  root.blockCount = view.RootBlockCount();
-  for (uint32_t i = 0; i < view.RootCopiesToUse(); ++i) root.copies.push_back(view.RootCopy(i));
+  root.blockSize = label->View().RootBlockSize();
+  root.blockCount = label->View().RootBlockCount();
+  root.copies = label->RootCopies().Blocks();
   return std::unique_ptr<DiscIndex>(new DiscIndex(source, options, std::move(root)));
 }
 

@@ -7,6 +7,7 @@
 #include "opera/records.h"
 #include "support/cp1251.h"
 #include "support/text.h"
+#include "volume/label.h"
 #include "volume/walk.h"
 
 namespace zanthrel {
@@ -268,18 +269,13 @@ void Verifier::SweepClaims() {
 
 VerifyReport VerifyImage(ImageSource& source) {
   VerifyReport report;
-  uint8_t labelBytes[opera::kLabelSize];
-  if (!source.open || source.blockSize == 0 || !Seek(source, 0, 0, 0) ||
-      !ReadRecords(source, labelBytes, opera::kLabelSize, 1)) {
-    return report;
-  }
+  const std::optional<Label> label = ReadLabel(source);
+  if (!label) return report;
   report.labelRead = true;
-  const opera::LabelView label(labelBytes);
-  report.volumeBlocks = label.BlockCount();
-  std::vector<uint32_t> rootCopies(label.RootCopiesToUse());
-  for (uint32_t i = 0; i < rootCopies.size(); ++i) rootCopies[i] = label.RootCopy(i);
+  const opera::LabelView view = label->View();
+  report.volumeBlocks = view.BlockCount();
   Verifier verifier(source, report);
-  verifier.Directory("/", rootCopies, label.RootBlockCount(), label.RootBlockSize());
+  verifier.Directory("/", label->RootCopies().Blocks(), view.RootBlockCount(), view.RootBlockSize());
   verifier.SweepClaims();
   return report;
 }

@@ -1,7 +1,10 @@
 #include "volume/listing.h"
 
+#include <optional>
+
 #include "opera/records.h"
 #include "support/text.h"
+#include "volume/label.h"
 #include "volume/walk.h"
 
 namespace zanthrel {
@@ -63,14 +66,13 @@ bool Lister::ListDirectory(const std::string& path, const opera::EntryView& entr
 }  // namespace
 
 bool ListTree(ImageSource& source, std::vector<ListedEntry>& entries) {
-  uint8_t labelBytes[opera::kLabelSize];
-  if (!Seek(source, 0, 0, 0) || !ReadRecords(source, labelBytes, opera::kLabelSize, 1)) return false;
-  const opera::LabelView label(labelBytes);
+  const std::optional<Label> label = ReadLabel(source);
+  if (!label) return false;
+  const opera::LabelView view = label->View();
+  const CopyList rootCopies = label->RootCopies();
   Lister lister{source, {}};
-  for (uint32_t i = 0; i < label.RootCopiesToUse(); ++i) {
-    if (lister.ListCopy("", label.RootCopy(i), label.RootBlockCount(), label.RootBlockSize(), entries)) {
-      return true;
-    }
+  for (uint32_t i = 0; i < rootCopies.count; ++i) {
+    if (lister.ListCopy("", rootCopies[i], view.RootBlockCount(), view.RootBlockSize(), entries)) return true;
   }
   return false;
 }

@@ -3,7 +3,7 @@
 #include "opera/records.h"
 #include "source/image_stream.h"
 #include "support/cp1251.h"
-#include "support/text.h"
+#include "volume/label.h"
 #include "volume/listing.h"
 
 namespace zanthrel {
@@ -20,17 +20,17 @@ std::string ContainerOf(const ImageSource& source) {
 
 std::optional<VolumeSummary> SummarizeVolume(ImageSource& source) {
   namespace L = opera::label;
-  uint8_t bytes[opera::kLabelSize];
-  if (!Seek(source, 0, 0, 0) || !ReadRecords(source, bytes, opera::kLabelSize, 1)) return std::nullopt;
-  const opera::LabelView label(bytes);
+  const std::optional<Label> read = ReadLabel(source);
+  if (!read) return std::nullopt;
+  const opera::LabelView label = read->View();
   VolumeSummary summary;
-  summary.labelText = Cp1251ToUtf8(FieldText(bytes + L::kLabelText, L::kTextWidth));
-  summary.comment = Cp1251ToUtf8(FieldText(bytes + L::kComment, L::kTextWidth));
+  summary.labelText = Cp1251ToUtf8(LabelText(label));
+  summary.comment = Cp1251ToUtf8(LabelComment(label));
   summary.volumeId = label.Field(L::kVolumeId);
   summary.blockSize = label.Field(L::kBlockSize);
   summary.blockCount = label.BlockCount();
   summary.imageBytes = uint64_t(summary.blockSize) * summary.blockCount;
-  for (uint32_t i = 0; i < label.RootCopiesToUse(); ++i) summary.rootCopies.push_back(label.RootCopy(i));
+  summary.rootCopies = read->RootCopies().Blocks();
   summary.container = ContainerOf(source);
   std::vector<ListedEntry> entries;
   summary.treeRead = ListTree(source, entries);
