@@ -7,6 +7,7 @@
 #include "compile/image_file.h"
 #include "opera/records.h"
 #include "support/cp1251.h"
+#include "volume/entry.h"
 
 namespace zanthrel {
 
@@ -43,7 +44,7 @@ EntryBytes LabelEntry(UniqueIdGenerator& ids) {
   WriteBig32(&entry[E::kByteCount], opera::kLabelSize);
   WriteBig32(&entry[E::kBlockCount], 1);
   WriteBig32(&entry[E::kBurst], 1);
-  std::memcpy(&entry[E::kName], "Disc label", 10);
+  std::memcpy(&entry[E::kName], kDiscLabelName.data(), kDiscLabelName.size());
   return entry;
 }
 

@@ -7,16 +7,13 @@
 #include "support/cp1251.h"
 #include "support/host_names.h"
 #include "support/text.h"
+#include "volume/entry.h"
 
 namespace zanthrel {
 
 namespace {
 
 constexpr size_t kNameWidth = opera::entry::kNameWidth;
-
-// The root's label entry is named so; decompile takes a root file of that
-// name, in any case and with blanks around it, for the label.
-bool IsLabelName(const std::string& name) { return TrimBlanks(LowerCase(name)) == "disc label"; }
 
 }  // namespace
 
@@ -45,14 +42,15 @@ std::vector<StoredName> StoredNames(const std::vector<FolderItem>& items, bool r
   }
   std::unordered_set<std::string> taken;
   for (StoredName& stored : names) {
-    const bool reserved = root && IsLabelName(stored.name);
+    // Decompile takes a root file of the label entry's name for the label itself.
+    const bool reserved = root && IsDiscLabelName(stored.name);
     if (reserved || taken.count(stored.name) != 0) {
       const std::string first = stored.name;
       unsigned number = 1;
       do {
         stored.name = NumberedName(first, number++);
       } while (taken.count(stored.name) != 0 || own.count(stored.name) != 0 ||
-               (root && IsLabelName(stored.name)));
+               (root && IsDiscLabelName(stored.name)));
       stored.change = reserved ? "the volume label's name" : "another child has the name";
     }
     taken.insert(stored.name);

@@ -1,10 +1,10 @@
 #include "decompile/describe.h"
 
-#include <algorithm>
 #include <optional>
 
 #include "decompile/log_texts.h"
 #include "support/text.h"
+#include "volume/entry.h"
 #include "volume/label.h"
 
 namespace zanthrel {
@@ -102,14 +102,12 @@ std::string DescribeEntry(const opera::EntryView& entry) {
   text += blockCount.label + UnsignedDecimal(entry.BlockCount()) + "\n";
   text += burst.label + HexDec(entry.Field(E::kBurst)) + "\n";
   text += gap.label + HexDec(entry.Field(E::kGap)) + "\n";
-  text += name.label + FieldText(entry.NameField(), E::kNameWidth) + "\n";
+  text += name.label + EntryName(entry) + "\n";
   text += copies.label + UnsignedDecimal(lastCopy + 1);
   if (lastCopy > opera::kEntryCopiesHandled - 1) text += log_text::LimitMark();
   text += "\n";
-  const int64_t lastListed =
-      std::min<int64_t>({int32_t(lastCopy), int64_t(opera::kEntryCopiesHandled) - 1,
-                         int64_t(entry.CopiesInBlock()) - 1});
-  for (int64_t i = 0; i <= lastListed; ++i) text += CopyLine(int32_t(i), entry.Copy(uint64_t(i)));
+  const CopyList listed = HandledCopiesOf(entry);
+  for (uint32_t i = 0; i < listed.count; ++i) text += CopyLine(int32_t(i), listed[i]);
   return text;
 }
 

@@ -10,6 +10,7 @@
 #include "support/host.h"
 #include "support/host_names.h"
 #include "support/text.h"
+#include "volume/entry.h"
 #include "volume/walk.h"
 
 namespace zanthrel {
@@ -24,15 +25,6 @@ constexpr int64_t kDirectPieceBytes = 16 << 20;
 // read out anyway (raw sectors, containers, drives), so that its reads and
 // writes overlap.
 constexpr uint64_t kDirectFileBytes = 128 << 10;
-
-CopyList CopiesOf(const opera::EntryView& entry) {
-  return {entry.Bytes() + opera::entry::kCopies,
-          opera::CopiesToUse(entry.LastCopyIndex(), entry.CopiesInBlock())};
-}
-
-std::string EntryName(const opera::EntryView& entry) {
-  return FieldText(entry.NameField(), opera::entry::kNameWidth);
-}
 
 // A host file: `name` in `folder`, the two joined in `path`.
 struct HostFileTarget {
@@ -151,9 +143,8 @@ class HostFileWriter {
 // block could be read from none of the copies.
 bool CopyFileData(DecompileRun& run, const opera::EntryView& entry, const HostFileTarget& target) {
   ImageSource& source = run.source;
-  const CopyList copies = CopiesOf(entry);
-  const int32_t last =
-      int32_t(std::min<uint32_t>(copies.count, opera::kEntryCopiesHandled)) - 1;
+  const CopyList copies = HandledCopiesOf(entry);
+  const int32_t last = int32_t(copies.count) - 1;
   const uint32_t blockSize = entry.BlockSize();
   const int32_t blockCount = int32_t(entry.BlockCount());
   const uint32_t byteCount = entry.ByteCount();
@@ -170,7 +161,7 @@ bool CopyFileData(DecompileRun& run, const opera::EntryView& entry, const HostFi
       blockSize == 0 ? 0 : std::min<int64_t>(blockCount, byteCount / blockSize);
   const bool large =
       uint64_t(wholeBlocks) * blockSize >= kDirectFileBytes && CopiesInsideTheSystem(source);
-  HostFileWriter file(run, target, byteCount, large);
+  HostFileWriter file(run, target, FileBytes(entry), large);
   // Reads block j, from the current copy when it stands there, else from the
   // next copy that has it; the walk never returns to an earlier copy.
   auto readBlock = [&](uint32_t j, bool positioned) {
@@ -246,8 +237,7 @@ bool PassOver(DecompileRun& run, const std::string& line, const std::string& pat
 bool ExtractFile(DecompileRun& run, const opera::EntryView& entry, const std::string& folder,
                  FolderHostNames& names) {
   const std::string name = EntryName(entry);
-  // The raw name is tested, so that tabs around it count as blanks too.
-  if (TrimBlanks(LowerCase(name)) == "disc label" && run.source.ExtractDiscLabel != 1) return true;
+  if (IsDiscLabelName(name) && run.source.ExtractDiscLabel != 1) return true;
   HostFileTarget target{folder, Cp1251ToUtf8(names.FileName(name)), {}};
   target.path = JoinPath(folder, target.name);
   const std::string& path = target.path;

@@ -5,31 +5,21 @@
 #include "opera/records.h"
 #include "support/cp1251.h"
 #include "support/host_names.h"
-#include "support/text.h"
+#include "volume/entry.h"
 #include "volume/walk.h"
 
 namespace zanthrel {
 
 namespace {
 
-// What decompile writes of a file: whole blocks up to the byte count.
-uint64_t FileSize(const opera::EntryView& entry) {
-  const int32_t blocks = int32_t(entry.BlockCount());
-  if (blocks <= 0 || entry.BlockSize() == 0) return 0;
-  return std::min<uint64_t>(entry.ByteCount(), uint64_t(blocks) * entry.BlockSize());
-}
-
 DiscNode NodeOf(const opera::EntryView& entry) {
   DiscNode node;
   node.folder = entry.IsDirectory();
-  node.size = node.folder ? 0 : FileSize(entry);
+  node.size = node.folder ? 0 : FileBytes(entry);
   node.blockSize = entry.BlockSize();
   node.blockCount = entry.BlockCount();
   // A file is read from no more copies than decompile tries.
-  const uint64_t limit = node.folder ? UINT32_MAX : opera::kEntryCopiesHandled;
-  const uint32_t count = opera::CopiesToUse(entry.LastCopyIndex(), entry.CopiesInBlock(), limit);
-  node.copies.reserve(count);
-  for (uint32_t i = 0; i < count; ++i) node.copies.push_back(entry.Copy(i));
+  node.copies = (node.folder ? CopiesOf(entry) : HandledCopiesOf(entry)).Blocks();
   return node;
 }
 
@@ -46,10 +36,10 @@ class ListingVisitor : public DirectoryVisitor {
 
   bool OnEntry(const opera::EntryView& entry, bool whole) override {
     if (!whole) return false;
-    const std::string name = FieldText(entry.NameField(), opera::entry::kNameWidth);
+    const std::string name = EntryName(entry);
     if (entry.IsDirectory()) return Add(Cp1251ToUtf8(HostFolderName(name)), NodeOf(entry));
-    // Decompile leaves "Disc label" out; the raw name is tested, tabs counting as blanks.
-    if (TrimBlanks(LowerCase(name)) == "disc label") return true;
+    // Decompile leaves the label entry out.
+    if (IsDiscLabelName(name)) return true;
     const std::string hostName = Cp1251ToUtf8(HostFileName(name));
     DiscNode node = NodeOf(entry);
     if (!options_.allCopies || node.copies.size() < 2) return Add(hostName, std::move(node));

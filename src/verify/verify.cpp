@@ -6,7 +6,7 @@
 
 #include "opera/records.h"
 #include "support/cp1251.h"
-#include "support/text.h"
+#include "volume/entry.h"
 #include "volume/label.h"
 #include "volume/walk.h"
 
@@ -68,13 +68,9 @@ void AddBlock(std::vector<CopyProblem>& list, const std::string& path, uint32_t 
   list.push_back({path, copy, {block, 1}});
 }
 
-std::vector<uint32_t> CopiesOf(const opera::EntryView& entry) {
-  const uint32_t count =
-      opera::CopiesToUse(entry.LastCopyIndex(), entry.CopiesInBlock(), opera::kEntryCopiesHandled);
-  std::vector<uint32_t> copies(count);
-  for (uint32_t i = 0; i < count; ++i) copies[i] = entry.Copy(i);
-  return copies;
-}
+// Every entry, folder or file, is checked in as many copies as decompile
+// reads of a file.
+std::vector<uint32_t> CopiesOf(const opera::EntryView& entry) { return HandledCopiesOf(entry).Blocks(); }
 
 class Verifier {
  public:
@@ -87,9 +83,8 @@ class Verifier {
   void SweepClaims();
 
  private:
-  // The disc block that record `index` of a copy starting at `first` lies in.
   uint32_t DiscBlock(uint32_t first, uint64_t index, uint32_t recordSize) const {
-    return uint32_t(first + index * recordSize / source_.blockSize);
+    return RecordBlock(first, index, recordSize, source_.blockSize);
   }
   size_t Owner(const std::string& path) {
     owners_.push_back(path);
@@ -176,7 +171,7 @@ void Verifier::Directory(const std::string& path, const std::vector<uint32_t>& c
   ++depth_;
   for (const StoredEntry& stored : first->entries) {
     const opera::EntryView entry = stored.View();
-    const std::string name = Cp1251ToUtf8(FieldText(entry.NameField(), opera::entry::kNameWidth));
+    const std::string name = Cp1251ToUtf8(EntryName(entry));
     const std::string child = (path == "/" ? path : path + "/") + name;
     if (entry.IsDirectory()) {
       Directory(child, CopiesOf(entry), entry.BlockCount(), entry.BlockSize());

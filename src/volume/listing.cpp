@@ -3,7 +3,7 @@
 #include <optional>
 
 #include "opera/records.h"
-#include "support/text.h"
+#include "volume/entry.h"
 #include "volume/label.h"
 #include "volume/walk.h"
 
@@ -29,11 +29,12 @@ class ListingVisitor : public DirectoryVisitor {
   void OnBlock(const uint8_t*) override {}
   bool OnEntry(const opera::EntryView& entry, bool whole) override {
     if (!whole) return false;
-    std::string name = FieldText(entry.NameField(), opera::entry::kNameWidth);
+    const std::string name = EntryName(entry);
     std::string path = path_.empty() ? name : path_ + "/" + name;
-    const uint32_t copies = entry.LastCopyIndex() + 1;
-    out_.push_back({path, entry.Flags(), entry.ByteCount(), entry.BlockCount(), copies,
-                    copies > 0 ? entry.Copy(0) : 0});
+    // A whole entry's copy list lies inside its block: every copy it counts is there.
+    const CopyList copies = CopiesOf(entry);
+    out_.push_back({path, entry.Flags(), entry.ByteCount(), entry.BlockCount(), copies.count,
+                    copies.count > 0 ? copies[0] : 0});
     return !entry.IsDirectory() || lister_.ListDirectory(path, entry, out_);
   }
 
@@ -56,9 +57,9 @@ bool Lister::ListCopy(const std::string& path, uint32_t first, uint32_t count, u
 
 bool Lister::ListDirectory(const std::string& path, const opera::EntryView& entry,
                            std::vector<ListedEntry>& out) {
-  const uint32_t copies = opera::CopiesToUse(entry.LastCopyIndex(), entry.CopiesInBlock());
-  for (uint32_t i = 0; i < copies; ++i) {
-    if (ListCopy(path, entry.Copy(i), entry.BlockCount(), entry.BlockSize(), out)) return true;
+  const CopyList copies = CopiesOf(entry);
+  for (uint32_t i = 0; i < copies.count; ++i) {
+    if (ListCopy(path, copies[i], entry.BlockCount(), entry.BlockSize(), out)) return true;
   }
   return false;
 }

@@ -2,17 +2,9 @@
 
 #include <unordered_set>
 
+#include "volume/entry.h"
+
 namespace zanthrel {
-
-namespace {
-
-// The block that a seek to block index k of the copy aims at.
-uint32_t TargetBlock(const ImageSource& source, uint32_t firstBlock, uint32_t index,
-                     uint32_t blockSize) {
-  return uint32_t(firstBlock + uint64_t(index) * blockSize / source.blockSize);
-}
-
-}  // namespace
 
 bool WalkPath::Enter(uint32_t firstBlock) {
   if (path_.size() >= kMaxWalkDepth || onPath_.contains(firstBlock)) return false;
@@ -71,7 +63,7 @@ WalkResult WalkDirectoryCopy(ImageSource& source, uint32_t firstBlock, uint32_t 
     // A block met again means the chain runs in a circle.
     if (!visited.insert(next).second) return {WalkEnd::kCorrupt};
     if (!Seek(source, firstBlock, blockSize, next)) {
-      return {WalkEnd::kSeekFailed, TargetBlock(source, firstBlock, next, blockSize)};
+      return {WalkEnd::kSeekFailed, RecordBlock(firstBlock, next, blockSize, source.blockSize)};
     }
   }
 }
