@@ -1,7 +1,5 @@
 #include "mount/disc_listing.h"
 
-#include <algorithm>
-
 #include "opera/records.h"
 #include "support/cp1251.h"
 #include "support/host_names.h"
@@ -72,15 +70,18 @@ class ListingVisitor : public DirectoryVisitor {
 std::shared_ptr<const DiscListing> ListFolder(ImageSource& source, const DiscNode& node,
                                               const std::vector<uint32_t>& pathBlocks,
                                               const ListingOptions& options) {
+  // The folders above were listed before; a copy among them leads back up.
+  WalkPath walking;
+  walking.EnterLevel(pathBlocks);
   for (uint32_t copy : node.copies) {
-    if (std::find(pathBlocks.begin(), pathBlocks.end(), copy) != pathBlocks.end()) continue;
+    if (!walking.Enter(copy)) continue;
     auto listing = std::make_shared<DiscListing>();
     listing->firstBlock = copy;
     ListingVisitor visitor(*listing, options);
-    if (WalkDirectoryCopy(source, copy, node.blockCount, node.blockSize, visitor).end ==
-        WalkEnd::kComplete) {
-      return listing;
-    }
+    const bool complete =
+        WalkDirectoryCopy(source, copy, node.blockCount, node.blockSize, visitor).end == WalkEnd::kComplete;
+    walking.Leave(complete);
+    if (complete) return listing;
   }
   return nullptr;
 }

@@ -101,13 +101,12 @@ class Verifier {
   VerifyReport& report_;
   std::vector<std::string> owners_;
   std::vector<Claim> claims_;
-  // First blocks of the directory copies on the current path, so that a
-  // directory inside itself is not followed forever.
-  std::vector<uint32_t> ancestors_;
+  // Every copy of each directory on the current path, a level per directory,
+  // so that a directory inside itself is reported, not followed.
+  WalkPath walking_;
   // Directories already walked, by their first copy: one met again under
   // another entry is claimed again but not read again.
   std::set<uint32_t> walked_;
-  size_t depth_ = 0;
 };
 
 void Verifier::ClaimCopies(size_t owner, const std::vector<uint32_t>& copies, uint32_t count,
@@ -122,7 +121,7 @@ void Verifier::ClaimCopies(size_t owner, const std::vector<uint32_t>& copies, ui
 
 bool Verifier::ReadDirectoryCopy(const std::string& path, uint32_t index, uint32_t first,
                                  uint32_t blockCount, uint32_t blockSize, DirectoryCopy& copy) {
-  if (std::find(ancestors_.begin(), ancestors_.end(), first) != ancestors_.end()) {
+  if (walking_.OnPath(first)) {
     report_.corrupt.push_back({path, index, {first, 1}});
     return false;
   }
@@ -144,7 +143,7 @@ void Verifier::Directory(const std::string& path, const std::vector<uint32_t>& c
   ++report_.directories;
   ClaimCopies(Owner(path), copies, blockCount, blockSize);
   if (copies.empty() || !walked_.insert(copies[0]).second) return;
-  if (depth_ >= kMaxWalkDepth) {
+  if (walking_.Full()) {
     report_.corrupt.push_back({path, 0, {copies[0], 1}});
     return;
   }
@@ -167,8 +166,7 @@ void Verifier::Directory(const std::string& path, const std::vector<uint32_t>& c
     }
   }
   if (!first) return;
-  ancestors_.insert(ancestors_.end(), copies.begin(), copies.end());
-  ++depth_;
+  walking_.EnterLevel(copies);
   for (const StoredEntry& stored : first->entries) {
     const opera::EntryView entry = stored.View();
     const std::string name = Cp1251ToUtf8(EntryName(entry));
@@ -179,8 +177,7 @@ void Verifier::Directory(const std::string& path, const std::vector<uint32_t>& c
       File(child, entry);
     }
   }
-  --depth_;
-  ancestors_.resize(ancestors_.size() - copies.size());
+  walking_.LeaveLevel();
 }
 
 void Verifier::CompareChunk(const std::string& path, const std::vector<uint32_t>& copies,

@@ -7,7 +7,7 @@
 namespace zanthrel {
 
 bool WalkPath::Enter(uint32_t firstBlock) {
-  if (path_.size() >= kMaxWalkDepth || onPath_.contains(firstBlock)) return false;
+  if (Full() || OnPath(firstBlock)) return false;
   if (finished_.contains(firstBlock)) {
     // Every finished copy may be walked again from each of the eight root
     // copies (a root copy that fails late leaves its subfolders finished),
@@ -15,15 +15,25 @@ bool WalkPath::Enter(uint32_t firstBlock) {
     if (repeats_ >= 8 * finished_.size() + 1024) return false;
     ++repeats_;
   }
-  path_.push_back(firstBlock);
-  onPath_.insert(firstBlock);
+  EnterLevel({&firstBlock, 1});
   return true;
 }
 
 void WalkPath::Leave(bool complete) {
-  onPath_.erase(path_.back());
   if (complete) finished_.insert(path_.back());
-  path_.pop_back();
+  LeaveLevel();
+}
+
+void WalkPath::EnterLevel(std::span<const uint32_t> firstBlocks) {
+  levels_.push_back(path_.size());
+  path_.insert(path_.end(), firstBlocks.begin(), firstBlocks.end());
+  onPath_.insert(firstBlocks.begin(), firstBlocks.end());
+}
+
+void WalkPath::LeaveLevel() {
+  for (size_t i = levels_.back(); i < path_.size(); ++i) onPath_.erase(onPath_.find(path_[i]));
+  path_.resize(levels_.back());
+  levels_.pop_back();
 }
 
 WalkResult WalkDirectoryCopy(ImageSource& source, uint32_t firstBlock, uint32_t blockCount,

@@ -1,10 +1,12 @@
 // Follows the blocks of one copy of a directory and hands over its entries,
 // with the walk's stop rules and with every bound checked: no entry is read
-// from outside its block and no chain of blocks is followed forever.
+// from outside its block and no chain of blocks is followed forever. WalkPath
+// is the one guard that keeps every walk of a tree finite.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
+#include <span>
 #include <unordered_set>
 #include <vector>
 
@@ -39,23 +41,35 @@ class DirectoryVisitor {
 // a host path gives out long before on any real folder tree.
 inline constexpr size_t kMaxWalkDepth = 4096;
 
-// The first blocks of the directory copies being walked on the current path,
-// and of those walked to their end before. A copy met again below itself (a
-// directory that contains itself) must fail like an unreadable one, so that
-// every walk ends; so must one past the depth limit. A directory that several
-// entries share is walked again for each, but only so often: a chain of
-// folders each naming the next one twice would otherwise double the walk at
-// every level, and a small image could keep a run busy for ever.
+// The first blocks of the directory copies on the current path of a walk,
+// level by level, and of those walked to their end before. A copy met again
+// below itself (a directory that contains itself) must fail like an
+// unreadable one, so that every walk ends; so must one past the depth limit.
+// A directory that several entries share is walked again for each, but only
+// so often: a chain of folders each naming the next one twice would otherwise
+// double the walk at every level, and a small image could keep a run busy for
+// ever.
 class WalkPath {
  public:
-  // False when the copy may not be walked now; otherwise it is on the path until Leave.
+  // False when the copy may not be walked now; otherwise it is on the path,
+  // a level of its own, until Leave.
   bool Enter(uint32_t firstBlock);
   // `complete`: the copy was walked to its end.
   void Leave(bool complete);
 
+  // For a walk that reads every copy of a directory before it goes below
+  // (verify), and for one that goes down a path it has listed before (mount):
+  // whether a copy stands on the path, whether the path is as deep as a walk
+  // goes, and a level of several copies put on the path and taken off again.
+  bool OnPath(uint32_t firstBlock) const { return onPath_.contains(firstBlock); }
+  bool Full() const { return levels_.size() >= kMaxWalkDepth; }
+  void EnterLevel(std::span<const uint32_t> firstBlocks);
+  void LeaveLevel();
+
  private:
   std::vector<uint32_t> path_;
-  std::unordered_set<uint32_t> onPath_;
+  std::vector<size_t> levels_;  // where each level starts in path_
+  std::unordered_multiset<uint32_t> onPath_;
   std::unordered_set<uint32_t> finished_;
   uint64_t repeats_ = 0;
 };
