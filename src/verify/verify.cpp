@@ -83,9 +83,6 @@ class Verifier {
   void SweepClaims();
 
  private:
-  uint32_t DiscBlock(uint32_t first, uint64_t index, uint32_t recordSize) const {
-    return RecordBlock(first, index, recordSize, source_.blockSize);
-  }
   size_t Owner(const std::string& path) {
     owners_.push_back(path);
     return owners_.size() - 1;
@@ -162,7 +159,9 @@ void Verifier::Directory(const std::string& path, const std::vector<uint32_t>& c
       const bool same = at + blockSize <= first->bytes.size() && at + blockSize <= copy.bytes.size() &&
                         std::equal(first->bytes.begin() + at, first->bytes.begin() + at + blockSize,
                                    copy.bytes.begin() + at);
-      if (!same) AddBlock(report_.differing, path, i, DiscBlock(copies[i], k, blockSize));
+      if (!same) {
+        AddBlock(report_.differing, path, i, RecordBlock(copies[i], k, blockSize, source_.blockSize));
+      }
     }
   }
   if (!first) return;
@@ -194,7 +193,7 @@ void Verifier::CompareChunk(const std::string& path, const std::vector<uint32_t>
       if (!positioned) positioned = Seek(source_, copies[c], blockSize, index);
       // After a failure the next block is sought again.
       positioned = positioned && ReadRecords(source_, block.data(), blockSize, 1);
-      const uint32_t discBlock = DiscBlock(copies[c], index, blockSize);
+      const uint32_t discBlock = RecordBlock(copies[c], index, blockSize, source_.blockSize);
       uint8_t* held = reference.data() + size_t(k) * blockSize;
       if (!positioned) {
         AddBlock(report_.unreadable, path, c, discBlock);
