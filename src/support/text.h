@@ -39,6 +39,12 @@ std::string BaseNameOf(std::string_view path);
 // Joins a folder and a name with the host separator.
 std::string JoinPath(std::string_view folder, std::string_view name);
 
+// The letters of Windows-1251, each with an upper and a lower case: Latin,
+// Ё and ё, and А..я.
+constexpr bool IsCp1251Letter(uint8_t byte) {
+  return (byte >= 'A' && byte <= 'Z') || (byte >= 'a' && byte <= 'z') || byte == 0xA8 ||
+         byte == 0xB8 || byte >= 0xC0;
+}
 // Windows-1251 letters to lower case (Latin, Cyrillic, Ё).
 std::string LowerCase(std::string_view text);
 // Without leading and trailing spaces and tabs.

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <limits>
+#include <set>
 
 namespace zanthrel {
 namespace {
@@ -46,6 +47,25 @@ TEST(PathTextTest, ExtensionFileAndBaseNamesUseTheHostSeparator) {
   EXPECT_EQ(BaseNameOf("Demo Disc.final.iso"), "Demo Disc");
   EXPECT_EQ(BaseNameOf("noext"), "noext");
   EXPECT_EQ(JoinPath("/a", "b"), std::string("/a") + kPathSeparator + "b");
+}
+
+TEST(CaseTextTest, LettersAreTheBytesWithTwoCases) {
+  // The upper-case letters are what LowerCase changes; with their lower-case
+  // forms they are the whole class.
+  std::set<uint8_t> cased;
+  for (int b = 0; b < 256; ++b) {
+    const std::string byte(1, char(b));
+    const std::string lowered = LowerCase(byte);
+    if (lowered == byte) continue;
+    cased.insert(uint8_t(b));
+    cased.insert(uint8_t(lowered[0]));
+  }
+  for (int b = 0; b < 256; ++b) EXPECT_EQ(IsCp1251Letter(uint8_t(b)), cased.contains(uint8_t(b))) << b;
+  // A-Z, a-z, А-Я, а-я, Ё and ё; Ukrainian and Belarusian letters and № are outside.
+  EXPECT_EQ(cased.size(), 26u + 26 + 32 + 32 + 2);
+  for (uint8_t other : {0xAA, 0xB2, 0xB3, 0xA1, 0xB9, 0x40, 0x5B, 0x60, 0x7B}) {
+    EXPECT_FALSE(IsCp1251Letter(other)) << int(other);
+  }
 }
 
 TEST(CaseTextTest, LowerCaseTrimAndFields) {
