@@ -70,6 +70,12 @@ std::string JoinPath(std::string_view folder, std::string_view name) {
   return path;
 }
 
+std::optional<std::string> FolderPartOf(std::string_view path) {
+  const size_t nameLength = FileNameOf(path).size();
+  if (nameLength == path.size()) return std::nullopt;
+  return std::string(path.substr(0, path.size() - nameLength - 1));
+}
+
 std::string LowerCase(std::string_view text) {
   std::string lower(text);
   for (char& c : lower) {

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <limits>
+#include <optional>
 #include <set>
 
 namespace zanthrel {
@@ -47,6 +48,31 @@ TEST(PathTextTest, ExtensionFileAndBaseNamesUseTheHostSeparator) {
   EXPECT_EQ(BaseNameOf("Demo Disc.final.iso"), "Demo Disc");
   EXPECT_EQ(BaseNameOf("noext"), "noext");
   EXPECT_EQ(JoinPath("/a", "b"), std::string("/a") + kPathSeparator + "b");
+}
+
+TEST(PathTextTest, FolderPartIsWhatComesBeforeTheLastSeparator) {
+  const std::string s(1, kPathSeparator);
+  for (const std::string& path : {"a" + s + "b" + s + "c.iso", s + "c.iso", "a" + s + s + "c", s + "a" + s}) {
+    const std::optional<std::string> folder = FolderPartOf(path);
+    ASSERT_TRUE(folder) << path;
+    EXPECT_EQ(JoinPath(*folder, FileNameOf(path)), path);
+  }
+  EXPECT_EQ(FolderPartOf("a" + s + "b" + s + "c.iso"), "a" + s + "b");
+  EXPECT_EQ(FolderPartOf(s + "c.iso"), "");  // the root, once joined
+  EXPECT_EQ(FolderPartOf("a" + s + "b" + s), "a" + s + "b");
+  EXPECT_EQ(FolderPartOf("a" + s + s + "c"), "a" + s);
+  EXPECT_EQ(FolderPartOf(s), "");
+  EXPECT_FALSE(FolderPartOf("c.iso"));
+  EXPECT_FALSE(FolderPartOf(""));
+#ifdef _WIN32
+  EXPECT_EQ(FolderPartOf("C:\\c.iso"), "C:");
+  EXPECT_EQ(FolderPartOf("C:\\games/c.iso"), "C:\\games");
+  EXPECT_EQ(FolderPartOf("C:/games\\c.iso"), "C:/games");
+  EXPECT_EQ(FolderPartOf("\\\\server\\share\\c.iso"), "\\\\server\\share");
+  EXPECT_FALSE(FolderPartOf("C:c.iso"));  // on drive C, in its current directory
+#else
+  EXPECT_FALSE(FolderPartOf("C:\\games\\c.iso"));  // a backslash is part of a POSIX name
+#endif
 }
 
 TEST(CaseTextTest, LettersAreTheBytesWithTwoCases) {
