@@ -13,6 +13,8 @@ namespace zanthrel {
 
 namespace {
 
+// Writes each file as the walk reaches it and each folder's directory blocks
+// as the walk leaves it, so that a folder's blocks follow its subtree.
 class TreeWriter : public TreeVisitor {
  public:
   explicit TreeWriter(CompileRun& run) : run_(run) {}
@@ -26,20 +28,20 @@ class TreeWriter : public TreeVisitor {
   bool Enter(const WalkFolder& folder) override {
     const FolderList& list = *folder.list;
     run_.problems.insert(run_.problems.end(), list.problems.begin(), list.problems.end());
-    open_.push_back({StoredNames(list.items, folder.level == FolderLevel::kRoot), {}, {}, {}});
+    folders_.push_back({StoredNames(list.items, folder.level == FolderLevel::kRoot), {}, {}, {}});
     return true;
   }
 
   void File(const WalkFolder& folder, size_t index, const std::string& path) override {
     const FolderItem& item = folder.list->items[index];
-    Open& open = open_.back();
+    FolderBeingWritten& current = folders_.back();
     EntryBytes entry = StartEntry(item, index, path);
     const int32_t before = run_.image.Cursor();
-    if (!open.handle) open.handle = run_.host.OpenFolder(folder.path);
-    const int32_t after = CopyFileBlocks(run_, *open.handle, item, &entry[opera::entry::kByteCount]);
+    if (!current.handle) current.handle = run_.host.OpenFolder(folder.path);
+    const int32_t after = CopyFileBlocks(run_, *current.handle, item, &entry[opera::entry::kByteCount]);
     if (folder.bootArea) CopyToBootSlots(run_, Utf8ToCp1251(item.hostName), path, folder.level);
     FinishEntry(entry, run_.ids, uint32_t(after - before), uint32_t(before));
-    open.entries.push_back(entry);
+    current.entries.push_back(entry);
   }
 
   void LinkLoop(const WalkFolder&, size_t, const std::string& path) override {
@@ -47,30 +49,30 @@ class TreeWriter : public TreeVisitor {
   }
 
   void Descend(const WalkFolder& folder, size_t index, const std::string& path) override {
-    Open& open = open_.back();
-    open.subfolderEntry = StartEntry(folder.list->items[index], index, path);
+    FolderBeingWritten& current = folders_.back();
+    current.subfolderEntry = StartEntry(folder.list->items[index], index, path);
     // A deep tree holds one folder open at a time, not one per level.
-    open.handle.reset();
+    current.handle.reset();
   }
 
   // The folder's directory blocks follow its subtree; the root's are left to the run.
   void Leave(const WalkFolder&) override {
-    Open done = std::move(open_.back());
-    open_.pop_back();
-    if (open_.empty()) {
+    FolderBeingWritten done = std::move(folders_.back());
+    folders_.pop_back();
+    if (folders_.empty()) {
       rootEntries_ = std::move(done.entries);
       return;
     }
     const int32_t first = run_.image.Cursor();
     const int32_t after = WriteDirectoryBlocks(run_.image, done.entries);
-    Open& parent = open_.back();
+    FolderBeingWritten& parent = folders_.back();
     FinishEntry(parent.subfolderEntry, run_.ids, uint32_t(after - first), uint32_t(first));
     parent.entries.push_back(parent.subfolderEntry);
   }
 
  private:
   // A folder whose children are being written.
-  struct Open {
+  struct FolderBeingWritten {
     std::vector<StoredName> names;  // in list order
     std::vector<EntryBytes> entries;
     // Opened for the first file and let go before each subfolder.
@@ -80,7 +82,7 @@ class TreeWriter : public TreeVisitor {
   };
 
   EntryBytes StartEntry(const FolderItem& item, size_t index, const std::string& path) {
-    const StoredName& stored = open_.back().names[index];
+    const StoredName& stored = folders_.back().names[index];
     if (!stored.change.empty()) {
       run_.renamed.push_back(path + ": stored as \"" + Cp1251ToUtf8(stored.name) + "\" (" + stored.change + ")");
     }
@@ -88,7 +90,7 @@ class TreeWriter : public TreeVisitor {
   }
 
   CompileRun& run_;
-  std::vector<Open> open_;  // from the root down to the folder being written
+  std::vector<FolderBeingWritten> folders_;  // from the root down
   std::vector<EntryBytes> rootEntries_;
 };
 

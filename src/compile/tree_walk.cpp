@@ -10,6 +10,10 @@ namespace zanthrel {
 
 namespace {
 
+bool IsBootCodeFolder(const std::string& name, FolderLevel level) {
+  return IsSpecialName(name, level == FolderLevel::kRoot ? "system" : "kernel");
+}
+
 // Folders on the path from the root to the folder being walked.
 using FolderPath = std::vector<FileIdentity>;
 
@@ -41,10 +45,6 @@ bool Walk(const SourceTree& tree, TreeVisitor& visitor, const WalkFolder& folder
 }
 
 }  // namespace
-
-bool IsBootCodeFolder(const std::string& name, FolderLevel level) {
-  return IsSpecialName(name, level == FolderLevel::kRoot ? "system" : "kernel");
-}
 
 SharedFolderList SourceTree::List(const std::string& path) const {
   return std::make_shared<const FolderList>(ScanFolder(host, path, excluded));

@@ -20,10 +20,6 @@ namespace zanthrel {
 
 enum class FolderLevel { kRoot, kBelowRoot };
 
-// Whether a folder child is a boot-code folder: "system" in the root, then
-// "kernel" inside each of them.
-bool IsBootCodeFolder(const std::string& name, FolderLevel level);
-
 // A listing can be handed from the thread that made it to the writer while
 // the walk that made it still reads it.
 using SharedFolderList = std::shared_ptr<const FolderList>;
@@ -45,7 +41,8 @@ struct WalkFolder {
   SharedFolderList list;
   FolderLevel level;
   // The root of an image with a boot area and each boot-code folder below
-  // it: the folders whose files may have copies in the boot slots.
+  // it ("system" in the root, then "kernel" inside each of them): the
+  // folders whose files may have copies in the boot slots.
   bool bootArea;
 };
 
