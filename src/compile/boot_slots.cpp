@@ -52,8 +52,4 @@ void CopyToBootSlots(CompileRun& run, const std::string& name, const std::string
   }
 }
 
-bool IsBootCodeFolder(const std::string& name, FolderLevel level) {
-  return IsSpecialName(name, level == FolderLevel::kRoot ? "system" : "kernel");
-}
-
 }  // namespace zanthrel

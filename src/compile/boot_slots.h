@@ -6,6 +6,7 @@
 #include <string>
 
 #include "compile/run_state.h"
+#include "compile/tree_walk.h"
 
 namespace zanthrel {
 
@@ -23,16 +24,11 @@ inline constexpr BootSlot kRomTagsCopySlot{226, 1};
 inline constexpr BootSlot kBannerSlot{227, 76};
 inline constexpr uint32_t kBootAreaEnd = 303;
 
-enum class FolderLevel { kRoot, kBelowRoot };
-
 // Copies the file into a boot slot; a file longer than the slot is cut to it and reported.
 void CopyFileToSlot(CompileRun& run, const std::string& hostPath, BootSlot slot);
 // Copies a file into the slots its name gives it: in the root "rom_tags" and
 // "bannerscreen", in the boot-code folders the boot code files.
 void CopyToBootSlots(CompileRun& run, const std::string& name, const std::string& hostPath,
                      FolderLevel level);
-// Whether a folder child is a boot-code folder: "system" in the root, then
-// "kernel" inside each of them.
-bool IsBootCodeFolder(const std::string& name, FolderLevel level);
 
 }  // namespace zanthrel

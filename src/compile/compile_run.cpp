@@ -1,12 +1,13 @@
 #include "compile/compile_run.h"
 
-#include <algorithm>
 #include <cstring>
 
+#include "compile/boot_slots.h"
 #include "compile/directory_blocks.h"
 #include "compile/entries.h"
 #include "compile/image_writer.h"
 #include "compile/scan_ahead.h"
+#include "compile/tree_walk.h"
 #include "opera/records.h"
 #include "support/text.h"
 
@@ -17,19 +18,14 @@ namespace {
 using opera::WriteBig32;
 
 // Bytes of every file below the folder, for progress only.
-uint64_t TotalBytes(CompileRun& run, const std::string& folder) {
+class ByteCount : public TreeVisitor {
+ public:
   uint64_t total = 0;
-  for (const FolderItem& item : ScanFolder(run.host, folder, run.excluded).items) {
-    if (!item.isDirectory) {
-      total += item.size;
-    } else if (std::find(run.path.begin(), run.path.end(), item.identity) == run.path.end()) {
-      run.path.push_back(item.identity);
-      total += TotalBytes(run, JoinPath(folder, item.hostName));
-      run.path.pop_back();
-    }
+
+  void File(const WalkFolder& folder, size_t index, const std::string&) override {
+    total += folder.list->items[index].size;
   }
-  return total;
-}
+};
 
 // The label of a fresh image; the block counts and the root come later.
 void StartLabel(uint8_t* label, UniqueIdGenerator& ids) {
@@ -51,7 +47,7 @@ CompileReport Failed(CompileReport report, std::string failure) {
 
 }  // namespace
 
-CompileReport CompileImage(const std::string& folder, const std::string& imagePath, int32_t bootFlag,
+CompileReport CompileImage(const std::string& folder, const std::string& imagePath, bool bootArea,
                            const CompileOptions& options) {
   Host& host = *options.host;
   UniqueIdGenerator freshIds;
@@ -63,7 +59,6 @@ CompileReport CompileImage(const std::string& folder, const std::string& imagePa
   if (!temporary) {
     return Failed(report, imagePath + ": cannot be created (" + ErrorText(temporary.Failure().code) + ")");
   }
-  const bool boot = (bootFlag & 1) != 0;
 
   namespace L = opera::label;
   uint8_t label[opera::kLabelSize] = {};
@@ -72,7 +67,7 @@ CompileReport CompileImage(const std::string& folder, const std::string& imagePa
   ImageFile imageFile(temporary->File());
   std::vector<uint8_t> fill(kImageBlockSize);
   opera::FillPattern(fill.data(), fill.size());
-  for (uint32_t block = 0; block < (boot ? kBootAreaEnd : 1); ++block) imageFile.Append(fill.data(), 1);
+  for (uint32_t block = 0; block < (bootArea ? kBootAreaEnd : 1); ++block) imageFile.Append(fill.data(), 1);
 
   // Folders are named by their real full paths, as the problems report them.
   const Result<std::string> root = host.RealPath(folder);
@@ -80,19 +75,21 @@ CompileReport CompileImage(const std::string& folder, const std::string& imagePa
   if (!rootInfo) return Failed(report, folder + ": folder cannot be read (" + ErrorText(rootInfo.Failure().code) + ")");
   if (rootInfo->kind != PathKind::kFolder) return Failed(report, folder + ": not a folder");
 
+  SourceTree tree{host, *root, rootInfo->identity, {}};
+  if (Result<PathInfo> written = temporary->File().Info()) tree.excluded.push_back(written->identity);
+  if (Result<PathInfo> existing = host.InfoOf(*image)) tree.excluded.push_back(existing->identity);
   CompileRun run(host, ids, imageFile);
-  if (Result<PathInfo> written = temporary->File().Info()) run.excluded.push_back(written->identity);
-  if (Result<PathInfo> existing = host.InfoOf(*image)) run.excluded.push_back(existing->identity);
-  run.path.push_back(rootInfo->identity);
   run.cancel = options.cancel;
   if (options.progress) {
     run.progress = &options.progress;
-    run.totalBytes = TotalBytes(run, *root);
+    ByteCount count;
+    WalkTree(tree, bootArea, count);
+    run.totalBytes = count.total;
   }
-  ScanAhead scans(host, *root, rootInfo->identity, run.excluded);
+  ScanAhead scans(tree);
   run.scans = &scans;
 
-  std::vector<EntryBytes> entries = CompileChildren(run, *root, bootFlag, FolderLevel::kRoot);
+  std::vector<EntryBytes> entries = WriteTree(run, tree, bootArea);
   entries.push_back(LabelEntry(ids));
 
   const int32_t rootFirst = imageFile.Cursor();
@@ -103,7 +100,7 @@ CompileReport CompileImage(const std::string& folder, const std::string& imagePa
   opera::FillPattern(fill.data(), fill.size());
   std::memcpy(fill.data(), label, sizeof label);
   imageFile.WriteAt(0, fill.data(), 1);
-  if (boot) imageFile.WriteAt(kLabelCopyBlock, fill.data(), 1);
+  if (bootArea) imageFile.WriteAt(kLabelCopyBlock, fill.data(), 1);
 
   report.problems = std::move(run.problems);
   report.renamed = std::move(run.renamed);

@@ -40,7 +40,7 @@ struct CompileReport {
 // The image is written through a temporary file beside it and put in place
 // only when every write succeeded, so a failed run leaves an existing image
 // as it was.
-CompileReport CompileImage(const std::string& folder, const std::string& imagePath, int32_t bootFlag,
+CompileReport CompileImage(const std::string& folder, const std::string& imagePath, bool bootArea,
                            const CompileOptions& options = {});
 
 }  // namespace zanthrel

@@ -1,68 +1,105 @@
 #include "compile/image_writer.h"
 
-#include <algorithm>
 #include <optional>
 
+#include "compile/boot_slots.h"
 #include "compile/directory_blocks.h"
 #include "compile/file_copy.h"
 #include "compile/folder_names.h"
 #include "opera/records.h"
 #include "support/cp1251.h"
-#include "support/text.h"
 
 namespace zanthrel {
 
-std::vector<EntryBytes> CompileChildren(CompileRun& run, const std::string& hostPath,
-                                        int32_t bootFlag, FolderLevel level) {
-  const bool boot = (bootFlag & 1) != 0;
-  FolderList list = run.scans ? run.scans->Next(hostPath) : ScanFolder(run.host, hostPath, run.excluded);
-  run.problems.insert(run.problems.end(), list.problems.begin(), list.problems.end());
-  const std::vector<StoredName> names = StoredNames(list.items, level == FolderLevel::kRoot);
-  std::vector<EntryBytes> entries;
-  // Opened for the first file and let go before each subfolder, so that a
-  // deep tree holds one folder open at a time, not one per level.
-  std::optional<HostFolder> folder;
-  for (size_t i = 0; i < list.items.size(); ++i) {
-    const FolderItem& item = list.items[i];
-    const std::string childPath = JoinPath(hostPath, item.hostName);
-    const std::string name = Utf8ToCp1251(item.hostName);
-    if (item.isDirectory &&
-        std::find(run.path.begin(), run.path.end(), item.identity) != run.path.end()) {
-      Report(run, childPath, "leads back to a folder above it (link loop); left out");
-      continue;
-    }
-    if (!names[i].change.empty()) {
-      run.renamed.push_back(childPath + ": stored as \"" + Cp1251ToUtf8(names[i].name) + "\" (" +
-                            names[i].change + ")");
-    }
-    EntryBytes entry = ChildEntry(item, names[i].name);
-    const int32_t before = run.image.Cursor();
-    if (item.isDirectory) {
-      const int32_t childBoot = boot && IsBootCodeFolder(name, level) ? bootFlag : 0;
-      folder.reset();
-      run.path.push_back(item.identity);
-      const int32_t after = CompileFolder(run, childPath, &entry[opera::entry::kCopies], childBoot);
-      run.path.pop_back();
-      const uint32_t firstDirectoryBlock = opera::ReadBig32(&entry[opera::entry::kCopies]);
-      FinishEntry(entry, run.ids, uint32_t(after) - firstDirectoryBlock, firstDirectoryBlock);
-    } else {
-      if (!folder) folder = run.host.OpenFolder(hostPath);
-      const int32_t after = CopyFileBlocks(run, *folder, item, &entry[opera::entry::kByteCount]);
-      if (boot) CopyToBootSlots(run, name, childPath, level);
-      FinishEntry(entry, run.ids, uint32_t(after - before), uint32_t(before));
-    }
-    entries.push_back(entry);
-  }
-  return entries;
-}
+namespace {
 
-int32_t CompileFolder(CompileRun& run, const std::string& hostPath, uint8_t parentCopyField[4],
-                      int32_t bootFlag) {
-  std::vector<EntryBytes> entries = CompileChildren(run, hostPath, bootFlag, FolderLevel::kBelowRoot);
-  const int32_t first = run.image.Cursor();
-  const int32_t after = WriteDirectoryBlocks(run.image, entries);
-  opera::WriteBig32(parentCopyField, uint32_t(first));
-  return after;
+// Writes each file as the walk reaches it and each folder's directory blocks
+// as the walk leaves it, so that a folder's blocks follow its subtree.
+class TreeWriter : public TreeVisitor {
+ public:
+  explicit TreeWriter(CompileRun& run) : run_(run) {}
+
+  std::vector<EntryBytes> TakeRootEntries() { return std::move(rootEntries_); }
+
+  SharedFolderList List(const SourceTree& tree, const std::string& path) override {
+    return run_.scans ? run_.scans->Next(path) : tree.List(path);
+  }
+
+  bool Enter(const WalkFolder& folder) override {
+    const FolderList& list = *folder.list;
+    run_.problems.insert(run_.problems.end(), list.problems.begin(), list.problems.end());
+    folders_.push_back({StoredNames(list.items, folder.level == FolderLevel::kRoot), {}, {}, {}});
+    return true;
+  }
+
+  void File(const WalkFolder& folder, size_t index, const std::string& path) override {
+    const FolderItem& item = folder.list->items[index];
+    FolderBeingWritten& current = folders_.back();
+    EntryBytes entry = StartEntry(item, index, path);
+    const int32_t before = run_.image.Cursor();
+    if (!current.handle) current.handle = run_.host.OpenFolder(folder.path);
+    const int32_t after = CopyFileBlocks(run_, *current.handle, item, &entry[opera::entry::kByteCount]);
+    if (folder.bootArea) CopyToBootSlots(run_, Utf8ToCp1251(item.hostName), path, folder.level);
+    FinishEntry(entry, run_.ids, uint32_t(after - before), uint32_t(before));
+    current.entries.push_back(entry);
+  }
+
+  void LinkLoop(const WalkFolder&, size_t, const std::string& path) override {
+    Report(run_, path, "leads back to a folder above it (link loop); left out");
+  }
+
+  void Descend(const WalkFolder& folder, size_t index, const std::string& path) override {
+    FolderBeingWritten& current = folders_.back();
+    current.subfolderEntry = StartEntry(folder.list->items[index], index, path);
+    // A deep tree holds one folder open at a time, not one per level.
+    current.handle.reset();
+  }
+
+  // The folder's directory blocks follow its subtree; the root's are left to the run.
+  void Leave(const WalkFolder&) override {
+    FolderBeingWritten done = std::move(folders_.back());
+    folders_.pop_back();
+    if (folders_.empty()) {
+      rootEntries_ = std::move(done.entries);
+      return;
+    }
+    const int32_t first = run_.image.Cursor();
+    const int32_t after = WriteDirectoryBlocks(run_.image, done.entries);
+    FolderBeingWritten& parent = folders_.back();
+    FinishEntry(parent.subfolderEntry, run_.ids, uint32_t(after - first), uint32_t(first));
+    parent.entries.push_back(parent.subfolderEntry);
+  }
+
+ private:
+  // A folder whose children are being written.
+  struct FolderBeingWritten {
+    std::vector<StoredName> names;  // in list order
+    std::vector<EntryBytes> entries;
+    // Opened for the first file and let go before each subfolder.
+    std::optional<HostFolder> handle;
+    // The entry of the child folder being walked, finished once it is written.
+    EntryBytes subfolderEntry;
+  };
+
+  EntryBytes StartEntry(const FolderItem& item, size_t index, const std::string& path) {
+    const StoredName& stored = folders_.back().names[index];
+    if (!stored.change.empty()) {
+      run_.renamed.push_back(path + ": stored as \"" + Cp1251ToUtf8(stored.name) + "\" (" + stored.change + ")");
+    }
+    return ChildEntry(item, stored.name);
+  }
+
+  CompileRun& run_;
+  std::vector<FolderBeingWritten> folders_;  // from the root down
+  std::vector<EntryBytes> rootEntries_;
+};
+
+}  // namespace
+
+std::vector<EntryBytes> WriteTree(CompileRun& run, const SourceTree& tree, bool bootArea) {
+  TreeWriter writer(run);
+  WalkTree(tree, bootArea, writer);
+  return writer.TakeRootEntries();
 }
 
 }  // namespace zanthrel

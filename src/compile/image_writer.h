@@ -2,23 +2,17 @@
 // blocks of every folder, laid out in post-order behind the block cursor.
 #pragma once
 
-#include <cstdint>
-#include <string>
 #include <vector>
 
-#include "compile/boot_slots.h"
 #include "compile/entries.h"
 #include "compile/run_state.h"
+#include "compile/tree_walk.h"
 
 namespace zanthrel {
 
-// Writes the children of a folder, in list order, and gives their entries.
-// With the boot area, files with special names also go into their boot slots.
-std::vector<EntryBytes> CompileChildren(CompileRun& run, const std::string& hostPath,
-                                        int32_t bootFlag, FolderLevel level);
-// Writes the folder's subtree and then its directory blocks; stores its first
-// directory block, big-endian, into `parentCopyField`. Returns the new cursor.
-int32_t CompileFolder(CompileRun& run, const std::string& hostPath, uint8_t parentCopyField[4],
-                      int32_t bootFlag);
+// Writes the tree and gives the root's entries, for the root directory that
+// the run writes last. With the boot area, files with special names also go
+// into their boot slots.
+std::vector<EntryBytes> WriteTree(CompileRun& run, const SourceTree& tree, bool bootArea);
 
 }  // namespace zanthrel

@@ -26,10 +26,6 @@ struct CompileRun {
   std::vector<std::string> problems;
   // One line per child stored under another name than its own: "path: stored as ...".
   std::vector<std::string> renamed;
-  // Host objects never listed as part of the source (the image being written).
-  std::vector<FileIdentity> excluded;
-  // Folders on the current path, so that a link loop is not followed.
-  std::vector<FileIdentity> path;
   // Lists the folders ahead of the walk, where there is one.
   ScanAhead* scans = nullptr;
   const Progress* progress = nullptr;

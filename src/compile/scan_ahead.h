@@ -1,7 +1,7 @@
 // The folders of a tree listed on a thread of their own, in the order the
 // compile walks them and a few folders ahead of it, so that listing the next
-// folders overlaps copying the files of this one. The walk enters every
-// listed folder that is not already on its path, and so does this thread.
+// folders overlaps copying the files of this one. This thread and the writer
+// take their path through the tree from the same walk.
 #pragma once
 
 #include <condition_variable>
@@ -9,43 +9,40 @@
 #include <mutex>
 #include <string>
 #include <thread>
-#include <vector>
 
-#include "compile/folder_scan.h"
-#include "support/host.h"
+#include "compile/tree_walk.h"
 
 namespace zanthrel {
 
-class ScanAhead {
+class ScanAhead : private TreeVisitor {
  public:
-  // Lists `root`, whose identity is `rootIdentity`, and the folders below it.
-  ScanAhead(Host& host, const std::string& root, const FileIdentity& rootIdentity,
-            std::vector<FileIdentity> excluded);
+  // Lists the root of the tree and the folders below it.
+  explicit ScanAhead(SourceTree tree);
   // Stops listing.
-  ~ScanAhead();
+  ~ScanAhead() override;
   ScanAhead(const ScanAhead&) = delete;
   ScanAhead& operator=(const ScanAhead&) = delete;
 
   // The listing of `path`, the walk's next folder.
-  FolderList Next(const std::string& path);
+  SharedFolderList Next(const std::string& path);
 
  private:
   struct Listed {
     std::string path;
-    FolderList list;
+    SharedFolderList list;
   };
 
-  void Walk(const std::string& path, std::vector<FileIdentity>& onPath);
-  // Waits for room; false once the walk no longer wants listings.
-  bool Offer(Listed listed);
+  // Hands the listing over once there is room; false once the writer no
+  // longer wants listings.
+  bool Enter(const WalkFolder& folder) override;
+  bool Ascend(const WalkFolder&) override;
 
-  Host& host_;
-  const std::vector<FileIdentity> excluded_;
+  const SourceTree tree_;
   std::mutex mutex_;
   std::condition_variable changed_;
   std::deque<Listed> ready_;
   bool done_ = false;      // every folder is listed
-  bool stopping_ = false;  // the walk has ended
+  bool stopping_ = false;  // the writer has ended
   std::thread lister_;
 };
 

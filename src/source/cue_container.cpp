@@ -10,8 +10,8 @@ namespace {
 
 std::string TrackFilePath(const std::string& cuePath, const std::string& name) {
   if (IsAbsolutePath(name)) return name;
-  const size_t folderLength = cuePath.size() - FileNameOf(cuePath).size();
-  return folderLength == 0 ? name : JoinPath(cuePath.substr(0, folderLength - 1), name);
+  const std::optional<std::string> folder = FolderPartOf(cuePath);
+  return folder ? JoinPath(*folder, name) : name;
 }
 
 Error FileError(const std::string& name, const std::string& what) {

@@ -3,6 +3,8 @@
 #include <array>
 #include <cstdint>
 
+#include "support/utf8.h"
+
 namespace zanthrel {
 
 namespace {
@@ -27,52 +29,12 @@ constexpr std::array<char32_t, 128> kUpperHalf = {
     0x0448, 0x0449, 0x044A, 0x044B, 0x044C, 0x044D, 0x044E, 0x044F,
 };
 
-void AppendUtf8(std::string& out, char32_t cp) {
-  if (cp < 0x80) {
-    out += char(cp);
-  } else if (cp < 0x800) {
-    out += char(0xC0 | (cp >> 6));
-    out += char(0x80 | (cp & 0x3F));
-  } else {
-    out += char(0xE0 | (cp >> 12));
-    out += char(0x80 | ((cp >> 6) & 0x3F));
-    out += char(0x80 | (cp & 0x3F));
-  }
-}
-
 char FromCodePoint(char32_t cp) {
   if (cp < 0x80) return char(cp);
   for (size_t i = 0; i < kUpperHalf.size(); ++i) {
     if (kUpperHalf[i] == cp) return char(0x80 + i);
   }
   return '?';
-}
-
-// Decodes one UTF-8 sequence at text[i]; returns its length, 0 when invalid.
-size_t DecodeUtf8(std::string_view text, size_t i, char32_t& cp) {
-  uint8_t lead = uint8_t(text[i]);
-  size_t length;
-  char32_t min;
-  if (lead < 0x80) {
-    cp = lead;
-    return 1;
-  } else if ((lead & 0xE0) == 0xC0) {
-    length = 2, cp = lead & 0x1F, min = 0x80;
-  } else if ((lead & 0xF0) == 0xE0) {
-    length = 3, cp = lead & 0x0F, min = 0x800;
-  } else if ((lead & 0xF8) == 0xF0) {
-    length = 4, cp = lead & 0x07, min = 0x10000;
-  } else {
-    return 0;
-  }
-  if (i + length > text.size()) return 0;
-  for (size_t k = 1; k < length; ++k) {
-    uint8_t next = uint8_t(text[i + k]);
-    if ((next & 0xC0) != 0x80) return 0;
-    cp = (cp << 6) | (next & 0x3F);
-  }
-  if (cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return 0;
-  return length;
 }
 
 }  // namespace
@@ -91,14 +53,13 @@ std::string Utf8ToCp1251(std::string_view text) {
   std::string out;
   out.reserve(text.size());
   for (size_t i = 0; i < text.size();) {
-    char32_t cp = 0;
-    size_t length = DecodeUtf8(text, i, cp);
-    if (length == 0) {
+    const Utf8Char next = DecodeUtf8(text, i);
+    if (next.length == 0) {
       out += '?';
       i += 1;
     } else {
-      out += FromCodePoint(cp);
-      i += length;
+      out += FromCodePoint(next.code);
+      i += next.length;
     }
   }
   return out;

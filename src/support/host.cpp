@@ -156,11 +156,11 @@ std::string TemporaryStem(const std::string& target) {
   return target + ".zanthrel-" + std::to_string(CurrentProcessNumber()) + "-";
 }
 
+// The folder that holds `path`, named so that it can be opened by itself.
 std::string FolderOf(const std::string& path) {
-  const std::string name = FileNameOf(path);
-  if (name.size() == path.size()) return ".";
-  const size_t slash = path.size() - name.size() - 1;
-  return slash == 0 ? path.substr(0, 1) : path.substr(0, slash);
+  const std::optional<std::string> folder = FolderPartOf(path);
+  if (!folder) return ".";
+  return folder->empty() ? path.substr(0, 1) : *folder;
 }
 
 }  // namespace

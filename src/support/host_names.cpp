@@ -66,13 +66,6 @@ std::string WindowsSafe(std::string name) {
   return name;
 }
 
-// The letters of Windows-1251, which have an upper and a lower case.
-bool HasLetterCase(char c) {
-  const uint8_t byte = uint8_t(c);
-  return (byte >= 'A' && byte <= 'Z') || (byte >= 'a' && byte <= 'z') || byte == 0xA8 ||
-         byte == 0xB8 || byte >= 0xC0;
-}
-
 }  // namespace
 
 std::string EncodeHostName(std::string_view operaName) {
@@ -140,7 +133,7 @@ std::string FolderHostNames::Distinct(std::string hostName) {
   for (size_t at = 0;;) {
     const auto [place, fresh] = taken_.emplace(LowerCase(hostName), hostName);
     if (fresh || place->second == hostName) return hostName;
-    while (at < hostName.size() && (hostName[at] == '!' || !HasLetterCase(hostName[at]))) {
+    while (at < hostName.size() && (hostName[at] == '!' || !IsCp1251Letter(uint8_t(hostName[at])))) {
       at += hostName[at] == '!' ? 3 : 1;
     }
     if (at >= hostName.size()) return hostName;

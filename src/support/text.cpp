@@ -24,12 +24,6 @@ std::string HexDigits(uint32_t value, int width, int maxWidth, bool prefix) {
   return text;
 }
 
-// The letter class of Windows-1251: Latin, Ё/ё and А..я.
-constexpr bool IsLetter(uint8_t byte) {
-  return (byte >= 0x41 && byte <= 0x5A) || (byte >= 0x61 && byte <= 0x7A) || byte == 0xA8 ||
-         byte == 0xB8 || byte >= 0xC0;
-}
-
 }  // namespace
 
 std::string SignedDecimal(int32_t value) { return Decimal(value); }
@@ -76,11 +70,17 @@ std::string JoinPath(std::string_view folder, std::string_view name) {
   return path;
 }
 
+std::optional<std::string> FolderPartOf(std::string_view path) {
+  const size_t nameLength = FileNameOf(path).size();
+  if (nameLength == path.size()) return std::nullopt;
+  return std::string(path.substr(0, path.size() - nameLength - 1));
+}
+
 std::string LowerCase(std::string_view text) {
   std::string lower(text);
   for (char& c : lower) {
     uint8_t byte = uint8_t(c);
-    if (IsLetter(byte)) c = char(byte | ((byte & 0x40) ? 0x20 : 0x10));
+    if (IsCp1251Letter(byte)) c = char(byte | ((byte & 0x40) ? 0x20 : 0x10));
   }
   return lower;
 }

@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -38,7 +39,18 @@ std::string FileNameOf(std::string_view path);
 std::string BaseNameOf(std::string_view path);
 // Joins a folder and a name with the host separator.
 std::string JoinPath(std::string_view folder, std::string_view name);
+// The folder part of a path: what comes before its last separator, so that
+// JoinPath(folder, FileNameOf(path)) gives the path again. "/a/b" gives "/a",
+// "a/b/" gives "a/b", "/b" gives "" (which JoinPath turns into the root), and
+// on Windows "C:\b" gives "C:". A bare name has none.
+std::optional<std::string> FolderPartOf(std::string_view path);
 
+// The letters of Windows-1251, each with an upper and a lower case: Latin,
+// Ё and ё, and А..я.
+constexpr bool IsCp1251Letter(uint8_t byte) {
+  return (byte >= 'A' && byte <= 'Z') || (byte >= 'a' && byte <= 'z') || byte == 0xA8 ||
+         byte == 0xB8 || byte >= 0xC0;
+}
 // Windows-1251 letters to lower case (Latin, Cyrillic, Ё).
 std::string LowerCase(std::string_view text);
 // Without leading and trailing spaces and tabs.

@@ -1,6 +1,6 @@
 #include "support/windows_paths.h"
 
-#include <cstdint>
+#include "support/utf8.h"
 
 namespace zanthrel {
 
@@ -14,53 +14,22 @@ bool StartsWith(std::u16string_view text, std::u16string_view prefix) {
   return text.substr(0, prefix.size()) == prefix;
 }
 
-void AppendUtf8(std::string& out, char32_t code) {
-  if (code < 0x80) {
-    out += char(code);
-  } else if (code < 0x800) {
-    out += char(0xC0 | (code >> 6));
-    out += char(0x80 | (code & 0x3F));
-  } else if (code < 0x10000) {
-    out += char(0xE0 | (code >> 12));
-    out += char(0x80 | ((code >> 6) & 0x3F));
-    out += char(0x80 | (code & 0x3F));
-  } else {
-    out += char(0xF0 | (code >> 18));
-    out += char(0x80 | ((code >> 12) & 0x3F));
-    out += char(0x80 | ((code >> 6) & 0x3F));
-    out += char(0x80 | (code & 0x3F));
-  }
-}
-
 }  // namespace
 
 std::optional<std::u16string> Utf8ToUtf16(std::string_view text) {
   std::u16string out;
   out.reserve(text.size());
   for (size_t i = 0; i < text.size();) {
-    const uint8_t lead = uint8_t(text[i]);
-    const int extra = lead < 0x80 ? 0 : (lead >> 5) == 0x6 ? 1 : (lead >> 4) == 0xE ? 2
-                                      : (lead >> 3) == 0x1E ? 3 : -1;
-    if (extra < 0 || text.size() - i <= size_t(extra)) return std::nullopt;
-    char32_t code = extra == 0 ? lead : lead & (0x3F >> extra);
-    for (int k = 1; k <= extra; ++k) {
-      const uint8_t next = uint8_t(text[i + size_t(k)]);
-      if ((next & 0xC0) != 0x80) return std::nullopt;
-      code = (code << 6) | (next & 0x3F);
-    }
-    // Overlong forms, surrogates and codes past U+10FFFF are not UTF-8.
-    static constexpr char32_t kSmallest[] = {0, 0x80, 0x800, 0x10000};
-    if (code < kSmallest[extra] || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) {
-      return std::nullopt;
-    }
-    if (code >= 0x10000) {
-      code -= 0x10000;
-      out += char16_t(0xD800 + (code >> 10));
-      out += char16_t(0xDC00 + (code & 0x3FF));
+    const Utf8Char next = DecodeUtf8(text, i);
+    if (next.length == 0) return std::nullopt;
+    if (next.code >= 0x10000) {
+      const char32_t above = next.code - 0x10000;
+      out += char16_t(0xD800 + (above >> 10));
+      out += char16_t(0xDC00 + (above & 0x3FF));
     } else {
-      out += char16_t(code);
+      out += char16_t(next.code);
     }
-    i += size_t(extra) + 1;
+    i += next.length;
   }
   return out;
 }

@@ -8,7 +8,7 @@ CompileReport CompileFolderToImage(const CompileRequest& request) {
   options.host = request.host;
   options.ids = request.ids;
   options.cancel = request.cancel;
-  return CompileImage(request.folder, request.imagePath, request.bootArea ? 1 : 0, options);
+  return CompileImage(request.folder, request.imagePath, request.bootArea, options);
 }
 
 }  // namespace zanthrel

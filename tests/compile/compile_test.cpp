@@ -73,7 +73,7 @@ struct Image {
 class CompileTest : public ::testing::Test {
  protected:
   Image Compile(bool boot = false, CompileReport* report = nullptr) {
-    CompileReport local = CompileImage(temp_ / "src", temp_ / "out.iso", boot ? 1 : 0);
+    CompileReport local = CompileImage(temp_ / "src", temp_ / "out.iso", boot);
     EXPECT_TRUE(local.written) << local.failure;
     if (report) *report = local;
     return Image{testkit::ReadBytes(temp_ / "out.iso")};
@@ -253,7 +253,7 @@ TEST_F(CompileTest, UnreadableEntriesLoopsAndTheImageItselfAreHandled) {
   fs::create_symlink("../../src", temp_.Path() / "src/deep/up");
   ASSERT_EQ(mkfifo((temp_ / "src/pipe").c_str(), 0600), 0);
   // The image is written into the folder that is compiled.
-  CompileReport report = CompileImage(temp_ / "src", temp_ / "src/self.iso", 0);
+  CompileReport report = CompileImage(temp_ / "src", temp_ / "src/self.iso", false);
   EXPECT_TRUE(report.written);
   Image image{testkit::ReadBytes(temp_ / "src/self.iso")};
   std::vector<std::string> names;
@@ -269,7 +269,7 @@ TEST_F(CompileTest, UnreadableEntriesLoopsAndTheImageItselfAreHandled) {
   EXPECT_EQ(report.problems.size(), 4u) << all;
 
   // Compiled again, the old image is not taken as a source file either.
-  EXPECT_TRUE(CompileImage(temp_ / "src", temp_ / "src/self.iso", 0).written);
+  EXPECT_TRUE(CompileImage(temp_ / "src", temp_ / "src/self.iso", false).written);
   Image again{testkit::ReadBytes(temp_ / "src/self.iso")};
   EXPECT_EQ(again.Directory(again.RootBlock()).size(), 3u);
 #endif
@@ -302,7 +302,7 @@ TEST_F(CompileTest, EveryFolderIsListedOnceAheadOfTheWalk) {
   testkit::FaultyHost host;
   CompileOptions options;
   options.host = &host;
-  const CompileReport report = CompileImage(temp_ / "src", temp_ / "new.iso", 0, options);
+  const CompileReport report = CompileImage(temp_ / "src", temp_ / "new.iso", false, options);
   ASSERT_TRUE(report.written);
   EXPECT_EQ(host.Calls(testkit::HostCall::kListFolder), folders);
   ASSERT_EQ(report.problems.size(), 1u);
@@ -331,10 +331,10 @@ TEST_F(CompileTest, FileOf4GiBIsReportedNotStoredWrong) {
 
 TEST_F(CompileTest, MissingOutputFolderOrSourceFails) {
   Folder("");
-  CompileReport report = CompileImage(temp_ / "src", temp_ / "nowhere/out.iso", 0);
+  CompileReport report = CompileImage(temp_ / "src", temp_ / "nowhere/out.iso", false);
   EXPECT_FALSE(report.written);
   EXPECT_EQ(report.failure, (temp_ / "nowhere/out.iso") + ": cannot be created (" + ErrorText(ENOENT) + ")");
-  report = CompileImage(temp_ / "missing", temp_ / "out.iso", 0);
+  report = CompileImage(temp_ / "missing", temp_ / "out.iso", false);
   EXPECT_FALSE(report.written);
   EXPECT_EQ(report.failure, (temp_ / "missing") + ": folder cannot be read (" + ErrorText(ENOENT) + ")");
   EXPECT_FALSE(fs::exists(temp_.Path() / "out.iso"));
@@ -347,7 +347,7 @@ TEST_F(CompileTest, ProgressCountsBytesAgainstTheTotal) {
   uint64_t done = 0, total = 0;
   CompileOptions options;
   options.progress = [&](uint64_t d, uint64_t t) { done = d, total = t; };
-  EXPECT_TRUE(CompileImage(temp_ / "src", temp_ / "out.iso", 1, options).written);
+  EXPECT_TRUE(CompileImage(temp_ / "src", temp_ / "out.iso", true, options).written);
   EXPECT_EQ(total, 305000u);
   EXPECT_EQ(done, 305000u);
 }

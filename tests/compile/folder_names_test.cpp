@@ -76,7 +76,7 @@ TEST(StoredNamesTest, RoundTripOfMeetingNamesLosesNoFile) {
     testkit::WriteText(temp / ("src/" + files[i]), "content " + std::to_string(i));
   }
   testkit::WriteText(temp / ("src/" + long2), "the other long one");
-  const CompileReport report = CompileImage(temp / "src", temp / "names.iso", 0);
+  const CompileReport report = CompileImage(temp / "src", temp / "names.iso", false);
   ASSERT_TRUE(report.written) << report.failure;
   EXPECT_TRUE(report.problems.empty());
   EXPECT_EQ(report.renamed.size(), 7u);  // both long names, 文, a:b, Disc label, and the folder A

@@ -39,7 +39,7 @@ class CompileHostFailureTest : public ::testing::Test {
   CompileReport Compile() {
     CompileOptions options;
     options.host = &host_;
-    return CompileImage(temp_ / "src", temp_ / "image.iso", 0, options);
+    return CompileImage(temp_ / "src", temp_ / "image.iso", false, options);
   }
   // The byte count stored for a child of the root.
   uint32_t StoredBytes(const std::string& name) {

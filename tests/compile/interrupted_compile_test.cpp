@@ -49,7 +49,7 @@ TEST(InterruptedCompileTest, LeftoverTemporaryImagesAreNotPacked) {
   fs::create_directories(temp.Path() / "src");
   testkit::WriteText(temp / "src/file", "data");
   testkit::WriteText(temp / "src/game.iso.zanthrel-123-0", "an old leftover");
-  const CompileReport report = CompileImage(temp / "src", temp / "game.iso", 0);
+  const CompileReport report = CompileImage(temp / "src", temp / "game.iso", false);
   ASSERT_TRUE(report.written);
   ASSERT_EQ(report.problems.size(), 1u);
   EXPECT_TRUE(report.problems[0].ends_with("game.iso.zanthrel-123-0: a temporary image of this program, left out"));

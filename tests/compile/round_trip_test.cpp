@@ -35,7 +35,7 @@ TEST(RoundTripTest, TreeComesBackByteForByte) {
   }
   testkit::WriteText((src / "what!3F").string(), "escaped");  // the file "what?" on the disc
 
-  CompileReport report = CompileImage(src.string(), (temp / "game.iso"), 1);
+  CompileReport report = CompileImage(src.string(), (temp / "game.iso"), true);
   ASSERT_TRUE(report.written) << report.failure;
   EXPECT_TRUE(report.problems.empty());
   DecompileRequest request;
@@ -62,13 +62,13 @@ TEST(RoundTripTest, LargeFilesGiveTheSameImageCopiedOrRead) {
     name += std::to_string(i);
     testkit::WriteBytes(testkit::Utf8Of(src / testkit::PathOf(name)), testkit::Pattern(sizes[i], uint32_t(i)));
   }
-  const CompileReport copied = CompileImage(src.string(), temp / "copied.iso", 1);
+  const CompileReport copied = CompileImage(src.string(), temp / "copied.iso", true);
   ASSERT_TRUE(copied.written) << copied.failure;
   testkit::FaultyHost watched;
   watched.Add({testkit::HostCall::kRead, testkit::Utf8Of(src), EIO, 0, std::numeric_limits<int>::max()});
   CompileOptions options;
   options.host = &watched;
-  const CompileReport read = CompileImage(src.string(), temp / "read.iso", 1, options);
+  const CompileReport read = CompileImage(src.string(), temp / "read.iso", true, options);
   ASSERT_TRUE(read.written) << read.failure;
   EXPECT_TRUE(copied.problems.empty() && read.problems.empty());
   EXPECT_EQ(testkit::ReadBytes(temp / "copied.iso"), testkit::ReadBytes(temp / "read.iso"));

@@ -4,6 +4,8 @@
 
 #include <cstdint>
 #include <limits>
+#include <optional>
+#include <set>
 
 namespace zanthrel {
 namespace {
@@ -46,6 +48,50 @@ TEST(PathTextTest, ExtensionFileAndBaseNamesUseTheHostSeparator) {
   EXPECT_EQ(BaseNameOf("Demo Disc.final.iso"), "Demo Disc");
   EXPECT_EQ(BaseNameOf("noext"), "noext");
   EXPECT_EQ(JoinPath("/a", "b"), std::string("/a") + kPathSeparator + "b");
+}
+
+TEST(PathTextTest, FolderPartIsWhatComesBeforeTheLastSeparator) {
+  const std::string s(1, kPathSeparator);
+  for (const std::string& path : {"a" + s + "b" + s + "c.iso", s + "c.iso", "a" + s + s + "c", s + "a" + s}) {
+    const std::optional<std::string> folder = FolderPartOf(path);
+    ASSERT_TRUE(folder) << path;
+    EXPECT_EQ(JoinPath(*folder, FileNameOf(path)), path);
+  }
+  EXPECT_EQ(FolderPartOf("a" + s + "b" + s + "c.iso"), "a" + s + "b");
+  EXPECT_EQ(FolderPartOf(s + "c.iso"), "");  // the root, once joined
+  EXPECT_EQ(FolderPartOf("a" + s + "b" + s), "a" + s + "b");
+  EXPECT_EQ(FolderPartOf("a" + s + s + "c"), "a" + s);
+  EXPECT_EQ(FolderPartOf(s), "");
+  EXPECT_FALSE(FolderPartOf("c.iso"));
+  EXPECT_FALSE(FolderPartOf(""));
+#ifdef _WIN32
+  EXPECT_EQ(FolderPartOf("C:\\c.iso"), "C:");
+  EXPECT_EQ(FolderPartOf("C:\\games/c.iso"), "C:\\games");
+  EXPECT_EQ(FolderPartOf("C:/games\\c.iso"), "C:/games");
+  EXPECT_EQ(FolderPartOf("\\\\server\\share\\c.iso"), "\\\\server\\share");
+  EXPECT_FALSE(FolderPartOf("C:c.iso"));  // on drive C, in its current directory
+#else
+  EXPECT_FALSE(FolderPartOf("C:\\games\\c.iso"));  // a backslash is part of a POSIX name
+#endif
+}
+
+TEST(CaseTextTest, LettersAreTheBytesWithTwoCases) {
+  // The upper-case letters are what LowerCase changes; with their lower-case
+  // forms they are the whole class.
+  std::set<uint8_t> cased;
+  for (int b = 0; b < 256; ++b) {
+    const std::string byte(1, char(b));
+    const std::string lowered = LowerCase(byte);
+    if (lowered == byte) continue;
+    cased.insert(uint8_t(b));
+    cased.insert(uint8_t(lowered[0]));
+  }
+  for (int b = 0; b < 256; ++b) EXPECT_EQ(IsCp1251Letter(uint8_t(b)), cased.contains(uint8_t(b))) << b;
+  // A-Z, a-z, А-Я, а-я, Ё and ё; Ukrainian and Belarusian letters and № are outside.
+  EXPECT_EQ(cased.size(), 26u + 26 + 32 + 32 + 2);
+  for (uint8_t other : {0xAA, 0xB2, 0xB3, 0xA1, 0xB9, 0x40, 0x5B, 0x60, 0x7B}) {
+    EXPECT_FALSE(IsCp1251Letter(other)) << int(other);
+  }
 }
 
 TEST(CaseTextTest, LowerCaseTrimAndFields) {
