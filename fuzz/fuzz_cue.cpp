@@ -4,7 +4,7 @@
 #include <cstdlib>
 #include <string_view>
 
-#include "source/cue_sheet.h"
+#include "source/containers/cue_sheet.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   using namespace zanthrel;

@@ -9,7 +9,7 @@
 #include <optional>
 #include <string>
 
-#include "source/device.h"
+#include "source/drive/device.h"
 #include "source/image_stream.h"
 #include "support/host.h"
 #include "support/progress.h"

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "source/containers.h"
+#include "source/containers/containers.h"
 #include "source/gzip_spool.h"
 
 namespace zanthrel {

@@ -1,5 +1,5 @@
 // Cue sheets as people keep them, and the messages for the ones that cannot be read.
-#include "source/cue_sheet.h"
+#include "source/containers/cue_sheet.h"
 
 #include <gtest/gtest.h>
 

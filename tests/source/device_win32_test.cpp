@@ -1,13 +1,13 @@
 // The Win32 device operations, with an image file in the place of "\\.\X:"
 // (wine has no CD-ROM ioctls, and neither has a file), and the drive list of
 // the system the tests run on.
-#include "source/device_win32.h"
+#include "source/drive/device_win32.h"
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
 
-#include "source/drive_list.h"
+#include "source/drive/drive_list.h"
 #include "source/image_source.h"
 #include "testkit/files.h"
 #include "testkit/sample_disc.h"

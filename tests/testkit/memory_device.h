@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "source/device.h"
+#include "source/drive/device.h"
 
 namespace zanthrel {
 

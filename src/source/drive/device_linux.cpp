@@ -1,4 +1,4 @@
-#include "source/device_linux.h"
+#include "source/drive/device_linux.h"
 
 #include <fcntl.h>
 #include <linux/cdrom.h>

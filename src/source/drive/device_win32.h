@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <string>
 
-#include "source/device.h"
+#include "source/drive/device.h"
 
 namespace zanthrel {
 

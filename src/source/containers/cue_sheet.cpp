@@ -1,4 +1,4 @@
-#include "source/cue_sheet.h"
+#include "source/containers/cue_sheet.h"
 
 #include <algorithm>
 

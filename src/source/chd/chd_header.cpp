@@ -1,4 +1,4 @@
-#include "source/chd_header.h"
+#include "source/chd/chd_header.h"
 
 #include <algorithm>
 #include <cstring>

@@ -2,7 +2,7 @@
 // BLKGETSIZE64, CDROM_LOCKDOOR, lseek(2) and read(2).
 #pragma once
 
-#include "source/device.h"
+#include "source/drive/device.h"
 
 namespace zanthrel {
 

@@ -1,14 +1,14 @@
-#include "source/containers.h"
+#include "source/containers/containers.h"
 
 #include <algorithm>
 #include <string_view>
 
-#include "source/chd_container.h"
-#include "source/chd_header.h"
-#include "source/cue_container.h"
-#include "source/cue_sheet.h"
-#include "source/nrg_container.h"
-#include "source/raw_container.h"
+#include "source/chd/chd_container.h"
+#include "source/chd/chd_header.h"
+#include "source/containers/cue_container.h"
+#include "source/containers/cue_sheet.h"
+#include "source/containers/nrg_container.h"
+#include "source/containers/raw_container.h"
 
 namespace zanthrel {
 

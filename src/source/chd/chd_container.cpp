@@ -1,4 +1,4 @@
-#include "source/chd_container.h"
+#include "source/chd/chd_container.h"
 
 #include <algorithm>
 #include <cstring>
@@ -7,10 +7,10 @@
 
 #include "source/big_endian.h"
 #include "source/cd_sector.h"
-#include "source/chd_codecs.h"
-#include "source/chd_header.h"
-#include "source/chd_map.h"
-#include "source/crc16.h"
+#include "source/chd/chd_codecs.h"
+#include "source/chd/chd_header.h"
+#include "source/chd/chd_map.h"
+#include "source/chd/crc16.h"
 #include "support/text.h"
 
 namespace zanthrel {

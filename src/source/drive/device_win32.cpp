@@ -1,4 +1,4 @@
-#include "source/device_win32.h"
+#include "source/drive/device_win32.h"
 
 #ifndef NOMINMAX
 #define NOMINMAX
