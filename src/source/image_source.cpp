@@ -193,7 +193,7 @@ OpenStatus OpenImageFile(ImageSource& source, const std::string& path, Host& hos
 }
 
 OpenStatus OpenDrive(ImageSource& source, DeviceOperations& device, const std::string& driveName) {
-  Result<DeviceHandle> opened = device.OpenDevice(driveName, 0);
+  Result<DeviceHandle> opened = device.OpenForReading(driveName);
   if (!opened) {
     return OpenError{OpenFailure::kCannotOpen,
                      OpenFailureText(OpenFailure::kCannotOpen) + " (" + ErrorText(opened.Failure().code) + ")"};
@@ -249,7 +249,7 @@ bool Seek(ImageSource& source, uint32_t block, uint32_t recordSize, uint32_t rec
   if (source.kind == kKindDrive) {
     uint64_t sectorStart = offset & ~uint64_t(kSectorSize - 1);
     if (sectorStart > uint64_t(INT64_MAX) ||
-        source.device->SeekDevice(source.deviceHandle, int64_t(sectorStart), 0) < 0 ||
+        source.device->SeekTo(source.deviceHandle, int64_t(sectorStart)) < 0 ||
         !LoadDriveSector(source)) {
       return false;
     }
