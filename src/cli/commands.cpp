@@ -33,7 +33,7 @@ namespace {
 bool OpenForReading(ImageSource& source, const std::string& image) {
   const OpenStatus opened = OpenImageFile(source, image);
   if (!opened) PrintError(image + ": " + opened.Failure().text);
-  if (opened && !source.container.empty()) std::cerr << image << ": " << source.container << std::endl;
+  if (opened && !source.Container().empty()) std::cerr << image << ": " << source.Container() << std::endl;
   return opened.Ok();
 }
 

@@ -74,13 +74,13 @@ void Salvage(DecompileRun& run, const std::string& rootFolder, const opera::Labe
 
 DecompileResult DecompileImage(ImageSource& source, const std::string& outputFolder,
                                const std::string& logPath, const DecompileOptions& options) {
-  if (!source.open || (source.kind != kKindImageFile && source.kind != kKindDrive)) {
-    return {};
-  }
-  if (source.kind == kKindDrive) PrepareDrive(source);
+  if (!source.IsOpen()) return {};
+  if (source.Kind() == SourceKind::kDrive) PrepareDrive(source);
   DriveRelease release(source);
 
   DecompileRun run(source, *options.host, logPath, options.progress, options.cancel);
+  run.extractDiscLabel = options.extractDiscLabel;
+  run.additionalInfo = options.additionalInfo;
   WriteLogText(run.log, DescribeLabel(source));
   if (!Seek(source, 0, 0, 0)) {
     return Finish(run, DecompileOutcome::kBlockZeroNotFound, log_text::BlockZeroNotFound());
@@ -98,7 +98,7 @@ DecompileResult DecompileImage(ImageSource& source, const std::string& outputFol
   std::vector<uint8_t> labelBytes(opera::kLabelSize);
   if (!ReadRecords(source, labelBytes.data(), opera::kLabelSize, 1)) {
     return Finish(run, DecompileOutcome::kCannotReadLabel,
-                  log_text::CannotReadBlockExit(source.currentBlock));
+                  log_text::CannotReadBlockExit(source.CurrentBlock()));
   }
   const opera::LabelView label(labelBytes.data());
   const CopyList rootCopies{labelBytes.data() + opera::label::kRootCopies, label.RootCopiesToUse()};
@@ -115,9 +115,11 @@ DecompileResult DecompileImage(ImageSource& source, const std::string& outputFol
   if (!extracted) return Finish(run, DecompileOutcome::kAllRootCopiesFailed, log_text::ImageDead());
   // The map's files come after every extracted file, whose names they may share.
   SettleWrites(run, true);
-  for (FailedWrite& failure : WriteBlockMap(run.blockMap, source, run.host, *rootFolder,
-                                            BaseNameOf(logPath), label.BlockCount())) {
-    ReportFailedWrite(run, std::move(failure));
+  if (run.additionalInfo) {
+    for (FailedWrite& failure : WriteBlockMap(run.blockMap, source, run.host, *rootFolder,
+                                              BaseNameOf(logPath), label.BlockCount())) {
+      ReportFailedWrite(run, std::move(failure));
+    }
   }
   if (run.firstFailedWrite || run.log.Failed()) {
     return Finish(run, DecompileOutcome::kWriteFailures, log_text::SuccessWithWriteErrors());

@@ -27,7 +27,7 @@ std::string CopyLine(int32_t index, uint32_t block) {
 
 std::string DescribeLabel(ImageSource& source) {
   uint8_t label[opera::kLabelSize];
-  if (!source.open || !Seek(source, 0, 0, 0) || !ReadRecords(source, label, opera::kLabelSize, 1)) {
+  if (!source.IsOpen() || !Seek(source, 0, 0, 0) || !ReadRecords(source, label, opera::kLabelSize, 1)) {
     return "";
   }
   return DescribeLabelBytes(label);

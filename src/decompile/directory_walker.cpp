@@ -9,7 +9,7 @@ namespace {
 // The block that a seek to block index k of the copy aims at.
 uint32_t TargetBlock(const ImageSource& source, uint32_t firstBlock, uint32_t index,
                      uint32_t blockSize) {
-  return uint32_t(firstBlock + uint64_t(index) * blockSize / source.blockSize);
+  return uint32_t(firstBlock + uint64_t(index) * blockSize / source.BlockSize());
 }
 
 }  // namespace
@@ -47,7 +47,7 @@ WalkResult WalkDirectoryCopy(ImageSource& source, uint32_t firstBlock, uint32_t 
   uint32_t blocksDone = 0;
   for (;;) {
     if (!ReadRecords(source, block.data(), blockSize, 1)) {
-      return {WalkEnd::kReadFailed, source.currentBlock};
+      return {WalkEnd::kReadFailed, source.CurrentBlock()};
     }
     visitor.OnBlock(block.data());
     uint64_t offset = opera::ReadBig32(block.data() + opera::header::kFirstEntry);

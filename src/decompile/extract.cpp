@@ -247,7 +247,7 @@ bool ExtractFile(DecompileRun& run, const opera::EntryView& entry, const std::st
                  FolderHostNames& names) {
   const std::string name = EntryName(entry);
   // The raw name is tested, so that tabs around it count as blanks too.
-  if (TrimBlanks(LowerCase(name)) == "disc label" && run.source.ExtractDiscLabel != 1) return true;
+  if (TrimBlanks(LowerCase(name)) == "disc label" && !run.extractDiscLabel) return true;
   HostFileTarget target{folder, Cp1251ToUtf8(names.FileName(name)), {}};
   target.path = JoinPath(folder, target.name);
   const std::string& path = target.path;

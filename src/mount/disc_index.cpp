@@ -11,7 +11,7 @@ namespace zanthrel {
 Result<std::unique_ptr<DiscIndex>> DiscIndex::Open(ImageSource& source, IndexOptions options) {
   std::vector<uint8_t> label(opera::kLabelSize);
   if (!Seek(source, 0, 0, 0) || !ReadRecords(source, label.data(), opera::kLabelSize, 1)) {
-    return Error{source.name + ": the volume label cannot be read"};
+    return Error{source.Name() + ": the volume label cannot be read"};
   }
   const opera::LabelView view(label.data());
   DiscNode root;

@@ -88,7 +88,7 @@ class Verifier {
  private:
   // The disc block that record `index` of a copy starting at `first` lies in.
   uint32_t DiscBlock(uint32_t first, uint64_t index, uint32_t recordSize) const {
-    return uint32_t(first + index * recordSize / source_.blockSize);
+    return uint32_t(first + index * recordSize / source_.BlockSize());
   }
   size_t Owner(const std::string& path) {
     owners_.push_back(path);
@@ -117,7 +117,7 @@ class Verifier {
 void Verifier::ClaimCopies(size_t owner, const std::vector<uint32_t>& copies, uint32_t count,
                            uint32_t size) {
   const uint64_t bytes = uint64_t(count) * size;
-  const uint64_t blocks = (bytes + source_.blockSize - 1) / source_.blockSize;
+  const uint64_t blocks = (bytes + source_.BlockSize() - 1) / source_.BlockSize();
   if (blocks == 0) return;
   for (uint32_t first : copies) {
     claims_.push_back({{first, uint32_t(std::min<uint64_t>(blocks, UINT32_MAX))}, owner});
@@ -269,7 +269,7 @@ void Verifier::SweepClaims() {
 VerifyReport VerifyImage(ImageSource& source) {
   VerifyReport report;
   uint8_t labelBytes[opera::kLabelSize];
-  if (!source.open || source.blockSize == 0 || !Seek(source, 0, 0, 0) ||
+  if (!source.IsOpen() || source.BlockSize() == 0 || !Seek(source, 0, 0, 0) ||
       !ReadRecords(source, labelBytes, opera::kLabelSize, 1)) {
     return report;
   }

@@ -123,7 +123,7 @@ TEST(CueFileTest, TrackFilesAreFoundBesideTheSheetAndNamedWhenMissingOrShort) {
   testkit::WriteText(temp / "set/game.cue", sheet);
   ImageSource source;
   ASSERT_TRUE(OpenImageFile(source, "set/game.cue"));
-  EXPECT_EQ(source.container, "cue sheet, track 1 (MODE1/2352) in bins/data.bin");
+  EXPECT_EQ(source.Container(), "cue sheet, track 1 (MODE1/2352) in bins/data.bin");
 
   testkit::WriteText(temp / "absolute.cue", "FILE \"" + (temp / "set/bins/data.bin") +
                                                 "\" BINARY\nTRACK 01 MODE1/2352\nINDEX 01 00:00:00\n");
