@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "support/text.h"
+
 namespace zanthrel {
 
 namespace {
@@ -74,25 +76,15 @@ std::vector<std::string_view> Lines(std::string_view text) {
   return lines;
 }
 
-std::optional<uint64_t> Number(std::string_view digits, size_t maxDigits) {
-  if (digits.empty() || digits.size() > maxDigits) return std::nullopt;
-  uint64_t value = 0;
-  for (char c : digits) {
-    if (c < '0' || c > '9') return std::nullopt;
-    value = value * 10 + uint64_t(c - '0');
-  }
-  return value;
-}
-
 // "mm:ss:ff" in frames, or a bare count of frames.
 std::optional<uint64_t> Frames(std::string_view time) {
   const size_t first = time.find(':');
-  if (first == std::string_view::npos) return Number(time, 9);
+  if (first == std::string_view::npos) return DecimalValue(time, 9);
   const size_t second = time.find(':', first + 1);
   if (second == std::string_view::npos) return std::nullopt;
-  const auto minutes = Number(time.substr(0, first), 4);
-  const auto seconds = Number(time.substr(first + 1, second - first - 1), 2);
-  const auto frames = Number(time.substr(second + 1), 2);
+  const auto minutes = DecimalValue(time.substr(0, first), 4);
+  const auto seconds = DecimalValue(time.substr(first + 1, second - first - 1), 2);
+  const auto frames = DecimalValue(time.substr(second + 1), 2);
   if (!minutes || !seconds || !frames || *seconds >= 60 || *frames >= kFramesPerSecond) {
     return std::nullopt;
   }
@@ -151,7 +143,7 @@ Result<CueSheet> ParseCueSheet(std::string_view text) {
     } else if (command == "TRACK") {
       if (sheet.files.empty()) return LineError(lineNumber, "TRACK before any FILE");
       if (tokens.size() < 3) return LineError(lineNumber, "TRACK needs a number and a mode");
-      const auto number = Number(tokens[1], 2);
+      const auto number = DecimalValue(tokens[1], 2);
       if (!number || *number < 1 || *number > kMaxTracks || (track && *number <= track->number)) {
         return LineError(lineNumber, "track number " + tokens[1] + " out of order");
       }
@@ -176,7 +168,7 @@ Result<CueSheet> ParseCueSheet(std::string_view text) {
         (command == "PREGAP" ? track->pregap : track->postgap) = *frames;
         continue;
       }
-      const auto number = Number(tokens[1], 2);
+      const auto number = DecimalValue(tokens[1], 2);
       if (!number) return LineError(lineNumber, "bad index number " + tokens[1]);
       if (*number > 1) continue;
       std::optional<uint64_t>& slot = *number == 0 ? track->index0 : track->index1;
