@@ -15,6 +15,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   Result<CueDataTrack> place = PlaceFirstDataTrack(*sheet);
   if (!place) return 0;
   const CueTrack& track = sheet->tracks.at(place->track);
-  if (track.kind != CueTrackKind::kData || track.file >= sheet->files.size()) std::abort();
+  if (track.kind != TrackKind::kData || track.file >= sheet->files.size()) std::abort();
   return 0;
 }

@@ -45,12 +45,12 @@ TEST(CueSheetTest, ReadsARedumpSheetWithEveryLineEndAndComment) {
   EXPECT_EQ(cue.files[1].type, "MOTOROLA");
   ASSERT_EQ(cue.tracks.size(), 2u);
   EXPECT_EQ(cue.tracks[0].mode, "MODE1/2352");
-  EXPECT_EQ(cue.tracks[0].kind, CueTrackKind::kData);
+  EXPECT_EQ(cue.tracks[0].kind, TrackKind::kData);
   EXPECT_EQ(cue.tracks[0].format.userOffset, 16u);
   EXPECT_FALSE(cue.tracks[0].index0);
   EXPECT_EQ(cue.tracks[0].index1, 0u);
   EXPECT_EQ(cue.tracks[1].number, 2u);
-  EXPECT_EQ(cue.tracks[1].kind, CueTrackKind::kAudio);
+  EXPECT_EQ(cue.tracks[1].kind, TrackKind::kAudio);
   EXPECT_EQ(cue.tracks[1].file, 1u);
   EXPECT_EQ(cue.tracks[1].index0, 0u);
   EXPECT_EQ(cue.tracks[1].index1, 150u);
@@ -112,6 +112,24 @@ TEST(CueSheetTest, SheetsThatCannotBeReadSayWhereAndWhy) {
   }
   EXPECT_FALSE(LooksLikeCueSheet("TRACK 01 AUDIO\nINDEX 01 0\n"));
   EXPECT_FALSE(LooksLikeCueSheet(std::string("FILE \"a\" BINARY\n\0", 18)));
+}
+
+// A cue sheet and a CHD share the data modes' spellings, but neither takes
+// the names only the other uses.
+TEST(TrackModeTest, EachNamingTakesItsOwnNamesOnly) {
+  const auto cueRaw = FindTrackMode("MODE1/2352", TrackNaming::kCueSheet);
+  const auto chdRaw = FindTrackMode("MODE1/2352", TrackNaming::kChd);
+  ASSERT_TRUE(cueRaw && chdRaw);
+  EXPECT_EQ(cueRaw->format.userOffset, 16u);
+  EXPECT_EQ(chdRaw->format.userOffset, 16u);
+  EXPECT_EQ(FindTrackMode("MODE1_RAW", TrackNaming::kChd)->format.recordSize, 2352u);
+  EXPECT_FALSE(FindTrackMode("MODE1_RAW", TrackNaming::kCueSheet));
+  EXPECT_FALSE(FindTrackMode("MODE2_FORM1", TrackNaming::kCueSheet));
+  EXPECT_EQ(FindTrackMode("CDG", TrackNaming::kCueSheet)->format.recordSize, 2448u);
+  EXPECT_FALSE(FindTrackMode("CDG", TrackNaming::kChd));
+  EXPECT_EQ(FindTrackMode("MODE2/2324", TrackNaming::kChd)->kind, TrackKind::kForm2);
+  EXPECT_EQ(FindTrackMode("MODE2_FORM2", TrackNaming::kChd)->kind, TrackKind::kForm2);
+  EXPECT_FALSE(FindTrackMode("mode1/2048", TrackNaming::kCueSheet));  // callers give upper case
 }
 
 TEST(CueFileTest, TrackFilesAreFoundBesideTheSheetAndNamedWhenMissingOrShort) {

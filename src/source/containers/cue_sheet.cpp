@@ -10,25 +10,6 @@ namespace {
 
 constexpr uint32_t kMaxTracks = 99;
 
-struct Mode {
-  std::string_view name;
-  CueTrackKind kind;
-  RecordFormat format;
-};
-
-constexpr Mode kModes[] = {
-    {"AUDIO", CueTrackKind::kAudio, {kCdFrameSize, 0}},
-    {"CDG", CueTrackKind::kAudio, {kCdFrameSize + kCdSubcodeSize, 0}},
-    {"MODE1/2048", CueTrackKind::kData, kCooked},
-    {"MODE1/2352", CueTrackKind::kData, kMode1Raw},
-    {"MODE2/2048", CueTrackKind::kData, kCooked},
-    {"MODE2/2324", CueTrackKind::kForm2, {2324, 0}},
-    {"MODE2/2336", CueTrackKind::kData, kMode2Records},
-    {"CDI/2336", CueTrackKind::kData, kMode2Records},
-    {"MODE2/2352", CueTrackKind::kData, kMode2Raw},
-    {"CDI/2352", CueTrackKind::kData, kMode2Raw},
-};
-
 std::string UpperCase(std::string_view text) {
   std::string upper(text);
   for (char& c : upper) {
@@ -148,9 +129,8 @@ Result<CueSheet> ParseCueSheet(std::string_view text) {
         return LineError(lineNumber, "track number " + tokens[1] + " out of order");
       }
       const std::string mode = UpperCase(tokens[2]);
-      const Mode* known =
-          std::find_if(std::begin(kModes), std::end(kModes), [&](const Mode& m) { return m.name == mode; });
-      if (known == std::end(kModes)) return LineError(lineNumber, "unknown track mode " + tokens[2]);
+      const std::optional<TrackMode> known = FindTrackMode(mode, TrackNaming::kCueSheet);
+      if (!known) return LineError(lineNumber, "unknown track mode " + tokens[2]);
       CueTrack next;
       next.number = uint32_t(*number);
       next.mode = mode;
@@ -182,9 +162,9 @@ Result<CueSheet> ParseCueSheet(std::string_view text) {
 
 Result<CueDataTrack> PlaceFirstDataTrack(const CueSheet& sheet) {
   const auto data = std::find_if(sheet.tracks.begin(), sheet.tracks.end(),
-                                 [](const CueTrack& t) { return t.kind != CueTrackKind::kAudio; });
+                                 [](const CueTrack& t) { return t.kind != TrackKind::kAudio; });
   if (data == sheet.tracks.end()) return Error{"cue sheet: no data track, only audio"};
-  if (data->kind == CueTrackKind::kForm2) {
+  if (data->kind == TrackKind::kForm2) {
     return TrackError(*data, data->mode + " sectors hold no 2048-byte user data");
   }
   const std::string& fileType = sheet.files[data->file].type;
