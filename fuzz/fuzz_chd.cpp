@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "fuzz_file.h"
-#include "source/chd_container.h"
+#include "source/chd/chd_container.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   using namespace zanthrel;

@@ -4,7 +4,7 @@
 #include <cstdlib>
 #include <string_view>
 
-#include "source/cue_sheet.h"
+#include "source/containers/cue_sheet.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   using namespace zanthrel;
@@ -15,6 +15,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   Result<CueDataTrack> place = PlaceFirstDataTrack(*sheet);
   if (!place) return 0;
   const CueTrack& track = sheet->tracks.at(place->track);
-  if (track.kind != CueTrackKind::kData || track.file >= sheet->files.size()) std::abort();
+  if (track.kind != TrackKind::kData || track.file >= sheet->files.size()) std::abort();
   return 0;
 }

@@ -54,10 +54,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   WriteImage(image, data + 1, size - 1, (data[0] & 1) != 0);
 
   zanthrel::ImageSource source;
-  source.ExtractDiscLabel = 1;
-  source.NoAdditionalInfo = 0;
+  zanthrel::DecompileOptions options;
+  options.extractDiscLabel = true;
+  options.additionalInfo = true;
   if (zanthrel::OpenImageFile(source, image.string())) {
-    zanthrel::DecompileImage(source, (run / "PARCE_image").string(), (run / "image.log").string());
+    zanthrel::DecompileImage(source, (run / "PARCE_image").string(), (run / "image.log").string(),
+                             options);
   }
   zanthrel::Close(source);
   if (fs::current_path() != StartFolder()) std::abort();

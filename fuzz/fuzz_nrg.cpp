@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "fuzz_file.h"
-#include "source/nrg_container.h"
+#include "source/containers/nrg_container.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   using namespace zanthrel;

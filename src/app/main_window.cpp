@@ -12,7 +12,7 @@
 #include <exception>
 
 #include "app/qt_dialogs.h"
-#include "source/device.h"
+#include "source/drive/device.h"
 #include "workflow/window_jobs.h"
 
 namespace zanthrel::app {

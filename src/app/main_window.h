@@ -16,8 +16,8 @@
 #include "compile/unique_ids.h"
 #include "support/cancel.h"
 #include "support/progress.h"
-#include "source/device.h"
-#include "source/drive_list.h"
+#include "source/drive/device.h"
+#include "source/drive/drive_list.h"
 
 class QCheckBox;
 class QComboBox;

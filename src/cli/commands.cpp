@@ -8,8 +8,8 @@
 #include "cli/text_output.h"
 #include "decompile/describe.h"
 #include "opera/records.h"
-#include "source/device.h"
-#include "source/drive_list.h"
+#include "source/drive/device.h"
+#include "source/drive/drive_list.h"
 #include "support/cp1251.h"
 #include "support/host.h"
 #include "support/text.h"
@@ -33,7 +33,7 @@ namespace {
 bool OpenForReading(ImageSource& source, const std::string& image) {
   const OpenStatus opened = OpenImageFile(source, image);
   if (!opened) PrintError(image + ": " + opened.Failure().text);
-  if (opened && !source.container.empty()) std::cerr << image << ": " << source.container << std::endl;
+  if (opened && !source.Container().empty()) std::cerr << image << ": " << source.Container() << std::endl;
   return opened.Ok();
 }
 

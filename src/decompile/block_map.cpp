@@ -82,7 +82,6 @@ std::vector<FailedWrite> WriteBlockMap(const BlockMap& map, ImageSource& source,
                                        const std::string& folder, const std::string& baseName,
                                        uint32_t volumeBlockCount) {
   std::vector<FailedWrite> failed;
-  if (source.NoAdditionalInfo != 0) return failed;
   const std::deque<BlockRange>& ranges = map.ranges;
   const std::string mapPath = JoinPath(folder, baseName + ".spy");
   Result<HostFile> created = host.CreateFile(mapPath);

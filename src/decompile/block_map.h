@@ -39,8 +39,8 @@ struct FailedWrite {
   Error error;
 };
 
-// Writes base + ".spy" and the hole files into `folder`, unless the source's
-// NoAdditionalInfo is set. Returns the files that could not be written.
+// Writes base + ".spy" and the hole files into `folder`. Returns the files
+// that could not be written.
 std::vector<FailedWrite> WriteBlockMap(const BlockMap& map, ImageSource& source, Host& host,
                                        const std::string& folder, const std::string& baseName,
                                        uint32_t volumeBlockCount);

@@ -76,13 +76,13 @@ void Salvage(DecompileRun& run, const std::string& rootFolder, const opera::Labe
 
 DecompileResult DecompileImage(ImageSource& source, const std::string& outputFolder,
                                const std::string& logPath, const DecompileOptions& options) {
-  if (!source.open || (source.kind != kKindImageFile && source.kind != kKindDrive)) {
-    return {};
-  }
-  if (source.kind == kKindDrive) PrepareDrive(source);
+  if (!source.IsOpen()) return {};
+  if (source.Kind() == SourceKind::kDrive) PrepareDrive(source);
   DriveRelease release(source);
 
   DecompileRun run(source, *options.host, logPath, options.progress, options.cancel);
+  run.extractDiscLabel = options.extractDiscLabel;
+  run.additionalInfo = options.additionalInfo;
   // The label is read once: its description opens the log, and a label that
   // cannot be read fails the run only once the folder is made.
   const std::optional<Label> label = ReadLabel(source);
@@ -102,7 +102,7 @@ DecompileResult DecompileImage(ImageSource& source, const std::string& outputFol
   }
   if (!label) {
     return Finish(run, DecompileOutcome::kCannotReadLabel,
-                  log_text::CannotReadBlockExit(source.currentBlock));
+                  log_text::CannotReadBlockExit(source.CurrentBlock()));
   }
   const opera::LabelView view = label->View();
   const CopyList rootCopies = label->RootCopies();
@@ -119,9 +119,11 @@ DecompileResult DecompileImage(ImageSource& source, const std::string& outputFol
   if (!extracted) return Finish(run, DecompileOutcome::kAllRootCopiesFailed, log_text::ImageDead());
   // The map's files come after every extracted file, whose names they may share.
   SettleWrites(run, true);
-  for (FailedWrite& failure : WriteBlockMap(run.blockMap, source, run.host, *rootFolder,
-                                            BaseNameOf(logPath), view.BlockCount())) {
-    ReportFailedWrite(run, std::move(failure));
+  if (run.additionalInfo) {
+    for (FailedWrite& failure : WriteBlockMap(run.blockMap, source, run.host, *rootFolder,
+                                              BaseNameOf(logPath), view.BlockCount())) {
+      ReportFailedWrite(run, std::move(failure));
+    }
   }
   if (run.firstFailedWrite || run.log.Failed()) {
     return Finish(run, DecompileOutcome::kWriteFailures, log_text::SuccessWithWriteErrors());

@@ -15,7 +15,7 @@ namespace zanthrel {
 // How a run ended, for callers that word their own message.
 enum class DecompileOutcome {
   kDone,
-  kNotOpen,            // the source is not open, or of an unknown kind: no log
+  kNotOpen,            // the source is not open: no log
   kBlockZeroNotFound,
   kCannotMakeFolder,
   kCannotEnterFolder,
@@ -30,6 +30,10 @@ struct DecompileOptions {
   Progress progress;
   Host* host = &SystemHost();
   CancelToken cancel;
+  // Whether a file named "Disc label" is extracted like any other.
+  bool extractDiscLabel = false;
+  // Whether the block map and its hole files are written beside the tree.
+  bool additionalInfo = false;
 };
 
 struct DecompileResult {

@@ -237,7 +237,7 @@ bool PassOver(DecompileRun& run, const std::string& line, const std::string& pat
 bool ExtractFile(DecompileRun& run, const opera::EntryView& entry, const std::string& folder,
                  FolderHostNames& names) {
   const std::string name = EntryName(entry);
-  if (IsDiscLabelName(name) && run.source.ExtractDiscLabel != 1) return true;
+  if (IsDiscLabelName(name) && !run.extractDiscLabel) return true;
   HostFileTarget target{folder, Cp1251ToUtf8(names.FileName(name)), {}};
   target.path = JoinPath(folder, target.name);
   const std::string& path = target.path;

@@ -34,6 +34,8 @@ struct DecompileRun {
   BlockMap blockMap;
   const Progress& progress;
   CancelToken cancel;
+  bool extractDiscLabel = false;
+  bool additionalInfo = false;
   uint64_t totalBlocks = 0;
   uint64_t blocksWritten = 0;
   // The first host file that could not be created or written.

@@ -12,7 +12,7 @@ namespace zanthrel {
 
 Result<std::unique_ptr<DiscIndex>> DiscIndex::Open(ImageSource& source, IndexOptions options) {
   const std::optional<Label> label = ReadLabel(source);
-  if (!label) return Error{source.name + ": the volume label cannot be read"};
+  if (!label) return Error{source.Name() + ": the volume label cannot be read"};
   DiscNode root;
   root.folder = true;
   root.blockSize = label->View().RootBlockSize();

@@ -37,7 +37,7 @@ bool GzipInflater::NextMember() {
     stream_.avail_in = uInt(kept + *n);
     if (stream_.avail_in < 2) return false;
   }
-  if (stream_.next_in[0] != 0x1F || stream_.next_in[1] != 0x8B) return false;
+  if (!HasGzipMagic(stream_.next_in, stream_.avail_in)) return false;
   return inflateReset(&stream_) == Z_OK;
 }
 

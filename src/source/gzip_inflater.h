@@ -11,6 +11,11 @@
 
 namespace zanthrel {
 
+// Whether `bytes` start with the magic of a gzip member (1F 8B).
+inline bool HasGzipMagic(const uint8_t* bytes, size_t length) {
+  return length >= 2 && bytes[0] == 0x1F && bytes[1] == 0x8B;
+}
+
 class GzipInflater {
  public:
   explicit GzipInflater(HostFile file);

@@ -17,86 +17,6 @@ bool HasSignature(const uint8_t* bytes, size_t length) {
   return std::memcmp(bytes, opera::kLabelSignature, length) == 0;
 }
 
-// Carries whole blocks of the record index into the block number, in 32-bit
-// unsigned arithmetic, only when the blocks are an exact number of records.
-void Normalise(const ImageSource& source, uint32_t& block, uint32_t& index, uint32_t recordSize) {
-  uint32_t q = uint32_t(index * recordSize) / source.blockSize;
-  uint32_t blockBytes = q * source.blockSize;
-  if (blockBytes % recordSize == 0) {
-    index -= blockBytes / recordSize;
-    block += q;
-  }
-}
-
-// Byte offset of (block, index) in the disc's user data, or false on overflow.
-bool UserDataOffset(const ImageSource& source, uint32_t block, uint32_t recordSize, uint32_t index,
-                    uint64_t& offset) {
-  uint64_t blocks = uint64_t(block) * source.blockSize;
-  uint64_t records = uint64_t(index) * recordSize;
-  return !__builtin_add_overflow(blocks, records, &offset) &&
-         !__builtin_add_overflow(offset, source.labelOffset, &offset);
-}
-
-bool LoadRawSector(ImageSource& source) {
-  return source.stream->Read(source.sectorBuffer.data(), kRawSectorSize) == kRawSectorSize;
-}
-
-bool LoadDriveSector(ImageSource& source) {
-  return source.device->ReadDevice(source.deviceHandle, source.sectorBuffer.data(), kSectorSize) ==
-         int64_t(kSectorSize);
-}
-
-// Copies n bytes from the buffered sector onward; the count copied, 0 when a
-// following sector cannot be loaded. The next sector is loaded only when bytes
-// from it are wanted, so that the last sector of an image can be read whole.
-uint32_t ReadBuffered(ImageSource& source, uint8_t* destination, uint32_t n) {
-  const uint32_t dataStart = source.rawSectors ? kRawUserDataOffset : 0;
-  uint32_t copied = 0;
-  while (n > 0) {
-    if (source.sectorPos == kSectorSize) {
-      bool loaded = source.kind == kKindDrive ? LoadDriveSector(source) : LoadRawSector(source);
-      if (!loaded) return 0;
-      source.sectorPos = 0;
-    }
-    const uint32_t take = std::min(n, kSectorSize - source.sectorPos);
-    std::memcpy(destination, source.sectorBuffer.data() + dataStart + source.sectorPos, take);
-    source.sectorPos += take;
-    destination += take;
-    copied += take;
-    n -= take;
-  }
-  return copied;
-}
-
-// Reads n bytes of a raw image's user data from the buffered sector onward
-// into `destination`: whole sectors many at a read, each read's sectors then
-// gathered, the last one kept buffered as a sector-by-sector read leaves it.
-// False when a sector cannot be loaded.
-bool ReadRawUserData(ImageSource& source, uint8_t* destination, uint64_t n) {
-  constexpr uint32_t kRunSectors = 32;
-  while (n > 0) {
-    if (source.sectorPos < kSectorSize || n < kSectorSize) {
-      const uint32_t take = uint32_t(std::min<uint64_t>(n, kSectorSize));
-      if (ReadBuffered(source, destination, take) != take) return false;
-      destination += take;
-      n -= take;
-      continue;
-    }
-    const uint32_t sectors = uint32_t(std::min<uint64_t>(n / kSectorSize, kRunSectors));
-    source.sectorRun.resize(size_t(kRunSectors) * kRawSectorSize);
-    const int64_t bytes = int64_t(sectors) * kRawSectorSize;
-    if (source.stream->Read(source.sectorRun.data(), size_t(bytes)) != bytes) return false;
-    for (uint32_t k = 0; k < sectors; ++k, destination += kSectorSize) {
-      std::memcpy(destination, source.sectorRun.data() + size_t(k) * kRawSectorSize + kRawUserDataOffset,
-                  kSectorSize);
-    }
-    std::memcpy(source.sectorBuffer.data(), source.sectorRun.data() + size_t(sectors - 1) * kRawSectorSize,
-                kRawSectorSize);
-    n -= uint64_t(sectors) * kSectorSize;
-  }
-  return true;
-}
-
 // The 4-byte word search for a label head at a 2048-aligned offset.
 bool SearchLabel(ImageStream& stream, uint64_t& found) {
   uint8_t word[4];
@@ -137,6 +57,86 @@ std::string OpenFailureText(OpenFailure failure) {
 
 ImageSource::~ImageSource() { Close(*this); }
 
+// Carries whole blocks of the record index into the block number, in 32-bit
+// unsigned arithmetic, only when the blocks are an exact number of records.
+void ImageSource::Normalise(uint32_t& block, uint32_t& index, uint32_t recordSize) const {
+  uint32_t q = uint32_t(index * recordSize) / blockSize_;
+  uint32_t blockBytes = q * blockSize_;
+  if (blockBytes % recordSize == 0) {
+    index -= blockBytes / recordSize;
+    block += q;
+  }
+}
+
+// Byte offset of (block, index) in the disc's user data, or false on overflow.
+bool ImageSource::UserDataOffset(uint32_t block, uint32_t recordSize, uint32_t index,
+                                 uint64_t& offset) const {
+  uint64_t blocks = uint64_t(block) * blockSize_;
+  uint64_t records = uint64_t(index) * recordSize;
+  return !__builtin_add_overflow(blocks, records, &offset) &&
+         !__builtin_add_overflow(offset, labelOffset_, &offset);
+}
+
+bool ImageSource::LoadRawSector() {
+  return stream_->Read(sectorBuffer_.data(), kRawSectorSize) == kRawSectorSize;
+}
+
+bool ImageSource::LoadDriveSector() {
+  return device_->ReadDevice(deviceHandle_, sectorBuffer_.data(), kSectorSize) ==
+         int64_t(kSectorSize);
+}
+
+// Copies n bytes from the buffered sector onward; the count copied, 0 when a
+// following sector cannot be loaded. The next sector is loaded only when bytes
+// from it are wanted, so that the last sector of an image can be read whole.
+uint32_t ImageSource::ReadBuffered(uint8_t* destination, uint32_t n) {
+  const uint32_t dataStart = rawSectors_ ? kRawUserDataOffset : 0;
+  uint32_t copied = 0;
+  while (n > 0) {
+    if (sectorPos_ == kSectorSize) {
+      bool loaded = kind_ == SourceKind::kDrive ? LoadDriveSector() : LoadRawSector();
+      if (!loaded) return 0;
+      sectorPos_ = 0;
+    }
+    const uint32_t take = std::min(n, kSectorSize - sectorPos_);
+    std::memcpy(destination, sectorBuffer_.data() + dataStart + sectorPos_, take);
+    sectorPos_ += take;
+    destination += take;
+    copied += take;
+    n -= take;
+  }
+  return copied;
+}
+
+// Reads n bytes of a raw image's user data from the buffered sector onward
+// into `destination`: whole sectors many at a read, each read's sectors then
+// gathered, the last one kept buffered as a sector-by-sector read leaves it.
+// False when a sector cannot be loaded.
+bool ImageSource::ReadRawUserData(uint8_t* destination, uint64_t n) {
+  constexpr uint32_t kRunSectors = 32;
+  while (n > 0) {
+    if (sectorPos_ < kSectorSize || n < kSectorSize) {
+      const uint32_t take = uint32_t(std::min<uint64_t>(n, kSectorSize));
+      if (ReadBuffered(destination, take) != take) return false;
+      destination += take;
+      n -= take;
+      continue;
+    }
+    const uint32_t sectors = uint32_t(std::min<uint64_t>(n / kSectorSize, kRunSectors));
+    sectorRun_.resize(size_t(kRunSectors) * kRawSectorSize);
+    const int64_t bytes = int64_t(sectors) * kRawSectorSize;
+    if (stream_->Read(sectorRun_.data(), size_t(bytes)) != bytes) return false;
+    for (uint32_t k = 0; k < sectors; ++k, destination += kSectorSize) {
+      std::memcpy(destination, sectorRun_.data() + size_t(k) * kRawSectorSize + kRawUserDataOffset,
+                  kSectorSize);
+    }
+    std::memcpy(sectorBuffer_.data(), sectorRun_.data() + size_t(sectors - 1) * kRawSectorSize,
+                kRawSectorSize);
+    n -= uint64_t(sectors) * kSectorSize;
+  }
+  return true;
+}
+
 OpenStatus OpenImageFile(ImageSource& source, const std::string& path, Host& host,
                          Progress searchProgress) {
   // Pipes and character devices are refused before they are opened: opening
@@ -154,22 +154,22 @@ OpenStatus OpenImageFile(ImageSource& source, const std::string& path, Host& hos
                      OpenFailureText(OpenFailure::kCannotOpen) + " (" + ErrorText(opened.Failure().code) + ")"};
   }
   std::unique_ptr<ImageStream>& stream = *opened;
-  if (stream->Read(source.sectorBuffer.data(), kRawSectorSize) != kRawSectorSize) {
+  if (stream->Read(source.sectorBuffer_.data(), kRawSectorSize) != kRawSectorSize) {
     return Refusal(OpenFailure::kTooShort);
   }
   uint32_t blockSize;
   uint64_t labelOffset = 0;
-  bool raw = HasSignature(source.sectorBuffer.data() + kRawUserDataOffset, 6);
+  bool raw = HasSignature(source.sectorBuffer_.data() + kRawUserDataOffset, 6);
   if (raw) {
-    blockSize = opera::ReadBig32(source.sectorBuffer.data() + kRawUserDataOffset +
+    blockSize = opera::ReadBig32(source.sectorBuffer_.data() + kRawUserDataOffset +
                                  opera::label::kBlockSize);
   } else {
     stream->Seek(0);
     if (!SearchLabel(*stream, labelOffset) ||
-        stream->Read(source.sectorBuffer.data(), opera::kLabelSize) != opera::kLabelSize) {
+        stream->Read(source.sectorBuffer_.data(), opera::kLabelSize) != opera::kLabelSize) {
       return Refusal(OpenFailure::kNoLabel);
     }
-    blockSize = opera::ReadBig32(source.sectorBuffer.data() + opera::label::kBlockSize);
+    blockSize = opera::ReadBig32(source.sectorBuffer_.data() + opera::label::kBlockSize);
   }
   // Every block address multiplies and divides by the block size.
   if (blockSize == 0) return Refusal(OpenFailure::kBlockSizeZero);
@@ -179,21 +179,21 @@ OpenStatus OpenImageFile(ImageSource& source, const std::string& path, Host& hos
                      OpenFailureText(OpenFailure::kSpoolFailure) + " (" + kept.Failure().text + ")"};
   }
 
-  source.container = raw ? "raw 2352" : stream->Container();
-  source.stream = std::move(stream);
-  source.open = true;
-  source.rawSectors = raw;
-  source.kind = kKindImageFile;
-  source.labelOffset = labelOffset;
-  source.name = path;
-  source.blockSize = blockSize;
-  source.sectorPos = 0;
-  source.positionKnown = false;
+  source.container_ = raw ? "raw 2352" : stream->Container();
+  source.stream_ = std::move(stream);
+  source.open_ = true;
+  source.rawSectors_ = raw;
+  source.kind_ = SourceKind::kImageFile;
+  source.labelOffset_ = labelOffset;
+  source.name_ = path;
+  source.blockSize_ = blockSize;
+  source.sectorPos_ = 0;
+  source.positionKnown_ = false;
   return {};
 }
 
 OpenStatus OpenDrive(ImageSource& source, DeviceOperations& device, const std::string& driveName) {
-  Result<DeviceHandle> opened = device.OpenDevice(driveName, 0);
+  Result<DeviceHandle> opened = device.OpenForReading(driveName);
   if (!opened) {
     return OpenError{OpenFailure::kCannotOpen,
                      OpenFailureText(OpenFailure::kCannotOpen) + " (" + ErrorText(opened.Failure().code) + ")"};
@@ -210,22 +210,22 @@ OpenStatus OpenDrive(ImageSource& source, DeviceOperations& device, const std::s
   if (discSize == 0) return fail(OpenFailure::kEmptyDisc);
   uint64_t sectors = discSize / kSectorSize;
   for (uint64_t i = 0; i < sectors; ++i) {
-    if (device.ReadDevice(handle, source.sectorBuffer.data(), kSectorSize) != int64_t(kSectorSize)) {
+    if (device.ReadDevice(handle, source.sectorBuffer_.data(), kSectorSize) != int64_t(kSectorSize)) {
       return fail(OpenFailure::kReadError);
     }
-    if (!HasSignature(source.sectorBuffer.data(), 8)) continue;
-    uint32_t blockSize = opera::ReadBig32(source.sectorBuffer.data() + opera::label::kBlockSize);
+    if (!HasSignature(source.sectorBuffer_.data(), 8)) continue;
+    uint32_t blockSize = opera::ReadBig32(source.sectorBuffer_.data() + opera::label::kBlockSize);
     if (blockSize == 0) return fail(OpenFailure::kBlockSizeZero);
-    source.open = true;
-    source.rawSectors = false;
-    source.kind = kKindDrive;
-    source.labelOffset = i * kSectorSize;
-    source.blockSize = blockSize;
-    source.name = driveName;
-    source.sectorPos = 0;
-    source.device = &device;
-    source.deviceHandle = handle;
-    source.positionKnown = false;
+    source.open_ = true;
+    source.rawSectors_ = false;
+    source.kind_ = SourceKind::kDrive;
+    source.labelOffset_ = i * kSectorSize;
+    source.blockSize_ = blockSize;
+    source.name_ = driveName;
+    source.sectorPos_ = 0;
+    source.device_ = &device;
+    source.deviceHandle_ = handle;
+    source.positionKnown_ = false;
     device.UnlockMedia(handle);
     return {};
   }
@@ -233,83 +233,80 @@ OpenStatus OpenDrive(ImageSource& source, DeviceOperations& device, const std::s
 }
 
 bool Seek(ImageSource& source, uint32_t block, uint32_t recordSize, uint32_t recordIndex) {
-  if (!source.open) return false;
+  if (!source.open_) return false;
   if (recordSize != 0) {
-    Normalise(source, block, recordIndex, recordSize);
+    source.Normalise(block, recordIndex, recordSize);
     // Every caller seeks to whole blocks, so the pair alone names the byte position.
-    if (source.positionKnown && block == source.currentBlock &&
-        recordIndex == source.currentRecord) {
+    if (source.positionKnown_ && block == source.currentBlock_ &&
+        recordIndex == source.currentRecord_) {
       return true;
     }
   }
   // A failed repositioning may leave the stream or buffer anywhere.
-  source.positionKnown = false;
+  source.positionKnown_ = false;
   uint64_t offset;
-  if (!UserDataOffset(source, block, recordSize, recordIndex, offset)) return false;
-  if (source.kind == kKindDrive) {
+  if (!source.UserDataOffset(block, recordSize, recordIndex, offset)) return false;
+  if (source.kind_ == SourceKind::kDrive) {
     uint64_t sectorStart = offset & ~uint64_t(kSectorSize - 1);
     if (sectorStart > uint64_t(INT64_MAX) ||
-        source.device->SeekDevice(source.deviceHandle, int64_t(sectorStart), 0) < 0 ||
-        !LoadDriveSector(source)) {
+        source.device_->SeekTo(source.deviceHandle_, int64_t(sectorStart)) < 0 ||
+        !source.LoadDriveSector()) {
       return false;
     }
-    source.sectorPos = uint32_t(offset & (kSectorSize - 1));
-  } else if (source.kind == kKindImageFile && source.rawSectors) {
+    source.sectorPos_ = uint32_t(offset & (kSectorSize - 1));
+  } else if (source.rawSectors_) {
     uint64_t sector = offset >> 11;
-    source.stream->Seek(sector * kRawSectorSize);
-    if (!LoadRawSector(source)) return false;
-    source.sectorPos = uint32_t(offset & (kSectorSize - 1));
-  } else if (source.kind == kKindImageFile) {
-    source.stream->Seek(offset);
+    source.stream_->Seek(sector * kRawSectorSize);
+    if (!source.LoadRawSector()) return false;
+    source.sectorPos_ = uint32_t(offset & (kSectorSize - 1));
   } else {
-    return false;
+    source.stream_->Seek(offset);
   }
-  source.currentBlock = block;
-  source.currentRecord = recordIndex;
-  source.positionKnown = true;
+  source.currentBlock_ = block;
+  source.currentRecord_ = recordIndex;
+  source.positionKnown_ = true;
   return true;
 }
 
 bool ReadRecords(ImageSource& source, void* buffer, uint32_t recordSize, uint32_t count) {
-  if (!source.open || recordSize == 0) return false;
-  if (source.kind != kKindImageFile && source.kind != kKindDrive) return false;
+  if (!source.open_ || recordSize == 0) return false;
   auto* destination = static_cast<uint8_t*>(buffer);
-  if (source.kind == kKindImageFile && source.rawSectors) {
+  if (source.kind_ == SourceKind::kImageFile && source.rawSectors_) {
     // All records at once, so that whole sectors are read many at a time.
-    if (!ReadRawUserData(source, destination, uint64_t(recordSize) * count)) {
-      source.positionKnown = false;
+    if (!source.ReadRawUserData(destination, uint64_t(recordSize) * count)) {
+      source.positionKnown_ = false;
       return false;
     }
-    source.currentRecord += count;
-    Normalise(source, source.currentBlock, source.currentRecord, recordSize);
+    source.currentRecord_ += count;
+    source.Normalise(source.currentBlock_, source.currentRecord_, recordSize);
     return true;
   }
   for (uint32_t i = 0; i < count; ++i) {
     uint8_t* record = destination + size_t(i) * recordSize;
-    bool whole = source.kind == kKindImageFile && !source.rawSectors
-                     ? source.stream->Read(record, recordSize) == int64_t(recordSize)
-                     : ReadBuffered(source, record, recordSize) == recordSize;
+    bool whole = source.kind_ == SourceKind::kImageFile && !source.rawSectors_
+                     ? source.stream_->Read(record, recordSize) == int64_t(recordSize)
+                     : source.ReadBuffered(record, recordSize) == recordSize;
     if (!whole) {
-      source.positionKnown = false;
+      source.positionKnown_ = false;
       return false;
     }
-    ++source.currentRecord;
+    ++source.currentRecord_;
   }
-  Normalise(source, source.currentBlock, source.currentRecord, recordSize);
+  source.Normalise(source.currentBlock_, source.currentRecord_, recordSize);
   return true;
 }
 
 bool CopiesInsideTheSystem(const ImageSource& source) {
-  return source.open && source.kind == kKindImageFile && !source.rawSectors &&
-         !source.stream->IsContainer();
+  return source.open_ && source.kind_ == SourceKind::kImageFile && !source.rawSectors_ &&
+         !source.stream_->IsContainer();
 }
 
 int64_t CopyRecordsToFile(ImageSource& source, uint32_t recordSize, uint32_t count,
                           const HostFile& output, uint64_t outputOffset) {
   if (recordSize == 0 || !CopiesInsideTheSystem(source)) return -1;
   const uint64_t copied =
-      source.stream->CopyTo(source.stream->Tell(), uint64_t(recordSize) * count, output, outputOffset);
-  source.positionKnown = false;
+      source.stream_->CopyTo(source.stream_->Tell(), uint64_t(recordSize) * count, output, outputOffset);
+  source.positionKnown_ = false;
   const uint64_t records = copied / recordSize;
   // Keep whole records only, as a record-by-record read would have written.
   if (copied % recordSize != 0 && !output.Truncate(outputOffset + records * recordSize)) return 0;
@@ -317,39 +314,38 @@ int64_t CopyRecordsToFile(ImageSource& source, uint32_t recordSize, uint32_t cou
 }
 
 void Close(ImageSource& source) {
-  if (!source.open) return;
-  if (source.kind == kKindDrive) {
-    source.device->UnlockMedia(source.deviceHandle);
-    source.device->CloseDevice(source.deviceHandle);
-    source.deviceHandle = kInvalidDevice;
-    source.device = nullptr;
+  if (!source.open_) return;
+  if (source.kind_ == SourceKind::kDrive) {
+    source.device_->UnlockMedia(source.deviceHandle_);
+    source.device_->CloseDevice(source.deviceHandle_);
+    source.deviceHandle_ = kInvalidDevice;
+    source.device_ = nullptr;
   } else {
-    source.stream.reset();
+    source.stream_.reset();
   }
-  source.open = false;
+  source.open_ = false;
 }
 
 std::optional<Error> HostFailureOf(const ImageSource& source) {
-  if (!source.stream) return std::nullopt;
-  return source.stream->HostFailure();
+  if (!source.stream_) return std::nullopt;
+  return source.stream_->HostFailure();
 }
 
 bool PrepareDrive(ImageSource& source) {
-  if (source.kind == kKindImageFile) return true;
-  if (source.kind != kKindDrive) return false;
+  if (source.kind_ != SourceKind::kDrive) return true;
   uint8_t head[8] = {};
-  if (source.device->LockMedia(source.deviceHandle)) source.trayLocked = true;
+  if (source.device_->LockMedia(source.deviceHandle_)) source.trayLocked_ = true;
   Seek(source, 0, 0, 0);
   ReadRecords(source, head, 8, 1);
   if (HasSignature(head, 8)) return true;
-  if (source.device->UnlockMedia(source.deviceHandle)) source.trayLocked = false;
+  if (source.device_->UnlockMedia(source.deviceHandle_)) source.trayLocked_ = false;
   return false;
 }
 
 bool ReleaseDrive(ImageSource& source) {
-  if (source.kind != kKindDrive) return true;
-  if (!source.device->UnlockMedia(source.deviceHandle)) return false;
-  source.trayLocked = false;
+  if (source.kind_ != SourceKind::kDrive) return true;
+  if (!source.device_->UnlockMedia(source.deviceHandle_)) return false;
+  source.trayLocked_ = false;
   return true;
 }
 

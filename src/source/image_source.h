@@ -8,8 +8,9 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
-#include "source/device.h"
+#include "source/drive/device.h"
 #include "source/image_stream.h"
 #include "support/host.h"
 #include "support/progress.h"
@@ -17,8 +18,6 @@
 
 namespace zanthrel {
 
-inline constexpr int32_t kKindImageFile = 0;
-inline constexpr int32_t kKindDrive = 1;
 inline constexpr uint32_t kSectorSize = 2048;
 inline constexpr uint32_t kRawSectorSize = 2352;
 inline constexpr uint32_t kRawUserDataOffset = 16;
@@ -47,40 +46,10 @@ struct OpenError {
 };
 using OpenStatus = Result<void, OpenError>;
 
-struct ImageSource {
-  std::string name;
-  // The disc container and track read, for a user ("CHD v5 (...), track 1 of
-  // 2 (MODE1_RAW)", "raw 2352"); empty for a plain or gzip image of 2048-byte
-  // sectors.
-  std::string container;
-  bool open = false;
-  bool rawSectors = false;
-  bool trayLocked = false;
-  int32_t kind = kKindImageFile;
-  uint64_t labelOffset = 0;
-  uint32_t currentBlock = 0;
-  uint32_t blockSize = 0;
-  uint32_t currentRecord = 0;
-  std::unique_ptr<ImageStream> stream;         // image file
-  DeviceOperations* device = nullptr;          // drive
-  DeviceHandle deviceHandle = kInvalidDevice;  // drive
-  // 0..2048: 2048 when the buffered sector has been read to its end and the
-  // next one is loaded only when it is wanted.
-  uint32_t sectorPos = 0;
-  std::array<uint8_t, kRawSectorSize> sectorBuffer{};
-  // Whole raw sectors read many at a time, on their way to a reader's buffer.
-  std::vector<uint8_t> sectorRun;
-  uint8_t ExtractDiscLabel = 0;
-  uint8_t NoAdditionalInfo = 1;
-  // Cleared when a failed read leaves the stream somewhere the position fields
-  // do not describe, so that the next Seek repositions for real.
-  bool positionKnown = false;
+// An image file or a drive: what a source reads from.
+enum class SourceKind { kImageFile, kDrive };
 
-  ImageSource() = default;
-  ImageSource(const ImageSource&) = delete;
-  ImageSource& operator=(const ImageSource&) = delete;
-  ~ImageSource();
-};
+class ImageSource;
 
 // `searchProgress` hears how far a gzip file is inflated while the label is searched.
 OpenStatus OpenImageFile(ImageSource& source, const std::string& path, Host& host = SystemHost(),
@@ -104,5 +73,77 @@ void Close(ImageSource& source);
 std::optional<Error> HostFailureOf(const ImageSource& source);
 bool PrepareDrive(ImageSource& source);
 bool ReleaseDrive(ImageSource& source);
+
+// The source's position is its own: only the operations above move it, so
+// that what they remember of it (the buffered sector, whether the stream
+// stands where the fields say) always holds.
+class ImageSource {
+ public:
+  ImageSource() = default;
+  ImageSource(const ImageSource&) = delete;
+  ImageSource& operator=(const ImageSource&) = delete;
+  ~ImageSource();
+
+  // The path or drive name it was opened from.
+  const std::string& Name() const { return name_; }
+  // The disc container and track read, for a user ("CHD v5 (...), track 1 of
+  // 2 (MODE1_RAW)", "raw 2352"); empty for a plain or gzip image of 2048-byte
+  // sectors.
+  const std::string& Container() const { return container_; }
+  bool IsOpen() const { return open_; }
+  SourceKind Kind() const { return kind_; }
+  // Whole 2352-byte sectors, whose user data the source picks out.
+  bool RawSectors() const { return rawSectors_; }
+  bool IsGzip() const { return stream_ && stream_->IsGzip(); }
+  bool TrayLocked() const { return trayLocked_; }
+  // Where the label stands: block 0 of the volume.
+  uint64_t LabelOffset() const { return labelOffset_; }
+  uint32_t BlockSize() const { return blockSize_; }
+  // The position after the last Seek or read: whole blocks, then records.
+  uint32_t CurrentBlock() const { return currentBlock_; }
+  uint32_t CurrentRecord() const { return currentRecord_; }
+
+ private:
+  friend OpenStatus OpenImageFile(ImageSource&, const std::string&, Host&, Progress);
+  friend OpenStatus OpenDrive(ImageSource&, DeviceOperations&, const std::string&);
+  friend bool Seek(ImageSource&, uint32_t, uint32_t, uint32_t);
+  friend bool ReadRecords(ImageSource&, void*, uint32_t, uint32_t);
+  friend bool CopiesInsideTheSystem(const ImageSource&);
+  friend int64_t CopyRecordsToFile(ImageSource&, uint32_t, uint32_t, const HostFile&, uint64_t);
+  friend void Close(ImageSource&);
+  friend std::optional<Error> HostFailureOf(const ImageSource&);
+  friend bool PrepareDrive(ImageSource&);
+  friend bool ReleaseDrive(ImageSource&);
+
+  void Normalise(uint32_t& block, uint32_t& index, uint32_t recordSize) const;
+  bool UserDataOffset(uint32_t block, uint32_t recordSize, uint32_t index, uint64_t& offset) const;
+  bool LoadRawSector();
+  bool LoadDriveSector();
+  uint32_t ReadBuffered(uint8_t* destination, uint32_t n);
+  bool ReadRawUserData(uint8_t* destination, uint64_t n);
+
+  std::string name_;
+  std::string container_;
+  bool open_ = false;
+  bool rawSectors_ = false;
+  bool trayLocked_ = false;
+  SourceKind kind_ = SourceKind::kImageFile;
+  uint64_t labelOffset_ = 0;
+  uint32_t currentBlock_ = 0;
+  uint32_t blockSize_ = 0;
+  uint32_t currentRecord_ = 0;
+  std::unique_ptr<ImageStream> stream_;         // image file
+  DeviceOperations* device_ = nullptr;          // drive
+  DeviceHandle deviceHandle_ = kInvalidDevice;  // drive
+  // 0..2048: 2048 when the buffered sector has been read to its end and the
+  // next one is loaded only when it is wanted.
+  uint32_t sectorPos_ = 0;
+  std::array<uint8_t, kRawSectorSize> sectorBuffer_{};
+  // Whole raw sectors read many at a time, on their way to a reader's buffer.
+  std::vector<uint8_t> sectorRun_;
+  // Cleared when a failed read leaves the stream somewhere the position fields
+  // do not describe, so that the next Seek repositions for real.
+  bool positionKnown_ = false;
+};
 
 }  // namespace zanthrel

@@ -3,7 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
-#include "source/containers.h"
+#include "source/containers/containers.h"
+#include "source/gzip_inflater.h"
 #include "source/gzip_spool.h"
 
 namespace zanthrel {
@@ -30,7 +31,7 @@ Result<std::unique_ptr<ImageStream>> ImageStream::Open(Host& host, const std::st
   uint8_t magic[2] = {0, 0};
   Result<size_t> head = file->ReadAt(0, magic, 2);
   if (!head) return head.Failure();
-  if (*head < 2 || magic[0] != 0x1F || magic[1] != 0x8B) {
+  if (!HasGzipMagic(magic, *head)) {
     stream->file_ = std::move(*file);
     return stream;
   }

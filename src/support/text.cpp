@@ -30,6 +30,16 @@ std::string SignedDecimal(int32_t value) { return Decimal(value); }
 std::string UnsignedDecimal(uint32_t value) { return Decimal(value); }
 std::string UnsignedDecimal64(uint64_t value) { return Decimal(value); }
 
+std::optional<uint64_t> DecimalValue(std::string_view digits, size_t maxDigits) {
+  if (digits.empty() || digits.size() > maxDigits) return std::nullopt;
+  uint64_t value = 0;
+  for (char c : digits) {
+    if (c < '0' || c > '9') return std::nullopt;
+    value = value * 10 + uint64_t(c - '0');
+  }
+  return value;
+}
+
 std::string HexText(uint32_t value, int width, bool prefix) {
   return HexDigits(value, width, 8, prefix);
 }

@@ -23,6 +23,9 @@ constexpr bool IsPathSeparator(char c) {
 std::string SignedDecimal(int32_t value);
 std::string UnsignedDecimal(uint32_t value);
 std::string UnsignedDecimal64(uint64_t value);
+// The value of 1 to `maxDigits` decimal digits and nothing else; none for any
+// other text. Every value of up to 19 digits fits.
+std::optional<uint64_t> DecimalValue(std::string_view digits, size_t maxDigits);
 // Exactly `width` upper-case digits (width held to 1..8), "0x" in front with the prefix.
 std::string HexText(uint32_t value, int width, bool prefix);
 // The same for one byte, width held to 1..2.

@@ -109,7 +109,7 @@ class Verifier {
 void Verifier::ClaimCopies(size_t owner, const std::vector<uint32_t>& copies, uint32_t count,
                            uint32_t size) {
   const uint64_t bytes = uint64_t(count) * size;
-  const uint64_t blocks = (bytes + source_.blockSize - 1) / source_.blockSize;
+  const uint64_t blocks = (bytes + source_.BlockSize() - 1) / source_.BlockSize();
   if (blocks == 0) return;
   for (uint32_t first : copies) {
     claims_.push_back({{first, uint32_t(std::min<uint64_t>(blocks, UINT32_MAX))}, owner});
@@ -160,7 +160,7 @@ void Verifier::Directory(const std::string& path, const std::vector<uint32_t>& c
                         std::equal(first->bytes.begin() + at, first->bytes.begin() + at + blockSize,
                                    copy.bytes.begin() + at);
       if (!same) {
-        AddBlock(report_.differing, path, i, RecordBlock(copies[i], k, blockSize, source_.blockSize));
+        AddBlock(report_.differing, path, i, RecordBlock(copies[i], k, blockSize, source_.BlockSize()));
       }
     }
   }
@@ -193,7 +193,7 @@ void Verifier::CompareChunk(const std::string& path, const std::vector<uint32_t>
       if (!positioned) positioned = Seek(source_, copies[c], blockSize, index);
       // After a failure the next block is sought again.
       positioned = positioned && ReadRecords(source_, block.data(), blockSize, 1);
-      const uint32_t discBlock = RecordBlock(copies[c], index, blockSize, source_.blockSize);
+      const uint32_t discBlock = RecordBlock(copies[c], index, blockSize, source_.BlockSize());
       uint8_t* held = reference.data() + size_t(k) * blockSize;
       if (!positioned) {
         AddBlock(report_.unreadable, path, c, discBlock);

@@ -6,7 +6,7 @@ namespace zanthrel {
 
 std::optional<Label> ReadLabel(ImageSource& source) {
   // A source of block size 0 has no records to count.
-  if (!source.open || source.blockSize == 0) return std::nullopt;
+  if (!source.IsOpen() || source.BlockSize() == 0) return std::nullopt;
   Label label;
   if (!Seek(source, 0, 0, 0) || !ReadRecords(source, label.bytes.data(), opera::kLabelSize, 1)) {
     return std::nullopt;

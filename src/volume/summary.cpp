@@ -11,9 +11,9 @@ namespace zanthrel {
 namespace {
 
 std::string ContainerOf(const ImageSource& source) {
-  if (source.kind == kKindDrive) return "drive";
-  if (!source.container.empty()) return source.container;
-  return source.stream && source.stream->IsGzip() ? "gzip" : "plain";
+  if (source.Kind() == SourceKind::kDrive) return "drive";
+  if (!source.Container().empty()) return source.Container();
+  return source.IsGzip() ? "gzip" : "plain";
 }
 
 }  // namespace

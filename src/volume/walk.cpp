@@ -49,7 +49,7 @@ WalkResult WalkDirectoryCopy(ImageSource& source, uint32_t firstBlock, uint32_t 
   uint32_t blocksDone = 0;
   for (;;) {
     if (!ReadRecords(source, block.data(), blockSize, 1)) {
-      return {WalkEnd::kReadFailed, source.currentBlock};
+      return {WalkEnd::kReadFailed, source.CurrentBlock()};
     }
     visitor.OnBlock(block.data());
     uint64_t offset = opera::ReadBig32(block.data() + opera::header::kFirstEntry);
@@ -73,7 +73,7 @@ WalkResult WalkDirectoryCopy(ImageSource& source, uint32_t firstBlock, uint32_t 
     // A block met again means the chain runs in a circle.
     if (!visited.insert(next).second) return {WalkEnd::kCorrupt};
     if (!Seek(source, firstBlock, blockSize, next)) {
-      return {WalkEnd::kSeekFailed, RecordBlock(firstBlock, next, blockSize, source.blockSize)};
+      return {WalkEnd::kSeekFailed, RecordBlock(firstBlock, next, blockSize, source.BlockSize())};
     }
   }
 }

@@ -34,8 +34,8 @@ ConvertReport ConvertImage(const std::string& imagePath, const std::string& outp
     return report;
   }
   report.opened = true;
-  report.container = source.container;
-  const bool raw = source.rawSectors;
+  report.container = source.Container();
+  const bool raw = source.RawSectors();
   Close(source);
   // The source has found the label; the track is read through a stream of
   // its own from the first byte, which the source's stream of a gzip image

@@ -75,8 +75,6 @@ DecompileReport DecompileImageFile(const DecompileRequest& request) {
       request.drive ? DriveLogPathFor(*outputDir) : LogPathFor(*outputDir, request.imagePath);
 
   ImageSource source;
-  source.ExtractDiscLabel = request.extractDiscLabel ? 1 : 0;
-  source.NoAdditionalInfo = request.additionalInfo ? 0 : 1;
   const OpenStatus opened =
       OpenForDecompile(source, request.imagePath, request.drive, host, request.progress);
   report.opened = opened.Ok();
@@ -88,6 +86,8 @@ DecompileReport DecompileImageFile(const DecompileRequest& request) {
   options.progress = request.progress;
   options.host = &host;
   options.cancel = request.cancel;
+  options.extractDiscLabel = request.extractDiscLabel;
+  options.additionalInfo = request.additionalInfo;
   const DecompileResult result = DecompileImage(source, report.outputFolder, report.logPath, options);
   report.outcome = result.outcome;
   report.hostFailure = result.hostFailure;

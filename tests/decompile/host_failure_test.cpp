@@ -45,13 +45,13 @@ class HostFailureTest : public ::testing::Test {
 
   DecompileResult Run(bool additionalInfo = false) {
     ImageSource source;
-    source.NoAdditionalInfo = additionalInfo ? 0 : 1;
     EXPECT_TRUE(OpenImageFile(source, temp_ / "disc.iso", host_));
-    return Decompile(source);
+    return Decompile(source, additionalInfo);
   }
-  DecompileResult Decompile(ImageSource& source) {
+  DecompileResult Decompile(ImageSource& source, bool additionalInfo = false) {
     DecompileOptions options;
     options.host = &host_;
+    options.additionalInfo = additionalInfo;
     return DecompileImage(source, temp_ / "PARCE_disc", temp_ / "disc.log", options);
   }
   std::string Log() const { return testkit::ReadText(temp_ / "disc.log"); }

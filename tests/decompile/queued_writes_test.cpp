@@ -96,10 +96,10 @@ class QueuedWritesTest : public ::testing::Test {
   // Decompiles with the block map into `out`, through `host`.
   DecompileResult Run(Host& host, const std::string& out) {
     ImageSource source;
-    source.NoAdditionalInfo = 0;
     EXPECT_TRUE(OpenImageFile(source, temp_ / "disc.iso", host));
     DecompileOptions options;
     options.host = &host;
+    options.additionalInfo = true;
     return DecompileImage(source, temp_ / out, temp_ / (out + ".log"), options);
   }
   std::string Root(const std::string& out) const { return testkit::Utf8Of(fs::canonical(temp_ / out)); }

@@ -8,9 +8,9 @@
 
 #include "decompile/decompile_run.h"
 #include "source/big_endian.h"
-#include "source/chd_header.h"
-#include "source/chd_map.h"
-#include "source/crc16.h"
+#include "source/chd/chd_header.h"
+#include "source/chd/chd_map.h"
+#include "source/chd/crc16.h"
 #include "source/image_source.h"
 #include "testkit/cd_sectors.h"
 #include "testkit/chd_builder.h"

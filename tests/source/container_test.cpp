@@ -195,7 +195,7 @@ TEST_P(ContainerTest, GivesThePlainImagesVolume) {
   ASSERT_TRUE(OpenImageFile(plain, Put(temp / "plain.iso", image)));
   const OpenStatus opened = OpenImageFile(source, path);
   ASSERT_TRUE(opened) << opened.Failure().text;
-  EXPECT_EQ(source.container.rfind(GetParam().container, 0), 0u) << source.container;
+  EXPECT_EQ(source.Container().rfind(GetParam().container, 0), 0u) << source.Container();
   EXPECT_EQ(Listing(source), Listing(plain));
 
   ASSERT_TRUE(DecompileImage(plain, temp / "plain", temp / "plain.log").Succeeded());

@@ -1,5 +1,5 @@
 // Cue sheets as people keep them, and the messages for the ones that cannot be read.
-#include "source/cue_sheet.h"
+#include "source/containers/cue_sheet.h"
 
 #include <gtest/gtest.h>
 
@@ -45,12 +45,12 @@ TEST(CueSheetTest, ReadsARedumpSheetWithEveryLineEndAndComment) {
   EXPECT_EQ(cue.files[1].type, "MOTOROLA");
   ASSERT_EQ(cue.tracks.size(), 2u);
   EXPECT_EQ(cue.tracks[0].mode, "MODE1/2352");
-  EXPECT_EQ(cue.tracks[0].kind, CueTrackKind::kData);
+  EXPECT_EQ(cue.tracks[0].kind, TrackKind::kData);
   EXPECT_EQ(cue.tracks[0].format.userOffset, 16u);
   EXPECT_FALSE(cue.tracks[0].index0);
   EXPECT_EQ(cue.tracks[0].index1, 0u);
   EXPECT_EQ(cue.tracks[1].number, 2u);
-  EXPECT_EQ(cue.tracks[1].kind, CueTrackKind::kAudio);
+  EXPECT_EQ(cue.tracks[1].kind, TrackKind::kAudio);
   EXPECT_EQ(cue.tracks[1].file, 1u);
   EXPECT_EQ(cue.tracks[1].index0, 0u);
   EXPECT_EQ(cue.tracks[1].index1, 150u);
@@ -114,6 +114,24 @@ TEST(CueSheetTest, SheetsThatCannotBeReadSayWhereAndWhy) {
   EXPECT_FALSE(LooksLikeCueSheet(std::string("FILE \"a\" BINARY\n\0", 18)));
 }
 
+// A cue sheet and a CHD share the data modes' spellings, but neither takes
+// the names only the other uses.
+TEST(TrackModeTest, EachNamingTakesItsOwnNamesOnly) {
+  const auto cueRaw = FindTrackMode("MODE1/2352", TrackNaming::kCueSheet);
+  const auto chdRaw = FindTrackMode("MODE1/2352", TrackNaming::kChd);
+  ASSERT_TRUE(cueRaw && chdRaw);
+  EXPECT_EQ(cueRaw->format.userOffset, 16u);
+  EXPECT_EQ(chdRaw->format.userOffset, 16u);
+  EXPECT_EQ(FindTrackMode("MODE1_RAW", TrackNaming::kChd)->format.recordSize, 2352u);
+  EXPECT_FALSE(FindTrackMode("MODE1_RAW", TrackNaming::kCueSheet));
+  EXPECT_FALSE(FindTrackMode("MODE2_FORM1", TrackNaming::kCueSheet));
+  EXPECT_EQ(FindTrackMode("CDG", TrackNaming::kCueSheet)->format.recordSize, 2448u);
+  EXPECT_FALSE(FindTrackMode("CDG", TrackNaming::kChd));
+  EXPECT_EQ(FindTrackMode("MODE2/2324", TrackNaming::kChd)->kind, TrackKind::kForm2);
+  EXPECT_EQ(FindTrackMode("MODE2_FORM2", TrackNaming::kChd)->kind, TrackKind::kForm2);
+  EXPECT_FALSE(FindTrackMode("mode1/2048", TrackNaming::kCueSheet));  // callers give upper case
+}
+
 TEST(CueFileTest, TrackFilesAreFoundBesideTheSheetAndNamedWhenMissingOrShort) {
   testkit::TempFolder temp;
   std::filesystem::create_directories(temp / "set/bins");
@@ -123,7 +141,7 @@ TEST(CueFileTest, TrackFilesAreFoundBesideTheSheetAndNamedWhenMissingOrShort) {
   testkit::WriteText(temp / "set/game.cue", sheet);
   ImageSource source;
   ASSERT_TRUE(OpenImageFile(source, "set/game.cue"));
-  EXPECT_EQ(source.container, "cue sheet, track 1 (MODE1/2352) in bins/data.bin");
+  EXPECT_EQ(source.Container(), "cue sheet, track 1 (MODE1/2352) in bins/data.bin");
 
   testkit::WriteText(temp / "absolute.cue", "FILE \"" + (temp / "set/bins/data.bin") +
                                                 "\" BINARY\nTRACK 01 MODE1/2352\nINDEX 01 00:00:00\n");

@@ -1,4 +1,4 @@
-#include "source/drive_list.h"
+#include "source/drive/drive_list.h"
 
 #include <gtest/gtest.h>
 

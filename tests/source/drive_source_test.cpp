@@ -30,10 +30,10 @@ TEST(OpenDriveTest, LabelInALaterSectorSetsTheOffset) {
   device.discs["/dev/sr0"] = DiscWithLabelAt(3);
   ImageSource source;
   ASSERT_TRUE(OpenDrive(source, device, "/dev/sr0"));
-  EXPECT_EQ(source.kind, kKindDrive);
-  EXPECT_EQ(source.labelOffset, 6144u);
-  EXPECT_EQ(source.name, "/dev/sr0");
-  EXPECT_FALSE(source.rawSectors);
+  EXPECT_EQ(source.Kind(), SourceKind::kDrive);
+  EXPECT_EQ(source.LabelOffset(), 6144u);
+  EXPECT_EQ(source.Name(), "/dev/sr0");
+  EXPECT_FALSE(source.RawSectors());
   EXPECT_FALSE(device.Locked("/dev/sr0"));  // locked only while searching
   EXPECT_EQ(device.Reads(), 4u);
 
@@ -79,7 +79,7 @@ TEST(OpenDriveTest, RefusalsCloseTheDeviceAndUnlock) {
     const OpenStatus opened = OpenDrive(source, device, "d");
     ASSERT_FALSE(opened) << c.what;
     EXPECT_EQ(opened.Failure().failure, c.expected) << c.what;
-    EXPECT_FALSE(source.open) << c.what;
+    EXPECT_FALSE(source.IsOpen()) << c.what;
     EXPECT_EQ(device.OpenHandles(), 0u) << c.what;
     EXPECT_FALSE(device.Locked("d")) << c.what;
     if (c.expected == OpenFailure::kSectorSize) {
@@ -100,22 +100,22 @@ TEST(PrepareDriveTest, LocksForTheRunAndUnlocksWhenTheLabelIsGone) {
   ImageSource source;
   ASSERT_TRUE(OpenDrive(source, device, "d"));
   EXPECT_TRUE(PrepareDrive(source));
-  EXPECT_TRUE(source.trayLocked);
+  EXPECT_TRUE(source.TrayLocked());
   EXPECT_TRUE(device.Locked("d"));
   EXPECT_TRUE(ReleaseDrive(source));
-  EXPECT_FALSE(source.trayLocked);
+  EXPECT_FALSE(source.TrayLocked());
   EXPECT_FALSE(device.Locked("d"));
 
   // The disc changed under the open source: no signature at block 0 any more.
   device.discs["d"].bytes[2048 + 6] = 2;
   EXPECT_FALSE(PrepareDrive(source));
-  EXPECT_FALSE(source.trayLocked);
+  EXPECT_FALSE(source.TrayLocked());
   EXPECT_FALSE(device.Locked("d"));
 
   device.discs["d"].refuseLock = true;
   device.discs["d"].bytes[2048 + 6] = 1;
   EXPECT_TRUE(PrepareDrive(source));
-  EXPECT_FALSE(source.trayLocked);
+  EXPECT_FALSE(source.TrayLocked());
 }
 
 }  // namespace

@@ -51,11 +51,11 @@ TEST_P(FramingTest, OpensAndReadsTheSameBlocks) {
   ImageSource source;
   const OpenStatus opened = OpenImageFile(source, path);
   ASSERT_TRUE(opened) << opened.Failure().text;
-  EXPECT_TRUE(source.open);
-  EXPECT_EQ(source.rawSectors, GetParam().raw);
-  EXPECT_EQ(source.labelOffset, 0u);
-  EXPECT_EQ(source.blockSize, 2048u);
-  EXPECT_EQ(source.name, path);
+  EXPECT_TRUE(source.IsOpen());
+  EXPECT_EQ(source.RawSectors(), GetParam().raw);
+  EXPECT_EQ(source.LabelOffset(), 0u);
+  EXPECT_EQ(source.BlockSize(), 2048u);
+  EXPECT_EQ(source.Name(), path);
 
   // Backward and forward, in any order.
   for (uint32_t block : {5u, 1u, 3u, 2u, 4u, 1u}) {
@@ -66,8 +66,8 @@ TEST_P(FramingTest, OpensAndReadsTheSameBlocks) {
   ASSERT_TRUE(Seek(source, 1, 1000, 1));
   ASSERT_TRUE(ReadRecords(source, records.data(), 1000, 3));
   EXPECT_EQ(records, Slice(volume, 2048 + 1000, 3000));
-  EXPECT_EQ(source.currentBlock, 1u);
-  EXPECT_EQ(source.currentRecord, 4u);
+  EXPECT_EQ(source.CurrentBlock(), 1u);
+  EXPECT_EQ(source.CurrentRecord(), 4u);
   // Reading past the end of the image fails like a short read.
   Bytes block(2048);
   EXPECT_FALSE(Seek(source, 7, 2048, 0) && ReadRecords(source, block.data(), 2048, 1));
@@ -92,7 +92,7 @@ TEST(OpenImageFileTest, LabelBehindJunkIsFoundAtItsAlignedOffset) {
       gzip ? testkit::WriteGzip(path, image) : testkit::WriteBytes(path, image);
       ImageSource source;
       ASSERT_TRUE(OpenImageFile(source, path));
-      EXPECT_EQ(source.labelOffset, k * 2048);
+      EXPECT_EQ(source.LabelOffset(), k * 2048);
       EXPECT_EQ(ReadBlock(source, 2), Slice(volume, 2 * 2048, 2048));
     }
   }
@@ -108,7 +108,7 @@ TEST(OpenImageFileTest, MisalignedHeadIsPassedOver) {
   testkit::WriteBytes(temp / "img", image);
   ImageSource source;
   ASSERT_TRUE(OpenImageFile(source, temp / "img"));
-  EXPECT_EQ(source.labelOffset, 4096u);
+  EXPECT_EQ(source.LabelOffset(), 4096u);
 }
 
 TEST(OpenImageFileTest, LabelDirectlyBehindAHeadWordIsMissed) {
@@ -121,13 +121,12 @@ TEST(OpenImageFileTest, LabelDirectlyBehindAHeadWordIsMissed) {
   testkit::WriteBytes(temp / "img", image);
   ImageSource source;
   EXPECT_EQ(OpenImageFile(source, temp / "img").Failure().failure, OpenFailure::kNoLabel);
-  EXPECT_FALSE(source.open);
+  EXPECT_FALSE(source.IsOpen());
 }
 
 TEST(OpenImageFileTest, RefusalsAreToldApart) {
   TempFolder temp;
   ImageSource source;
-  source.name = "before";
   EXPECT_EQ(OpenImageFile(source, temp / "missing").Failure().failure, OpenFailure::kCannotOpen);
 
   Bytes shortImage = Slice(SampleVolume(), 0, 2351);
@@ -148,8 +147,8 @@ TEST(OpenImageFileTest, RefusalsAreToldApart) {
   testkit::WriteBytes(temp / "zero.raw", testkit::RawFraming(zeroBlocks.Image()));
   EXPECT_EQ(OpenImageFile(source, temp / "zero.raw").Failure().failure, OpenFailure::kBlockSizeZero);
 
-  EXPECT_FALSE(source.open);
-  EXPECT_EQ(source.name, "before");
+  EXPECT_FALSE(source.IsOpen());
+  EXPECT_EQ(source.Name(), "");  // no refusal takes the name it was asked to open
   // The refused source stays closed: closing it again is harmless, and it reads nothing.
   Close(source);
   uint8_t byte;
@@ -174,23 +173,23 @@ TEST(SeekTest, NormalisingCarriesWholeBlocksOnly) {
   ImageSource source;
   ASSERT_TRUE(OpenImageFile(source, temp / "img"));
   ASSERT_TRUE(Seek(source, 7, 2048, 3));
-  EXPECT_EQ(source.currentBlock, 10u);
-  EXPECT_EQ(source.currentRecord, 0u);
+  EXPECT_EQ(source.CurrentBlock(), 10u);
+  EXPECT_EQ(source.CurrentRecord(), 0u);
   ASSERT_TRUE(Seek(source, 0, 132, 16));
-  EXPECT_EQ(source.currentBlock, 0u);
-  EXPECT_EQ(source.currentRecord, 16u);
+  EXPECT_EQ(source.CurrentBlock(), 0u);
+  EXPECT_EQ(source.CurrentRecord(), 16u);
   // A 132-byte read from block 0 leaves (0, 1); a block seek repositions.
   uint8_t label[132];
   ASSERT_TRUE(Seek(source, 0, 0, 0));
   ASSERT_TRUE(ReadRecords(source, label, 132, 1));
-  EXPECT_EQ(source.currentBlock, 0u);
-  EXPECT_EQ(source.currentRecord, 1u);
+  EXPECT_EQ(source.CurrentBlock(), 0u);
+  EXPECT_EQ(source.CurrentRecord(), 1u);
   Bytes block(2048);
   ASSERT_TRUE(Seek(source, 0, 2048, 0));
   ASSERT_TRUE(ReadRecords(source, block.data(), 2048, 1));
   EXPECT_EQ(Slice(block, 0, 132), Bytes(label, label + 132));
-  EXPECT_EQ(source.currentBlock, 1u);
-  EXPECT_EQ(source.currentRecord, 0u);
+  EXPECT_EQ(source.CurrentBlock(), 1u);
+  EXPECT_EQ(source.CurrentRecord(), 0u);
 }
 
 TEST(SeekTest, RawImageIsReadToItsLastByte) {

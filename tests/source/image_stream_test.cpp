@@ -111,7 +111,7 @@ TEST(GzipStreamTest, NothingBeforeTheLabelIsSpooled) {
   const OpenStatus opened = OpenImageFile(late, temp / "late.gz", host,
                                           [&](uint64_t done, uint64_t total) { searched = done, compressed = total; });
   ASSERT_TRUE(opened) << opened.Failure().text;
-  EXPECT_EQ(late.labelOffset, zeros.size());
+  EXPECT_EQ(late.LabelOffset(), zeros.size());
   Bytes block(2048);
   ASSERT_TRUE(Seek(late, 3, 2048, 0));
   ASSERT_TRUE(ReadRecords(late, block.data(), 2048, 1));

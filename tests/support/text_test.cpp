@@ -21,6 +21,19 @@ TEST(NumberTextTest, DecimalAtTheLimits) {
   EXPECT_EQ(UnsignedDecimal64(123456789), UnsignedDecimal(123456789));
 }
 
+TEST(NumberTextTest, DecimalValuesTakeDigitsOnlyUpToTheirWidth) {
+  EXPECT_EQ(DecimalValue("0", 1), 0u);
+  EXPECT_EQ(DecimalValue("007", 3), 7u);
+  EXPECT_EQ(DecimalValue("999999999", 9), 999999999u);
+  EXPECT_EQ(DecimalValue("9999999999999999999", 19), 9999999999999999999u);
+  EXPECT_FALSE(DecimalValue("1234567890", 9));  // one digit too many
+  EXPECT_FALSE(DecimalValue("", 9));
+  EXPECT_FALSE(DecimalValue("+1", 9));
+  EXPECT_FALSE(DecimalValue("1 ", 9));
+  EXPECT_FALSE(DecimalValue("1:", 9));
+  EXPECT_FALSE(DecimalValue("-1", 9));
+}
+
 TEST(NumberTextTest, HexWidthsArePadded_ClippedAndHeld) {
   EXPECT_EQ(HexText(0xFFFFFFFF, 8, true), "0xFFFFFFFF");
   EXPECT_EQ(HexText(20, 8, true), "0x00000014");

@@ -6,7 +6,7 @@
 #include <cstring>
 #include <stdexcept>
 
-#include "source/crc16.h"
+#include "source/chd/crc16.h"
 
 namespace zanthrel::testkit {
 

@@ -13,11 +13,12 @@ DecompileRunResult DecompileFixture::Run(const Bytes& image, bool extractDiscLab
   gzip ? WriteGzip(temp_ / file, image) : WriteBytes(temp_ / file, image);
   DecompileRunResult result;
   ImageSource source;
-  source.ExtractDiscLabel = extractDiscLabel ? 1 : 0;
-  source.NoAdditionalInfo = additionalInfo ? 0 : 1;
   EXPECT_TRUE(OpenImageFile(source, file));
   const std::string base = file.substr(0, file.find('.'));
-  const DecompileResult run = DecompileImage(source, "PARCE_" + base, base + ".log");
+  DecompileOptions options;
+  options.extractDiscLabel = extractDiscLabel;
+  options.additionalInfo = additionalInfo;
+  const DecompileResult run = DecompileImage(source, "PARCE_" + base, base + ".log", options);
   result.ok = run.Succeeded();
   result.outcome = run.outcome;
   if (fs::is_regular_file(temp_ / (base + ".log"))) result.log = ReadText(temp_ / (base + ".log"));

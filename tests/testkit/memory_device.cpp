@@ -15,9 +15,8 @@ MemoryDevice::OpenDisc* MemoryDevice::Find(DeviceHandle device) {
   return it == open_.end() ? nullptr : &it->second;
 }
 
-Result<DeviceHandle> MemoryDevice::OpenDevice(const std::string& name, int mode) {
+Result<DeviceHandle> MemoryDevice::OpenForReading(const std::string& name) {
   calls.push_back("open " + name);
-  if (mode < 0 || mode > 2) return HostError(name, EINVAL);
   if (discs.count(name) == 0) return HostError(name, ENOENT);
   DeviceHandle handle = next_++;
   open_[handle] = OpenDisc{name, 0};
@@ -52,16 +51,11 @@ bool MemoryDevice::UnlockMedia(DeviceHandle device) {
   return true;
 }
 
-int64_t MemoryDevice::SeekDevice(DeviceHandle device, int64_t offset, int origin) {
+int64_t MemoryDevice::SeekTo(DeviceHandle device, int64_t offset) {
   calls.push_back("seek " + std::to_string(offset));
   OpenDisc* disc = Find(device);
-  if (!disc) return -1;
-  int64_t base = origin == 0   ? 0
-                 : origin == 1 ? disc->position
-                 : origin == 2 ? int64_t(discs[disc->name].bytes.size())
-                               : -1;
-  if (base < 0 || base + offset < 0) return -1;
-  disc->position = base + offset;
+  if (!disc || offset < 0) return -1;
+  disc->position = offset;
   return disc->position;
 }
 

@@ -7,7 +7,7 @@
 #include "app/win32/dialog_template.h"
 #include "app/win32/file_dialogs.h"
 #include "app/win32/wide_text.h"
-#include "source/device.h"
+#include "source/drive/device.h"
 #include "workflow/window_jobs.h"
 
 namespace zanthrel::app {

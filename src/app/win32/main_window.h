@@ -15,8 +15,8 @@
 
 #include "app/workflow_dialogs.h"
 #include "compile/unique_ids.h"
-#include "source/device.h"
-#include "source/drive_list.h"
+#include "source/drive/device.h"
+#include "source/drive/drive_list.h"
 #include "support/cancel.h"
 #include "support/progress.h"
 

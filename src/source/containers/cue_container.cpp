@@ -1,6 +1,6 @@
-#include "source/cue_container.h"
+#include "source/containers/cue_container.h"
 
-#include "source/cue_sheet.h"
+#include "source/containers/cue_sheet.h"
 #include "source/file_track.h"
 #include "support/text.h"
 

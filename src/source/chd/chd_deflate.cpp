@@ -1,7 +1,7 @@
 // Raw deflate through zlib.
 #include <zlib.h>
 
-#include "source/chd_decoders.h"
+#include "source/chd/chd_decoders.h"
 
 namespace zanthrel {
 

@@ -1,7 +1,7 @@
 // One zstd frame through libzstd.
 #include <zstd.h>
 
-#include "source/chd_decoders.h"
+#include "source/chd/chd_decoders.h"
 
 namespace zanthrel {
 

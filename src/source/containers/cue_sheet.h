@@ -10,15 +10,10 @@
 #include <vector>
 
 #include "source/cd_sector.h"
+#include "source/track_modes.h"
 #include "support/result.h"
 
 namespace zanthrel {
-
-enum class CueTrackKind {
-  kAudio,
-  kData,   // 2048 user bytes a sector
-  kForm2,  // MODE2/2324: Form 2 sectors, which hold no 2048-byte user data
-};
 
 struct CueFile {
   std::string name;  // as written, quotes removed
@@ -28,7 +23,7 @@ struct CueFile {
 struct CueTrack {
   uint32_t number = 0;
   std::string mode;  // as written, in upper case
-  CueTrackKind kind = CueTrackKind::kAudio;
+  TrackKind kind = TrackKind::kAudio;
   RecordFormat format{kCdFrameSize, 0};
   size_t file = 0;  // index into CueSheet::files
   // Frames from the start of the file.

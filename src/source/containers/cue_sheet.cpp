@@ -1,31 +1,14 @@
-#include "source/cue_sheet.h"
+#include "source/containers/cue_sheet.h"
 
 #include <algorithm>
+
+#include "support/text.h"
 
 namespace zanthrel {
 
 namespace {
 
 constexpr uint32_t kMaxTracks = 99;
-
-struct Mode {
-  std::string_view name;
-  CueTrackKind kind;
-  RecordFormat format;
-};
-
-constexpr Mode kModes[] = {
-    {"AUDIO", CueTrackKind::kAudio, {kCdFrameSize, 0}},
-    {"CDG", CueTrackKind::kAudio, {kCdFrameSize + kCdSubcodeSize, 0}},
-    {"MODE1/2048", CueTrackKind::kData, kCooked},
-    {"MODE1/2352", CueTrackKind::kData, kMode1Raw},
-    {"MODE2/2048", CueTrackKind::kData, kCooked},
-    {"MODE2/2324", CueTrackKind::kForm2, {2324, 0}},
-    {"MODE2/2336", CueTrackKind::kData, kMode2Records},
-    {"CDI/2336", CueTrackKind::kData, kMode2Records},
-    {"MODE2/2352", CueTrackKind::kData, kMode2Raw},
-    {"CDI/2352", CueTrackKind::kData, kMode2Raw},
-};
 
 std::string UpperCase(std::string_view text) {
   std::string upper(text);
@@ -74,25 +57,15 @@ std::vector<std::string_view> Lines(std::string_view text) {
   return lines;
 }
 
-std::optional<uint64_t> Number(std::string_view digits, size_t maxDigits) {
-  if (digits.empty() || digits.size() > maxDigits) return std::nullopt;
-  uint64_t value = 0;
-  for (char c : digits) {
-    if (c < '0' || c > '9') return std::nullopt;
-    value = value * 10 + uint64_t(c - '0');
-  }
-  return value;
-}
-
 // "mm:ss:ff" in frames, or a bare count of frames.
 std::optional<uint64_t> Frames(std::string_view time) {
   const size_t first = time.find(':');
-  if (first == std::string_view::npos) return Number(time, 9);
+  if (first == std::string_view::npos) return DecimalValue(time, 9);
   const size_t second = time.find(':', first + 1);
   if (second == std::string_view::npos) return std::nullopt;
-  const auto minutes = Number(time.substr(0, first), 4);
-  const auto seconds = Number(time.substr(first + 1, second - first - 1), 2);
-  const auto frames = Number(time.substr(second + 1), 2);
+  const auto minutes = DecimalValue(time.substr(0, first), 4);
+  const auto seconds = DecimalValue(time.substr(first + 1, second - first - 1), 2);
+  const auto frames = DecimalValue(time.substr(second + 1), 2);
   if (!minutes || !seconds || !frames || *seconds >= 60 || *frames >= kFramesPerSecond) {
     return std::nullopt;
   }
@@ -151,14 +124,13 @@ Result<CueSheet> ParseCueSheet(std::string_view text) {
     } else if (command == "TRACK") {
       if (sheet.files.empty()) return LineError(lineNumber, "TRACK before any FILE");
       if (tokens.size() < 3) return LineError(lineNumber, "TRACK needs a number and a mode");
-      const auto number = Number(tokens[1], 2);
+      const auto number = DecimalValue(tokens[1], 2);
       if (!number || *number < 1 || *number > kMaxTracks || (track && *number <= track->number)) {
         return LineError(lineNumber, "track number " + tokens[1] + " out of order");
       }
       const std::string mode = UpperCase(tokens[2]);
-      const Mode* known =
-          std::find_if(std::begin(kModes), std::end(kModes), [&](const Mode& m) { return m.name == mode; });
-      if (known == std::end(kModes)) return LineError(lineNumber, "unknown track mode " + tokens[2]);
+      const std::optional<TrackMode> known = FindTrackMode(mode, TrackNaming::kCueSheet);
+      if (!known) return LineError(lineNumber, "unknown track mode " + tokens[2]);
       CueTrack next;
       next.number = uint32_t(*number);
       next.mode = mode;
@@ -176,7 +148,7 @@ Result<CueSheet> ParseCueSheet(std::string_view text) {
         (command == "PREGAP" ? track->pregap : track->postgap) = *frames;
         continue;
       }
-      const auto number = Number(tokens[1], 2);
+      const auto number = DecimalValue(tokens[1], 2);
       if (!number) return LineError(lineNumber, "bad index number " + tokens[1]);
       if (*number > 1) continue;
       std::optional<uint64_t>& slot = *number == 0 ? track->index0 : track->index1;
@@ -190,9 +162,9 @@ Result<CueSheet> ParseCueSheet(std::string_view text) {
 
 Result<CueDataTrack> PlaceFirstDataTrack(const CueSheet& sheet) {
   const auto data = std::find_if(sheet.tracks.begin(), sheet.tracks.end(),
-                                 [](const CueTrack& t) { return t.kind != CueTrackKind::kAudio; });
+                                 [](const CueTrack& t) { return t.kind != TrackKind::kAudio; });
   if (data == sheet.tracks.end()) return Error{"cue sheet: no data track, only audio"};
-  if (data->kind == CueTrackKind::kForm2) {
+  if (data->kind == TrackKind::kForm2) {
     return TrackError(*data, data->mode + " sectors hold no 2048-byte user data");
   }
   const std::string& fileType = sheet.files[data->file].type;

@@ -1,6 +1,6 @@
 // The CHD "huff" codec: a Huffman tree for byte values, then one code per byte.
-#include "source/chd_decoders.h"
-#include "source/huffman_decoder.h"
+#include "source/chd/chd_decoders.h"
+#include "source/chd/huffman_decoder.h"
 
 namespace zanthrel {
 

@@ -1,4 +1,4 @@
-#include "source/nrg_container.h"
+#include "source/containers/nrg_container.h"
 
 #include <algorithm>
 #include <cstring>

@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "source/bit_reader.h"
+#include "source/chd/bit_reader.h"
 
 namespace zanthrel {
 

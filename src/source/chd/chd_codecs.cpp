@@ -1,4 +1,4 @@
-#include "source/chd_codecs.h"
+#include "source/chd/chd_codecs.h"
 
 #include <cstring>
 #include <vector>

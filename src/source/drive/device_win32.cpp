@@ -1,4 +1,4 @@
-#include "source/device_win32.h"
+#include "source/drive/device_win32.h"
 
 #ifndef NOMINMAX
 #define NOMINMAX
@@ -57,12 +57,10 @@ bool MediaRemoval(DeviceHandle device, bool prevent) {
 
 }  // namespace
 
-Result<DeviceHandle> WindowsDevice::OpenDevice(const std::string& name, int mode) {
-  static const DWORD kAccess[] = {GENERIC_READ, GENERIC_WRITE, GENERIC_READ | GENERIC_WRITE};
-  if (mode < 0 || mode > 2) return HostError(name, EINVAL);
+Result<DeviceHandle> WindowsDevice::OpenForReading(const std::string& name) {
   std::optional<std::u16string> path = Utf8ToUtf16(IsDriveName(name) ? "\\\\.\\" + name : name);
   if (!path) return HostError(name, EINVAL);
-  HANDLE handle = ::CreateFileW(Wide(*path).c_str(), kAccess[mode], FILE_SHARE_READ | FILE_SHARE_WRITE,
+  HANDLE handle = ::CreateFileW(Wide(*path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
                                 nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (handle == INVALID_HANDLE_VALUE) {
     const DWORD error = ::GetLastError();
@@ -90,13 +88,11 @@ bool WindowsDevice::LockMedia(DeviceHandle device) { return MediaRemoval(device,
 
 bool WindowsDevice::UnlockMedia(DeviceHandle device) { return MediaRemoval(device, false); }
 
-int64_t WindowsDevice::SeekDevice(DeviceHandle device, int64_t offset, int origin) {
-  static const DWORD kMethod[] = {FILE_BEGIN, FILE_CURRENT, FILE_END};
-  if (origin < 0 || origin > 2) return -1;
+int64_t WindowsDevice::SeekTo(DeviceHandle device, int64_t offset) {
   LARGE_INTEGER distance{};
   distance.QuadPart = offset;
   LARGE_INTEGER position{};
-  if (!::SetFilePointerEx(Win(device), distance, &position, kMethod[origin])) return -1;
+  if (!::SetFilePointerEx(Win(device), distance, &position, FILE_BEGIN)) return -1;
   return int64_t(position.QuadPart);
 }
 

@@ -3,7 +3,7 @@
 
 #include <algorithm>
 
-#include "source/chd_decoders.h"
+#include "source/chd/chd_decoders.h"
 
 namespace zanthrel {
 

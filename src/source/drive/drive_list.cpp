@@ -1,11 +1,11 @@
-#include "source/drive_list.h"
+#include "source/drive/drive_list.h"
 
 #include <algorithm>
 
 #include "support/text.h"
 
 #ifdef _WIN32
-#include "source/device_win32.h"
+#include "source/drive/device_win32.h"
 #endif
 
 namespace zanthrel {

@@ -1,16 +1,17 @@
-#include "source/chd_container.h"
+#include "source/chd/chd_container.h"
 
 #include <algorithm>
 #include <cstring>
-#include <string_view>
+#include <optional>
 #include <vector>
 
 #include "source/big_endian.h"
 #include "source/cd_sector.h"
-#include "source/chd_codecs.h"
-#include "source/chd_header.h"
-#include "source/chd_map.h"
-#include "source/crc16.h"
+#include "source/chd/chd_codecs.h"
+#include "source/chd/chd_header.h"
+#include "source/chd/chd_map.h"
+#include "source/chd/crc16.h"
+#include "source/track_modes.h"
 #include "support/text.h"
 
 namespace zanthrel {
@@ -31,33 +32,6 @@ Status ReadWhole(const HostFile& file, uint64_t offset, void* buffer, size_t cou
   if (!read) return read.Failure();
   if (*read < count) return ChdError(std::string(what) + " is cut short");
   return {};
-}
-
-enum class TrackUse { kAudio, kData, kForm2 };
-
-// A track type by the names a CHD gives it, its own and the cue sheet's.
-struct TrackType {
-  std::string_view names[4];
-  TrackUse use;
-  RecordFormat format;
-};
-
-constexpr TrackType kTrackTypes[] = {
-    {{"MODE1", "MODE1/2048", "MODE2_FORM1", "MODE2/2048"}, TrackUse::kData, kCooked},
-    {{"MODE1_RAW", "MODE1/2352"}, TrackUse::kData, kMode1Raw},
-    {{"MODE2", "MODE2/2336", "MODE2_FORM_MIX", "CDI/2336"}, TrackUse::kData, kMode2Records},
-    {{"MODE2_RAW", "MODE2/2352", "CDI/2352"}, TrackUse::kData, kMode2Raw},
-    {{"MODE2_FORM2", "MODE2/2324"}, TrackUse::kForm2, {2324, 0}},
-    {{"AUDIO"}, TrackUse::kAudio, {kCdFrameSize, 0}},
-};
-
-const TrackType* FindTrackType(const std::string& name) {
-  for (const TrackType& type : kTrackTypes) {
-    for (std::string_view spelling : type.names) {
-      if (!spelling.empty() && name == spelling) return &type;
-    }
-  }
-  return nullptr;
 }
 
 Result<std::vector<ChdTrackEntry>> ReadTrackEntries(const HostFile& file, uint64_t offset) {
@@ -221,14 +195,14 @@ Result<std::unique_ptr<DataTrack>> OpenChdTrack(HostFile file, uint64_t fileSize
   // Each track starts where the one in front of it ends, padded to 4 frames.
   uint64_t start = 0;
   for (const ChdTrackEntry& track : *tracks) {
-    const TrackType* type = FindTrackType(track.type);
+    const std::optional<TrackMode> type = FindTrackMode(track.type, TrackNaming::kChd);
     const std::string name = "track " + std::to_string(track.number);
     if (!type) return ChdError(name + " has the unknown type " + track.type);
-    if (type->use == TrackUse::kAudio) {
+    if (type->kind == TrackKind::kAudio) {
       start += track.frames + (kTrackPadding - track.frames % kTrackPadding) % kTrackPadding;
       continue;
     }
-    if (type->use == TrackUse::kForm2) {
+    if (type->kind == TrackKind::kForm2) {
       return ChdError(name + " is " + track.type + ", whose sectors hold no 2048-byte user data");
     }
     const uint64_t storedPregap = !track.pregapType.empty() && track.pregapType[0] == 'V' ? track.pregap : 0;

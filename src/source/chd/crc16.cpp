@@ -1,4 +1,4 @@
-#include "source/crc16.h"
+#include "source/chd/crc16.h"
 
 #include <array>
 

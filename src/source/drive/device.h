@@ -19,8 +19,8 @@ class DeviceOperations {
  public:
   virtual ~DeviceOperations() = default;
 
-  // mode 0 read, 1 write, 2 read and write; any other mode fails.
-  virtual Result<DeviceHandle> OpenDevice(const std::string& name, int mode) = 0;
+  // Discs are only ever read, so a drive is opened for reading alone.
+  virtual Result<DeviceHandle> OpenForReading(const std::string& name) = 0;
   // Bytes per sector, 0 on failure.
   virtual uint32_t GetSectorSize(DeviceHandle device) = 0;
   // Size of the disc in bytes, 0 on failure.
@@ -28,8 +28,8 @@ class DeviceOperations {
   // Prevent / allow media removal; true when the drive accepted.
   virtual bool LockMedia(DeviceHandle device) = 0;
   virtual bool UnlockMedia(DeviceHandle device) = 0;
-  // origin 0 from the start, 1 from the current position, 2 from the end; the new position or -1.
-  virtual int64_t SeekDevice(DeviceHandle device, int64_t offset, int origin) = 0;
+  // To `offset` bytes from the start of the disc: the new position, or -1.
+  virtual int64_t SeekTo(DeviceHandle device, int64_t offset) = 0;
   // Bytes read, or -1.
   virtual int64_t ReadDevice(DeviceHandle device, void* buffer, uint32_t count) = 0;
   virtual void CloseDevice(DeviceHandle device) = 0;

@@ -1,4 +1,4 @@
-#include "source/raw_container.h"
+#include "source/containers/raw_container.h"
 
 #include "opera/records.h"
 #include "source/file_track.h"

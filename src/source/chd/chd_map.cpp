@@ -1,9 +1,9 @@
-#include "source/chd_map.h"
+#include "source/chd/chd_map.h"
 
 #include "source/big_endian.h"
-#include "source/bit_reader.h"
-#include "source/crc16.h"
-#include "source/huffman_decoder.h"
+#include "source/chd/bit_reader.h"
+#include "source/chd/crc16.h"
+#include "source/chd/huffman_decoder.h"
 
 namespace zanthrel {
 

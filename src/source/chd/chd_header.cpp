@@ -1,4 +1,4 @@
-#include "source/chd_header.h"
+#include "source/chd/chd_header.h"
 
 #include <algorithm>
 #include <cstring>
@@ -15,15 +15,8 @@ constexpr uint32_t kVersion = 5;
 
 Error HeaderError(const std::string& what) { return Error{"CHD: " + what}; }
 
-std::optional<uint64_t> Decimal(std::string_view digits) {
-  if (digits.empty() || digits.size() > 9) return std::nullopt;
-  uint64_t value = 0;
-  for (char c : digits) {
-    if (c < '0' || c > '9') return std::nullopt;
-    value = value * 10 + uint64_t(c - '0');
-  }
-  return value;
-}
+// No field of a track entry needs more digits than a CD has frames.
+constexpr size_t kMaxFieldDigits = 9;
 
 }  // namespace
 
@@ -82,7 +75,7 @@ Result<ChdTrackEntry> ParseChdTrackEntry(std::string_view text) {
     if (key == "TYPE") entry.type = std::string(value);
     if (key == "PGTYPE") entry.pregapType = std::string(value);
     if (key != "TRACK" && key != "FRAMES" && key != "PREGAP") continue;
-    const std::optional<uint64_t> number = Decimal(value);
+    const std::optional<uint64_t> number = DecimalValue(value, kMaxFieldDigits);
     if (!number) return HeaderError("track entry with a bad " + std::string(key) + " field");
     if (key == "TRACK") entry.number = uint32_t(*number), haveNumber = true;
     if (key == "FRAMES") entry.frames = *number, haveFrames = true;

@@ -6,7 +6,7 @@
 #include <memory>
 #include <string>
 
-#include "source/chd_decoders.h"
+#include "source/chd/chd_decoders.h"
 
 namespace zanthrel {
 

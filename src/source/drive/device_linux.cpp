@@ -1,4 +1,4 @@
-#include "source/device_linux.h"
+#include "source/drive/device_linux.h"
 
 #include <fcntl.h>
 #include <linux/cdrom.h>
@@ -18,11 +18,9 @@ int Fd(DeviceHandle device) { return int(device); }
 
 }  // namespace
 
-Result<DeviceHandle> LinuxDevice::OpenDevice(const std::string& name, int mode) {
-  static const int kAccess[] = {O_RDONLY, O_WRONLY, O_RDWR};
-  if (mode < 0 || mode > 2) return HostError(name, EINVAL);
+Result<DeviceHandle> LinuxDevice::OpenForReading(const std::string& name) {
   // Without O_NONBLOCK a drive without a disc refuses to open; the size query tells instead.
-  int fd = ::open(name.c_str(), kAccess[mode] | O_NONBLOCK | O_CLOEXEC);
+  int fd = ::open(name.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
   if (fd < 0) return HostError(name, errno);
   return DeviceHandle(fd);
 }
@@ -45,10 +43,8 @@ bool LinuxDevice::UnlockMedia(DeviceHandle device) {
   return ::ioctl(Fd(device), CDROM_LOCKDOOR, 0) == 0;
 }
 
-int64_t LinuxDevice::SeekDevice(DeviceHandle device, int64_t offset, int origin) {
-  static const int kWhence[] = {SEEK_SET, SEEK_CUR, SEEK_END};
-  if (origin < 0 || origin > 2) return -1;
-  off_t position = ::lseek(Fd(device), off_t(offset), kWhence[origin]);
+int64_t LinuxDevice::SeekTo(DeviceHandle device, int64_t offset) {
+  off_t position = ::lseek(Fd(device), off_t(offset), SEEK_SET);
   return position < 0 ? -1 : int64_t(position);
 }
 

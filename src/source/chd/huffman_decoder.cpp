@@ -1,4 +1,4 @@
-#include "source/huffman_decoder.h"
+#include "source/chd/huffman_decoder.h"
 
 #include <algorithm>
 

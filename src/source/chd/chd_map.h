@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "source/chd_header.h"
+#include "source/chd/chd_header.h"
 #include "support/result.h"
 
 namespace zanthrel {

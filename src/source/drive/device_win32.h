@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <string>
 
-#include "source/device.h"
+#include "source/drive/device.h"
 
 namespace zanthrel {
 
@@ -14,14 +14,14 @@ class WindowsDevice : public DeviceOperations {
  public:
   // "D:" opens the drive "\\.\D:"; any other name is opened as it stands, so
   // that an image file can play a drive.
-  Result<DeviceHandle> OpenDevice(const std::string& name, int mode) override;
+  Result<DeviceHandle> OpenForReading(const std::string& name) override;
   // Where the geometry ioctls are refused (an image file, or wine), a file
   // that has a size counts as 2048-byte sectors of that size.
   uint32_t GetSectorSize(DeviceHandle device) override;
   uint64_t GetDiscSize(DeviceHandle device) override;
   bool LockMedia(DeviceHandle device) override;
   bool UnlockMedia(DeviceHandle device) override;
-  int64_t SeekDevice(DeviceHandle device, int64_t offset, int origin) override;
+  int64_t SeekTo(DeviceHandle device, int64_t offset) override;
   int64_t ReadDevice(DeviceHandle device, void* buffer, uint32_t count) override;
   void CloseDevice(DeviceHandle device) override;
 };
