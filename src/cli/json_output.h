@@ -3,12 +3,9 @@
 
 #include <nlohmann/json.hpp>
 #include <string>
-
 #include <vector>
 
-#include "decompile/listing.h"
-#include "decompile/volume_summary.h"
-#include "verify/verify.h"
+#include "workflow/inspect_job.h"
 
 namespace zanthrel::cli {
 
