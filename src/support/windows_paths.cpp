@@ -32,36 +32,59 @@ void AppendUtf8(std::string& out, char32_t code) {
   }
 }
 
+void AppendUtf16(std::u16string& out, char32_t code) {
+  if (code >= 0x10000) {
+    code -= 0x10000;
+    out += char16_t(0xD800 + (code >> 10));
+    out += char16_t(0xDC00 + (code & 0x3FF));
+  } else {
+    out += char16_t(code);
+  }
+}
+
+// The code at `i`, which moves past it; nothing for a sequence that is not
+// UTF-8, and `i` then moves past its longest start that could still have
+// been (at least one byte).
+std::optional<char32_t> DecodeUtf8(std::string_view text, size_t& i) {
+  const uint8_t lead = uint8_t(text[i++]);
+  const int extra = lead < 0x80 ? 0 : (lead >> 5) == 0x6 ? 1 : (lead >> 4) == 0xE ? 2
+                                    : (lead >> 3) == 0x1E ? 3 : -1;
+  if (extra <= 0) return extra == 0 ? std::optional<char32_t>(lead) : std::nullopt;
+  char32_t code = lead & (0x3F >> extra);
+  // Overlong forms, surrogates and codes past U+10FFFF are not UTF-8; each
+  // shows by the second byte, so a bad one is cut off there.
+  static constexpr char32_t kSmallest[] = {0, 0x80, 0x800, 0x10000};
+  for (int k = 1; k <= extra; ++k) {
+    if (i == text.size() || (uint8_t(text[i]) & 0xC0) != 0x80) return std::nullopt;
+    code = (code << 6) | (uint8_t(text[i]) & 0x3F);
+    if (k == 1) {
+      const char32_t least = kSmallest[extra] >> (6 * (extra - 1));
+      const char32_t most = 0x10FFFF >> (6 * (extra - 1));
+      const bool surrogate = extra == 2 && code >= (0xD800 >> 6) && code <= (0xDFFF >> 6);
+      if (code < least || code > most || surrogate) return std::nullopt;
+    }
+    ++i;
+  }
+  return code;
+}
+
 }  // namespace
 
 std::optional<std::u16string> Utf8ToUtf16(std::string_view text) {
   std::u16string out;
   out.reserve(text.size());
   for (size_t i = 0; i < text.size();) {
-    const uint8_t lead = uint8_t(text[i]);
-    const int extra = lead < 0x80 ? 0 : (lead >> 5) == 0x6 ? 1 : (lead >> 4) == 0xE ? 2
-                                      : (lead >> 3) == 0x1E ? 3 : -1;
-    if (extra < 0 || text.size() - i <= size_t(extra)) return std::nullopt;
-    char32_t code = extra == 0 ? lead : lead & (0x3F >> extra);
-    for (int k = 1; k <= extra; ++k) {
-      const uint8_t next = uint8_t(text[i + size_t(k)]);
-      if ((next & 0xC0) != 0x80) return std::nullopt;
-      code = (code << 6) | (next & 0x3F);
-    }
-    // Overlong forms, surrogates and codes past U+10FFFF are not UTF-8.
-    static constexpr char32_t kSmallest[] = {0, 0x80, 0x800, 0x10000};
-    if (code < kSmallest[extra] || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) {
-      return std::nullopt;
-    }
-    if (code >= 0x10000) {
-      code -= 0x10000;
-      out += char16_t(0xD800 + (code >> 10));
-      out += char16_t(0xDC00 + (code & 0x3FF));
-    } else {
-      out += char16_t(code);
-    }
-    i += size_t(extra) + 1;
+    const std::optional<char32_t> code = DecodeUtf8(text, i);
+    if (!code) return std::nullopt;
+    AppendUtf16(out, *code);
   }
+  return out;
+}
+
+std::u16string Utf8ToUtf16Replacing(std::string_view text) {
+  std::u16string out;
+  out.reserve(text.size());
+  for (size_t i = 0; i < text.size();) AppendUtf16(out, DecodeUtf8(text, i).value_or(kReplacement));
   return out;
 }
 
