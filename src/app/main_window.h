@@ -1,23 +1,14 @@
 // The main window: the two buttons, the two options, image file or drive.
-// Its jobs run off the window's thread; while one runs both buttons are
-// disabled, the progress bar moves and Cancel stops it between two blocks,
-// and the status line tells how it ended.
+// What they do is the window controller's; this window shows it with Qt.
 #pragma once
 
 #include <QWidget>
-#include <atomic>
-#include <functional>
 #include <memory>
-#include <thread>
+#include <string>
 #include <vector>
 
 #include "app/run_window.h"
-#include "app/workflow_dialogs.h"
-#include "compile/unique_ids.h"
-#include "support/cancel.h"
-#include "support/progress.h"
-#include "source/drive/device.h"
-#include "source/drive/drive_list.h"
+#include "workflow/window_controller.h"
 
 class QCheckBox;
 class QComboBox;
@@ -28,56 +19,49 @@ class QRadioButton;
 
 namespace zanthrel::app {
 
-// What the window works with; every member left empty takes the host's own.
-struct WindowServices {
-  WorkflowDialogs* dialogs = nullptr;
-  std::function<std::vector<DriveEntry>()> listDrives;
-  DeviceOperations* device = nullptr;
-};
-
-class TForm1 : public QWidget {
+class MainWindow : public QWidget, private WindowView {
   Q_OBJECT
 
  public:
-  explicit TForm1(WindowServices services = {}, QWidget* parent = nullptr);
-  ~TForm1() override;
+  explicit MainWindow(WindowServices services = {}, QWidget* parent = nullptr);
+  ~MainWindow() override;
 
-  QPushButton* Button1;
-  QPushButton* Button2;
+  QPushButton* decompileButton;
+  QPushButton* compileButton;
   // Shown only while a job runs.
-  QPushButton* CancelButton;
-  QProgressBar* ProgressBar1;
-  QCheckBox* CheckBox1;
-  QCheckBox* CheckBox2;
-  QRadioButton* RadioButton1;
-  QRadioButton* RadioButton2;
-  QComboBox* ComboBox1;
-  QLabel* Label1;
+  QPushButton* cancelButton;
+  QProgressBar* progressBar;
+  QCheckBox* additionalInfoBox;
+  QCheckBox* discLabelBox;
+  QRadioButton* imageChoice;
+  QRadioButton* driveChoice;
+  QComboBox* driveList;
+  QLabel* statusLine;
 
-  bool JobRunning() const { return worker_.joinable(); }
+  bool JobRunning() const { return controller_->JobRunning(); }
 
  signals:
   void JobFinished(const QString& status);
 
  public slots:
-  void Button1Click();
-  void Button2Click();
-  void CancelClick();
-  void RadioButton1Click();
-  void RadioButton2Click();
+  void DecompileButtonClick();
+  void CompileButtonClick();
+  void CancelButtonClick();
+  void ImageChoiceClick();
+  void DriveChoiceClick();
 
  private:
-  // Runs `job` on a thread of its own; it returns the status line.
-  void StartJob(std::function<QString(const Progress&, CancelToken)> job);
-  void FinishJob(const QString& status);
+  void ShowJobStarted() override;
+  void ShowProgress(int percent) override;
+  void DisableCancel() override;
+  void ShowJobEnded(const std::string& status) override;
+  void ShowDrives(const std::vector<std::string>& names) override;
+  void HideDrives() override;
+  void PostProgress(int percent) override;
+  void PostJobEnd() override;
 
-  WindowServices services_;
   std::unique_ptr<WorkflowDialogs> ownDialogs_;
-  // Ids run on from image to image for as long as the window lives.
-  UniqueIdGenerator ids_;
-  std::thread worker_;
-  std::atomic<int> shownPercent_{-1};
-  std::atomic<bool> cancel_{false};
+  std::unique_ptr<WindowController> controller_;
 };
 
 }  // namespace zanthrel::app

@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "app/workflow_dialogs.h"
+#include "workflow/workflow_dialogs.h"
 
 class QWidget;
 

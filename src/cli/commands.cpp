@@ -6,19 +6,11 @@
 #include "cli/json_output.h"
 #include "cli/progress_bar.h"
 #include "cli/text_output.h"
-#include "decompile/describe.h"
-#include "opera/records.h"
-#include "source/drive/device.h"
-#include "source/drive/drive_list.h"
 #include "support/cp1251.h"
 #include "support/host.h"
-#include "support/text.h"
-#include "verify/verify.h"
-#include "volume/listing.h"
-#include "volume/summary.h"
-#include "workflow/compile_job.h"
 #include "workflow/convert_job.h"
 #include "workflow/decompile_job.h"
+#include "workflow/inspect_job.h"
 #ifdef ZANTHREL_WITH_MOUNT
 #include "mount/fuse_mount.h"
 #endif
@@ -27,14 +19,15 @@ namespace zanthrel::cli {
 
 namespace {
 
-// Opens an image for reading only; prints the reason and gives false when it
-// cannot. A container says on stderr which track it gave, so stdout stays as
-// it is for every kind of image.
-bool OpenForReading(ImageSource& source, const std::string& image) {
-  const OpenStatus opened = OpenImageFile(source, image);
-  if (!opened) PrintError(image + ": " + opened.Failure().text);
-  if (opened && !source.Container().empty()) std::cerr << image << ": " << source.Container() << std::endl;
-  return opened.Ok();
+// Tells how an image opened for reading only: the reason when it did not. A
+// container says on stderr which track it gave, so stdout stays as it is for
+// every kind of image.
+bool Opened(const ImageOpening& opening, const std::string& image) {
+  if (!opening.opened) PrintError(image + ": " + opening.failure);
+  if (opening.opened && !opening.container.empty()) {
+    std::cerr << image << ": " << opening.container << std::endl;
+  }
+  return opening.opened;
 }
 
 // Ctrl-C asks the run to stop between blocks for as long as this lives.
@@ -131,56 +124,45 @@ int RunCompile(const CompileArgs& args, UniqueIdGenerator& ids) {
 }
 
 int RunInfo(const std::string& image, InfoFormat format) {
-  ImageSource source;
-  if (!OpenForReading(source, image)) return kExitUsage;
   if (format == InfoFormat::kLogText) {
-    std::string description = DescribeLabel(source);
-    if (description.empty()) {
+    const LabelReport label = DescribeImageLabel(image);
+    if (!Opened(label.opening, image)) return kExitUsage;
+    if (label.description.empty()) {
       PrintError(image + ": volume label cannot be read");
       return kExitFailed;
     }
-    std::cout << Cp1251ToUtf8(description);
+    std::cout << Cp1251ToUtf8(label.description);
     return kExitDone;
   }
-  const std::optional<VolumeSummary> summary = SummarizeVolume(source);
-  if (!summary) {
+  const InfoReport info = SummarizeImageFile(image);
+  if (!Opened(info.opening, image)) return kExitUsage;
+  if (!info.summary) {
     PrintError(image + ": volume label cannot be read");
     return kExitFailed;
   }
   if (format == InfoFormat::kJson) {
-    std::cout << JsonText(InfoJson(image, *summary)) << std::flush;
+    std::cout << JsonText(InfoJson(image, *info.summary)) << std::flush;
     return kExitDone;
   }
-  std::cout << InfoText(*summary) << std::flush;
-  return summary->treeRead ? kExitDone : kExitFailed;
+  std::cout << InfoText(*info.summary) << std::flush;
+  return info.summary->treeRead ? kExitDone : kExitFailed;
 }
 
 int RunDrives() {
-  for (const DriveEntry& drive : OfferedDrives(ListDrives())) {
+  for (const DriveEntry& drive : DrivesToOffer()) {
     std::cout << drive.name << "\t" << DriveTypeName(drive.type) << "\n";
   }
   return kExitDone;
 }
 
 int RunList(const std::string& image, bool json) {
-  ImageSource source;
-  if (!OpenForReading(source, image)) return kExitUsage;
-  std::vector<ListedEntry> entries;
-  if (!ListTree(source, entries)) {
+  const ListReport list = ListImageFile(image);
+  if (!Opened(list.opening, image)) return kExitUsage;
+  if (!list.treeRead) {
     PrintError(image + ": unreadable, every copy of the root directory failed");
     return kExitFailed;
   }
-  if (json) {
-    std::cout << JsonText(ListJson(entries)) << std::flush;
-    return kExitDone;
-  }
-  std::string out;
-  for (const ListedEntry& entry : entries) {
-    out += Cp1251ToUtf8(entry.path) + "\t" + ((entry.flags & opera::kDirectoryBit) ? "dir" : "file") +
-           "\t" + UnsignedDecimal(entry.byteCount) + "\t" + UnsignedDecimal(entry.blockCount) + "\t" +
-           UnsignedDecimal(entry.copies) + "\t" + Hex8(entry.firstBlock) + "\n";
-  }
-  std::cout << out;
+  std::cout << (json ? JsonText(ListJson(list.entries)) : ListText(list.entries)) << std::flush;
   return kExitDone;
 }
 
@@ -202,11 +184,11 @@ int RunConvert(const std::string& image, const std::string& output, bool quiet) 
 }
 
 int RunVerify(const std::string& image, bool json) {
-  ImageSource source;
-  if (!OpenForReading(source, image)) return kExitUsage;
-  const VerifyReport report = VerifyImage(source);
-  std::cout << (json ? JsonText(VerifyJson(image, report)) : VerifyText(image, report)) << std::flush;
-  return report.Damaged() ? kExitFailed : kExitDone;
+  const VerifyImageReport report = VerifyImageFile(image);
+  if (!Opened(report.opening, image)) return kExitUsage;
+  std::cout << (json ? JsonText(VerifyJson(image, report.verify)) : VerifyText(image, report.verify))
+            << std::flush;
+  return report.verify.Damaged() ? kExitFailed : kExitDone;
 }
 
 #ifdef ZANTHREL_WITH_MOUNT

@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "compile/unique_ids.h"
+#include "workflow/compile_job.h"
 
 namespace zanthrel::cli {
 

@@ -1,6 +1,5 @@
 #include "cli/json_output.h"
 
-#include "opera/records.h"
 #include "support/cp1251.h"
 
 namespace zanthrel::cli {
@@ -53,7 +52,7 @@ json ListJson(const std::vector<ListedEntry>& entries) {
   for (const ListedEntry& entry : entries) {
     list.push_back({
         {"path", Cp1251ToUtf8(entry.path)},
-        {"kind", (entry.flags & opera::kDirectoryBit) ? "dir" : "file"},
+        {"kind", ListedKind(entry)},
         {"bytes", entry.byteCount},
         {"blocks", entry.blockCount},
         {"copies", entry.copies},

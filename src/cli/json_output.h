@@ -3,12 +3,9 @@
 
 #include <nlohmann/json.hpp>
 #include <string>
-
 #include <vector>
 
-#include "verify/verify.h"
-#include "volume/listing.h"
-#include "volume/summary.h"
+#include "workflow/inspect_job.h"
 
 namespace zanthrel::cli {
 

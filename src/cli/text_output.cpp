@@ -1,5 +1,6 @@
 #include "cli/text_output.h"
 
+#include "support/cp1251.h"
 #include "support/text.h"
 
 namespace zanthrel::cli {
@@ -39,6 +40,16 @@ std::string InfoText(const VolumeSummary& summary) {
   if (!summary.treeRead) return text + "Tree:         unreadable, every copy of the root directory failed\n";
   return text + "Folders:      " + Number(summary.folders) + "\n" +
          "Files:        " + Number(summary.files) + ", " + Number(summary.fileBytes) + " bytes\n";
+}
+
+std::string ListText(const std::vector<ListedEntry>& entries) {
+  std::string text;
+  for (const ListedEntry& entry : entries) {
+    text += Cp1251ToUtf8(entry.path) + "\t" + ListedKind(entry) + "\t" + UnsignedDecimal(entry.byteCount) +
+            "\t" + UnsignedDecimal(entry.blockCount) + "\t" + UnsignedDecimal(entry.copies) + "\t" +
+            Hex8(entry.firstBlock) + "\n";
+  }
+  return text;
 }
 
 std::string VerifyText(const std::string& image, const VerifyReport& report) {

@@ -1,15 +1,18 @@
-// The reports of `info` and `verify` for people, in English; each line ends
-// with a line break.
+// The reports of `info`, `list` and `verify` for people, in English; each
+// line ends with a line break.
 #pragma once
 
 #include <string>
+#include <vector>
 
-#include "verify/verify.h"
-#include "volume/summary.h"
+#include "workflow/inspect_job.h"
 
 namespace zanthrel::cli {
 
 std::string InfoText(const VolumeSummary& summary);
+// One line per entry: path (UTF-8), kind, bytes, blocks, copies and first
+// block, separated by tabs.
+std::string ListText(const std::vector<ListedEntry>& entries);
 std::string VerifyText(const std::string& image, const VerifyReport& report);
 
 }  // namespace zanthrel::cli

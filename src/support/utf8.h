@@ -19,6 +19,10 @@ struct Utf8Char {
 // a character, a sequence cut short or broken by a byte that does not
 // continue it, an overlong form, a surrogate and a code past U+10FFFF.
 Utf8Char DecodeUtf8(std::string_view text, size_t at);
+// How many bytes a sequence that is not UTF-8 spans at text[at]: its lead and
+// the bytes that could still have continued it, at least one. Text that is only
+// shown gets one replacement character for each such span.
+size_t InvalidUtf8Length(std::string_view text, size_t at);
 // Appends the UTF-8 form, of one to four bytes, of a code up to U+10FFFF.
 void AppendUtf8(std::string& out, char32_t code);
 

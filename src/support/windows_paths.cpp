@@ -14,6 +14,16 @@ bool StartsWith(std::u16string_view text, std::u16string_view prefix) {
   return text.substr(0, prefix.size()) == prefix;
 }
 
+void AppendUtf16(std::u16string& out, char32_t code) {
+  if (code >= 0x10000) {
+    code -= 0x10000;
+    out += char16_t(0xD800 + (code >> 10));
+    out += char16_t(0xDC00 + (code & 0x3FF));
+  } else {
+    out += char16_t(code);
+  }
+}
+
 }  // namespace
 
 std::optional<std::u16string> Utf8ToUtf16(std::string_view text) {
@@ -22,14 +32,19 @@ std::optional<std::u16string> Utf8ToUtf16(std::string_view text) {
   for (size_t i = 0; i < text.size();) {
     const Utf8Char next = DecodeUtf8(text, i);
     if (next.length == 0) return std::nullopt;
-    if (next.code >= 0x10000) {
-      const char32_t above = next.code - 0x10000;
-      out += char16_t(0xD800 + (above >> 10));
-      out += char16_t(0xDC00 + (above & 0x3FF));
-    } else {
-      out += char16_t(next.code);
-    }
+    AppendUtf16(out, next.code);
     i += next.length;
+  }
+  return out;
+}
+
+std::u16string Utf8ToUtf16Replacing(std::string_view text) {
+  std::u16string out;
+  out.reserve(text.size());
+  for (size_t i = 0; i < text.size();) {
+    const Utf8Char next = DecodeUtf8(text, i);
+    AppendUtf16(out, next.length ? next.code : kReplacement);
+    i += next.length ? next.length : InvalidUtf8Length(text, i);
   }
   return out;
 }

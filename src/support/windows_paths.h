@@ -11,6 +11,9 @@ namespace zanthrel {
 
 // Null for text that is not UTF-8, so that no path is opened under a wrong name.
 std::optional<std::u16string> Utf8ToUtf16(std::string_view text);
+// For text that is only shown: what is not UTF-8 becomes U+FFFD, one for each
+// lead byte and the continuation bytes it rightly takes, or for each stray byte.
+std::u16string Utf8ToUtf16Replacing(std::string_view text);
 // A lone surrogate, which Windows allows in names, becomes U+FFFD.
 std::string Utf16ToUtf8(std::u16string_view text);
 

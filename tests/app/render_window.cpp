@@ -10,8 +10,8 @@ int main(int argc, char** argv) {
   if (argc != 2) return 2;
   qputenv("QT_QPA_PLATFORM", "offscreen");
   QApplication application(argc, argv);
-  zanthrel::app::TForm1 window;
-  window.CheckBox1->setChecked(true);
+  zanthrel::app::MainWindow window;
+  window.additionalInfoBox->setChecked(true);
   window.show();
   return window.grab().save(argv[1]) ? 0 : 1;
 }

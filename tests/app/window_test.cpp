@@ -36,18 +36,18 @@ class WindowTest : public ::testing::Test {
     services_.dialogs = &dialogs_;
     services_.listDrives = [this] { return drives_; };
     services_.device = &device_;
-    window_ = std::make_unique<TForm1>(services_);
+    window_ = std::make_unique<MainWindow>(services_);
   }
   QString Click(QPushButton* button) {
-    QSignalSpy finished(window_.get(), &TForm1::JobFinished);
+    QSignalSpy finished(window_.get(), &MainWindow::JobFinished);
     QTest::mouseClick(button, Qt::LeftButton);
     if (!window_->JobRunning()) return {};
-    EXPECT_FALSE(window_->Button1->isEnabled());
-    EXPECT_FALSE(window_->Button2->isEnabled());
+    EXPECT_FALSE(window_->decompileButton->isEnabled());
+    EXPECT_FALSE(window_->compileButton->isEnabled());
     EXPECT_TRUE(finished.wait(20000));
-    EXPECT_TRUE(window_->Button1->isEnabled());
-    EXPECT_TRUE(window_->ProgressBar1->isHidden());
-    EXPECT_TRUE(window_->CancelButton->isHidden());
+    EXPECT_TRUE(window_->decompileButton->isEnabled());
+    EXPECT_TRUE(window_->progressBar->isHidden());
+    EXPECT_TRUE(window_->cancelButton->isHidden());
     return finished.isEmpty() ? QString() : finished.front().front().toString();
   }
 
@@ -56,40 +56,40 @@ class WindowTest : public ::testing::Test {
   std::vector<DriveEntry> drives_;
   MemoryDevice device_;
   WindowServices services_;
-  std::unique_ptr<TForm1> window_;
+  std::unique_ptr<MainWindow> window_;
 };
 
 TEST_F(WindowTest, RadioSwitchingRefillsAndHidesTheDriveList) {
   drives_ = {{"/dev/sda", 3}, {"/dev/sdb", 2}, {"/dev/sr0", 5}, {"/dev/ram0", 6}};
   window_->show();
   // The window opens on image files, with no drive list shown.
-  EXPECT_TRUE(window_->RadioButton1->isChecked());
-  EXPECT_TRUE(window_->ComboBox1->isHidden());
-  window_->RadioButton2->click();
-  EXPECT_TRUE(window_->ComboBox1->isVisible());
-  ASSERT_EQ(window_->ComboBox1->count(), 2);
-  EXPECT_EQ(window_->ComboBox1->itemText(0), "/dev/sdb");
-  EXPECT_EQ(window_->ComboBox1->currentIndex(), 0);
-  window_->ComboBox1->setCurrentIndex(1);
+  EXPECT_TRUE(window_->imageChoice->isChecked());
+  EXPECT_TRUE(window_->driveList->isHidden());
+  window_->driveChoice->click();
+  EXPECT_TRUE(window_->driveList->isVisible());
+  ASSERT_EQ(window_->driveList->count(), 2);
+  EXPECT_EQ(window_->driveList->itemText(0), "/dev/sdb");
+  EXPECT_EQ(window_->driveList->currentIndex(), 0);
+  window_->driveList->setCurrentIndex(1);
 
   drives_ = {{"/dev/sr1", 5}};
-  window_->RadioButton1->click();
-  EXPECT_TRUE(window_->ComboBox1->isHidden());
-  EXPECT_EQ(window_->ComboBox1->count(), 2);  // kept while hidden
-  EXPECT_EQ(window_->ComboBox1->currentIndex(), 1);
-  window_->RadioButton2->click();
-  ASSERT_EQ(window_->ComboBox1->count(), 1);
-  EXPECT_EQ(window_->ComboBox1->itemText(0), "/dev/sr1");
+  window_->imageChoice->click();
+  EXPECT_TRUE(window_->driveList->isHidden());
+  EXPECT_EQ(window_->driveList->count(), 2);  // kept while hidden
+  EXPECT_EQ(window_->driveList->currentIndex(), 1);
+  window_->driveChoice->click();
+  ASSERT_EQ(window_->driveList->count(), 1);
+  EXPECT_EQ(window_->driveList->itemText(0), "/dev/sr1");
 }
 
 TEST_F(WindowTest, DecompileWritesBesideTheImageWithTheOptions) {
   fs::create_directories(temp_.Path() / "discs");
   testkit::WriteBytes(temp_ / "discs/game.iso.gz", testkit::MakeSampleDisc().image);
   dialogs_.images = {temp_ / "discs/game.iso.gz"};
-  window_->CheckBox1->setChecked(true);
-  window_->CheckBox2->setChecked(true);
-  EXPECT_EQ(Click(window_->Button1), "Образ демонтирован успешно. Выход.");
-  EXPECT_EQ(window_->Label1->text(), "Образ демонтирован успешно. Выход.");
+  window_->additionalInfoBox->setChecked(true);
+  window_->discLabelBox->setChecked(true);
+  EXPECT_EQ(Click(window_->decompileButton), "Образ демонтирован успешно. Выход.");
+  EXPECT_EQ(window_->statusLine->text(), "Образ демонтирован успешно. Выход.");
   EXPECT_EQ(testkit::NamesBelow(temp_.Path() / "discs"),
             (std::vector<std::string>{"PARCE_game", "PARCE_game/Disc label",
                                       "PARCE_game/LaunchMe", "PARCE_game/game.spy",
@@ -97,27 +97,27 @@ TEST_F(WindowTest, DecompileWritesBesideTheImageWithTheOptions) {
                                       "game.log"}));
 
   fs::remove_all(temp_.Path() / "discs/PARCE_game");
-  window_->CheckBox1->setChecked(false);
-  window_->CheckBox2->setChecked(false);
+  window_->additionalInfoBox->setChecked(false);
+  window_->discLabelBox->setChecked(false);
   dialogs_.images = {temp_ / "discs/game.iso.gz"};
-  Click(window_->Button1);
+  Click(window_->decompileButton);
   EXPECT_EQ(testkit::NamesBelow(temp_.Path() / "discs/PARCE_game"),
             (std::vector<std::string>{"LaunchMe", "Игры", "Игры/a!3Ab"}));
 }
 
 TEST_F(WindowTest, CancelledDialogsAndUnopenableImagesChangeNothing) {
-  Click(window_->Button1);  // the file dialog cancelled
+  Click(window_->decompileButton);  // the file dialog cancelled
   dialogs_.folders = {std::nullopt};
-  Click(window_->Button2);  // the folder dialog cancelled
+  Click(window_->compileButton);  // the folder dialog cancelled
   dialogs_.folders = {temp_.Path().string()};
-  Click(window_->Button2);  // the save dialog cancelled
+  Click(window_->compileButton);  // the save dialog cancelled
   EXPECT_EQ(dialogs_.asked, 4);
   EXPECT_TRUE(testkit::NamesBelow(temp_.Path()).empty());
-  EXPECT_EQ(window_->Label1->text(), "Ожидание");
+  EXPECT_EQ(window_->statusLine->text(), "Ожидание");
 
   testkit::WriteBytes(temp_ / "junk.iso", Bytes(5000, 1));
   dialogs_.images = {temp_ / "junk.iso"};
-  const QString status = Click(window_->Button1);
+  const QString status = Click(window_->decompileButton);
   EXPECT_TRUE(status.contains("no Opera volume label found")) << status.toStdString();
   EXPECT_EQ(testkit::NamesBelow(temp_.Path()), (std::vector<std::string>{"junk.iso"}));
 }
@@ -128,7 +128,7 @@ TEST_F(WindowTest, CompileWritesAnImageWithTheBootArea) {
   testkit::WriteText(temp_ / "old.iso", "to be replaced");
   dialogs_.folders = {temp_ / "src"};
   dialogs_.targets = {temp_ / "old.iso"};
-  const QString status = Click(window_->Button2);
+  const QString status = Click(window_->compileButton);
   EXPECT_EQ(status.toStdString(), "Image written: " + (temp_ / "old.iso"));
   Bytes image = testkit::ReadBytes(temp_ / "old.iso");
   ASSERT_GE(image.size(), 305u * 2048);
@@ -145,34 +145,34 @@ TEST_F(WindowTest, CancelStopsACompileAndKeepsTheOldImage) {
   testkit::WriteText(temp_ / "old.iso", "the old image");
   dialogs_.folders = {temp_ / "src"};
   dialogs_.targets = {temp_ / "old.iso"};
-  EXPECT_TRUE(window_->CancelButton->isHidden());
-  QSignalSpy finished(window_.get(), &TForm1::JobFinished);
-  QTest::mouseClick(window_->Button2, Qt::LeftButton);
+  EXPECT_TRUE(window_->cancelButton->isHidden());
+  QSignalSpy finished(window_.get(), &MainWindow::JobFinished);
+  QTest::mouseClick(window_->compileButton, Qt::LeftButton);
   ASSERT_TRUE(window_->JobRunning());
-  EXPECT_FALSE(window_->CancelButton->isHidden());
-  QTest::mouseClick(window_->CancelButton, Qt::LeftButton);
-  EXPECT_FALSE(window_->CancelButton->isEnabled());
+  EXPECT_FALSE(window_->cancelButton->isHidden());
+  QTest::mouseClick(window_->cancelButton, Qt::LeftButton);
+  EXPECT_FALSE(window_->cancelButton->isEnabled());
   ASSERT_TRUE(finished.wait(20000));
   EXPECT_EQ(finished.front().front().toString().toStdString(),
             "Image not written: " + (temp_ / "old.iso") + ": not written, stopped by the user");
-  EXPECT_TRUE(window_->CancelButton->isHidden());
+  EXPECT_TRUE(window_->cancelButton->isHidden());
   EXPECT_EQ(testkit::ReadText(temp_ / "old.iso"), "the old image");
   EXPECT_EQ(testkit::NamesBelow(temp_.Path()), (std::vector<std::string>{"old.iso", "src", "src/big"}));
 }
 
 TEST_F(WindowTest, DriveBranchDecompilesIntoTheChosenFolder) {
-  window_->RadioButton2->click();
-  Click(window_->Button1);  // no drive offered: nothing is asked
+  window_->driveChoice->click();
+  Click(window_->decompileButton);  // no drive offered: nothing is asked
   EXPECT_EQ(dialogs_.asked, 0);
 
   drives_ = {{"/dev/sr0", 5}};
   const testkit::SampleDisc disc = testkit::MakeSampleDisc();
   device_.discs["/dev/sr0"].bytes = disc.image;
-  window_->RadioButton1->click();
-  window_->RadioButton2->click();
+  window_->imageChoice->click();
+  window_->driveChoice->click();
   dialogs_.folders = {temp_ / "chosen"};
   fs::create_directories(temp_.Path() / "chosen");
-  EXPECT_EQ(Click(window_->Button1), "Образ демонтирован успешно. Выход.");
+  EXPECT_EQ(Click(window_->decompileButton), "Образ демонтирован успешно. Выход.");
   EXPECT_TRUE(fs::exists(temp_.Path() / "chosen/cd-rom.log"));
   EXPECT_EQ(testkit::ReadBytes(temp_ / "chosen/PARCE_CD-ROM/LaunchMe"), disc.launchMe);
   // Both options start unchecked: no block map and no label file.

@@ -22,6 +22,23 @@ TEST(WindowsPathsTest, Utf8AndUtf16RoundTripAndRefuseWhatIsNotUtf8) {
   EXPECT_EQ(Utf16ToUtf8(std::u16string{0xDC00}), "\xEF\xBF\xBD");
 }
 
+TEST(WindowsPathsTest, TextToShowHasWhatIsNotUtf8Replaced) {
+  const std::string mixed = "a\xD0\x9F\xE2\x84\x96\xF0\x9F\x98\x80z";
+  EXPECT_EQ(Utf8ToUtf16Replacing(mixed), *Utf8ToUtf16(mixed));
+  EXPECT_EQ(Utf8ToUtf16Replacing(std::string("a\0b", 3)), std::u16string(u"a\0b", 3));
+  // Windows-1251 bytes handed over by mistake: one U+FFFD for each lead byte
+  // and the continuation bytes it rightly takes, one for each stray byte.
+  EXPECT_EQ(Utf8ToUtf16Replacing("a\xC8\xE3\xD1\x80\xD1\x8B"),
+            (std::u16string{u'a', 0xFFFD, 0xFFFD, 0x0440, 0x044B}));
+  EXPECT_EQ(Utf8ToUtf16Replacing("\xE2\x84z"), (std::u16string{0xFFFD, u'z'}));
+  EXPECT_EQ(Utf8ToUtf16Replacing("\xC0\x80"), (std::u16string{0xFFFD, 0xFFFD}));
+  EXPECT_EQ(Utf8ToUtf16Replacing("\xED\xA0\x80"), (std::u16string{0xFFFD, 0xFFFD, 0xFFFD}));
+  EXPECT_EQ(Utf8ToUtf16Replacing("\xF4\x90\x80\x80!"),
+            (std::u16string{0xFFFD, 0xFFFD, 0xFFFD, 0xFFFD, u'!'}));
+  EXPECT_EQ(Utf8ToUtf16Replacing("\xFF\x80"), (std::u16string{0xFFFD, 0xFFFD}));
+  EXPECT_EQ(Utf8ToUtf16Replacing("ab\xF0\x9F\x98"), (std::u16string{u'a', u'b', 0xFFFD}));
+}
+
 TEST(WindowsPathsTest, AbsolutePathsHaveADrivePartOrAreUnc) {
   for (const char* path : {"C:\\x", "c:/x", "\\\\server\\share", "//server/share", "\\\\?\\C:\\x",
                            "\\\\.\\D:"}) {

@@ -5,12 +5,12 @@
 #include <optional>
 #include <string>
 
-#include "app/workflow_dialogs.h"
+#include "workflow/workflow_dialogs.h"
 
 namespace zanthrel::testkit {
 
 // Answers the workflows' questions from lists; an empty answer cancels.
-class ScriptedDialogs : public app::WorkflowDialogs {
+class ScriptedDialogs : public WorkflowDialogs {
  public:
   std::deque<std::optional<std::string>> images, folders, targets;
   int asked = 0;

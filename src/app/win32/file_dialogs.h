@@ -7,7 +7,7 @@
 
 #include <string>
 
-#include "app/workflow_dialogs.h"
+#include "workflow/workflow_dialogs.h"
 
 namespace zanthrel::app {
 

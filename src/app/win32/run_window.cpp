@@ -37,7 +37,7 @@ void LetGoOfOwnConsole() {
   if (GetConsoleProcessList(processes, 2) == 1) FreeConsole();
 }
 
-int RunMessageLoop(const TForm1& window) {
+int RunMessageLoop(const MainWindow& window) {
   MSG message;
   while (GetMessageW(&message, nullptr, 0, 0) > 0) {
     if (window.Handle() && IsDialogMessageW(window.Handle(), &message)) continue;
@@ -65,7 +65,7 @@ int RunWindow(int, char**) {
   LetGoOfOwnConsole();
   const ComApartment com;
   try {
-    TForm1 window;
+    MainWindow window;
     window.QuitOnClose();
     ShowWindow(window.Handle(), SW_SHOWNORMAL);
     return RunMessageLoop(window);

@@ -67,7 +67,7 @@ class Win32WindowTest : public ::testing::Test {
     services_.dialogs = &dialogs_;
     services_.listDrives = [this] { return drives_; };
     services_.device = &device_;
-    window_ = std::make_unique<TForm1>(services_);
+    window_ = std::make_unique<MainWindow>(services_);
     window_->onJobFinished = [this](const std::string& status) { finished_.push_back(status); };
     ShowWindow(window_->Handle(), SW_SHOW);
   }
@@ -76,35 +76,35 @@ class Win32WindowTest : public ::testing::Test {
     const size_t before = finished_.size();
     SendMessageW(button, BM_CLICK, 0, 0);
     if (!window_->JobRunning()) return "";
-    EXPECT_FALSE(IsWindowEnabled(window_->Button1));
-    EXPECT_FALSE(IsWindowEnabled(window_->Button2));
-    EXPECT_TRUE(IsWindowVisible(window_->ProgressBar1));
+    EXPECT_FALSE(IsWindowEnabled(window_->decompileButton));
+    EXPECT_FALSE(IsWindowEnabled(window_->compileButton));
+    EXPECT_TRUE(IsWindowVisible(window_->progressBar));
     EXPECT_TRUE(PumpUntil([&] { return finished_.size() > before; }));
-    EXPECT_TRUE(IsWindowEnabled(window_->Button1));
-    EXPECT_TRUE(IsWindowEnabled(window_->Button2));
-    EXPECT_FALSE(IsWindowVisible(window_->ProgressBar1));
-    EXPECT_FALSE(IsWindowVisible(window_->CancelButton));
+    EXPECT_TRUE(IsWindowEnabled(window_->decompileButton));
+    EXPECT_TRUE(IsWindowEnabled(window_->compileButton));
+    EXPECT_FALSE(IsWindowVisible(window_->progressBar));
+    EXPECT_FALSE(IsWindowVisible(window_->cancelButton));
     return finished_.size() > before ? finished_.back() : "";
   }
   std::vector<std::string> ComboItems() {
     std::vector<std::string> items;
-    const LRESULT count = SendMessageW(window_->ComboBox1, CB_GETCOUNT, 0, 0);
+    const LRESULT count = SendMessageW(window_->driveList, CB_GETCOUNT, 0, 0);
     for (LRESULT i = 0; i < count; ++i) {
-      std::wstring item(size_t(SendMessageW(window_->ComboBox1, CB_GETLBTEXTLEN, WPARAM(i), 0)) + 1, L'\0');
-      item.resize(size_t(SendMessageW(window_->ComboBox1, CB_GETLBTEXT, WPARAM(i),
+      std::wstring item(size_t(SendMessageW(window_->driveList, CB_GETLBTEXTLEN, WPARAM(i), 0)) + 1, L'\0');
+      item.resize(size_t(SendMessageW(window_->driveList, CB_GETLBTEXT, WPARAM(i),
                                       reinterpret_cast<LPARAM>(item.data()))));
       items.push_back(WideToUtf8(item));
     }
     return items;
   }
-  LRESULT ComboSelection() { return SendMessageW(window_->ComboBox1, CB_GETCURSEL, 0, 0); }
+  LRESULT ComboSelection() { return SendMessageW(window_->driveList, CB_GETCURSEL, 0, 0); }
 
   testkit::TempFolder temp_;
   ScriptedDialogs dialogs_;
   std::vector<DriveEntry> drives_;
   MemoryDevice device_;
   WindowServices services_;
-  std::unique_ptr<TForm1> window_;
+  std::unique_ptr<MainWindow> window_;
   std::vector<std::string> finished_;
 };
 
@@ -114,47 +114,48 @@ TEST_F(Win32WindowTest, OpensWithTheControlsTextsAndTabOrderOfTheQtWindow) {
   GetClientRect(window_->Handle(), &client);
   EXPECT_EQ(client.right, 433);
   EXPECT_EQ(client.bottom, 105);
-  EXPECT_EQ(TextOf(window_->Button1), "De-Compile");
-  EXPECT_EQ(TextOf(window_->Button2), "Compile ISO");
-  EXPECT_EQ(TextOf(window_->CheckBox1), "Create additional info");
-  EXPECT_EQ(TextOf(window_->CheckBox2), "Extract \"Disc label\"");
-  EXPECT_EQ(TextOf(window_->RadioButton1), "ISO, BIN, NRG");
-  EXPECT_EQ(TextOf(window_->RadioButton2), "CD-ROM");
-  EXPECT_EQ(TextOf(window_->Label1), "Ожидание");
-  EXPECT_TRUE(Checked(window_->RadioButton1));
-  EXPECT_FALSE(Checked(window_->RadioButton2));
-  EXPECT_FALSE(Checked(window_->CheckBox1));
-  EXPECT_FALSE(Checked(window_->CheckBox2));
-  for (HWND hidden : {window_->ComboBox1, window_->ProgressBar1, window_->CancelButton}) {
+  EXPECT_EQ(TextOf(window_->decompileButton), "De-Compile");
+  EXPECT_EQ(TextOf(window_->compileButton), "Compile ISO");
+  EXPECT_EQ(TextOf(window_->additionalInfoBox), "Create additional info");
+  EXPECT_EQ(TextOf(window_->discLabelBox), "Extract \"Disc label\"");
+  EXPECT_EQ(TextOf(window_->imageChoice), "ISO, BIN, NRG");
+  EXPECT_EQ(TextOf(window_->driveChoice), "CD-ROM");
+  EXPECT_EQ(TextOf(window_->statusLine), "Ожидание");
+  EXPECT_TRUE(Checked(window_->imageChoice));
+  EXPECT_FALSE(Checked(window_->driveChoice));
+  EXPECT_FALSE(Checked(window_->additionalInfoBox));
+  EXPECT_FALSE(Checked(window_->discLabelBox));
+  for (HWND hidden : {window_->driveList, window_->progressBar, window_->cancelButton}) {
     EXPECT_FALSE(IsWindowVisible(hidden));
   }
   // Tab walks the buttons, the boxes, then the chosen radio button.
-  std::vector<HWND> order{window_->Button1};
+  std::vector<HWND> order{window_->decompileButton};
   for (int i = 0; i < 4; ++i) {
     order.push_back(GetNextDlgTabItem(window_->Handle(), order.back(), FALSE));
   }
-  EXPECT_EQ(order, (std::vector<HWND>{window_->Button1, window_->Button2, window_->CheckBox1,
-                                      window_->CheckBox2, window_->RadioButton1}));
+  EXPECT_EQ(order, (std::vector<HWND>{window_->decompileButton, window_->compileButton,
+                                      window_->additionalInfoBox, window_->discLabelBox,
+                                      window_->imageChoice}));
 }
 
 TEST_F(Win32WindowTest, RadioSwitchingRefillsAndHidesTheDriveList) {
   drives_ = {{"C:", 3}, {"E:", 2}, {"D:", 5}, {"R:", 6}};
-  Click(window_->RadioButton2);
-  EXPECT_TRUE(Checked(window_->RadioButton2));
-  EXPECT_TRUE(IsWindowVisible(window_->ComboBox1));
+  Click(window_->driveChoice);
+  EXPECT_TRUE(Checked(window_->driveChoice));
+  EXPECT_TRUE(IsWindowVisible(window_->driveList));
   EXPECT_EQ(ComboItems(), (std::vector<std::string>{"E:", "D:"}));
   EXPECT_EQ(ComboSelection(), 0);
-  SendMessageW(window_->ComboBox1, CB_SETCURSEL, 1, 0);
+  SendMessageW(window_->driveList, CB_SETCURSEL, 1, 0);
 
   // Clicking the selected radio button fires nothing: the list stays.
   drives_ = {{"F:", 5}};
-  Click(window_->RadioButton2);
+  Click(window_->driveChoice);
   EXPECT_EQ(ComboItems(), (std::vector<std::string>{"E:", "D:"}));
-  Click(window_->RadioButton1);
-  EXPECT_FALSE(IsWindowVisible(window_->ComboBox1));
+  Click(window_->imageChoice);
+  EXPECT_FALSE(IsWindowVisible(window_->driveList));
   EXPECT_EQ(ComboItems().size(), 2u);  // kept while hidden
   EXPECT_EQ(ComboSelection(), 1);
-  Click(window_->RadioButton2);
+  Click(window_->driveChoice);
   EXPECT_EQ(ComboItems(), std::vector<std::string>{"F:"});
 }
 
@@ -164,10 +165,10 @@ TEST_F(Win32WindowTest, DecompileWritesBesideTheImageWithTheOptions) {
   testkit::WriteGzip(temp_ / "game.iso.gz", testkit::MakeSampleDisc().image);
   fs::rename(temp_.Path() / "game.iso.gz", folder / "game.iso.gz");
   dialogs_.images = {Utf8(folder / "game.iso.gz")};
-  SendMessageW(window_->CheckBox1, BM_CLICK, 0, 0);
-  SendMessageW(window_->CheckBox2, BM_CLICK, 0, 0);
-  EXPECT_EQ(Click(window_->Button1), "Образ демонтирован успешно. Выход.");
-  EXPECT_EQ(TextOf(window_->Label1), "Образ демонтирован успешно. Выход.");
+  SendMessageW(window_->additionalInfoBox, BM_CLICK, 0, 0);
+  SendMessageW(window_->discLabelBox, BM_CLICK, 0, 0);
+  EXPECT_EQ(Click(window_->decompileButton), "Образ демонтирован успешно. Выход.");
+  EXPECT_EQ(TextOf(window_->statusLine), "Образ демонтирован успешно. Выход.");
   for (const char* name : {"PARCE_game/LaunchMe", "PARCE_game/Disc label", "PARCE_game/game.spy",
                            "game.log"}) {
     EXPECT_TRUE(fs::exists(folder / name)) << name;
@@ -175,18 +176,18 @@ TEST_F(Win32WindowTest, DecompileWritesBesideTheImageWithTheOptions) {
 }
 
 TEST_F(Win32WindowTest, CancelledDialogsAndUnopenableImagesChangeNothing) {
-  Click(window_->Button1);  // the file dialog cancelled
+  Click(window_->decompileButton);  // the file dialog cancelled
   dialogs_.folders = {std::nullopt};
-  Click(window_->Button2);  // the folder dialog cancelled
+  Click(window_->compileButton);  // the folder dialog cancelled
   dialogs_.folders = {Utf8(temp_.Path())};
-  Click(window_->Button2);  // the save dialog cancelled
+  Click(window_->compileButton);  // the save dialog cancelled
   EXPECT_EQ(dialogs_.asked, 4);
   EXPECT_TRUE(testkit::NamesBelow(temp_.Path()).empty());
-  EXPECT_EQ(TextOf(window_->Label1), "Ожидание");
+  EXPECT_EQ(TextOf(window_->statusLine), "Ожидание");
 
   testkit::WriteBytes(temp_ / "junk.iso", Bytes(5000, 1));
   dialogs_.images = {temp_ / "junk.iso"};
-  const std::string status = Click(window_->Button1);
+  const std::string status = Click(window_->decompileButton);
   EXPECT_NE(status.find("no Opera volume label found"), std::string::npos) << status;
   EXPECT_EQ(testkit::NamesBelow(temp_.Path()), std::vector<std::string>{"junk.iso"});
 }
@@ -197,7 +198,7 @@ TEST_F(Win32WindowTest, CompileReplacesTheImageAndCancelKeepsTheOldOne) {
   testkit::WriteText(temp_ / "old.iso", "to be replaced");
   dialogs_.folders = {temp_ / "src"};
   dialogs_.targets = {temp_ / "old.iso"};
-  EXPECT_EQ(Click(window_->Button2), "Image written: " + (temp_ / "old.iso"));
+  EXPECT_EQ(Click(window_->compileButton), "Image written: " + (temp_ / "old.iso"));
   const Bytes image = testkit::ReadBytes(temp_ / "old.iso");
   ASSERT_GE(image.size(), 305u * 2048);
   EXPECT_EQ(std::string(image.begin() + 40, image.begin() + 46), "CD-ROM");
@@ -208,11 +209,11 @@ TEST_F(Win32WindowTest, CompileReplacesTheImageAndCancelKeepsTheOldOne) {
   testkit::WriteText(temp_ / "old.iso", "the old image");
   dialogs_.folders = {temp_ / "src"};
   dialogs_.targets = {temp_ / "old.iso"};
-  SendMessageW(window_->Button2, BM_CLICK, 0, 0);
+  SendMessageW(window_->compileButton, BM_CLICK, 0, 0);
   ASSERT_TRUE(window_->JobRunning());
-  EXPECT_TRUE(IsWindowVisible(window_->CancelButton));
-  SendMessageW(window_->CancelButton, BM_CLICK, 0, 0);
-  EXPECT_FALSE(IsWindowEnabled(window_->CancelButton));
+  EXPECT_TRUE(IsWindowVisible(window_->cancelButton));
+  SendMessageW(window_->cancelButton, BM_CLICK, 0, 0);
+  EXPECT_FALSE(IsWindowEnabled(window_->cancelButton));
   ASSERT_TRUE(PumpUntil([&] { return !finished_.empty() && finished_.size() == 2; }));
   EXPECT_EQ(finished_.back(),
             "Image not written: " + (temp_ / "old.iso") + ": not written, stopped by the user");
@@ -222,18 +223,18 @@ TEST_F(Win32WindowTest, CompileReplacesTheImageAndCancelKeepsTheOldOne) {
 }
 
 TEST_F(Win32WindowTest, DriveBranchDecompilesIntoTheChosenFolder) {
-  Click(window_->RadioButton2);
-  Click(window_->Button1);  // no drive offered: nothing is asked
+  Click(window_->driveChoice);
+  Click(window_->decompileButton);  // no drive offered: nothing is asked
   EXPECT_EQ(dialogs_.asked, 0);
 
   drives_ = {{"D:", 5}};
   const testkit::SampleDisc disc = testkit::MakeSampleDisc();
   device_.discs["D:"].bytes = disc.image;
-  Click(window_->RadioButton1);
-  Click(window_->RadioButton2);
+  Click(window_->imageChoice);
+  Click(window_->driveChoice);
   fs::create_directories(temp_.Path() / "chosen");
   dialogs_.folders = {temp_ / "chosen"};
-  EXPECT_EQ(Click(window_->Button1), "Образ демонтирован успешно. Выход.");
+  EXPECT_EQ(Click(window_->decompileButton), "Образ демонтирован успешно. Выход.");
   EXPECT_TRUE(fs::exists(temp_.Path() / "chosen/cd-rom.log"));
   EXPECT_EQ(testkit::ReadBytes(temp_ / "chosen/PARCE_CD-ROM/LaunchMe"), disc.launchMe);
   EXPECT_FALSE(fs::exists(temp_.Path() / "chosen/PARCE_CD-ROM/Disc label"));

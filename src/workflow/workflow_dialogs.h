@@ -5,7 +5,7 @@
 #include <optional>
 #include <string>
 
-namespace zanthrel::app {
+namespace zanthrel {
 
 class WorkflowDialogs {
  public:
@@ -19,4 +19,4 @@ class WorkflowDialogs {
   virtual std::optional<std::string> ChooseImageToWrite() = 0;
 };
 
-}  // namespace zanthrel::app
+}  // namespace zanthrel

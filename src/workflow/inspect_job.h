@@ -1,0 +1,63 @@
+// What the reading commands find in an image (info, list, verify) and which
+// drives there are to read (drives): each opens the image itself and gives a
+// report for a face to print; nothing is written.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "volume/listing.h"
+#include "volume/summary.h"
+#include "source/drive/drive_list.h"
+#include "support/host.h"
+#include "verify/verify.h"
+
+namespace zanthrel {
+
+// How the image opened: why not, or the container and track read (empty for
+// a plain image).
+struct ImageOpening {
+  bool opened = false;
+  std::string failure;
+  std::string container;
+};
+
+struct InfoReport {
+  ImageOpening opening;
+  // Nothing when the label cannot be read.
+  std::optional<VolumeSummary> summary;
+};
+
+struct LabelReport {
+  ImageOpening opening;
+  // The label as the decompile log describes it, Windows-1251; empty when it
+  // cannot be read.
+  std::string description;
+};
+
+struct ListReport {
+  ImageOpening opening;
+  // False when the label or every root copy cannot be read; `entries` then holds nothing.
+  bool treeRead = false;
+  std::vector<ListedEntry> entries;
+};
+
+struct VerifyImageReport {
+  ImageOpening opening;
+  VerifyReport verify;
+};
+
+InfoReport SummarizeImageFile(const std::string& image, Host& host = SystemHost());
+LabelReport DescribeImageLabel(const std::string& image, Host& host = SystemHost());
+ListReport ListImageFile(const std::string& image, Host& host = SystemHost());
+// Reads every copy of everything.
+VerifyImageReport VerifyImageFile(const std::string& image, Host& host = SystemHost());
+
+// "dir" or "file", as `list` names an entry's kind.
+const char* ListedKind(const ListedEntry& entry);
+
+// The drives of this host that De-Compile can read: CD-ROM and removable ones.
+std::vector<DriveEntry> DrivesToOffer();
+
+}  // namespace zanthrel

@@ -1,0 +1,220 @@
+// The window controller driven as a window drives it, with a view that
+// records what it is told and answers to its dialogs chosen beforehand. The
+// job's end reaches the test's thread as it would reach the window's.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <condition_variable>
+#include <filesystem>
+#include <mutex>
+
+#include "testkit/files.h"
+#include "testkit/memory_device.h"
+#include "testkit/sample_disc.h"
+#include "testkit/scripted_dialogs.h"
+#include "testkit/temp_folder.h"
+#include "workflow/window_controller.h"
+
+namespace zanthrel {
+namespace {
+
+namespace fs = std::filesystem;
+using testkit::ScriptedDialogs;
+
+// What the window was told, one line per call, in order.
+class RecordingView : public WindowView {
+ public:
+  std::vector<std::string> shown;
+  // Filled from the job's thread.
+  std::vector<int> posted;
+
+  void ShowJobStarted() override { shown.push_back("started"); }
+  void ShowProgress(int percent) override { shown.push_back("progress " + std::to_string(percent)); }
+  void DisableCancel() override { shown.push_back("cancel disabled"); }
+  void ShowJobEnded(const std::string& status) override { shown.push_back("ended: " + status); }
+  void ShowDrives(const std::vector<std::string>& names) override {
+    std::string line = "drives:";
+    for (const std::string& name : names) line += " " + name;
+    shown.push_back(line);
+  }
+  void HideDrives() override { shown.push_back("drives hidden"); }
+
+  void PostProgress(int percent) override {
+    const std::lock_guard lock(mutex_);
+    posted.push_back(percent);
+  }
+  void PostJobEnd() override {
+    const std::lock_guard lock(mutex_);
+    ended_ = true;
+    endPosted_.notify_all();
+  }
+
+  // Waits up to 20 seconds for the job's end to be posted, as a window's
+  // message loop would, and takes it.
+  bool WaitForJobEnd() {
+    std::unique_lock lock(mutex_);
+    const bool ended = endPosted_.wait_for(lock, std::chrono::seconds(20), [this] { return ended_; });
+    ended_ = false;
+    return ended;
+  }
+  std::vector<int> Posted() {
+    const std::lock_guard lock(mutex_);
+    return posted;
+  }
+
+ private:
+  std::mutex mutex_;
+  std::condition_variable endPosted_;
+  bool ended_ = false;
+};
+
+class WindowControllerTest : public ::testing::Test {
+ protected:
+  WindowControllerTest() {
+    services_.dialogs = &dialogs_;
+    services_.listDrives = [this] {
+      ++listed_;
+      return drives_;
+    };
+    services_.device = &device_;
+    controller_ = std::make_unique<WindowController>(view_, services_);
+  }
+  // Runs the job just started to its end, as the window would: the status line.
+  std::string FinishJob() {
+    EXPECT_TRUE(controller_->JobRunning());
+    EXPECT_TRUE(view_.WaitForJobEnd());
+    controller_->FinishJob();
+    EXPECT_FALSE(controller_->JobRunning());
+    const std::string& last = view_.shown.back();
+    return last.rfind("ended: ", 0) == 0 ? last.substr(7) : "";
+  }
+  // A folder still being compiled when Cancel comes: a sparse file of 3 GiB.
+  void MakeLongCompile() {
+    fs::create_directories(temp_.Path() / "src");
+    testkit::WriteText(temp_ / "src/big", "");
+    fs::resize_file(temp_.Path() / "src/big", 3ull << 30);
+    testkit::WriteText(temp_ / "old.iso", "the old image");
+    dialogs_.folders = {temp_ / "src"};
+    dialogs_.targets = {temp_ / "old.iso"};
+  }
+
+  testkit::TempFolder temp_;
+  ScriptedDialogs dialogs_;
+  std::vector<DriveEntry> drives_;
+  int listed_ = 0;
+  MemoryDevice device_;
+  WindowServices services_;
+  RecordingView view_;
+  std::unique_ptr<WindowController> controller_;
+};
+
+TEST_F(WindowControllerTest, DriveChoiceListsTheOfferedDrivesAndDecompilesTheSelectedOne) {
+  drives_ = {{"/dev/sda", kDriveFixed}, {"/dev/sr0", kDriveCdRom}, {"/dev/ram0", kDriveRamDisk},
+             {"/dev/sr1", kDriveCdRom}};
+  // The window opens on image files: choosing them again changes nothing.
+  controller_->ImageChoiceSelected();
+  EXPECT_TRUE(view_.shown.empty());
+  controller_->DriveChoiceSelected();
+  controller_->DriveChoiceSelected();
+  EXPECT_EQ(listed_, 1);
+  EXPECT_EQ(view_.shown, std::vector<std::string>{"drives: /dev/sr0 /dev/sr1"});
+
+  // No selection, or one past the list, asks nothing and starts nothing.
+  controller_->DecompileClicked(false, false, -1);
+  controller_->DecompileClicked(false, false, 2);
+  EXPECT_EQ(dialogs_.asked, 0);
+  EXPECT_FALSE(controller_->JobRunning());
+
+  const testkit::SampleDisc disc = testkit::MakeSampleDisc();
+  device_.discs["/dev/sr1"].bytes = disc.image;
+  fs::create_directories(temp_.Path() / "chosen");
+  dialogs_.folders = {temp_ / "chosen"};
+  controller_->DecompileClicked(true, false, 1);
+  EXPECT_EQ(FinishJob(), "Образ демонтирован успешно. Выход.");
+  EXPECT_EQ(testkit::ReadBytes(temp_ / "chosen/PARCE_CD-ROM/LaunchMe"), disc.launchMe);
+  EXPECT_TRUE(fs::exists(temp_.Path() / "chosen/PARCE_CD-ROM/cd-rom.spy"));
+  EXPECT_FALSE(fs::exists(temp_.Path() / "chosen/PARCE_CD-ROM/Disc label"));
+  EXPECT_FALSE(device_.Locked("/dev/sr1"));
+  // The bar moves only when the percentage does, from the 0 it starts at.
+  const std::vector<int> posted = view_.Posted();
+  ASSERT_FALSE(posted.empty());
+  EXPECT_NE(posted.front(), 0);
+  for (size_t i = 1; i < posted.size(); ++i) EXPECT_NE(posted[i], posted[i - 1]);
+
+  // Back to image files, and to drives: the list is asked for anew.
+  drives_ = {{"/dev/sr2", kDriveCdRom}};
+  view_.shown.clear();
+  controller_->ImageChoiceSelected();
+  controller_->ImageChoiceSelected();
+  controller_->DriveChoiceSelected();
+  EXPECT_EQ(view_.shown, (std::vector<std::string>{"drives hidden", "drives: /dev/sr2"}));
+  EXPECT_EQ(listed_, 2);
+}
+
+TEST_F(WindowControllerTest, ImageChoiceDecompilesBesideTheImageWithTheOptions) {
+  fs::create_directories(temp_.Path() / "discs");
+  testkit::WriteBytes(temp_ / "discs/game.iso", testkit::MakeSampleDisc().image);
+  controller_->DecompileClicked(true, true, -1);  // the file dialog cancelled
+  EXPECT_FALSE(controller_->JobRunning());
+  EXPECT_EQ(dialogs_.asked, 1);
+  dialogs_.images = {temp_ / "discs/game.iso"};
+  controller_->DecompileClicked(false, true, -1);
+  EXPECT_EQ(FinishJob(), "Образ демонтирован успешно. Выход.");
+  EXPECT_EQ(view_.shown.front(), "started");
+  EXPECT_TRUE(fs::exists(temp_.Path() / "discs/PARCE_game/Disc label"));
+  EXPECT_FALSE(fs::exists(temp_.Path() / "discs/PARCE_game/game.spy"));
+}
+
+TEST_F(WindowControllerTest, WhileAJobRunsTheButtonsAskNothingAndCancelStopsIt) {
+  controller_->CancelClicked();  // no job: nothing to stop
+  EXPECT_TRUE(view_.shown.empty());
+  MakeLongCompile();
+  controller_->CompileClicked();
+  ASSERT_TRUE(controller_->JobRunning());
+  EXPECT_EQ(dialogs_.asked, 2);
+  dialogs_.images = {temp_ / "old.iso"};
+  dialogs_.folders = {temp_ / "src"};
+  controller_->CompileClicked();
+  controller_->DecompileClicked(false, false, -1);
+  EXPECT_EQ(dialogs_.asked, 2);
+  controller_->CancelClicked();
+  EXPECT_EQ(FinishJob(),
+            "Image not written: " + (temp_ / "old.iso") + ": not written, stopped by the user");
+  EXPECT_EQ(view_.shown.front(), "started");
+  EXPECT_EQ(view_.shown[view_.shown.size() - 2], "cancel disabled");
+  EXPECT_EQ(testkit::ReadText(temp_ / "old.iso"), "the old image");
+  // An end told twice is shown once.
+  const size_t shown = view_.shown.size();
+  controller_->FinishJob();
+  EXPECT_EQ(view_.shown.size(), shown);
+
+  // The next job starts with Cancel unpressed.
+  fs::remove(temp_.Path() / "src/big");
+  dialogs_.targets = {temp_ / "old.iso"};
+  controller_->CompileClicked();
+  EXPECT_EQ(FinishJob(), "Image written: " + (temp_ / "old.iso"));
+}
+
+TEST_F(WindowControllerTest, IdsRunOnFromImageToImageAndAClosedWindowStopsItsJob) {
+  fs::create_directories(temp_.Path() / "src");
+  testkit::WriteText(temp_ / "src/file", "content");
+  for (const char* image : {"first.iso", "second.iso"}) {
+    dialogs_.folders = {temp_ / "src"};
+    dialogs_.targets = {temp_ / image};
+    controller_->CompileClicked();
+    EXPECT_EQ(FinishJob(), "Image written: " + (temp_ / image));
+  }
+  // The same folder twice, with other ids the second time.
+  EXPECT_NE(testkit::ReadBytes(temp_ / "first.iso"), testkit::ReadBytes(temp_ / "second.iso"));
+
+  MakeLongCompile();
+  controller_->CompileClicked();
+  ASSERT_TRUE(controller_->JobRunning());
+  const auto closed = std::chrono::steady_clock::now();
+  controller_.reset();
+  EXPECT_LT(std::chrono::steady_clock::now() - closed, std::chrono::seconds(20));
+  EXPECT_EQ(testkit::ReadText(temp_ / "old.iso"), "the old image");
+}
+
+}  // namespace
+}  // namespace zanthrel
