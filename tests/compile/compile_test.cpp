@@ -5,12 +5,14 @@
 #include <sys/stat.h>
 #endif
 
+#include <algorithm>
 #include <filesystem>
 
 #include "support/host.h"
 #include "testkit/faulty_host.h"
 #include "testkit/files.h"
 #include "testkit/image_reader.h"
+#include "testkit/memory_host.h"
 #include "testkit/temp_folder.h"
 
 namespace zanthrel {
@@ -302,6 +304,42 @@ TEST_F(CompileTest, ProgressCountsBytesAgainstTheTotal) {
   EXPECT_TRUE(CompileImage(temp_ / "src", temp_ / "out.iso", 1, options).written);
   EXPECT_EQ(total, 305000u);
   EXPECT_EQ(done, 305000u);
+}
+
+// On a host in memory every call of the run can be seen: each file of the
+// folder is read once, and the image is made under a temporary name beside
+// its place and renamed onto it, nothing else.
+TEST(CompileInMemoryTest, ReadsEachFileOnceAndMakesOnlyTheImage) {
+  testkit::MemoryHost host;
+  const Bytes a = testkit::Pattern(5000, 1), b = testkit::Pattern(3, 2);
+  host.PutFile("src/a", a);
+  host.PutFile("src/d/b", b);
+  host.PutFolder("src/empty");
+  CompileOptions options;
+  options.host = &host;
+  const CompileReport report = CompileImage("src", "out.iso", 0, options);
+  ASSERT_TRUE(report.written) << report.failure;
+  EXPECT_TRUE(report.problems.empty());
+
+  std::vector<std::string> read = host.Read();
+  std::sort(read.begin(), read.end());
+  EXPECT_EQ(read, (std::vector<std::string>{"/work/src/a", "/work/src/d/b"}));
+  const std::vector<std::string> made = host.Made();
+  ASSERT_EQ(made.size(), 2u);
+  EXPECT_EQ(made[0].rfind("/work/", 0), 0u);
+  EXPECT_TRUE(IsTemporaryFileName(made[0].substr(6))) << made[0];
+  EXPECT_EQ(made[1], "/work/out.iso");
+  EXPECT_EQ(host.Removed(), (std::vector<std::string>{made[0]}));
+  EXPECT_EQ(host.Tree("/work"), (std::vector<std::string>{"out.iso", "src/", "src/a", "src/d/", "src/d/b",
+                                                          "src/empty/"}));
+  EXPECT_EQ(host.OpenFiles(), 0u);
+
+  const std::optional<Bytes> bytes = host.FileBytes("out.iso");
+  ASSERT_TRUE(bytes);
+  ImageReader image{*bytes};
+  const ImageEntry entry = image.Find(image.Find(image.RootBlock(), "d").copy, "b");
+  EXPECT_EQ(image.Blocks(entry.copy, 1), Blocks(b));
+  EXPECT_EQ(image.Find(image.RootBlock(), "a").byteCount, 5000u);
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <tuple>
 
@@ -12,6 +13,7 @@
 #include "testkit/decompile_fixture.h"
 #include "testkit/image_builder.h"
 #include "testkit/log_text.h"
+#include "testkit/memory_host.h"
 #include "testkit/sample_disc.h"
 
 namespace zanthrel {
@@ -537,6 +539,36 @@ TEST_F(DecompileTest, ProgressCountsFileBlocksAgainstTheVolume) {
   EXPECT_TRUE(DecompileImage(source, "PARCE_disc", "disc.log", options).Succeeded());
   EXPECT_EQ(last, 4u);  // LaunchMe: 3 blocks, a:b: 1 block
   EXPECT_EQ(total, 8u);
+}
+
+// On a host in memory every call of the run can be seen: it makes the output
+// folder, the tree and the log, each once, reads nothing but the image, and
+// leaves no file open.
+TEST(DecompileInMemoryTest, MakesTheTreeAndTheLogOnceAndReadsOnlyTheImage) {
+  const testkit::SampleDisc disc = testkit::MakeSampleDisc();
+  testkit::MemoryHost host;
+  host.PutFile("disc.iso", disc.image);
+  {
+    ImageSource source;
+    ASSERT_TRUE(OpenImageFile(source, "disc.iso", host));
+    DecompileOptions options;
+    options.host = &host;
+    ASSERT_TRUE(DecompileImage(source, "PARCE_disc", "disc.log", options).Succeeded());
+  }
+  // The log comes first; the files are made by the write queue's thread, in
+  // no fixed order against the walk's folders.
+  std::vector<std::string> made = host.Made();
+  ASSERT_FALSE(made.empty());
+  EXPECT_EQ(made.front(), "/work/disc.log");
+  std::sort(made.begin(), made.end());
+  EXPECT_EQ(made, (std::vector<std::string>{"/work/PARCE_disc/", "/work/PARCE_disc/LaunchMe",
+                                            "/work/PARCE_disc/Игры/", "/work/PARCE_disc/Игры/a!3Ab",
+                                            "/work/disc.log"}));
+  EXPECT_EQ(host.Read(), (std::vector<std::string>{"/work/disc.iso"}));
+  EXPECT_TRUE(host.Removed().empty());
+  EXPECT_EQ(host.FileBytes("PARCE_disc/LaunchMe"), disc.launchMe);
+  EXPECT_EQ(host.FileBytes("PARCE_disc/Игры/a!3Ab"), disc.gamesAB);
+  EXPECT_EQ(host.OpenFiles(), 0u);
 }
 
 }  // namespace
