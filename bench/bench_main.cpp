@@ -26,12 +26,14 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <functional>
 #include <stdexcept>
 #include <string>
 #include <vector>
 
 #include "data_sets.h"
+#include "testkit/container_disc.h"
 
 namespace {
 
@@ -39,8 +41,8 @@ namespace fs = std::filesystem;
 using zanthrel::bench::MakeDeepTreeWithCopies;
 using zanthrel::bench::MakeLargeFiles;
 using zanthrel::bench::MakeSmallFiles;
+using zanthrel::bench::ToneFrames;
 using zanthrel::bench::WriteGzipImage;
-using zanthrel::bench::WriteCueSet;
 using zanthrel::bench::WriteRawImage;
 
 constexpr double kMemoryLimitMiB = 32;
@@ -185,8 +187,11 @@ bool MeasureContainers(const fs::path& dir, const std::string& image, int runs, 
                        const std::string& zanthrel) {
   const std::string chdName = "decompile chd / chdman extractcd", cueName = "decompile cue/bin / plain";
   if (chdName.find(only) == std::string::npos && cueName.find(only) == std::string::npos) return true;
-  const std::string cue = (dir / "image.cue").string(), chd = (dir / "image.chd").string();
-  WriteCueSet(image, cue);
+  const std::string chd = (dir / "image.chd").string();
+  std::ifstream imageFile(image, std::ios::binary);
+  // 30 seconds of audio after the data, as a disc is ripped.
+  const std::string cue =
+      zanthrel::testkit::WriteCueSet(dir.string(), "image", imageFile, ToneFrames(30 * 75), true);
   Run({"chdman", "createcd", "-i", cue, "-o", chd}, "/dev/null");
   auto decompile = [&](const std::string& source) {
     return [&, source] { return Run({zanthrel, "decompile", "-q", "-o", out.string(), source}); };

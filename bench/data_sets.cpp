@@ -14,7 +14,6 @@
 #include <vector>
 
 #include "opera/records.h"
-#include "testkit/cd_sectors.h"
 
 namespace zanthrel::bench {
 
@@ -229,21 +228,8 @@ void WriteGzipImage(const std::string& image, const std::string& gzip) {
   gzclose(out);
 }
 
-void WriteCueSet(const std::string& image, const std::string& cue) {
-  const fs::path base = fs::path(cue).replace_extension();
-  const std::string data = base.string() + " (Track 1).bin", audio = base.string() + " (Track 2).bin";
-  std::ifstream in(image, std::ios::binary);
-  std::ofstream dataOut(data, std::ios::binary);
-  std::vector<uint8_t> chunk(512 * 2048);
-  for (uint32_t lba = 0; in.read(reinterpret_cast<char*>(chunk.data()), std::streamsize(chunk.size())) || in.gcount() > 0;) {
-    chunk.resize(size_t(in.gcount()));
-    const std::vector<uint8_t> raw = testkit::Mode1Sectors(chunk, lba);
-    dataOut.write(reinterpret_cast<const char*>(raw.data()), std::streamsize(raw.size()));
-    lba += uint32_t(raw.size() / 2352);
-    chunk.resize(512 * 2048);
-  }
-  // A tone, which FLAC shrinks as it does music.
-  std::vector<uint8_t> samples(30 * 75 * 2352);
+std::vector<uint8_t> ToneFrames(size_t frames) {
+  std::vector<uint8_t> samples(frames * 2352);
   for (size_t i = 0; i < samples.size() / 4; ++i) {
     const int16_t value = int16_t(8000 * std::sin(double(i) * 2 * 3.14159265 * 440 / 44100));
     for (size_t channel = 0; channel < 2; ++channel) {
@@ -251,11 +237,7 @@ void WriteCueSet(const std::string& image, const std::string& cue) {
       samples[4 * i + 2 * channel + 1] = uint8_t(uint16_t(value) >> 8);
     }
   }
-  WriteFile(audio, samples);
-  std::ofstream(cue) << "FILE \"" << fs::path(data).filename().string() << "\" BINARY\n"
-                     << "  TRACK 01 MODE1/2352\n    INDEX 01 00:00:00\n"
-                     << "FILE \"" << fs::path(audio).filename().string() << "\" BINARY\n"
-                     << "  TRACK 02 AUDIO\n    INDEX 00 00:00:00\n    INDEX 01 00:02:00\n";
+  return samples;
 }
 
 }  // namespace zanthrel::bench

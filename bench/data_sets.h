@@ -1,8 +1,10 @@
 // The benchmark's data: host trees and Opera images made for timing.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace zanthrel::bench {
 
@@ -32,8 +34,7 @@ void MakeDeepTreeWithCopies(const std::string& folder, const std::string& image,
 // The same image in raw 2352-byte sectors, and gzip-compressed.
 void WriteRawImage(const std::string& image, const std::string& raw);
 void WriteGzipImage(const std::string& image, const std::string& gzip);
-// The same image as a cue sheet `cue` over a .bin of MODE1/2352 sectors with
-// real EDC and ECC and a .bin of 30 seconds of audio, as a disc is ripped.
-void WriteCueSet(const std::string& image, const std::string& cue);
+// `frames` CD audio frames of a 440 Hz tone, which FLAC shrinks as it does music.
+std::vector<uint8_t> ToneFrames(size_t frames);
 
 }  // namespace zanthrel::bench

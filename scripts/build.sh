@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# Installs what is missing, then configures and builds into build/.
+# Installs what is missing, then configures and builds into build/ (the
+# "release" preset of CMakePresets.json).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh
-cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
-cmake --build build -j"$(nproc)"
+cmake --preset release >/dev/null
+cmake --build --preset release -j"$(nproc)"

@@ -3,16 +3,16 @@
 # then each fuzzer for a bounded time (ZANTHREL_FUZZ_SECONDS, default 30; 0
 # skips them), then the Debian package unpacked into a fresh folder, then the
 # Windows build under wine, and last as built for use, so that CTest's summary
-# closes the run.
+# closes the run. The build folders are CMakePresets.json's; scripts/check.sh
+# is the short loop of building and testing while editing.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh
 
 echo "== The test suites under AddressSanitizer and UBSan"
-cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DZANTHREL_SANITIZE=ON \
-  -DZANTHREL_BENCH=OFF >/dev/null
-cmake --build build-asan -j"$(nproc)"
-ctest --test-dir build-asan --output-on-failure -j"$(nproc)"
+cmake --preset asan >/dev/null
+cmake --build --preset asan -j"$(nproc)"
+ctest --preset asan -j"$(nproc)"
 
 seconds="${ZANTHREL_FUZZ_SECONDS:-30}"
 if [ "$seconds" -gt 0 ]; then
@@ -43,4 +43,4 @@ bash scripts/test-windows.sh
 
 echo "== The test suites as built for use"
 bash scripts/build.sh
-ctest --test-dir build --output-on-failure -j"$(nproc)"
+ctest --preset release -j"$(nproc)"

@@ -5,13 +5,14 @@
 #include <sys/stat.h>
 #endif
 
+#include <algorithm>
 #include <filesystem>
 
-#include "opera/records.h"
 #include "support/host.h"
-#include "support/text.h"
 #include "testkit/faulty_host.h"
 #include "testkit/files.h"
+#include "testkit/image_reader.h"
+#include "testkit/memory_host.h"
 #include "testkit/temp_folder.h"
 
 namespace zanthrel {
@@ -19,64 +20,17 @@ namespace {
 
 namespace fs = std::filesystem;
 using testkit::Bytes;
-
-struct Entry {
-  uint32_t flags, id, type, byteCount, blockCount, copy;
-  std::string name;
-};
-
-struct Block {
-  uint32_t next, previous, firstFree;
-  std::vector<Entry> entries;
-};
-
-// A compiled image read back with plain byte offsets.
-struct Image {
-  Bytes bytes;
-  uint32_t Field(uint32_t block, size_t offset) const {
-    return opera::ReadBig32(bytes.data() + size_t(block) * 2048 + offset);
-  }
-  uint32_t BlockCount() const { return uint32_t(bytes.size() / 2048); }
-  uint32_t RootBlock() const { return Field(0, 100); }
-  Block DirectoryBlock(uint32_t block) const {
-    Block result{Field(block, 0), Field(block, 4), Field(block, 12), {}};
-    for (uint32_t at = 20; at < result.firstFree; at += 72) {
-      const uint8_t* e = bytes.data() + size_t(block) * 2048 + at;
-      result.entries.push_back({opera::ReadBig32(e), opera::ReadBig32(e + 4), opera::ReadBig32(e + 8),
-                                opera::ReadBig32(e + 16), opera::ReadBig32(e + 20),
-                                opera::ReadBig32(e + 68), FieldText(e + 32, 32)});
-    }
-    return result;
-  }
-  // Every entry of a directory, following its blocks.
-  std::vector<Entry> Directory(uint32_t first) const {
-    std::vector<Entry> entries;
-    for (uint32_t k = 0;;) {
-      Block block = DirectoryBlock(first + k);
-      entries.insert(entries.end(), block.entries.begin(), block.entries.end());
-      if (block.next == 0xFFFFFFFF) return entries;
-      k = block.next;
-    }
-  }
-  Entry Find(uint32_t directory, const std::string& name) const {
-    for (const Entry& entry : Directory(directory)) {
-      if (entry.name == name) return entry;
-    }
-    ADD_FAILURE() << "no entry " << name;
-    return {};
-  }
-  Bytes Blocks(uint32_t first, uint32_t count) const {
-    return Bytes(bytes.begin() + long(first) * 2048, bytes.begin() + long(first + count) * 2048);
-  }
-};
+using testkit::ImageDirectoryBlock;
+using testkit::ImageEntry;
+using testkit::ImageReader;
 
 class CompileTest : public ::testing::Test {
  protected:
-  Image Compile(bool boot = false, CompileReport* report = nullptr) {
+  ImageReader Compile(bool boot = false, CompileReport* report = nullptr) {
     CompileReport local = CompileImage(temp_ / "src", temp_ / "out.iso", boot);
     EXPECT_TRUE(local.written) << local.failure;
     if (report) *report = local;
-    return Image{testkit::ReadBytes(temp_ / "out.iso")};
+    return ImageReader{testkit::ReadBytes(temp_ / "out.iso")};
   }
   void Make(const std::string& relative, const Bytes& content) {
     fs::create_directories((temp_.Path() / "src" / relative).parent_path());
@@ -101,12 +55,12 @@ TEST_F(CompileTest, DirectoriesOf28_29And56Children) {
       std::snprintf(name, sizeof name, "d/f%02d", i);
       Make(name, Bytes{uint8_t(i)});
     }
-    Image image = Compile();
-    Entry d = image.Find(image.RootBlock(), "d");
+    ImageReader image = Compile();
+    ImageEntry d = image.Find(image.RootBlock(), "d");
     const uint32_t blocks = children <= 28 ? 1 : 2;
     EXPECT_EQ(d.blockCount, blocks) << children;
     EXPECT_EQ(d.byteCount, 2048u) << children;
-    Block first = image.DirectoryBlock(d.copy);
+    ImageDirectoryBlock first = image.DirectoryBlock(d.copy);
     EXPECT_EQ(first.previous, 0xFFFFFFFFu);
     EXPECT_EQ(first.firstFree, 2036u);
     if (blocks == 1) {
@@ -117,24 +71,24 @@ TEST_F(CompileTest, DirectoriesOf28_29And56Children) {
     EXPECT_EQ(first.next, 1u);
     EXPECT_EQ(first.entries[27].flags, 0x40000002u);
     EXPECT_EQ(first.entries[26].flags, 2u);
-    Block second = image.DirectoryBlock(d.copy + 1);
+    ImageDirectoryBlock second = image.DirectoryBlock(d.copy + 1);
     EXPECT_EQ(second.next, 0xFFFFFFFFu);
     EXPECT_EQ(second.previous, 0u);
     EXPECT_EQ(second.firstFree, uint32_t(20 + 72 * (children - 28)));
     EXPECT_EQ(second.entries.back().flags, 2u);  // no last-in-directory bit below the root
     // Every child stands in name order, its one byte in its one block.
-    std::vector<Entry> all = image.Directory(d.copy);
+    std::vector<ImageEntry> all = image.Directory(d.copy);
     for (int i = 0; i < children; ++i) EXPECT_EQ(image.bytes[size_t(all[size_t(i)].copy) * 2048], i);
   }
 }
 
 TEST_F(CompileTest, RootOf28ChildrenPutsTheLabelEntryInASecondBlock) {
   for (int i = 0; i < 28; ++i) Make(std::to_string(100 + i), Bytes{1});
-  Image image = Compile();
-  Block first = image.DirectoryBlock(image.RootBlock());
+  ImageReader image = Compile();
+  ImageDirectoryBlock first = image.DirectoryBlock(image.RootBlock());
   EXPECT_EQ(first.entries.size(), 28u);
   EXPECT_EQ(first.entries[27].flags, 0x40000002u);
-  Block second = image.DirectoryBlock(image.RootBlock() + 1);
+  ImageDirectoryBlock second = image.DirectoryBlock(image.RootBlock() + 1);
   EXPECT_EQ(second.firstFree, 92u);
   EXPECT_EQ(second.entries[0].flags, 0xC0000006u);
   EXPECT_EQ(image.Field(0, 88), 2u);  // root block count
@@ -147,11 +101,11 @@ TEST_F(CompileTest, FileSizesGiveWholeBlocks) {
   Make("b_over", over);
   Make("c_empty", {});
   Make("d_after", Bytes{7});
-  Image image = Compile();
-  Entry a = image.Find(image.RootBlock(), "a_exact");
-  Entry b = image.Find(image.RootBlock(), "b_over");
-  Entry c = image.Find(image.RootBlock(), "c_empty");
-  Entry d = image.Find(image.RootBlock(), "d_after");
+  ImageReader image = Compile();
+  ImageEntry a = image.Find(image.RootBlock(), "a_exact");
+  ImageEntry b = image.Find(image.RootBlock(), "b_over");
+  ImageEntry c = image.Find(image.RootBlock(), "c_empty");
+  ImageEntry d = image.Find(image.RootBlock(), "d_after");
   EXPECT_EQ(a.byteCount, 2048u);
   EXPECT_EQ(a.blockCount, 1u);
   EXPECT_EQ(image.Blocks(a.copy, 1), exact);
@@ -173,9 +127,9 @@ TEST_F(CompileTest, NamesTypesAndDotFolders) {
   Make(forty, Bytes{1});
   Make(".git/config", Bytes{1});
   Make(".cache/x", Bytes{1});
-  Image image = Compile();
+  ImageReader image = Compile();
   std::vector<std::string> names;
-  for (const Entry& entry : image.Directory(image.RootBlock())) names.push_back(entry.name);
+  for (const ImageEntry& entry : image.Directory(image.RootBlock())) names.push_back(entry.name);
   EXPECT_EQ(names, (std::vector<std::string>{".profile", "a!4", "aAb", "a!zz", "a.tar.gz",
                                              std::string(32, 'n'), "readme.txt", "w/l", "xy",
                                              "x.jpeg2", "\xC8\xE3\xF0\xE0.\xE4\xE0\xF2", "??",
@@ -202,7 +156,7 @@ TEST_F(CompileTest, BootFilesGoToTheirSlotsOnlyWhereTheyAreSpecial) {
   Make("sub/rom_tags", ordinary);                    // below the root
   Make("rom_tags_folder/x", ordinary);
   Make("boot_code", ordinary);                       // a root file is no boot code
-  Image image = Compile(true);
+  ImageReader image = Compile(true);
   const Bytes fill = image.Blocks(2 + 4 - 1, 1);     // boot_code takes 2 blocks of 4
   EXPECT_EQ(std::string(fill.begin(), fill.begin() + 8), "iamaduck");
   EXPECT_EQ(image.Blocks(1, 1), Blocks(romTags));
@@ -213,7 +167,7 @@ TEST_F(CompileTest, BootFilesGoToTheirSlotsOnlyWhereTheyAreSpecial) {
   EXPECT_EQ(image.Blocks(70, 1), Blocks(miscCode));
   EXPECT_EQ(image.Blocks(0, 1), image.Blocks(225, 1));
   // The normal places hold the files too.
-  Entry rom = image.Find(image.RootBlock(), "ROM_TAGS ");
+  ImageEntry rom = image.Find(image.RootBlock(), "ROM_TAGS ");
   EXPECT_GE(rom.copy, 303u);
   EXPECT_EQ(image.Blocks(rom.copy, 1), Blocks(romTags));
   // Nothing else reached the boot area: the fill pattern stands in every other slot block.
@@ -222,7 +176,7 @@ TEST_F(CompileTest, BootFilesGoToTheirSlotsOnlyWhereTheyAreSpecial) {
   }
 
   // Without the boot area nothing is special: the first file in order starts at block 1.
-  Image plain = Compile(false);
+  ImageReader plain = Compile(false);
   EXPECT_EQ(plain.Find(plain.RootBlock(), "\tBannerScreen").copy, 1u);
   EXPECT_EQ(plain.Field(0, 80), plain.BlockCount());
   EXPECT_LT(plain.BlockCount(), 303u);
@@ -232,9 +186,9 @@ TEST_F(CompileTest, BootFileLongerThanItsSlotIsCutAndReported) {
   Bytes banner = testkit::Pattern(80 * 2048, 9);
   Make("bannerscreen", banner);
   CompileReport report;
-  Image image = Compile(true, &report);
+  ImageReader image = Compile(true, &report);
   EXPECT_EQ(image.Blocks(227, 76), Bytes(banner.begin(), banner.begin() + 76 * 2048));
-  Entry entry = image.Find(image.RootBlock(), "bannerscreen");
+  ImageEntry entry = image.Find(image.RootBlock(), "bannerscreen");
   EXPECT_EQ(entry.copy, 303u);
   EXPECT_EQ(image.Blocks(303, 80), banner);  // the tree's own copy is whole
   ASSERT_EQ(report.problems.size(), 1u);
@@ -255,9 +209,9 @@ TEST_F(CompileTest, UnreadableEntriesLoopsAndTheImageItselfAreHandled) {
   // The image is written into the folder that is compiled.
   CompileReport report = CompileImage(temp_ / "src", temp_ / "src/self.iso", false);
   EXPECT_TRUE(report.written);
-  Image image{testkit::ReadBytes(temp_ / "src/self.iso")};
+  ImageReader image{testkit::ReadBytes(temp_ / "src/self.iso")};
   std::vector<std::string> names;
-  for (const Entry& entry : image.Directory(image.RootBlock())) names.push_back(entry.name);
+  for (const ImageEntry& entry : image.Directory(image.RootBlock())) names.push_back(entry.name);
   EXPECT_EQ(names, (std::vector<std::string>{"deep", "good", "Disc label"}));
   EXPECT_TRUE(image.Directory(image.Find(image.RootBlock(), "deep").copy).empty());
   std::string all;
@@ -270,7 +224,7 @@ TEST_F(CompileTest, UnreadableEntriesLoopsAndTheImageItselfAreHandled) {
 
   // Compiled again, the old image is not taken as a source file either.
   EXPECT_TRUE(CompileImage(temp_ / "src", temp_ / "src/self.iso", false).written);
-  Image again{testkit::ReadBytes(temp_ / "src/self.iso")};
+  ImageReader again{testkit::ReadBytes(temp_ / "src/self.iso")};
   EXPECT_EQ(again.Directory(again.RootBlock()).size(), 3u);
 #endif
 }
@@ -307,7 +261,7 @@ TEST_F(CompileTest, EveryFolderIsListedOnceAheadOfTheWalk) {
   EXPECT_EQ(host.Calls(testkit::HostCall::kListFolder), folders);
   ASSERT_EQ(report.problems.size(), 1u);
   EXPECT_NE(report.problems[0].find("src/a1/up: leads back to a folder above it"), std::string::npos);
-  Image image{testkit::ReadBytes(temp_ / "new.iso")};
+  ImageReader image{testkit::ReadBytes(temp_ / "new.iso")};
   const uint32_t side = image.Find(image.Find(image.Find(image.RootBlock(), "a3").copy, "b4").copy, "side").copy;
   EXPECT_EQ(image.Directory(side).size(), 5u);
 #endif
@@ -321,8 +275,8 @@ TEST_F(CompileTest, FileOf4GiBIsReportedNotStoredWrong) {
     fs::resize_file(huge, 4ull << 30);  // sparse
   }
   CompileReport report;
-  Image image = Compile(false, &report);
-  Entry huge = image.Find(image.RootBlock(), "huge");
+  ImageReader image = Compile(false, &report);
+  ImageEntry huge = image.Find(image.RootBlock(), "huge");
   EXPECT_EQ(huge.byteCount, 0u);
   EXPECT_EQ(huge.blockCount, 0u);
   ASSERT_EQ(report.problems.size(), 1u);
@@ -350,6 +304,42 @@ TEST_F(CompileTest, ProgressCountsBytesAgainstTheTotal) {
   EXPECT_TRUE(CompileImage(temp_ / "src", temp_ / "out.iso", true, options).written);
   EXPECT_EQ(total, 305000u);
   EXPECT_EQ(done, 305000u);
+}
+
+// On a host in memory every call of the run can be seen: each file of the
+// folder is read once, and the image is made under a temporary name beside
+// its place and renamed onto it, nothing else.
+TEST(CompileInMemoryTest, ReadsEachFileOnceAndMakesOnlyTheImage) {
+  testkit::MemoryHost host;
+  const Bytes a = testkit::Pattern(5000, 1), b = testkit::Pattern(3, 2);
+  host.PutFile("src/a", a);
+  host.PutFile("src/d/b", b);
+  host.PutFolder("src/empty");
+  CompileOptions options;
+  options.host = &host;
+  const CompileReport report = CompileImage("src", "out.iso", 0, options);
+  ASSERT_TRUE(report.written) << report.failure;
+  EXPECT_TRUE(report.problems.empty());
+
+  std::vector<std::string> read = host.Read();
+  std::sort(read.begin(), read.end());
+  EXPECT_EQ(read, (std::vector<std::string>{"/work/src/a", "/work/src/d/b"}));
+  const std::vector<std::string> made = host.Made();
+  ASSERT_EQ(made.size(), 2u);
+  EXPECT_EQ(made[0].rfind("/work/", 0), 0u);
+  EXPECT_TRUE(IsTemporaryFileName(made[0].substr(6))) << made[0];
+  EXPECT_EQ(made[1], "/work/out.iso");
+  EXPECT_EQ(host.Removed(), (std::vector<std::string>{made[0]}));
+  EXPECT_EQ(host.Tree("/work"), (std::vector<std::string>{"out.iso", "src/", "src/a", "src/d/", "src/d/b",
+                                                          "src/empty/"}));
+  EXPECT_EQ(host.OpenFiles(), 0u);
+
+  const std::optional<Bytes> bytes = host.FileBytes("out.iso");
+  ASSERT_TRUE(bytes);
+  ImageReader image{*bytes};
+  const ImageEntry entry = image.Find(image.Find(image.RootBlock(), "d").copy, "b");
+  EXPECT_EQ(image.Blocks(entry.copy, 1), Blocks(b));
+  EXPECT_EQ(image.Find(image.RootBlock(), "a").byteCount, 5000u);
 }
 
 }  // namespace

@@ -6,9 +6,9 @@
 #include <filesystem>
 
 #include "compile/compile_run.h"
-#include "opera/records.h"
 #include "testkit/faulty_host.h"
 #include "testkit/files.h"
+#include "testkit/image_reader.h"
 #include "testkit/temp_folder.h"
 
 namespace zanthrel {
@@ -43,14 +43,8 @@ class CompileHostFailureTest : public ::testing::Test {
   }
   // The byte count stored for a child of the root.
   uint32_t StoredBytes(const std::string& name) {
-    const testkit::Bytes image = testkit::ReadBytes(temp_ / "image.iso");
-    const uint32_t root = opera::ReadBig32(image.data() + 100);
-    for (size_t at = 20; at + 72 <= 2048; at += 72) {
-      const uint8_t* entry = image.data() + size_t(root) * 2048 + at;
-      if (std::string(reinterpret_cast<const char*>(entry + 32)) == name) return opera::ReadBig32(entry + 16);
-    }
-    ADD_FAILURE() << "no entry " << name;
-    return 0;
+    const testkit::ImageReader image{testkit::ReadBytes(temp_ / "image.iso")};
+    return image.Find(image.RootBlock(), name).byteCount;
   }
 
   testkit::TempFolder temp_;

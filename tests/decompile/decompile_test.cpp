@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <filesystem>
-#include <tuple>
 
 #include "decompile/block_map.h"
 #include "source/image_source.h"
@@ -12,6 +12,7 @@
 #include "testkit/decompile_fixture.h"
 #include "testkit/image_builder.h"
 #include "testkit/log_text.h"
+#include "testkit/memory_host.h"
 #include "testkit/sample_disc.h"
 
 namespace zanthrel {
@@ -91,31 +92,6 @@ TEST_F(DecompileTest, SampleRunLogsEveryLineAndExtractsTheTree) {
                         {"disc.iso", Text(disc.image)},
                         {"disc.log", result.log},
                     }));
-}
-
-TEST_F(DecompileTest, PlainRawAndGzipImagesGiveTheSameOutput) {
-  const Bytes plain = testkit::MakeSampleDisc().image;
-  auto reference = Run(plain, false, true);
-  auto tree = Tree();
-  tree.erase("disc.iso");
-  struct Variant {
-    Bytes image;
-    std::string file;
-    bool gzip;
-  };
-  for (const Variant& variant : {Variant{testkit::RawFraming(plain), "disc.bin", false},
-                                 Variant{plain, "disc.iso.gz", true},
-                                 Variant{testkit::RawFraming(plain), "disc.bin.gz", true}}) {
-    fs::remove_all(temp_ / "PARCE_disc");
-    fs::remove(temp_ / "disc.iso");
-    auto result = Run(variant.image, false, true, variant.file, variant.gzip);
-    EXPECT_TRUE(result.ok) << variant.file;
-    EXPECT_EQ(result.log, reference.log) << variant.file;
-    auto other = Tree();
-    other.erase(variant.file);
-    EXPECT_EQ(other, tree) << variant.file;
-    fs::remove(temp_ / variant.file);
-  }
 }
 
 TEST_F(DecompileTest, DiscLabelIsSkippedUnlessAskedForInAnyCaseAndBlanks) {
@@ -356,7 +332,46 @@ TEST_F(DecompileTest, FileCopiesSwitchMidFileAndNeverGoBack) {
 // Large files are copied inside the system from a plain or gzip image and
 // read out through the write queue from raw sectors; a copy that ends
 // mid-file hands over to the next on either way.
-TEST_F(DecompileTest, LargeFileSwitchesCopiesMidFileFromEveryKindOfImage) {
+// The framings an image file comes in besides plain 2048-byte blocks: each
+// decompiles to the plain image's log and tree.
+struct Framing {
+  const char* name;
+  const char* file;
+  bool raw;
+  bool gzip;
+};
+
+// What GoogleTest and CTest show of a case, instead of the record's bytes.
+void PrintTo(const Framing& framing, std::ostream* out) { *out << framing.file; }
+
+class DecompileFramingTest : public testkit::DecompileFixture,
+                             public ::testing::WithParamInterface<Framing> {
+ protected:
+  // Decompiles `plain` in this case's framing, after the plain image's own
+  // run has been cleared away but for its log, which this run replaces.
+  testkit::DecompileRunResult RunFramed(const Bytes& plain, bool additionalInfo) {
+    fs::remove_all(temp_ / "PARCE_disc");
+    fs::remove(temp_ / "disc.iso");
+    const Framing& framing = GetParam();
+    return Run(framing.raw ? testkit::RawFraming(plain) : plain, false, additionalInfo, framing.file,
+               framing.gzip);
+  }
+};
+
+TEST_P(DecompileFramingTest, SampleGivesThePlainImagesLogAndTree) {
+  const Bytes plain = testkit::MakeSampleDisc().image;
+  const auto reference = Run(plain, false, true);
+  auto tree = Tree();
+  tree.erase("disc.iso");
+  const auto result = RunFramed(plain, true);
+  EXPECT_TRUE(result.ok);
+  EXPECT_EQ(result.log, reference.log);
+  auto other = Tree();
+  other.erase(GetParam().file);
+  EXPECT_EQ(other, tree);
+}
+
+TEST_P(DecompileFramingTest, LargeFileSwitchesCopiesMidFile) {
   constexpr uint32_t kBlocks = 100, kCopy0 = 110, kCopy0Blocks = 60;
   ImageBuilder builder(kCopy0 + kCopy0Blocks);
   builder.Label({});
@@ -373,16 +388,17 @@ TEST_F(DecompileTest, LargeFileSwitchesCopiesMidFileFromEveryKindOfImage) {
   const auto reference = Run(plain);
   EXPECT_TRUE(reference.ok);
   EXPECT_EQ(testkit::ReadBytes(Out("Big")), expected);
-  for (const auto& [image, name, gzip] : {std::tuple{testkit::RawFraming(plain), "disc.bin", false},
-                                          std::tuple{plain, "disc.iso.gz", true},
-                                          std::tuple{testkit::RawFraming(plain), "disc.bin.gz", true}}) {
-    fs::remove_all(temp_ / "PARCE_disc");
-    const auto result = Run(image, false, false, name, gzip);
-    EXPECT_TRUE(result.ok) << name;
-    EXPECT_EQ(result.log, reference.log) << name;
-    EXPECT_EQ(testkit::ReadBytes(Out("Big")), expected) << name;
-  }
+  const auto result = RunFramed(plain, false);
+  EXPECT_TRUE(result.ok);
+  EXPECT_EQ(result.log, reference.log);
+  EXPECT_EQ(testkit::ReadBytes(Out("Big")), expected);
 }
+
+INSTANTIATE_TEST_SUITE_P(EveryFraming, DecompileFramingTest,
+                         ::testing::Values(Framing{"Raw", "disc.bin", true, false},
+                                           Framing{"Gzip", "disc.iso.gz", false, true},
+                                           Framing{"RawGzip", "disc.bin.gz", true, true}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(DecompileTest, OddNamesAreEscapedAndNothingLeavesTheOutputFolder) {
   ImageBuilder builder(10);
@@ -537,6 +553,36 @@ TEST_F(DecompileTest, ProgressCountsFileBlocksAgainstTheVolume) {
   EXPECT_TRUE(DecompileImage(source, "PARCE_disc", "disc.log", options).Succeeded());
   EXPECT_EQ(last, 4u);  // LaunchMe: 3 blocks, a:b: 1 block
   EXPECT_EQ(total, 8u);
+}
+
+// On a host in memory every call of the run can be seen: it makes the output
+// folder, the tree and the log, each once, reads nothing but the image, and
+// leaves no file open.
+TEST(DecompileInMemoryTest, MakesTheTreeAndTheLogOnceAndReadsOnlyTheImage) {
+  const testkit::SampleDisc disc = testkit::MakeSampleDisc();
+  testkit::MemoryHost host;
+  host.PutFile("disc.iso", disc.image);
+  {
+    ImageSource source;
+    ASSERT_TRUE(OpenImageFile(source, "disc.iso", host));
+    DecompileOptions options;
+    options.host = &host;
+    ASSERT_TRUE(DecompileImage(source, "PARCE_disc", "disc.log", options).Succeeded());
+  }
+  // The log comes first; the files are made by the write queue's thread, in
+  // no fixed order against the walk's folders.
+  std::vector<std::string> made = host.Made();
+  ASSERT_FALSE(made.empty());
+  EXPECT_EQ(made.front(), "/work/disc.log");
+  std::sort(made.begin(), made.end());
+  EXPECT_EQ(made, (std::vector<std::string>{"/work/PARCE_disc/", "/work/PARCE_disc/LaunchMe",
+                                            "/work/PARCE_disc/Игры/", "/work/PARCE_disc/Игры/a!3Ab",
+                                            "/work/disc.log"}));
+  EXPECT_EQ(host.Read(), (std::vector<std::string>{"/work/disc.iso"}));
+  EXPECT_TRUE(host.Removed().empty());
+  EXPECT_EQ(host.FileBytes("PARCE_disc/LaunchMe"), disc.launchMe);
+  EXPECT_EQ(host.FileBytes("PARCE_disc/Игры/a!3Ab"), disc.gamesAB);
+  EXPECT_EQ(host.OpenFiles(), 0u);
 }
 
 }  // namespace

@@ -183,6 +183,9 @@ std::vector<std::string> Listing(ImageSource& source) {
   return lines;
 }
 
+// What GoogleTest and CTest show of a case, instead of the record's bytes.
+void PrintTo(const Variant& variant, std::ostream* out) { *out << variant.container; }
+
 class ContainerTest : public ::testing::TestWithParam<Variant> {};
 
 TEST_P(ContainerTest, GivesThePlainImagesVolume) {

@@ -39,6 +39,11 @@ struct Framing {
   bool gzip;
 };
 
+// What GoogleTest and CTest show of a case, instead of the record's bytes.
+void PrintTo(const Framing& framing, std::ostream* out) {
+  *out << (framing.raw ? "2352-byte sectors" : "2048-byte blocks") << (framing.gzip ? ", gzip" : "");
+}
+
 class FramingTest : public ::testing::TestWithParam<Framing> {};
 
 TEST_P(FramingTest, OpensAndReadsTheSameBlocks) {

@@ -1,6 +1,9 @@
 #include "testkit/container_disc.h"
 
 #include <cstdio>
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
 
 #include "testkit/cd_sectors.h"
 #include "testkit/image_builder.h"
@@ -53,26 +56,43 @@ ContainerDisc MakeContainerDisc() {
   return {builder.Image(), twice};
 }
 
-std::string WriteCueSet(const std::string& folder, const std::string& name, const Bytes& image,
-                        bool filePerTrack, size_t audioFrames) {
-  const Bytes data = Mode1Sectors(image), audio = AudioFrames(audioFrames, 7);
+std::string WriteCueSet(const std::string& folder, const std::string& name, std::istream& image,
+                        const Bytes& audio, bool filePerTrack) {
+  const std::string track1 = filePerTrack ? name + " (Track 1).bin" : name + ".bin";
+  const std::string track2 = name + " (Track 2).bin";
+  std::ofstream out(PathOf(folder + "/" + track1), std::ios::binary);
+  size_t dataFrames = 0;
+  Bytes piece(512 * 2048);
+  while (image.read(reinterpret_cast<char*>(piece.data()), std::streamsize(piece.size())) || image.gcount() > 0) {
+    piece.resize(size_t(image.gcount()));
+    const Bytes raw = Mode1Sectors(piece, uint32_t(dataFrames));
+    out.write(reinterpret_cast<const char*>(raw.data()), std::streamsize(raw.size()));
+    dataFrames += raw.size() / 2352;
+    piece.resize(512 * 2048);
+  }
   std::string sheet;
   if (filePerTrack) {
-    const std::string track1 = name + " (Track 1).bin", track2 = name + " (Track 2).bin";
-    WriteBytes(folder + "/" + track1, data);
+    out.close();
     WriteBytes(folder + "/" + track2, audio);
     sheet = "FILE \"" + track1 + "\" BINARY\r\n  TRACK 01 MODE1/2352\r\n    INDEX 01 00:00:00\r\n";
     sheet += "FILE \"" + track2 + "\" BINARY\r\n  TRACK 02 AUDIO\r\n    INDEX 00 00:00:00\r\n";
     sheet += "    INDEX 01 00:02:00\r\n";
   } else {
-    WriteBytes(folder + "/" + name + ".bin", Concat(data, audio));
-    const size_t dataFrames = data.size() / 2352;
-    sheet = "FILE \"" + name + ".bin\" BINARY\n  TRACK 01 MODE1/2352\n    INDEX 01 00:00:00\n";
+    out.write(reinterpret_cast<const char*>(audio.data()), std::streamsize(audio.size()));
+    out.close();
+    sheet = "FILE \"" + track1 + "\" BINARY\n  TRACK 01 MODE1/2352\n    INDEX 01 00:00:00\n";
     sheet += "  TRACK 02 AUDIO\n    INDEX 00 " + Msf(dataFrames) + "\n";
     sheet += "    INDEX 01 " + Msf(dataFrames + 150) + "\n";
   }
+  if (!out) throw std::runtime_error("cannot write " + folder + "/" + track1);
   WriteText(folder + "/" + name + ".cue", sheet);
   return folder + "/" + name + ".cue";
+}
+
+std::string WriteCueSet(const std::string& folder, const std::string& name, const Bytes& image,
+                        bool filePerTrack, size_t audioFrames) {
+  std::istringstream in(std::string(image.begin(), image.end()));
+  return WriteCueSet(folder, name, in, AudioFrames(audioFrames, 7), filePerTrack);
 }
 
 }  // namespace zanthrel::testkit

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <istream>
 #include <string>
 
 #include "testkit/files.h"
@@ -22,9 +23,13 @@ ContainerDisc MakeContainerDisc();
 // Text-like bytes, which every codec can shrink.
 Bytes TextBytes(size_t size, uint32_t seed);
 
-// A cue sheet `name`.cue in `folder` for `image` as MODE1/2352 sectors with
-// real EDC and ECC plus an audio track of `audioFrames` frames: Redump's
-// layout of one .bin per track, or all tracks in one .bin. Gives the sheet's path.
+// A cue sheet `name`.cue in `folder` for an image as MODE1/2352 sectors with
+// real EDC and ECC plus an audio track: Redump's layout of one .bin per track,
+// or all tracks in one .bin. Gives the sheet's path. The image is read from
+// `image` a piece at a time, so that it may be larger than memory.
+std::string WriteCueSet(const std::string& folder, const std::string& name, std::istream& image,
+                        const Bytes& audio, bool filePerTrack);
+// The same for an image in memory, with `audioFrames` frames of made-up samples.
 std::string WriteCueSet(const std::string& folder, const std::string& name, const Bytes& image,
                         bool filePerTrack, size_t audioFrames = 300);
 
