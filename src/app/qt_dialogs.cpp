@@ -4,6 +4,7 @@
 
 #include "app/folder_dialog.h"
 #include "support/host.h"
+#include "support/text.h"
 #include "workflow/window_jobs.h"
 
 namespace zanthrel::app {
@@ -18,7 +19,7 @@ std::optional<std::string> QtDialogs::ChooseImageFile() {
       parent_, "De-Compile", QString::fromStdString(startFolder_),
       QString(kImageFilesName) + " (" + kImageFilePatterns + ");;" + kAllFilesName + " (*)");
   if (path.isEmpty()) return std::nullopt;
-  startFolder_ = FolderOfFile(path.toStdString());
+  startFolder_ = FolderPartOf(path.toStdString()).value_or("");
   return path.toStdString();
 }
 
@@ -37,7 +38,7 @@ std::optional<std::string> QtDialogs::ChooseImageToWrite() {
   dialog.setOption(QFileDialog::DontConfirmOverwrite);
   if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
   const std::string path = dialog.selectedFiles().first().toStdString();
-  startFolder_ = FolderOfFile(path);
+  startFolder_ = FolderPartOf(path).value_or("");
   return path;
 }
 

@@ -8,6 +8,7 @@
 
 #include "cli/window_program.h"
 #include "support/host.h"
+#include "support/text.h"
 
 namespace zanthrel::cli {
 
@@ -18,7 +19,7 @@ std::string ExecWindowProgram(char** argv) {
   Host& host = SystemHost();
   const Result<std::string> self = host.RealPath("/proc/self/exe");
   if (!self) return "the window program cannot be found: " + self.Failure().text;
-  const Result<std::string> program = FindWindowProgram(host, self->substr(0, self->find_last_of('/')));
+  const Result<std::string> program = FindWindowProgram(host, FolderPartOf(*self).value_or(""));
   if (!program) return program.Failure().text;
   execv(program->c_str(), argv);
   return "the window program cannot be started (" + HostError(*program, errno).text + ")";

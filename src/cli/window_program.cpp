@@ -11,13 +11,6 @@ namespace {
 
 constexpr char kWindowProgramName[] = "zanthrel-window";
 
-// The folder that holds `path`; "/" for a path in the root.
-std::string ParentOf(const std::string& path) {
-  const size_t slash = path.find_last_of('/');
-  if (slash == std::string::npos) return ".";
-  return slash == 0 ? "/" : path.substr(0, slash);
-}
-
 }  // namespace
 
 bool DisplayAvailable() {
@@ -31,7 +24,7 @@ bool DisplayAvailable() {
 Result<std::string> FindWindowProgram(Host& host, const std::string& programFolder) {
   const std::vector<std::string> places = {
       JoinPath(programFolder, kWindowProgramName),
-      JoinPath(JoinPath(JoinPath(ParentOf(programFolder), "libexec"), "zanthrel"), kWindowProgramName)};
+      JoinPath(JoinPath(JoinPath(FolderPartOf(programFolder).value_or("."), "libexec"), "zanthrel"), kWindowProgramName)};
   for (const std::string& place : places) {
     const Result<PathInfo> info = host.InfoOf(place);
     if (info && info->kind == PathKind::kFile) return place;

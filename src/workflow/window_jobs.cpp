@@ -9,19 +9,12 @@ namespace zanthrel {
 
 std::string WindowTitle() { return std::string("Zanthrel ") + ZANTHREL_VERSION + " [" + kHomePage + "]"; }
 
-std::string FolderOfFile(const std::string& path) {
-  const auto separator = std::find_if(path.rbegin(), path.rend(), IsPathSeparator);
-  return separator == path.rend() ? "" : path.substr(0, size_t(path.rend() - separator) - 1);
-}
-
 DecompileRequest ImageDecompileRequest(const std::string& imagePath, bool additionalInfo,
                                        bool extractDiscLabel) {
   DecompileRequest request;
   request.imagePath = imagePath;
   // A bare name lies in the current directory; "" joins as the root.
-  request.outputDir = std::none_of(imagePath.begin(), imagePath.end(), IsPathSeparator)
-                          ? "."
-                          : FolderOfFile(imagePath);
+  request.outputDir = FolderPartOf(imagePath).value_or(".");
   request.additionalInfo = additionalInfo;
   request.extractDiscLabel = extractDiscLabel;
   return request;

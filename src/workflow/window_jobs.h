@@ -26,10 +26,6 @@ inline constexpr const char* kImageToWriteName = "CD Image \".iso\"";
 inline constexpr const char* kImageToWritePattern = "*.iso";
 inline constexpr const char* kImageToWriteSuffix = "iso";
 
-// The folder that holds `path`: what comes before its last separator (on
-// Windows "/" counts as one too), or empty for a bare name.
-std::string FolderOfFile(const std::string& path);
-
 // De-Compile of an image file writes beside the image.
 DecompileRequest ImageDecompileRequest(const std::string& imagePath, bool additionalInfo,
                                        bool extractDiscLabel);

@@ -6,6 +6,7 @@
 #include "app/win32/folder_dialog.h"
 #include "app/win32/wide_text.h"
 #include "support/host.h"
+#include "support/text.h"
 #include "workflow/window_jobs.h"
 
 namespace zanthrel::app {
@@ -49,7 +50,7 @@ std::optional<std::string> Win32Dialogs::ChooseImageFile() {
   std::optional<std::string> path =
       AskForFile(owner_, startFolder_, ImageFileFilter(), L"De-Compile", nullptr,
                  OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST, GetOpenFileNameW);
-  if (path) startFolder_ = FolderOfFile(*path);
+  if (path) startFolder_ = FolderPartOf(*path).value_or("");
   return path;
 }
 
@@ -65,7 +66,7 @@ std::optional<std::string> Win32Dialogs::ChooseImageToWrite() {
   std::optional<std::string> path =
       AskForFile(owner_, startFolder_, ImageToWriteFilter(), L"Compile ISO", suffix.c_str(),
                  OFN_PATHMUSTEXIST, GetSaveFileNameW);
-  if (path) startFolder_ = FolderOfFile(*path);
+  if (path) startFolder_ = FolderPartOf(*path).value_or("");
   return path;
 }
 
