@@ -16,38 +16,40 @@ ImageOpening OpenForReading(ImageSource& source, const std::string& image, Host&
   return opening;
 }
 
+// Opens the image for reading only and, when it opened, lets `inspect` fill the report.
+template <typename Report, typename Inspect>
+Report InspectImageFile(const std::string& image, Host& host, Inspect inspect) {
+  Report report;
+  ImageSource source;
+  report.opening = OpenForReading(source, image, host);
+  if (report.opening.opened) inspect(source, report);
+  return report;
+}
+
 }  // namespace
 
 InfoReport SummarizeImageFile(const std::string& image, Host& host) {
-  InfoReport report;
-  ImageSource source;
-  report.opening = OpenForReading(source, image, host);
-  if (report.opening.opened) report.summary = SummarizeVolume(source);
-  return report;
+  return InspectImageFile<InfoReport>(image, host, [](ImageSource& source, InfoReport& report) {
+    report.summary = SummarizeVolume(source);
+  });
 }
 
 LabelReport DescribeImageLabel(const std::string& image, Host& host) {
-  LabelReport report;
-  ImageSource source;
-  report.opening = OpenForReading(source, image, host);
-  if (report.opening.opened) report.description = DescribeLabel(source);
-  return report;
+  return InspectImageFile<LabelReport>(image, host, [](ImageSource& source, LabelReport& report) {
+    report.description = DescribeLabel(source);
+  });
 }
 
 ListReport ListImageFile(const std::string& image, Host& host) {
-  ListReport report;
-  ImageSource source;
-  report.opening = OpenForReading(source, image, host);
-  if (report.opening.opened) report.treeRead = ListTree(source, report.entries);
-  return report;
+  return InspectImageFile<ListReport>(image, host, [](ImageSource& source, ListReport& report) {
+    report.treeRead = ListTree(source, report.entries);
+  });
 }
 
 VerifyImageReport VerifyImageFile(const std::string& image, Host& host) {
-  VerifyImageReport report;
-  ImageSource source;
-  report.opening = OpenForReading(source, image, host);
-  if (report.opening.opened) report.verify = VerifyImage(source);
-  return report;
+  return InspectImageFile<VerifyImageReport>(image, host, [](ImageSource& source, VerifyImageReport& report) {
+    report.verify = VerifyImage(source);
+  });
 }
 
 const char* ListedKind(const ListedEntry& entry) {
