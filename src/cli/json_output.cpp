@@ -8,6 +8,8 @@ namespace {
 
 using nlohmann::json;
 
+// Fixed: the field names are what scripts read; json objects keep them sorted by name.
+
 json SpanJson(const BlockSpan& span) {
   return {{"firstBlock", span.firstBlock}, {"blockCount", span.blockCount}};
 }

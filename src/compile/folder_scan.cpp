@@ -10,7 +10,8 @@ namespace {
 
 char FoldAscii(char c) { return (c >= 'a' && c <= 'z') ? char(c - 'a' + 'A') : c; }
 
-// ASCII letters folded to upper case, ties broken by the raw bytes.
+// Fixed: ASCII letters folded to upper case, ties broken by the raw bytes, so
+// that one folder gives the same image on every host and in every run.
 bool FolderOrder(const std::string& a, const std::string& b) {
   const size_t n = std::min(a.size(), b.size());
   for (size_t i = 0; i < n; ++i) {

@@ -18,6 +18,7 @@ class UniqueIdGenerator {
   uint32_t NewUniqueId();
 
  private:
+  // Fixed: the first image of a process gets the same ids in every version.
   uint32_t state_ = 0x5005FF55;
 };
 

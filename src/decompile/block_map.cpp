@@ -43,6 +43,8 @@ std::vector<size_t> BlockMapOrder(const std::deque<BlockRange>& ranges) {
   const size_t n = ranges.size();
   std::vector<size_t> order(n);
   for (size_t i = 0; i < n; ++i) order[i] = i;
+  // Fixed: ties keep the order of the exchange sort that maps were first
+  // written with, so maps of one image compare equal across versions.
   // Where every first block differs, any sort gives the exchange sort's order;
   // only ties need the exchange sort itself, whose order for them is its own.
   std::vector<size_t> sorted = order;

@@ -61,7 +61,8 @@ std::string DescribeLabelBytes(const uint8_t* labelBytes) {
   if (lastCopy > L::kRootCopySlots - 1) text += log_text::LimitMark();
   text += "\n";
   for (uint32_t i = 0; i < label.RootCopiesToUse(); ++i) text += CopyLine(int32_t(i), label.RootCopy(i));
-  // The block size counts as signed, the block count as unsigned, in 64 bits.
+  // Fixed: the block size counts as signed, the block count as unsigned, in
+  // 64 bits, as every log has shown a label's size.
   const uint64_t size = uint64_t(int64_t(int32_t(label.Field(L::kBlockSize)))) * label.BlockCount();
   text += extra;
   text += imageSize + UnsignedDecimal64(size) + bytes;
@@ -87,6 +88,7 @@ std::string DescribeDirectoryHeader(const uint8_t* block) {
 
 std::string DescribeEntry(const opera::EntryView& entry) {
   namespace E = opera::entry;
+  // Fixed: the labels, "???" and all, are the log's own words, which stored logs are compared with.
   static const Line flags("\tФлаги:\t"), uniqueId("\tУникальный идентификатор:\t"),
       type("\tТип:\t"), blockSize("\tРазмер блока:\t"), byteCount("\tРазмер файла:\t"),
       blockCount("\tРазмер в блоках:\t"), burst("\tBurst(Взрыв)???:\t"),

@@ -13,6 +13,8 @@ std::string Win(const char* utf8) { return Utf8ToCp1251(utf8); }
     return text;                             \
   }
 
+// Fixed: the log's lines, word for word and byte for byte, are what users and
+// their scripts look for in logs of every version.
 ZANTHREL_LOG_TEXT(BlockZeroNotFound, "!!!Не найден нулевой сектор! Выход.\n")
 ZANTHREL_LOG_TEXT(CannotMakeFolder, "!!!Не удалось создать директорию! Выход.\n")
 ZANTHREL_LOG_TEXT(CannotEnterFolder, "!!!Не удалось сделать директорию текущей! Выход.\n")

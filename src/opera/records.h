@@ -83,6 +83,7 @@ inline constexpr uint32_t kKindLabel = 6;
 inline constexpr uint32_t kKindDirectory = 7;
 inline constexpr std::string_view kTypeDirectory = "*dir";
 inline constexpr std::string_view kTypeLabel = "*lbl";
+// Fixed: the unused bytes of a compiled image carry this, as every image has.
 inline constexpr std::string_view kFillPattern = "iamaduck";
 
 // Length of an entry as its stored last copy index gives it; 64-bit so that a
