@@ -107,6 +107,18 @@ fuse_operations Operations() {
   return operations;
 }
 
+// The -o parser splits on commas and takes the character after a backslash
+// literally, so both are escaped: the whole path stays the one fsname value,
+// and none of its text becomes an option of its own.
+std::string EscapedOptionValue(const std::string& text) {
+  std::string escaped;
+  for (const char c : text) {
+    if (c == ',' || c == '\\') escaped += '\\';
+    escaped += c;
+  }
+  return escaped;
+}
+
 struct FuseDeleter {
   void operator()(fuse* session) const { fuse_destroy(session); }
 };
@@ -153,7 +165,8 @@ Status MountImage(const MountRequest& request) {
   if (!index) return index.Failure();
   MountState state{**index, {time_t(info->modifiedSeconds), long(info->modifiedNanoseconds)}};
 
-  const std::string options = "ro,default_permissions,subtype=zanthrel,fsname=" + request.image;
+  const std::string options =
+      "ro,default_permissions,subtype=zanthrel,fsname=" + EscapedOptionValue(request.image);
   const char* arguments[] = {"zanthrel", "-o", options.c_str()};
   fuse_args args = FUSE_ARGS_INIT(3, const_cast<char**>(arguments));
   const fuse_operations operations = Operations();

@@ -2,11 +2,15 @@
 // out of the mount point gives what decompile writes.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <future>
+#include <sstream>
 #include <thread>
+#include <vector>
 
 #include "testkit/files.h"
 #include "testkit/process.h"
@@ -59,6 +63,32 @@ class FuseMountTest : public ::testing::Test {
     EXPECT_FALSE(IsMounted(mountPoint_));
   }
 
+  // The mount point's line of /proc/self/mountinfo, its fields split on spaces.
+  std::vector<std::string> MountInfoFields() const {
+    std::ifstream table("/proc/self/mountinfo");
+    for (std::string line; std::getline(table, line);) {
+      std::istringstream words(line);
+      std::vector<std::string> fields;
+      for (std::string field; words >> field;) fields.push_back(field);
+      if (fields.size() > 4 && Unescaped(fields[4]) == mountPoint_) return fields;
+    }
+    return {};
+  }
+
+  // mountinfo writes space, tab, newline and backslash as \040 \011 \012 \134.
+  static std::string Unescaped(const std::string& field) {
+    std::string text;
+    for (size_t i = 0; i < field.size(); ++i) {
+      if (field[i] == '\\' && i + 3 < field.size()) {
+        text += char(std::stoi(field.substr(i + 1, 3), nullptr, 8));
+        i += 3;
+      } else {
+        text += field[i];
+      }
+    }
+    return text;
+  }
+
   testkit::TempFolder folder_;
   const std::string mountPoint_ = folder_ / "mnt";
 };
@@ -91,6 +121,27 @@ TEST_F(FuseMountTest, InTheForegroundTheCommandEndsWhenTheMountIsLeft) {
   EXPECT_TRUE(Shell("fusermount3 -u '" + mountPoint_ + "'"));
   ASSERT_EQ(run.wait_for(std::chrono::seconds(10)), std::future_status::ready);
   EXPECT_EQ(run.get().status, 0);
+}
+
+// The image path becomes the mount's source name through a comma-separated
+// option list; commas and backslashes in it must stay text of that name.
+TEST_F(FuseMountTest, NoTextOfTheImagePathBecomesAMountOption) {
+  for (const std::string image : {"s,allow_other", "b\\q,allow_other", "c d\\,allow_other.iso"}) {
+    SCOPED_TRACE(image);
+    testkit::WriteBytes(image, testkit::MakeSampleDisc().image);
+    const testkit::ProcessOutcome mounted = RunZanthrel("mount '" + image + "' " + mountPoint_);
+    ASSERT_EQ(mounted.status, 0) << mounted.err;
+    Unmount unmount(mountPoint_);
+    EXPECT_FALSE(testkit::TreeOf(mountPoint_).empty());
+    EXPECT_EQ(testkit::ReadBytes(mountPoint_ + "/LaunchMe"), testkit::MakeSampleDisc().launchMe);
+    const std::vector<std::string> fields = MountInfoFields();
+    const auto separator = std::find(fields.begin(), fields.end(), "-");
+    ASSERT_GE(fields.end() - separator, 4) << "no mountinfo line for the mount";
+    EXPECT_EQ(Unescaped(separator[2]), image);
+    EXPECT_EQ(fields[5].find("allow_other"), std::string::npos) << fields[5];
+    EXPECT_EQ(separator[3].find("allow_other"), std::string::npos) << separator[3];
+    EXPECT_TRUE(Shell("fusermount3 -u '" + mountPoint_ + "'"));
+  }
 }
 
 TEST_F(FuseMountTest, AnImageThatCannotBeReadIsNotMounted) {
