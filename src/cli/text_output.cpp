@@ -18,8 +18,8 @@ std::string Blocks(const BlockSpan& span) {
 std::string ProblemLines(const std::string& what, const std::vector<CopyProblem>& problems) {
   std::string text;
   for (const CopyProblem& problem : problems) {
-    text += what + ": " + problem.path + ", copy " + Number(problem.copy) + ": " + Blocks(problem.blocks) +
-            "\n";
+    text += what + ": " + EscapeControls(problem.path) + ", copy " + Number(problem.copy) + ": " +
+            Blocks(problem.blocks) + "\n";
   }
   return text;
 }
@@ -30,8 +30,8 @@ std::string InfoText(const VolumeSummary& summary) {
   std::string copies;
   for (uint32_t block : summary.rootCopies) copies += (copies.empty() ? "" : ", ") + Number(block);
   std::string text = "Volume id:    " + Hex8(summary.volumeId) + "\n" +
-                     "Label text:   " + summary.labelText + "\n" +
-                     "Comment:      " + summary.comment + "\n" +
+                     "Label text:   " + EscapeControls(summary.labelText) + "\n" +
+                     "Comment:      " + EscapeControls(summary.comment) + "\n" +
                      "Container:    " + summary.container + "\n" +
                      "Image size:   " + Number(summary.imageBytes) + " bytes, " + Number(summary.blockCount) +
                      " blocks of " + Number(summary.blockSize) + "\n" +
@@ -45,9 +45,9 @@ std::string InfoText(const VolumeSummary& summary) {
 std::string ListText(const std::vector<ListedEntry>& entries) {
   std::string text;
   for (const ListedEntry& entry : entries) {
-    text += Cp1251ToUtf8(entry.path) + "\t" + ListedKind(entry) + "\t" + UnsignedDecimal(entry.byteCount) +
-            "\t" + UnsignedDecimal(entry.blockCount) + "\t" + UnsignedDecimal(entry.copies) + "\t" +
-            Hex8(entry.firstBlock) + "\n";
+    text += EscapeControls(Cp1251ToUtf8(entry.path)) + "\t" + ListedKind(entry) + "\t" +
+            UnsignedDecimal(entry.byteCount) + "\t" + UnsignedDecimal(entry.blockCount) + "\t" +
+            UnsignedDecimal(entry.copies) + "\t" + Hex8(entry.firstBlock) + "\n";
   }
   return text;
 }
@@ -61,8 +61,8 @@ std::string VerifyText(const std::string& image, const VerifyReport& report) {
   text += ProblemLines("corrupt", report.corrupt);
   text += ProblemLines("differs from the first copy", report.differing);
   for (const SharedBlocks& shared : report.shared) {
-    text += "claimed twice: " + Blocks(shared.blocks) + " by " + shared.firstPath + " and " +
-            shared.secondPath + "\n";
+    text += "claimed twice: " + Blocks(shared.blocks) + " by " + EscapeControls(shared.firstPath) +
+            " and " + EscapeControls(shared.secondPath) + "\n";
   }
   for (const BlockSpan& span : report.unclaimed) text += "unclaimed: " + Blocks(span) + "\n";
   return text + (report.Damaged() ? "damage found\n" : "clean\n");

@@ -1,5 +1,6 @@
 // The reports of `info`, `list` and `verify` for people, in English; each
-// line ends with a line break.
+// line ends with a line break. Names and label texts from the disc are shown
+// with their control characters escaped, so that they reach no terminal raw.
 #pragma once
 
 #include <string>

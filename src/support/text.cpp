@@ -3,6 +3,8 @@
 #include <array>
 #include <charconv>
 
+#include "support/utf8.h"
+
 namespace zanthrel {
 
 namespace {
@@ -100,6 +102,41 @@ std::string TrimBlanks(std::string_view text) {
   if (first == std::string_view::npos) return "";
   size_t last = text.find_last_not_of(" \t");
   return std::string(text.substr(first, last - first + 1));
+}
+
+std::string EscapeControls(std::string_view utf8) {
+  std::string text;
+  text.reserve(utf8.size());
+  size_t at = 0;
+  while (at < utf8.size()) {
+    const auto byte = static_cast<uint8_t>(utf8[at]);
+    if (byte >= 0x80) {
+      const Utf8Char decoded = DecodeUtf8(utf8, at);
+      const size_t length = decoded.length == 0 ? 1 : decoded.length;
+      if (decoded.length != 0 && decoded.code >= 0x80 && decoded.code <= 0x9F) {
+        text += "\\u" + HexText(decoded.code, 4, false);
+      } else {
+        text.append(utf8.substr(at, length));
+      }
+      at += length;
+      continue;
+    }
+    if (byte == '\n') {
+      text += "\\n";
+    } else if (byte == '\t') {
+      text += "\\t";
+    } else if (byte == '\r') {
+      text += "\\r";
+    } else if (byte == '\\') {
+      text += "\\\\";
+    } else if (byte < 0x20 || byte == 0x7F) {
+      text += "\\x" + HexByteText(byte, 2, false);
+    } else {
+      text += static_cast<char>(byte);
+    }
+    ++at;
+  }
+  return text;
 }
 
 }  // namespace zanthrel

@@ -59,4 +59,12 @@ std::string LowerCase(std::string_view text);
 // Without leading and trailing spaces and tabs.
 std::string TrimBlanks(std::string_view text);
 
+// UTF-8 text made safe to print on a terminal: a disc name may hold bytes that
+// fake lines or drive the terminal. Newline, tab and carriage return become
+// \n, \t and \r; every other byte 00-1F and 7F becomes \xHH; the C1 controls
+// U+0080-U+009F become \uHHHH; a backslash becomes \\ so that the escaped
+// text reads back one way. Hex digits are upper-case; bytes that are not
+// UTF-8 pass through as they are.
+std::string EscapeControls(std::string_view utf8);
+
 }  // namespace zanthrel

@@ -239,5 +239,48 @@ TEST(CommandLineTest, VerifyExitsByWhatItFindsAndSpeaksJson) {
   EXPECT_EQ(RunZanthrel("verify missing.iso").status, 2);
 }
 
+TEST(CommandLineTest, TextOutputEscapesControlCharactersOfDiscNames) {
+  testkit::TempFolder temp;
+  testkit::ImageBuilder builder(2);
+  testkit::LabelFields label;
+  label.labelText = "CD\x1B]0;owned\x07";
+  builder.Label(label);
+  // Every file lies past the image's end, so that verify names each one.
+  builder.Directory(1, {testkit::FileEntry("fake\nline", 40, 10), testkit::FileEntry("a\tb", 41, 10),
+                        testkit::FileEntry("\x1B[2J", 42, 10), testkit::FileEntry("back\\slash", 43, 10)});
+  testkit::WriteBytes(temp / "names.iso", builder.Image());
+
+  testkit::ProcessOutcome run = RunZanthrel("list names.iso");
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(run.out,
+            "fake\\nline\tfile\t10\t1\t1\t0x00000028\n"
+            "a\\tb\tfile\t10\t1\t1\t0x00000029\n"
+            "\\x1B[2J\tfile\t10\t1\t1\t0x0000002A\n"
+            "back\\\\slash\tfile\t10\t1\t1\t0x0000002B\n");
+
+  run = RunZanthrel("list --json names.iso");
+  EXPECT_EQ(run.status, 0) << run.err;
+  const nlohmann::json list = nlohmann::json::parse(run.out);
+  ASSERT_EQ(list.size(), 4u);
+  EXPECT_EQ(list[0]["path"], "fake\nline");
+  EXPECT_EQ(list[1]["path"], "a\tb");
+  EXPECT_EQ(list[2]["path"], "\x1B[2J");
+  EXPECT_EQ(list[3]["path"], "back\\slash");
+
+  run = RunZanthrel("verify names.iso");
+  EXPECT_EQ(run.status, 1);
+  EXPECT_EQ(run.out,
+            "names.iso: 2 blocks; 1 folders and 4 files, 5 copies read\n"
+            "unreadable: /fake\\nline, copy 0: block 40\n"
+            "unreadable: /a\\tb, copy 0: block 41\n"
+            "unreadable: /\\x1B[2J, copy 0: block 42\n"
+            "unreadable: /back\\\\slash, copy 0: block 43\n"
+            "damage found\n");
+
+  run = RunZanthrel("info names.iso");
+  EXPECT_NE(run.out.find("Label text:   CD\\x1B]0;owned\\x07\n"), std::string::npos) << run.out;
+  EXPECT_EQ(run.out.find('\x1B'), std::string::npos);
+}
+
 }  // namespace
 }  // namespace zanthrel

@@ -6,6 +6,9 @@
 #include <limits>
 #include <optional>
 #include <set>
+#include <string>
+
+#include "support/cp1251.h"
 
 namespace zanthrel {
 namespace {
@@ -123,6 +126,44 @@ TEST(CaseTextTest, LowerCaseTrimAndFields) {
   EXPECT_EQ(FieldText(empty, 32), "");
   uint8_t shortName[32] = {'a', 'b', 0, 'c'};
   EXPECT_EQ(FieldText(shortName, 32), "ab");
+}
+
+TEST(EscapeControlsTest, EveryC0ByteAndDelBecomeAnEscape) {
+  EXPECT_EQ(EscapeControls("\n"), "\\n");
+  EXPECT_EQ(EscapeControls("\t"), "\\t");
+  EXPECT_EQ(EscapeControls("\r"), "\\r");
+  EXPECT_EQ(EscapeControls(std::string(1, '\0')), "\\x00");
+  EXPECT_EQ(EscapeControls("\x1B[2J"), "\\x1B[2J");
+  EXPECT_EQ(EscapeControls("\x7F"), "\\x7F");
+  for (int byte = 0; byte < 0x20; ++byte) {
+    const std::string escaped = EscapeControls(std::string(1, static_cast<char>(byte)));
+    if (byte == '\n' || byte == '\t' || byte == '\r') {
+      EXPECT_EQ(escaped.size(), 2u) << byte;
+    } else {
+      EXPECT_EQ(escaped, "\\x" + HexByteText(static_cast<uint8_t>(byte), 2, false)) << byte;
+    }
+    for (char c : escaped) EXPECT_TRUE(c >= 0x20 && c < 0x7F) << byte;
+  }
+  for (int byte = 0x20; byte < 0x7F; ++byte) {
+    if (byte == '\\') continue;
+    const std::string plain(1, static_cast<char>(byte));
+    EXPECT_EQ(EscapeControls(plain), plain) << byte;
+  }
+}
+
+TEST(EscapeControlsTest, C1ControlsAndBackslashesAreEscaped_OtherTextStays) {
+  // Windows-1251 0x98 is unassigned and comes through as U+0098, a C1 control.
+  EXPECT_EQ(EscapeControls(Cp1251ToUtf8("a\x98" "b")), "a\\u0098b");
+  EXPECT_EQ(EscapeControls("\xC2\x80\xC2\x9F"), "\\u0080\\u009F");
+  EXPECT_EQ(EscapeControls("\xC2\xA0"), "\xC2\xA0");  // U+00A0 is no control
+  EXPECT_EQ(EscapeControls("a\\b"), "a\\\\b");
+  // A name that holds a backslash and one that holds an escape read differently.
+  EXPECT_NE(EscapeControls("\\n"), EscapeControls("\n"));
+  EXPECT_EQ(EscapeControls("LaunchMe.bin"), "LaunchMe.bin");
+  EXPECT_EQ(EscapeControls("Игры/Ёлка"), "Игры/Ёлка");
+  EXPECT_EQ(EscapeControls(Cp1251ToUtf8("\xC8\xE3\xF0\xFB")), "Игры");
+  EXPECT_EQ(EscapeControls("\xFF\xC2"), "\xFF\xC2");  // not UTF-8: passed on as it is
+  EXPECT_EQ(EscapeControls(""), "");
 }
 
 }  // namespace
