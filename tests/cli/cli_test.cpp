@@ -4,7 +4,11 @@
 #include <algorithm>
 #include <filesystem>
 #ifndef _WIN32
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <sys/un.h>
+#include <unistd.h>
 #endif
 #include <nlohmann/json.hpp>
 
@@ -113,11 +117,26 @@ TEST(CommandLineTest, CompileAndConvertWriteOnlyToARegularFileOrANewName) {
   fs::create_symlink("nowhere.iso", temp / "dangling.iso");
   ASSERT_EQ(::mkfifo((temp / "pipe.iso").c_str(), 0666), 0);
   fs::create_directories(temp / "folder.iso");
-  const std::pair<std::string, std::string> refused[] = {{"/dev/null", "a character device"},
-                                                         {"pipe.iso", "a FIFO"},
-                                                         {"folder.iso", "a folder"},
-                                                         {"link.iso", "a symbolic link"},
-                                                         {"dangling.iso", "a symbolic link"}};
+  std::vector<std::pair<std::string, std::string>> refused = {{"/dev/null", "a character device"},
+                                                              {"pipe.iso", "a FIFO"},
+                                                              {"folder.iso", "a folder"},
+                                                              {"link.iso", "a symbolic link"},
+                                                              {"dangling.iso", "a symbolic link"}};
+  // A socket bound to a name, kept open while the commands run.
+  const int listener = ::socket(AF_UNIX, SOCK_STREAM, 0);
+  ASSERT_GE(listener, 0);
+  sockaddr_un address{};
+  address.sun_family = AF_UNIX;
+  const std::string socketPath = temp / "socket.iso";
+  if (socketPath.size() < sizeof address.sun_path) {
+    socketPath.copy(address.sun_path, socketPath.size());
+    ASSERT_EQ(::bind(listener, reinterpret_cast<const sockaddr*>(&address), sizeof address), 0);
+    refused.push_back({"socket.iso", "a socket"});
+  }
+  // A block device node of its own (a loop device's numbers) where the test may make one.
+  if (::mknod((temp / "drive.iso").c_str(), S_IFBLK | 0600, makedev(7, 200)) == 0) {
+    refused.push_back({"drive.iso", "a block device"});
+  }
   for (const auto& [path, what] : refused) {
     for (const std::string& command : {"compile source " + path, "convert game.iso " + path}) {
       const testkit::ProcessOutcome run = RunZanthrel(command);
@@ -137,7 +156,9 @@ TEST(CommandLineTest, CompileAndConvertWriteOnlyToARegularFileOrANewName) {
   EXPECT_TRUE(fs::is_symlink(temp / "dangling.iso"));
   EXPECT_FALSE(fs::exists(temp / "nowhere.iso"));
   EXPECT_EQ(testkit::ReadText(temp / "target.iso"), "old");
-  EXPECT_EQ(std::distance(fs::directory_iterator(temp.Path()), fs::directory_iterator()), 7);
+  EXPECT_EQ(std::distance(fs::directory_iterator(temp.Path()), fs::directory_iterator()),
+            ptrdiff_t(2 + refused.size()));
+  ::close(listener);
 
   // A regular file and a new name still take the image.
   EXPECT_EQ(RunZanthrel("compile -q source target.iso").status, 0);
