@@ -100,6 +100,10 @@ int RunCompile(const CompileArgs& args, UniqueIdGenerator& ids) {
   InterruptWatch interrupt;
   request.cancel = interrupt.Token();
   CompileReport report = CompileFolderToImage(request);
+  if (report.refused) {
+    PrintError(report.failure);
+    return kExitUsage;
+  }
   if (report.cancelled) {
     PrintError(report.failure);
     return kExitCancelled;
@@ -168,7 +172,7 @@ int RunList(const std::string& image, bool json) {
 
 int RunConvert(const std::string& image, const std::string& output, bool quiet) {
   const ConvertReport report = ConvertImage(image, output);
-  if (!report.opened) {
+  if (report.refused || !report.opened) {
     PrintError(report.failure);
     return kExitUsage;
   }

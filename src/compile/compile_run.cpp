@@ -53,6 +53,10 @@ CompileReport CompileImage(const std::string& folder, const std::string& imagePa
   UniqueIdGenerator freshIds;
   UniqueIdGenerator& ids = options.ids ? *options.ids : freshIds;
   CompileReport report;
+  if (Status output = CheckImageOutput(host, imagePath); !output) {
+    report.refused = true;
+    return Failed(report, output.Failure().text);
+  }
   const Result<std::string> image = AbsolutePath(host, imagePath);
   if (!image) return Failed(report, image.Failure().text);
   Result<TemporaryFile> temporary = TemporaryFile::CreateBeside(host, *image);

@@ -27,6 +27,7 @@ struct CompileOptions {
 struct CompileReport {
   bool written = false;  // the image is in place
   bool cancelled = false;  // stopped by the user; nothing was written
+  bool refused = false;  // the image path holds what must not be replaced; nothing was done
   uint32_t blockCount = 0;
   // Why the image could not be written ("path: reason"); empty when it was.
   std::string failure;

@@ -107,6 +107,33 @@ Status MakeFolderPath(Host& host, const std::string& path) {
   return host.MakeFolder(path);
 }
 
+namespace {
+
+const char* EntryTypeName(EntryType type) {
+  switch (type) {
+    case EntryType::kFile: return "a regular file";
+    case EntryType::kFolder: return "a folder";
+    case EntryType::kLink: return "a symbolic link";
+    case EntryType::kBlockDevice: return "a block device";
+    case EntryType::kCharacterDevice: return "a character device";
+    case EntryType::kPipe: return "a FIFO";
+    case EntryType::kSocket: return "a socket";
+    case EntryType::kOther: break;
+  }
+  return "of an unknown kind";
+}
+
+}  // namespace
+
+Status CheckImageOutput(Host& host, const std::string& path) {
+  const Result<EntryType> type = host.EntryTypeOf(path);
+  // Nothing there is a new name; a path that cannot be examined fails later
+  // where it is created, with the reason the system gives then.
+  if (!type || *type == EntryType::kFile) return {};
+  return Error{path + ": not a regular file (" + EntryTypeName(*type) +
+                   "); the image is written only to a regular file or a new name"};
+}
+
 Result<std::string> AbsolutePath(Host& host, const std::string& path) {
   if (IsAbsolutePath(path)) return path;
   Result<std::string> current = host.CurrentDirectory();

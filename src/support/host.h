@@ -30,6 +30,9 @@ struct FileIdentity {
 // and sockets, whose data may never end.
 enum class PathKind { kFile, kFolder, kDevice, kOther };
 
+// What stands at a path itself, a link not followed.
+enum class EntryType { kFile, kFolder, kLink, kBlockDevice, kCharacterDevice, kPipe, kSocket, kOther };
+
 struct PathInfo {
   PathKind kind = PathKind::kOther;
   uint64_t size = 0;  // bytes, for files
@@ -145,6 +148,8 @@ class Host {
 
   // What a path leads to, links followed.
   virtual Result<PathInfo> InfoOf(const std::string& path) = 0;
+  // What stands at the path itself: a link is kLink, wherever it leads.
+  virtual Result<EntryType> EntryTypeOf(const std::string& path) = 0;
   // The folder exists afterwards and files can be made in it; only the last
   // element of the path is created.
   virtual Status MakeFolder(const std::string& path) = 0;
@@ -170,6 +175,11 @@ Error HostError(const std::string& path, int code);
 bool IsAbsolutePath(const std::string& path);
 // Makes the folder and every missing folder above it.
 Status MakeFolderPath(Host& host, const std::string& path);
+// An image is written only over a regular file or where nothing stands yet:
+// anything else at `path` (a device, a pipe, a socket, a folder, a link even
+// to a regular file) would be replaced by the image or written through, so it
+// is refused, the failure naming what stands there. Nothing is opened.
+Status CheckImageOutput(Host& host, const std::string& path);
 // A relative path is taken inside the current directory.
 Result<std::string> AbsolutePath(Host& host, const std::string& path);
 

@@ -229,6 +229,19 @@ class PosixHost : public Host {
     return InfoFromStat(info);
   }
 
+  Result<EntryType> EntryTypeOf(const std::string& path) override {
+    struct stat info {};
+    if (::lstat(path.c_str(), &info) != 0) return HostError(path, errno);
+    return S_ISREG(info.st_mode)    ? EntryType::kFile
+           : S_ISDIR(info.st_mode)  ? EntryType::kFolder
+           : S_ISLNK(info.st_mode)  ? EntryType::kLink
+           : S_ISBLK(info.st_mode)  ? EntryType::kBlockDevice
+           : S_ISCHR(info.st_mode)  ? EntryType::kCharacterDevice
+           : S_ISFIFO(info.st_mode) ? EntryType::kPipe
+           : S_ISSOCK(info.st_mode) ? EntryType::kSocket
+                                    : EntryType::kOther;
+  }
+
   Status MakeFolder(const std::string& path) override {
     if (::mkdir(path.c_str(), 0777) == 0) return {};
     const int code = errno;

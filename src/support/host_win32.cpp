@@ -252,6 +252,19 @@ class Win32Host : public Host {
     return info;
   }
 
+  Result<EntryType> EntryTypeOf(const std::string& path) override {
+    if (IsDevicePath(path)) return EntryType::kBlockDevice;
+    std::optional<std::wstring> wide = WidePath(path);
+    if (!wide) return HostError(path, EINVAL);
+    // Names such as NUL and COM1 come back from the full-path form as devices.
+    if (wide->rfind(L"\\\\.\\", 0) == 0) return EntryType::kCharacterDevice;
+    const DWORD attributes = ::GetFileAttributesW(wide->c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES) return LastError(path);
+    if (attributes & FILE_ATTRIBUTE_REPARSE_POINT) return EntryType::kLink;
+    if (attributes & FILE_ATTRIBUTE_DIRECTORY) return EntryType::kFolder;
+    return EntryType::kFile;
+  }
+
   Status MakeFolder(const std::string& path) override {
     std::optional<std::wstring> wide = WidePath(path);
     if (!wide) return HostError(path, EINVAL);

@@ -27,6 +27,11 @@ size_t GatherUserData(uint8_t* buffer, size_t length) {
 
 ConvertReport ConvertImage(const std::string& imagePath, const std::string& outputPath, Host& host) {
   ConvertReport report;
+  if (Status output = CheckImageOutput(host, outputPath); !output) {
+    report.refused = true;
+    report.failure = output.Failure().text;
+    return report;
+  }
   ImageSource source;
   const OpenStatus opened = OpenImageFile(source, imagePath, host);
   if (!opened) {

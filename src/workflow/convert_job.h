@@ -13,6 +13,9 @@ namespace zanthrel {
 
 struct ConvertReport {
   bool opened = false;
+  // The output path holds what must not be replaced; refused before the
+  // image is opened.
+  bool refused = false;
   // Why the image did not open, or why the new image was not written
   // ("path: reason"); empty when it was.
   std::string failure;
@@ -20,8 +23,9 @@ struct ConvertReport {
   std::string container;  // the container and track read; empty for a plain image
 };
 
-// Writes `outputPath` through a temporary file beside it, put in place only
-// when the whole track has been read and written.
+// Writes `outputPath`, which must be a regular file or a new name, through a
+// temporary file beside it, put in place only when the whole track has been
+// read and written.
 ConvertReport ConvertImage(const std::string& imagePath, const std::string& outputPath,
                            Host& host = SystemHost());
 

@@ -3,6 +3,13 @@
 
 #include <algorithm>
 #include <filesystem>
+#ifndef _WIN32
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <sys/un.h>
+#include <unistd.h>
+#endif
 #include <nlohmann/json.hpp>
 
 #include "testkit/chd_builder.h"
@@ -98,6 +105,69 @@ TEST(CommandLineTest, EveryFailureGivesOneLineAndItsStatus) {
   EXPECT_EQ(RunZanthrel("info dead.iso").status, 1);
   EXPECT_EQ(RunZanthrel("verify dead.iso").status, 1);
 }
+
+#ifndef _WIN32  // FIFOs, /dev/null and symbolic links as POSIX makes them
+TEST(CommandLineTest, CompileAndConvertWriteOnlyToARegularFileOrANewName) {
+  testkit::TempFolder temp;
+  testkit::WriteBytes(temp / "game.iso", testkit::MakeSampleDisc().image);
+  fs::create_directories(temp / "source");
+  testkit::WriteText(temp / "source/readme.txt", "hello");
+  testkit::WriteText(temp / "target.iso", "old");
+  fs::create_symlink("target.iso", temp / "link.iso");
+  fs::create_symlink("nowhere.iso", temp / "dangling.iso");
+  ASSERT_EQ(::mkfifo((temp / "pipe.iso").c_str(), 0666), 0);
+  fs::create_directories(temp / "folder.iso");
+  std::vector<std::pair<std::string, std::string>> refused = {{"/dev/null", "a character device"},
+                                                              {"pipe.iso", "a FIFO"},
+                                                              {"folder.iso", "a folder"},
+                                                              {"link.iso", "a symbolic link"},
+                                                              {"dangling.iso", "a symbolic link"}};
+  // A socket bound to a name, kept open while the commands run.
+  const int listener = ::socket(AF_UNIX, SOCK_STREAM, 0);
+  ASSERT_GE(listener, 0);
+  sockaddr_un address{};
+  address.sun_family = AF_UNIX;
+  const std::string socketPath = temp / "socket.iso";
+  if (socketPath.size() < sizeof address.sun_path) {
+    socketPath.copy(address.sun_path, socketPath.size());
+    ASSERT_EQ(::bind(listener, reinterpret_cast<const sockaddr*>(&address), sizeof address), 0);
+    refused.push_back({"socket.iso", "a socket"});
+  }
+  // A block device node of its own (a loop device's numbers) where the test may make one.
+  if (::mknod((temp / "drive.iso").c_str(), S_IFBLK | 0600, makedev(7, 200)) == 0) {
+    refused.push_back({"drive.iso", "a block device"});
+  }
+  for (const auto& [path, what] : refused) {
+    for (const std::string& command : {"compile source " + path, "convert game.iso " + path}) {
+      const testkit::ProcessOutcome run = RunZanthrel(command);
+      EXPECT_EQ(run.status, 2) << command;
+      EXPECT_EQ(run.err, "zanthrel: " + path + ": not a regular file (" + what +
+                             "); the image is written only to a regular file or a new name\n")
+          << command;
+      EXPECT_EQ(run.out, "") << command;
+    }
+  }
+  // Refused before anything was opened for writing: each stands as it was,
+  // and no temporary file is left beside any of them.
+  EXPECT_TRUE(fs::is_character_file("/dev/null"));
+  EXPECT_TRUE(fs::is_fifo(temp / "pipe.iso"));
+  EXPECT_TRUE(fs::is_empty(temp / "folder.iso"));
+  EXPECT_TRUE(fs::is_symlink(temp / "link.iso"));
+  EXPECT_TRUE(fs::is_symlink(temp / "dangling.iso"));
+  EXPECT_FALSE(fs::exists(temp / "nowhere.iso"));
+  EXPECT_EQ(testkit::ReadText(temp / "target.iso"), "old");
+  EXPECT_EQ(std::distance(fs::directory_iterator(temp.Path()), fs::directory_iterator()),
+            ptrdiff_t(2 + refused.size()));
+  ::close(listener);
+
+  // A regular file and a new name still take the image.
+  EXPECT_EQ(RunZanthrel("compile -q source target.iso").status, 0);
+  EXPECT_TRUE(fs::is_regular_file(fs::symlink_status(temp / "target.iso")));
+  EXPECT_GT(fs::file_size(temp / "target.iso"), 3u);
+  EXPECT_EQ(RunZanthrel("convert -q game.iso new.iso").status, 0);
+  EXPECT_EQ(testkit::ReadBytes(temp / "new.iso"), testkit::MakeSampleDisc().image);
+}
+#endif
 
 TEST(CommandLineTest, InfoAndListDescribeTheImage) {
   testkit::TempFolder temp;

@@ -84,6 +84,7 @@ class FaultyHost : public Host {
   Status Truncate(const HostFile& file, uint64_t size) override;
   void Close(NativeHandle handle) override;
   Result<PathInfo> InfoOf(const std::string& path) override;
+  Result<EntryType> EntryTypeOf(const std::string& path) override { return real_.EntryTypeOf(path); }
   Status MakeFolder(const std::string& path) override;
   Result<std::vector<FolderChild>> ListFolder(const std::string& path) override;
   Status RemoveFile(const std::string& path) override;

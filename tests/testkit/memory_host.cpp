@@ -244,6 +244,12 @@ Result<PathInfo> MemoryHost::InfoOf(const std::string& path) {
   return FileInfo(*file->second);
 }
 
+Result<EntryType> MemoryHost::EntryTypeOf(const std::string& path) {
+  const Result<PathInfo> info = InfoOf(path);
+  if (!info) return info.Failure();
+  return info->kind == PathKind::kFolder ? EntryType::kFolder : EntryType::kFile;
+}
+
 Status MemoryHost::MakeFolder(const std::string& path) {
   std::lock_guard lock(mutex_);
   const std::string full = Full(path);

@@ -59,6 +59,8 @@ class MemoryHost : public Host {
   Status Truncate(const HostFile& file, uint64_t size) override;
   void Close(NativeHandle handle) override;
   Result<PathInfo> InfoOf(const std::string& path) override;
+  // Holds no links nor devices: only files and folders.
+  Result<EntryType> EntryTypeOf(const std::string& path) override;
   Status MakeFolder(const std::string& path) override;
   Result<std::vector<FolderChild>> ListFolder(const std::string& path) override;
   Status RemoveFile(const std::string& path) override;

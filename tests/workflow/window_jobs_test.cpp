@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <utility>
+#include <vector>
 
 #include "support/text.h"
 #include "testkit/files.h"
@@ -83,6 +85,32 @@ TEST(WindowJobsTest, CompileStatusNamesTheImageTheFailureOrTheFirstChangedName) 
       CompileFolderToImage(WindowCompileRequest(temp / "src", nowhere, ids)), nowhere);
   EXPECT_EQ(failed.rfind("Image not written: ", 0), 0u) << failed;
   EXPECT_FALSE(fs::exists(temp.Path() / "missing"));
+}
+
+TEST(WindowJobsTest, CompileRefusesAnImagePathThatIsNotARegularFile) {
+  testkit::TempFolder temp;
+  UniqueIdGenerator ids;
+  fs::create_directories(temp.Path() / "src");
+  testkit::WriteText(temp / "src/file", "content");
+  fs::create_directories(temp.Path() / "folder.iso");
+  std::vector<std::pair<std::string, std::string>> refused = {{temp / "folder.iso", "a folder"}};
+#ifndef _WIN32  // a link as POSIX makes it
+  testkit::WriteText(temp / "old.iso", "old");
+  fs::create_symlink("old.iso", temp.Path() / "link.iso");
+  refused.push_back({temp / "link.iso", "a symbolic link"});
+#endif
+  for (const auto& [image, what] : refused) {
+    const CompileReport report = CompileFolderToImage(WindowCompileRequest(temp / "src", image, ids));
+    EXPECT_TRUE(report.refused) << image;
+    EXPECT_EQ(CompileStatusLine(report, image),
+              "Image not written: " + image + ": not a regular file (" + what +
+                  "); the image is written only to a regular file or a new name");
+  }
+  EXPECT_TRUE(fs::is_empty(temp.Path() / "folder.iso"));
+#ifndef _WIN32
+  EXPECT_EQ(testkit::ReadText(temp / "old.iso"), "old");
+  EXPECT_TRUE(fs::is_symlink(temp.Path() / "link.iso"));
+#endif
 }
 
 TEST(WindowJobsTest, ProgressStaysWithinTheBar) {
