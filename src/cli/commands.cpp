@@ -93,6 +93,7 @@ int RunCompile(const CompileArgs& args, UniqueIdGenerator& ids) {
   request.folder = args.folder;
   request.imagePath = args.image;
   request.bootArea = !args.noBootArea;
+  request.replace = args.force ? ReplaceRule::kForced : ReplaceRule::kRefuseExisting;
   request.ids = &ids;
   if (!args.quiet && StandardErrorIsTerminal()) {
     request.progress = [&bar](uint64_t done, uint64_t total) { bar.Update(done, total); };
@@ -170,8 +171,9 @@ int RunList(const std::string& image, bool json) {
   return kExitDone;
 }
 
-int RunConvert(const std::string& image, const std::string& output, bool quiet) {
-  const ConvertReport report = ConvertImage(image, output);
+int RunConvert(const std::string& image, const std::string& output, bool quiet, bool force) {
+  const ConvertReport report =
+      ConvertImage(image, output, force ? ReplaceRule::kForced : ReplaceRule::kRefuseExisting);
   if (report.refused || !report.opened) {
     PrintError(report.failure);
     return kExitUsage;
