@@ -94,6 +94,7 @@ int RunCompile(const CompileArgs& args, UniqueIdGenerator& ids) {
   request.imagePath = args.image;
   request.bootArea = !args.noBootArea;
   request.replace = args.force ? ReplaceRule::kForced : ReplaceRule::kRefuseExisting;
+  request.outsideLinks = !args.noOutsideLinks;
   request.ids = &ids;
   if (!args.quiet && StandardErrorIsTerminal()) {
     request.progress = [&bar](uint64_t done, uint64_t total) { bar.Update(done, total); };
@@ -113,6 +114,7 @@ int RunCompile(const CompileArgs& args, UniqueIdGenerator& ids) {
   for (const std::string& problem : report.problems) PrintError(problem);
   // Names that had to change are warnings: nothing is lost, but the disc differs from the folder.
   for (const std::string& renamed : report.renamed) PrintError("warning: " + renamed);
+  for (const std::string& warning : report.warnings) PrintError("warning: " + warning);
   if (!report.written) {
     PrintError(report.failure);
     return kExitFailed;

@@ -30,6 +30,7 @@ struct CompileArgs {
   bool noBootArea = false;
   bool quiet = false;
   bool force = false;  // replace an IMAGE that exists
+  bool noOutsideLinks = false;
 };
 
 int RunDecompile(const DecompileArgs& args);

@@ -51,6 +51,8 @@ int zanthrel::cli::RunCommandLine(int argc, char** argv) {
   compileCommand->add_flag("-q,--quiet", compile.quiet, "Print nothing but errors");
   compileCommand->add_option("FOLDER", compile.folder, "Folder to compile")->required();
   compileCommand->add_flag("-f,--force", compile.force, "Replace IMAGE if it exists");
+  compileCommand->add_flag("--no-outside-links", compile.noOutsideLinks,
+                           "Leave out links that lead out of FOLDER (each is a warning either way)");
   compileCommand->add_option("IMAGE", compile.image,
                              "Image file to write; one that exists is replaced only with --force")
       ->required();

@@ -15,6 +15,7 @@ CompileReport CompileFolderToImage(const CompileRequest& request) {
   options.host = request.host;
   options.ids = request.ids;
   options.cancel = request.cancel;
+  options.outsideLinks = request.outsideLinks;
   return CompileImage(request.folder, request.imagePath, request.bootArea, options);
 }
 

@@ -13,6 +13,8 @@ struct CompileRequest {
   std::string folder;
   std::string imagePath;
   bool bootArea = true;
+  // Links that lead out of the folder are stored, each a warning, or left out.
+  bool outsideLinks = true;
   // The command line sets its own rules; the window's save dialog has asked.
   ReplaceRule replace = ReplaceRule::kAskedByDialog;
   Progress progress;

@@ -144,6 +144,24 @@ TEST(WindowJobsTest, CompileReplacesWhatTheSaveDialogConfirmedEvenInsideTheFolde
             temp / "old.iso" + ": exists already; use -f or --force to replace it");
 }
 
+TEST(WindowJobsTest, CompileStatusNamesTheFirstWarningOfAnImageWritten) {
+#ifdef _WIN32
+  GTEST_SKIP() << "symbolic links as POSIX makes them";
+#else
+  testkit::TempFolder temp;
+  UniqueIdGenerator ids;
+  fs::create_directories(temp.Path() / "src");
+  testkit::WriteText(temp / "secret", "key");
+  fs::create_symlink("../secret", temp.Path() / "src/key");
+  const std::string image = temp / "out.iso";
+  const std::string status =
+      CompileStatusLine(CompileFolderToImage(WindowCompileRequest(temp / "src", image, ids)), image);
+  EXPECT_EQ(status, "Image written, 1 warning: " + fs::canonical(temp.Path() / "src").string() +
+                        "/key: a link to " + fs::canonical(temp.Path() / "secret").string() +
+                        ", outside the folder being compiled");
+#endif
+}
+
 TEST(WindowJobsTest, ProgressStaysWithinTheBar) {
   EXPECT_EQ(ProgressPercent(5, 0), 0);
   EXPECT_EQ(ProgressPercent(0, 10), 0);
