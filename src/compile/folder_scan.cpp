@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <optional>
+#include <utility>
 
 #include "support/text.h"
 
@@ -35,6 +36,8 @@ std::optional<std::string> OutsideTarget(Host& host, const std::string& link, st
 
 FolderList ScanFolder(Host& host, const std::string& path, const ScanRules& rules) {
   FolderList list;
+  // Each with the child's name, to be told in the order of the children.
+  std::vector<std::pair<std::string, std::string>> linkWarnings;
   Result<std::vector<FolderChild>> children = host.ListFolder(path);
   if (!children) {
     list.problems.push_back(path + ": folder cannot be listed (" + ErrorText(children.Failure().code) + ")");
@@ -62,8 +65,9 @@ FolderList ScanFolder(Host& host, const std::string& path, const ScanRules& rule
     // A tree from someone else can hold a link to the user's own files.
     if (child.link && !rules.root.empty()) {
       if (const std::optional<std::string> target = OutsideTarget(host, childPath, rules.root)) {
-        list.warnings.push_back(childPath + ": a link to " + *target + ", outside the folder being compiled" +
-                                (rules.outsideLinks ? "" : "; left out"));
+        linkWarnings.emplace_back(child.name, childPath + ": a link to " + *target +
+                                                  ", outside the folder being compiled" +
+                                                  (rules.outsideLinks ? "" : "; left out"));
         if (!rules.outsideLinks) continue;
       }
     }
@@ -73,8 +77,9 @@ FolderList ScanFolder(Host& host, const std::string& path, const ScanRules& rule
   std::sort(list.items.begin(), list.items.end(), [](const FolderItem& a, const FolderItem& b) {
     return FolderOrder(a.hostName, b.hostName);
   });
-  // In the order of the children, whatever order the host listed them in.
-  std::sort(list.warnings.begin(), list.warnings.end(), FolderOrder);
+  std::sort(linkWarnings.begin(), linkWarnings.end(),
+            [](const auto& a, const auto& b) { return FolderOrder(a.first, b.first); });
+  for (auto& [name, warning] : linkWarnings) list.warnings.push_back(std::move(warning));
   return list;
 }
 
