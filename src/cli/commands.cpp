@@ -93,6 +93,8 @@ int RunCompile(const CompileArgs& args, UniqueIdGenerator& ids) {
   request.folder = args.folder;
   request.imagePath = args.image;
   request.bootArea = !args.noBootArea;
+  request.replace = args.force ? ReplaceRule::kForced : ReplaceRule::kRefuseExisting;
+  request.outsideLinks = !args.noOutsideLinks;
   request.ids = &ids;
   if (!args.quiet && StandardErrorIsTerminal()) {
     request.progress = [&bar](uint64_t done, uint64_t total) { bar.Update(done, total); };
@@ -112,6 +114,7 @@ int RunCompile(const CompileArgs& args, UniqueIdGenerator& ids) {
   for (const std::string& problem : report.problems) PrintError(problem);
   // Names that had to change are warnings: nothing is lost, but the disc differs from the folder.
   for (const std::string& renamed : report.renamed) PrintError("warning: " + renamed);
+  for (const std::string& warning : report.warnings) PrintError("warning: " + warning);
   if (!report.written) {
     PrintError(report.failure);
     return kExitFailed;
@@ -170,8 +173,9 @@ int RunList(const std::string& image, bool json) {
   return kExitDone;
 }
 
-int RunConvert(const std::string& image, const std::string& output, bool quiet) {
-  const ConvertReport report = ConvertImage(image, output);
+int RunConvert(const std::string& image, const std::string& output, bool quiet, bool force) {
+  const ConvertReport report =
+      ConvertImage(image, output, force ? ReplaceRule::kForced : ReplaceRule::kRefuseExisting);
   if (report.refused || !report.opened) {
     PrintError(report.failure);
     return kExitUsage;

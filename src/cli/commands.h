@@ -29,6 +29,8 @@ struct CompileArgs {
   std::string image;
   bool noBootArea = false;
   bool quiet = false;
+  bool force = false;  // replace an IMAGE that exists
+  bool noOutsideLinks = false;
 };
 
 int RunDecompile(const DecompileArgs& args);
@@ -41,7 +43,7 @@ int RunDrives();
 int RunList(const std::string& image, bool json);
 // Reads every copy of everything; exit 1 when damage was found.
 int RunVerify(const std::string& image, bool json);
-int RunConvert(const std::string& image, const std::string& output, bool quiet);
+int RunConvert(const std::string& image, const std::string& output, bool quiet, bool force);
 #ifdef ZANTHREL_WITH_MOUNT
 int RunMount(const std::string& image, const std::string& mountPoint, bool allCopies,
              bool foreground);

@@ -50,7 +50,13 @@ int zanthrel::cli::RunCommandLine(int argc, char** argv) {
                            "Leave out the boot area (blocks 1-302 and the boot file slots)");
   compileCommand->add_flag("-q,--quiet", compile.quiet, "Print nothing but errors");
   compileCommand->add_option("FOLDER", compile.folder, "Folder to compile")->required();
-  compileCommand->add_option("IMAGE", compile.image, "Image file to write (replaced)")->required();
+  compileCommand->add_flag("-f,--force", compile.force,
+                           "Replace IMAGE if it exists (never one inside FOLDER)");
+  compileCommand->add_flag("--no-outside-links", compile.noOutsideLinks,
+                           "Leave out links that lead out of FOLDER (each is a warning either way)");
+  compileCommand->add_option("IMAGE", compile.image,
+                             "Image file to write; one that exists is replaced only with --force")
+      ->required();
 
   std::string infoImage;
   bool infoLogText = false;
@@ -81,12 +87,15 @@ int zanthrel::cli::RunCommandLine(int argc, char** argv) {
   verifyCommand->add_flag("--json", verifyJson, "Print the report as JSON");
 
   std::string convertImage, convertOutput;
-  bool convertQuiet = false;
+  bool convertQuiet = false, convertForce = false;
   CLI::App* convertCommand = app.add_subcommand(
       "convert", "Write the data track of any image (CHD, cue sheet, NRG, raw) as a plain 2048-byte image");
   convertCommand->add_flag("-q,--quiet", convertQuiet, "Print nothing but errors");
   convertCommand->add_option("IMAGE", convertImage, "Image file")->required();
-  convertCommand->add_option("OUT", convertOutput, "Plain image to write (replaced)")->required();
+  convertCommand->add_flag("-f,--force", convertForce, "Replace OUT if it exists (never IMAGE itself)");
+  convertCommand
+      ->add_option("OUT", convertOutput, "Plain image to write; one that exists is replaced only with --force")
+      ->required();
 
 #ifdef ZANTHREL_WITH_MOUNT
   std::string mountImage, mountPoint;
@@ -124,7 +133,7 @@ int zanthrel::cli::RunCommandLine(int argc, char** argv) {
                                             : InfoFormat::kEnglish);
   }
   if (*listCommand) return RunList(listImage, listJson);
-  if (*convertCommand) return RunConvert(convertImage, convertOutput, convertQuiet);
+  if (*convertCommand) return RunConvert(convertImage, convertOutput, convertQuiet, convertForce);
   if (*drivesCommand) return RunDrives();
   if (*verifyCommand) return RunVerify(verifyImage, verifyJson);
 #ifdef ZANTHREL_WITH_MOUNT

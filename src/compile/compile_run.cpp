@@ -1,8 +1,10 @@
 #include "compile/compile_run.h"
 
 #include <cstring>
+#include <optional>
 
 #include "compile/boot_slots.h"
+#include "compile/cd_capacity.h"
 #include "compile/directory_blocks.h"
 #include "compile/entries.h"
 #include "compile/image_writer.h"
@@ -79,7 +81,7 @@ CompileReport CompileImage(const std::string& folder, const std::string& imagePa
   if (!rootInfo) return Failed(report, folder + ": folder cannot be read (" + ErrorText(rootInfo.Failure().code) + ")");
   if (rootInfo->kind != PathKind::kFolder) return Failed(report, folder + ": not a folder");
 
-  SourceTree tree{host, *root, rootInfo->identity, {}};
+  SourceTree tree{host, *root, rootInfo->identity, {}, options.outsideLinks};
   if (Result<PathInfo> written = temporary->File().Info()) tree.excluded.push_back(written->identity);
   if (Result<PathInfo> existing = host.InfoOf(*image)) tree.excluded.push_back(existing->identity);
   CompileRun run(host, ids, imageFile);
@@ -108,6 +110,7 @@ CompileReport CompileImage(const std::string& folder, const std::string& imagePa
 
   report.problems = std::move(run.problems);
   report.renamed = std::move(run.renamed);
+  report.warnings = std::move(run.warnings);
   // Dropping the temporary file keeps the old image as it was.
   if (options.cancel.Requested()) {
     report.cancelled = true;
@@ -121,6 +124,9 @@ CompileReport CompileImage(const std::string& folder, const std::string& imagePa
   }
   report.written = true;
   report.blockCount = uint32_t(blockCount);
+  if (std::optional<std::string> tooLarge = CdCapacityWarning(imagePath, report.blockCount)) {
+    report.warnings.push_back(*tooLarge);
+  }
   return report;
 }
 

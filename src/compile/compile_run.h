@@ -22,6 +22,8 @@ struct CompileOptions {
   // gives the ids of a process's first image.
   UniqueIdGenerator* ids = nullptr;
   CancelToken cancel;
+  // Links that lead out of the folder are stored (each a warning) or left out.
+  bool outsideLinks = true;
 };
 
 struct CompileReport {
@@ -36,6 +38,10 @@ struct CompileReport {
   // Every file or folder stored under another name than its own, so that no
   // two children of a folder share one: "path: stored as "name" (why)".
   std::vector<std::string> renamed;
+  // What the user may want to know though nothing was lost: each link that
+  // leads out of the folder, each folder stored again, an image larger than
+  // a CD: "path: what".
+  std::vector<std::string> warnings;
 };
 
 // The image is written through a temporary file beside it and put in place

@@ -4,7 +4,9 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "support/host.h"
@@ -22,12 +24,24 @@ struct FolderList {
   std::vector<FolderItem> items;
   // One line per child or folder that could not be taken: "path: reason".
   std::vector<std::string> problems;
+  // One line per child taken or left out that the user may want to know of,
+  // though nothing was lost: "path: what".
+  std::vector<std::string> warnings;
+};
+
+// What a listing leaves out besides hidden folders and what is not a file.
+struct ScanRules {
+  // Left out silently: the image being written.
+  std::span<const FileIdentity> excluded;
+  // The real path of the folder being compiled. A child that is a link
+  // leading out of it is a warning, and is left out unless `outsideLinks`.
+  // Empty: links are not looked at.
+  std::string_view root;
+  bool outsideLinks = true;
 };
 
 // Children sorted by name with ASCII letters folded to upper case, ties broken
 // by the raw bytes, so that the same folder always gives the same order.
-// Children that are `excluded` are left out silently.
-FolderList ScanFolder(Host& host, const std::string& path,
-                      const std::vector<FileIdentity>& excluded = {});
+FolderList ScanFolder(Host& host, const std::string& path, const ScanRules& rules = {});
 
 }  // namespace zanthrel

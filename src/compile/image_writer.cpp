@@ -28,6 +28,8 @@ class TreeWriter : public TreeVisitor {
   bool Enter(const WalkFolder& folder) override {
     const FolderList& list = *folder.list;
     run_.problems.insert(run_.problems.end(), list.problems.begin(), list.problems.end());
+    // Told once, where the folder was first walked.
+    if (!folder.again) run_.warnings.insert(run_.warnings.end(), list.warnings.begin(), list.warnings.end());
     folders_.push_back({StoredNames(list.items, folder.level == FolderLevel::kRoot), {}, {}, {}});
     return true;
   }
@@ -46,6 +48,11 @@ class TreeWriter : public TreeVisitor {
 
   void LinkLoop(const WalkFolder&, size_t, const std::string& path) override {
     Report(run_, path, "leads back to a folder above it (link loop); left out");
+  }
+
+  // A chain of links that each lead to one folder twice doubles the image at every step.
+  void FolderAgain(const WalkFolder&, size_t, const std::string& path, const std::string& firstPath) override {
+    run_.warnings.push_back(path + ": the same folder as " + firstPath + ", stored again");
   }
 
   void Descend(const WalkFolder& folder, size_t index, const std::string& path) override {

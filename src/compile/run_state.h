@@ -26,6 +26,8 @@ struct CompileRun {
   std::vector<std::string> problems;
   // One line per child stored under another name than its own: "path: stored as ...".
   std::vector<std::string> renamed;
+  // One line per thing the user may want to know of, though nothing was lost: "path: what".
+  std::vector<std::string> warnings;
   // Lists the folders ahead of the walk, where there is one.
   ScanAhead* scans = nullptr;
   const Progress* progress = nullptr;

@@ -5,7 +5,8 @@
 // the image being written is never among its children) and its children are
 // visited in list order, depth first. A child folder that is already on the
 // path from the root is left out, so that a link loop ends; a folder reached
-// by two paths is entered each time and becomes two folders of the image.
+// by two paths is entered each time and becomes two folders of the image, as
+// a disc may hold the same files in two places on purpose.
 #pragma once
 
 #include <cstddef>
@@ -31,6 +32,8 @@ struct SourceTree {
   FileIdentity rootIdentity;
   // Host objects never listed as part of the tree: the image being written.
   std::vector<FileIdentity> excluded;
+  // Links that lead out of the root are listed (each a warning) or left out.
+  bool outsideLinks = true;
 
   // The listing of one folder of the tree.
   SharedFolderList List(const std::string& path) const;
@@ -44,6 +47,9 @@ struct WalkFolder {
   // it ("system" in the root, then "kernel" inside each of them): the
   // folders whose files may have copies in the boot slots.
   bool bootArea;
+  // Inside a folder walked before by another path (FolderAgain), whose
+  // children have been met already.
+  bool again = false;
 };
 
 // What one pass does at each step of the walk. `index` is a child's place in
@@ -62,6 +68,10 @@ class TreeVisitor {
   virtual void File(const WalkFolder&, size_t /*index*/, const std::string& /*path*/) {}
   // A child folder that leads back to a folder on the path; it is left out.
   virtual void LinkLoop(const WalkFolder&, size_t /*index*/, const std::string& /*path*/) {}
+  // A child folder walked before at `firstPath`, about to be walked again
+  // (Descend follows). Only the first of a subtree walked again is told.
+  virtual void FolderAgain(const WalkFolder&, size_t /*index*/, const std::string& /*path*/,
+                           const std::string& /*firstPath*/) {}
   // A child folder about to be walked, before it is listed.
   virtual void Descend(const WalkFolder&, size_t /*index*/, const std::string& /*path*/) {}
   // Back in the folder after the walk of a child folder.

@@ -46,6 +46,9 @@ struct PathInfo {
 struct FolderChild {
   std::string name;  // as the host gives it, without a path
   Result<PathInfo> info;
+  // The name itself is a symbolic link (on Windows, a reparse point), which
+  // `info` has followed.
+  bool link = false;
 };
 
 class Host;

@@ -87,6 +87,14 @@ void InstallInterruptHandlers() {
   }
 }
 
+// Whether a child that readdir gave is a symbolic link: its type where the
+// file system gives one, else the child itself examined.
+bool IsLink(int folder, const dirent& child) {
+  if (child.d_type != DT_UNKNOWN) return child.d_type == DT_LNK;
+  struct stat own {};
+  return ::fstatat(folder, child.d_name, &own, AT_SYMLINK_NOFOLLOW) == 0 && S_ISLNK(own.st_mode);
+}
+
 struct DirCloser {
   void operator()(DIR* dir) const { closedir(dir); }
 };
@@ -268,6 +276,7 @@ class PosixHost : public Host {
           const int error = errno;
           children.push_back({name, HostError(JoinPath(path, name), error)});
         }
+        children.back().link = IsLink(::dirfd(dir.get()), *child);
       }
       errno = 0;
     }

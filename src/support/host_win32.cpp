@@ -294,7 +294,8 @@ class Win32Host : public Host {
       if (name == L"." || name == L"..") continue;
       const std::string utf8 = Utf8Of(name);
       // The identity (and a link's target) needs the child opened.
-      children.push_back({utf8, InfoOf(JoinPath(path, utf8))});
+      children.push_back({utf8, InfoOf(JoinPath(path, utf8)),
+                          (found.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0});
     } while (::FindNextFileW(search, &found));
     const DWORD error = ::GetLastError();
     ::FindClose(search);

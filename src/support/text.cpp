@@ -88,6 +88,12 @@ std::optional<std::string> FolderPartOf(std::string_view path) {
   return std::string(path.substr(0, path.size() - nameLength - 1));
 }
 
+bool LiesBelow(std::string_view path, std::string_view folder) {
+  if (folder.empty() || path.size() <= folder.size() || !path.starts_with(folder)) return false;
+  // A root ("/", "C:\\") ends with its separator; any other folder is followed by one.
+  return IsPathSeparator(folder.back()) || IsPathSeparator(path[folder.size()]);
+}
+
 std::string LowerCase(std::string_view text) {
   std::string lower(text);
   for (char& c : lower) {

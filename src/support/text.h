@@ -47,6 +47,10 @@ std::string JoinPath(std::string_view folder, std::string_view name);
 // "a/b/" gives "a/b", "/b" gives "" (which JoinPath turns into the root), and
 // on Windows "C:\b" gives "C:". A bare name has none.
 std::optional<std::string> FolderPartOf(std::string_view path);
+// True when `path` lies below `folder`, both full paths with nothing to
+// resolve (as RealPath gives them): "/a/b" lies below "/a" and "/", not below
+// "/a/b" itself nor "/ab".
+bool LiesBelow(std::string_view path, std::string_view folder);
 
 // The letters of Windows-1251, each with an upper and a lower case: Latin,
 // Ё and ё, and А..я.

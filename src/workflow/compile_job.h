@@ -5,6 +5,7 @@
 
 #include "compile/compile_run.h"
 #include "compile/unique_ids.h"
+#include "workflow/output_guard.h"
 
 namespace zanthrel {
 
@@ -12,6 +13,10 @@ struct CompileRequest {
   std::string folder;
   std::string imagePath;
   bool bootArea = true;
+  // Links that lead out of the folder are stored, each a warning, or left out.
+  bool outsideLinks = true;
+  // The command line sets its own rules; the window's save dialog has asked.
+  ReplaceRule replace = ReplaceRule::kAskedByDialog;
   Progress progress;
   // The generator that the front end keeps for the life of the process.
   UniqueIdGenerator* ids = nullptr;

@@ -25,9 +25,10 @@ size_t GatherUserData(uint8_t* buffer, size_t length) {
 
 }  // namespace
 
-ConvertReport ConvertImage(const std::string& imagePath, const std::string& outputPath, Host& host) {
+ConvertReport ConvertImage(const std::string& imagePath, const std::string& outputPath, ReplaceRule replace,
+                           Host& host) {
   ConvertReport report;
-  if (Status output = CheckImageOutput(host, outputPath); !output) {
+  if (Status output = CheckConvertOutput(host, imagePath, outputPath, replace); !output) {
     report.refused = true;
     report.failure = output.Failure().text;
     return report;

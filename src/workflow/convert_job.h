@@ -8,6 +8,7 @@
 #include <string>
 
 #include "support/host.h"
+#include "workflow/output_guard.h"
 
 namespace zanthrel {
 
@@ -23,10 +24,11 @@ struct ConvertReport {
   std::string container;  // the container and track read; empty for a plain image
 };
 
-// Writes `outputPath`, which must be a regular file or a new name, through a
-// temporary file beside it, put in place only when the whole track has been
-// read and written.
+// Writes `outputPath`, which must be a regular file or a new name and never
+// a file being read (CheckConvertOutput), through a temporary file beside it,
+// put in place only when the whole track has been read and written. A file
+// that exists there is refused when `replace` says so.
 ConvertReport ConvertImage(const std::string& imagePath, const std::string& outputPath,
-                           Host& host = SystemHost());
+                           ReplaceRule replace = ReplaceRule::kAskedByDialog, Host& host = SystemHost());
 
 }  // namespace zanthrel

@@ -72,6 +72,11 @@ std::string CompileStatusLine(const CompileReport& report, const std::string& im
     return "Image written, " + std::to_string(report.renamed.size()) +
            " names changed: " + report.renamed.front();
   }
+  if (!report.warnings.empty()) {
+    const size_t count = report.warnings.size();
+    return "Image written, " + std::to_string(count) + (count == 1 ? " warning: " : " warnings: ") +
+           report.warnings.front();
+  }
   return "Image written: " + imagePath;
 }
 

@@ -160,14 +160,100 @@ TEST(CommandLineTest, CompileAndConvertWriteOnlyToARegularFileOrANewName) {
             ptrdiff_t(2 + refused.size()));
   ::close(listener);
 
-  // A regular file and a new name still take the image.
-  EXPECT_EQ(RunZanthrel("compile -q source target.iso").status, 0);
+  // A regular file (when forced) and a new name still take the image.
+  EXPECT_EQ(RunZanthrel("compile -q -f source target.iso").status, 0);
   EXPECT_TRUE(fs::is_regular_file(fs::symlink_status(temp / "target.iso")));
   EXPECT_GT(fs::file_size(temp / "target.iso"), 3u);
   EXPECT_EQ(RunZanthrel("convert -q game.iso new.iso").status, 0);
   EXPECT_EQ(testkit::ReadBytes(temp / "new.iso"), testkit::MakeSampleDisc().image);
 }
 #endif
+
+TEST(CommandLineTest, AnOutputThatExistsIsReplacedOnlyWithForce) {
+  testkit::TempFolder temp;
+  const Bytes image = testkit::MakeSampleDisc().image;
+  testkit::WriteBytes(temp / "back.iso", image);
+  fs::create_directories(temp / "source");
+  testkit::WriteText(temp / "source/readme.txt", "hello");
+  testkit::WriteText(temp / "victim.chd", "the user's CHD");
+  // convert with its arguments swapped, and a compile onto the same name.
+  for (const char* command : {"convert back.iso victim.chd", "convert -q back.iso victim.chd",
+                              "compile source victim.chd", "compile -q --no-boot-area source victim.chd"}) {
+    const testkit::ProcessOutcome run = RunZanthrel(command);
+    EXPECT_EQ(run.status, 2) << command;
+    EXPECT_EQ(run.err, "zanthrel: victim.chd: exists already; use -f or --force to replace it\n") << command;
+    EXPECT_EQ(run.out, "") << command;
+  }
+  EXPECT_EQ(testkit::ReadText(temp / "victim.chd"), "the user's CHD");
+  EXPECT_EQ(std::distance(fs::directory_iterator(temp.Path()), fs::directory_iterator()), 3);
+
+  testkit::ProcessOutcome run = RunZanthrel("convert -f back.iso victim.chd");
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(testkit::ReadBytes(temp / "victim.chd"), image);
+  run = RunZanthrel("compile --force -q --no-boot-area source victim.chd");
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(fs::file_size(temp / "victim.chd"), 3u * 2048);  // label, readme.txt, root
+  // A new name needs no force.
+  EXPECT_EQ(RunZanthrel("convert -q back.iso new.iso").status, 0);
+  EXPECT_EQ(RunZanthrel("compile -q source new2.iso").status, 0);
+}
+
+TEST(CommandLineTest, AnOutputThatIsReadIsRefusedEvenWithForce) {
+  testkit::TempFolder temp;
+  const Bytes image = testkit::MakeContainerDisc().image;
+  testkit::WriteBytes(temp / "back.iso", image);
+  fs::create_directories(temp / "source/sub");
+  testkit::WriteText(temp / "source/readme.txt", "hello");
+  const std::string sourcePath = fs::canonical(temp.Path() / "source").string();
+  std::vector<std::string> inside = {"source/readme.txt", "source/new.iso", "source/sub/new.iso",
+                                     "source/../source/new.iso"};
+#ifndef _WIN32  // a link to the folder, as POSIX makes it
+  fs::create_directory_symlink("source", temp.Path() / "alias");
+  inside.push_back("alias/new.iso");
+#endif
+  for (const std::string& output : inside) {
+    for (const std::string force : {"", "-f "}) {
+      const std::string command = "compile " + force + "source " + output;
+      const testkit::ProcessOutcome run = RunZanthrel(command);
+      EXPECT_EQ(run.status, 2) << command;
+      EXPECT_EQ(run.err, "zanthrel: " + output + ": lies inside the folder being compiled (" + sourcePath +
+                             "); the image is written outside it, even with --force\n")
+          << command;
+    }
+  }
+  EXPECT_EQ(testkit::ReadText(temp / "source/readme.txt"), "hello");
+  EXPECT_EQ(testkit::TreeOf(temp / "source").size(), 2u);  // readme.txt and sub, nothing new
+  // Beside the folder is outside it, though its name begins the same.
+  EXPECT_EQ(RunZanthrel("compile -q source source.iso").status, 0);
+
+  // convert onto its own input, under its name or another name of the same file.
+  fs::create_hard_link(temp.Path() / "back.iso", temp.Path() / "same.iso");
+  for (const char* output : {"back.iso", "same.iso"}) {
+    const std::string command = std::string("convert -f back.iso ") + output;
+    const testkit::ProcessOutcome run = RunZanthrel(command);
+    EXPECT_EQ(run.status, 2) << command;
+    EXPECT_EQ(run.err, "zanthrel: " + std::string(output) +
+                           ": is the image being converted; it is never written over, even with --force\n")
+        << command;
+  }
+  EXPECT_EQ(testkit::ReadBytes(temp / "back.iso"), image);
+
+  // A cue sheet's files, the data track's and the audio track's alike.
+  testkit::WriteCueSet(temp.Path().string(), "Game", image, true);
+  const Bytes track1 = testkit::ReadBytes(temp / "Game (Track 1).bin");
+  for (const char* output : {"Game (Track 1).bin", "Game (Track 2).bin"}) {
+    const std::string command = std::string("convert -f Game.cue '") + output + "'";
+    const testkit::ProcessOutcome run = RunZanthrel(command);
+    EXPECT_EQ(run.status, 2) << command;
+    EXPECT_EQ(run.err, "zanthrel: " + std::string(output) +
+                           ": is a file that the cue sheet Game.cue names; it is never written over, even "
+                           "with --force\n")
+        << command;
+  }
+  EXPECT_EQ(testkit::ReadBytes(temp / "Game (Track 1).bin"), track1);
+  EXPECT_EQ(RunZanthrel("convert -q Game.cue game.iso").status, 0);
+  EXPECT_EQ(testkit::ReadBytes(temp / "game.iso"), image);
+}
 
 TEST(CommandLineTest, InfoAndListDescribeTheImage) {
   testkit::TempFolder temp;
@@ -224,18 +310,18 @@ TEST(CommandLineTest, ConvertKeepsTheOldImageWhenTheTrackCannotBeRead) {
   const Bytes image = testkit::MakeContainerDisc().image;
   testkit::WriteBytes(temp / "bad.chd", testkit::BuildChd({{"MODE1", 2048, image}}, options));
   testkit::WriteText(temp / "out.iso", "old");
-  testkit::ProcessOutcome run = RunZanthrel("convert bad.chd out.iso");
+  testkit::ProcessOutcome run = RunZanthrel("convert -f bad.chd out.iso");
   EXPECT_EQ(run.status, 1);
   EXPECT_EQ(run.err, "zanthrel: bad.chd: read error in the data track at byte 327680; nothing written\n");
   EXPECT_EQ(testkit::ReadText(temp / "out.iso"), "old");
   EXPECT_EQ(std::distance(fs::directory_iterator(temp.Path()), fs::directory_iterator()), 2);
 
   testkit::WriteText(temp / "game.cue", "FILE \"Game (Track 1).bin\" BINARY\nTRACK 01 MODE1/2352\nINDEX 01 0\n");
-  run = RunZanthrel("convert game.cue out.iso");
+  run = RunZanthrel("convert --force game.cue out.iso");
   EXPECT_EQ(run.status, 2);
   EXPECT_EQ(run.err,
             "zanthrel: game.cue: track file Game (Track 1).bin: cannot be opened (No such file or directory)\n");
-  EXPECT_EQ(RunZanthrel("convert missing.chd out.iso").status, 2);
+  EXPECT_EQ(RunZanthrel("convert -f missing.chd out.iso").status, 2);
   EXPECT_EQ(RunZanthrel("convert bad.chd").status, 2);
   EXPECT_EQ(testkit::ReadText(temp / "out.iso"), "old");
 }

@@ -107,7 +107,7 @@ TEST(ExactImageTest, FailedWriteLeavesTheExistingImage) {
   testkit::WriteText(temp / "image.iso", "the old image");
   // Writes past 64 KiB fail with EFBIG, as on a full disc.
   const testkit::ProcessOutcome run =
-      testkit::RunZanthrel("compile -q src image.iso", "trap '' XFSZ; ulimit -f 64");
+      testkit::RunZanthrel("compile -q -f src image.iso", "trap '' XFSZ; ulimit -f 64");
   EXPECT_EQ(run.status, 1);
   EXPECT_NE(run.err.find("image.iso: write failed"), std::string::npos);
   EXPECT_EQ(testkit::ReadText(temp / "image.iso"), "the old image");

@@ -33,7 +33,7 @@ TEST(InterruptedCompileTest, SignalsLeaveTheOldImageAndNothingElse) {
   for (const char* signal : {"INT", "TERM", "KILL"}) {
     testkit::WriteText(temp / "game.iso", "the old image");
     const testkit::ProcessOutcome outcome =
-        testkit::RunZanthrelInterrupted("compile -q src game.iso", signal, 0.3);
+        testkit::RunZanthrelInterrupted("compile -q -f src game.iso", signal, 0.3);
     EXPECT_GT(outcome.status, 128) << signal << ": the compile ended before the signal";
     // Ctrl-C stops the run, which then ends as a shell reports SIGINT.
     if (std::string_view(signal) == "INT") {

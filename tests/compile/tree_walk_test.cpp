@@ -35,6 +35,9 @@ class Recorder : public TreeVisitor {
   void LinkLoop(const WalkFolder&, size_t, const std::string& path) override {
     steps.push_back("loop " + Relative(path));
   }
+  void FolderAgain(const WalkFolder&, size_t, const std::string& path, const std::string& firstPath) override {
+    steps.push_back("again " + Relative(path) + " = " + Relative(firstPath));
+  }
   void Leave(const WalkFolder& folder) override { steps.push_back("leave " + Relative(folder.path)); }
 
  private:
@@ -126,7 +129,7 @@ TEST_F(TreeWalkTest, AStopEndsTheWalkAtOnce) {
   EXPECT_EQ(recorder.steps, (std::vector<std::string>{"enter .", "enter a", "enter a/deeper"}));
 }
 
-TEST_F(TreeWalkTest, LinkLoopsAreLeftOutAndAFolderLinkedTwiceIsEnteredTwice) {
+TEST_F(TreeWalkTest, LinkLoopsAreLeftOutAndAFolderLinkedTwiceIsEnteredTwiceAndTold) {
 #ifdef _WIN32
   GTEST_SKIP() << "symbolic links to folders as POSIX makes them";
 #else
@@ -149,6 +152,8 @@ TEST_F(TreeWalkTest, LinkLoopsAreLeftOutAndAFolderLinkedTwiceIsEnteredTwice) {
                                 "leave b/again",
                                 "loop b/up",
                                 "leave b",
+                                // Told once: shared/back, walked again inside it, is not.
+                                "again shared = b/again",
                                 "enter shared",
                                 "enter shared/back",
                                 "loop shared/back/again",
@@ -158,7 +163,43 @@ TEST_F(TreeWalkTest, LinkLoopsAreLeftOutAndAFolderLinkedTwiceIsEnteredTwice) {
                                 "leave shared",
                                 "leave .",
                             }));
+#endif
+}
 
+TEST_F(TreeWalkTest, AChainOfFoldersLinkedTwiceIsToldOncePerLinkNotPerCopy) {
+#ifdef _WIN32
+  GTEST_SKIP() << "symbolic links to folders as POSIX makes them";
+#else
+  // Each level holds two links to the next: the last folder is walked 2^4 times.
+  Folder("chain");
+  std::string at = "chain";
+  for (int level = 1; level <= 4; ++level) {
+    const std::string name = "l" + std::to_string(level);
+    Folder(name);
+    for (const char* link : {"a", "b"}) fs::create_directory_symlink("../" + name, temp_.Path() / "src" / at / link);
+    at = name;
+  }
+  File("l4/f");
+  const SourceTree tree = Tree();
+  Recorder recorder(tree.root);
+  EXPECT_TRUE(WalkTree(tree, false, recorder));
+  std::vector<std::string> told;
+  size_t files = 0;
+  for (const std::string& step : recorder.steps) {
+    if (step.starts_with("again ")) told.push_back(step);
+    if (step.starts_with("file ")) ++files;
+  }
+  EXPECT_EQ(files, 16u + 8u + 4u + 2u + 1u);  // each walk of l4: 16 below chain, 8 below l1, ...
+  EXPECT_EQ(told, (std::vector<std::string>{
+                      "again chain/a/a/a/b = chain/a/a/a/a",
+                      "again chain/a/a/b = chain/a/a/a",
+                      "again chain/a/b = chain/a/a",
+                      "again chain/b = chain/a",
+                      "again l1 = chain/a",
+                      "again l2 = chain/a/a",
+                      "again l3 = chain/a/a/a",
+                      "again l4 = chain/a/a/a/a",
+                  }));
 #endif
 }
 

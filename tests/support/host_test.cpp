@@ -104,6 +104,11 @@ TEST(HostFolderTest, MakeListAndIdentify) {
   EXPECT_EQ(byName["link"]->info->identity, byName["file"]->info->identity);  // links followed
   EXPECT_NE(byName["out"]->info->identity, byName["file"]->info->identity);
   EXPECT_EQ(byName["dangling"]->info.Failure().code, ENOENT);
+  // Which names are links themselves, whatever they lead to.
+  EXPECT_TRUE(byName["link"]->link);
+  EXPECT_TRUE(byName["dangling"]->link);
+  EXPECT_FALSE(byName["file"]->link);
+  EXPECT_FALSE(byName["out"]->link);
   EXPECT_EQ(host.ListFolder(temp / "nope").Failure().code, ENOENT);
 
   EXPECT_EQ(*host.RealPath(temp / "out/../link"), fs::canonical(temp.Path() / "file").string());

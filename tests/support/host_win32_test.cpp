@@ -75,6 +75,7 @@ TEST(Win32HostTest, IdentitiesTellFilesApartAndFolderListingsGiveThem) {
   for (const FolderChild& child : *children) {
     ASSERT_TRUE(child.info);
     EXPECT_EQ(child.info->identity, child.name == "a" ? a->identity : b->identity);
+    EXPECT_FALSE(child.link);  // plain files, no reparse points
   }
 }
 

@@ -91,6 +91,22 @@ TEST(PathTextTest, FolderPartIsWhatComesBeforeTheLastSeparator) {
 #endif
 }
 
+TEST(PathTextTest, BelowAFolderIsInsideItNotBesideIt) {
+  const std::string s(1, kPathSeparator);
+  const std::string folder = s + "games" + s + "src";
+  EXPECT_TRUE(LiesBelow(folder + s + "a.iso", folder));
+  EXPECT_TRUE(LiesBelow(folder + s + "sub" + s + "a.iso", folder));
+  EXPECT_TRUE(LiesBelow(folder + s + "a.iso", s));  // everything is below the root
+  EXPECT_FALSE(LiesBelow(folder, folder));
+  EXPECT_FALSE(LiesBelow(folder + ".iso", folder));  // beside, with a name that begins the same
+  EXPECT_FALSE(LiesBelow(s + "games", folder));
+  EXPECT_FALSE(LiesBelow(folder + s + "a.iso", ""));
+#ifdef _WIN32
+  EXPECT_TRUE(LiesBelow("C:\\games", "C:\\"));
+  EXPECT_FALSE(LiesBelow("D:\\games", "C:\\"));
+#endif
+}
+
 TEST(CaseTextTest, LettersAreTheBytesWithTwoCases) {
   // The upper-case letters are what LowerCase changes; with their lower-case
   // forms they are the whole class.

@@ -113,6 +113,55 @@ TEST(WindowJobsTest, CompileRefusesAnImagePathThatIsNotARegularFile) {
 #endif
 }
 
+TEST(WindowJobsTest, CompileReplacesWhatTheSaveDialogConfirmedEvenInsideTheFolder) {
+  testkit::TempFolder temp;
+  UniqueIdGenerator ids;
+  fs::create_directories(temp.Path() / "src");
+  testkit::WriteText(temp / "src/file", "content");
+  testkit::WriteText(temp / "old.iso", "old");
+  // The dialog asked before it gave a name that exists; the command line's
+  // rules are not the window's.
+  for (const std::string& image : {temp / "old.iso", temp / "src/inside.iso"}) {
+    const CompileReport report = CompileFolderToImage(WindowCompileRequest(temp / "src", image, ids));
+    EXPECT_TRUE(report.written) << image << ": " << report.failure;
+    EXPECT_EQ(fs::file_size(image), 305u * 2048) << image;  // boot area, file, root
+  }
+  // The image written inside the folder is never packed into a later one.
+  const CompileReport again =
+      CompileFolderToImage(WindowCompileRequest(temp / "src", temp / "src/inside.iso", ids));
+  EXPECT_TRUE(again.written);
+  EXPECT_EQ(fs::file_size(temp.Path() / "src/inside.iso"), 305u * 2048);
+
+  // The command line's rules, as a request of its own gives them.
+  CompileRequest forced = WindowCompileRequest(temp / "src", temp / "src/inside.iso", ids);
+  forced.replace = ReplaceRule::kForced;
+  const CompileReport refused = CompileFolderToImage(forced);
+  EXPECT_TRUE(refused.refused);
+  EXPECT_NE(refused.failure.find("lies inside the folder being compiled"), std::string::npos) << refused.failure;
+  forced.imagePath = temp / "old.iso";
+  forced.replace = ReplaceRule::kRefuseExisting;
+  EXPECT_EQ(CompileFolderToImage(forced).failure,
+            temp / "old.iso" + ": exists already; use -f or --force to replace it");
+}
+
+TEST(WindowJobsTest, CompileStatusNamesTheFirstWarningOfAnImageWritten) {
+#ifdef _WIN32
+  GTEST_SKIP() << "symbolic links as POSIX makes them";
+#else
+  testkit::TempFolder temp;
+  UniqueIdGenerator ids;
+  fs::create_directories(temp.Path() / "src");
+  testkit::WriteText(temp / "secret", "key");
+  fs::create_symlink("../secret", temp.Path() / "src/key");
+  const std::string image = temp / "out.iso";
+  const std::string status =
+      CompileStatusLine(CompileFolderToImage(WindowCompileRequest(temp / "src", image, ids)), image);
+  EXPECT_EQ(status, "Image written, 1 warning: " + fs::canonical(temp.Path() / "src").string() +
+                        "/key: a link to " + fs::canonical(temp.Path() / "secret").string() +
+                        ", outside the folder being compiled");
+#endif
+}
+
 TEST(WindowJobsTest, ProgressStaysWithinTheBar) {
   EXPECT_EQ(ProgressPercent(5, 0), 0);
   EXPECT_EQ(ProgressPercent(0, 10), 0);

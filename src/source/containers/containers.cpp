@@ -17,8 +17,6 @@ namespace {
 
 using Track = std::unique_ptr<DataTrack>;
 
-// No cue sheet comes near this size; a larger file is an image.
-constexpr uint64_t kMaxCueSheetSize = 1 << 20;
 constexpr size_t kHeadSize = 64;
 constexpr size_t kTailSize = 12;
 

@@ -49,4 +49,22 @@ Result<std::unique_ptr<DataTrack>> OpenCueTrack(Host& host, const std::string& c
       "cue sheet, track " + std::to_string(track.number) + " (" + track.mode + ") in " + name));
 }
 
+std::vector<std::string> CueSheetFiles(Host& host, const std::string& cuePath) {
+  // Only a regular file is opened: a pipe would never end.
+  const Result<PathInfo> info = host.InfoOf(cuePath);
+  if (!info || info->kind != PathKind::kFile || info->size > kMaxCueSheetSize) return {};
+  Result<HostFile> file = host.OpenFile(cuePath);
+  if (!file) return {};
+  std::string text(size_t(info->size), '\0');
+  const Result<size_t> read = file->ReadAt(0, text.data(), text.size());
+  if (!read) return {};
+  text.resize(*read);
+  if (!LooksLikeCueSheet(text)) return {};
+  const Result<CueSheet> sheet = ParseCueSheet(text);
+  if (!sheet) return {};
+  std::vector<std::string> paths;
+  for (const CueFile& named : sheet->files) paths.push_back(TrackFilePath(cuePath, named.name));
+  return paths;
+}
+
 }  // namespace zanthrel

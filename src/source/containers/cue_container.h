@@ -2,9 +2,11 @@
 // command names.
 #pragma once
 
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "source/data_track.h"
 #include "support/host.h"
@@ -12,9 +14,16 @@
 
 namespace zanthrel {
 
+// No cue sheet comes near this size; a larger file is an image.
+inline constexpr uint64_t kMaxCueSheetSize = 1 << 20;
+
 // `text` is the sheet at `cuePath`; a relative FILE name is taken from the
 // sheet's folder. A failure says what is wrong and names the file it concerns.
 Result<std::unique_ptr<DataTrack>> OpenCueTrack(Host& host, const std::string& cuePath,
                                                 std::string_view text);
+
+// Every file that the cue sheet at `cuePath` names, as a path to open; none
+// when `cuePath` is not a regular file that reads as a cue sheet.
+std::vector<std::string> CueSheetFiles(Host& host, const std::string& cuePath);
 
 }  // namespace zanthrel
