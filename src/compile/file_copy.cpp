@@ -28,8 +28,8 @@ std::optional<HostFile> OpenForCopy(CompileRun& run, const HostFolder& folder, c
   }
   Result<HostFile> file = run.host.OpenFileIn(folder, item.hostName);
   if (!file) {
-    Report(run, JoinPath(folder.path, item.hostName),
-           "cannot be opened (" + ErrorText(file.Failure().code) + ")");
+    const std::string path = JoinPath(folder.path, item.hostName);
+    Report(run, path, "cannot be opened (" + ReasonOf(file.Failure(), path) + ")");
     return std::nullopt;
   }
   return std::move(*file);
