@@ -41,12 +41,13 @@ FolderList ScanFolder(Host& host, const std::string& path, const std::vector<Fil
     if (std::find(excluded.begin(), excluded.end(), info.identity) != excluded.end()) continue;
     if (info.kind == PathKind::kFolder) {
       if (child.name[0] == '.') continue;
-      list.items.push_back({true, child.name, info.identity, 0});
+      list.items.push_back({true, child.name, info.identity, 0, 0, 0});
     } else if (info.kind == PathKind::kFile && IsTemporaryFileName(child.name)) {
       // What an interrupted compile left behind, where it could leave anything.
       list.problems.push_back(childPath + ": a temporary image of this program, left out");
     } else if (info.kind == PathKind::kFile) {
-      list.items.push_back({false, child.name, info.identity, info.size});
+      list.items.push_back(
+          {false, child.name, info.identity, info.size, info.modifiedSeconds, info.modifiedNanoseconds});
     } else {
       // A pipe or a device could block or never end.
       list.problems.push_back(childPath + ": not a regular file, left out");
