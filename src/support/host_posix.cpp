@@ -327,6 +327,15 @@ class PosixHost : public Host {
     if (!S_ISREG(info.st_mode) && !S_ISBLK(info.st_mode)) {
       return RefusedInput(file.Path(), EntryTypeFromMode(info.st_mode));
     }
+    if (S_ISBLK(info.st_mode)) {
+      // A drive opened without waiting skips its check for a disc; opened
+      // again through this handle, it is the same device, and one without a
+      // disc says so ("No medium found").
+      const std::string self = "/proc/self/fd/" + std::to_string(fd);
+      const int again = Retry([&] { return ::open(self.c_str(), O_RDONLY | O_CLOEXEC); });
+      if (again >= 0) return HostFile(*this, again, file.Path());
+      if (errno != ENOENT) return HostError(file.Path(), errno);
+    }
     const int flags = ::fcntl(fd, F_GETFL);
     if (flags < 0 || ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0) return HostError(file.Path(), errno);
     return file;

@@ -6,6 +6,7 @@
 #include <fcntl.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <sys/un.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -134,6 +135,18 @@ TEST(HostFileTest, OnlyARegularFileOrADriveIsOpenedForReading) {
     EXPECT_EQ(std::string(back), "contents");
   }
   EXPECT_EQ(ReasonOf(host.OpenFile(temp / "missing").Failure(), temp / "missing"), ErrorText(ENOENT));
+
+  // A block device node of its own (a loop device's numbers) where the test
+  // may make one: taken, or failing with the system's reason, never refused
+  // for its kind, and its reads wait as usual.
+  if (::mknod((temp / "drive").c_str(), S_IFBLK | 0600, makedev(7, 200)) == 0) {
+    Result<HostFile> drive = host.OpenFile(temp / "drive");
+    if (drive) {
+      EXPECT_EQ(::fcntl(int(drive->Handle()), F_GETFL) & O_NONBLOCK, 0);
+    } else {
+      EXPECT_NE(drive.Failure().code, 0) << drive.Failure().text;
+    }
+  }
 #endif
 }
 
