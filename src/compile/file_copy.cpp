@@ -41,7 +41,8 @@ std::optional<HostFile> OpenForCopy(CompileRun& run, const HostFolder& folder, c
 void ReportChange(CompileRun& run, const HostFile& file, const FolderItem& item) {
   Result<PathInfo> now = file.Info();
   if (!now) {
-    Report(run, file.Path(), "cannot be examined after it was read (" + ReasonOf(now.Failure(), file.Path()) + ")");
+    Report(run, file.Path(),
+           "cannot be examined after it was read (" + ReasonOf(now.Failure(), file.Path()) + ")");
     return;
   }
   if (now->size != item.size) {

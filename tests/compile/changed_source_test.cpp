@@ -88,14 +88,16 @@ TEST_F(ChangedSourceTest, AFileThatShrinksOrIsOnlyTouchedIsReported) {
   host_.After(HostCall::kListFolder, "src", [&] { fs::resize_file(Source("shrinks"), 3000); });
   // Only its time changes, after its one read.
   host_.After(HostCall::kRead, "touched", [&] {
-    fs::last_write_time(Source("sub/touched"), fs::last_write_time(Source("sub/touched")) + std::chrono::seconds(5));
+    const fs::path touchedPath = Source("sub/touched");
+    fs::last_write_time(touchedPath, fs::last_write_time(touchedPath) + std::chrono::seconds(5));
   });
   const CompileReport report = Compile();
   EXPECT_EQ(report.problems,
             (std::vector<std::string>{
                 Source("shrinks") + ": changed while it was read (8000 bytes when listed, 3000 at the end); "
                                     "stored as read",
-                Source("sub/touched") + ": changed while it was read (modified since it was listed); stored as read"}));
+                Source("sub/touched") +
+                    ": changed while it was read (modified since it was listed); stored as read"}));
   EXPECT_EQ(Stored("shrinks"), testkit::Pattern(3000, 1));
   EXPECT_EQ(Stored("kept"), kept);
   ImageReader image{testkit::ReadBytes(temp_ / "out.iso")};
@@ -124,8 +126,9 @@ TEST_F(ChangedSourceTest, AFileReplacedByAFifoAfterTheListingIsRefusedNotWaitedO
   const CompileReport report = Compile();
   EXPECT_FALSE(guard.Unblocked());
   EXPECT_EQ(report.problems,
-            (std::vector<std::string>{Source("late") + ": cannot be opened (is a FIFO, not a regular file or a "
-                                                       "drive; reading it may never end)"}));
+            (std::vector<std::string>{Source("late") +
+                                      ": cannot be opened (is a FIFO, not a regular file or a drive; reading "
+                                      "it may never end)"}));
   EXPECT_EQ(Stored("late"), Bytes{});
   EXPECT_EQ(Stored("kept"), kept);
 #endif

@@ -248,7 +248,8 @@ TEST(OpenImageFileTest, ACueSheetsTrackFileIsCheckedLikeTheImage) {
       {"/dev/zero", "is a character device, not a regular file or a drive; reading it may never end"},
       {"folder.bin", "is a folder, not a regular file or a drive"}};
   for (const auto& [name, reason] : tracks) {
-    testkit::WriteText(temp / "game.cue", "FILE \"" + name + "\" BINARY\n  TRACK 01 MODE1/2048\n    INDEX 01 00:00:00\n");
+    testkit::WriteText(temp / "game.cue",
+                       "FILE \"" + name + "\" BINARY\n  TRACK 01 MODE1/2048\n    INDEX 01 00:00:00\n");
     ImageSource source;
     const OpenStatus opened = OpenImageFile(source, temp / "game.cue");
     ASSERT_FALSE(opened) << name;

@@ -96,7 +96,8 @@ TEST(HostFileTest, OnlyARegularFileOrADriveIsOpenedForReading) {
   const HostFolder folder = host.OpenFolder(temp.Path().string());
   ASSERT_TRUE(folder.handle.IsOpen());
   for (const auto& [path, what] : refused) {
-    const std::string text = path + ": is " + what + ", not a regular file or a drive; reading it may never end";
+    const std::string text =
+        path + ": is " + what + ", not a regular file or a drive; reading it may never end";
     Result<HostFile> opened = host.OpenFile(path);
     ASSERT_FALSE(opened) << path;
     EXPECT_EQ(opened.Failure().text, text);
