@@ -28,11 +28,31 @@ std::optional<HostFile> OpenForCopy(CompileRun& run, const HostFolder& folder, c
   }
   Result<HostFile> file = run.host.OpenFileIn(folder, item.hostName);
   if (!file) {
-    Report(run, JoinPath(folder.path, item.hostName),
-           "cannot be opened (" + ErrorText(file.Failure().code) + ")");
+    const std::string path = JoinPath(folder.path, item.hostName);
+    Report(run, path, "cannot be opened (" + ReasonOf(file.Failure(), path) + ")");
     return std::nullopt;
   }
   return std::move(*file);
+}
+
+// Reports a file whose size or modification time is no longer what the
+// listing found, now that its last byte is in: the image holds a mix of what
+// it was and what it became, or misses what was added.
+void ReportChange(CompileRun& run, const HostFile& file, const FolderItem& item) {
+  Result<PathInfo> now = file.Info();
+  if (!now) {
+    Report(run, file.Path(),
+           "cannot be examined after it was read (" + ReasonOf(now.Failure(), file.Path()) + ")");
+    return;
+  }
+  if (now->size != item.size) {
+    Report(run, file.Path(),
+           "changed while it was read (" + UnsignedDecimal64(item.size) + " bytes when listed, " +
+               UnsignedDecimal64(now->size) + " at the end); stored as read");
+  } else if (now->modifiedSeconds != item.modifiedSeconds ||
+             now->modifiedNanoseconds != item.modifiedNanoseconds) {
+    Report(run, file.Path(), "changed while it was read (modified since it was listed); stored as read");
+  }
 }
 
 }  // namespace
@@ -43,10 +63,11 @@ int32_t CopyFileBlocks(CompileRun& run, const HostFolder& folder, const FolderIt
   std::optional<HostFile> file = run.cancel.Requested() ? std::nullopt : OpenForCopy(run, folder, item);
   if (!file) return run.image.Cursor();
   // The file is taken at the size the listing found, as an archiver takes it:
-  // no call to learn the size again, and no read past it just to learn that
-  // the file ends there.
+  // no read past it just to learn that the file ends there. One look at the
+  // open file after its last byte tells whether it changed meanwhile.
   const uint64_t size = item.size;
   uint64_t byteCount = 0;
+  bool readFailed = false;
   while (size >= kCopyInsideBytes && byteCount < size && !run.cancel.Requested()) {
     const uint64_t wanted = std::min(kCopyInsidePiece, size - byteCount);
     const uint64_t copied = run.image.AppendCopyOf(*file, byteCount, wanted);
@@ -61,6 +82,7 @@ int32_t CopyFileBlocks(CompileRun& run, const HostFolder& folder, const FolderIt
     Result<size_t> read = file->ReadAt(byteCount, run.image.Space(wanted), wanted);
     if (!read) {
       Report(run, file->Path(), "read failed (" + ErrorText(read.Failure().code) + "); cut there");
+      readFailed = true;
       break;
     }
     const size_t n = *read;
@@ -72,6 +94,7 @@ int32_t CopyFileBlocks(CompileRun& run, const HostFolder& folder, const FolderIt
     // A file that shrank since it was opened ends early.
     if (n < wanted) break;
   }
+  if (!readFailed && !run.cancel.Requested()) ReportChange(run, *file, item);
   opera::WriteBig32(byteCountField, uint32_t(byteCount));
   return run.image.Cursor();
 }

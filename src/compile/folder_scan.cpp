@@ -71,8 +71,9 @@ FolderList ScanFolder(Host& host, const std::string& path, const ScanRules& rule
         if (!rules.outsideLinks) continue;
       }
     }
-    list.items.push_back({info.kind == PathKind::kFolder, child.name, info.identity,
-                          info.kind == PathKind::kFile ? info.size : 0});
+    const bool file = info.kind == PathKind::kFile;
+    list.items.push_back({!file, child.name, info.identity, file ? info.size : 0,
+                          file ? info.modifiedSeconds : 0, file ? info.modifiedNanoseconds : 0});
   }
   std::sort(list.items.begin(), list.items.end(), [](const FolderItem& a, const FolderItem& b) {
     return FolderOrder(a.hostName, b.hostName);

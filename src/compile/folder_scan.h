@@ -18,6 +18,10 @@ struct FolderItem {
   std::string hostName;   // as the host gives it, without a path
   FileIdentity identity;  // what the name leads to, links followed
   uint64_t size;          // bytes, for files
+  // The last modification the listing found, for files: with the size, what
+  // tells whether a file changed while it was read.
+  int64_t modifiedSeconds;
+  uint32_t modifiedNanoseconds;
 };
 
 struct FolderList {

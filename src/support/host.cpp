@@ -125,6 +125,17 @@ const char* EntryTypeName(EntryType type) {
 
 }  // namespace
 
+Error RefusedInput(const std::string& path, EntryType type) {
+  std::string text = path + ": is " + EntryTypeName(type) + ", not a regular file or a drive";
+  if (type != EntryType::kFolder) text += "; reading it may never end";
+  return Error{text};
+}
+
+std::string ReasonOf(const Error& error, const std::string& path) {
+  const std::string prefix = path + ": ";
+  return error.text.rfind(prefix, 0) == 0 ? error.text.substr(prefix.size()) : error.text;
+}
+
 Status CheckImageOutput(Host& host, const std::string& path) {
   const Result<EntryType> type = host.EntryTypeOf(path);
   // Nothing there is a new name; a path that cannot be examined fails later

@@ -106,7 +106,10 @@ class Host {
   virtual Result<HostFile> CreateFile(const std::string& path) = 0;
   // Like CreateFile, but fails (code EEXIST) when the path exists already.
   virtual Result<HostFile> CreateNewFile(const std::string& path) = 0;
-  // An existing file, for reading only.
+  // An existing file, for reading only: a regular file or a block device (a
+  // drive). Anything else is refused (RefusedInput) without waiting, for a
+  // FIFO with no writer would hold the open, and its data, like that of a
+  // character device or a socket, may never end.
   virtual Result<HostFile> OpenFile(const std::string& path) = 0;
   // A file with no name, for scratch data; it is gone once closed.
   virtual Result<HostFile> CreateScratchFile() = 0;
@@ -174,6 +177,12 @@ Host& SystemHost();
 std::string ErrorText(int code);
 // "path: reason" for an error number.
 Error HostError(const std::string& path, int code);
+// OpenFile's refusal of what stands at `path`, naming it ("path: is a FIFO,
+// ..."); code 0, for the host did not fail.
+Error RefusedInput(const std::string& path, EntryType type);
+// The words of a failure at `path` without the "path: " they begin with, for
+// a message that names the path its own way.
+std::string ReasonOf(const Error& error, const std::string& path);
 
 bool IsAbsolutePath(const std::string& path);
 // Makes the folder and every missing folder above it.

@@ -46,6 +46,17 @@ PathInfo InfoFromStat(const struct stat& info) {
   return out;
 }
 
+EntryType EntryTypeFromMode(mode_t mode) {
+  return S_ISREG(mode)    ? EntryType::kFile
+         : S_ISDIR(mode)  ? EntryType::kFolder
+         : S_ISLNK(mode)  ? EntryType::kLink
+         : S_ISBLK(mode)  ? EntryType::kBlockDevice
+         : S_ISCHR(mode)  ? EntryType::kCharacterDevice
+         : S_ISFIFO(mode) ? EntryType::kPipe
+         : S_ISSOCK(mode) ? EntryType::kSocket
+                          : EntryType::kOther;
+}
+
 // Files to remove should SIGINT or SIGTERM end the process: a signal handler
 // can reach nothing but process-wide storage, so this is some. Slots are
 // claimed and freed with atomics and hold fixed arrays, so that the handler
@@ -117,7 +128,9 @@ class PosixHost : public Host {
   Result<HostFile> CreateNewFile(const std::string& path) override {
     return Open(path, O_RDWR | O_CREAT | O_EXCL);
   }
-  Result<HostFile> OpenFile(const std::string& path) override { return Open(path, O_RDONLY); }
+  Result<HostFile> OpenFile(const std::string& path) override {
+    return OpenForReading(AT_FDCWD, path.c_str(), path);
+  }
 
   // O_PATH: the folder is only searched, so a folder that may be searched but
   // not listed can be held open too.
@@ -130,7 +143,8 @@ class PosixHost : public Host {
     return OpenIn(folder, name, O_RDWR | O_CREAT | O_TRUNC);
   }
   Result<HostFile> OpenFileIn(const HostFolder& folder, const std::string& name) override {
-    return OpenIn(folder, name, O_RDONLY);
+    if (!folder.handle.IsOpen()) return OpenFile(JoinPath(folder.path, name));
+    return OpenForReading(Fd(folder.handle), name.c_str(), JoinPath(folder.path, name));
   }
 
   Result<HostFile> CreateScratchFile() override {
@@ -240,14 +254,7 @@ class PosixHost : public Host {
   Result<EntryType> EntryTypeOf(const std::string& path) override {
     struct stat info {};
     if (::lstat(path.c_str(), &info) != 0) return HostError(path, errno);
-    return S_ISREG(info.st_mode)    ? EntryType::kFile
-           : S_ISDIR(info.st_mode)  ? EntryType::kFolder
-           : S_ISLNK(info.st_mode)  ? EntryType::kLink
-           : S_ISBLK(info.st_mode)  ? EntryType::kBlockDevice
-           : S_ISCHR(info.st_mode)  ? EntryType::kCharacterDevice
-           : S_ISFIFO(info.st_mode) ? EntryType::kPipe
-           : S_ISSOCK(info.st_mode) ? EntryType::kSocket
-                                    : EntryType::kOther;
+    return EntryTypeFromMode(info.st_mode);
   }
 
   Status MakeFolder(const std::string& path) override {
@@ -315,6 +322,32 @@ class PosixHost : public Host {
     const int fd = Retry([&] { return ::open(path.c_str(), flags | O_CLOEXEC, 0666); });
     if (fd < 0) return HostError(path, errno);
     return HostFile(*this, fd, path);
+  }
+
+  // Opened without waiting, so that a FIFO with no writer cannot hold the
+  // run, and kept only when it is a regular file or a block device; reads
+  // then wait for their data as usual.
+  Result<HostFile> OpenForReading(int folder, const char* name, std::string path) {
+    const int fd = Retry([&] { return ::openat(folder, name, O_RDONLY | O_NONBLOCK | O_CLOEXEC); });
+    if (fd < 0) return HostError(path, errno);
+    HostFile file(*this, fd, std::move(path));
+    struct stat info {};
+    if (::fstat(fd, &info) != 0) return HostError(file.Path(), errno);
+    if (!S_ISREG(info.st_mode) && !S_ISBLK(info.st_mode)) {
+      return RefusedInput(file.Path(), EntryTypeFromMode(info.st_mode));
+    }
+    if (S_ISBLK(info.st_mode)) {
+      // A drive opened without waiting skips its check for a disc; opened
+      // again through this handle, it is the same device, and one without a
+      // disc says so ("No medium found").
+      const std::string self = "/proc/self/fd/" + std::to_string(fd);
+      const int again = Retry([&] { return ::open(self.c_str(), O_RDONLY | O_CLOEXEC); });
+      if (again >= 0) return HostFile(*this, again, file.Path());
+      if (errno != ENOENT) return HostError(file.Path(), errno);
+    }
+    const int flags = ::fcntl(fd, F_GETFL);
+    if (flags < 0 || ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0) return HostError(file.Path(), errno);
+    return file;
   }
 
   Result<HostFile> OpenIn(const HostFolder& folder, const std::string& name, int flags) {

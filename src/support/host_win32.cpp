@@ -144,8 +144,16 @@ class Win32Host : public Host {
   Result<HostFile> CreateNewFile(const std::string& path) override {
     return Open(path, GENERIC_READ | GENERIC_WRITE, CREATE_NEW, 0);
   }
+  // Only a disk file or a drive is read: a pipe or a character device (CON,
+  // COM1) may never end.
   Result<HostFile> OpenFile(const std::string& path) override {
-    return Open(path, GENERIC_READ, OPEN_EXISTING, 0);
+    Result<HostFile> file = Open(path, GENERIC_READ, OPEN_EXISTING, 0);
+    if (!file) return file;
+    const DWORD type = ::GetFileType(Win(*file));
+    if (type == FILE_TYPE_DISK) return file;
+    return RefusedInput(path, type == FILE_TYPE_PIPE   ? EntryType::kPipe
+                              : type == FILE_TYPE_CHAR ? EntryType::kCharacterDevice
+                                                       : EntryType::kOther);
   }
 
   Result<HostFile> CreateScratchFile() override {

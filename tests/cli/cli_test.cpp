@@ -255,6 +255,34 @@ TEST(CommandLineTest, AnOutputThatIsReadIsRefusedEvenWithForce) {
   EXPECT_EQ(testkit::ReadBytes(temp / "game.iso"), image);
 }
 
+#ifndef _WIN32  // FIFOs as POSIX makes them
+TEST(CommandLineTest, InputsThatNeverEndAreRefusedWhoeverNamesThem) {
+  testkit::TempFolder temp;
+  // No writer ever comes: a command that waited on one of these would be
+  // ended after 20 seconds, and fail instead of hanging the suite.
+  for (const char* fifo : {"pipe.bin", "pipe.iso", "pipe.nrg"}) {
+    ASSERT_EQ(::mkfifo((temp / fifo).c_str(), 0666), 0);
+  }
+  testkit::WriteText(temp / "game.cue",
+                     "FILE \"pipe.bin\" BINARY\n  TRACK 01 MODE1/2048\n    INDEX 01 00:00:00\n");
+  const std::string trackRefusal = "zanthrel: game.cue: track file pipe.bin: cannot be opened (is a FIFO, not a "
+                                   "regular file or a drive; reading it may never end)\n";
+  const std::string imageRefusal =
+      ": neither a file nor a block device (a pipe or a character device may never end)\n";
+  for (const std::string command : {"info IMAGE", "info --json IMAGE", "list IMAGE", "verify IMAGE",
+                                    "convert IMAGE out.iso", "decompile -o out IMAGE"}) {
+    for (const std::string image : {"game.cue", "pipe.iso", "pipe.nrg"}) {
+      std::string line = command;
+      line.replace(line.find("IMAGE"), 5, image);
+      const testkit::ProcessOutcome run = testkit::RunZanthrelInterrupted(line, "KILL", 20);
+      EXPECT_EQ(run.status, 2) << line;
+      EXPECT_EQ(run.err, image == "game.cue" ? trackRefusal : "zanthrel: " + image + imageRefusal) << line;
+    }
+  }
+  EXPECT_FALSE(fs::exists(temp / "out.iso"));
+}
+#endif
+
 TEST(CommandLineTest, InfoAndListDescribeTheImage) {
   testkit::TempFolder temp;
   testkit::WriteBytes(temp / "game.iso", testkit::MakeSampleDisc().image);

@@ -22,7 +22,7 @@ namespace fs = std::filesystem;
 
 std::vector<FolderItem> Files(const std::vector<std::string>& names) {
   std::vector<FolderItem> items;
-  for (const std::string& name : names) items.push_back({false, name, {}, 0});
+  for (const std::string& name : names) items.push_back({false, name, {}, 0, 0, 0});
   return items;
 }
 

@@ -1,6 +1,7 @@
 // The mount through the kernel: the program mounts an image, and a plain copy
 // out of the mount point gives what decompile writes.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <chrono>
@@ -150,6 +151,25 @@ TEST_F(FuseMountTest, AnImageThatCannotBeReadIsNotMounted) {
   EXPECT_EQ(run.status, 1);
   EXPECT_NE(run.err.find("junk.iso"), std::string::npos) << run.err;
   EXPECT_FALSE(IsMounted(mountPoint_));
+}
+
+TEST_F(FuseMountTest, AnInputThatNeverEndsIsNotMounted) {
+  // No writer ever comes: a mount that waited on the FIFO would be ended
+  // after 20 seconds, and fail instead of hanging the suite.
+  ASSERT_EQ(::mkfifo("pipe.bin", 0666), 0);
+  ASSERT_EQ(::mkfifo("pipe.iso", 0666), 0);
+  testkit::WriteText("game.cue", "FILE \"pipe.bin\" BINARY\n  TRACK 01 MODE1/2048\n    INDEX 01 00:00:00\n");
+  const std::pair<std::string, std::string> refusals[] = {
+      {"game.cue", "track file pipe.bin: cannot be opened (is a FIFO, not a regular file or a drive; reading it "
+                   "may never end)"},
+      {"pipe.iso", "neither a file nor a block device (a pipe or a character device may never end)"}};
+  for (const auto& [image, reason] : refusals) {
+    const testkit::ProcessOutcome run =
+        testkit::RunZanthrelInterrupted("mount " + image + " " + mountPoint_, "KILL", 20);
+    EXPECT_EQ(run.status, 1) << image;
+    EXPECT_EQ(run.err, "zanthrel: " + image + ": " + reason + "\n");
+    EXPECT_FALSE(IsMounted(mountPoint_));
+  }
 }
 
 }  // namespace

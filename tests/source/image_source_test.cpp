@@ -7,6 +7,9 @@
 
 #include <filesystem>
 
+#ifndef _WIN32
+#include "testkit/fifo_guard.h"
+#endif
 #include "testkit/files.h"
 #include "testkit/image_builder.h"
 #include "testkit/temp_folder.h"
@@ -229,6 +232,31 @@ TEST(OpenImageFileTest, InputsThatNeverEndAreRefusedAtOnce) {
   }
   ImageSource source;
   EXPECT_EQ(OpenImageFile(source, temp / "folder").Failure().text, "is a folder");
+#endif
+}
+
+TEST(OpenImageFileTest, ACueSheetsTrackFileIsCheckedLikeTheImage) {
+#ifdef _WIN32
+  GTEST_SKIP() << "FIFOs (mkfifo) and /dev/zero are POSIX's";
+#else
+  TempFolder temp;
+  ASSERT_EQ(mkfifo((temp / "pipe.bin").c_str(), 0600), 0);  // no writer: a waiting open would hang
+  testkit::FifoGuard guard(temp / "pipe.bin");
+  std::filesystem::create_directory(temp.Path() / "folder.bin");
+  const std::pair<std::string, std::string> tracks[] = {
+      {"pipe.bin", "is a FIFO, not a regular file or a drive; reading it may never end"},
+      {"/dev/zero", "is a character device, not a regular file or a drive; reading it may never end"},
+      {"folder.bin", "is a folder, not a regular file or a drive"}};
+  for (const auto& [name, reason] : tracks) {
+    testkit::WriteText(temp / "game.cue",
+                       "FILE \"" + name + "\" BINARY\n  TRACK 01 MODE1/2048\n    INDEX 01 00:00:00\n");
+    ImageSource source;
+    const OpenStatus opened = OpenImageFile(source, temp / "game.cue");
+    ASSERT_FALSE(opened) << name;
+    EXPECT_EQ(opened.Failure().failure, OpenFailure::kContainer) << name;
+    EXPECT_EQ(opened.Failure().text, "track file " + name + ": cannot be opened (" + reason + ")");
+  }
+  EXPECT_FALSE(guard.Unblocked());
 #endif
 }
 

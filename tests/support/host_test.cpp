@@ -3,6 +3,11 @@
 #include <gtest/gtest.h>
 
 #ifndef _WIN32
+#include <fcntl.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <sys/un.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #endif
@@ -14,6 +19,9 @@
 
 #include "support/text.h"
 #include "testkit/faulty_host.h"
+#ifndef _WIN32
+#include "testkit/fifo_guard.h"
+#endif
 #include "testkit/files.h"
 #include "testkit/scratch_folder.h"
 #include "testkit/temp_folder.h"
@@ -71,6 +79,76 @@ TEST(HostFileTest, FailuresNameThePathAndTheHostsReason) {
   ASSERT_FALSE(again);
   EXPECT_EQ(again.Failure().code, EEXIST);
   EXPECT_EQ(testkit::ReadText(temp / "there"), "x");
+}
+
+TEST(HostFileTest, OnlyARegularFileOrADriveIsOpenedForReading) {
+#ifdef _WIN32
+  GTEST_SKIP() << "FIFOs, sockets and /dev/zero as POSIX makes them";
+#else
+  TempFolder temp;
+  Host& host = SystemHost();
+  ASSERT_EQ(::mkfifo((temp / "pipe").c_str(), 0600), 0);  // no writer: a waiting open would hang
+  testkit::FifoGuard guard(temp / "pipe");
+  fs::create_symlink("pipe", temp.Path() / "to-pipe");
+  fs::create_directories(temp.Path() / "folder");
+  const std::pair<std::string, std::string> refused[] = {
+      {temp / "pipe", "a FIFO"}, {temp / "to-pipe", "a FIFO"}, {"/dev/zero", "a character device"}};
+  const HostFolder folder = host.OpenFolder(temp.Path().string());
+  ASSERT_TRUE(folder.handle.IsOpen());
+  for (const auto& [path, what] : refused) {
+    const std::string text =
+        path + ": is " + what + ", not a regular file or a drive; reading it may never end";
+    Result<HostFile> opened = host.OpenFile(path);
+    ASSERT_FALSE(opened) << path;
+    EXPECT_EQ(opened.Failure().text, text);
+    EXPECT_EQ(opened.Failure().code, 0);
+    EXPECT_EQ(ReasonOf(opened.Failure(), path), text.substr(path.size() + 2));
+    if (path.starts_with(temp.Path().string())) {
+      EXPECT_EQ(host.OpenFileIn(folder, FileNameOf(path)).Failure().text, text);
+    }
+  }
+  EXPECT_EQ(host.OpenFile(temp / "folder").Failure().text,
+            (temp / "folder") + ": is a folder, not a regular file or a drive");
+  EXPECT_EQ(host.OpenFileIn(folder, "folder").Failure().text,
+            (temp / "folder") + ": is a folder, not a regular file or a drive");
+  EXPECT_FALSE(guard.Unblocked());
+  // A socket bound to a name: the system itself will not open it.
+  const int listener = ::socket(AF_UNIX, SOCK_STREAM, 0);
+  ASSERT_GE(listener, 0);
+  sockaddr_un address{};
+  address.sun_family = AF_UNIX;
+  const std::string socketPath = temp / "socket";
+  if (socketPath.size() < sizeof address.sun_path) {
+    socketPath.copy(address.sun_path, socketPath.size());
+    ASSERT_EQ(::bind(listener, reinterpret_cast<const sockaddr*>(&address), sizeof address), 0);
+    EXPECT_FALSE(host.OpenFile(socketPath));
+  }
+  ::close(listener);
+
+  // A regular file reads as ever, its reads waiting again for their data.
+  testkit::WriteText(temp / "file", "contents");
+  for (const bool byName : {false, true}) {
+    Result<HostFile> file = byName ? host.OpenFileIn(folder, "file") : host.OpenFile(temp / "file");
+    ASSERT_TRUE(file) << file.Failure().text;
+    EXPECT_EQ(::fcntl(int(file->Handle()), F_GETFL) & O_NONBLOCK, 0);
+    char back[16] = {};
+    EXPECT_EQ(*file->ReadAt(0, back, sizeof back), 8u);
+    EXPECT_EQ(std::string(back), "contents");
+  }
+  EXPECT_EQ(ReasonOf(host.OpenFile(temp / "missing").Failure(), temp / "missing"), ErrorText(ENOENT));
+
+  // A block device node of its own (a loop device's numbers) where the test
+  // may make one: taken, or failing with the system's reason, never refused
+  // for its kind, and its reads wait as usual.
+  if (::mknod((temp / "drive").c_str(), S_IFBLK | 0600, makedev(7, 200)) == 0) {
+    Result<HostFile> drive = host.OpenFile(temp / "drive");
+    if (drive) {
+      EXPECT_EQ(::fcntl(int(drive->Handle()), F_GETFL) & O_NONBLOCK, 0);
+    } else {
+      EXPECT_NE(drive.Failure().code, 0) << drive.Failure().text;
+    }
+  }
+#endif
 }
 
 TEST(HostFolderTest, MakeListAndIdentify) {

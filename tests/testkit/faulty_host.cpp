@@ -52,6 +52,25 @@ bool FaultyHost::Targets(HostCall call, const std::string& path) const {
   return false;
 }
 
+void FaultyHost::After(HostCall call, std::string pathPart, std::function<void()> action) {
+  std::lock_guard lock(mutex_);
+  waiting_.push_back({call, std::move(pathPart), std::move(action)});
+}
+
+void FaultyHost::RunAfter(HostCall call, const std::string& path) {
+  std::function<void()> action;
+  {
+    std::lock_guard lock(mutex_);
+    const auto found = std::find_if(waiting_.begin(), waiting_.end(), [&](const Waiting& waiting) {
+      return waiting.call == call && path.find(waiting.pathPart) != std::string::npos;
+    });
+    if (found == waiting_.end()) return;
+    action = std::move(found->action);
+    waiting_.erase(found);
+  }
+  action();
+}
+
 Result<HostFile> FaultyHost::Wrap(Result<HostFile> file) {
   if (!file) return file;
   const std::string path = file->Path();
@@ -97,7 +116,9 @@ Result<size_t> FaultyHost::ReadSome(const HostFile& file, uint64_t offset, void*
   if (const HostFault* fault = StrikeTransfer(HostCall::kRead, file, offset, count)) {
     return HostError(file.Path(), fault->code);
   }
-  return real_.ReadSome(file, offset, buffer, count);
+  Result<size_t> read = real_.ReadSome(file, offset, buffer, count);
+  RunAfter(HostCall::kRead, file.Path());
+  return read;
 }
 
 Result<size_t> FaultyHost::WriteSome(const HostFile& file, uint64_t offset, const void* bytes,
@@ -118,6 +139,7 @@ Result<size_t> FaultyHost::CopySome(const HostFile& from, uint64_t fromOffset, c
   }
   Result<size_t> copied = real_.CopySome(from, fromOffset, to, toOffset, count);
   if (copied) NoteWrittenEnd(to.Path(), toOffset + *copied);
+  RunAfter(HostCall::kRead, from.Path());
   return copied;
 }
 
@@ -186,7 +208,9 @@ Status FaultyHost::MakeFolder(const std::string& path) {
 
 Result<std::vector<FolderChild>> FaultyHost::ListFolder(const std::string& path) {
   if (const HostFault* fault = Strike(HostCall::kListFolder, path)) return HostError(path, fault->code);
-  return real_.ListFolder(path);
+  Result<std::vector<FolderChild>> children = real_.ListFolder(path);
+  RunAfter(HostCall::kListFolder, path);
+  return children;
 }
 
 Status FaultyHost::RemoveFile(const std::string& path) {

@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <mutex>
 #include <set>
@@ -61,6 +62,11 @@ class FaultyHost : public Host {
   void SlowOtherThreads(HostCall call, std::chrono::microseconds delay);
   // How many threads made calls of this kind.
   int Threads(HostCall call) const;
+  // Runs `action` once, just after the first call of this kind on a path
+  // that contains `pathPart` has gone through (kRead: a read of the file or
+  // a copy from it; kListFolder: a listing): to change a file between its
+  // listing and its reading, or while it is read.
+  void After(HostCall call, std::string pathPart, std::function<void()> action);
   // The end of the furthest write into the file at `path`, so that a test can
   // let a huge file go to /dev/null and still know how long it came out.
   uint64_t WrittenEnd(const std::string& path) const;
@@ -101,6 +107,8 @@ class FaultyHost : public Host {
   const HostFault* StrikeTransfer(HostCall call, const HostFile& file, uint64_t offset,
                                   size_t& count);
   bool Targets(HostCall call, const std::string& path) const;
+  // Runs the action that waits for this call, if any.
+  void RunAfter(HostCall call, const std::string& path);
   Result<HostFile> Wrap(Result<HostFile> file);
   void NoteWrittenEnd(const std::string& path, uint64_t end);
 
@@ -112,6 +120,12 @@ class FaultyHost : public Host {
   Host& real_;
   mutable std::mutex mutex_;
   std::vector<Armed> faults_;
+  struct Waiting {
+    HostCall call;
+    std::string pathPart;
+    std::function<void()> action;
+  };
+  std::vector<Waiting> waiting_;
   std::map<std::string, uint64_t> writtenEnds_;
   int calls_[int(HostCall::kRealPath) + 1] = {};
   const std::thread::id madeOn_ = std::this_thread::get_id();

@@ -29,8 +29,9 @@ Result<std::unique_ptr<DataTrack>> OpenCueTrack(Host& host, const std::string& c
   const CueTrack& track = sheet->tracks[place->track];
   const std::string& name = sheet->files[track.file].name;
 
-  Result<HostFile> file = host.OpenFile(TrackFilePath(cuePath, name));
-  if (!file) return FileError(name, "cannot be opened (" + ErrorText(file.Failure().code) + ")");
+  const std::string path = TrackFilePath(cuePath, name);
+  Result<HostFile> file = host.OpenFile(path);
+  if (!file) return FileError(name, "cannot be opened (" + ReasonOf(file.Failure(), path) + ")");
   Result<PathInfo> info = file->Info();
   if (!info) return FileError(name, "cannot be examined (" + ErrorText(info.Failure().code) + ")");
   const uint64_t available = RecordsFrom(info->size, place->start, track.format);
