@@ -61,13 +61,27 @@ class FaultyHost : public Host {
   void SlowOtherThreads(HostCall call, std::chrono::microseconds delay);
   // How many threads made calls of this kind.
   int Threads(HostCall call) const;
+  // Writes and copies into files whose path contains `pathPart` are taken
+  // whole but kept nowhere, so that a test can let a huge file go.
+  void DiscardWrites(const std::string& pathPart);
   // The end of the furthest write into the file at `path`, so that a test can
-  // let a huge file go to /dev/null and still know how long it came out.
+  // know how long a discarded file came out.
   uint64_t WrittenEnd(const std::string& path) const;
 
   Result<HostFile> CreateFile(const std::string& path) override;
   Result<HostFile> CreateNewFile(const std::string& path) override;
   Result<HostFile> OpenFile(const std::string& path) override;
+  // Folders are held open by the real host; their children strike as the
+  // calls by path do (CreateFileIn as kCreateFile, MakeFolderIn as
+  // kMakeFolder, RemoveFileIn as kRemoveFile), named by their full paths.
+  HostFolder OpenFolder(const std::string& path) override { return real_.OpenFolder(path); }
+  Result<HostFile> CreateFileIn(const HostFolder& folder, const std::string& name) override;
+  Result<HostFile> OpenFileIn(const HostFolder& folder, const std::string& name) override;
+  Result<HostFolder> OpenFolderIn(const HostFolder& folder, const std::string& name) override {
+    return real_.OpenFolderIn(folder, name);
+  }
+  Result<HostFolder> MakeFolderIn(const HostFolder& folder, const std::string& name) override;
+  Status RemoveFileIn(const HostFolder& folder, const std::string& name) override;
   Result<HostFile> CreateScratchFile() override;
   Result<HostFile> CreateUnnamedFile(const std::string& folder) override;
   Status NameFile(const HostFile& file, const std::string& path) override;
@@ -103,6 +117,7 @@ class FaultyHost : public Host {
   bool Targets(HostCall call, const std::string& path) const;
   Result<HostFile> Wrap(Result<HostFile> file);
   void NoteWrittenEnd(const std::string& path, uint64_t end);
+  bool Discards(const std::string& path) const;
 
   struct Armed {
     HostFault fault;
@@ -113,6 +128,7 @@ class FaultyHost : public Host {
   mutable std::mutex mutex_;
   std::vector<Armed> faults_;
   std::map<std::string, uint64_t> writtenEnds_;
+  std::vector<std::string> discarded_;
   int calls_[int(HostCall::kRealPath) + 1] = {};
   const std::thread::id madeOn_ = std::this_thread::get_id();
   std::map<HostCall, std::chrono::microseconds> delays_;
