@@ -62,4 +62,21 @@ std::string CannotReadFolder(const std::string& hostPath) {
   return head + Utf8ToCp1251(hostPath) + "!\n";
 }
 
+std::string FolderSkipped(const std::string& hostPath) {
+  static const std::string head = Win("!!!Не удалось создать директорию ");
+  static const std::string tail = Win("! Пропущена со всем содержимым.\n");
+  return head + Utf8ToCp1251(hostPath) + tail;
+}
+
+std::string CutFileRemoved(const std::string& hostPath) {
+  static const std::string head = Win("!!!Незаконченный файл ");
+  static const std::string tail = Win(" удалён.\n");
+  return head + Utf8ToCp1251(hostPath) + tail;
+}
+
+std::string CutFileNotRemoved(const std::string& hostPath) {
+  static const std::string head = Win("!!!Не удалось удалить незаконченный файл ");
+  return head + Utf8ToCp1251(hostPath) + "!\n";
+}
+
 }  // namespace zanthrel::log_text
