@@ -9,8 +9,11 @@ namespace zanthrel {
 
 namespace {
 
-// The last line of a log, read from its tail.
+// The last line of a log, read from its tail; a link in the log's place was
+// never written, so it is not read either.
 std::string LastLine(Host& host, const std::string& path) {
+  const Result<EntryType> type = host.EntryTypeOf(path);
+  if (!type || *type != EntryType::kFile) return "";
   Result<HostFile> log = host.OpenFile(path);
   if (!log) return "";
   Result<PathInfo> info = log->Info();

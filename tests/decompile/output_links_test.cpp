@@ -120,6 +120,7 @@ TEST_F(OutputLinkTest, LinkInPlaceOfTheLogIsNotFollowed) {
   EXPECT_EQ(report.outcome, DecompileOutcome::kWriteFailures);
   ExpectOutsideUntouched();
   EXPECT_TRUE(fs::is_symlink(temp_.Path() / "disc.log"));
+  EXPECT_FALSE(report.logWritten);  // nor read through the link
   EXPECT_EQ(TextOf(Out("later")), "later");
 }
 
