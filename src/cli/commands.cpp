@@ -74,6 +74,7 @@ int RunDecompile(const DecompileArgs& args) {
     return kExitCancelled;
   }
   bar.Update(1, 1);
+  for (const std::string& skipped : DescribeSkippedFolders(report)) PrintError(skipped);
   if (!report.Succeeded()) {
     PrintError(DescribeReport(report, request.imagePath));
     return kExitFailed;

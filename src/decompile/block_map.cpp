@@ -64,9 +64,9 @@ std::vector<size_t> BlockMapOrder(const std::deque<BlockRange>& ranges) {
   return order;
 }
 
-Status DumpHole(ImageSource& source, Host& host, const std::string& path, int32_t count,
-                uint32_t firstBlock) {
-  Result<HostFile> hole = host.CreateFile(path);
+Status DumpHole(ImageSource& source, Host& host, const HostFolder& folder, const std::string& name,
+                int32_t count, uint32_t firstBlock) {
+  Result<HostFile> hole = host.CreateFileIn(folder, name);
   if (!hole) return hole.Failure();
   uint8_t block[kMapBlockSize];
   // A block that cannot be read ends the dump: the file holds what could be read.
@@ -81,12 +81,13 @@ Status DumpHole(ImageSource& source, Host& host, const std::string& path, int32_
 }
 
 std::vector<FailedWrite> WriteBlockMap(const BlockMap& map, ImageSource& source, Host& host,
-                                       const std::string& folder, const std::string& baseName,
+                                       const HostFolder& folder, const std::string& baseName,
                                        uint32_t volumeBlockCount) {
   std::vector<FailedWrite> failed;
   const std::deque<BlockRange>& ranges = map.ranges;
-  const std::string mapPath = JoinPath(folder, baseName + ".spy");
-  Result<HostFile> created = host.CreateFile(mapPath);
+  const std::string mapName = baseName + ".spy";
+  const std::string mapPath = JoinPath(folder.path, mapName);
+  Result<HostFile> created = host.CreateFileIn(folder, mapName);
   std::optional<Error> mapError;
   if (!created) mapError = created.Failure();
   uint64_t mapBytes = 0;
@@ -104,10 +105,10 @@ std::vector<FailedWrite> WriteBlockMap(const BlockMap& map, ImageSource& source,
     const BlockRange& range = ranges[index];
     if (range.firstBlock != previousEnd) {
       if (range.firstBlock < volumeBlockCount) {
-        const std::string holePath = JoinPath(folder, baseName + " " + Hex8(previousEnd) + ".spy");
-        Status dumped =
-            DumpHole(source, host, holePath, int32_t(range.firstBlock - previousEnd), previousEnd);
-        if (!dumped) failed.push_back({holePath, dumped.Failure()});
+        const std::string holeName = baseName + " " + Hex8(previousEnd) + ".spy";
+        Status dumped = DumpHole(source, host, folder, holeName,
+                                 int32_t(range.firstBlock - previousEnd), previousEnd);
+        if (!dumped) failed.push_back({JoinPath(folder.path, holeName), dumped.Failure()});
       }
       text += log_text::Hole();
     }

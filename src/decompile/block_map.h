@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "decompile/decompile_run.h"
 #include "source/image_source.h"
 #include "support/host.h"
 #include "volume/copy_list.h"
@@ -33,20 +34,14 @@ void RecordDirectoryCopies(BlockMap& map, ImageSource& source, CopyList copies,
 void RecordFileCopies(BlockMap& map, CopyList copies, uint32_t blockCount, uint32_t byteCount,
                       const std::string& name);
 
-// A host file that could not be written, and why.
-struct FailedWrite {
-  std::string path;
-  Error error;
-};
-
-// Writes base + ".spy" and the hole files into `folder`. Returns the files
-// that could not be written.
+// Writes base + ".spy" and the hole files into `folder`, never through a
+// link that stands there. Returns the files that could not be written.
 std::vector<FailedWrite> WriteBlockMap(const BlockMap& map, ImageSource& source, Host& host,
-                                       const std::string& folder, const std::string& baseName,
+                                       const HostFolder& folder, const std::string& baseName,
                                        uint32_t volumeBlockCount);
-// Copies `count` blocks from `firstBlock` on into a new hole file at `path`.
-Status DumpHole(ImageSource& source, Host& host, const std::string& path, int32_t count,
-                uint32_t firstBlock);
+// Copies `count` blocks from `firstBlock` on into a new hole file `name` in `folder`.
+Status DumpHole(ImageSource& source, Host& host, const HostFolder& folder, const std::string& name,
+                int32_t count, uint32_t firstBlock);
 
 // The order in which the map is written: by first block, exactly as an
 // exchange sort over the record indexes leaves it.

@@ -1,5 +1,7 @@
 #include "decompile/decompile_log.h"
 
+#include "support/text.h"
+
 namespace zanthrel {
 
 namespace {
@@ -7,7 +9,9 @@ constexpr size_t kFlushSize = 64 * 1024;
 }
 
 DecompileLog::DecompileLog(Host& host, const std::string& path) : flushAt_(kFlushSize) {
-  Result<HostFile> created = host.CreateFile(path);
+  // The folder may be reached through links; a link in the log's place is
+  // not followed, so that the log never overwrites what it leads to.
+  Result<HostFile> created = host.CreateFileIn(host.OpenFolder(ParentFolderOf(path)), FileNameOf(path));
   if (created) {
     file_ = std::move(*created);
   } else {

@@ -28,27 +28,32 @@ class DriveRelease {
   ImageSource& source_;
 };
 
-// The first host file of the run that could not be written, the log included.
-std::string FirstWriteFailure(const DecompileRun& run) {
-  if (run.firstFailedWrite) return run.firstFailedWrite->error.text;
-  if (run.log.Failure()) return run.log.Failure()->text;
-  return "";
+// The first host file or folder of the run that could not be written, the
+// log included: what the host said, and the path it named.
+FailedWrite FirstWriteFailure(const DecompileRun& run, const std::string& logPath) {
+  if (run.firstFailedWrite) return *run.firstFailedWrite;
+  if (run.log.Failure()) return {logPath, *run.log.Failure()};
+  return {};
 }
 
 // Writes the run's last line and closes the log; a clean run whose log could
-// not be written whole still ends in failure.
+// not be written whole still ends in failure. `failure` is the host's, where
+// the host failed the run.
 DecompileResult Finish(DecompileRun& run, DecompileOutcome outcome, const std::string& line,
-                       std::string hostFailure = "") {
+                       const std::string& logPath, FailedWrite failure = {}) {
   SettleWrites(run, true);
   WriteLogText(run.log, line);
   run.log.Close();
   if (outcome == DecompileOutcome::kDone && run.log.Failed()) {
     outcome = DecompileOutcome::kWriteFailures;
   }
-  if (outcome == DecompileOutcome::kWriteFailures) hostFailure = FirstWriteFailure(run);
+  if (outcome == DecompileOutcome::kWriteFailures) failure = FirstWriteFailure(run, logPath);
   DecompileResult result;
   result.outcome = outcome;
-  result.hostFailure = std::move(hostFailure);
+  result.hostFailure = std::move(failure.error.text);
+  result.failedPath = std::move(failure.path);
+  result.skippedFolders = std::move(run.skippedFolders);
+  result.cutFile = std::move(run.cutFile);
   result.filesSaved = run.filesSaved;
   result.lost = std::move(run.lost);
   return result;
@@ -56,7 +61,7 @@ DecompileResult Finish(DecompileRun& run, DecompileOutcome outcome, const std::s
 
 // Walks the first root copy whose first block reads, passing over every file
 // and folder it cannot read, so that one bad file does not lose the disc.
-void Salvage(DecompileRun& run, const std::string& rootFolder, const opera::LabelView& label,
+void Salvage(DecompileRun& run, const TreeFolder& rootFolder, const opera::LabelView& label,
              const CopyList& rootCopies) {
   const uint32_t blockSize = label.RootBlockSize();
   if (blockSize < opera::kHeaderSize || blockSize > kMaxBlockSize) return;
@@ -88,21 +93,27 @@ DecompileResult DecompileImage(ImageSource& source, const std::string& outputFol
   const std::optional<Label> label = ReadLabel(source);
   WriteLogText(run.log, label ? DescribeLabelBytes(label->bytes.data()) : "");
   if (!Seek(source, 0, 0, 0)) {
-    return Finish(run, DecompileOutcome::kBlockZeroNotFound, log_text::BlockZeroNotFound());
+    return Finish(run, DecompileOutcome::kBlockZeroNotFound, log_text::BlockZeroNotFound(), logPath);
   }
-  if (Status made = run.host.MakeFolder(outputFolder); !made) {
-    return Finish(run, DecompileOutcome::kCannotMakeFolder, log_text::CannotMakeFolder(),
-                  made.Failure().text);
+  // The folder that holds the output folder may be reached through links;
+  // the output folder itself, and everything below it, never is.
+  const HostFolder holder = run.host.OpenFolder(ParentFolderOf(outputFolder));
+  Result<HostFolder> made = run.host.MakeFolderIn(holder, FileNameOf(outputFolder));
+  if (!made) {
+    return Finish(run, DecompileOutcome::kCannotMakeFolder, log_text::CannotMakeFolder(), logPath,
+                  {JoinPath(holder.path, FileNameOf(outputFolder)), made.Failure()});
   }
   // The log names folders by their real full paths.
-  const Result<std::string> rootFolder = run.host.RealPath(outputFolder);
-  if (!rootFolder) {
-    return Finish(run, DecompileOutcome::kCannotEnterFolder, log_text::CannotEnterFolder(),
-                  rootFolder.Failure().text);
+  const Result<std::string> realPath = run.host.RealPath(outputFolder);
+  if (!realPath) {
+    return Finish(run, DecompileOutcome::kCannotEnterFolder, log_text::CannotEnterFolder(), logPath,
+                  {outputFolder, realPath.Failure()});
   }
+  run.root = {*realPath, std::move(made->handle)};
+  const TreeFolder rootFolder{*realPath, ""};
   if (!label) {
     return Finish(run, DecompileOutcome::kCannotReadLabel,
-                  log_text::CannotReadBlockExit(source.CurrentBlock()));
+                  log_text::CannotReadBlockExit(source.CurrentBlock()), logPath);
   }
   const opera::LabelView view = label->View();
   const CopyList rootCopies = label->RootCopies();
@@ -111,24 +122,28 @@ DecompileResult DecompileImage(ImageSource& source, const std::string& outputFol
   run.totalBlocks = view.BlockCount();
   bool extracted = false;
   for (uint32_t i = 0; i < rootCopies.count && !extracted && !run.stop; ++i) {
-    extracted = ExtractDirectory(run, *rootFolder, rootCopies[i], view.RootBlockCount(),
+    extracted = ExtractDirectory(run, rootFolder, rootCopies[i], view.RootBlockCount(),
                                  view.RootBlockSize());
   }
-  if (!extracted && !run.stop) Salvage(run, *rootFolder, view, rootCopies);
-  if (run.stop) return Finish(run, run.stop->outcome, "", run.stop->error.text);
-  if (!extracted) return Finish(run, DecompileOutcome::kAllRootCopiesFailed, log_text::ImageDead());
+  if (!extracted && !run.stop) Salvage(run, rootFolder, view, rootCopies);
+  if (run.stop) {
+    return Finish(run, run.stop->outcome, "", logPath, {run.stop->path, run.stop->error});
+  }
+  if (!extracted) {
+    return Finish(run, DecompileOutcome::kAllRootCopiesFailed, log_text::ImageDead(), logPath);
+  }
   // The map's files come after every extracted file, whose names they may share.
   SettleWrites(run, true);
   if (run.additionalInfo) {
-    for (FailedWrite& failure : WriteBlockMap(run.blockMap, source, run.host, *rootFolder,
+    for (FailedWrite& failure : WriteBlockMap(run.blockMap, source, run.host, run.root,
                                               BaseNameOf(logPath), view.BlockCount())) {
       ReportFailedWrite(run, std::move(failure));
     }
   }
   if (run.firstFailedWrite || run.log.Failed()) {
-    return Finish(run, DecompileOutcome::kWriteFailures, log_text::SuccessWithWriteErrors());
+    return Finish(run, DecompileOutcome::kWriteFailures, log_text::SuccessWithWriteErrors(), logPath);
   }
-  return Finish(run, DecompileOutcome::kDone, log_text::Success());
+  return Finish(run, DecompileOutcome::kDone, log_text::Success(), logPath);
 }
 
 }  // namespace zanthrel

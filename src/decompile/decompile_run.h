@@ -2,6 +2,7 @@
 // and, on request, the block map.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -26,6 +27,19 @@ enum class DecompileOutcome {
   kCancelled,          // stopped by the user between two blocks
 };
 
+// A host file or folder that could not be written, and why.
+struct FailedWrite {
+  std::string path;
+  Error error;
+};
+
+// A file that a stop by the user cut short. It is removed, so that no file
+// keeps its final name unfinished; `notRemoved` says why, where it could not be.
+struct CutFile {
+  std::string path;
+  std::optional<Error> notRemoved;
+};
+
 struct DecompileOptions {
   Progress progress;
   Host* host = &SystemHost();
@@ -41,6 +55,16 @@ struct DecompileResult {
   // What the host said when it failed the run ("out/a.bin: No space left on
   // device"); empty when the host never failed it.
   std::string hostFailure;
+  // The host path that `hostFailure` starts with, so that a message can
+  // shorten it; empty when it names none.
+  std::string failedPath;
+  // Folders that could not be made for a reason of their own (a name the
+  // host refuses or finds too long, a link or a file standing in their
+  // place), passed over with everything below them, in the order met. Each
+  // is a write failure too.
+  std::vector<FailedWrite> skippedFolders;
+  // The file a stop by the user left unfinished, if one was.
+  std::optional<CutFile> cutFile;
   // When every root copy failed: the files that a last walk over the first
   // readable copy still saved, and the host paths of the files and folders
   // (these end in the separator) it could not read.

@@ -1,6 +1,7 @@
 #include "decompile/extract.h"
 
 #include <algorithm>
+#include <cerrno>
 
 #include "decompile/block_map.h"
 #include "decompile/describe.h"
@@ -26,9 +27,9 @@ constexpr int64_t kDirectPieceBytes = 16 << 20;
 // writes overlap.
 constexpr uint64_t kDirectFileBytes = 128 << 10;
 
-// A host file: `name` in `folder`, the two joined in `path`.
+// A host file: `name` in `folder`, the folder's path and the name joined in `path`.
 struct HostFileTarget {
-  const std::string& folder;
+  const TreeFolder& folder;
   std::string name;
   std::string path;
 };
@@ -38,13 +39,16 @@ struct HostFileTarget {
 // the log holds a place for each create and each write, where a failure's
 // line goes once the queue has done them. A file large enough to be copied
 // straight from the image is written here instead, once the queue is empty.
+// A file that a stop cut short is removed once written, wherever it was made.
 class HostFileWriter {
  public:
   HostFileWriter(DecompileRun& run, const HostFileTarget& target, uint64_t size, bool direct)
       : run_(run), target_(target), direct_(direct) {
     if (direct_) {
       SettleWrites(run_, true);
-      Result<HostFile> created = run.host.CreateFile(target.path);
+      Result<const HostFolder*> folder = OpenTreeFolder(run_, target.folder);
+      Result<HostFile> created =
+          folder ? run.host.CreateFileIn(**folder, target.name) : folder.Failure();
       if (created) {
         file_ = std::move(*created);
       } else {
@@ -55,9 +59,15 @@ class HostFileWriter {
     }
     capacity_ = size_t(std::min<uint64_t>(size, kFlushSize));
   }
-  ~HostFileWriter() { Flush(true); }
+  ~HostFileWriter() {
+    Flush(true);
+    if (direct_ && cut_ && file_.IsOpen()) RemoveCutFile();
+  }
   HostFileWriter(const HostFileWriter&) = delete;
   HostFileWriter& operator=(const HostFileWriter&) = delete;
+
+  // The file will not be finished: it is removed instead of kept.
+  void Cut() { cut_ = true; }
 
   void Write(const uint8_t* bytes, size_t count) {
     std::copy(bytes, bytes + count, Space(count));
@@ -107,10 +117,13 @@ class HostFileWriter {
   }
   void Queue(bool last) {
     WriteStep step;
-    step.folder = target_.folder;
+    step.root = &run_.root;
+    step.relative = target_.folder.relative;
+    step.folder = target_.folder.path;
     step.name = target_.name;
     step.create = !created_;
     step.close = last;
+    step.remove = last && cut_;
     step.offset = written_;
     step.createPlace = createPlace_;
     step.writePlace = run_.log.Hold();
@@ -126,6 +139,16 @@ class HostFileWriter {
     failed_ = true;
     ReportFailedWrite(run_, {path, error});
   }
+  // Only a file made here is removed: what stood in its place stays.
+  void RemoveCutFile() {
+    file_.Close();
+    Result<const HostFolder*> folder = OpenTreeFolder(run_, target_.folder);
+    const Status removed =
+        folder ? run_.host.RemoveFileIn(**folder, target_.name) : Status(folder.Failure());
+    CutFile cut{target_.path, std::nullopt};
+    if (!removed) cut.notRemoved = removed.Failure();
+    WriteLogText(run_.log, NoteCutFile(run_, std::move(cut)));
+  }
 
   DecompileRun& run_;
   const HostFileTarget& target_;
@@ -137,6 +160,7 @@ class HostFileWriter {
   WriteBytes pending_;
   size_t capacity_ = 0;
   bool failed_ = false;
+  bool cut_ = false;
 };
 
 // Writes the file's blocks into the host file `target`; false when some
@@ -162,6 +186,12 @@ bool CopyFileData(DecompileRun& run, const opera::EntryView& entry, const HostFi
   const bool large =
       uint64_t(wholeBlocks) * blockSize >= kDirectFileBytes && CopiesInsideTheSystem(source);
   HostFileWriter file(run, target, FileBytes(entry), large);
+  // True once the run is to end; a stop by the user then cuts this file short.
+  auto stopped = [&] {
+    if (!StoppedByTheUser(run)) return false;
+    if (run.stop->outcome == DecompileOutcome::kCancelled) file.Cut();
+    return true;
+  };
   // Reads block j, from the current copy when it stands there, else from the
   // next copy that has it; the walk never returns to an earlier copy.
   auto readBlock = [&](uint32_t j, bool positioned) {
@@ -179,7 +209,7 @@ bool CopyFileData(DecompileRun& run, const opera::EntryView& entry, const HostFi
   bool positioned = true;
   const HostFile* direct = large ? file.Direct() : nullptr;
   const int64_t pieceBlocks = std::max<int64_t>(1, kDirectPieceBytes / std::max<uint32_t>(blockSize, 1));
-  while (direct && int64_t(j) < wholeBlocks && !StoppedByTheUser(run)) {
+  while (direct && int64_t(j) < wholeBlocks && !stopped()) {
     const uint32_t piece = uint32_t(std::min<int64_t>(wholeBlocks - j, pieceBlocks));
     if (!positioned && !Seek(source, copies[uint32_t(copy)], blockSize, j)) break;
     const int64_t copied = CopyRecordsToFile(source, blockSize, piece, *direct, file.Written());
@@ -195,7 +225,7 @@ bool CopyFileData(DecompileRun& run, const opera::EntryView& entry, const HostFi
   // block below, where each block may come from another copy.
   const uint32_t queuedPiece =
       uint32_t(std::max<uint64_t>(1, HostFileWriter::kFlushSize / std::max<uint32_t>(blockSize, 1)));
-  while (!large && positioned && int64_t(j) < wholeBlocks && !StoppedByTheUser(run)) {
+  while (!large && positioned && int64_t(j) < wholeBlocks && !stopped()) {
     const uint32_t piece = uint32_t(std::min<int64_t>(wholeBlocks - j, queuedPiece));
     const size_t bytes = size_t(piece) * blockSize;
     if (!ReadRecords(source, file.Space(bytes), blockSize, piece)) {
@@ -212,7 +242,7 @@ bool CopyFileData(DecompileRun& run, const opera::EntryView& entry, const HostFi
   // 64 bits: a file of nearly 4 GiB must not wrap to a short count.
   uint64_t bytesWritten = uint64_t(j) * blockSize;
   for (; int32_t(j) < blockCount; ++j, positioned = true) {
-    if (StoppedByTheUser(run) || !readBlock(j, positioned)) return false;
+    if (stopped() || !readBlock(j, positioned)) return false;
     bytesWritten += blockSize;
     CountBlocks(run, 1);
     if (byteCount < bytesWritten) {
@@ -234,12 +264,12 @@ bool PassOver(DecompileRun& run, const std::string& line, const std::string& pat
   return true;
 }
 
-bool ExtractFile(DecompileRun& run, const opera::EntryView& entry, const std::string& folder,
+bool ExtractFile(DecompileRun& run, const opera::EntryView& entry, const TreeFolder& folder,
                  FolderHostNames& names) {
   const std::string name = EntryName(entry);
   if (IsDiscLabelName(name) && !run.extractDiscLabel) return true;
   HostFileTarget target{folder, Cp1251ToUtf8(names.FileName(name)), {}};
-  target.path = JoinPath(folder, target.name);
+  target.path = JoinPath(folder.path, target.name);
   const std::string& path = target.path;
   RecordFileCopies(run.blockMap, CopiesOf(entry), entry.BlockCount(), entry.ByteCount(), path);
   if (!CopyFileData(run, entry, target)) return PassOver(run, log_text::CannotReadFile(path), path);
@@ -247,29 +277,54 @@ bool ExtractFile(DecompileRun& run, const opera::EntryView& entry, const std::st
   return true;
 }
 
+// A folder that cannot be made for a reason of its own: the host refuses its
+// name or finds its path too long, or a link or a file stands in its place.
+// Anything else (no room, no permission, a disk that cannot be written, an
+// I/O error) would fail the folders after it too, and every other copy.
+bool OnlyThisFolderFails(int code) {
+  return code == ENAMETOOLONG || code == ELOOP || code == ENOTDIR || code == EEXIST ||
+         code == EINVAL || code == EILSEQ;
+}
+
 bool ExtractSubdirectory(DecompileRun& run, const opera::EntryView& entry,
-                         const std::string& folder, FolderHostNames& names) {
-  const std::string sub = JoinPath(folder, Cp1251ToUtf8(names.FolderName(EntryName(entry))));
-  if (Status made = run.host.MakeFolder(sub); !made) {
+                         const TreeFolder& folder, FolderHostNames& names) {
+  const std::string name = Cp1251ToUtf8(names.FolderName(EntryName(entry)));
+  const TreeFolder sub{JoinPath(folder.path, name),
+                       folder.relative.empty() ? name : JoinPath(folder.relative, name)};
+  Result<const HostFolder*> parent = OpenTreeFolder(run, folder);
+  Result<HostFolder> made = parent ? run.host.MakeFolderIn(**parent, name) : parent.Failure();
+  if (!made && OnlyThisFolderFails(made.Failure().code)) {
+    // Passed over with all it holds; the walk goes on with the next entry.
+    WriteLogText(run.log, log_text::FolderSkipped(sub.path));
+    run.skippedFolders.push_back({sub.path, made.Failure()});
+    if (!run.firstFailedWrite) run.firstFailedWrite = run.skippedFolders.back();
+    return true;
+  }
+  if (!made) {
     // No other copy of any directory could make the folder either.
     WriteLogText(run.log, log_text::CannotMakeFolder());
-    run.stop = {DecompileOutcome::kCannotMakeFolder, made.Failure()};
+    run.stop = {DecompileOutcome::kCannotMakeFolder, made.Failure(), sub.path};
     return false;
   }
+  // The walk enters the folder next.
+  run.entered = std::move(*made);
+  run.enteredRelative = sub.relative;
   const CopyList copies = CopiesOf(entry);
-  RecordDirectoryCopies(run.blockMap, run.source, copies, sub);
+  RecordDirectoryCopies(run.blockMap, run.source, copies, sub.path);
   bool extracted = false;
   for (uint32_t i = 0; i < copies.count && !extracted && !run.stop; ++i) {
     extracted = ExtractDirectory(run, sub, copies[i], entry.BlockCount(), entry.BlockSize());
   }
-  if (!extracted && !PassOver(run, log_text::CannotReadFolder(sub), sub + kPathSeparator)) return false;
-  WriteLogText(run.log, Utf8ToCp1251(folder) + "\n");
+  if (!extracted && !PassOver(run, log_text::CannotReadFolder(sub.path), sub.path + kPathSeparator)) {
+    return false;
+  }
+  WriteLogText(run.log, Utf8ToCp1251(folder.path) + "\n");
   return true;
 }
 
 class ExtractingVisitor : public DirectoryVisitor {
  public:
-  ExtractingVisitor(DecompileRun& run, const std::string& folder) : run_(run), folder_(folder) {}
+  ExtractingVisitor(DecompileRun& run, const TreeFolder& folder) : run_(run), folder_(folder) {}
 
   void OnBlock(const uint8_t* block) override {
     static const std::string head = "HEAD\n";
@@ -286,7 +341,7 @@ class ExtractingVisitor : public DirectoryVisitor {
 
  private:
   DecompileRun& run_;
-  const std::string& folder_;
+  const TreeFolder& folder_;
   FolderHostNames names_;
 };
 
@@ -300,9 +355,28 @@ void SettleWrites(DecompileRun& run, bool all) {
       (outcome.failedAtCreate ? createLine : writeLine) = log_text::CannotWriteFile(outcome.failure->path);
       if (!run.firstFailedWrite) run.firstFailedWrite = std::move(*outcome.failure);
     }
+    if (outcome.cut) writeLine += NoteCutFile(run, std::move(*outcome.cut));
     if (outcome.create) run.log.Fill(outcome.createPlace, createLine);
     run.log.Fill(outcome.writePlace, writeLine);
   }
+}
+
+Result<const HostFolder*> OpenTreeFolder(DecompileRun& run, const TreeFolder& folder) {
+  if (folder.relative.empty()) return &run.root;
+  if (!run.entered || run.enteredRelative != folder.relative) {
+    run.entered.reset();
+    Result<HostFolder> opened = OpenFolderBelow(run.host, run.root, folder.relative);
+    if (!opened) return opened.Failure();
+    run.entered = std::move(*opened);
+    run.enteredRelative = folder.relative;
+  }
+  return &*run.entered;
+}
+
+std::string NoteCutFile(DecompileRun& run, CutFile cut) {
+  std::string line = cut.notRemoved ? log_text::CutFileNotRemoved(cut.path) : log_text::CutFileRemoved(cut.path);
+  run.cutFile = std::move(cut);
+  return line;
 }
 
 void ReportFailedWrite(DecompileRun& run, FailedWrite failure) {
@@ -334,9 +408,9 @@ void CountBlocks(DecompileRun& run, uint64_t blocks) {
   if (run.progress) run.progress(run.blocksWritten, run.totalBlocks);
 }
 
-bool ExtractDirectory(DecompileRun& run, const std::string& folder, uint32_t firstBlock,
+bool ExtractDirectory(DecompileRun& run, const TreeFolder& folder, uint32_t firstBlock,
                       uint32_t blockCount, uint32_t blockSize) {
-  WriteLogText(run.log, Utf8ToCp1251(folder) + "\n");
+  WriteLogText(run.log, Utf8ToCp1251(folder.path) + "\n");
   if (!run.walking.Enter(firstBlock)) {
     WriteLogText(run.log, log_text::CannotReadBlockReturn(firstBlock));
     return false;

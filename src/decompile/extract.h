@@ -1,5 +1,5 @@
-// Extraction of one copy of a directory, and everything below it, into a host
-// folder named by its full path: log lines, block map records, host files and
+// Extraction of one copy of a directory, and everything below it, into a
+// folder of the output tree: log lines, block map records, host files and
 // folders, and the fallback to further copies at every level.
 #pragma once
 
@@ -10,8 +10,8 @@
 
 namespace zanthrel {
 
-// `folder` is the full host path of the folder that receives the directory.
-bool ExtractDirectory(DecompileRun& run, const std::string& folder, uint32_t firstBlock,
+// `folder` is the folder of the output tree that receives the directory.
+bool ExtractDirectory(DecompileRun& run, const TreeFolder& folder, uint32_t firstBlock,
                       uint32_t blockCount, uint32_t blockSize);
 
 }  // namespace zanthrel

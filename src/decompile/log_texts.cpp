@@ -62,4 +62,23 @@ std::string CannotReadFolder(const std::string& hostPath) {
   return head + Utf8ToCp1251(hostPath) + "!\n";
 }
 
+// Fixed as the lines above: these appear only where a folder is passed over or
+// a stop cut a file short, and scripts look for them as they are.
+std::string FolderSkipped(const std::string& hostPath) {
+  static const std::string head = Win("!!!Не удалось создать директорию ");
+  static const std::string tail = Win("! Пропущена со всем содержимым.\n");
+  return head + Utf8ToCp1251(hostPath) + tail;
+}
+
+std::string CutFileRemoved(const std::string& hostPath) {
+  static const std::string head = Win("!!!Незаконченный файл ");
+  static const std::string tail = Win(" удалён.\n");
+  return head + Utf8ToCp1251(hostPath) + tail;
+}
+
+std::string CutFileNotRemoved(const std::string& hostPath) {
+  static const std::string head = Win("!!!Не удалось удалить незаконченный файл ");
+  return head + Utf8ToCp1251(hostPath) + "!\n";
+}
+
 }  // namespace zanthrel::log_text

@@ -24,6 +24,10 @@ std::string CannotReadBlockReturn(uint32_t block);
 std::string CannotWriteFile(const std::string& hostPath);
 std::string CannotReadFile(const std::string& hostPath);
 std::string CannotReadFolder(const std::string& hostPath);
+// Only in runs where a folder is passed over, or a stop cut a file short.
+std::string FolderSkipped(const std::string& hostPath);
+std::string CutFileRemoved(const std::string& hostPath);
+std::string CutFileNotRemoved(const std::string& hostPath);
 const std::string& SalvageStart();
 const std::string& Hole();
 const std::string& LimitMark();

@@ -19,6 +19,14 @@
 
 namespace zanthrel {
 
+// A folder of the output tree: its full real path, which the log shows, and
+// the host names that lead to it from the output folder, joined by the
+// separator, by which it is opened ("" for the output folder itself).
+struct TreeFolder {
+  std::string path;
+  std::string relative;
+};
+
 struct DecompileRun {
   DecompileRun(ImageSource& source, Host& host, const std::string& logPath, const Progress& progress,
                CancelToken cancel)
@@ -38,6 +46,16 @@ struct DecompileRun {
   bool additionalInfo = false;
   uint64_t totalBlocks = 0;
   uint64_t blocksWritten = 0;
+  // The output folder, held open: every folder below it is made and entered,
+  // and every file created, from it, and no link below it is followed.
+  HostFolder root;
+  // The folder the walk entered last, held open, and its path below `root`:
+  // one folder at a time, however deep the tree.
+  std::optional<HostFolder> entered;
+  std::string enteredRelative;
+  // Folders passed over, and the file a stop by the user cut short.
+  std::vector<FailedWrite> skippedFolders;
+  std::optional<CutFile> cutFile;
   // The first host file that could not be created or written.
   std::optional<FailedWrite> firstFailedWrite;
   // A failure of the host that no other copy can get around (a folder that
@@ -46,6 +64,7 @@ struct DecompileRun {
   struct Stop {
     DecompileOutcome outcome;
     Error error;
+    std::string path = {};  // that the error names, if any
   };
   std::optional<Stop> stop;
   WalkPath walking;
@@ -69,6 +88,11 @@ bool StoppedByTheHost(DecompileRun& run);
 // True once the run is to end: the user asked it to stop, which is logged
 // with its own line the first time, or something else stopped it already.
 bool StoppedByTheUser(DecompileRun& run);
+// The open folder `folder`, reopened below the output folder when the walk
+// was last in another.
+Result<const HostFolder*> OpenTreeFolder(DecompileRun& run, const TreeFolder& folder);
+// Keeps the file a stop cut short and gives its log line.
+std::string NoteCutFile(DecompileRun& run, CutFile cut);
 // Adds blocks to the count written and tells the progress callback.
 void CountBlocks(DecompileRun& run, uint64_t blocks);
 

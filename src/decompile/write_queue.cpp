@@ -184,15 +184,29 @@ void WriteQueue::Work() {
   }
 }
 
+Result<const HostFolder*> WriteQueue::FolderOf(const WriteStep& step, Writer& writer) {
+  if (step.relative.empty()) return step.root;
+  if (!writer.folder || writer.relative != step.relative) {
+    writer.folder.reset();
+    Result<HostFolder> opened = OpenFolderBelow(host_, *step.root, step.relative);
+    if (!opened) return opened.Failure();
+    writer.folder = std::move(*opened);
+    writer.relative = step.relative;
+  }
+  return &*writer.folder;
+}
+
 WriteOutcome WriteQueue::Do(WriteStep& step, Writer& writer) {
-  WriteOutcome outcome{step.createPlace, step.writePlace, step.create, std::nullopt, false};
+  WriteOutcome outcome{step.createPlace, step.writePlace, step.create, std::nullopt, false, std::nullopt};
   if (step.create) {
     writer.current = {};
+    writer.currentMade = false;
     writer.currentFailed = false;
-    if (writer.folder.path != step.folder) writer.folder = host_.OpenFolder(step.folder);
-    Result<HostFile> created = host_.CreateFileIn(writer.folder, step.name);
+    Result<const HostFolder*> folder = FolderOf(step, writer);
+    Result<HostFile> created = folder ? host_.CreateFileIn(**folder, step.name) : folder.Failure();
     if (created) {
       writer.current = std::move(*created);
+      writer.currentMade = true;
     } else {
       writer.currentFailed = true;
       outcome.failure = FailedWrite{JoinPath(step.folder, step.name), created.Failure()};
@@ -206,7 +220,16 @@ WriteOutcome WriteQueue::Do(WriteStep& step, Writer& writer) {
       outcome.failure = FailedWrite{writer.current.Path(), written.Failure()};
     }
   }
-  if (step.close) writer.current = {};
+  if (step.close) {
+    writer.current = {};
+    // Only a file this writer made is removed: what stood in its place stays.
+    if (step.remove && writer.currentMade) {
+      Result<const HostFolder*> folder = FolderOf(step, writer);
+      Status removed = folder ? host_.RemoveFileIn(**folder, step.name) : Status(folder.Failure());
+      outcome.cut = CutFile{JoinPath(step.folder, step.name), std::nullopt};
+      if (!removed) outcome.cut->notRemoved = removed.Failure();
+    }
+  }
   return outcome;
 }
 

@@ -36,11 +36,18 @@ struct WriteBytes {
 // write bytes at an offset, close it (the last step). Once a step of a file
 // fails, its later steps do nothing, as a sequential writer would stop.
 struct WriteStep {
-  // The file is `name` in `folder`.
+  // The file is `name` in `folder` (a full path, which failures name). The
+  // folder is opened below `root`, the output folder held open for the run,
+  // one name of `relative` at a time, so that no link is followed on the way;
+  // an empty `relative` is `root` itself.
+  const HostFolder* root = nullptr;
+  std::string relative;
   std::string folder;
   std::string name;
   bool create = false;
   bool close = false;
+  // With `close`: a stop cut the file short, and it is removed once closed.
+  bool remove = false;
   uint64_t offset = 0;
   WriteBytes bytes;
   // The log places for the outcome of the create and of the write.
@@ -55,6 +62,8 @@ struct WriteOutcome {
   bool create = false;
   std::optional<FailedWrite> failure;
   bool failedAtCreate = false;
+  // The file that a step with `remove` took away again, or tried to.
+  std::optional<CutFile> cut;
 };
 
 class WriteQueue {
@@ -91,10 +100,13 @@ class WriteQueue {
   };
   // The folder of the latest file, held open so that a file is made by its
   // name alone (one folder at a time, however deep the walk), the file being
-  // written and whether it failed: the thread's, and the caller's own.
+  // written, whether it was made and whether it failed: the thread's, and
+  // the caller's own.
   struct Writer {
-    HostFolder folder;
+    std::optional<HostFolder> folder;
+    std::string relative;  // of `folder`
     HostFile current;
+    bool currentMade = false;
     bool currentFailed = false;
   };
 
@@ -113,6 +125,9 @@ class WriteQueue {
   void Release();
   void Work();
   WriteOutcome Do(WriteStep& step, Writer& writer);
+  // The open folder of the step's file: the output folder itself, or the
+  // writer's, opened anew when the file lies in another.
+  Result<const HostFolder*> FolderOf(const WriteStep& step, Writer& writer);
 
   Host& host_;
   const size_t maxBytesWaiting_;

@@ -85,12 +85,57 @@ Error HostError(const std::string& path, int code) { return {path + ": " + Error
 
 HostFolder Host::OpenFolder(const std::string& path) { return {path, {}}; }
 
+// Hosts that hold no folders open reach children by their full paths: what
+// stands at the path is looked at first, so that a link there is refused.
 Result<HostFile> Host::CreateFileIn(const HostFolder& folder, const std::string& name) {
-  return CreateFile(JoinPath(folder.path, name));
+  const std::string path = JoinPath(folder.path, name);
+  const Result<EntryType> type = EntryTypeOf(path);
+  if (type && *type == EntryType::kLink) return LinkInTheWay(path);
+  if (type && *type != EntryType::kFile) return HostError(path, *type == EntryType::kFolder ? EISDIR : EEXIST);
+  return CreateFile(path);
+}
+
+Result<HostFolder> Host::OpenFolderIn(const HostFolder& folder, const std::string& name) {
+  std::string path = JoinPath(folder.path, name);
+  const Result<EntryType> type = EntryTypeOf(path);
+  if (!type) return type.Failure();
+  if (*type == EntryType::kLink) return LinkInTheWay(path);
+  if (*type != EntryType::kFolder) return HostError(path, ENOTDIR);
+  return HostFolder{std::move(path), {}};
+}
+
+Result<HostFolder> Host::MakeFolderIn(const HostFolder& folder, const std::string& name) {
+  const std::string path = JoinPath(folder.path, name);
+  const Result<EntryType> type = EntryTypeOf(path);
+  if (type && *type == EntryType::kLink) return LinkInTheWay(path);
+  if (type && *type != EntryType::kFolder) return HostError(path, ENOTDIR);
+  if (Status made = MakeFolder(path); !made) return made.Failure();
+  return OpenFolderIn(folder, name);
+}
+
+Status Host::RemoveFileIn(const HostFolder& folder, const std::string& name) {
+  return RemoveFile(JoinPath(folder.path, name));
 }
 
 Result<HostFile> Host::OpenFileIn(const HostFolder& folder, const std::string& name) {
   return OpenFile(JoinPath(folder.path, name));
+}
+
+Error LinkInTheWay(const std::string& path) {
+  return {path + ": a symbolic link stands there, and links in the output are not followed", ELOOP};
+}
+
+Result<HostFolder> OpenFolderBelow(Host& host, const HostFolder& root, const std::string& relative) {
+  std::optional<HostFolder> at;
+  for (size_t start = 0; start <= relative.size();) {
+    size_t end = start;
+    while (end < relative.size() && !IsPathSeparator(relative[end])) ++end;
+    Result<HostFolder> next = host.OpenFolderIn(at ? *at : root, relative.substr(start, end - start));
+    if (!next) return next.Failure();
+    at = std::move(*next);
+    start = end + 1;
+  }
+  return std::move(*at);
 }
 
 Status MakeFolderPath(Host& host, const std::string& path) {
@@ -194,14 +239,13 @@ std::string TemporaryStem(const std::string& target) {
   return target + ".zanthrel-" + std::to_string(CurrentProcessNumber()) + "-";
 }
 
-// The folder that holds `path`, named so that it can be opened by itself.
-std::string FolderOf(const std::string& path) {
+}  // namespace
+
+std::string ParentFolderOf(const std::string& path) {
   const std::optional<std::string> folder = FolderPartOf(path);
   if (!folder) return ".";
   return folder->empty() ? path.substr(0, 1) : *folder;
 }
-
-}  // namespace
 
 bool IsTemporaryFileName(const std::string& name) {
   const size_t mark = name.rfind(".zanthrel-");
@@ -215,7 +259,7 @@ bool IsTemporaryFileName(const std::string& name) {
 }
 
 Result<TemporaryFile> TemporaryFile::CreateBeside(Host& host, const std::string& target) {
-  Result<HostFile> unnamed = host.CreateUnnamedFile(FolderOf(target));
+  Result<HostFile> unnamed = host.CreateUnnamedFile(ParentFolderOf(target));
   if (unnamed) return TemporaryFile(host, std::move(*unnamed), "", target);
   if (unnamed.Failure().code != ENOTSUP) return unnamed.Failure();
   const std::string stem = TemporaryStem(target);

@@ -148,9 +148,20 @@ class Host {
   // folder it cannot open is reached by its path.
   virtual HostFolder OpenFolder(const std::string& path);
   // CreateFile and OpenFile of the child `name` of `folder`; failures name
-  // the child's full path.
+  // the child's full path. CreateFileIn never follows a link at `name` (it
+  // fails, see LinkInTheWay) and makes nothing but a regular file there.
   virtual Result<HostFile> CreateFileIn(const HostFolder& folder, const std::string& name);
   virtual Result<HostFile> OpenFileIn(const HostFolder& folder, const std::string& name);
+  // The child folder `name` of `folder`, opened for the calls here. A link
+  // at `name` is never followed: it fails, and so does anything but a folder
+  // (ENOTDIR). The result's path is the child's full path.
+  virtual Result<HostFolder> OpenFolderIn(const HostFolder& folder, const std::string& name);
+  // Makes the child folder `name` of `folder` unless a folder stands there
+  // already, and opens it as OpenFolderIn does; files can be made in it.
+  virtual Result<HostFolder> MakeFolderIn(const HostFolder& folder, const std::string& name);
+  // Removes the child file `name` of `folder`; a link there is removed
+  // itself, never what it leads to.
+  virtual Status RemoveFileIn(const HostFolder& folder, const std::string& name);
 
   // What a path leads to, links followed.
   virtual Result<PathInfo> InfoOf(const std::string& path) = 0;
@@ -185,6 +196,17 @@ Error RefusedInput(const std::string& path, EntryType type);
 std::string ReasonOf(const Error& error, const std::string& path);
 
 bool IsAbsolutePath(const std::string& path);
+// The folder that holds `path`, named so that it can be opened by itself:
+// "." for a bare name.
+std::string ParentFolderOf(const std::string& path);
+// What an output folder's child operations give when a link stands where a
+// file or folder is to be made: the link is not followed (code ELOOP).
+Error LinkInTheWay(const std::string& path);
+// The folder `relative` (host names joined by the separator) below `root`,
+// opened one name at a time with OpenFolderIn, so that no link on the way is
+// followed however deep it lies. An empty `relative` is not allowed: the
+// caller has `root` itself.
+Result<HostFolder> OpenFolderBelow(Host& host, const HostFolder& root, const std::string& relative);
 // Makes the folder and every missing folder above it.
 Status MakeFolderPath(Host& host, const std::string& path);
 // An image is written only over a regular file or where nothing stands yet:

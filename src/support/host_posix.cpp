@@ -139,12 +139,45 @@ class PosixHost : public Host {
     if (fd < 0) return Host::OpenFolder(path);
     return {path, HostFile(*this, fd, path)};
   }
+  // O_NOFOLLOW: a link at the name fails instead of being written through;
+  // O_NONBLOCK and O_NOCTTY: should a FIFO or a device stand there, opening it
+  // neither waits nor takes a terminal, and it is refused below.
   Result<HostFile> CreateFileIn(const HostFolder& folder, const std::string& name) override {
-    return OpenIn(folder, name, O_RDWR | O_CREAT | O_TRUNC);
+    Result<HostFile> file =
+        OpenIn(folder, name, O_RDWR | O_CREAT | O_TRUNC | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY);
+    if (!file) return file;
+    struct stat info {};
+    if (::fstat(Fd(*file), &info) != 0) return HostError(file->Path(), errno);
+    if (!S_ISREG(info.st_mode)) return Error{file->Path() + ": not a regular file", EEXIST};
+    return file;
   }
   Result<HostFile> OpenFileIn(const HostFolder& folder, const std::string& name) override {
     if (!folder.handle.IsOpen()) return OpenFile(JoinPath(folder.path, name));
     return OpenForReading(Fd(folder.handle), name.c_str(), JoinPath(folder.path, name));
+  }
+  Result<HostFolder> OpenFolderIn(const HostFolder& folder, const std::string& name) override {
+    Result<HostFile> opened = OpenIn(folder, name, O_PATH | O_DIRECTORY | O_NOFOLLOW);
+    if (!opened) return opened.Failure();
+    std::string path = opened->Path();
+    return HostFolder{std::move(path), std::move(*opened)};
+  }
+  Result<HostFolder> MakeFolderIn(const HostFolder& folder, const std::string& name) override {
+    if (::mkdirat(DirectoryOf(folder), NameIn(folder, name).c_str(), 0777) != 0 && errno != EEXIST) {
+      return HostError(JoinPath(folder.path, name), errno);
+    }
+    Result<HostFolder> opened = OpenFolderIn(folder, name);
+    if (!opened) return opened;
+    // A folder that was there already may be one where nothing can be made.
+    if (::faccessat(DirectoryOf(folder), NameIn(folder, name).c_str(), W_OK | X_OK, 0) != 0) {
+      return HostError(opened->path, errno);
+    }
+    return opened;
+  }
+  Status RemoveFileIn(const HostFolder& folder, const std::string& name) override {
+    if (::unlinkat(DirectoryOf(folder), NameIn(folder, name).c_str(), 0) != 0) {
+      return HostError(JoinPath(folder.path, name), errno);
+    }
+    return {};
   }
 
   Result<HostFile> CreateScratchFile() override {
@@ -350,12 +383,31 @@ class PosixHost : public Host {
     return file;
   }
 
+  // A folder that could not be held open is reached by its full path.
+  static int DirectoryOf(const HostFolder& folder) {
+    return folder.handle.IsOpen() ? Fd(folder.handle) : AT_FDCWD;
+  }
+  static std::string NameIn(const HostFolder& folder, const std::string& name) {
+    return folder.handle.IsOpen() ? name : JoinPath(folder.path, name);
+  }
+
   Result<HostFile> OpenIn(const HostFolder& folder, const std::string& name, int flags) {
     std::string path = JoinPath(folder.path, name);
-    if (!folder.handle.IsOpen()) return Open(path, flags);
+    const std::string at = NameIn(folder, name);
     const int fd =
-        Retry([&] { return ::openat(Fd(folder.handle), name.c_str(), flags | O_CLOEXEC, 0666); });
-    if (fd < 0) return HostError(path, errno);
+        Retry([&] { return ::openat(DirectoryOf(folder), at.c_str(), flags | O_CLOEXEC, 0666); });
+    if (fd < 0) {
+      const int code = errno;
+      // O_NOFOLLOW fails on a link with ELOOP, or ENOTDIR where a folder was
+      // asked for: say that a link stands there.
+      struct stat info {};
+      if ((flags & O_NOFOLLOW) && (code == ELOOP || code == ENOTDIR) &&
+          ::fstatat(DirectoryOf(folder), at.c_str(), &info, AT_SYMLINK_NOFOLLOW) == 0 &&
+          S_ISLNK(info.st_mode)) {
+        return LinkInTheWay(path);
+      }
+      return HostError(path, code);
+    }
     return HostFile(*this, fd, std::move(path));
   }
 };

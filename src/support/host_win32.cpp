@@ -156,6 +156,47 @@ class Win32Host : public Host {
                                                        : EntryType::kOther);
   }
 
+  // Children of an output folder: a reparse point (a symbolic link, a
+  // junction) is opened itself, never what it leads to, and refused.
+  Result<HostFile> CreateFileIn(const HostFolder& folder, const std::string& name) override {
+    const std::string path = JoinPath(folder.path, name);
+    // OPEN_ALWAYS leaves what stands there as it is until it is known to be a file.
+    Result<HostFile> file = Open(path, GENERIC_READ | GENERIC_WRITE, OPEN_ALWAYS,
+                                 FILE_FLAG_OPEN_REPARSE_POINT);
+    if (!file) return file;
+    BY_HANDLE_FILE_INFORMATION data{};
+    if (!::GetFileInformationByHandle(Win(*file), &data)) return LastError(path);
+    if (data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) return LinkInTheWay(path);
+    if (::GetFileType(Win(*file)) != FILE_TYPE_DISK) return Error{path + ": not a regular file", EEXIST};
+    if (Status emptied = Truncate(*file, 0); !emptied) return emptied.Failure();
+    return file;
+  }
+  Result<HostFolder> OpenFolderIn(const HostFolder& folder, const std::string& name) override {
+    std::string path = JoinPath(folder.path, name);
+    std::optional<std::wstring> wide = WidePath(path);
+    if (!wide) return HostError(path, EINVAL);
+    HANDLE handle = ::CreateFileW(wide->c_str(), 0,
+                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                  OPEN_EXISTING,
+                                  FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) return LastError(path);
+    HostFile held(*this, NativeHandle(handle), path);
+    BY_HANDLE_FILE_INFORMATION data{};
+    if (!::GetFileInformationByHandle(handle, &data)) return LastError(path);
+    if (data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) return LinkInTheWay(path);
+    if (!(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) return HostError(path, ENOTDIR);
+    return HostFolder{std::move(path), std::move(held)};
+  }
+  Result<HostFolder> MakeFolderIn(const HostFolder& folder, const std::string& name) override {
+    const std::string path = JoinPath(folder.path, name);
+    std::optional<std::wstring> wide = WidePath(path);
+    if (!wide) return HostError(path, EINVAL);
+    if (!::CreateDirectoryW(wide->c_str(), nullptr) && ::GetLastError() != ERROR_ALREADY_EXISTS) {
+      return LastError(path);
+    }
+    return OpenFolderIn(folder, name);
+  }
+
   Result<HostFile> CreateScratchFile() override {
     std::array<wchar_t, MAX_PATH + 1> folder{};
     const DWORD length = ::GetTempPathW(DWORD(folder.size()), folder.data());

@@ -2,6 +2,7 @@
 
 #include <array>
 #include <charconv>
+#include <vector>
 
 #include "support/utf8.h"
 
@@ -143,6 +144,23 @@ std::string EscapeControls(std::string_view utf8) {
     ++at;
   }
   return text;
+}
+
+std::string ShortenedPath(std::string_view path) {
+  constexpr size_t kLongest = 200, kHead = 100, kTail = 99;
+  // Where each character starts: a UTF-8 continuation byte starts none.
+  std::vector<size_t> starts;
+  for (size_t at = 0; at < path.size(); ++at) {
+    if ((uint8_t(path[at]) & 0xC0) != 0x80) starts.push_back(at);
+  }
+  if (starts.size() <= kLongest) return std::string(path);
+  return std::string(path.substr(0, starts[kHead])) + "\u2026" +
+         std::string(path.substr(starts[starts.size() - kTail]));
+}
+
+std::string WithShortenedPath(std::string_view text, std::string_view path) {
+  if (path.empty() || !text.starts_with(path)) return std::string(text);
+  return ShortenedPath(path) + std::string(text.substr(path.size()));
 }
 
 }  // namespace zanthrel

@@ -71,4 +71,12 @@ std::string TrimBlanks(std::string_view text);
 // UTF-8 pass through as they are.
 std::string EscapeControls(std::string_view utf8);
 
+// A host path (UTF-8) for an error line: one of more than 200 characters
+// keeps its first 100 and its last 99 with "…" between them, so that the line
+// stays readable and both the top and the name at the end show. Shorter
+// paths come back as they are.
+std::string ShortenedPath(std::string_view path);
+// `text` with the `path` it starts with shortened so; any other text as it is.
+std::string WithShortenedPath(std::string_view text, std::string_view path);
+
 }  // namespace zanthrel

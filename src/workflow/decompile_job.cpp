@@ -9,8 +9,11 @@ namespace zanthrel {
 
 namespace {
 
-// The last line of a log, read from its tail.
+// The last line of a log, read from its tail; a link in the log's place was
+// never written, so it is not read either.
 std::string LastLine(Host& host, const std::string& path) {
+  const Result<EntryType> type = host.EntryTypeOf(path);
+  if (!type || *type != EntryType::kFile) return "";
   Result<HostFile> log = host.OpenFile(path);
   if (!log) return "";
   Result<PathInfo> info = log->Info();
@@ -35,6 +38,15 @@ std::string SalvageSummary(const DecompileReport& report) {
   }
   if (report.lost.size() > kNamed) text += " and " + std::to_string(report.lost.size() - kNamed) + " more";
   return text;
+}
+
+// "; the unfinished file /out/A/b was removed" after a stop that cut one short.
+std::string CutFileSummary(const DecompileReport& report) {
+  if (!report.cutFile) return "";
+  const CutFile& cut = *report.cutFile;
+  const std::string text = "; the unfinished file " + ShortenedPath(cut.path);
+  if (!cut.notRemoved) return text + " was removed";
+  return text + " could not be removed (" + WithShortenedPath(cut.notRemoved->text, cut.path) + ")";
 }
 
 }  // namespace
@@ -91,6 +103,9 @@ DecompileReport DecompileImageFile(const DecompileRequest& request) {
   const DecompileResult result = DecompileImage(source, report.outputFolder, report.logPath, options);
   report.outcome = result.outcome;
   report.hostFailure = result.hostFailure;
+  report.failedPath = result.failedPath;
+  report.skippedFolders = result.skippedFolders;
+  report.cutFile = result.cutFile;
   report.filesSaved = result.filesSaved;
   report.lost = result.lost;
   Close(source);
@@ -102,7 +117,8 @@ DecompileReport DecompileImageFile(const DecompileRequest& request) {
 std::string DescribeReport(const DecompileReport& report, const std::string& sourceName) {
   if (!report.opened) return sourceName + ": " + report.openError;
   // Only a log that holds something is worth pointing at.
-  const std::string seeLog = report.logWritten ? "; see " + report.logPath : "";
+  const std::string seeLog = report.logWritten ? "; see " + ShortenedPath(report.logPath) : "";
+  const std::string hostFailure = WithShortenedPath(report.hostFailure, report.failedPath);
   switch (report.outcome) {
     case DecompileOutcome::kDone:
       return sourceName + ": decompiled into " + report.outputFolder + ", log " + report.logPath;
@@ -110,24 +126,35 @@ std::string DescribeReport(const DecompileReport& report, const std::string& sou
     case DecompileOutcome::kBlockZeroNotFound:
       return sourceName + ": block 0 cannot be reached" + seeLog;
     case DecompileOutcome::kCannotMakeFolder:
-      return "folder cannot be made: " + report.hostFailure + seeLog;
+      return "folder cannot be made: " + hostFailure + seeLog;
     case DecompileOutcome::kCannotEnterFolder:
-      return "output folder cannot be used: " + report.hostFailure + seeLog;
+      return "output folder cannot be used: " + hostFailure + seeLog;
     case DecompileOutcome::kCannotReadLabel:
       return sourceName + ": volume label cannot be read" + seeLog;
     case DecompileOutcome::kAllRootCopiesFailed:
       return sourceName + ": unreadable, every copy of the root directory failed" +
              SalvageSummary(report) + seeLog;
     case DecompileOutcome::kWriteFailures:
-      return report.outputFolder + ": write failure, some files or the log could not be written (" +
-             report.hostFailure + ")" + seeLog;
+      return ShortenedPath(report.outputFolder) +
+             ": write failure, some files or the log could not be written (" + hostFailure + ")" +
+             seeLog;
     case DecompileOutcome::kSpoolFailure:
       return sourceName + ": the unpacked image cannot be written to a temporary file: " +
              report.hostFailure + seeLog;
     case DecompileOutcome::kCancelled:
-      return sourceName + ": stopped by the user; " + report.outputFolder + " holds what was written" + seeLog;
+      return sourceName + ": stopped by the user; " + ShortenedPath(report.outputFolder) +
+             " holds what was written" + CutFileSummary(report) + seeLog;
   }
   return sourceName + ": unknown outcome";
+}
+
+std::vector<std::string> DescribeSkippedFolders(const DecompileReport& report) {
+  std::vector<std::string> lines;
+  for (const FailedWrite& skipped : report.skippedFolders) {
+    lines.push_back(WithShortenedPath(skipped.error.text, skipped.path) +
+                    "; the folder and everything in it were passed over");
+  }
+  return lines;
 }
 
 }  // namespace zanthrel

@@ -2,6 +2,7 @@
 // line alike: derive the output names, open the image, run, close.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -29,8 +30,12 @@ struct DecompileReport {
   bool opened = false;
   std::string openError;  // why the image or drive did not open
   DecompileOutcome outcome = DecompileOutcome::kNotOpen;
-  // The host's words where the host failed the run.
+  // The host's words where the host failed the run, and the path they start with.
   std::string hostFailure;
+  std::string failedPath;
+  // Folders passed over, and the file a stop by the user left unfinished.
+  std::vector<FailedWrite> skippedFolders;
+  std::optional<CutFile> cutFile;
   std::string outputFolder;
   std::string logPath;
   // The run's last log line, Windows-1251, without its line end.
@@ -59,7 +64,10 @@ OpenStatus OpenForDecompile(ImageSource& source, const std::string& name, Device
 // Runs the whole job, from an image file or a drive.
 DecompileReport DecompileImageFile(const DecompileRequest& request);
 
-// One line, in English, that says how the job ended and where to look.
+// One line, in English, that says how the job ended and where to look. Long
+// paths in it are shortened in their middle.
 std::string DescribeReport(const DecompileReport& report, const std::string& sourceName);
+// One line for each folder that was passed over, naming it and why.
+std::vector<std::string> DescribeSkippedFolders(const DecompileReport& report);
 
 }  // namespace zanthrel

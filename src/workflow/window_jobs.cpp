@@ -43,7 +43,8 @@ CompileRequest WindowCompileRequest(const std::string& folder, const std::string
 }
 
 std::string DecompileStatusLine(const DecompileReport& report, const std::string& source) {
-  const bool moreToSay = !report.hostFailure.empty() || report.filesSaved > 0 || !report.lost.empty();
+  const bool moreToSay = !report.hostFailure.empty() || report.filesSaved > 0 || !report.lost.empty() ||
+                         report.cutFile.has_value();
   if (report.opened && !moreToSay && !report.finalLogLine.empty()) {
     return Cp1251ToUtf8(report.finalLogLine);
   }

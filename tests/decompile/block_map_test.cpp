@@ -34,7 +34,7 @@ class BlockMapTest : public ::testing::Test {
     RecordFileCopies(map_, OneCopy(first).List(), blocks, bytes, name);
   }
   std::vector<FailedWrite> Write(const std::string& base) {
-    return WriteBlockMap(map_, source_, SystemHost(), temp_.Path().string(), base, 12);
+    return WriteBlockMap(map_, source_, SystemHost(), SystemHost().OpenFolder(temp_.Path().string()), base, 12);
   }
   Bytes Blocks(uint32_t first, uint32_t count) {
     return Bytes(volume_.begin() + first * 2048, volume_.begin() + (first + count) * 2048);

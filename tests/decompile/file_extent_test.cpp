@@ -51,7 +51,7 @@ TEST(FileExtentTest, BlocksOf1024BytesComeFromTheirRecordsInEveryCopy) {
 
 TEST(FileExtentTest, FileOneByteShortOf4GiBComesBackThatLong) {
 #ifdef _WIN32
-  GTEST_SKIP() << "the output goes to /dev/null through a symbolic link, as only POSIX has";
+  GTEST_SKIP() << "without a copy inside the system, 4 GiB through a buffer take too long";
 #endif
   // Holes read fast from memory; on a disk they cost seconds.
   std::error_code error;
@@ -65,9 +65,8 @@ TEST(FileExtentTest, FileOneByteShortOf4GiBComesBackThatLong) {
   testkit::WriteBytes(temp / "huge.iso", image.Image());
   fs::resize_file(temp.Path() / "huge.iso", 2 * 2048 + (4ull << 30));  // sparse
   // The 4 GiB go nowhere; the host tells how far they reached.
-  fs::create_directories(temp.Path() / "out");
-  fs::create_symlink("/dev/null", temp.Path() / "out/huge");
   testkit::FaultyHost host;
+  host.DiscardWrites("out/huge");
   ASSERT_TRUE(Decompile(temp / "huge.iso", temp / "out", host).Succeeded());
   EXPECT_EQ(host.WrittenEnd(fs::canonical(temp.Path()).string() + "/out/huge"), 0xFFFFFFFFull);
 }

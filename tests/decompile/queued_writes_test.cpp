@@ -236,10 +236,12 @@ TEST(WriteQueueTest, OutcomesComeBackInTheOrderGivenWhoeverMakesTheFile) {
     return name;
   };
   std::vector<WriteOutcome> outcomes;
+  const HostFolder root = host.OpenFolder(folder);
   {
     WriteQueue queue(host, 64 * 1024);
     for (uint64_t i = 0; i < kFiles; ++i) {
       WriteStep step;
+      step.root = &root;
       step.folder = folder;
       step.name = nameOf(i);
       step.create = step.close = true;

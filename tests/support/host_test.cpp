@@ -239,6 +239,90 @@ TEST(HostFolderTest, ChildrenByNameBehaveAsByFullPath) {
   EXPECT_EQ(faulty.Calls(HostCall::kCreateFile), 2);
 }
 
+// Children of an output folder never lead out of it: a link where a folder
+// or a file is to be made is refused and left as it is, and what it leads to
+// is neither written nor emptied; a file or folder in the other's place is
+// refused too.
+TEST(HostFolderTest, LinksAmongChildrenAreNeverFollowed) {
+#ifdef _WIN32
+  GTEST_SKIP() << "symbolic links need rights that a test cannot count on here";
+#else
+  TempFolder temp;
+  Host& host = SystemHost();
+  fs::create_directories(temp.Path() / "out");
+  fs::create_directories(temp.Path() / "outside");
+  testkit::WriteText(temp / "outside/victim", "keep me");
+  fs::create_directory_symlink(temp.Path() / "outside", temp.Path() / "out/folder");
+  fs::create_symlink(temp.Path() / "outside/victim", temp.Path() / "out/file");
+  fs::create_symlink(temp.Path() / "outside/new", temp.Path() / "out/dangling");
+  testkit::WriteText(temp / "out/plain", "a file");
+  const HostFolder out = host.OpenFolder(temp / "out");
+  ASSERT_TRUE(out.handle.IsOpen());
+
+  const std::string linkRefused = ": a symbolic link stands there, and links in the output are not followed";
+  for (const char* name : {"folder", "file", "dangling"}) {
+    SCOPED_TRACE(name);
+    Result<HostFolder> made = host.MakeFolderIn(out, name);
+    ASSERT_FALSE(made);
+    EXPECT_EQ(made.Failure().code, ELOOP);
+    EXPECT_EQ(made.Failure().text, JoinPath(temp / "out", name) + linkRefused);
+    EXPECT_EQ(host.OpenFolderIn(out, name).Failure().code, ELOOP);
+    Result<HostFile> created = host.CreateFileIn(out, name);
+    ASSERT_FALSE(created);
+    EXPECT_EQ(created.Failure().text, JoinPath(temp / "out", name) + linkRefused);
+  }
+  EXPECT_EQ(host.MakeFolderIn(out, "plain").Failure().code, ENOTDIR);
+  EXPECT_EQ(testkit::ReadText(temp / "outside/victim"), "keep me");
+  EXPECT_FALSE(fs::exists(temp.Path() / "outside/new"));
+  EXPECT_EQ(testkit::NamesBelow(temp.Path() / "outside"), std::vector<std::string>{"victim"});
+  // Removing a link removes the link alone.
+  ASSERT_TRUE(host.RemoveFileIn(out, "file"));
+  EXPECT_FALSE(fs::is_symlink(temp.Path() / "out/file"));
+  EXPECT_EQ(testkit::ReadText(temp / "outside/victim"), "keep me");
+
+  // A folder made is opened, and made again is the same folder.
+  Result<HostFolder> sub = host.MakeFolderIn(out, "sub");
+  ASSERT_TRUE(sub) << sub.Failure().text;
+  EXPECT_EQ(sub->path, JoinPath(temp / "out", "sub"));
+  ASSERT_TRUE(host.CreateFileIn(*sub, "inside"));
+  ASSERT_TRUE(host.MakeFolderIn(out, "sub"));
+  EXPECT_TRUE(fs::is_regular_file(temp.Path() / "out/sub/inside"));
+  EXPECT_EQ(host.CreateFileIn(out, "sub").Failure().code, EISDIR);
+
+  // A FIFO in a file's place is refused without waiting for a reader.
+  ASSERT_EQ(::mkfifo((temp.Path() / "out/pipe").c_str(), 0600), 0);
+  EXPECT_EQ(host.CreateFileIn(out, "pipe").Failure().text, JoinPath(temp / "out", "pipe") + ": not a regular file");
+#endif
+}
+
+// A path deeper than the host can name is opened one folder at a time below
+// an open folder, and a link on the way stops it.
+TEST(HostFolderTest, FoldersBelowAnOpenFolderAtAnyDepth) {
+  TempFolder temp;
+  Host& host = SystemHost();
+  fs::create_directories(temp.Path() / "out");
+  const HostFolder out = host.OpenFolder(temp / "out");
+  const std::string name(60, 'd');
+  std::string relative;
+  std::optional<HostFolder> at;
+  for (int level = 0; level < 80; ++level) {
+    Result<HostFolder> made = host.MakeFolderIn(at ? *at : out, name);
+    ASSERT_TRUE(made) << level << ": " << made.Failure().text;
+    at = std::move(*made);
+    relative = relative.empty() ? name : JoinPath(relative, name);
+  }
+  ASSERT_GT(at->path.size(), 4096u);
+  ASSERT_TRUE(host.CreateFileIn(*at, "bottom"));
+  Result<HostFolder> reopened = OpenFolderBelow(host, out, relative);
+  ASSERT_TRUE(reopened) << reopened.Failure().text;
+  EXPECT_EQ(reopened->path, at->path);
+  EXPECT_TRUE(host.OpenFileIn(*reopened, "bottom"));
+#ifndef _WIN32
+  fs::create_directory_symlink(temp.Path() / "out", temp.Path() / "out/link");
+  EXPECT_EQ(OpenFolderBelow(host, out, JoinPath("link", name)).Failure().code, ELOOP);
+#endif
+}
+
 TEST(HostFolderTest, CurrentDirectoryOfAnyLength) {
 #ifdef _WIN32
   GTEST_SKIP() << "POSIX path forms; host_win32_test checks long paths on Windows";

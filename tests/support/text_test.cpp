@@ -182,5 +182,22 @@ TEST(EscapeControlsTest, C1ControlsAndBackslashesAreEscaped_OtherTextStays) {
   EXPECT_EQ(EscapeControls(""), "");
 }
 
+// Error lines shorten a long path in its middle, counting characters rather
+// than bytes and never cutting one in two.
+TEST(ShortenedPathTest, PathsOver200CharactersKeepBothEnds) {
+  const std::string exact(200, 'a');
+  EXPECT_EQ(ShortenedPath(exact), exact);
+  const std::string head(100, 'h'), middle(50, 'm'), tail(99, 't');
+  EXPECT_EQ(ShortenedPath(head + middle + tail), head + "\u2026" + tail);
+  // 201 Cyrillic letters of two bytes each: 100 and 99 of them stay.
+  std::string cyrillic;
+  for (int i = 0; i < 201; ++i) cyrillic += "\u0416";
+  const std::string shortened = ShortenedPath(cyrillic);
+  EXPECT_EQ(shortened, cyrillic.substr(0, 200) + "\u2026" + cyrillic.substr(402 - 198));
+  EXPECT_EQ(WithShortenedPath(head + middle + tail + ": No space left", head + middle + tail),
+            head + "\u2026" + tail + ": No space left");
+  EXPECT_EQ(WithShortenedPath("other: text", head + middle + tail), "other: text");
+}
+
 }  // namespace
 }  // namespace zanthrel

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "support/text.h"
+
 namespace zanthrel::testkit {
 
 const HostFault* FaultyHost::Strike(HostCall call, const std::string& path) {
@@ -92,6 +94,30 @@ Result<HostFile> FaultyHost::OpenFile(const std::string& path) {
   return Wrap(real_.OpenFile(path));
 }
 
+Result<HostFile> FaultyHost::CreateFileIn(const HostFolder& folder, const std::string& name) {
+  const std::string path = JoinPath(folder.path, name);
+  if (const HostFault* fault = Strike(HostCall::kCreateFile, path)) return HostError(path, fault->code);
+  return Wrap(real_.CreateFileIn(folder, name));
+}
+
+Result<HostFile> FaultyHost::OpenFileIn(const HostFolder& folder, const std::string& name) {
+  const std::string path = JoinPath(folder.path, name);
+  if (const HostFault* fault = Strike(HostCall::kOpenFile, path)) return HostError(path, fault->code);
+  return Wrap(real_.OpenFileIn(folder, name));
+}
+
+Result<HostFolder> FaultyHost::MakeFolderIn(const HostFolder& folder, const std::string& name) {
+  const std::string path = JoinPath(folder.path, name);
+  if (const HostFault* fault = Strike(HostCall::kMakeFolder, path)) return HostError(path, fault->code);
+  return real_.MakeFolderIn(folder, name);
+}
+
+Status FaultyHost::RemoveFileIn(const HostFolder& folder, const std::string& name) {
+  const std::string path = JoinPath(folder.path, name);
+  if (const HostFault* fault = Strike(HostCall::kRemoveFile, path)) return HostError(path, fault->code);
+  return real_.RemoveFileIn(folder, name);
+}
+
 Result<HostFile> FaultyHost::CreateScratchFile() {
   if (const HostFault* fault = Strike(HostCall::kCreateScratchFile, "")) {
     return HostError("scratch", fault->code);
@@ -126,6 +152,10 @@ Result<size_t> FaultyHost::WriteSome(const HostFile& file, uint64_t offset, cons
   if (const HostFault* fault = StrikeTransfer(HostCall::kWrite, file, offset, count)) {
     return HostError(file.Path(), fault->code);
   }
+  if (Discards(file.Path())) {
+    NoteWrittenEnd(file.Path(), offset + count);
+    return count;
+  }
   Result<size_t> written = real_.WriteSome(file, offset, bytes, count);
   if (written) NoteWrittenEnd(file.Path(), offset + *written);
   return written;
@@ -137,10 +167,25 @@ Result<size_t> FaultyHost::CopySome(const HostFile& from, uint64_t fromOffset, c
   if (Targets(HostCall::kRead, from.Path()) || Targets(HostCall::kWrite, to.Path())) {
     return Error{from.Path() + ": copied through a buffer", ENOTSUP};
   }
+  if (Discards(to.Path())) {
+    NoteWrittenEnd(to.Path(), toOffset + count);
+    return count;
+  }
   Result<size_t> copied = real_.CopySome(from, fromOffset, to, toOffset, count);
   if (copied) NoteWrittenEnd(to.Path(), toOffset + *copied);
   RunAfter(HostCall::kRead, from.Path());
   return copied;
+}
+
+void FaultyHost::DiscardWrites(const std::string& pathPart) {
+  std::lock_guard lock(mutex_);
+  discarded_.push_back(pathPart);
+}
+
+bool FaultyHost::Discards(const std::string& path) const {
+  std::lock_guard lock(mutex_);
+  return std::any_of(discarded_.begin(), discarded_.end(),
+                     [&](const std::string& part) { return path.find(part) != std::string::npos; });
 }
 
 void FaultyHost::NoteWrittenEnd(const std::string& path, uint64_t end) {

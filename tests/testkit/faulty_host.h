@@ -67,13 +67,27 @@ class FaultyHost : public Host {
   // a copy from it; kListFolder: a listing): to change a file between its
   // listing and its reading, or while it is read.
   void After(HostCall call, std::string pathPart, std::function<void()> action);
+  // Writes and copies into files whose path contains `pathPart` are taken
+  // whole but kept nowhere, so that a test can let a huge file go.
+  void DiscardWrites(const std::string& pathPart);
   // The end of the furthest write into the file at `path`, so that a test can
-  // let a huge file go to /dev/null and still know how long it came out.
+  // know how long a discarded file came out.
   uint64_t WrittenEnd(const std::string& path) const;
 
   Result<HostFile> CreateFile(const std::string& path) override;
   Result<HostFile> CreateNewFile(const std::string& path) override;
   Result<HostFile> OpenFile(const std::string& path) override;
+  // Folders are held open by the real host; their children strike as the
+  // calls by path do (CreateFileIn as kCreateFile, MakeFolderIn as
+  // kMakeFolder, RemoveFileIn as kRemoveFile), named by their full paths.
+  HostFolder OpenFolder(const std::string& path) override { return real_.OpenFolder(path); }
+  Result<HostFile> CreateFileIn(const HostFolder& folder, const std::string& name) override;
+  Result<HostFile> OpenFileIn(const HostFolder& folder, const std::string& name) override;
+  Result<HostFolder> OpenFolderIn(const HostFolder& folder, const std::string& name) override {
+    return real_.OpenFolderIn(folder, name);
+  }
+  Result<HostFolder> MakeFolderIn(const HostFolder& folder, const std::string& name) override;
+  Status RemoveFileIn(const HostFolder& folder, const std::string& name) override;
   Result<HostFile> CreateScratchFile() override;
   Result<HostFile> CreateUnnamedFile(const std::string& folder) override;
   Status NameFile(const HostFile& file, const std::string& path) override;
@@ -111,6 +125,7 @@ class FaultyHost : public Host {
   void RunAfter(HostCall call, const std::string& path);
   Result<HostFile> Wrap(Result<HostFile> file);
   void NoteWrittenEnd(const std::string& path, uint64_t end);
+  bool Discards(const std::string& path) const;
 
   struct Armed {
     HostFault fault;
@@ -127,6 +142,7 @@ class FaultyHost : public Host {
   };
   std::vector<Waiting> waiting_;
   std::map<std::string, uint64_t> writtenEnds_;
+  std::vector<std::string> discarded_;
   int calls_[int(HostCall::kRealPath) + 1] = {};
   const std::thread::id madeOn_ = std::this_thread::get_id();
   std::map<HostCall, std::chrono::microseconds> delays_;

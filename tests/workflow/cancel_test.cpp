@@ -1,5 +1,6 @@
 // A job stopped by the user: the decompile ends between two blocks with its
-// own last log line, and a compile leaves the old image and nothing beside it.
+// own log line and removes the file it cut short, naming it, and a compile
+// leaves the old image and nothing beside it.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -22,6 +23,11 @@ namespace fs = std::filesystem;
 
 const std::string kCancelledLine = "!!!Демонтирование прервано пользователем! Выход.";
 
+// The host path of `relative` in the real path of the temporary folder, as the log names it.
+std::string RealPathIn(const testkit::TempFolder& temp, const std::string& relative) {
+  return testkit::HostPath(testkit::Utf8Of(fs::canonical(temp.Path())) + "/" + relative);
+}
+
 std::vector<std::string> Names(const fs::path& folder) {
   std::vector<std::string> names;
   for (const auto& item : fs::directory_iterator(folder)) {
@@ -31,11 +37,12 @@ std::vector<std::string> Names(const fs::path& folder) {
   return names;
 }
 
-TEST(CancelTest, DecompileStopsBetweenBlocksAndSaysSoLast) {
+TEST(CancelTest, DecompileStopsBetweenBlocksAndRemovesTheFileItCut) {
   testkit::TempFolder temp;
   testkit::WriteBytes(temp / "disc.iso", testkit::MakeSampleDisc().image);
   // Stopped once `stopAfter` blocks are written; LaunchMe's first two blocks
-  // are copied in one go, its third block alone.
+  // are copied in one go, its third block alone. LaunchMe is small, so the
+  // write queue makes it, and removes it once done with it.
   for (uint64_t stopAfter : {0u, 2u}) {
     SCOPED_TRACE(stopAfter);
     fs::remove_all(temp.Path() / "PARCE_disc");
@@ -49,15 +56,22 @@ TEST(CancelTest, DecompileStopsBetweenBlocksAndSaysSoLast) {
     };
     const DecompileReport report = DecompileImageFile(request);
     EXPECT_EQ(report.outcome, DecompileOutcome::kCancelled);
-    EXPECT_EQ(report.finalLogLine, testkit::Win(kCancelledLine));
-    EXPECT_TRUE(testkit::ReadText(temp / "disc.log").ends_with(testkit::Win(kCancelledLine + "\n")));
-    EXPECT_NE(DescribeReport(report, "disc.iso").find("stopped by the user"), std::string::npos);
-    // Nothing after the stop: no folder "Игры", LaunchMe cut after its second block.
+    const std::string described = DescribeReport(report, "disc.iso");
+    EXPECT_NE(described.find("stopped by the user"), std::string::npos);
+    // Nothing after the stop: no folder "Игры", and no LaunchMe that looks whole.
+    EXPECT_TRUE(Names(temp.Path() / "PARCE_disc").empty());
+    const std::string log = testkit::ReadText(temp / "disc.log");
     if (stopAfter == 0) {
-      EXPECT_TRUE(Names(temp.Path() / "PARCE_disc").empty());
+      EXPECT_FALSE(report.cutFile);
+      EXPECT_EQ(report.finalLogLine, testkit::Win(kCancelledLine));
+      EXPECT_TRUE(log.ends_with(testkit::Win(kCancelledLine + "\n")));
     } else {
-      EXPECT_EQ(Names(temp.Path() / "PARCE_disc"), std::vector<std::string>{"LaunchMe"});
-      EXPECT_EQ(fs::file_size(temp.Path() / "PARCE_disc/LaunchMe"), 4096u);
+      const std::string cut = RealPathIn(temp, "PARCE_disc/LaunchMe");
+      ASSERT_TRUE(report.cutFile);
+      EXPECT_EQ(report.cutFile->path, cut);
+      EXPECT_FALSE(report.cutFile->notRemoved);
+      EXPECT_TRUE(log.ends_with(testkit::Win(kCancelledLine + "\n!!!Незаконченный файл " + cut + " удалён.\n")));
+      EXPECT_NE(described.find("the unfinished file " + cut + " was removed"), std::string::npos) << described;
     }
   }
 }
@@ -75,9 +89,47 @@ TEST(CancelTest, DecompileHearsAStopInsideALongFile) {
   request.imagePath = temp / "disc.iso";
   request.outputDir = temp.Path().string();
   request.cancel = {&stop};
+  request.progress = [&](uint64_t done, uint64_t) {
+    EXPECT_EQ(done, 8192u) << "the copy went on after the stop";
+    stop = true;
+  };
+  const DecompileReport report = DecompileImageFile(request);
+  EXPECT_EQ(report.outcome, DecompileOutcome::kCancelled);
+  // Cut after its first 16 MiB, and removed.
+  EXPECT_TRUE(Names(temp.Path() / "PARCE_disc").empty());
+  ASSERT_TRUE(report.cutFile);
+  EXPECT_EQ(report.cutFile->path, RealPathIn(temp, "PARCE_disc/long"));
+  EXPECT_TRUE(testkit::ReadText(temp / "disc.log")
+                  .ends_with(testkit::Win("!!!Незаконченный файл " + report.cutFile->path + " удалён.\n")));
+}
+
+TEST(CancelTest, AFileCutShortIsRemovedOnlyWhereTheRunMadeIt) {
+  // A link stands where the long file goes: the run never made that file,
+  // so the stop removes nothing, least of all what the link leads to.
+#ifdef _WIN32
+  GTEST_SKIP() << "symbolic links need rights that a test cannot count on here";
+#else
+  constexpr uint32_t kFileBlocks = 20480;
+  testkit::ImageBuilder builder(kFileBlocks + 2);
+  builder.Label({});
+  builder.Directory(1, {testkit::FileEntry("long", 2, kFileBlocks * 2048)});
+  testkit::TempFolder temp;
+  testkit::WriteBytes(temp / "disc.iso", builder.Image());
+  fs::create_directories(temp.Path() / "PARCE_disc");
+  testkit::WriteText(temp / "kept", "not the disc's");
+  fs::create_symlink(temp.Path() / "kept", temp.Path() / "PARCE_disc/long");
+  std::atomic<bool> stop{false};
+  DecompileRequest request;
+  request.imagePath = temp / "disc.iso";
+  request.outputDir = temp.Path().string();
+  request.cancel = {&stop};
   request.progress = [&](uint64_t, uint64_t) { stop = true; };
-  EXPECT_EQ(DecompileImageFile(request).outcome, DecompileOutcome::kCancelled);
-  EXPECT_EQ(fs::file_size(temp.Path() / "PARCE_disc/long"), 16u << 20);
+  const DecompileReport report = DecompileImageFile(request);
+  EXPECT_EQ(report.outcome, DecompileOutcome::kCancelled);
+  EXPECT_FALSE(report.cutFile);
+  EXPECT_TRUE(fs::is_symlink(temp.Path() / "PARCE_disc/long"));
+  EXPECT_EQ(testkit::ReadText(temp / "kept"), "not the disc's");
+#endif
 }
 
 TEST(CancelTest, StoppedCompileKeepsTheOldImageAndLeavesNothing) {
