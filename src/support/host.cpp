@@ -244,7 +244,10 @@ std::string TemporaryStem(const std::string& target) {
 std::string ParentFolderOf(const std::string& path) {
   const std::optional<std::string> folder = FolderPartOf(path);
   if (!folder) return ".";
-  return folder->empty() ? path.substr(0, 1) : *folder;
+  // A file at a root: "/" or "C:\", never "C:", which names the drive's
+  // current folder.
+  if (folder->empty() || folder->back() == ':') return *folder + path[folder->size()];
+  return *folder;
 }
 
 bool IsTemporaryFileName(const std::string& name) {

@@ -197,7 +197,7 @@ std::string ReasonOf(const Error& error, const std::string& path);
 
 bool IsAbsolutePath(const std::string& path);
 // The folder that holds `path`, named so that it can be opened by itself:
-// "." for a bare name.
+// "." for a bare name, "/" or "C:\" for a file at a root.
 std::string ParentFolderOf(const std::string& path);
 // What an output folder's child operations give when a link stands where a
 // file or folder is to be made: the link is not followed (code ELOOP).

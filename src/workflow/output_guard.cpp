@@ -1,6 +1,5 @@
 #include "workflow/output_guard.h"
 
-#include <optional>
 #include <vector>
 
 #include "source/containers/cue_container.h"
@@ -9,15 +8,6 @@
 namespace zanthrel {
 
 namespace {
-
-// The folder that holds `path`, as a path that names it alone ("/" and
-// "C:\" for a file at a root).
-std::string HoldingFolder(const std::string& path) {
-  const std::optional<std::string> folder = FolderPartOf(path);
-  if (!folder) return ".";
-  if (folder->empty() || folder->back() == ':') return *folder + path[folder->size()];
-  return *folder;
-}
 
 Status RefuseExisting(Host& host, const std::string& output, ReplaceRule rule) {
   if (rule != ReplaceRule::kRefuseExisting || !host.EntryTypeOf(output)) return {};
@@ -33,7 +23,7 @@ Status CheckCompileOutput(Host& host, const std::string& folder, const std::stri
   // The image may not exist yet, so its folder stands for it. A folder that
   // cannot be resolved fails the compile later, with its reason.
   const Result<std::string> source = host.RealPath(folder);
-  const Result<std::string> holder = host.RealPath(HoldingFolder(image));
+  const Result<std::string> holder = host.RealPath(ParentFolderOf(image));
   if (source && holder) {
     const std::string resolved = JoinPath(*holder, FileNameOf(image));
     if (LiesBelow(resolved, *source)) {

@@ -115,6 +115,10 @@ TEST(Win32HostTest, PathRulesOfTheHost) {
   EXPECT_TRUE(IsAbsolutePath("\\\\server\\share\\x"));
   EXPECT_FALSE(IsAbsolutePath("x\\y"));
   EXPECT_FALSE(IsAbsolutePath("\\x"));  // on the current drive: taken inside the current directory
+  // The folder of a file at a drive's root is the root, not the drive's current folder.
+  EXPECT_EQ(ParentFolderOf("C:\\x.iso"), "C:\\");
+  EXPECT_EQ(ParentFolderOf("C:\\games\\x.iso"), "C:\\games");
+  EXPECT_EQ(ParentFolderOf("x.iso"), ".");
 
   TempFolder temp;
   Result<std::string> current = SystemHost().CurrentDirectory();
