@@ -117,10 +117,14 @@ DecompileResult DecompileImage(ImageSource& source, const std::string& outputFol
   if (!extracted && !run.stop) Salvage(run, *rootFolder, view, rootCopies);
   if (run.stop) return Finish(run, run.stop->outcome, "", run.stop->error.text);
   if (!extracted) return Finish(run, DecompileOutcome::kAllRootCopiesFailed, log_text::ImageDead());
-  // The map's files come after every extracted file, whose names they may share.
   SettleWrites(run, true);
+  // Fixed: the map and its hole files are named after the log and lie beside
+  // it, outside the folder of the disc's files, which a later compile packs.
   if (run.additionalInfo) {
-    for (FailedWrite& failure : WriteBlockMap(run.blockMap, source, run.host, *rootFolder,
+    const std::string logFolder = FolderPartOf(logPath).value_or(".");
+    const Result<std::string> mapFolder = run.host.RealPath(logFolder);
+    for (FailedWrite& failure : WriteBlockMap(run.blockMap, source, run.host,
+                                              mapFolder ? *mapFolder : logFolder,
                                               BaseNameOf(logPath), view.BlockCount())) {
       ReportFailedWrite(run, std::move(failure));
     }

@@ -30,9 +30,10 @@ struct DecompileOptions {
   Progress progress;
   Host* host = &SystemHost();
   CancelToken cancel;
-  // Whether a file named "Disc label" is extracted like any other.
+  // Whether the root's "Disc label" entry is extracted like any other file.
   bool extractDiscLabel = false;
-  // Whether the block map and its hole files are written beside the tree.
+  // Whether the block map and its hole files are written beside the log, as
+  // the log's name without its extension + ".spy" and + " 0x........spy".
   bool additionalInfo = false;
 };
 

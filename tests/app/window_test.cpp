@@ -92,9 +92,9 @@ TEST_F(WindowTest, DecompileWritesBesideTheImageWithTheOptions) {
   EXPECT_EQ(window_->statusLine->text(), "Образ демонтирован успешно. Выход.");
   EXPECT_EQ(testkit::NamesBelow(temp_.Path() / "discs"),
             (std::vector<std::string>{"PARCE_game", "PARCE_game/Disc label",
-                                      "PARCE_game/LaunchMe", "PARCE_game/game.spy",
-                                      "PARCE_game/Игры", "PARCE_game/Игры/a!3Ab", "game.iso.gz",
-                                      "game.log"}));
+                                      "PARCE_game/LaunchMe", "PARCE_game/Игры",
+                                      "PARCE_game/Игры/a!3Ab", "game.iso.gz",
+                                      "game.log", "game.spy"}));
 
   fs::remove_all(temp_.Path() / "discs/PARCE_game");
   window_->additionalInfoBox->setChecked(false);
@@ -176,7 +176,7 @@ TEST_F(WindowTest, DriveBranchDecompilesIntoTheChosenFolder) {
   EXPECT_TRUE(fs::exists(temp_.Path() / "chosen/cd-rom.log"));
   EXPECT_EQ(testkit::ReadBytes(temp_ / "chosen/PARCE_CD-ROM/LaunchMe"), disc.launchMe);
   // Both options start unchecked: no block map and no label file.
-  EXPECT_FALSE(fs::exists(temp_.Path() / "chosen/PARCE_CD-ROM/cd-rom.spy"));
+  EXPECT_FALSE(fs::exists(temp_.Path() / "chosen/cd-rom.spy"));
   EXPECT_FALSE(fs::exists(temp_.Path() / "chosen/PARCE_CD-ROM/Disc label"));
   EXPECT_FALSE(device_.Locked("/dev/sr0"));
 }

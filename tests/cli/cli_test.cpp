@@ -38,7 +38,7 @@ TEST(CommandLineTest, DecompileWritesBesideTheChosenFolder) {
   EXPECT_EQ(testkit::ReadBytes(temp / "out/PARCE_game/LaunchMe"), disc.launchMe);
   EXPECT_EQ(testkit::ReadBytes(temp / "out/PARCE_game/Игры/a!3Ab"), disc.gamesAB);
   EXPECT_EQ(fs::file_size(temp / "out/PARCE_game/Disc label"), 132u);
-  EXPECT_TRUE(fs::exists(temp / "out/PARCE_game/game.spy"));
+  EXPECT_TRUE(fs::exists(temp / "out/game.spy"));
   EXPECT_TRUE(fs::exists(temp / "out/game.log"));
 
   run = RunZanthrel("decompile -q game.iso.gz");
@@ -46,7 +46,7 @@ TEST(CommandLineTest, DecompileWritesBesideTheChosenFolder) {
   EXPECT_EQ(run.out + run.err, "");
   EXPECT_TRUE(fs::exists(temp / "PARCE_game/LaunchMe"));
   EXPECT_FALSE(fs::exists(temp / "PARCE_game/Disc label"));
-  EXPECT_FALSE(fs::exists(temp / "PARCE_game/game.spy"));
+  EXPECT_FALSE(fs::exists(temp / "game.spy"));
 }
 
 TEST(CommandLineTest, EveryFailureGivesOneLineAndItsStatus) {

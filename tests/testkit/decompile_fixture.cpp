@@ -29,6 +29,10 @@ std::string DecompileFixture::Root() const {
   return (fs::canonical(temp_.Path()) / "PARCE_disc").string();
 }
 
+std::string DecompileFixture::Beside(const std::string& name) const {
+  return HostPath(Utf8Of(fs::canonical(temp_.Path())) + "/" + name);
+}
+
 std::map<std::string, std::string> DecompileFixture::Tree() const {
   return TreeOf(temp_.Path().string());
 }

@@ -29,6 +29,8 @@ class DecompileFixture : public ::testing::Test {
   std::string Root() const;
   // The full path of `relative` ("/" between its parts) in the output folder.
   std::string Out(const std::string& relative) const { return HostPath(Root() + "/" + relative); }
+  // The full path of `name` beside the log, where the block map goes.
+  std::string Beside(const std::string& name) const;
   // Every file and folder below the temporary folder, relative, folders with a trailing "/".
   std::map<std::string, std::string> Tree() const;
 

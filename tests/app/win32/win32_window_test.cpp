@@ -169,8 +169,7 @@ TEST_F(Win32WindowTest, DecompileWritesBesideTheImageWithTheOptions) {
   SendMessageW(window_->discLabelBox, BM_CLICK, 0, 0);
   EXPECT_EQ(Click(window_->decompileButton), "Образ демонтирован успешно. Выход.");
   EXPECT_EQ(TextOf(window_->statusLine), "Образ демонтирован успешно. Выход.");
-  for (const char* name : {"PARCE_game/LaunchMe", "PARCE_game/Disc label", "PARCE_game/game.spy",
-                           "game.log"}) {
+  for (const char* name : {"PARCE_game/LaunchMe", "PARCE_game/Disc label", "game.spy", "game.log"}) {
     EXPECT_TRUE(fs::exists(folder / name)) << name;
   }
 }
