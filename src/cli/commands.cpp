@@ -8,6 +8,7 @@
 #include "cli/text_output.h"
 #include "support/cp1251.h"
 #include "support/host.h"
+#include "support/text.h"
 #include "workflow/convert_job.h"
 #include "workflow/decompile_job.h"
 #include "workflow/inspect_job.h"
@@ -74,6 +75,8 @@ int RunDecompile(const DecompileArgs& args) {
     return kExitCancelled;
   }
   bar.Update(1, 1);
+  // Nothing is lost, but the folder's names differ from the disc's.
+  for (const std::string& renamed : report.renamed) PrintError("warning: " + EscapeControls(renamed));
   if (!report.Succeeded()) {
     PrintError(DescribeReport(report, request.imagePath));
     return kExitFailed;

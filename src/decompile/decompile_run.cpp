@@ -51,6 +51,7 @@ DecompileResult Finish(DecompileRun& run, DecompileOutcome outcome, const std::s
   result.hostFailure = std::move(hostFailure);
   result.filesSaved = run.filesSaved;
   result.lost = std::move(run.lost);
+  result.renamed = std::move(run.renamed);
   return result;
 }
 

@@ -47,6 +47,9 @@ struct DecompileResult {
   // (these end in the separator) it could not read.
   uint64_t filesSaved = 0;
   std::vector<std::string> lost;
+  // Entries written under a numbered name because an earlier entry of their
+  // folder took theirs: "path: written as \"name~1\" (...)", once each.
+  std::vector<std::string> renamed;
 
   bool Succeeded() const { return outcome == DecompileOutcome::kDone; }
 };

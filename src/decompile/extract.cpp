@@ -234,11 +234,26 @@ bool PassOver(DecompileRun& run, const std::string& line, const std::string& pat
   return true;
 }
 
+// After `names` handed out the host name of the entry whose own host name is
+// `plainName` (UTF-8): when it took a number, the log and the warnings say so.
+void NoteNumberedName(DecompileRun& run, const FolderHostNames& names, const std::string& folder,
+                      const std::string& plainName, const std::string& hostName) {
+  if (!names.Numbered()) return;
+  WriteLogText(run.log, log_text::NameTaken(JoinPath(folder, hostName)));
+  std::string warning = JoinPath(folder, plainName) + ": written as \"" + hostName +
+                        "\" (an earlier entry of the folder has the name)";
+  // Another copy of the same folder meets the same names again.
+  if (std::find(run.renamed.begin(), run.renamed.end(), warning) == run.renamed.end()) {
+    run.renamed.push_back(std::move(warning));
+  }
+}
+
 bool ExtractFile(DecompileRun& run, const opera::EntryView& entry, const std::string& folder,
-                 FolderHostNames& names) {
+                 FolderHostNames& names, bool root) {
   const std::string name = EntryName(entry);
-  if (IsDiscLabelName(name) && !run.extractDiscLabel) return true;
+  if (root && IsDiscLabelName(name) && !run.extractDiscLabel) return true;
   HostFileTarget target{folder, Cp1251ToUtf8(names.FileName(name)), {}};
+  NoteNumberedName(run, names, folder, Cp1251ToUtf8(HostFileName(name)), target.name);
   target.path = JoinPath(folder, target.name);
   const std::string& path = target.path;
   RecordFileCopies(run.blockMap, CopiesOf(entry), entry.BlockCount(), entry.ByteCount(), path);
@@ -249,7 +264,10 @@ bool ExtractFile(DecompileRun& run, const opera::EntryView& entry, const std::st
 
 bool ExtractSubdirectory(DecompileRun& run, const opera::EntryView& entry,
                          const std::string& folder, FolderHostNames& names) {
-  const std::string sub = JoinPath(folder, Cp1251ToUtf8(names.FolderName(EntryName(entry))));
+  const std::string name = EntryName(entry);
+  const std::string hostName = Cp1251ToUtf8(names.FolderName(name));
+  NoteNumberedName(run, names, folder, Cp1251ToUtf8(HostFolderName(name)), hostName);
+  const std::string sub = JoinPath(folder, hostName);
   if (Status made = run.host.MakeFolder(sub); !made) {
     // No other copy of any directory could make the folder either.
     WriteLogText(run.log, log_text::CannotMakeFolder());
@@ -259,9 +277,11 @@ bool ExtractSubdirectory(DecompileRun& run, const opera::EntryView& entry,
   const CopyList copies = CopiesOf(entry);
   RecordDirectoryCopies(run.blockMap, run.source, copies, sub);
   bool extracted = false;
+  ++run.depth;
   for (uint32_t i = 0; i < copies.count && !extracted && !run.stop; ++i) {
     extracted = ExtractDirectory(run, sub, copies[i], entry.BlockCount(), entry.BlockSize());
   }
+  --run.depth;
   if (!extracted && !PassOver(run, log_text::CannotReadFolder(sub), sub + kPathSeparator)) return false;
   WriteLogText(run.log, Utf8ToCp1251(folder) + "\n");
   return true;
@@ -269,7 +289,8 @@ bool ExtractSubdirectory(DecompileRun& run, const opera::EntryView& entry,
 
 class ExtractingVisitor : public DirectoryVisitor {
  public:
-  ExtractingVisitor(DecompileRun& run, const std::string& folder) : run_(run), folder_(folder) {}
+  ExtractingVisitor(DecompileRun& run, const std::string& folder)
+      : run_(run), folder_(folder), root_(run.depth == 0) {}
 
   void OnBlock(const uint8_t* block) override {
     static const std::string head = "HEAD\n";
@@ -281,12 +302,13 @@ class ExtractingVisitor : public DirectoryVisitor {
     WriteLogText(run_.log, "ENTRY\n" + DescribeEntry(entry));
     if (!whole) return false;
     return entry.IsDirectory() ? ExtractSubdirectory(run_, entry, folder_, names_)
-                               : ExtractFile(run_, entry, folder_, names_);
+                               : ExtractFile(run_, entry, folder_, names_, root_);
   }
 
  private:
   DecompileRun& run_;
   const std::string& folder_;
+  const bool root_;
   FolderHostNames names_;
 };
 

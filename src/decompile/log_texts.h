@@ -24,6 +24,9 @@ std::string CannotReadBlockReturn(uint32_t block);
 std::string CannotWriteFile(const std::string& hostPath);
 std::string CannotReadFile(const std::string& hostPath);
 std::string CannotReadFolder(const std::string& hostPath);
+// An entry whose host name an earlier entry of its folder took, and the
+// numbered host path it is written to instead.
+std::string NameTaken(const std::string& hostPath);
 const std::string& SalvageStart();
 const std::string& Hole();
 const std::string& LimitMark();

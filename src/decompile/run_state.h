@@ -54,6 +54,10 @@ struct DecompileRun {
   bool salvaging = false;
   uint64_t filesSaved = 0;
   std::vector<std::string> lost;
+  // Folders entered below the root: the root's label entry is its alone.
+  uint32_t depth = 0;
+  // Entries that took a numbered host name, for DecompileResult::renamed.
+  std::vector<std::string> renamed;
   // Declared last, so that its thread ends before anything it reports to.
   WriteQueue writes;
 };

@@ -93,6 +93,7 @@ DecompileReport DecompileImageFile(const DecompileRequest& request) {
   report.hostFailure = result.hostFailure;
   report.filesSaved = result.filesSaved;
   report.lost = result.lost;
+  report.renamed = result.renamed;
   Close(source);
   report.finalLogLine = LastLine(host, report.logPath);
   report.logWritten = !report.finalLogLine.empty();

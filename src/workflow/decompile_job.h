@@ -40,6 +40,8 @@ struct DecompileReport {
   // What a last walk saved after every root copy failed.
   uint64_t filesSaved = 0;
   std::vector<std::string> lost;
+  // Entries written under a numbered name: DecompileResult::renamed.
+  std::vector<std::string> renamed;
 
   bool Succeeded() const { return outcome == DecompileOutcome::kDone; }
 };

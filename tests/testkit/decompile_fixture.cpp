@@ -21,6 +21,7 @@ DecompileRunResult DecompileFixture::Run(const Bytes& image, bool extractDiscLab
   const DecompileResult run = DecompileImage(source, "PARCE_" + base, base + ".log", options);
   result.ok = run.Succeeded();
   result.outcome = run.outcome;
+  result.renamed = run.renamed;
   if (fs::is_regular_file(temp_ / (base + ".log"))) result.log = ReadText(temp_ / (base + ".log"));
   return result;
 }

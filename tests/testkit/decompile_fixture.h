@@ -6,6 +6,7 @@
 
 #include <map>
 #include <string>
+#include <vector>
 
 #include "decompile/decompile_run.h"
 #include "testkit/files.h"
@@ -17,6 +18,7 @@ struct DecompileRunResult {
   bool ok = false;
   DecompileOutcome outcome = DecompileOutcome::kNotOpen;
   std::string log;  // Windows-1251 bytes
+  std::vector<std::string> renamed;
 };
 
 class DecompileFixture : public ::testing::Test {
