@@ -9,6 +9,12 @@ namespace zanthrel {
 
 std::string WindowTitle() { return std::string("Zanthrel ") + ZANTHREL_VERSION + " [" + kHomePage + "]"; }
 
+std::string WriteIntoFolderQuestion(const std::string& folder) {
+  return "The folder\n" + folder +
+         "\nholds files already. De-Compile writes over those of the same names, edits included, "
+         "and leaves the others. Write into it?";
+}
+
 DecompileRequest ImageDecompileRequest(const std::string& imagePath, bool additionalInfo,
                                        bool extractDiscLabel) {
   DecompileRequest request;

@@ -26,6 +26,10 @@ inline constexpr const char* kImageToWriteName = "CD Image \".iso\"";
 inline constexpr const char* kImageToWritePattern = "*.iso";
 inline constexpr const char* kImageToWriteSuffix = "iso";
 
+// The Yes/No question asked before a decompile writes into a folder that
+// holds files already.
+std::string WriteIntoFolderQuestion(const std::string& folder);
+
 // De-Compile of an image file writes beside the image.
 DecompileRequest ImageDecompileRequest(const std::string& imagePath, bool additionalInfo,
                                        bool extractDiscLabel);

@@ -105,6 +105,29 @@ TEST_F(WindowTest, DecompileWritesBesideTheImageWithTheOptions) {
             (std::vector<std::string>{"LaunchMe", "Игры", "Игры/a!3Ab"}));
 }
 
+// Decompiling again over an edited folder asks first; no writes nothing.
+TEST_F(WindowTest, DecompilingAgainAsksBeforeWritingIntoTheFolder) {
+  fs::create_directories(temp_.Path() / "discs");
+  const testkit::SampleDisc disc = testkit::MakeSampleDisc();
+  testkit::WriteBytes(temp_ / "discs/game.iso", disc.image);
+  dialogs_.images = {temp_ / "discs/game.iso"};
+  EXPECT_EQ(Click(window_->decompileButton), "Образ демонтирован успешно. Выход.");
+  testkit::WriteText(temp_ / "discs/PARCE_game/LaunchMe", "edited");
+  testkit::WriteText(temp_ / "discs/game.log", "old log");
+
+  dialogs_.images = {temp_ / "discs/game.iso"};
+  dialogs_.writeInto = {false};
+  EXPECT_EQ(Click(window_->decompileButton), QString());
+  EXPECT_EQ(dialogs_.writeIntoAsked, std::vector<std::string>{temp_ / "discs/PARCE_game"});
+  EXPECT_EQ(testkit::ReadText(temp_ / "discs/PARCE_game/LaunchMe"), "edited");
+  EXPECT_EQ(testkit::ReadText(temp_ / "discs/game.log"), "old log");
+
+  dialogs_.images = {temp_ / "discs/game.iso"};
+  dialogs_.writeInto = {true};
+  EXPECT_EQ(Click(window_->decompileButton), "Образ демонтирован успешно. Выход.");
+  EXPECT_EQ(testkit::ReadBytes(temp_ / "discs/PARCE_game/LaunchMe"), disc.launchMe);
+}
+
 TEST_F(WindowTest, CancelledDialogsAndUnopenableImagesChangeNothing) {
   Click(window_->decompileButton);  // the file dialog cancelled
   dialogs_.folders = {std::nullopt};

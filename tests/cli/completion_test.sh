@@ -24,6 +24,7 @@ expect "$(complete_line zanthrel d)" "decompile drives"
 expect "$(complete_line zanthrel info --)" "--log-text --json --help"
 expect "$(complete_line zanthrel verify --j)" "--json"
 expect "$(complete_line zanthrel decompile --d)" "--disc-label --drive"
+expect "$(complete_line zanthrel decompile --f)" "--force"
 folder="$(mktemp -d)"
 trap 'rm -rf "$folder"' EXIT
 mkdir "$folder/outdir"

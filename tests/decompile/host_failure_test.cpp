@@ -206,6 +206,7 @@ TEST(ConcurrentRunsTest, TwoRunsIntoOneFolderBothSucceed) {
   DecompileRequest request;
   request.imagePath = temp / "disc.iso";
   request.outputDir = temp / "out";
+  request.force = true;  // each run may find the other's files already there
   fs::create_directories(temp.Path() / "out");
   for (int round = 0; round < 20; ++round) {
     fs::remove_all(temp.Path() / "out/PARCE_disc");
