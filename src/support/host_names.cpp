@@ -157,10 +157,15 @@ std::string FolderHostNames::Distinct(std::string hostName) {
   // taken by a number takes a number in its turn, so the earlier of two
   // entries that meet always keeps its name.
   std::string unique = hostName;
-  for (unsigned number = 1; !taken_.emplace(Key(unique), unique).second; ++number) {
-    unique = NumberedHostName(hostName, number);
-  }
-  numbered_ = unique != hostName;
+  numbered_ = !taken_.emplace(Key(unique), unique).second;
+  if (!numbered_) return unique;
+  // Names are never given back, so every number below the last one tried
+  // for this name is still taken: a folder of one name many times over
+  // costs no more than one try each.
+  unsigned& number = nextNumber_.try_emplace(Key(hostName), 1).first->second;
+  do {
+    unique = NumberedHostName(hostName, number++);
+  } while (!taken_.emplace(Key(unique), unique).second);
   return unique;
 }
 

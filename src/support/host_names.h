@@ -69,6 +69,7 @@ class FolderHostNames {
 
   HostNameRules rules_;
   std::map<std::string, std::string> taken_;  // Key -> the name handed out
+  std::map<std::string, unsigned> nextNumber_;  // Key of a name met again -> the number to try next
   bool numbered_ = false;
 };
 

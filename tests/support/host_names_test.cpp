@@ -137,6 +137,12 @@ TEST(HostNameTest, NamesMetAgainTakeTheFirstFreeNumber) {
   EXPECT_EQ(windows.FileName("README"), "README");
   EXPECT_EQ(windows.FileName("README"), "README~1");
   EXPECT_EQ(windows.FileName("readme"), "!72eadme");
+
+  // A hostile folder of one name many times over: each name found at once.
+  FolderHostNames many(HostNameRules::kPosix);
+  std::string last;
+  for (int i = 0; i < 50000; ++i) last = many.FileName("same.dat");
+  EXPECT_EQ(last, "same~49999.dat");
 }
 
 TEST(Cp1251Test, EveryByteRoundTripsThroughUtf8) {
