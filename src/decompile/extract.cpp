@@ -242,10 +242,7 @@ void NoteNumberedName(DecompileRun& run, const FolderHostNames& names, const std
   WriteLogText(run.log, log_text::NameTaken(JoinPath(folder, hostName)));
   std::string warning = JoinPath(folder, plainName) + ": written as \"" + hostName +
                         "\" (an earlier entry of the folder has the name)";
-  // Another copy of the same folder meets the same names again.
-  if (std::find(run.renamed.begin(), run.renamed.end(), warning) == run.renamed.end()) {
-    run.renamed.push_back(std::move(warning));
-  }
+  if (run.renamedOnce.insert(warning).second) run.renamed.push_back(std::move(warning));
 }
 
 bool ExtractFile(DecompileRun& run, const opera::EntryView& entry, const std::string& folder,

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <unordered_set>
 #include <vector>
 
 #include "decompile/block_map.h"
@@ -56,8 +57,10 @@ struct DecompileRun {
   std::vector<std::string> lost;
   // Folders entered below the root: the root's label entry is its alone.
   uint32_t depth = 0;
-  // Entries that took a numbered host name, for DecompileResult::renamed.
+  // Entries that took a numbered host name, for DecompileResult::renamed,
+  // and the same as a set: another copy of a folder meets its names again.
   std::vector<std::string> renamed;
+  std::unordered_set<std::string> renamedOnce;
   // Declared last, so that its thread ends before anything it reports to.
   WriteQueue writes;
 };
