@@ -112,5 +112,29 @@ TEST_F(OutputNamesTest, EntriesThatMeetEachKeepTheirBytesUnderNamesOfTheirOwn) {
   EXPECT_TRUE(run.log.ends_with(Win("Образ демонтирован успешно. Выход.\n")));
 }
 
+// A folder copy that fails after its first block is walked again from the
+// next copy: the same names come out, warned once.
+TEST_F(OutputNamesTest, AnotherCopyOfAFolderGivesTheSameNamesWarnedOnce) {
+  ImageBuilder builder(6);
+  builder.Label({});
+  testkit::EntryFields sub = testkit::DirEntry("sub", 5, 2);
+  sub.copies = {5, 2};  // copy 0: block 5, then the image ends
+  builder.Directory(1, {sub});
+  const std::vector<testkit::EntryFields> twice = {testkit::FileEntry("x", 4, 1), testkit::FileEntry("x", 4, 1)};
+  builder.Directory(2, twice, testkit::Links(1, 0xFFFFFFFF));
+  builder.Directory(3, {}, testkit::Links(0xFFFFFFFF, 0));
+  builder.Directory(5, twice, testkit::Links(1, 0xFFFFFFFF));
+  builder.Data(4, Bytes{'x'});
+  const auto run = Run(builder.Image());
+  ASSERT_TRUE(run.ok) << run.log;
+  EXPECT_EQ(testkit::NamesBelow(temp_.Path() / "PARCE_disc"), (std::vector<std::string>{"sub", "sub/x", "sub/x~1"}));
+  EXPECT_EQ(run.renamed.size(), 1u);
+  // The log tells of each walk, the failed one included.
+  const std::string taken = Win("!!!Имя уже занято в этой директории, записываем как ") + Out("sub/x~1") + "!\n";
+  const size_t first = run.log.find(taken);
+  ASSERT_NE(first, std::string::npos);
+  EXPECT_NE(run.log.find(taken, first + 1), std::string::npos);
+}
+
 }  // namespace
 }  // namespace zanthrel
