@@ -10,5 +10,5 @@ rm -rf "$out" && mkdir -p "$out"
 ./build/zanthrel decompile --info -o "$out" "$out/sample.iso"
 echo
 echo "Image:        $out/sample.iso"
-echo "Decompiled:   $out/PARCE_sample/ (block map: $out/PARCE_sample/sample.spy)"
+echo "Decompiled:   $out/PARCE_sample/ (block map: $out/sample.spy)"
 echo "Log:          $out/sample.log (Windows-1251 text)"

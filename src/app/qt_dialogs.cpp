@@ -1,6 +1,7 @@
 #include "app/qt_dialogs.h"
 
 #include <QFileDialog>
+#include <QMessageBox>
 
 #include "app/folder_dialog.h"
 #include "support/host.h"
@@ -40,6 +41,11 @@ std::optional<std::string> QtDialogs::ChooseImageToWrite() {
   const std::string path = dialog.selectedFiles().first().toStdString();
   startFolder_ = FolderPartOf(path).value_or("");
   return path;
+}
+
+bool QtDialogs::ConfirmWriteInto(const std::string& folder) {
+  return QMessageBox::question(parent_, "De-Compile", QString::fromStdString(WriteIntoFolderQuestion(folder)),
+                               QMessageBox::Yes | QMessageBox::No, QMessageBox::No) == QMessageBox::Yes;
 }
 
 }  // namespace zanthrel::app

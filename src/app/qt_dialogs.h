@@ -16,6 +16,7 @@ class QtDialogs : public WorkflowDialogs {
   std::optional<std::string> ChooseImageFile() override;
   std::optional<std::string> SelectFolder() override;
   std::optional<std::string> ChooseImageToWrite() override;
+  bool ConfirmWriteInto(const std::string& folder) override;
 
  private:
   QWidget* parent_;

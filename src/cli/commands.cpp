@@ -8,6 +8,7 @@
 #include "cli/text_output.h"
 #include "support/cp1251.h"
 #include "support/host.h"
+#include "support/text.h"
 #include "workflow/convert_job.h"
 #include "workflow/decompile_job.h"
 #include "workflow/inspect_job.h"
@@ -49,22 +50,27 @@ class InterruptWatch {
 void PrintError(const std::string& message) { std::cerr << "zanthrel: " << message << std::endl; }
 
 int RunDecompile(const DecompileArgs& args) {
+  const bool fromDrive = !args.drive.empty();
+  DecompileRequest request;
+  request.imagePath = fromDrive ? args.drive : args.image;
+  if (fromDrive) request.drive = &HostDevice();
+  request.outputDir = args.outputDir;
+  request.force = args.force;
   if (Status made = MakeFolderPath(SystemHost(), args.outputDir); !made) {
     PrintError(args.outputDir + ": output folder cannot be made (" + ErrorText(made.Failure().code) + ")");
     return kExitFailed;
   }
   ProgressBar bar(!args.quiet && StandardErrorIsTerminal());
-  DecompileRequest request;
-  const bool fromDrive = !args.drive.empty();
-  request.imagePath = fromDrive ? args.drive : args.image;
-  if (fromDrive) request.drive = &HostDevice();
-  request.outputDir = args.outputDir;
   request.additionalInfo = args.info;
   request.extractDiscLabel = args.discLabel;
   request.progress = [&bar](uint64_t done, uint64_t total) { bar.Update(done, total); };
   InterruptWatch interrupt;
   request.cancel = interrupt.Token();
   DecompileReport report = DecompileImageFile(request);
+  if (report.refused) {
+    PrintError(DescribeReport(report, request.imagePath) + " (-f writes over them)");
+    return kExitUsage;
+  }
   if (!report.opened) {
     PrintError(DescribeReport(report, request.imagePath));
     return kExitUsage;
@@ -75,6 +81,8 @@ int RunDecompile(const DecompileArgs& args) {
   }
   bar.Update(1, 1);
   for (const std::string& skipped : DescribeSkippedFolders(report)) PrintError(skipped);
+  // Nothing is lost, but the folder's names differ from the disc's.
+  for (const std::string& renamed : report.renamed) PrintError("warning: " + EscapeControls(renamed));
   if (!report.Succeeded()) {
     PrintError(DescribeReport(report, request.imagePath));
     return kExitFailed;

@@ -21,6 +21,7 @@ struct DecompileArgs {
   std::string outputDir = ".";
   bool info = false;
   bool discLabel = false;
+  bool force = false;  // write into a PARCE folder that is not empty
   bool quiet = false;
 };
 

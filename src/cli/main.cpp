@@ -23,11 +23,15 @@ int zanthrel::cli::RunCommandLine(int argc, char** argv) {
   DecompileArgs decompile;
   CLI::App* decompileCommand =
       app.add_subcommand("decompile", "Write every directory and file of an image into DIR/PARCE_<base>, "
-                                      "with the log DIR/<base>.log");
+                                      "with the log DIR/<base>.log; <base> is the image's file name "
+                                      "without .gz and its last extension");
   decompileCommand->add_flag("--info", decompile.info,
-                             "Create additional info: the block map and dumps of unclaimed blocks");
+                             "Create additional info: the block map and dumps of unclaimed blocks, "
+                             "beside the log");
   decompileCommand->add_flag("--disc-label", decompile.discLabel, "Extract \"Disc label\" as a file");
   decompileCommand->add_option("-o,--output", decompile.outputDir, "Folder for the output (default: .)");
+  decompileCommand->add_flag("-f,--force", decompile.force,
+                             "Write into an output folder that is not empty (refused otherwise)");
   decompileCommand->add_flag("-q,--quiet", decompile.quiet, "Print nothing but errors");
   CLI::Option* imageOption = decompileCommand->add_option(
       "IMAGE", decompile.image, "Image file: plain or gzip (2048 or raw 2352), CHD, cue sheet, NRG, raw MODE2");

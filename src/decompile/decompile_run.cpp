@@ -56,6 +56,7 @@ DecompileResult Finish(DecompileRun& run, DecompileOutcome outcome, const std::s
   result.cutFile = std::move(run.cutFile);
   result.filesSaved = run.filesSaved;
   result.lost = std::move(run.lost);
+  result.renamed = std::move(run.renamed);
   return result;
 }
 
@@ -132,10 +133,14 @@ DecompileResult DecompileImage(ImageSource& source, const std::string& outputFol
   if (!extracted) {
     return Finish(run, DecompileOutcome::kAllRootCopiesFailed, log_text::ImageDead(), logPath);
   }
-  // The map's files come after every extracted file, whose names they may share.
   SettleWrites(run, true);
+  // Fixed: the map and its hole files are named after the log and lie beside
+  // it, outside the folder of the disc's files, which a later compile packs.
   if (run.additionalInfo) {
-    for (FailedWrite& failure : WriteBlockMap(run.blockMap, source, run.host, run.root,
+    const std::string logFolder = ParentFolderOf(logPath);
+    const Result<std::string> mapFolder = run.host.RealPath(logFolder);
+    const HostFolder beside = run.host.OpenFolder(mapFolder ? *mapFolder : logFolder);
+    for (FailedWrite& failure : WriteBlockMap(run.blockMap, source, run.host, beside,
                                               BaseNameOf(logPath), view.BlockCount())) {
       ReportFailedWrite(run, std::move(failure));
     }

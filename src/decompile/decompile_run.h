@@ -44,9 +44,10 @@ struct DecompileOptions {
   Progress progress;
   Host* host = &SystemHost();
   CancelToken cancel;
-  // Whether a file named "Disc label" is extracted like any other.
+  // Whether the root's "Disc label" entry is extracted like any other file.
   bool extractDiscLabel = false;
-  // Whether the block map and its hole files are written beside the tree.
+  // Whether the block map and its hole files are written beside the log, as
+  // the log's name without its extension + ".spy" and + " 0x........spy".
   bool additionalInfo = false;
 };
 
@@ -70,6 +71,9 @@ struct DecompileResult {
   // (these end in the separator) it could not read.
   uint64_t filesSaved = 0;
   std::vector<std::string> lost;
+  // Entries written under a numbered name because an earlier entry of their
+  // folder took theirs: "path: written as \"name~1\" (...)", once each.
+  std::vector<std::string> renamed;
 
   bool Succeeded() const { return outcome == DecompileOutcome::kDone; }
 };

@@ -264,11 +264,23 @@ bool PassOver(DecompileRun& run, const std::string& line, const std::string& pat
   return true;
 }
 
+// After `names` handed out the host name of the entry whose own host name is
+// `plainName` (UTF-8): when it took a number, the log and the warnings say so.
+void NoteNumberedName(DecompileRun& run, const FolderHostNames& names, const std::string& folder,
+                      const std::string& plainName, const std::string& hostName) {
+  if (!names.Numbered()) return;
+  WriteLogText(run.log, log_text::NameTaken(JoinPath(folder, hostName)));
+  std::string warning = JoinPath(folder, plainName) + ": written as \"" + hostName +
+                        "\" (an earlier entry of the folder has the name)";
+  if (run.renamedOnce.insert(warning).second) run.renamed.push_back(std::move(warning));
+}
+
 bool ExtractFile(DecompileRun& run, const opera::EntryView& entry, const TreeFolder& folder,
-                 FolderHostNames& names) {
+                 FolderHostNames& names, bool root) {
   const std::string name = EntryName(entry);
-  if (IsDiscLabelName(name) && !run.extractDiscLabel) return true;
+  if (root && IsDiscLabelName(name) && !run.extractDiscLabel) return true;
   HostFileTarget target{folder, Cp1251ToUtf8(names.FileName(name)), {}};
+  NoteNumberedName(run, names, folder.path, Cp1251ToUtf8(HostFileName(name)), target.name);
   target.path = JoinPath(folder.path, target.name);
   const std::string& path = target.path;
   RecordFileCopies(run.blockMap, CopiesOf(entry), entry.BlockCount(), entry.ByteCount(), path);
@@ -288,7 +300,9 @@ bool OnlyThisFolderFails(int code) {
 
 bool ExtractSubdirectory(DecompileRun& run, const opera::EntryView& entry,
                          const TreeFolder& folder, FolderHostNames& names) {
-  const std::string name = Cp1251ToUtf8(names.FolderName(EntryName(entry)));
+  const std::string operaName = EntryName(entry);
+  const std::string name = Cp1251ToUtf8(names.FolderName(operaName));
+  NoteNumberedName(run, names, folder.path, Cp1251ToUtf8(HostFolderName(operaName)), name);
   const TreeFolder sub{JoinPath(folder.path, name),
                        folder.relative.empty() ? name : JoinPath(folder.relative, name)};
   Result<const HostFolder*> parent = OpenTreeFolder(run, folder);
@@ -312,9 +326,11 @@ bool ExtractSubdirectory(DecompileRun& run, const opera::EntryView& entry,
   const CopyList copies = CopiesOf(entry);
   RecordDirectoryCopies(run.blockMap, run.source, copies, sub.path);
   bool extracted = false;
+  ++run.depth;
   for (uint32_t i = 0; i < copies.count && !extracted && !run.stop; ++i) {
     extracted = ExtractDirectory(run, sub, copies[i], entry.BlockCount(), entry.BlockSize());
   }
+  --run.depth;
   if (!extracted && !PassOver(run, log_text::CannotReadFolder(sub.path), sub.path + kPathSeparator)) {
     return false;
   }
@@ -324,7 +340,8 @@ bool ExtractSubdirectory(DecompileRun& run, const opera::EntryView& entry,
 
 class ExtractingVisitor : public DirectoryVisitor {
  public:
-  ExtractingVisitor(DecompileRun& run, const TreeFolder& folder) : run_(run), folder_(folder) {}
+  ExtractingVisitor(DecompileRun& run, const TreeFolder& folder)
+      : run_(run), folder_(folder), root_(run.depth == 0) {}
 
   void OnBlock(const uint8_t* block) override {
     static const std::string head = "HEAD\n";
@@ -336,12 +353,13 @@ class ExtractingVisitor : public DirectoryVisitor {
     WriteLogText(run_.log, "ENTRY\n" + DescribeEntry(entry));
     if (!whole) return false;
     return entry.IsDirectory() ? ExtractSubdirectory(run_, entry, folder_, names_)
-                               : ExtractFile(run_, entry, folder_, names_);
+                               : ExtractFile(run_, entry, folder_, names_, root_);
   }
 
  private:
   DecompileRun& run_;
   const TreeFolder& folder_;
+  const bool root_;
   FolderHostNames names_;
 };
 

@@ -81,4 +81,9 @@ std::string CutFileNotRemoved(const std::string& hostPath) {
   return head + Utf8ToCp1251(hostPath) + "!\n";
 }
 
+std::string NameTaken(const std::string& hostPath) {
+  static const std::string head = Win("!!!Имя уже занято в этой директории, записываем как ");
+  return head + Utf8ToCp1251(hostPath) + "!\n";
+}
+
 }  // namespace zanthrel::log_text

@@ -28,6 +28,9 @@ std::string CannotReadFolder(const std::string& hostPath);
 std::string FolderSkipped(const std::string& hostPath);
 std::string CutFileRemoved(const std::string& hostPath);
 std::string CutFileNotRemoved(const std::string& hostPath);
+// An entry whose host name an earlier entry of its folder took, and the
+// numbered host path it is written to instead.
+std::string NameTaken(const std::string& hostPath);
 const std::string& SalvageStart();
 const std::string& Hole();
 const std::string& LimitMark();

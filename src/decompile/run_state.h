@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <unordered_set>
 #include <vector>
 
 #include "decompile/block_map.h"
@@ -73,6 +74,12 @@ struct DecompileRun {
   bool salvaging = false;
   uint64_t filesSaved = 0;
   std::vector<std::string> lost;
+  // Folders entered below the root: the root's label entry is its alone.
+  uint32_t depth = 0;
+  // Entries that took a numbered host name, for DecompileResult::renamed,
+  // and the same as a set: another copy of a folder meets its names again.
+  std::vector<std::string> renamed;
+  std::unordered_set<std::string> renamedOnce;
   // Declared last, so that its thread ends before anything it reports to.
   WriteQueue writes;
 };

@@ -27,18 +27,18 @@ size_t CostOf(const std::string& name, const DiscNode& node) {
 
 class ListingVisitor : public DirectoryVisitor {
  public:
-  ListingVisitor(DiscListing& listing, const ListingOptions& options)
-      : listing_(listing), options_(options) {}
+  ListingVisitor(DiscListing& listing, const ListingOptions& options, bool root)
+      : listing_(listing), options_(options), root_(root) {}
 
   void OnBlock(const uint8_t*) override {}
 
   bool OnEntry(const opera::EntryView& entry, bool whole) override {
     if (!whole) return false;
     const std::string name = EntryName(entry);
-    if (entry.IsDirectory()) return Add(Cp1251ToUtf8(HostFolderName(name)), NodeOf(entry));
-    // Decompile leaves the label entry out.
-    if (IsDiscLabelName(name)) return true;
-    const std::string hostName = Cp1251ToUtf8(HostFileName(name));
+    if (entry.IsDirectory()) return Add(Cp1251ToUtf8(names_.FolderName(name)), NodeOf(entry));
+    // Decompile leaves the root's label entry out.
+    if (root_ && IsDiscLabelName(name)) return true;
+    const std::string hostName = Cp1251ToUtf8(names_.FileName(name));
     DiscNode node = NodeOf(entry);
     if (!options_.allCopies || node.copies.size() < 2) return Add(hostName, std::move(node));
     for (size_t i = 0; i < node.copies.size(); ++i) {
@@ -50,8 +50,8 @@ class ListingVisitor : public DirectoryVisitor {
   }
 
  private:
-  // A later entry of the same host name replaces the earlier, as its file
-  // would in a decompile.
+  // A later entry of the same host name (a copy's "name;2" met by a disc name)
+  // replaces the earlier.
   bool Add(const std::string& name, DiscNode node) {
     if (auto old = listing_.children.find(name); old != listing_.children.end()) {
       listing_.cost -= CostOf(old->first, old->second);
@@ -63,6 +63,9 @@ class ListingVisitor : public DirectoryVisitor {
 
   DiscListing& listing_;
   const ListingOptions& options_;
+  const bool root_;
+  // The names decompile gives, so that a copy of the mount is a decompile.
+  FolderHostNames names_;
 };
 
 }  // namespace
@@ -77,7 +80,7 @@ std::shared_ptr<const DiscListing> ListFolder(ImageSource& source, const DiscNod
     if (!walking.Enter(copy)) continue;
     auto listing = std::make_shared<DiscListing>();
     listing->firstBlock = copy;
-    ListingVisitor visitor(*listing, options);
+    ListingVisitor visitor(*listing, options, pathBlocks.empty());
     const bool complete =
         WalkDirectoryCopy(source, copy, node.blockCount, node.blockSize, visitor).end == WalkEnd::kComplete;
     walking.Leave(complete);

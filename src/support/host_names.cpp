@@ -127,12 +127,21 @@ std::string HostFolderName(std::string_view operaName, HostNameRules rules) {
   return name;
 }
 
-std::string FolderHostNames::Distinct(std::string hostName) {
-  if (rules_ != HostNameRules::kWindows) return hostName;
+std::string NumberedHostName(const std::string& hostName, unsigned number) {
+  const size_t dot = hostName.rfind('.');
+  const size_t stem = dot != std::string::npos && dot > 0 ? dot : hostName.size();
+  return hostName.substr(0, stem) + '~' + std::to_string(number) + hostName.substr(stem);
+}
+
+std::string FolderHostNames::Key(const std::string& hostName) const {
+  return rules_ == HostNameRules::kWindows ? LowerCase(hostName) : hostName;
+}
+
+std::string FolderHostNames::ApartInCase(std::string hostName) const {
   // Escapes already in the name ("!" and two hex digits) stay as they are.
   for (size_t at = 0;;) {
-    const auto [place, fresh] = taken_.emplace(LowerCase(hostName), hostName);
-    if (fresh || place->second == hostName) return hostName;
+    const auto place = taken_.find(Key(hostName));
+    if (place == taken_.end() || place->second == hostName) return hostName;
     while (at < hostName.size() && (hostName[at] == '!' || !IsCp1251Letter(uint8_t(hostName[at])))) {
       at += hostName[at] == '!' ? 3 : 1;
     }
@@ -140,6 +149,24 @@ std::string FolderHostNames::Distinct(std::string hostName) {
     hostName.replace(at, 1, Escape(hostName[at]));
     at += 3;
   }
+}
+
+std::string FolderHostNames::Distinct(std::string hostName) {
+  if (rules_ == HostNameRules::kWindows) hostName = ApartInCase(std::move(hostName));
+  // Only names handed out so far count: a later entry whose own name is
+  // taken by a number takes a number in its turn, so the earlier of two
+  // entries that meet always keeps its name.
+  std::string unique = hostName;
+  numbered_ = !taken_.emplace(Key(unique), unique).second;
+  if (!numbered_) return unique;
+  // Names are never given back, so every number below the last one tried
+  // for this name is still taken: a folder of one name many times over
+  // costs no more than one try each.
+  unsigned& number = nextNumber_.try_emplace(Key(hostName), 1).first->second;
+  do {
+    unique = NumberedHostName(hostName, number++);
+  } while (!taken_.emplace(Key(unique), unique).second);
+  return unique;
 }
 
 }  // namespace zanthrel

@@ -35,11 +35,20 @@ std::string HostFileName(std::string_view operaName, HostNameRules rules = kThis
 // under the Windows rules, acceptable there), else HostFileName.
 std::string HostFolderName(std::string_view operaName, HostNameRules rules = kThisHostRules);
 
-// The host names of one folder's entries, given in disc order. Under the
-// Windows rules a name equal to an earlier, different one but for letter case
-// has its letters escaped, one at a time from the left, until it stands
-// apart, so that no file takes the place of another on a disk that ignores
-// case. A name met twice gets the same host name both times.
+// `hostName` with "~" and the number before its extension, as compile makes
+// names unique: "name~1.ext"; a name whose only dot leads it has none.
+std::string NumberedHostName(const std::string& hostName, unsigned number);
+
+// The host names of one folder's entries, given in disc order, each one of
+// its own, so that no entry takes the place of another: files and folders
+// alike, and names that only differ past a zero byte, which reads as their end.
+// Under the Windows rules a name equal to an earlier, different one but for
+// letter case first has its letters escaped, one at a time from the left,
+// until it stands apart; this is reversible, as compile decodes the escapes.
+// A name that still meets one handed out before (the same name met again)
+// takes the first NumberedHostName that none handed out before has. The
+// names come from the disc's order alone, never from what the host holds, so
+// every run and the mount give the same ones.
 class FolderHostNames {
  public:
   explicit FolderHostNames(HostNameRules rules = kThisHostRules) : rules_(rules) {}
@@ -47,12 +56,21 @@ class FolderHostNames {
   std::string FolderName(std::string_view operaName) {
     return Distinct(HostFolderName(operaName, rules_));
   }
+  // Whether the last name handed out took a number.
+  bool Numbered() const { return numbered_; }
 
  private:
   std::string Distinct(std::string hostName);
+  // Under the Windows rules: the name, its letters escaped until its
+  // lower-case form is free or taken by this very name.
+  std::string ApartInCase(std::string hostName) const;
+  // The form that two names share when the host takes them for one.
+  std::string Key(const std::string& hostName) const;
 
   HostNameRules rules_;
-  std::map<std::string, std::string> taken_;  // lower-case form -> the name handed out
+  std::map<std::string, std::string> taken_;  // Key -> the name handed out
+  std::map<std::string, unsigned> nextNumber_;  // Key of a name met again -> the number to try next
+  bool numbered_ = false;
 };
 
 }  // namespace zanthrel

@@ -73,7 +73,17 @@ std::string FileNameOf(std::string_view path) {
 
 std::string BaseNameOf(std::string_view path) {
   std::string name = FileNameOf(path);
-  return name.substr(0, name.find('.'));
+  // Dots that open the name start no extension, so a name never comes out empty.
+  const size_t stem = name.find_first_not_of('.');
+  if (stem == std::string::npos) return name;
+  const auto cutAt = [&name, stem](size_t dot) {
+    if (dot != std::string::npos && dot > stem) name.resize(dot);
+  };
+  if (name.size() >= 3 && LowerCase(std::string_view(name).substr(name.size() - 3)) == ".gz") {
+    cutAt(name.size() - 3);
+  }
+  cutAt(name.rfind('.'));
+  return name;
 }
 
 std::string JoinPath(std::string_view folder, std::string_view name) {

@@ -39,6 +39,10 @@ std::string FieldText(const uint8_t* field, size_t width);
 // Path helpers; the host separator splits path elements.
 std::string ExtensionOf(std::string_view path);
 std::string FileNameOf(std::string_view path);
+// The file name without a final ".gz" (any letter case) and then without its
+// last extension: "game.iso.gz" and "game.iso" give "game", "Game (v1.0).iso"
+// gives "Game (v1.0)". Leading dots belong to the name: ".iso" stays ".iso",
+// ".game.iso" gives ".game".
 std::string BaseNameOf(std::string_view path);
 // Joins a folder and a name with the host separator.
 std::string JoinPath(std::string_view folder, std::string_view name);

@@ -67,6 +67,16 @@ std::string DriveLogPathFor(const std::string& outputDir) {
   return outputDir + kPathSeparator + "cd-rom.log";
 }
 
+std::string OutputFolderOf(const DecompileRequest& request) {
+  return request.drive ? DriveOutputFolderFor(request.outputDir)
+                       : OutputFolderFor(request.outputDir, request.imagePath);
+}
+
+bool FolderHoldsAnything(Host& host, const std::string& folder) {
+  const Result<std::vector<FolderChild>> children = host.ListFolder(folder);
+  return children && !children->empty();
+}
+
 OpenStatus OpenForDecompile(ImageSource& source, const std::string& name, DeviceOperations* drive,
                             Host& host, Progress searchProgress) {
   return drive ? OpenDrive(source, *drive, name)
@@ -85,6 +95,10 @@ DecompileReport DecompileImageFile(const DecompileRequest& request) {
                                       : OutputFolderFor(*outputDir, request.imagePath);
   report.logPath =
       request.drive ? DriveLogPathFor(*outputDir) : LogPathFor(*outputDir, request.imagePath);
+  if (!request.force && FolderHoldsAnything(host, report.outputFolder)) {
+    report.refused = true;
+    return report;
+  }
 
   ImageSource source;
   const OpenStatus opened =
@@ -108,6 +122,7 @@ DecompileReport DecompileImageFile(const DecompileRequest& request) {
   report.cutFile = result.cutFile;
   report.filesSaved = result.filesSaved;
   report.lost = result.lost;
+  report.renamed = result.renamed;
   Close(source);
   report.finalLogLine = LastLine(host, report.logPath);
   report.logWritten = !report.finalLogLine.empty();
@@ -115,6 +130,10 @@ DecompileReport DecompileImageFile(const DecompileRequest& request) {
 }
 
 std::string DescribeReport(const DecompileReport& report, const std::string& sourceName) {
+  if (report.refused) {
+    return report.outputFolder + ": the folder exists and is not empty; decompiling " + sourceName +
+           " into it would write over its files";
+  }
   if (!report.opened) return sourceName + ": " + report.openError;
   // Only a log that holds something is worth pointing at.
   const std::string seeLog = report.logWritten ? "; see " + ShortenedPath(report.logPath) : "";

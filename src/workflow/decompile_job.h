@@ -22,11 +22,17 @@ struct DecompileRequest {
   Progress progress;
   // Reads the disc in this drive instead of an image file.
   DeviceOperations* drive = nullptr;
+  // Writes into an output folder that holds something already; without it
+  // such a folder (perhaps edited since the last decompile) is refused
+  // before anything is opened or written, the log included.
+  bool force = false;
   Host* host = &SystemHost();
   CancelToken cancel;
 };
 
 struct DecompileReport {
+  // The output folder holds something and `force` was not given.
+  bool refused = false;
   bool opened = false;
   std::string openError;  // why the image or drive did not open
   DecompileOutcome outcome = DecompileOutcome::kNotOpen;
@@ -45,6 +51,8 @@ struct DecompileReport {
   // What a last walk saved after every root copy failed.
   uint64_t filesSaved = 0;
   std::vector<std::string> lost;
+  // Entries written under a numbered name: DecompileResult::renamed.
+  std::vector<std::string> renamed;
 
   bool Succeeded() const { return outcome == DecompileOutcome::kDone; }
 };
@@ -56,6 +64,12 @@ std::string LogPathFor(const std::string& outputDir, const std::string& imagePat
 // Output names for a drive: the folder joined with "PARCE_CD-ROM" and "cd-rom.log".
 std::string DriveOutputFolderFor(const std::string& outputDir);
 std::string DriveLogPathFor(const std::string& outputDir);
+
+// The folder that the request writes the disc's files into.
+std::string OutputFolderOf(const DecompileRequest& request);
+// True when `folder` exists and holds anything: a decompile into it would
+// write over what is there, edits included.
+bool FolderHoldsAnything(Host& host, const std::string& folder);
 
 // Opens an image file, or the drive when `drive` is given.
 OpenStatus OpenForDecompile(ImageSource& source, const std::string& name, DeviceOperations* drive,

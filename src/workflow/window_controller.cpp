@@ -44,6 +44,12 @@ void WindowController::DecompileClicked(bool additionalInfo, bool extractDiscLab
     request = DriveDecompileRequest(drives_[size_t(driveIndex)].name, *folder, *services_.device,
                                     additionalInfo, extractDiscLabel);
   }
+  // Decompiling again over an edited folder would write over the edits.
+  const std::string output = OutputFolderOf(request);
+  if (FolderHoldsAnything(*request.host, output)) {
+    if (!services_.dialogs->ConfirmWriteInto(output)) return;
+    request.force = true;
+  }
   StartJob([request](const Progress& progress, CancelToken cancel) {
     return RunDecompileJob(request, progress, cancel);
   });

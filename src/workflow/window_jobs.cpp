@@ -9,6 +9,12 @@ namespace zanthrel {
 
 std::string WindowTitle() { return std::string("Zanthrel ") + ZANTHREL_VERSION + " [" + kHomePage + "]"; }
 
+std::string WriteIntoFolderQuestion(const std::string& folder) {
+  return "The folder\n" + folder +
+         "\nholds files already. De-Compile writes over those of the same names, edits included, "
+         "and leaves the others. Write into it?";
+}
+
 DecompileRequest ImageDecompileRequest(const std::string& imagePath, bool additionalInfo,
                                        bool extractDiscLabel) {
   DecompileRequest request;
@@ -46,7 +52,9 @@ std::string DecompileStatusLine(const DecompileReport& report, const std::string
   const bool moreToSay = !report.hostFailure.empty() || report.filesSaved > 0 || !report.lost.empty() ||
                          report.cutFile.has_value();
   if (report.opened && !moreToSay && !report.finalLogLine.empty()) {
-    return Cp1251ToUtf8(report.finalLogLine);
+    if (report.renamed.empty()) return Cp1251ToUtf8(report.finalLogLine);
+    return Cp1251ToUtf8(report.finalLogLine) + " Names numbered: " + std::to_string(report.renamed.size()) +
+           "; " + report.renamed.front();
   }
   return DescribeReport(report, source);
 }

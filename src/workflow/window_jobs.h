@@ -26,6 +26,10 @@ inline constexpr const char* kImageToWriteName = "CD Image \".iso\"";
 inline constexpr const char* kImageToWritePattern = "*.iso";
 inline constexpr const char* kImageToWriteSuffix = "iso";
 
+// The Yes/No question asked before a decompile writes into a folder that
+// holds files already.
+std::string WriteIntoFolderQuestion(const std::string& folder);
+
 // De-Compile of an image file writes beside the image.
 DecompileRequest ImageDecompileRequest(const std::string& imagePath, bool additionalInfo,
                                        bool extractDiscLabel);
@@ -39,7 +43,8 @@ CompileRequest WindowCompileRequest(const std::string& folder, const std::string
 
 // The status line after a De-Compile: the log's last line, as the window has
 // always shown it, unless the host failed the run or a salvage walk saved
-// files; then the words that say so.
+// files; then the words that say so. Names that took a number follow the
+// line, counted, the first one named.
 std::string DecompileStatusLine(const DecompileReport& report, const std::string& source);
 std::string CompileStatusLine(const CompileReport& report, const std::string& imagePath);
 

@@ -17,6 +17,9 @@ class WorkflowDialogs {
   virtual std::optional<std::string> SelectFolder() = 0;
   // The image file to write (*.iso, default suffix iso); nothing when cancelled.
   virtual std::optional<std::string> ChooseImageToWrite() = 0;
+  // Yes or no to WriteIntoFolderQuestion(folder): whether a decompile goes on
+  // into a folder that holds files already.
+  virtual bool ConfirmWriteInto(const std::string& folder) = 0;
 };
 
 }  // namespace zanthrel

@@ -92,9 +92,9 @@ TEST_F(WindowTest, DecompileWritesBesideTheImageWithTheOptions) {
   EXPECT_EQ(window_->statusLine->text(), "Образ демонтирован успешно. Выход.");
   EXPECT_EQ(testkit::NamesBelow(temp_.Path() / "discs"),
             (std::vector<std::string>{"PARCE_game", "PARCE_game/Disc label",
-                                      "PARCE_game/LaunchMe", "PARCE_game/game.spy",
-                                      "PARCE_game/Игры", "PARCE_game/Игры/a!3Ab", "game.iso.gz",
-                                      "game.log"}));
+                                      "PARCE_game/LaunchMe", "PARCE_game/Игры",
+                                      "PARCE_game/Игры/a!3Ab", "game.iso.gz",
+                                      "game.log", "game.spy"}));
 
   fs::remove_all(temp_.Path() / "discs/PARCE_game");
   window_->additionalInfoBox->setChecked(false);
@@ -103,6 +103,29 @@ TEST_F(WindowTest, DecompileWritesBesideTheImageWithTheOptions) {
   Click(window_->decompileButton);
   EXPECT_EQ(testkit::NamesBelow(temp_.Path() / "discs/PARCE_game"),
             (std::vector<std::string>{"LaunchMe", "Игры", "Игры/a!3Ab"}));
+}
+
+// Decompiling again over an edited folder asks first; no writes nothing.
+TEST_F(WindowTest, DecompilingAgainAsksBeforeWritingIntoTheFolder) {
+  fs::create_directories(temp_.Path() / "discs");
+  const testkit::SampleDisc disc = testkit::MakeSampleDisc();
+  testkit::WriteBytes(temp_ / "discs/game.iso", disc.image);
+  dialogs_.images = {temp_ / "discs/game.iso"};
+  EXPECT_EQ(Click(window_->decompileButton), "Образ демонтирован успешно. Выход.");
+  testkit::WriteText(temp_ / "discs/PARCE_game/LaunchMe", "edited");
+  testkit::WriteText(temp_ / "discs/game.log", "old log");
+
+  dialogs_.images = {temp_ / "discs/game.iso"};
+  dialogs_.writeInto = {false};
+  EXPECT_EQ(Click(window_->decompileButton), QString());
+  EXPECT_EQ(dialogs_.writeIntoAsked, std::vector<std::string>{temp_ / "discs/PARCE_game"});
+  EXPECT_EQ(testkit::ReadText(temp_ / "discs/PARCE_game/LaunchMe"), "edited");
+  EXPECT_EQ(testkit::ReadText(temp_ / "discs/game.log"), "old log");
+
+  dialogs_.images = {temp_ / "discs/game.iso"};
+  dialogs_.writeInto = {true};
+  EXPECT_EQ(Click(window_->decompileButton), "Образ демонтирован успешно. Выход.");
+  EXPECT_EQ(testkit::ReadBytes(temp_ / "discs/PARCE_game/LaunchMe"), disc.launchMe);
 }
 
 TEST_F(WindowTest, CancelledDialogsAndUnopenableImagesChangeNothing) {
@@ -176,7 +199,7 @@ TEST_F(WindowTest, DriveBranchDecompilesIntoTheChosenFolder) {
   EXPECT_TRUE(fs::exists(temp_.Path() / "chosen/cd-rom.log"));
   EXPECT_EQ(testkit::ReadBytes(temp_ / "chosen/PARCE_CD-ROM/LaunchMe"), disc.launchMe);
   // Both options start unchecked: no block map and no label file.
-  EXPECT_FALSE(fs::exists(temp_.Path() / "chosen/PARCE_CD-ROM/cd-rom.spy"));
+  EXPECT_FALSE(fs::exists(temp_.Path() / "chosen/cd-rom.spy"));
   EXPECT_FALSE(fs::exists(temp_.Path() / "chosen/PARCE_CD-ROM/Disc label"));
   EXPECT_FALSE(device_.Locked("/dev/sr0"));
 }

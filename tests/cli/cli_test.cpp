@@ -38,7 +38,7 @@ TEST(CommandLineTest, DecompileWritesBesideTheChosenFolder) {
   EXPECT_EQ(testkit::ReadBytes(temp / "out/PARCE_game/LaunchMe"), disc.launchMe);
   EXPECT_EQ(testkit::ReadBytes(temp / "out/PARCE_game/Игры/a!3Ab"), disc.gamesAB);
   EXPECT_EQ(fs::file_size(temp / "out/PARCE_game/Disc label"), 132u);
-  EXPECT_TRUE(fs::exists(temp / "out/PARCE_game/game.spy"));
+  EXPECT_TRUE(fs::exists(temp / "out/game.spy"));
   EXPECT_TRUE(fs::exists(temp / "out/game.log"));
 
   run = RunZanthrel("decompile -q game.iso.gz");
@@ -46,7 +46,89 @@ TEST(CommandLineTest, DecompileWritesBesideTheChosenFolder) {
   EXPECT_EQ(run.out + run.err, "");
   EXPECT_TRUE(fs::exists(temp / "PARCE_game/LaunchMe"));
   EXPECT_FALSE(fs::exists(temp / "PARCE_game/Disc label"));
-  EXPECT_FALSE(fs::exists(temp / "PARCE_game/game.spy"));
+  EXPECT_FALSE(fs::exists(temp / "game.spy"));
+}
+
+// Two images whose names differ past their first dot get a folder and a log each.
+TEST(CommandLineTest, ImagesWithDotsInTheirNamesDecompileApart) {
+  testkit::TempFolder temp;
+  const testkit::SampleDisc disc = testkit::MakeSampleDisc();
+  testkit::WriteBytes(temp / "Game (v1.0).iso", disc.image);
+  testkit::WriteGzip(temp / "Game (v1.1).iso.gz", disc.image);
+  EXPECT_EQ(RunZanthrel("decompile -q \"Game (v1.0).iso\"").status, 0);
+  EXPECT_EQ(RunZanthrel("decompile -q \"Game (v1.1).iso.gz\"").status, 0);
+  for (const char* base : {"Game (v1.0)", "Game (v1.1)"}) {
+    EXPECT_EQ(testkit::ReadBytes(temp / (std::string("PARCE_") + base + "/LaunchMe")), disc.launchMe) << base;
+    EXPECT_TRUE(fs::is_regular_file(temp / (std::string(base) + ".log"))) << base;
+  }
+}
+
+// Decompiling again over an edited folder: refused before anything is
+// written, the log included, unless -f; an empty folder is used as it is.
+TEST(CommandLineTest, DecompileRefusesAFolderThatHoldsFilesUnlessForced) {
+  testkit::TempFolder temp;
+  const testkit::SampleDisc disc = testkit::MakeSampleDisc();
+  testkit::WriteBytes(temp / "game.iso", disc.image);
+  ASSERT_EQ(RunZanthrel("decompile -q game.iso").status, 0);
+  testkit::WriteText(temp / "PARCE_game/LaunchMe", "edited");
+  testkit::WriteText(temp / "PARCE_game/mine.txt", "mine");
+  testkit::WriteText(temp / "game.log", "old log");
+  testkit::WriteText(temp / "game.spy", "old map");
+
+  for (const char* arguments : {"decompile game.iso", "decompile --info -q game.iso"}) {
+    const testkit::ProcessOutcome run = RunZanthrel(arguments);
+    EXPECT_EQ(run.status, 2) << arguments;
+    EXPECT_EQ(run.out, "");
+    EXPECT_TRUE(run.err.starts_with("zanthrel: ")) << run.err;
+    EXPECT_TRUE(run.err.ends_with(testkit::HostPath("/PARCE_game") +
+                                  ": the folder exists and is not empty; decompiling game.iso into it "
+                                  "would write over its files (-f writes over them)\n"))
+        << run.err;
+    EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1);
+    EXPECT_EQ(testkit::ReadText(temp / "PARCE_game/LaunchMe"), "edited");
+    EXPECT_EQ(testkit::ReadText(temp / "game.log"), "old log");
+    EXPECT_EQ(testkit::ReadText(temp / "game.spy"), "old map");
+  }
+  // A drive's folder too, before the drive is even opened.
+  fs::create_directories(temp.Path() / "out/PARCE_CD-ROM/sub");
+  testkit::ProcessOutcome run = RunZanthrel("decompile -o out --drive " + (temp / "no-such-drive"));
+  EXPECT_EQ(run.status, 2);
+  EXPECT_NE(run.err.find("PARCE_CD-ROM: the folder exists and is not empty"), std::string::npos) << run.err;
+  EXPECT_FALSE(fs::exists(temp.Path() / "out/cd-rom.log"));
+
+  // -f writes over the disc's files and the map, and leaves the others.
+  run = RunZanthrel("decompile -f --info -q game.iso");
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(testkit::ReadBytes(temp / "PARCE_game/LaunchMe"), disc.launchMe);
+  EXPECT_EQ(testkit::ReadText(temp / "PARCE_game/mine.txt"), "mine");
+  EXPECT_NE(testkit::ReadText(temp / "game.log"), "old log");
+  EXPECT_NE(testkit::ReadText(temp / "game.spy"), "old map");
+
+  // An empty folder holds nothing to lose.
+  fs::remove_all(temp.Path() / "PARCE_game");
+  fs::create_directories(temp.Path() / "PARCE_game");
+  EXPECT_EQ(RunZanthrel("decompile --force -q game.iso").status, 0);
+  fs::remove_all(temp.Path() / "PARCE_game");
+  fs::create_directories(temp.Path() / "PARCE_game");
+  EXPECT_EQ(RunZanthrel("decompile -q game.iso").status, 0);
+  EXPECT_EQ(testkit::ReadBytes(temp / "PARCE_game/LaunchMe"), disc.launchMe);
+}
+
+// Entries that meet on the host are warned, one line each, and the run ends well.
+TEST(CommandLineTest, DecompileWarnsOfEachNumberedName) {
+  testkit::TempFolder temp;
+  testkit::ImageBuilder builder(5);
+  builder.Label({});
+  builder.Directory(1, {testkit::FileEntry("x", 3, 1), testkit::DirEntry("x", 2), testkit::FileEntry("x", 4, 1)});
+  builder.Directory(2, {});
+  testkit::WriteBytes(temp / "meet.iso", builder.Image());
+  const testkit::ProcessOutcome run = RunZanthrel("decompile -q meet.iso");
+  EXPECT_EQ(run.status, 0);
+  const std::string root = testkit::HostPath(fs::canonical(temp.Path()).string() + "/PARCE_meet/");
+  EXPECT_EQ(run.err, "zanthrel: warning: " + root + "x: written as \"x~1\" (an earlier entry of the folder has the name)\n"
+                     "zanthrel: warning: " + root + "x: written as \"x~2\" (an earlier entry of the folder has the name)\n");
+  EXPECT_TRUE(fs::is_directory(temp.Path() / "PARCE_meet/x~1"));
+  EXPECT_TRUE(fs::is_regular_file(temp.Path() / "PARCE_meet/x~2"));
 }
 
 TEST(CommandLineTest, EveryFailureGivesOneLineAndItsStatus) {
@@ -75,7 +157,7 @@ TEST(CommandLineTest, EveryFailureGivesOneLineAndItsStatus) {
 #ifndef _WIN32  // /dev/full, a file whose writes fail, is POSIX's
   fs::create_directories(temp / "PARCE_game");
   fs::create_symlink("/dev/full", temp / "PARCE_game/LaunchMe");
-  run = RunZanthrel("decompile game.iso");
+  run = RunZanthrel("decompile -f game.iso");
   EXPECT_EQ(run.status, 1);
   EXPECT_NE(run.err.find("write failure"), std::string::npos);
 #endif

@@ -27,6 +27,7 @@ expect "$(complete_line zanthrel decompile --d)" "--disc-label --drive"
 expect "$(complete_line zanthrel compile --f)" "--force"
 expect "$(complete_line zanthrel conv)" "convert"
 expect "$(complete_line zanthrel convert -)" "-f --force -q --quiet --help"
+expect "$(complete_line zanthrel decompile --f)" "--force"
 folder="$(mktemp -d)"
 trap 'rm -rf "$folder"' EXIT
 mkdir "$folder/outdir"

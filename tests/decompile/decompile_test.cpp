@@ -105,7 +105,7 @@ TEST_F(DecompileTest, DiscLabelIsSkippedUnlessAskedForInAnyCaseAndBlanks) {
   auto skipped = Run(image, false, true);
   EXPECT_TRUE(skipped.ok);
   EXPECT_FALSE(fs::exists(testkit::PathOf(Out(HostFileName(" \tDISC Label ")))));
-  std::string map = testkit::ReadText(Out("disc.spy"));
+  std::string map = testkit::ReadText(Beside("disc.spy"));
   EXPECT_EQ(map.find("Label"), std::string::npos);
   EXPECT_NE(map.find(Win("Дырка")), std::string::npos);  // block 0 is a hole
 
@@ -113,7 +113,7 @@ TEST_F(DecompileTest, DiscLabelIsSkippedUnlessAskedForInAnyCaseAndBlanks) {
   auto extracted = Run(image, true, true);
   EXPECT_TRUE(extracted.ok);
   EXPECT_EQ(testkit::ReadBytes(Out(HostFileName(" \tDISC Label "))), Slice(image, 0, 132));
-  map = testkit::ReadText(Out("disc.spy"));
+  map = testkit::ReadText(Beside("disc.spy"));
   EXPECT_EQ(map.substr(0, 24), "0x00000000 - 0x00000001\t");
   EXPECT_EQ(map.find(Win("Дырка")), std::string::npos);
 }
@@ -489,7 +489,7 @@ TEST_F(DecompileTest, RootCopyIndexPastTheSlotsTriesEightAndNegativeTriesNone) {
                             "\tРазмер данных: 4096 байт\n"
                             "\n"
                             "!!!Образ убит дальше некуда! Выход.\n"));
-  EXPECT_FALSE(fs::exists(testkit::PathOf(Out("disc.spy"))));
+  EXPECT_FALSE(fs::exists(testkit::PathOf(Beside("disc.spy"))));
 }
 
 TEST_F(DecompileTest, ExistingOutputIsReusedAndFilesReplaced) {

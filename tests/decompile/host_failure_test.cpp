@@ -57,6 +57,10 @@ class HostFailureTest : public ::testing::Test {
   std::string Log() const { return testkit::ReadText(temp_ / "disc.log"); }
   std::string Root() const { return testkit::Utf8Of(fs::canonical(temp_.Path()) / "PARCE_disc"); }
   std::string Out(const std::string& relative) const { return testkit::HostPath(Root() + "/" + relative); }
+  // The full path of `name` beside the log.
+  std::string Beside(const std::string& name) const {
+    return testkit::HostPath(testkit::Utf8Of(fs::canonical(temp_.Path())) + "/" + name);
+  }
 
   testkit::TempFolder temp_;
   FaultyHost host_;
@@ -83,14 +87,14 @@ TEST_F(HostFailureTest, BlockMapAndHoleFilesThatCannotBeWritten) {
   host_.Add({HostCall::kCreateFile, "disc 0x00000000.spy", EACCES});
   const DecompileResult result = Run(true);
   EXPECT_EQ(result.outcome, DecompileOutcome::kWriteFailures);
-  EXPECT_EQ(result.hostFailure, Out("disc 0x00000000.spy: ") + ErrorText(EACCES));
+  EXPECT_EQ(result.hostFailure, Beside("disc 0x00000000.spy: ") + ErrorText(EACCES));
   const std::string log = Log();
-  const std::string tail = Win("!!!Не удалось записать файл ") + Out("disc 0x00000000.spy!\n") +
-                           Win("!!!Не удалось записать файл ") + Out("disc.spy!\n") +
+  const std::string tail = Win("!!!Не удалось записать файл ") + Beside("disc 0x00000000.spy!\n") +
+                           Win("!!!Не удалось записать файл ") + Beside("disc.spy!\n") +
                            Win(kWithWriteErrors);
   EXPECT_TRUE(log.ends_with(tail)) << log.substr(log.size() - std::min<size_t>(log.size(), 300));
-  EXPECT_LE(fs::file_size(testkit::PathOf(Out("disc.spy"))), 100u);
-  EXPECT_FALSE(fs::exists(testkit::PathOf(Out("disc 0x00000000.spy"))));
+  EXPECT_LE(fs::file_size(testkit::PathOf(Beside("disc.spy"))), 100u);
+  EXPECT_FALSE(fs::exists(testkit::PathOf(Beside("disc 0x00000000.spy"))));
   EXPECT_EQ(fs::file_size(testkit::PathOf(Out("LaunchMe"))), 5000u);
 }
 
@@ -192,7 +196,7 @@ TEST(DriveHostFailureTest, BlockZeroThatCannotBeReachedAfterOpening) {
 TEST_F(HostFailureTest, CleanRunLeavesTheCurrentDirectoryAlone) {
   EXPECT_TRUE(Run(true).Succeeded());
   EXPECT_TRUE(Log().ends_with(Win(kSuccess)));
-  EXPECT_TRUE(fs::exists(testkit::PathOf(Out("disc.spy"))));
+  EXPECT_TRUE(fs::exists(testkit::PathOf(Beside("disc.spy"))));
   EXPECT_EQ(host_.Calls(HostCall::kCurrentDirectory), 0);
 }
 
@@ -202,6 +206,7 @@ TEST(ConcurrentRunsTest, TwoRunsIntoOneFolderBothSucceed) {
   DecompileRequest request;
   request.imagePath = temp / "disc.iso";
   request.outputDir = temp / "out";
+  request.force = true;  // each run may find the other's files already there
   fs::create_directories(temp.Path() / "out");
   for (int round = 0; round < 20; ++round) {
     fs::remove_all(temp.Path() / "out/PARCE_disc");

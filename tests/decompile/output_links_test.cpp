@@ -57,6 +57,7 @@ class OutputLinkTest : public ::testing::Test {
     request.imagePath = temp_ / "disc.iso";
     request.outputDir = temp_.Path().string();
     request.host = &host;
+    request.force = true;  // the links stand in the folder already
     return DecompileImageFile(request);
   }
   // Where the run makes its folder, and a link there to what lies outside.
@@ -146,18 +147,20 @@ TEST_F(OutputLinkTest, TheFolderGivenMayBeReachedThroughALink) {
 
 TEST_F(OutputLinkTest, EveryLinkFailureEndsTheCommandWithStatus1) {
   LinkOutside("small", "victim");
-  testkit::ProcessOutcome outcome = testkit::RunZanthrel("decompile -q disc.iso");
+  testkit::ProcessOutcome outcome = testkit::RunZanthrel("decompile -q -f disc.iso");
   EXPECT_EQ(outcome.status, 1) << outcome.err;
   fs::remove_all(temp_.Path() / "PARCE_disc");
   LinkOutside("first", "");
-  outcome = testkit::RunZanthrel("decompile -q disc.iso");
+  outcome = testkit::RunZanthrel("decompile -q -f disc.iso");
   EXPECT_EQ(outcome.status, 1) << outcome.err;
   EXPECT_NE(outcome.err.find("zanthrel: " + RealOut("first") + ": a symbolic link stands there"), std::string::npos)
       << outcome.err;
   fs::remove(temp_.Path() / "PARCE_disc/first");
   fs::remove_all(temp_.Path() / "PARCE_disc");
   fs::create_directory_symlink(temp_.Path() / "outside", temp_.Path() / "PARCE_disc");
-  outcome = testkit::RunZanthrel("decompile -q disc.iso");
+  // A link to a folder that holds files is refused before any work, unforced.
+  EXPECT_EQ(testkit::RunZanthrel("decompile -q disc.iso").status, 2);
+  outcome = testkit::RunZanthrel("decompile -q -f disc.iso");
   EXPECT_EQ(outcome.status, 1) << outcome.err;
   ExpectOutsideUntouched();
 }

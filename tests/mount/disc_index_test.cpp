@@ -125,15 +125,23 @@ TEST_F(DiscIndexTest, AllCopiesShowsEachCopyOfAFileWithSeveral) {
   EXPECT_EQ(Names("/"), (std::set<std::string>{"once", "twice"}));
 }
 
-TEST_F(DiscIndexTest, TheLaterOfTwoEntriesWithOneHostNameWins) {
-  ImageBuilder builder(5);
+// Entries that meet on the host each show under the name decompile gives
+// them; "Disc label" is the root's label entry alone.
+TEST_F(DiscIndexTest, EntriesThatMeetShowUnderNumberedNames) {
+  ImageBuilder builder(6);
   builder.Label({});
-  builder.Directory(1, {testkit::FileEntry("same", 3, 3), testkit::FileEntry("same", 4, 2)});
+  builder.Directory(1, {testkit::FileEntry("same", 3, 3), testkit::FileEntry(std::string("same\0x", 6), 4, 2),
+                        testkit::DirEntry("same", 2)});
+  builder.Directory(2, {testkit::FileEntry("Disc label", 5, 1)});
   builder.Data(3, Bytes{'o', 'l', 'd'});
   builder.Data(4, Bytes{'n', 'u'});
+  builder.Data(5, Bytes{'L'});
   Open(builder.Image());
-  EXPECT_EQ(Names("/"), (std::set<std::string>{"same"}));
-  EXPECT_EQ(*ReadAll("/same"), (Bytes{'n', 'u'}));
+  EXPECT_EQ(Names("/"), (std::set<std::string>{"same", "same~1", "same~2"}));
+  EXPECT_EQ(*ReadAll("/same"), (Bytes{'o', 'l', 'd'}));
+  EXPECT_EQ(*ReadAll("/same~1"), (Bytes{'n', 'u'}));
+  EXPECT_EQ(Names("/same~2"), (std::set<std::string>{"Disc label"}));
+  EXPECT_EQ(*ReadAll("/same~2/Disc label"), (Bytes{'L'}));
 }
 
 TEST_F(DiscIndexTest, FoldersThatCannotBeListedFailAlone) {

@@ -84,22 +84,65 @@ TEST(HostNameTest, NamesDifferingOnlyInCaseStayApartUnderWindowsRules) {
   EXPECT_EQ(windows.FileName("readme"), "readme");
   EXPECT_EQ(windows.FileName("README"), "!52EADME");
   EXPECT_EQ(windows.FileName("Readme"), "!52!65adme");  // "!52eadme" is taken, case aside
-  EXPECT_EQ(windows.FileName("README"), "!52EADME");    // the same name, the same place
-  EXPECT_EQ(windows.FileName("readme"), "readme");
+  EXPECT_FALSE(windows.Numbered());
   EXPECT_EQ(windows.FolderName("DATA"), "DATA");
   EXPECT_EQ(windows.FolderName("data"), "!64ata");
   // Cyrillic letters have case on Windows disks too; escapes already made stay whole.
   EXPECT_EQ(windows.FileName("\xC0:"), "\xC0!3A");
   EXPECT_EQ(windows.FileName("\xE0:"), "!E0!3A");
   EXPECT_EQ(windows.FileName("1:"), "1!3A");
-  for (const char* name : {"README", "Readme", "data", "\xE0:"}) {
-    EXPECT_EQ(DecodeHostName(windows.FileName(name)), name) << name;
+  FolderHostNames fresh(HostNameRules::kWindows);
+  for (const char* name : {"readme", "README", "Readme", "data", "\xE0:"}) {
+    EXPECT_EQ(DecodeHostName(fresh.FileName(name)), name) << name;
   }
 
   FolderHostNames posix(HostNameRules::kPosix);
   EXPECT_EQ(posix.FileName("readme"), "readme");
   EXPECT_EQ(posix.FileName("README"), "README");
   EXPECT_EQ(posix.FolderName("CON"), "CON");
+}
+
+// A name met again, as a file or a folder, takes the first free number before
+// its extension; the earlier entry keeps its name, and a number never takes
+// a name handed out before, even one that was the disc's own.
+TEST(HostNameTest, NamesMetAgainTakeTheFirstFreeNumber) {
+  for (HostNameRules rules : {HostNameRules::kPosix, HostNameRules::kWindows}) {
+    FolderHostNames names(rules);
+    EXPECT_EQ(names.FileName("a.txt"), "a.txt");
+    EXPECT_FALSE(names.Numbered());
+    EXPECT_EQ(names.FileName("a~2.txt"), "a~2.txt");
+    EXPECT_EQ(names.FileName("a.txt"), "a~1.txt");
+    EXPECT_TRUE(names.Numbered());
+    EXPECT_EQ(names.FolderName("a.txt"), "a~3.txt");  // ~1 and ~2 are taken
+    EXPECT_EQ(names.FileName("a~1.txt"), "a~1~1.txt");  // the disc's own name, met late
+    EXPECT_EQ(names.FileName("x"), "x");
+    EXPECT_EQ(names.FolderName("x"), "x~1");
+    EXPECT_EQ(names.FileName(".profile"), ".profile");
+    EXPECT_EQ(names.FileName(".profile"), ".profile~1");
+    EXPECT_EQ(names.FileName("v1.0.iso"), "v1.0.iso");
+    EXPECT_EQ(names.FileName("v1.0.iso"), "v1.0~1.iso");
+    // Escaped names take their numbers behind the escapes.
+    EXPECT_EQ(names.FileName(".."), "!2E!2E");
+    EXPECT_EQ(names.FileName(".."), "!2E!2E~1");
+    EXPECT_EQ(names.FileName(""), "!00");
+    EXPECT_EQ(names.FileName(""), "!00~1");
+    EXPECT_FALSE(names.FileName("y").empty());
+    EXPECT_FALSE(names.Numbered());
+  }
+  // Under the Windows rules a number is free only when it is free case aside.
+  FolderHostNames windows(HostNameRules::kWindows);
+  EXPECT_EQ(windows.FileName("B~1"), "B~1");
+  EXPECT_EQ(windows.FileName("b"), "b");
+  EXPECT_EQ(windows.FileName("b"), "b~2");
+  EXPECT_EQ(windows.FileName("README"), "README");
+  EXPECT_EQ(windows.FileName("README"), "README~1");
+  EXPECT_EQ(windows.FileName("readme"), "!72eadme");
+
+  // A hostile folder of one name many times over: each name found at once.
+  FolderHostNames many(HostNameRules::kPosix);
+  std::string last;
+  for (int i = 0; i < 50000; ++i) last = many.FileName("same.dat");
+  EXPECT_EQ(last, "same~49999.dat");
 }
 
 TEST(Cp1251Test, EveryByteRoundTripsThroughUtf8) {

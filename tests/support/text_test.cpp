@@ -58,12 +58,25 @@ TEST(PathTextTest, ExtensionFileAndBaseNamesUseTheHostSeparator) {
   EXPECT_EQ(FileNameOf("/img/game.iso"), "game.iso");
   EXPECT_EQ(FileNameOf("/img/"), "");
   EXPECT_EQ(FileNameOf("plain"), "plain");
-  EXPECT_EQ(BaseNameOf("/img/game.eu.iso"), "game");
-  EXPECT_EQ(BaseNameOf("/img/.iso"), "");
-  EXPECT_EQ(BaseNameOf("disc.iso.gz"), "disc");
-  EXPECT_EQ(BaseNameOf("Demo Disc.final.iso"), "Demo Disc");
-  EXPECT_EQ(BaseNameOf("noext"), "noext");
   EXPECT_EQ(JoinPath("/a", "b"), std::string("/a") + kPathSeparator + "b");
+}
+
+// Two images whose names differ after their first dot never share a base.
+TEST(PathTextTest, BaseNameDropsGzAndTheLastExtensionOnly) {
+  EXPECT_EQ(BaseNameOf("/img/game.iso"), "game");
+  EXPECT_EQ(BaseNameOf("/img.d/game.iso.gz"), "game");
+  EXPECT_EQ(BaseNameOf("GAME.ISO.GZ"), "GAME");
+  EXPECT_EQ(BaseNameOf("game.gz"), "game");
+  EXPECT_EQ(BaseNameOf("Game (USA) (v1.0).iso"), "Game (USA) (v1.0)");
+  EXPECT_EQ(BaseNameOf("Game (USA) (v1.1).iso"), "Game (USA) (v1.1)");
+  EXPECT_EQ(BaseNameOf("/img/game.eu.iso"), "game.eu");
+  EXPECT_EQ(BaseNameOf("disc.gz.iso"), "disc.gz");
+  EXPECT_EQ(BaseNameOf("GAME"), "GAME");
+  EXPECT_EQ(BaseNameOf("name."), "name");
+  EXPECT_EQ(BaseNameOf("/img/.iso"), ".iso");
+  EXPECT_EQ(BaseNameOf(".gz"), ".gz");
+  EXPECT_EQ(BaseNameOf("..iso"), "..iso");
+  EXPECT_EQ(BaseNameOf(".game.iso.gz"), ".game");
 }
 
 TEST(PathTextTest, FolderPartIsWhatComesBeforeTheLastSeparator) {

@@ -21,12 +21,17 @@ DecompileRunResult DecompileFixture::Run(const Bytes& image, bool extractDiscLab
   const DecompileResult run = DecompileImage(source, "PARCE_" + base, base + ".log", options);
   result.ok = run.Succeeded();
   result.outcome = run.outcome;
+  result.renamed = run.renamed;
   if (fs::is_regular_file(temp_ / (base + ".log"))) result.log = ReadText(temp_ / (base + ".log"));
   return result;
 }
 
 std::string DecompileFixture::Root() const {
   return (fs::canonical(temp_.Path()) / "PARCE_disc").string();
+}
+
+std::string DecompileFixture::Beside(const std::string& name) const {
+  return HostPath(Utf8Of(fs::canonical(temp_.Path())) + "/" + name);
 }
 
 std::map<std::string, std::string> DecompileFixture::Tree() const {

@@ -6,6 +6,7 @@
 
 #include <map>
 #include <string>
+#include <vector>
 
 #include "decompile/decompile_run.h"
 #include "testkit/files.h"
@@ -17,6 +18,7 @@ struct DecompileRunResult {
   bool ok = false;
   DecompileOutcome outcome = DecompileOutcome::kNotOpen;
   std::string log;  // Windows-1251 bytes
+  std::vector<std::string> renamed;
 };
 
 class DecompileFixture : public ::testing::Test {
@@ -29,6 +31,8 @@ class DecompileFixture : public ::testing::Test {
   std::string Root() const;
   // The full path of `relative` ("/" between its parts) in the output folder.
   std::string Out(const std::string& relative) const { return HostPath(Root() + "/" + relative); }
+  // The full path of `name` beside the log, where the block map goes.
+  std::string Beside(const std::string& name) const;
   // Every file and folder below the temporary folder, relative, folders with a trailing "/".
   std::map<std::string, std::string> Tree() const;
 

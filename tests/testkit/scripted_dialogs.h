@@ -4,19 +4,32 @@
 #include <deque>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "workflow/workflow_dialogs.h"
 
 namespace zanthrel::testkit {
 
-// Answers the workflows' questions from lists; an empty answer cancels.
+// Answers the workflows' questions from lists; an empty answer cancels, and
+// no answer left to a yes/no question is no.
 class ScriptedDialogs : public WorkflowDialogs {
  public:
   std::deque<std::optional<std::string>> images, folders, targets;
+  std::deque<bool> writeInto;
+  // The folders that ConfirmWriteInto was asked about, in turn.
+  std::vector<std::string> writeIntoAsked;
   int asked = 0;
   std::optional<std::string> ChooseImageFile() override { return Next(images); }
   std::optional<std::string> SelectFolder() override { return Next(folders); }
   std::optional<std::string> ChooseImageToWrite() override { return Next(targets); }
+  bool ConfirmWriteInto(const std::string& folder) override {
+    ++asked;
+    writeIntoAsked.push_back(folder);
+    if (writeInto.empty()) return false;
+    const bool answer = writeInto.front();
+    writeInto.pop_front();
+    return answer;
+  }
 
  private:
   std::optional<std::string> Next(std::deque<std::optional<std::string>>& answers) {

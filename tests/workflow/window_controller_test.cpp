@@ -132,7 +132,7 @@ TEST_F(WindowControllerTest, DriveChoiceListsTheOfferedDrivesAndDecompilesTheSel
   controller_->DecompileClicked(true, false, 1);
   EXPECT_EQ(FinishJob(), "Образ демонтирован успешно. Выход.");
   EXPECT_EQ(testkit::ReadBytes(temp_ / "chosen/PARCE_CD-ROM/LaunchMe"), disc.launchMe);
-  EXPECT_TRUE(fs::exists(temp_.Path() / "chosen/PARCE_CD-ROM/cd-rom.spy"));
+  EXPECT_TRUE(fs::exists(temp_.Path() / "chosen/cd-rom.spy"));
   EXPECT_FALSE(fs::exists(temp_.Path() / "chosen/PARCE_CD-ROM/Disc label"));
   EXPECT_FALSE(device_.Locked("/dev/sr1"));
   // The bar moves only when the percentage does, from the 0 it starts at.
@@ -162,7 +162,53 @@ TEST_F(WindowControllerTest, ImageChoiceDecompilesBesideTheImageWithTheOptions) 
   EXPECT_EQ(FinishJob(), "Образ демонтирован успешно. Выход.");
   EXPECT_EQ(view_.shown.front(), "started");
   EXPECT_TRUE(fs::exists(temp_.Path() / "discs/PARCE_game/Disc label"));
-  EXPECT_FALSE(fs::exists(temp_.Path() / "discs/PARCE_game/game.spy"));
+  EXPECT_FALSE(fs::exists(temp_.Path() / "discs/game.spy"));
+}
+
+// Decompiling again into a folder that holds files asks first: no writes
+// nothing, not even the log; yes writes over the disc's files as before.
+TEST_F(WindowControllerTest, AFolderThatHoldsFilesIsWrittenIntoOnlyWhenTheUserSaysYes) {
+  fs::create_directories(temp_.Path() / "discs");
+  const testkit::SampleDisc disc = testkit::MakeSampleDisc();
+  testkit::WriteBytes(temp_ / "discs/game.iso", disc.image);
+  dialogs_.images = {temp_ / "discs/game.iso"};
+  controller_->DecompileClicked(false, false, -1);
+  EXPECT_EQ(FinishJob(), "Образ демонтирован успешно. Выход.");
+  EXPECT_TRUE(dialogs_.writeIntoAsked.empty());  // the folder was new
+
+  testkit::WriteText(temp_ / "discs/PARCE_game/LaunchMe", "edited");
+  testkit::WriteText(temp_ / "discs/game.log", "old log");
+  view_.shown.clear();
+  dialogs_.images = {temp_ / "discs/game.iso"};
+  dialogs_.writeInto = {false};
+  controller_->DecompileClicked(true, false, -1);
+  EXPECT_FALSE(controller_->JobRunning());
+  EXPECT_TRUE(view_.shown.empty());
+  EXPECT_EQ(dialogs_.writeIntoAsked, std::vector<std::string>{temp_ / "discs/PARCE_game"});
+  EXPECT_EQ(testkit::ReadText(temp_ / "discs/PARCE_game/LaunchMe"), "edited");
+  EXPECT_EQ(testkit::ReadText(temp_ / "discs/game.log"), "old log");
+  EXPECT_FALSE(fs::exists(temp_.Path() / "discs/game.spy"));
+
+  dialogs_.images = {temp_ / "discs/game.iso"};
+  dialogs_.writeInto = {true};
+  controller_->DecompileClicked(true, false, -1);
+  EXPECT_EQ(FinishJob(), "Образ демонтирован успешно. Выход.");
+  EXPECT_EQ(dialogs_.writeIntoAsked.size(), 2u);
+  EXPECT_EQ(testkit::ReadBytes(temp_ / "discs/PARCE_game/LaunchMe"), disc.launchMe);
+  EXPECT_TRUE(fs::exists(temp_.Path() / "discs/game.spy"));
+
+  // A drive's folder is asked about the same way.
+  drives_ = {{"/dev/sr0", kDriveCdRom}};
+  device_.discs["/dev/sr0"].bytes = disc.image;
+  controller_->DriveChoiceSelected();
+  fs::create_directories(temp_.Path() / "chosen/PARCE_CD-ROM");
+  testkit::WriteText(temp_ / "chosen/PARCE_CD-ROM/LaunchMe", "edited");
+  dialogs_.folders = {temp_ / "chosen"};
+  controller_->DecompileClicked(false, false, 0);
+  EXPECT_FALSE(controller_->JobRunning());
+  EXPECT_EQ(dialogs_.writeIntoAsked.back(), temp_ / "chosen/PARCE_CD-ROM");
+  EXPECT_EQ(testkit::ReadText(temp_ / "chosen/PARCE_CD-ROM/LaunchMe"), "edited");
+  EXPECT_FALSE(fs::exists(temp_.Path() / "chosen/cd-rom.log"));
 }
 
 TEST_F(WindowControllerTest, WhileAJobRunsTheButtonsAskNothingAndCancelStopsIt) {

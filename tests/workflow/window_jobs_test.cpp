@@ -9,6 +9,7 @@
 
 #include "support/text.h"
 #include "testkit/files.h"
+#include "testkit/log_text.h"
 #include "testkit/memory_device.h"
 #include "testkit/sample_disc.h"
 #include "testkit/temp_folder.h"
@@ -59,6 +60,14 @@ TEST(WindowJobsTest, DecompileStatusIsTheLogsLastLineUnlessTheImageDidNotOpen) {
   EXPECT_NE(status.find("junk.iso"), std::string::npos) << status;
   EXPECT_NE(status.find("no Opera volume label found"), std::string::npos) << status;
   EXPECT_FALSE(fs::exists(temp.Path() / "PARCE_junk"));
+
+  DecompileReport numbered;
+  numbered.opened = true;
+  numbered.outcome = DecompileOutcome::kDone;
+  numbered.finalLogLine = testkit::Win("Образ демонтирован успешно. Выход.");
+  numbered.renamed = {"/o/x: written as \"x~1\" (why)", "/o/y: written as \"y~1\" (why)"};
+  EXPECT_EQ(DecompileStatusLine(numbered, "x.iso"),
+            "Образ демонтирован успешно. Выход. Names numbered: 2; /o/x: written as \"x~1\" (why)");
 }
 
 TEST(WindowJobsTest, CompileStatusNamesTheImageTheFailureOrTheFirstChangedName) {

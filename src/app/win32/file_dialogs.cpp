@@ -70,4 +70,10 @@ std::optional<std::string> Win32Dialogs::ChooseImageToWrite() {
   return path;
 }
 
+bool Win32Dialogs::ConfirmWriteInto(const std::string& folder) {
+  // No is the default button: Enter pressed by habit writes nothing.
+  return MessageBoxW(owner_, Utf8ToWide(WriteIntoFolderQuestion(folder)).c_str(), L"De-Compile",
+                     MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2) == IDYES;
+}
+
 }  // namespace zanthrel::app

@@ -169,10 +169,32 @@ TEST_F(Win32WindowTest, DecompileWritesBesideTheImageWithTheOptions) {
   SendMessageW(window_->discLabelBox, BM_CLICK, 0, 0);
   EXPECT_EQ(Click(window_->decompileButton), "Образ демонтирован успешно. Выход.");
   EXPECT_EQ(TextOf(window_->statusLine), "Образ демонтирован успешно. Выход.");
-  for (const char* name : {"PARCE_game/LaunchMe", "PARCE_game/Disc label", "PARCE_game/game.spy",
-                           "game.log"}) {
+  for (const char* name : {"PARCE_game/LaunchMe", "PARCE_game/Disc label", "game.spy", "game.log"}) {
     EXPECT_TRUE(fs::exists(folder / name)) << name;
   }
+}
+
+// Decompiling again over an edited folder asks first; no writes nothing.
+TEST_F(Win32WindowTest, DecompilingAgainAsksBeforeWritingIntoTheFolder) {
+  fs::create_directories(temp_.Path() / "discs");
+  const testkit::SampleDisc disc = testkit::MakeSampleDisc();
+  testkit::WriteBytes(temp_ / "discs/game.iso", disc.image);
+  dialogs_.images = {temp_ / "discs/game.iso"};
+  EXPECT_EQ(Click(window_->decompileButton), "Образ демонтирован успешно. Выход.");
+  testkit::WriteText(temp_ / "discs/PARCE_game/LaunchMe", "edited");
+  testkit::WriteText(temp_ / "discs/game.log", "old log");
+
+  dialogs_.images = {temp_ / "discs/game.iso"};
+  dialogs_.writeInto = {false};
+  Click(window_->decompileButton);
+  EXPECT_EQ(dialogs_.writeIntoAsked.size(), 1u);
+  EXPECT_EQ(testkit::ReadText(temp_ / "discs/PARCE_game/LaunchMe"), "edited");
+  EXPECT_EQ(testkit::ReadText(temp_ / "discs/game.log"), "old log");
+
+  dialogs_.images = {temp_ / "discs/game.iso"};
+  dialogs_.writeInto = {true};
+  EXPECT_EQ(Click(window_->decompileButton), "Образ демонтирован успешно. Выход.");
+  EXPECT_EQ(testkit::ReadBytes(temp_ / "discs/PARCE_game/LaunchMe"), disc.launchMe);
 }
 
 TEST_F(Win32WindowTest, CancelledDialogsAndUnopenableImagesChangeNothing) {
