@@ -194,7 +194,12 @@ Result<std::string> AbsolutePath(Host& host, const std::string& path) {
   if (IsAbsolutePath(path)) return path;
   Result<std::string> current = host.CurrentDirectory();
   if (!current) return current.Failure();
-  return JoinPath(*current, path);
+  // "." and a leading "./" name the current directory itself, which messages
+  // show without them.
+  std::string_view rest = path;
+  while (rest.size() >= 2 && rest[0] == '.' && IsPathSeparator(rest[1])) rest.remove_prefix(2);
+  if (rest == "." || rest.empty()) return *current;
+  return JoinPath(*current, std::string(rest));
 }
 
 CopyOutcome CopyFileRange(const HostFile& from, uint64_t fromOffset, const HostFile& to,

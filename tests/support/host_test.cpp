@@ -336,6 +336,10 @@ TEST(HostFolderTest, CurrentDirectoryOfAnyLength) {
   EXPECT_EQ(*SystemHost().CurrentDirectory(), expected);
   EXPECT_EQ(*AbsolutePath(SystemHost(), "x"), expected + "/x");
   EXPECT_EQ(*AbsolutePath(SystemHost(), "/y"), "/y");
+  // Messages show the current directory without a "/." on its end.
+  EXPECT_EQ(*AbsolutePath(SystemHost(), "."), expected);
+  EXPECT_EQ(*AbsolutePath(SystemHost(), "./x"), expected + "/x");
+  EXPECT_EQ(*AbsolutePath(SystemHost(), "././x/./y"), expected + "/x/./y");
 #endif
 }
 
