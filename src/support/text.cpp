@@ -121,7 +121,9 @@ std::string TrimBlanks(std::string_view text) {
   return std::string(text.substr(first, last - first + 1));
 }
 
-std::string EscapeControls(std::string_view utf8) {
+namespace {
+
+std::string Escaped(std::string_view utf8, bool keepSeparators) {
   std::string text;
   text.reserve(utf8.size());
   size_t at = 0;
@@ -144,7 +146,7 @@ std::string EscapeControls(std::string_view utf8) {
       text += "\\t";
     } else if (byte == '\r') {
       text += "\\r";
-    } else if (byte == '\\') {
+    } else if (byte == '\\' && !(keepSeparators && IsPathSeparator('\\'))) {
       text += "\\\\";
     } else if (byte < 0x20 || byte == 0x7F) {
       text += "\\x" + HexByteText(byte, 2, false);
@@ -155,6 +157,12 @@ std::string EscapeControls(std::string_view utf8) {
   }
   return text;
 }
+
+}  // namespace
+
+std::string EscapeControls(std::string_view utf8) { return Escaped(utf8, false); }
+
+std::string EscapeControlsInHostPath(std::string_view utf8) { return Escaped(utf8, true); }
 
 std::string ShortenedPath(std::string_view path) {
   constexpr size_t kLongest = 200, kHead = 100, kTail = 99;

@@ -74,6 +74,9 @@ std::string TrimBlanks(std::string_view text);
 // text reads back one way. Hex digits are upper-case; bytes that are not
 // UTF-8 pass through as they are.
 std::string EscapeControls(std::string_view utf8);
+// EscapeControls for a host path, whose separators stay as they are: on
+// Windows a backslash in a path is always a separator, never a name's byte.
+std::string EscapeControlsInHostPath(std::string_view utf8);
 
 // A host path (UTF-8) for an error line: one of more than 200 characters
 // keeps its first 100 and its last 99 with "…" between them, so that the line

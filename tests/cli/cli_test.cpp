@@ -55,8 +55,10 @@ TEST(CommandLineTest, ImagesWithDotsInTheirNamesDecompileApart) {
   const testkit::SampleDisc disc = testkit::MakeSampleDisc();
   testkit::WriteBytes(temp / "Game (v1.0).iso", disc.image);
   testkit::WriteGzip(temp / "Game (v1.1).iso.gz", disc.image);
-  EXPECT_EQ(RunZanthrel("decompile -q \"Game (v1.0).iso\"").status, 0);
-  EXPECT_EQ(RunZanthrel("decompile -q \"Game (v1.1).iso.gz\"").status, 0);
+  for (const char* image : {"Game (v1.0).iso", "Game (v1.1).iso.gz"}) {
+    const testkit::ProcessOutcome run = RunZanthrel(std::string("decompile -q '") + image + "'");
+    EXPECT_EQ(run.status, 0) << run.err;
+  }
   for (const char* base : {"Game (v1.0)", "Game (v1.1)"}) {
     EXPECT_EQ(testkit::ReadBytes(temp / (std::string("PARCE_") + base + "/LaunchMe")), disc.launchMe) << base;
     EXPECT_TRUE(fs::is_regular_file(temp / (std::string(base) + ".log"))) << base;

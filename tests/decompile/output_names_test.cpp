@@ -4,6 +4,7 @@
 
 #include <filesystem>
 
+#include "support/host_names.h"
 #include "testkit/decompile_fixture.h"
 #include "testkit/image_builder.h"
 #include "testkit/log_text.h"
@@ -57,7 +58,11 @@ TEST_F(OutputNamesTest, DiscLabelBelowTheRootIsAnOrdinaryFile) {
     ASSERT_TRUE(run.ok) << run.log;
     EXPECT_EQ(fs::exists(testkit::PathOf(Out("Disc label"))), extractDiscLabel);
     EXPECT_EQ(testkit::ReadBytes(Out("sub/Disc label")), (Bytes{'d', 'a', 't', 'a'}));
-    EXPECT_EQ(testkit::ReadBytes(Out("sub/disc LABEL ")), (Bytes{'d', 'a'}));
+    // Its neighbour's host name: on Windows, apart by letter case and with
+    // its final space escaped.
+    FolderHostNames names;
+    names.FileName("Disc label");
+    EXPECT_EQ(testkit::ReadBytes(Out("sub/" + names.FileName("disc LABEL "))), (Bytes{'d', 'a'}));
   }
 }
 

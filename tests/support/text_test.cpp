@@ -195,6 +195,18 @@ TEST(EscapeControlsTest, C1ControlsAndBackslashesAreEscaped_OtherTextStays) {
   EXPECT_EQ(EscapeControls(""), "");
 }
 
+// A host path keeps its separators, so a Windows path is not shown doubled;
+// its controls are escaped all the same.
+TEST(EscapeControlsTest, HostPathsKeepTheirSeparators) {
+  const std::string path = std::string("out") + kPathSeparator + "a\nb" + kPathSeparator + "c";
+  const std::string separator(1, kPathSeparator);
+  EXPECT_EQ(EscapeControlsInHostPath(std::string("out") + kPathSeparator + "a\x1B"),
+            "out" + separator + "a\\x1B");
+  EXPECT_EQ(EscapeControlsInHostPath("x/y"), "x/y");
+  EXPECT_EQ(EscapeControlsInHostPath("x\\y"), kPathSeparator == '\\' ? "x\\y" : "x\\\\y");
+  EXPECT_EQ(EscapeControlsInHostPath(path).find('\n'), std::string::npos);
+}
+
 // Error lines shorten a long path in its middle, counting characters rather
 // than bytes and never cutting one in two.
 TEST(ShortenedPathTest, PathsOver200CharactersKeepBothEnds) {
