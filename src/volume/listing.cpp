@@ -27,11 +27,10 @@ class ListingVisitor : public DirectoryVisitor {
   ListingVisitor(Lister& lister, const std::string& path, std::vector<ListedEntry>& out)
       : lister_(lister), path_(path), out_(out) {}
   void OnBlock(const uint8_t*) override {}
-  bool OnEntry(const opera::EntryView& entry, bool whole) override {
-    if (!whole) return false;
+  bool OnEntry(const opera::EntryView& entry) override {
     const std::string name = EntryName(entry);
     std::string path = path_.empty() ? name : path_ + "/" + name;
-    // A whole entry's copy list lies inside its block: every copy it counts is there.
+    // An entry's copy list lies inside its block: every copy it counts is there.
     const CopyList copies = CopiesOf(entry);
     out_.push_back({path, entry.Flags(), entry.ByteCount(), entry.BlockCount(), copies.count,
                     copies.count > 0 ? copies[0] : 0});
