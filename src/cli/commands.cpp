@@ -156,12 +156,11 @@ int RunInfo(const std::string& image, InfoFormat format) {
     PrintError(image + ": volume label cannot be read");
     return kExitFailed;
   }
-  if (format == InfoFormat::kJson) {
-    std::cout << JsonText(InfoJson(image, *info.summary)) << std::flush;
-    return kExitDone;
-  }
-  std::cout << InfoText(*info.summary) << std::flush;
-  return info.summary->treeRead ? kExitDone : kExitFailed;
+  std::cout << (format == InfoFormat::kJson ? JsonText(InfoJson(image, *info.summary))
+                                            : InfoText(*info.summary))
+            << std::flush;
+  const bool wholeTree = info.summary->treeRead && info.summary->unreadableFolders == 0;
+  return wholeTree ? kExitDone : kExitFailed;
 }
 
 int RunDrives() {
@@ -179,7 +178,11 @@ int RunList(const std::string& image, bool json) {
     return kExitFailed;
   }
   std::cout << (json ? JsonText(ListJson(list.entries)) : ListText(list.entries)) << std::flush;
-  return kExitDone;
+  for (const std::string& folder : list.unreadableFolders) {
+    PrintError(image + ": " + EscapeControls(Cp1251ToUtf8(folder)) +
+               ": folder cannot be read, no copy of it reads; its entries are not listed");
+  }
+  return list.unreadableFolders.empty() ? kExitDone : kExitFailed;
 }
 
 int RunConvert(const std::string& image, const std::string& output, bool quiet, bool force) {

@@ -42,7 +42,10 @@ LabelReport DescribeImageLabel(const std::string& image, Host& host) {
 
 ListReport ListImageFile(const std::string& image, Host& host) {
   return InspectImageFile<ListReport>(image, host, [](ImageSource& source, ListReport& report) {
-    report.treeRead = ListTree(source, report.entries);
+    TreeListing listing;
+    report.treeRead = ListTree(source, listing);
+    report.entries = std::move(listing.entries);
+    report.unreadableFolders = std::move(listing.unreadableFolders);
   });
 }
 

@@ -41,6 +41,9 @@ struct ListReport {
   // False when the label or every root copy cannot be read; `entries` then holds nothing.
   bool treeRead = false;
   std::vector<ListedEntry> entries;
+  // Folders below the root that no copy of could be read (Windows-1251 paths
+  // like the entries'); the rest of the tree is listed.
+  std::vector<std::string> unreadableFolders;
 };
 
 struct VerifyImageReport {
