@@ -31,6 +31,12 @@ bool Opened(const ImageOpening& opening, const std::string& image) {
   return opening.opened;
 }
 
+// A reading that the host failed says so, and nothing of what it found.
+bool ReadWhole(const InspectReport& report, const std::string& image) {
+  if (!report.hostFailure.empty()) PrintError(image + ": " + report.hostFailure);
+  return report.hostFailure.empty();
+}
+
 // Ctrl-C asks the run to stop between blocks for as long as this lives.
 class InterruptWatch {
  public:
@@ -143,6 +149,7 @@ int RunInfo(const std::string& image, InfoFormat format) {
   if (format == InfoFormat::kLogText) {
     const LabelReport label = DescribeImageLabel(image);
     if (!Opened(label.opening, image)) return kExitUsage;
+    if (!ReadWhole(label, image)) return kExitFailed;
     if (label.description.empty()) {
       PrintError(image + ": volume label cannot be read");
       return kExitFailed;
@@ -152,16 +159,16 @@ int RunInfo(const std::string& image, InfoFormat format) {
   }
   const InfoReport info = SummarizeImageFile(image);
   if (!Opened(info.opening, image)) return kExitUsage;
+  if (!ReadWhole(info, image)) return kExitFailed;
   if (!info.summary) {
     PrintError(image + ": volume label cannot be read");
     return kExitFailed;
   }
-  if (format == InfoFormat::kJson) {
-    std::cout << JsonText(InfoJson(image, *info.summary)) << std::flush;
-    return kExitDone;
-  }
-  std::cout << InfoText(*info.summary) << std::flush;
-  return info.summary->treeRead ? kExitDone : kExitFailed;
+  std::cout << (format == InfoFormat::kJson ? JsonText(InfoJson(image, *info.summary))
+                                            : InfoText(*info.summary))
+            << std::flush;
+  const bool wholeTree = info.summary->treeRead && info.summary->unreadableFolders == 0;
+  return wholeTree ? kExitDone : kExitFailed;
 }
 
 int RunDrives() {
@@ -174,12 +181,17 @@ int RunDrives() {
 int RunList(const std::string& image, bool json) {
   const ListReport list = ListImageFile(image);
   if (!Opened(list.opening, image)) return kExitUsage;
+  if (!ReadWhole(list, image)) return kExitFailed;
   if (!list.treeRead) {
     PrintError(image + ": unreadable, every copy of the root directory failed");
     return kExitFailed;
   }
   std::cout << (json ? JsonText(ListJson(list.entries)) : ListText(list.entries)) << std::flush;
-  return kExitDone;
+  for (const std::string& folder : list.unreadableFolders) {
+    PrintError(image + ": " + EscapeControls(Cp1251ToUtf8(folder)) +
+               ": folder cannot be read, no copy of it reads; its entries are not listed");
+  }
+  return list.unreadableFolders.empty() ? kExitDone : kExitFailed;
 }
 
 int RunConvert(const std::string& image, const std::string& output, bool quiet, bool force) {
@@ -203,6 +215,7 @@ int RunConvert(const std::string& image, const std::string& output, bool quiet, 
 int RunVerify(const std::string& image, bool json) {
   const VerifyImageReport report = VerifyImageFile(image);
   if (!Opened(report.opening, image)) return kExitUsage;
+  if (!ReadWhole(report, image)) return kExitFailed;
   std::cout << (json ? JsonText(VerifyJson(image, report.verify)) : VerifyText(image, report.verify))
             << std::flush;
   return report.verify.Damaged() ? kExitFailed : kExitDone;

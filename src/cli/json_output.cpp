@@ -46,6 +46,7 @@ json InfoJson(const std::string& image, const VolumeSummary& summary) {
       {"folders", summary.folders},
       {"files", summary.files},
       {"fileBytes", summary.fileBytes},
+      {"unreadableFolders", summary.unreadableFolders},
   };
 }
 

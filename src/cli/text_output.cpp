@@ -38,8 +38,12 @@ std::string InfoText(const VolumeSummary& summary) {
                      "Root copies:  " + Number(summary.rootCopies.size()) +
                      (summary.rootCopies.size() == 1 ? " at block " : " at blocks ") + copies + "\n";
   if (!summary.treeRead) return text + "Tree:         unreadable, every copy of the root directory failed\n";
-  return text + "Folders:      " + Number(summary.folders) + "\n" +
-         "Files:        " + Number(summary.files) + ", " + Number(summary.fileBytes) + " bytes\n";
+  text += "Folders:      " + Number(summary.folders) + "\n" +
+          "Files:        " + Number(summary.files) + ", " + Number(summary.fileBytes) + " bytes\n";
+  if (summary.unreadableFolders == 0) return text;
+  return text + "Unreadable:   " + Number(summary.unreadableFolders) +
+         (summary.unreadableFolders == 1 ? " folder (its contents are not counted)\n"
+                                         : " folders (their contents are not counted)\n");
 }
 
 std::string ListText(const std::vector<ListedEntry>& entries) {

@@ -348,10 +348,9 @@ class ExtractingVisitor : public DirectoryVisitor {
     WriteLogText(run_.log, head + DescribeDirectoryHeader(block));
   }
 
-  bool OnEntry(const opera::EntryView& entry, bool whole) override {
+  bool OnEntry(const opera::EntryView& entry) override {
     if (StoppedByTheUser(run_)) return false;
     WriteLogText(run_.log, "ENTRY\n" + DescribeEntry(entry));
-    if (!whole) return false;
     return entry.IsDirectory() ? ExtractSubdirectory(run_, entry, folder_, names_)
                                : ExtractFile(run_, entry, folder_, names_, root_);
   }
@@ -449,6 +448,9 @@ bool ExtractDirectory(DecompileRun& run, const TreeFolder& folder, uint32_t firs
       return false;
     case WalkEnd::kReadFailed:
       WriteLogText(run.log, log_text::CannotReadBlockReturn(result.failedBlock));
+      return false;
+    case WalkEnd::kDamaged:
+      WriteLogText(run.log, log_text::DamagedDirectoryBlock(result.failedBlock));
       return false;
     case WalkEnd::kCorrupt:
     case WalkEnd::kStopped: return false;

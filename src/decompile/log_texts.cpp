@@ -47,6 +47,14 @@ std::string CannotReadBlockReturn(uint32_t block) {
   return head + Hex8(block) + tail;
 }
 
+// Fixed as the lines above: it appears only where a directory block is
+// damaged, and scripts look for it as it is.
+std::string DamagedDirectoryBlock(uint32_t block) {
+  static const std::string head = Win("!!!Испорчен заголовок директории в секторе №");
+  static const std::string tail = Win("! Возврат.\n");
+  return head + Hex8(block) + tail;
+}
+
 std::string CannotWriteFile(const std::string& hostPath) {
   static const std::string head = Win("!!!Не удалось записать файл ");
   return head + Utf8ToCp1251(hostPath) + "!\n";

@@ -20,6 +20,8 @@ const std::string& SpoolFailure();
 const std::string& Cancelled();
 std::string CannotPosition(uint32_t block);
 std::string CannotReadBlockReturn(uint32_t block);
+// Only in runs over a damaged disc: a directory block whose header is impossible.
+std::string DamagedDirectoryBlock(uint32_t block);
 // `hostPath` is a host path; it is converted to Windows-1251 here.
 std::string CannotWriteFile(const std::string& hostPath);
 std::string CannotReadFile(const std::string& hostPath);

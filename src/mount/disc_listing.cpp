@@ -32,8 +32,7 @@ class ListingVisitor : public DirectoryVisitor {
 
   void OnBlock(const uint8_t*) override {}
 
-  bool OnEntry(const opera::EntryView& entry, bool whole) override {
-    if (!whole) return false;
+  bool OnEntry(const opera::EntryView& entry) override {
     const std::string name = EntryName(entry);
     if (entry.IsDirectory()) return Add(Cp1251ToUtf8(names_.FolderName(name)), NodeOf(entry));
     // Decompile leaves the root's label entry out.

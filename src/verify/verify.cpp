@@ -42,8 +42,7 @@ class CollectingVisitor : public DirectoryVisitor {
   void OnBlock(const uint8_t* block) override {
     copy_.bytes.insert(copy_.bytes.end(), block, block + blockSize_);
   }
-  bool OnEntry(const opera::EntryView& entry, bool whole) override {
-    if (!whole) return false;
+  bool OnEntry(const opera::EntryView& entry) override {
     const uint8_t* start = entry.Bytes();
     copy_.entries.push_back({{start, start + opera::EntryLength(entry.LastCopyIndex())}});
     return true;
@@ -129,6 +128,7 @@ bool Verifier::ReadDirectoryCopy(const std::string& path, uint32_t index, uint32
     case WalkEnd::kComplete: return true;
     case WalkEnd::kSeekFailed:
     case WalkEnd::kReadFailed: AddBlock(report_.unreadable, path, index, result.failedBlock); return false;
+    case WalkEnd::kDamaged: report_.corrupt.push_back({path, index, {result.failedBlock, 1}}); return false;
     case WalkEnd::kCorrupt:
     case WalkEnd::kStopped: report_.corrupt.push_back({path, index, {first, 1}}); return false;
   }

@@ -37,8 +37,9 @@ struct VerifyReport {
   uint64_t files = 0;
   uint64_t copiesRead = 0;
   std::vector<CopyProblem> unreadable;
-  // Directory copies whose walk broke off (an entry past its block, a chain
-  // of blocks in a circle, a directory inside itself).
+  // Directory copies whose walk broke off (a block whose header is impossible,
+  // named by that block; a chain of blocks in a circle, a directory inside
+  // itself, named by the copy's first block).
   std::vector<CopyProblem> corrupt;
   std::vector<CopyProblem> differing;
   std::vector<SharedBlocks> shared;

@@ -1,5 +1,6 @@
 // The directory tree of an image, read without writing anything: one record
-// per entry, from the first copy of each directory that reads cleanly.
+// per entry, from the first copy of each directory that reads cleanly. A
+// folder none of whose copies reads is named, and the rest is listed.
 #pragma once
 
 #include <cstdint>
@@ -19,7 +20,14 @@ struct ListedEntry {
   uint32_t firstBlock;
 };
 
-// False when the label or every root copy cannot be read; `entries` then holds nothing.
-bool ListTree(ImageSource& source, std::vector<ListedEntry>& entries);
+struct TreeListing {
+  std::vector<ListedEntry> entries;
+  // Folders below the root that no copy of could be read, as paths like the
+  // entries'; each is listed as an entry, what it holds is not.
+  std::vector<std::string> unreadableFolders;
+};
+
+// False when the label or every root copy cannot be read; `listing` then holds nothing.
+bool ListTree(ImageSource& source, TreeListing& listing);
 
 }  // namespace zanthrel

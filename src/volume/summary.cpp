@@ -32,9 +32,10 @@ std::optional<VolumeSummary> SummarizeVolume(ImageSource& source) {
   summary.imageBytes = uint64_t(summary.blockSize) * summary.blockCount;
   summary.rootCopies = read->RootCopies().Blocks();
   summary.container = ContainerOf(source);
-  std::vector<ListedEntry> entries;
-  summary.treeRead = ListTree(source, entries);
-  for (const ListedEntry& entry : entries) {
+  TreeListing listing;
+  summary.treeRead = ListTree(source, listing);
+  summary.unreadableFolders = listing.unreadableFolders.size();
+  for (const ListedEntry& entry : listing.entries) {
     if (entry.flags & opera::kDirectoryBit) {
       ++summary.folders;
     } else {

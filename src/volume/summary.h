@@ -26,6 +26,9 @@ struct VolumeSummary {
   uint64_t folders = 0;  // below the root
   uint64_t files = 0;    // the label entry included, as `list` shows it
   uint64_t fileBytes = 0;
+  // Folders no copy of which could be read: counted among the folders, what
+  // they hold is not counted.
+  uint64_t unreadableFolders = 0;
 };
 
 // Nothing when the label cannot be read.

@@ -1,7 +1,9 @@
 #include "volume/walk.h"
 
+#include <optional>
 #include <unordered_set>
 
+#include "volume/directory_block.h"
 #include "volume/entry.h"
 
 namespace zanthrel {
@@ -47,23 +49,19 @@ WalkResult WalkDirectoryCopy(ImageSource& source, uint32_t firstBlock, uint32_t 
   if (!Seek(source, firstBlock, blockSize, 0)) return {WalkEnd::kSeekFailed, firstBlock};
   std::unordered_set<uint32_t> visited = {0};
   uint32_t blocksDone = 0;
+  uint32_t current = firstBlock;
   for (;;) {
     if (!ReadRecords(source, block.data(), blockSize, 1)) {
       return {WalkEnd::kReadFailed, source.CurrentBlock()};
     }
     visitor.OnBlock(block.data());
-    uint64_t offset = opera::ReadBig32(block.data() + opera::header::kFirstEntry);
-    const uint32_t firstFree = opera::ReadBig32(block.data() + opera::header::kFirstFree);
+    const std::optional<std::vector<uint32_t>> offsets = EntryOffsets(block);
+    if (!offsets) return {WalkEnd::kDamaged, current};
     uint32_t lastFlags = 0;
-    while (firstFree > offset) {
-      if (!opera::EntryView::FixedPartFits(blockSize, offset)) return {WalkEnd::kCorrupt};
-      opera::EntryView entry(block.data() + offset, blockEnd);
-      const bool whole = entry.FitsInBlock();
-      if (!visitor.OnEntry(entry, whole)) return {WalkEnd::kStopped};
-      if (!whole) return {WalkEnd::kCorrupt};
-      offset += opera::EntryLength(entry.LastCopyIndex());
+    for (uint32_t offset : *offsets) {
+      const opera::EntryView entry(block.data() + offset, blockEnd);
+      if (!visitor.OnEntry(entry)) return {WalkEnd::kStopped};
       lastFlags = entry.Flags();
-      if (lastFlags & (opera::kLastInBlockBit | opera::kLastInDirectoryBit)) break;
     }
     ++blocksDone;
     const uint32_t next = opera::ReadBig32(block.data() + opera::header::kNextBlock);
@@ -72,9 +70,8 @@ WalkResult WalkDirectoryCopy(ImageSource& source, uint32_t firstBlock, uint32_t 
     }
     // A block met again means the chain runs in a circle.
     if (!visited.insert(next).second) return {WalkEnd::kCorrupt};
-    if (!Seek(source, firstBlock, blockSize, next)) {
-      return {WalkEnd::kSeekFailed, RecordBlock(firstBlock, next, blockSize, source.BlockSize())};
-    }
+    current = RecordBlock(firstBlock, next, blockSize, source.BlockSize());
+    if (!Seek(source, firstBlock, blockSize, next)) return {WalkEnd::kSeekFailed, current};
   }
 }
 

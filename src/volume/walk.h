@@ -24,17 +24,19 @@ enum class WalkEnd {
   kComplete,
   kSeekFailed,  // `failedBlock` could not be reached
   kReadFailed,  // `failedBlock` could not be read
-  kCorrupt,     // an entry reaches outside its block, or the blocks run in a circle
+  kDamaged,     // `failedBlock` is a directory block with an impossible header
+  kCorrupt,     // the blocks run in a circle
   kStopped,     // the visitor gave up on an entry
 };
 
+// OnBlock hears of every block read, damaged or not, before its entries.
 class DirectoryVisitor {
  public:
   virtual ~DirectoryVisitor() = default;
   virtual void OnBlock(const uint8_t* block) = 0;
-  // Called with the entry's fixed part inside the block; `whole` tells whether
-  // its copy list lies inside the block as well. Return false to stop the walk.
-  virtual bool OnEntry(const opera::EntryView& entry, bool whole) = 0;
+  // Called with each entry of a block that can be read, copy list and all
+  // inside the block. Return false to stop the walk.
+  virtual bool OnEntry(const opera::EntryView& entry) = 0;
 };
 
 // How deep a walk goes. Far below what a stack holds, far above any disc:

@@ -16,13 +16,19 @@ ImageOpening OpenForReading(ImageSource& source, const std::string& image, Host&
   return opening;
 }
 
-// Opens the image for reading only and, when it opened, lets `inspect` fill the report.
+// Opens the image for reading only and, when it opened, lets `inspect` fill
+// the report; a host that failed the reading on the way is told, as
+// decompile tells it.
 template <typename Report, typename Inspect>
 Report InspectImageFile(const std::string& image, Host& host, Inspect inspect) {
   Report report;
   ImageSource source;
   report.opening = OpenForReading(source, image, host);
-  if (report.opening.opened) inspect(source, report);
+  if (!report.opening.opened) return report;
+  inspect(source, report);
+  if (const std::optional<Error> failure = HostFailureOf(source)) {
+    report.hostFailure = OpenFailureText(OpenFailure::kSpoolFailure) + ": " + failure->text;
+  }
   return report;
 }
 
@@ -42,7 +48,10 @@ LabelReport DescribeImageLabel(const std::string& image, Host& host) {
 
 ListReport ListImageFile(const std::string& image, Host& host) {
   return InspectImageFile<ListReport>(image, host, [](ImageSource& source, ListReport& report) {
-    report.treeRead = ListTree(source, report.entries);
+    TreeListing listing;
+    report.treeRead = ListTree(source, listing);
+    report.entries = std::move(listing.entries);
+    report.unreadableFolders = std::move(listing.unreadableFolders);
   });
 }
 

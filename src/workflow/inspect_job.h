@@ -23,28 +23,36 @@ struct ImageOpening {
   std::string container;
 };
 
-struct InfoReport {
+// What every reading job tells besides its findings.
+struct InspectReport {
   ImageOpening opening;
+  // Set when the host failed the reading (a full temporary folder for an
+  // unpacked gzip image), with its path and the system's words: the image is
+  // not at fault, and nothing found is to be taken for damage.
+  std::string hostFailure;
+};
+
+struct InfoReport : InspectReport {
   // Nothing when the label cannot be read.
   std::optional<VolumeSummary> summary;
 };
 
-struct LabelReport {
-  ImageOpening opening;
+struct LabelReport : InspectReport {
   // The label as the decompile log describes it, Windows-1251; empty when it
   // cannot be read.
   std::string description;
 };
 
-struct ListReport {
-  ImageOpening opening;
+struct ListReport : InspectReport {
   // False when the label or every root copy cannot be read; `entries` then holds nothing.
   bool treeRead = false;
   std::vector<ListedEntry> entries;
+  // Folders below the root that no copy of could be read (Windows-1251 paths
+  // like the entries'); the rest of the tree is listed.
+  std::vector<std::string> unreadableFolders;
 };
 
-struct VerifyImageReport {
-  ImageOpening opening;
+struct VerifyImageReport : InspectReport {
   VerifyReport verify;
 };
 

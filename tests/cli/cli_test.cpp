@@ -477,6 +477,43 @@ TEST(CommandLineTest, InfoInEnglishNamesTheContainerAndCountsTheTree) {
   EXPECT_EQ(tree[2]["firstBlock"], 6);
 }
 
+// One folder that cannot be read ("Игры", its block zeroed) leaves the rest of
+// the tree: list names it on stderr and exits 1, info counts it.
+TEST(CommandLineTest, UnreadableFolderIsNamedAndTheRestListedAndCounted) {
+  testkit::TempFolder temp;
+  Bytes image = testkit::MakeSampleDisc().image;
+  std::fill(image.begin() + 2 * 2048, image.begin() + 3 * 2048, 0);
+  testkit::WriteBytes(temp / "game.iso", image);
+  testkit::ProcessOutcome list = RunZanthrel("list game.iso");
+  EXPECT_EQ(list.status, 1);
+  EXPECT_EQ(list.out,
+            "LaunchMe\tfile\t5000\t3\t1\t0x00000003\n"
+            "Игры\tdir\t2048\t1\t1\t0x00000002\n"
+            "Disc label\tfile\t132\t1\t1\t0x00000000\n");
+  EXPECT_EQ(list.err, "zanthrel: game.iso: Игры: folder cannot be read, no copy of it reads; its "
+                      "entries are not listed\n");
+  list = RunZanthrel("list --json game.iso");
+  EXPECT_EQ(list.status, 1);
+  EXPECT_EQ(nlohmann::json::parse(list.out).size(), 3u);
+  EXPECT_NE(list.err.find("Игры: folder cannot be read"), std::string::npos);
+
+  testkit::ProcessOutcome info = RunZanthrel("info game.iso");
+  EXPECT_EQ(info.status, 1);
+  EXPECT_TRUE(info.out.ends_with("Folders:      1\n"
+                                 "Files:        2, 5132 bytes\n"
+                                 "Unreadable:   1 folder (its contents are not counted)\n"))
+      << info.out;
+  info = RunZanthrel("info --json game.iso");
+  EXPECT_EQ(info.status, 1);
+  const nlohmann::json described = nlohmann::json::parse(info.out);
+  EXPECT_EQ(described["treeRead"], true);
+  EXPECT_EQ(described["folders"], 1);
+  EXPECT_EQ(described["unreadableFolders"], 1);
+  // A whole tree has none.
+  testkit::WriteBytes(temp / "whole.iso", testkit::MakeSampleDisc().image);
+  EXPECT_EQ(nlohmann::json::parse(RunZanthrel("info --json whole.iso").out)["unreadableFolders"], 0);
+}
+
 TEST(CommandLineTest, VerifyExitsByWhatItFindsAndSpeaksJson) {
   testkit::TempFolder temp;
   Bytes image = testkit::MakeSampleDisc().image;

@@ -172,10 +172,11 @@ const Variant kVariants[] = {
 };
 
 std::vector<std::string> Listing(ImageSource& source) {
-  std::vector<ListedEntry> entries;
-  EXPECT_TRUE(ListTree(source, entries));
+  TreeListing listing;
+  EXPECT_TRUE(ListTree(source, listing));
+  EXPECT_TRUE(listing.unreadableFolders.empty());
   std::vector<std::string> lines;
-  for (const ListedEntry& e : entries) {
+  for (const ListedEntry& e : listing.entries) {
     lines.push_back(e.path + " " + std::to_string(e.flags) + " " + std::to_string(e.byteCount) + " " +
                     std::to_string(e.blockCount) + " " + std::to_string(e.copies) + " " +
                     std::to_string(e.firstBlock));

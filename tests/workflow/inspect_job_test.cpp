@@ -2,7 +2,14 @@
 // when it did, the same for every report.
 #include <gtest/gtest.h>
 
+#include <cerrno>
+#include <filesystem>
+
+#include "support/host.h"
 #include "testkit/cd_sectors.h"
+#include "testkit/faulty_host.h"
+#include "testkit/image_builder.h"
+#include "testkit/scratch_folder.h"
 #include "testkit/files.h"
 #include "testkit/sample_disc.h"
 #include "testkit/temp_folder.h"
@@ -58,6 +65,43 @@ TEST(InspectJobTest, EachReportSaysHowTheImageOpenedAndReadsOnlyWhatOpened) {
   EXPECT_FALSE(SummarizeImageFile(temp / "junk.iso").summary);
   EXPECT_TRUE(ListImageFile(temp / "junk.iso").entries.empty());
   EXPECT_FALSE(VerifyImageFile(temp / "junk.iso").verify.labelRead);
+}
+
+// A gzip image is unpacked into a temporary file: a full temporary folder is
+// the host's failure, told with its path and the system's words, never taken
+// for damage of the disc.
+TEST(InspectJobTest, FullTemporaryFolderIsTheHostsFailureNotDamage) {
+  testkit::TempFolder temp;
+  // A folder and a file 80 KiB into the image, past the spool's first chunk.
+  testkit::ImageBuilder image(48);
+  image.Label({});
+  image.Directory(1, {testkit::DirEntry("docs", 40), testkit::FileEntry("far", 41, 4096),
+                      testkit::LabelEntry()});
+  image.Directory(40, {});
+  image.Data(41, testkit::Pattern(4096, 9));
+  testkit::WriteGzip(temp / "disc.iso.gz", image.Image());
+  std::filesystem::create_directories(temp.Path() / "scratch");
+  testkit::ScratchFolderOverride scratch(temp / "scratch");
+  testkit::FaultyHost host;
+  const std::string full = "the unpacked image cannot be written to a temporary file: " +
+                           (temp / "scratch") + ": " + ErrorText(ENOSPC);
+
+  // Whole, every report is to be trusted.
+  EXPECT_EQ(VerifyImageFile(temp / "disc.iso.gz", host).hostFailure, "");
+  EXPECT_EQ(ListImageFile(temp / "disc.iso.gz", host).hostFailure, "");
+  EXPECT_EQ(SummarizeImageFile(temp / "disc.iso.gz", host).hostFailure, "");
+
+  host.Add({testkit::HostCall::kWrite, testkit::HostPath("/scratch"), ENOSPC, 64 * 1024});
+  const VerifyImageReport verify = VerifyImageFile(temp / "disc.iso.gz", host);
+  EXPECT_TRUE(verify.opening.opened);
+  EXPECT_EQ(verify.hostFailure, full);
+  const ListReport list = ListImageFile(temp / "disc.iso.gz", host);
+  EXPECT_EQ(list.hostFailure, full);
+  const InfoReport info = SummarizeImageFile(temp / "disc.iso.gz", host);
+  ASSERT_TRUE(info.summary);
+  EXPECT_EQ(info.hostFailure, full);
+  // The label lies before the failure: its description reads whole.
+  EXPECT_EQ(DescribeImageLabel(temp / "disc.iso.gz", host).hostFailure, "");
 }
 
 }  // namespace
