@@ -144,8 +144,6 @@ class EntryView {
 
   // Number of copy-list slots that lie wholly inside the block.
   uint64_t CopiesInBlock() const { return uint64_t(blockEnd_ - (entry_ + entry::kCopies)) / 4; }
-  // The whole entry, copy list included, lies inside the block.
-  bool FitsInBlock() const { return EntryLength(LastCopyIndex()) <= uint64_t(blockEnd_ - entry_); }
   // Copy i; the caller keeps i below CopiesInBlock().
   uint32_t Copy(uint64_t i) const { return ReadBig32(entry_ + entry::kCopies + 4 * i); }
 
