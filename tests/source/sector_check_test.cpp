@@ -16,7 +16,7 @@ using testkit::Bytes;
 
 TEST(CdEdcTest, TableCrcEqualsTheBitByBitOneAtEveryLength) {
   const Bytes bytes = testkit::Pattern(2400, 3);
-  for (size_t length : {0u, 1u, 7u, 8u, 9u, 15u, 16u, 2056u, 2064u, 2332u, 2399u}) {
+  for (size_t length : {0u, 1u, 7u, 8u, 9u, 15u, 16u, 63u, 64u, 65u, 79u, 80u, 127u, 128u, 1000u, 2056u, 2064u, 2332u, 2399u}) {
     EXPECT_EQ(CdEdc(bytes.data(), length), testkit::CdEdc(bytes.data(), length)) << length;
   }
   const uint8_t check[] = {'1', '2', '3', '4', '5', '6', '7', '8', '9'};
