@@ -196,6 +196,14 @@ int RunConvert(const std::string& image, const std::string& output, bool quiet, 
     PrintError(report.failure);
     return kExitFailed;
   }
+  if (report.correctedSectors > 0) {
+    PrintError(image + ": raw sectors corrected by their ECC: " + std::to_string(report.correctedSectors));
+  }
+  if (report.damagedSectors > 0) {
+    PrintError(image + ": raw sectors that fail their check and cannot be corrected, written as read: " +
+               std::to_string(report.damagedSectors));
+    return kExitFailed;
+  }
   if (!quiet) {
     std::cout << output << ": plain image written, " << report.bytes << " bytes"
               << (report.container.empty() ? "" : " from " + report.container) << std::endl;

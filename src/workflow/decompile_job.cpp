@@ -201,8 +201,9 @@ std::vector<std::string> DescribeSectorChecks(const DecompileReport& report, con
       blocks += " and " + std::to_string(report.correctedBlocks.size() - kNamed) + " more ranges";
     }
     lines.push_back(sourceName + ": " + UnsignedDecimal64(report.correctedSectors) +
-                    (report.correctedSectors == 1 ? " sector" : " sectors") +
-                    " failed their EDC and were corrected by their ECC (" + blocks + ")");
+                    (report.correctedSectors == 1 ? " sector failed its EDC and was corrected by its ECC ("
+                                                  : " sectors failed their EDC and were corrected by their ECC (") +
+                    blocks + ")");
   }
   for (const std::string& file : report.damagedFiles) {
     lines.push_back(file + ": damaged, written as read (no copy of some of its sectors passes its check)");

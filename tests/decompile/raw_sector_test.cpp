@@ -253,11 +253,16 @@ TEST(RawSectorCommandLineTest, StderrAndVerifyReportTheChecks) {
   testkit::WriteBytes(temp / "fixed.bin", records);
   testkit::ProcessOutcome run = testkit::RunZanthrel("decompile -q -o '" + (temp / "a") + "' '" + (temp / "fixed.bin") + "'");
   EXPECT_EQ(run.status, 0) << run.err;
-  EXPECT_NE(run.err.find("1 sector failed their EDC and were corrected by their ECC (block 6)"), std::string::npos)
+  EXPECT_NE(run.err.find("1 sector failed its EDC and was corrected by its ECC (block 6)"), std::string::npos)
       << run.err;
   run = testkit::RunZanthrel("verify '" + (temp / "fixed.bin") + "'");
   EXPECT_EQ(run.status, 1);
   EXPECT_NE(run.out.find("corrected by ECC: block 6\n"), std::string::npos) << run.out;
+  // convert reads the same bytes as decompile.
+  run = testkit::RunZanthrel("convert -q '" + (temp / "fixed.bin") + "' '" + (temp / "fixed.iso") + "'");
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_NE(run.err.find("raw sectors corrected by their ECC: 1\n"), std::string::npos) << run.err;
+  EXPECT_EQ(testkit::ReadBytes(temp / "fixed.iso"), RawDisc());
 
   for (size_t k = 0; k < 2048; k += 5) records[(kOnceFirst + 1) * 2352 + 16 + k] ^= 0x33;
   testkit::WriteBytes(temp / "broken.bin", records);
@@ -268,6 +273,14 @@ TEST(RawSectorCommandLineTest, StderrAndVerifyReportTheChecks) {
   EXPECT_EQ(run.status, 1);
   EXPECT_NE(run.out.find("uncorrectable sectors: block 7\n"), std::string::npos) << run.out;
   EXPECT_NE(run.out.find("unreadable: /Once, copy 0: block 7\n"), std::string::npos) << run.out;
+  run = testkit::RunZanthrel("convert -q '" + (temp / "broken.bin") + "' '" + (temp / "broken.iso") + "'");
+  EXPECT_EQ(run.status, 1);
+  EXPECT_NE(run.err.find("raw sectors that fail their check and cannot be corrected, written as read: 1\n"),
+            std::string::npos)
+      << run.err;
+  const Bytes converted = testkit::ReadBytes(temp / "broken.iso");
+  ASSERT_EQ(converted.size(), RawDisc().size());
+  EXPECT_EQ(converted[(kOnceFirst + 1) * 2048], records[(kOnceFirst + 1) * 2352 + 16]);
 }
 
 }  // namespace
