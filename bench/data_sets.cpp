@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "opera/records.h"
+#include "testkit/cd_sectors.h"
 
 namespace zanthrel::bench {
 
@@ -210,11 +211,16 @@ void MakeDeepTreeWithCopies(const std::string& folder, const std::string& image,
 void WriteRawImage(const std::string& image, const std::string& raw) {
   std::ifstream in(image, std::ios::binary);
   std::ofstream out(raw, std::ios::binary);
-  std::vector<char> sector(2352, 0);
-  std::fill(sector.begin() + 1, sector.begin() + 11, char(0xFF));
-  sector[15] = 1;
-  while (in.read(sector.data() + 16, 2048) || in.gcount() > 0) {
-    out.write(sector.data(), 2352);
+  // Real EDC and ECC, as a disc's sectors carry them, so that reading the
+  // image costs their check.
+  constexpr size_t kSectorsAtOnce = 512;
+  std::vector<uint8_t> user(kSectorsAtOnce * 2048);
+  uint32_t lba = 0;
+  while (in.read(reinterpret_cast<char*>(user.data()), std::streamsize(user.size())) || in.gcount() > 0) {
+    const std::vector<uint8_t> sectors =
+        testkit::Mode1Sectors(std::vector<uint8_t>(user.begin(), user.begin() + in.gcount()), lba);
+    out.write(reinterpret_cast<const char*>(sectors.data()), std::streamsize(sectors.size()));
+    lba += uint32_t(sectors.size() / 2352);
   }
 }
 

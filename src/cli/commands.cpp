@@ -89,6 +89,9 @@ int RunDecompile(const DecompileArgs& args) {
   for (const std::string& skipped : DescribeSkippedFolders(report)) PrintError(skipped);
   // Nothing is lost, but the folder's names differ from the disc's.
   for (const std::string& renamed : report.renamed) PrintError("warning: " + EscapeControlsInHostPath(renamed));
+  for (const std::string& line : DescribeSectorChecks(report, request.imagePath)) {
+    PrintError(EscapeControlsInHostPath(line));
+  }
   if (!report.Succeeded()) {
     PrintError(DescribeReport(report, request.imagePath));
     return kExitFailed;
@@ -203,6 +206,14 @@ int RunConvert(const std::string& image, const std::string& output, bool quiet, 
   }
   if (!report.failure.empty()) {
     PrintError(report.failure);
+    return kExitFailed;
+  }
+  if (report.correctedSectors > 0) {
+    PrintError(image + ": raw sectors corrected by their ECC: " + std::to_string(report.correctedSectors));
+  }
+  if (report.damagedSectors > 0) {
+    PrintError(image + ": raw sectors that fail their check and cannot be corrected, written as read: " +
+               std::to_string(report.damagedSectors));
     return kExitFailed;
   }
   if (!quiet) {

@@ -74,6 +74,10 @@ json VerifyJson(const std::string& image, const VerifyReport& report) {
   }
   json unclaimed = json::array();
   for (const BlockSpan& span : report.unclaimed) unclaimed.push_back(SpanJson(span));
+  json corrected = json::array();
+  for (const BlockSpan& span : report.correctedSectors) corrected.push_back(SpanJson(span));
+  json uncorrectable = json::array();
+  for (const BlockSpan& span : report.damagedSectors) uncorrectable.push_back(SpanJson(span));
   return {
       {"image", image},
       {"labelRead", report.labelRead},
@@ -86,6 +90,11 @@ json VerifyJson(const std::string& image, const VerifyReport& report) {
       {"differing", ProblemsJson(report.differing)},
       {"shared", std::move(shared)},
       {"unclaimed", std::move(unclaimed)},
+      {"correctedSectors", std::move(corrected)},
+      {"uncorrectableSectors", std::move(uncorrectable)},
+      {"sectorsChecked", report.sectorsChecked},
+      {"oneCopyFiles", report.oneCopyFiles},
+      {"unchecked", report.unchecked},
       {"damaged", report.Damaged()},
   };
 }

@@ -69,6 +69,15 @@ std::string VerifyText(const std::string& image, const VerifyReport& report) {
             " and " + EscapeControls(shared.secondPath) + "\n";
   }
   for (const BlockSpan& span : report.unclaimed) text += "unclaimed: " + Blocks(span) + "\n";
+  for (const BlockSpan& span : report.correctedSectors) text += "corrected by ECC: " + Blocks(span) + "\n";
+  for (const BlockSpan& span : report.damagedSectors) text += "uncorrectable sectors: " + Blocks(span) + "\n";
+  for (const std::string& path : report.unchecked) {
+    text += "no check: " + EscapeControls(path) + " (one copy, sectors without EDC or ECC)\n";
+  }
+  if (!report.sectorsChecked && report.oneCopyFiles > 0) {
+    text += "no check: the image's sectors carry none, so damage cannot show in its " +
+            Number(report.oneCopyFiles) + (report.oneCopyFiles == 1 ? " file" : " files") + " with one copy\n";
+  }
   return text + (report.Damaged() ? "damage found\n" : "clean\n");
 }
 

@@ -57,6 +57,14 @@ DecompileResult Finish(DecompileRun& run, DecompileOutcome outcome, const std::s
   result.filesSaved = run.filesSaved;
   result.lost = std::move(run.lost);
   result.renamed = std::move(run.renamed);
+  result.damagedFiles = std::move(run.damagedFiles);
+  if (const SectorFindings* findings = SectorFindingsOf(run.source)) {
+    result.correctedSectors = findings->corrected.Count();
+    for (const SectorRun& sectors : findings->corrected.Runs()) {
+      const BlockRun blocks = BlocksOfSectors(run.source, sectors);
+      if (blocks.count > 0) result.correctedBlocks.push_back(blocks);
+    }
+  }
   return result;
 }
 
@@ -147,6 +155,9 @@ DecompileResult DecompileImage(ImageSource& source, const std::string& outputFol
   }
   if (run.firstFailedWrite || run.log.Failed()) {
     return Finish(run, DecompileOutcome::kWriteFailures, log_text::SuccessWithWriteErrors(), logPath);
+  }
+  if (!run.damagedFiles.empty()) {
+    return Finish(run, DecompileOutcome::kDamagedFiles, log_text::SuccessWithDamagedFiles(), logPath);
   }
   return Finish(run, DecompileOutcome::kDone, log_text::Success(), logPath);
 }

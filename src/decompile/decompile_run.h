@@ -23,6 +23,7 @@ enum class DecompileOutcome {
   kCannotReadLabel,
   kAllRootCopiesFailed,
   kWriteFailures,      // extracted, but some host file or the log could not be written
+  kDamagedFiles,       // extracted, but some files hold sectors that failed their check
   kSpoolFailure,       // the unpacked image could not be written to its temporary file
   kCancelled,          // stopped by the user between two blocks
 };
@@ -74,6 +75,13 @@ struct DecompileResult {
   // Entries written under a numbered name because an earlier entry of their
   // folder took theirs: "path: written as \"name~1\" (...)", once each.
   std::vector<std::string> renamed;
+  // Host paths of the files written with sectors that failed their check and
+  // that their ECC could not correct, in every copy: kept as read.
+  std::vector<std::string> damagedFiles;
+  // The raw sectors that their ECC corrected, as blocks of the volume, and
+  // how many sectors they were.
+  std::vector<BlockRun> correctedBlocks;
+  uint64_t correctedSectors = 0;
 
   bool Succeeded() const { return outcome == DecompileOutcome::kDone; }
 };

@@ -163,9 +163,29 @@ class HostFileWriter {
   bool cut_ = false;
 };
 
+// Reads block `j` with damaged sectors taken as read, from the first copy
+// that reads so, which becomes the current one: the last resort when no copy
+// of the block reads intact, so that checking sectors never loses what
+// reading them gives.
+bool ReadBlockAsRead(DecompileRun& run, const CopyList& copies, int32_t& copy, uint32_t j,
+                     uint32_t blockSize, uint8_t* buffer) {
+  const SectorFindings* findings = SectorFindingsOf(run.source);
+  if (run.stop || !findings || findings->damaged.Empty()) return false;
+  KeepDamagedSectors(run.source, true);
+  bool read = false;
+  for (uint32_t c = 0; c < copies.count && !read; ++c) {
+    read = Seek(run.source, copies[c], blockSize, j) && ReadRecords(run.source, buffer, blockSize, 1);
+    if (read) copy = int32_t(c);
+  }
+  KeepDamagedSectors(run.source, false);
+  return read;
+}
+
 // Writes the file's blocks into the host file `target`; false when some
-// block could be read from none of the copies.
-bool CopyFileData(DecompileRun& run, const opera::EntryView& entry, const HostFileTarget& target) {
+// block could be read from none of the copies. `damaged` is set when some
+// block was read from damaged sectors, every copy of it being damaged.
+bool CopyFileData(DecompileRun& run, const opera::EntryView& entry, const HostFileTarget& target,
+                  bool& damaged) {
   ImageSource& source = run.source;
   const CopyList copies = HandledCopiesOf(entry);
   const int32_t last = int32_t(copies.count) - 1;
@@ -202,7 +222,9 @@ bool CopyFileData(DecompileRun& run, const opera::EntryView& entry, const HostFi
         return true;
       }
     }
-    return false;
+    if (!ReadBlockAsRead(run, copies, copy, j, blockSize, buffer.data())) return false;
+    damaged = true;
+    return true;
   };
 
   uint32_t j = 0;
@@ -284,7 +306,12 @@ bool ExtractFile(DecompileRun& run, const opera::EntryView& entry, const TreeFol
   target.path = JoinPath(folder.path, target.name);
   const std::string& path = target.path;
   RecordFileCopies(run.blockMap, CopiesOf(entry), entry.BlockCount(), entry.ByteCount(), path);
-  if (!CopyFileData(run, entry, target)) return PassOver(run, log_text::CannotReadFile(path), path);
+  bool damaged = false;
+  if (!CopyFileData(run, entry, target, damaged)) return PassOver(run, log_text::CannotReadFile(path), path);
+  if (damaged) {
+    WriteLogText(run.log, log_text::FileDamaged(path));
+    if (run.damagedOnce.insert(path).second) run.damagedFiles.push_back(path);
+  }
   if (run.salvaging) ++run.filesSaved;
   return true;
 }

@@ -26,6 +26,8 @@ ZANTHREL_LOG_TEXT(Cancelled, "!!!Демонтирование прервано �
 ZANTHREL_LOG_TEXT(SalvageStart, "!!!Все копии корня испорчены, извлекаем что можно из первой читаемой.\n")
 ZANTHREL_LOG_TEXT(Hole, "Дырка блин!!!!!!!!!!!!!!!!!!\n")
 ZANTHREL_LOG_TEXT(LimitMark, " !!!Значение превышает лимит!!!")
+// Fixed as the lines above, once written: only runs over damaged raw sectors end so.
+ZANTHREL_LOG_TEXT(SuccessWithDamagedFiles, "!!!Образ демонтирован, но часть файлов повреждена! Выход.\n")
 
 #undef ZANTHREL_LOG_TEXT
 
@@ -92,6 +94,12 @@ std::string CutFileNotRemoved(const std::string& hostPath) {
 std::string NameTaken(const std::string& hostPath) {
   static const std::string head = Win("!!!Имя уже занято в этой директории, записываем как ");
   return head + Utf8ToCp1251(hostPath) + "!\n";
+}
+
+std::string FileDamaged(const std::string& hostPath) {
+  static const std::string head = Win("!!!Файл ");
+  static const std::string tail = Win(" повреждён: сектора, не прошедшие проверку ни в одной копии, записаны как прочитаны!\n");
+  return head + Utf8ToCp1251(hostPath) + tail;
 }
 
 }  // namespace zanthrel::log_text

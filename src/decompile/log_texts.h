@@ -33,6 +33,10 @@ std::string CutFileNotRemoved(const std::string& hostPath);
 // An entry whose host name an earlier entry of its folder took, and the
 // numbered host path it is written to instead.
 std::string NameTaken(const std::string& hostPath);
+// Only in runs over damaged raw sectors: a file written with sectors that
+// failed their check in every copy, and the last line of such a run.
+std::string FileDamaged(const std::string& hostPath);
+const std::string& SuccessWithDamagedFiles();
 const std::string& SalvageStart();
 const std::string& Hole();
 const std::string& LimitMark();

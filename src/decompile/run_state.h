@@ -80,6 +80,10 @@ struct DecompileRun {
   // and the same as a set: another copy of a folder meets its names again.
   std::vector<std::string> renamed;
   std::unordered_set<std::string> renamedOnce;
+  // Files written with sectors that failed their check in every copy, for
+  // DecompileResult::damagedFiles, and the same as a set.
+  std::vector<std::string> damagedFiles;
+  std::unordered_set<std::string> damagedOnce;
   // Declared last, so that its thread ends before anything it reports to.
   WriteQueue writes;
 };

@@ -59,7 +59,52 @@ void ParityPass(const uint8_t* data, uint8_t* parity) {
   }
 }
 
+// Logarithms in GF(2^8) to the base x, for the place of a wrong byte.
+constexpr std::array<uint8_t, 256> MakeLogarithms() {
+  std::array<uint8_t, 256> table{};
+  uint8_t power = 1;
+  for (uint32_t exponent = 0; exponent < 255; ++exponent) {
+    table[power] = uint8_t(exponent);
+    power = TimesX(power);
+  }
+  return table;
+}
+
+constexpr std::array<uint8_t, 256> kLogarithm = MakeLogarithms();
+
+// The codeword c(0..n-1) of vector v (its data bytes, then its two parity
+// bytes) satisfies sum c(k) = 0 and sum c(k) x^(n-1-k) = 0, as the pass above
+// writes it. One wrong byte e at k leaves the sums e and e x^(n-1-k), which
+// give both its place and its value.
+template <size_t vectors, size_t length, size_t vectorStep, size_t byteStep>
+size_t CorrectionPass(uint8_t* data, uint8_t* parity) {
+  static constexpr auto order = MakeCodewordOrder<vectors, length, vectorStep, byteStep>();
+  constexpr size_t n = length + 2;
+  auto byteOf = [&](size_t v, size_t k) -> uint8_t& {
+    return k < length ? data[order[k * vectors + v]] : parity[v + (k - length) * vectors];
+  };
+  size_t changed = 0;
+  for (size_t v = 0; v < vectors; ++v) {
+    uint8_t sum = 0, weighted = 0;
+    for (size_t k = 0; k < n; ++k) {
+      sum ^= byteOf(v, k);
+      weighted = TimesX(weighted) ^ byteOf(v, k);
+    }
+    if (sum == 0 || weighted == 0) continue;  // clean, or more than one byte wrong
+    const size_t shift = (kLogarithm[weighted] + 255 - kLogarithm[sum]) % 255;
+    if (shift >= n) continue;
+    byteOf(v, n - 1 - shift) ^= sum;
+    ++changed;
+  }
+  return changed;
+}
+
 }  // namespace
+
+size_t CorrectEccRound(uint8_t* sector) {
+  const size_t p = CorrectionPass<86, 24, 2, 86>(sector + 12, sector + 2076);
+  return p + CorrectionPass<52, 43, 86, 88>(sector + 12, sector + 2248);
+}
 
 void WriteEccParity(uint8_t* sector) {
   uint8_t address[4] = {};

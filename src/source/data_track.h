@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "source/sector_check.h"
+
 namespace zanthrel {
 
 inline constexpr uint32_t kUserDataSize = 2048;
@@ -23,6 +25,15 @@ class DataTrack {
   // `count`: the number delivered, which stops short at the end of the track
   // or before the first sector that cannot be read intact.
   virtual size_t ReadSectors(uint64_t first, size_t count, uint8_t* destination) = 0;
+  // Whether the sectors, or the container's records around them, carry a
+  // check that tells damage.
+  virtual bool Checked() const = 0;
+  // What the checks of raw sectors have found so far; null for a track whose
+  // sectors carry no check of their own.
+  virtual const SectorFindings* Findings() const { return nullptr; }
+  // With `keep`, a raw sector that fails its check and cannot be mended is
+  // delivered as read instead of being unreadable.
+  virtual void KeepDamaged(bool /*keep*/) {}
 };
 
 // Bytes of a track's user data as one stream: up to `count` bytes from

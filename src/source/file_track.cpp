@@ -7,6 +7,10 @@ namespace zanthrel {
 
 namespace {
 constexpr size_t kRecordsPerRead = 64;
+// The sync and header that 2336-byte records leave out, as a Mode 2 sector
+// whose address no check covers.
+constexpr uint8_t kMode2Head[16] = {0x00, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF,
+                                    0xFF, 0xFF, 0xFF, 0x00, 0x00, 0x00, 0x00, 0x02};
 }  // namespace
 
 FileTrack::FileTrack(HostFile file, uint64_t start, RecordFormat format, uint64_t sectors,
@@ -33,13 +37,31 @@ size_t FileTrack::ReadSectors(uint64_t first, size_t count, uint8_t* destination
         file_.ReadAt(offset + done * format_.recordSize, records_.data(), batch * format_.recordSize);
     const size_t whole = read ? *read / format_.recordSize : 0;
     for (size_t k = 0; k < whole; ++k) {
-      std::memcpy(destination + (done + k) * kUserDataSize,
-                  records_.data() + k * format_.recordSize + format_.userOffset, kUserDataSize);
+      const uint8_t* user = CheckedUserData(first + done + k, records_.data() + k * format_.recordSize);
+      if (!user) return done + k;
+      std::memcpy(destination + (done + k) * kUserDataSize, user, kUserDataSize);
     }
     done += whole;
     if (whole < batch) break;
   }
   return done;
+}
+
+const uint8_t* FileTrack::CheckedUserData(uint64_t sector, uint8_t* record) {
+  SectorCondition condition;
+  if (format_.recordSize >= kCdFrameSize) {
+    condition = CheckRawSector(record, format_.userOffset == kMode1Raw.userOffset ? 1 : 2);
+  } else {
+    // Checked as the whole sector it was cut from.
+    uint8_t sector2352[kCdFrameSize];
+    std::memcpy(sector2352, kMode2Head, sizeof kMode2Head);
+    std::memcpy(sector2352 + sizeof kMode2Head, record, kCdFrameSize - sizeof kMode2Head);
+    condition = CheckRawSector(sector2352, 2);
+    std::memcpy(record, sector2352 + sizeof kMode2Head, kCdFrameSize - sizeof kMode2Head);
+  }
+  findings_.Note(sector, condition);
+  if (condition == SectorCondition::kDamaged && !keepDamaged_) return nullptr;
+  return record + format_.userOffset;
 }
 
 }  // namespace zanthrel

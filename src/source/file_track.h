@@ -19,14 +19,23 @@ class FileTrack : public DataTrack {
   uint64_t SectorCount() const override { return sectors_; }
   std::string Description() const override { return description_; }
   size_t ReadSectors(uint64_t first, size_t count, uint8_t* destination) override;
+  bool Checked() const override { return format_.recordSize != kUserDataSize; }
+  const SectorFindings* Findings() const override { return Checked() ? &findings_ : nullptr; }
+  void KeepDamaged(bool keep) override { keepDamaged_ = keep; }
 
  private:
+  // Checks record `sector`, read into `record`, and gives its user data;
+  // null when it is damaged and damage is not kept.
+  const uint8_t* CheckedUserData(uint64_t sector, uint8_t* record);
+
   HostFile file_;
   uint64_t start_;
   RecordFormat format_;
   uint64_t sectors_;
   std::string description_;
   std::vector<uint8_t> records_;  // whole records on their way to the user data
+  SectorFindings findings_;
+  bool keepDamaged_ = false;
 };
 
 // Records of `format` that a file of `fileSize` bytes holds from `start` on.

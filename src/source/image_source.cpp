@@ -77,8 +77,17 @@ bool ImageSource::UserDataOffset(uint32_t block, uint32_t recordSize, uint32_t i
          !__builtin_add_overflow(offset, labelOffset_, &offset);
 }
 
+bool ImageSource::CheckSector(uint8_t* raw, uint64_t sector) {
+  const SectorCondition condition = CheckRawSector(raw, 1);
+  findings_.Note(sector, condition);
+  return condition != SectorCondition::kDamaged;
+}
+
 bool ImageSource::LoadRawSector() {
-  return stream_->Read(sectorBuffer_.data(), kRawSectorSize) == kRawSectorSize;
+  const uint64_t sector = stream_->Tell() / kRawSectorSize;
+  if (stream_->Read(sectorBuffer_.data(), kRawSectorSize) != kRawSectorSize) return false;
+  bufferedDamaged_ = !CheckSector(sectorBuffer_.data(), sector);
+  return true;
 }
 
 bool ImageSource::LoadDriveSector() {
@@ -98,6 +107,7 @@ uint32_t ImageSource::ReadBuffered(uint8_t* destination, uint32_t n) {
       if (!loaded) return 0;
       sectorPos_ = 0;
     }
+    if (bufferedDamaged_ && !keepDamaged_) return 0;
     const uint32_t take = std::min(n, kSectorSize - sectorPos_);
     std::memcpy(destination, sectorBuffer_.data() + dataStart + sectorPos_, take);
     sectorPos_ += take;
@@ -125,10 +135,13 @@ bool ImageSource::ReadRawUserData(uint8_t* destination, uint64_t n) {
     const uint32_t sectors = uint32_t(std::min<uint64_t>(n / kSectorSize, kRunSectors));
     sectorRun_.resize(size_t(kRunSectors) * kRawSectorSize);
     const int64_t bytes = int64_t(sectors) * kRawSectorSize;
+    const uint64_t firstSector = stream_->Tell() / kRawSectorSize;
     if (stream_->Read(sectorRun_.data(), size_t(bytes)) != bytes) return false;
     for (uint32_t k = 0; k < sectors; ++k, destination += kSectorSize) {
-      std::memcpy(destination, sectorRun_.data() + size_t(k) * kRawSectorSize + kRawUserDataOffset,
-                  kSectorSize);
+      uint8_t* raw = sectorRun_.data() + size_t(k) * kRawSectorSize;
+      bufferedDamaged_ = !CheckSector(raw, firstSector + k);
+      if (bufferedDamaged_ && !keepDamaged_) return false;
+      std::memcpy(destination, raw + kRawUserDataOffset, kSectorSize);
     }
     std::memcpy(sectorBuffer_.data(), sectorRun_.data() + size_t(sectors - 1) * kRawSectorSize,
                 kRawSectorSize);
@@ -164,11 +177,13 @@ OpenStatus OpenImageFile(ImageSource& source, const std::string& path, Host& hos
     blockSize = opera::ReadBig32(source.sectorBuffer_.data() + kRawUserDataOffset +
                                  opera::label::kBlockSize);
   } else {
+    // A damaged sector on the way must not hide the label: it is searched as read.
+    stream->KeepDamaged(true);
     stream->Seek(0);
-    if (!SearchLabel(*stream, labelOffset) ||
-        stream->Read(source.sectorBuffer_.data(), opera::kLabelSize) != opera::kLabelSize) {
-      return Refusal(OpenFailure::kNoLabel);
-    }
+    const bool found = SearchLabel(*stream, labelOffset) &&
+                       stream->Read(source.sectorBuffer_.data(), opera::kLabelSize) == opera::kLabelSize;
+    stream->KeepDamaged(false);
+    if (!found) return Refusal(OpenFailure::kNoLabel);
     blockSize = opera::ReadBig32(source.sectorBuffer_.data() + opera::label::kBlockSize);
   }
   // Every block address multiplies and divides by the block size.
@@ -189,6 +204,9 @@ OpenStatus OpenImageFile(ImageSource& source, const std::string& path, Host& hos
   source.blockSize_ = blockSize;
   source.sectorPos_ = 0;
   source.positionKnown_ = false;
+  source.bufferedDamaged_ = false;
+  source.keepDamaged_ = false;
+  source.findings_ = {};
   return {};
 }
 
@@ -218,6 +236,7 @@ OpenStatus OpenDrive(ImageSource& source, DeviceOperations& device, const std::s
     if (blockSize == 0) return fail(OpenFailure::kBlockSizeZero);
     source.open_ = true;
     source.rawSectors_ = false;
+    source.bufferedDamaged_ = false;
     source.kind_ = SourceKind::kDrive;
     source.labelOffset_ = i * kSectorSize;
     source.blockSize_ = blockSize;
@@ -329,6 +348,38 @@ void Close(ImageSource& source) {
 std::optional<Error> HostFailureOf(const ImageSource& source) {
   if (!source.stream_) return std::nullopt;
   return source.stream_->HostFailure();
+}
+
+bool SectorsChecked(const ImageSource& source) {
+  if (!source.open_) return false;
+  return source.kind_ == SourceKind::kDrive || source.rawSectors_ || source.stream_->SectorsChecked();
+}
+
+const SectorFindings* SectorFindingsOf(const ImageSource& source) {
+  if (!source.open_ || source.kind_ == SourceKind::kDrive) return nullptr;
+  return source.rawSectors_ ? &source.findings_ : source.stream_->Findings();
+}
+
+BlockRun BlocksOfSectors(const ImageSource& source, const SectorRun& sectors) {
+  const uint64_t start = sectors.first * kSectorSize;
+  const uint64_t end = (sectors.first + sectors.count) * kSectorSize;
+  if (end <= source.labelOffset_ || source.blockSize_ == 0) return {};
+  const uint64_t from = std::max(start, source.labelOffset_) - source.labelOffset_;
+  const uint64_t first = from / source.blockSize_;
+  return {first, (end - source.labelOffset_ - 1) / source.blockSize_ + 1 - first};
+}
+
+SectorRun SectorsOfBlocks(const ImageSource& source, uint64_t firstBlock, uint64_t blocks) {
+  const uint64_t start = source.labelOffset_ + firstBlock * source.blockSize_;
+  const uint64_t end = start + blocks * source.blockSize_;
+  if (end <= start) return {};
+  return {start / kSectorSize, (end - 1) / kSectorSize + 1 - start / kSectorSize};
+}
+
+void KeepDamagedSectors(ImageSource& source, bool keep) {
+  if (!source.open_ || source.kind_ == SourceKind::kDrive) return;
+  source.keepDamaged_ = keep;
+  source.stream_->KeepDamaged(keep);
 }
 
 bool PrepareDrive(ImageSource& source) {

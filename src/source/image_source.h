@@ -12,6 +12,7 @@
 
 #include "source/drive/device.h"
 #include "source/image_stream.h"
+#include "source/sector_check.h"
 #include "support/host.h"
 #include "support/progress.h"
 #include "support/result.h"
@@ -74,6 +75,28 @@ std::optional<Error> HostFailureOf(const ImageSource& source);
 bool PrepareDrive(ImageSource& source);
 bool ReleaseDrive(ImageSource& source);
 
+// Raw sectors are checked as they are read (CheckRawSector): a corrected one
+// reads mended, a damaged one cannot be read. Whether the source's sectors
+// carry any check that tells damage: raw sectors, a CHD's hunks, a drive's
+// own correction; not the 2048-byte sectors of a plain or gzip image.
+bool SectorsChecked(const ImageSource& source);
+// What the checks of raw sectors have found so far, sectors numbered by
+// their 2048 user bytes from the start of the image's data (block 0 of the
+// volume lies at LabelOffset()); null for a source without raw sectors.
+const SectorFindings* SectorFindingsOf(const ImageSource& source);
+// Blocks of the volume, in the label's block size.
+struct BlockRun {
+  uint64_t first = 0;
+  uint64_t count = 0;
+};
+// The blocks that hold part of `sectors`; none for sectors before block 0.
+BlockRun BlocksOfSectors(const ImageSource& source, const SectorRun& sectors);
+// The sectors that hold part of `blocks` blocks from block `firstBlock` on.
+SectorRun SectorsOfBlocks(const ImageSource& source, uint64_t firstBlock, uint64_t blocks);
+// With `keep`, damaged sectors read as they are instead of failing the read:
+// the last resort when no copy of a block reads intact.
+void KeepDamagedSectors(ImageSource& source, bool keep);
+
 // The source's position is its own: only the operations above move it, so
 // that what they remember of it (the buffered sector, whether the stream
 // stands where the fields say) always holds.
@@ -114,10 +137,18 @@ class ImageSource {
   friend std::optional<Error> HostFailureOf(const ImageSource&);
   friend bool PrepareDrive(ImageSource&);
   friend bool ReleaseDrive(ImageSource&);
+  friend bool SectorsChecked(const ImageSource&);
+  friend const SectorFindings* SectorFindingsOf(const ImageSource&);
+  friend void KeepDamagedSectors(ImageSource&, bool);
+  friend BlockRun BlocksOfSectors(const ImageSource&, const SectorRun&);
+  friend SectorRun SectorsOfBlocks(const ImageSource&, uint64_t, uint64_t);
 
   void Normalise(uint32_t& block, uint32_t& index, uint32_t recordSize) const;
   bool UserDataOffset(uint32_t block, uint32_t recordSize, uint32_t index, uint64_t& offset) const;
   bool LoadRawSector();
+  // Checks the raw sector at `raw`, sector `sector` of the image, and notes
+  // what the check found; false when it is damaged.
+  bool CheckSector(uint8_t* raw, uint64_t sector);
   bool LoadDriveSector();
   uint32_t ReadBuffered(uint8_t* destination, uint32_t n);
   bool ReadRawUserData(uint8_t* destination, uint64_t n);
@@ -139,6 +170,10 @@ class ImageSource {
   // next one is loaded only when it is wanted.
   uint32_t sectorPos_ = 0;
   std::array<uint8_t, kRawSectorSize> sectorBuffer_{};
+  // The buffered raw sector failed its check and its ECC could not mend it.
+  bool bufferedDamaged_ = false;
+  bool keepDamaged_ = false;
+  SectorFindings findings_;  // of a raw image's sectors
   // Whole raw sectors read many at a time, on their way to a reader's buffer.
   std::vector<uint8_t> sectorRun_;
   // Cleared when a failed read leaves the stream somewhere the position fields

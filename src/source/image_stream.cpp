@@ -46,6 +46,12 @@ Result<std::unique_ptr<ImageStream>> ImageStream::Open(Host& host, const std::st
 
 Status ImageStream::KeepFrom(uint64_t position) { return gzip_ ? gzip_->KeepFrom(position) : Status(); }
 
+void ImageStream::KeepDamaged(bool keep) {
+  if (!track_) return;
+  track_->KeepDamaged(keep);
+  bufferLength_ = 0;
+}
+
 std::optional<Error> ImageStream::HostFailure() const {
   return gzip_ ? gzip_->HostFailure() : std::nullopt;
 }

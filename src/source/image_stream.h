@@ -47,6 +47,13 @@ class ImageStream {
   std::string Container() const { return track_ ? track_->Description() : ""; }
 
   bool IsContainer() const { return track_ != nullptr; }
+  // A container's track: whether its sectors carry a check, and what the
+  // checks found (DataTrack).
+  bool SectorsChecked() const { return track_ && track_->Checked(); }
+  const SectorFindings* Findings() const { return track_ ? track_->Findings() : nullptr; }
+  // A container's track delivers damaged sectors as read (DataTrack::KeepDamaged).
+  // What was read before under the other rule is read again.
+  void KeepDamaged(bool keep);
 
   // Copies up to `count` bytes from `position` on into `output` at
   // `outputOffset`, inside the operating system, for a plain or gzip file.

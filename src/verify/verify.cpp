@@ -92,6 +92,9 @@ class Verifier {
                          uint32_t blockSize, DirectoryCopy& copy);
   void CompareChunk(const std::string& path, const std::vector<uint32_t>& copies, uint32_t blockSize,
                     uint32_t firstIndex, uint32_t count);
+  // Counts a file with one copy, and names it when its sectors carry no
+  // check where others do: nothing could show its damage.
+  void NoteOneCopy(const std::string& path, uint32_t firstBlock, uint64_t bytes);
 
   ImageSource& source_;
   VerifyReport& report_;
@@ -104,6 +107,25 @@ class Verifier {
   // another entry is claimed again but not read again.
   std::set<uint32_t> walked_;
 };
+
+std::vector<BlockSpan> BlockSpansOf(const ImageSource& source, const SectorRuns& sectors) {
+  std::vector<BlockSpan> spans;
+  for (const SectorRun& run : sectors.Runs()) {
+    const BlockRun blocks = BlocksOfSectors(source, run);
+    if (blocks.count == 0 || blocks.first > UINT32_MAX) continue;
+    spans.push_back({uint32_t(blocks.first), uint32_t(std::min<uint64_t>(blocks.count, UINT32_MAX))});
+  }
+  return spans;
+}
+
+// What the sector checks found, once every copy has been read.
+void ReportSectorChecks(const ImageSource& source, VerifyReport& report) {
+  const SectorFindings* findings = SectorFindingsOf(source);
+  report.sectorsChecked = SectorsChecked(source) && (!findings || findings->anyChecked);
+  if (!findings) return;
+  report.correctedSectors = BlockSpansOf(source, findings->corrected);
+  report.damagedSectors = BlockSpansOf(source, findings->damaged);
+}
 
 void Verifier::ClaimCopies(size_t owner, const std::vector<uint32_t>& copies, uint32_t count,
                            uint32_t size) {
@@ -223,6 +245,17 @@ void Verifier::File(const std::string& path, const opera::EntryView& entry) {
   for (uint32_t index = 0; index < blockCount; index += std::min(chunk, blockCount - index)) {
     CompareChunk(path, copies, blockSize, index, std::min(chunk, blockCount - index));
   }
+  if (copies.size() == 1) NoteOneCopy(path, copies[0], uint64_t(blockCount) * blockSize);
+}
+
+void Verifier::NoteOneCopy(const std::string& path, uint32_t firstBlock, uint64_t bytes) {
+  ++report_.oneCopyFiles;
+  // Its sectors have just been read, so the findings hold them.
+  const SectorFindings* findings = SectorFindingsOf(source_);
+  if (!findings || !findings->anyChecked) return;
+  const SectorRun sectors =
+      SectorsOfBlocks(source_, firstBlock, (bytes + source_.BlockSize() - 1) / source_.BlockSize());
+  if (findings->unchecked.Touches(sectors.first, sectors.count)) report_.unchecked.push_back(path);
 }
 
 void Verifier::SweepClaims() {
@@ -268,6 +301,7 @@ VerifyReport VerifyImage(ImageSource& source) {
   Verifier verifier(source, report);
   verifier.Directory("/", label->RootCopies().Blocks(), view.RootBlockCount(), view.RootBlockSize());
   verifier.SweepClaims();
+  ReportSectorChecks(source, report);
   return report;
 }
 

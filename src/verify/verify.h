@@ -45,10 +45,21 @@ struct VerifyReport {
   std::vector<SharedBlocks> shared;
   // Not damage: the boot area and the padding of a volume belong to no entry.
   std::vector<BlockSpan> unclaimed;
+  // Raw sectors that failed their EDC: those their ECC corrected, and those
+  // it could not (whose blocks read as unreadable above).
+  std::vector<BlockSpan> correctedSectors;
+  std::vector<BlockSpan> damagedSectors;
+  // Whether any sector of the image carries a check; when none does, a file
+  // with one copy cannot show damage, and `oneCopyFiles` says how many.
+  bool sectorsChecked = true;
+  uint64_t oneCopyFiles = 0;
+  // Where sectors carry checks but some do not (raw sectors written with
+  // their EDC and ECC all zero): the files with one copy that lie in them.
+  std::vector<std::string> unchecked;
 
   bool Damaged() const {
     return !labelRead || !unreadable.empty() || !corrupt.empty() || !differing.empty() ||
-           !shared.empty();
+           !shared.empty() || !correctedSectors.empty() || !damagedSectors.empty();
   }
 };
 

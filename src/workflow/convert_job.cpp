@@ -13,11 +13,13 @@ namespace {
 
 constexpr size_t kChunkSectors = 256;
 
-// Raw MODE1 sectors keep their user data from byte 16; gathers it at the
-// front of the buffer and gives its length.
-size_t GatherUserData(uint8_t* buffer, size_t length) {
+// Raw MODE1 sectors keep their user data from byte 16; checks each sector,
+// as the image source does, from sector `first` on, then gathers the user
+// data at the front of the buffer and gives its length.
+size_t GatherUserData(uint8_t* buffer, size_t length, uint64_t first, SectorFindings& findings) {
   const size_t sectors = length / kRawSectorSize;
   for (size_t k = 0; k < sectors; ++k) {
+    findings.Note(first + k, CheckRawSector(buffer + k * kRawSectorSize, 1));
     std::memmove(buffer + k * kSectorSize, buffer + k * kRawSectorSize + kRawUserDataOffset, kSectorSize);
   }
   return sectors * kSectorSize;
@@ -52,6 +54,9 @@ ConvertReport ConvertImage(const std::string& imagePath, const std::string& outp
     return report;
   }
   ImageStream& stream = **reopened;
+  // Every sector is written, a damaged one as read, and counted.
+  stream.KeepDamaged(true);
+  SectorFindings rawFindings;
   Result<TemporaryFile> output = TemporaryFile::CreateBeside(host, outputPath);
   if (!output) {
     report.failure = outputPath + ": cannot be written (" + ErrorText(output.Failure().code) + ")";
@@ -67,7 +72,8 @@ ConvertReport ConvertImage(const std::string& imagePath, const std::string& outp
                        UnsignedDecimal64(stream.Tell()) + "; nothing written";
       return report;
     }
-    const size_t length = raw ? GatherUserData(buffer.data(), size_t(read)) : size_t(read);
+    const size_t length =
+        raw ? GatherUserData(buffer.data(), size_t(read), report.bytes / kSectorSize, rawFindings) : size_t(read);
     if (Status written = output->File().WriteAt(report.bytes, buffer.data(), length); !written) {
       report.failure = outputPath + ": cannot be written (" + ErrorText(written.Failure().code) + ")";
       return report;
@@ -79,6 +85,11 @@ ConvertReport ConvertImage(const std::string& imagePath, const std::string& outp
   if (const std::optional<Error> failure = stream.HostFailure()) {
     report.failure = failure->text + "; nothing written";
     return report;
+  }
+  const SectorFindings* findings = raw ? &rawFindings : stream.Findings();
+  if (findings) {
+    report.correctedSectors = findings->corrected.Count();
+    report.damagedSectors = findings->damaged.Count();
   }
   if (Status committed = output->Commit(); !committed) {
     report.failure = outputPath + ": cannot be put in place (" + ErrorText(committed.Failure().code) + ")";

@@ -22,6 +22,9 @@ struct ConvertReport {
   std::string failure;
   uint64_t bytes = 0;     // written
   std::string container;  // the container and track read; empty for a plain image
+  // Raw sectors whose EDC failed: corrected by their ECC, or written as read.
+  uint64_t correctedSectors = 0;
+  uint64_t damagedSectors = 0;
 };
 
 // Writes `outputPath`, which must be a regular file or a new name and never

@@ -123,6 +123,9 @@ DecompileReport DecompileImageFile(const DecompileRequest& request) {
   report.filesSaved = result.filesSaved;
   report.lost = result.lost;
   report.renamed = result.renamed;
+  report.damagedFiles = result.damagedFiles;
+  report.correctedBlocks = result.correctedBlocks;
+  report.correctedSectors = result.correctedSectors;
   Close(source);
   report.finalLogLine = LastLine(host, report.logPath);
   report.logWritten = !report.finalLogLine.empty();
@@ -157,6 +160,11 @@ std::string DescribeReport(const DecompileReport& report, const std::string& sou
       return ShortenedPath(report.outputFolder) +
              ": write failure, some files or the log could not be written (" + hostFailure + ")" +
              seeLog;
+    case DecompileOutcome::kDamagedFiles:
+      return sourceName + ": decompiled into " + report.outputFolder + ", but " +
+             std::to_string(report.damagedFiles.size()) +
+             (report.damagedFiles.size() == 1 ? " file holds" : " files hold") +
+             " damaged sectors, kept as read" + seeLog;
     case DecompileOutcome::kSpoolFailure:
       return sourceName + ": the unpacked image cannot be written to a temporary file: " +
              report.hostFailure + seeLog;
@@ -172,6 +180,33 @@ std::vector<std::string> DescribeSkippedFolders(const DecompileReport& report) {
   for (const FailedWrite& skipped : report.skippedFolders) {
     lines.push_back(WithShortenedPath(skipped.error.text, skipped.path) +
                     "; the folder and everything in it were passed over");
+  }
+  return lines;
+}
+
+std::string BlockRunText(const BlockRun& blocks) {
+  if (blocks.count <= 1) return "block " + UnsignedDecimal64(blocks.first);
+  return "blocks " + UnsignedDecimal64(blocks.first) + "-" + UnsignedDecimal64(blocks.first + blocks.count - 1);
+}
+
+std::vector<std::string> DescribeSectorChecks(const DecompileReport& report, const std::string& sourceName) {
+  std::vector<std::string> lines;
+  if (report.correctedSectors > 0) {
+    constexpr size_t kNamed = 8;
+    std::string blocks;
+    for (size_t i = 0; i < std::min(kNamed, report.correctedBlocks.size()); ++i) {
+      blocks += (i > 0 ? ", " : "") + BlockRunText(report.correctedBlocks[i]);
+    }
+    if (report.correctedBlocks.size() > kNamed) {
+      blocks += " and " + std::to_string(report.correctedBlocks.size() - kNamed) + " more ranges";
+    }
+    lines.push_back(sourceName + ": " + UnsignedDecimal64(report.correctedSectors) +
+                    (report.correctedSectors == 1 ? " sector failed its EDC and was corrected by its ECC ("
+                                                  : " sectors failed their EDC and were corrected by their ECC (") +
+                    blocks + ")");
+  }
+  for (const std::string& file : report.damagedFiles) {
+    lines.push_back(file + ": damaged, written as read (no copy of some of its sectors passes its check)");
   }
   return lines;
 }

@@ -53,6 +53,11 @@ struct DecompileReport {
   std::vector<std::string> lost;
   // Entries written under a numbered name: DecompileResult::renamed.
   std::vector<std::string> renamed;
+  // Raw sectors: files kept as read from damaged sectors, and the sectors
+  // their ECC corrected (DecompileResult).
+  std::vector<std::string> damagedFiles;
+  std::vector<BlockRun> correctedBlocks;
+  uint64_t correctedSectors = 0;
 
   bool Succeeded() const { return outcome == DecompileOutcome::kDone; }
 };
@@ -83,5 +88,10 @@ DecompileReport DecompileImageFile(const DecompileRequest& request);
 std::string DescribeReport(const DecompileReport& report, const std::string& sourceName);
 // One line for each folder that was passed over, naming it and why.
 std::vector<std::string> DescribeSkippedFolders(const DecompileReport& report);
+// What the checks of raw sectors did: a line for the sectors their ECC
+// corrected, and one for each file kept with damaged sectors.
+std::vector<std::string> DescribeSectorChecks(const DecompileReport& report, const std::string& sourceName);
+// "block 5", "blocks 5-9"
+std::string BlockRunText(const BlockRun& blocks);
 
 }  // namespace zanthrel

@@ -523,6 +523,7 @@ TEST(CommandLineTest, VerifyExitsByWhatItFindsAndSpeaksJson) {
   EXPECT_EQ(run.out,
             "game.iso: 8 blocks; 2 folders and 3 files, 5 copies read\n"
             "unclaimed: block 7\n"
+            "no check: the image's sectors carry none, so damage cannot show in its 3 files with one copy\n"
             "clean\n");
 
   image.resize(4 * 2048);
@@ -580,6 +581,7 @@ TEST(CommandLineTest, TextOutputEscapesControlCharactersOfDiscNames) {
             "unreadable: /a\\tb, copy 0: block 41\n"
             "unreadable: /\\x1B[2J, copy 0: block 42\n"
             "unreadable: /back\\\\slash, copy 0: block 43\n"
+            "no check: the image's sectors carry none, so damage cannot show in its 4 files with one copy\n"
             "damage found\n");
 
   run = RunZanthrel("info names.iso");
