@@ -1,6 +1,8 @@
 // The inflated data of a gzip image, read at any position. Until the volume
-// label is found only a short window of it is kept in memory, so that a file
-// that inflates to gigabytes of nothing fills no disk; from the label onward
+// label is found only a short window of it is kept in memory (and what one
+// read asks for), so that a file that inflates to gigabytes of nothing fills
+// no disk, and a reader that goes through it once from the first byte needs
+// no spool; from the label onward
 // it is spooled into a scratch file, only as far as reads have reached, so
 // that a backward seek costs nothing and nothing is inflated twice.
 #pragma once
