@@ -91,6 +91,13 @@ void GzipSpool::SpoolTo(uint64_t end) {
   }
 }
 
+std::optional<uint64_t> GzipSpool::Length() {
+  if (!spooling_) return std::nullopt;
+  SpoolTo(UINT64_MAX);
+  if (hostFailure_) return std::nullopt;
+  return spooled_;
+}
+
 int64_t GzipSpool::ReadAt(uint64_t position, void* destination, size_t count) {
   if (!spooling_) return ReadWindow(position, destination, count);
   if (position < spoolStart_) return -1;

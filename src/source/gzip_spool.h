@@ -31,6 +31,9 @@ class GzipSpool {
   uint64_t CopyTo(uint64_t position, uint64_t count, const HostFile& output, uint64_t outputOffset);
   // Bytes before `position` are never read again: spooling starts there.
   Status KeepFrom(uint64_t position);
+  // The inflated length, once spooling has started: the data is inflated to
+  // its end to tell. None before, or when the spool filled up.
+  std::optional<uint64_t> Length();
   // Why the data ended early through no fault of the image: a full spool.
   const std::optional<Error>& HostFailure() const { return hostFailure_; }
 
