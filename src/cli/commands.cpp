@@ -83,6 +83,7 @@ int RunDecompile(const DecompileArgs& args) {
   for (const std::string& skipped : DescribeSkippedFolders(report)) PrintError(skipped);
   // Nothing is lost, but the folder's names differ from the disc's.
   for (const std::string& renamed : report.renamed) PrintError("warning: " + EscapeControls(renamed));
+  for (const std::string& damaged : report.damaged) PrintError(EscapeControls(damaged));
   if (!report.Succeeded()) {
     PrintError(DescribeReport(report, request.imagePath));
     return kExitFailed;

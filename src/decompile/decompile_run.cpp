@@ -9,6 +9,7 @@
 #include "decompile/run_state.h"
 #include "opera/records.h"
 #include "support/text.h"
+#include "volume/entry.h"
 #include "volume/label.h"
 #include "volume/walk.h"
 
@@ -57,6 +58,7 @@ DecompileResult Finish(DecompileRun& run, DecompileOutcome outcome, const std::s
   result.filesSaved = run.filesSaved;
   result.lost = std::move(run.lost);
   result.renamed = std::move(run.renamed);
+  result.damaged = std::move(run.damaged);
   return result;
 }
 
@@ -120,6 +122,7 @@ DecompileResult DecompileImage(ImageSource& source, const std::string& outputFol
   const CopyList rootCopies = label->RootCopies();
   RecordDirectoryCopies(run.blockMap, source, rootCopies, "ROOT");
 
+  run.volume = VolumeExtentOf(view);
   run.totalBlocks = view.BlockCount();
   bool extracted = false;
   for (uint32_t i = 0; i < rootCopies.count && !extracted && !run.stop; ++i) {
@@ -147,6 +150,9 @@ DecompileResult DecompileImage(ImageSource& source, const std::string& outputFol
   }
   if (run.firstFailedWrite || run.log.Failed()) {
     return Finish(run, DecompileOutcome::kWriteFailures, log_text::SuccessWithWriteErrors(), logPath);
+  }
+  if (!run.damaged.empty()) {
+    return Finish(run, DecompileOutcome::kDamaged, log_text::SuccessWithDamagedFiles(), logPath);
   }
   return Finish(run, DecompileOutcome::kDone, log_text::Success(), logPath);
 }

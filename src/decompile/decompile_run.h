@@ -23,6 +23,7 @@ enum class DecompileOutcome {
   kCannotReadLabel,
   kAllRootCopiesFailed,
   kWriteFailures,      // extracted, but some host file or the log could not be written
+  kDamaged,            // extracted, but some files are damaged on the disc (DecompileResult::damaged)
   kSpoolFailure,       // the unpacked image could not be written to its temporary file
   kCancelled,          // stopped by the user between two blocks
 };
@@ -74,6 +75,9 @@ struct DecompileResult {
   // Entries written under a numbered name because an earlier entry of their
   // folder took theirs: "path: written as \"name~1\" (...)", once each.
   std::vector<std::string> renamed;
+  // Files whose entries are damaged, written as far as the disc holds them:
+  // "path: what is wrong with it", once each.
+  std::vector<std::string> damaged;
 
   bool Succeeded() const { return outcome == DecompileOutcome::kDone; }
 };

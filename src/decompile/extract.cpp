@@ -163,14 +163,15 @@ class HostFileWriter {
   bool cut_ = false;
 };
 
-// Writes the file's blocks into the host file `target`; false when some
-// block could be read from none of the copies.
-bool CopyFileData(DecompileRun& run, const opera::EntryView& entry, const HostFileTarget& target) {
+// Writes the file's first `blocks` blocks (FileBlocksOf) into the host file
+// `target`; false when some block could be read from none of the copies.
+bool CopyFileData(DecompileRun& run, const opera::EntryView& entry, uint32_t blocks,
+                  const HostFileTarget& target) {
   ImageSource& source = run.source;
   const CopyList copies = HandledCopiesOf(entry);
   const int32_t last = int32_t(copies.count) - 1;
   const uint32_t blockSize = entry.BlockSize();
-  const int32_t blockCount = int32_t(entry.BlockCount());
+  const int64_t blockCount = blocks;
   const uint32_t byteCount = entry.ByteCount();
   if (last < 0 || (blockSize > kMaxBlockSize && blockCount > 0)) return false;
   int32_t copy = 0;
@@ -185,7 +186,7 @@ bool CopyFileData(DecompileRun& run, const opera::EntryView& entry, const HostFi
       blockSize == 0 ? 0 : std::min<int64_t>(blockCount, byteCount / blockSize);
   const bool large =
       uint64_t(wholeBlocks) * blockSize >= kDirectFileBytes && CopiesInsideTheSystem(source);
-  HostFileWriter file(run, target, FileBytes(entry), large);
+  HostFileWriter file(run, target, FileBytes(entry, run.volume), large);
   // True once the run is to end; a stop by the user then cuts this file short.
   auto stopped = [&] {
     if (!StoppedByTheUser(run)) return false;
@@ -237,11 +238,11 @@ bool CopyFileData(DecompileRun& run, const opera::EntryView& entry, const HostFi
     CountBlocks(run, piece);
   }
   if (!positioned) {
-    positioned = int32_t(j) >= blockCount || Seek(source, copies[uint32_t(copy)], blockSize, j);
+    positioned = int64_t(j) >= blockCount || Seek(source, copies[uint32_t(copy)], blockSize, j);
   }
   // 64 bits: a file of nearly 4 GiB must not wrap to a short count.
   uint64_t bytesWritten = uint64_t(j) * blockSize;
-  for (; int32_t(j) < blockCount; ++j, positioned = true) {
+  for (; int64_t(j) < blockCount; ++j, positioned = true) {
     if (stopped() || !readBlock(j, positioned)) return false;
     bytesWritten += blockSize;
     CountBlocks(run, 1);
@@ -275,6 +276,16 @@ void NoteNumberedName(DecompileRun& run, const FolderHostNames& names, const std
   if (run.renamedOnce.insert(warning).second) run.renamed.push_back(std::move(warning));
 }
 
+// A file whose entry claims more blocks than the volume holds is damaged: it
+// was written as far as the volume holds it, and the log and the run say so.
+void NoteFilePastTheVolume(DecompileRun& run, const opera::EntryView& entry, const std::string& path) {
+  WriteLogText(run.log, log_text::FilePastTheVolume(path));
+  std::string line = path + ": its entry claims " + UnsignedDecimal(entry.BlockCount()) + " blocks of " +
+                     UnsignedDecimal(entry.BlockSize()) +
+                     " bytes, more than the volume holds; written as far as the volume holds it";
+  if (run.damagedOnce.insert(line).second) run.damaged.push_back(std::move(line));
+}
+
 bool ExtractFile(DecompileRun& run, const opera::EntryView& entry, const TreeFolder& folder,
                  FolderHostNames& names, bool root) {
   const std::string name = EntryName(entry);
@@ -284,7 +295,12 @@ bool ExtractFile(DecompileRun& run, const opera::EntryView& entry, const TreeFol
   target.path = JoinPath(folder.path, target.name);
   const std::string& path = target.path;
   RecordFileCopies(run.blockMap, CopiesOf(entry), entry.BlockCount(), entry.ByteCount(), path);
-  if (!CopyFileData(run, entry, target)) return PassOver(run, log_text::CannotReadFile(path), path);
+  const CopyList copies = HandledCopiesOf(entry);
+  const FileBlocks blocks = FileBlocksOf(entry, run.volume, copies.count > 0 ? copies[0] : 0);
+  if (!CopyFileData(run, entry, blocks.count, target)) {
+    return PassOver(run, log_text::CannotReadFile(path), path);
+  }
+  if (blocks.pastTheVolume) NoteFilePastTheVolume(run, entry, path);
   if (run.salvaging) ++run.filesSaved;
   return true;
 }

@@ -21,6 +21,8 @@ ZANTHREL_LOG_TEXT(CannotEnterFolder, "!!!Не удалось сделать ди
 ZANTHREL_LOG_TEXT(ImageDead, "!!!Образ убит дальше некуда! Выход.\n")
 ZANTHREL_LOG_TEXT(Success, "Образ демонтирован успешно. Выход.\n")
 ZANTHREL_LOG_TEXT(SuccessWithWriteErrors, "!!!Образ демонтирован с ошибками записи! Выход.\n")
+// Fixed as the lines above, once written: only runs over damaged discs end so.
+ZANTHREL_LOG_TEXT(SuccessWithDamagedFiles, "!!!Образ демонтирован с повреждёнными файлами! Выход.\n")
 ZANTHREL_LOG_TEXT(SpoolFailure, "!!!Не удалось распаковать образ во временный файл! Выход.\n")
 ZANTHREL_LOG_TEXT(Cancelled, "!!!Демонтирование прервано пользователем! Выход.\n")
 ZANTHREL_LOG_TEXT(SalvageStart, "!!!Все копии корня испорчены, извлекаем что можно из первой читаемой.\n")
@@ -84,6 +86,12 @@ std::string CutFileNotRemoved(const std::string& hostPath) {
 std::string NameTaken(const std::string& hostPath) {
   static const std::string head = Win("!!!Имя уже занято в этой директории, записываем как ");
   return head + Utf8ToCp1251(hostPath) + "!\n";
+}
+
+std::string FilePastTheVolume(const std::string& hostPath) {
+  static const std::string head = Win("!!!Файл ");
+  static const std::string tail = Win(" занимает больше блоков, чем есть в томе; записан в пределах тома!\n");
+  return head + Utf8ToCp1251(hostPath) + tail;
 }
 
 }  // namespace zanthrel::log_text

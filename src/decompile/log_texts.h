@@ -16,6 +16,8 @@ std::string CannotReadBlockExit(uint32_t block);
 const std::string& ImageDead();
 const std::string& Success();
 const std::string& SuccessWithWriteErrors();
+// Only in runs that met a damaged file (FilePastTheVolume).
+const std::string& SuccessWithDamagedFiles();
 const std::string& SpoolFailure();
 const std::string& Cancelled();
 std::string CannotPosition(uint32_t block);
@@ -31,6 +33,9 @@ std::string CutFileNotRemoved(const std::string& hostPath);
 // An entry whose host name an earlier entry of its folder took, and the
 // numbered host path it is written to instead.
 std::string NameTaken(const std::string& hostPath);
+// A file whose entry claims more blocks than the volume holds, written as far
+// as the volume holds it.
+std::string FilePastTheVolume(const std::string& hostPath);
 const std::string& SalvageStart();
 const std::string& Hole();
 const std::string& LimitMark();

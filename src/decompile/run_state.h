@@ -16,6 +16,7 @@
 #include "support/cancel.h"
 #include "support/host.h"
 #include "support/progress.h"
+#include "volume/entry.h"
 #include "volume/walk.h"
 
 namespace zanthrel {
@@ -45,6 +46,8 @@ struct DecompileRun {
   CancelToken cancel;
   bool extractDiscLabel = false;
   bool additionalInfo = false;
+  // The label's volume, which every entry's blocks must lie inside.
+  VolumeExtent volume;
   uint64_t totalBlocks = 0;
   uint64_t blocksWritten = 0;
   // The output folder, held open: every folder below it is made and entered,
@@ -80,6 +83,10 @@ struct DecompileRun {
   // and the same as a set: another copy of a folder meets its names again.
   std::vector<std::string> renamed;
   std::unordered_set<std::string> renamedOnce;
+  // Files whose entries are damaged, for DecompileResult::damaged, and the
+  // same as a set, for the same reason.
+  std::vector<std::string> damaged;
+  std::unordered_set<std::string> damagedOnce;
   // Declared last, so that its thread ends before anything it reports to.
   WriteQueue writes;
 };

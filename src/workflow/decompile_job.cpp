@@ -123,6 +123,7 @@ DecompileReport DecompileImageFile(const DecompileRequest& request) {
   report.filesSaved = result.filesSaved;
   report.lost = result.lost;
   report.renamed = result.renamed;
+  report.damaged = result.damaged;
   Close(source);
   report.finalLogLine = LastLine(host, report.logPath);
   report.logWritten = !report.finalLogLine.empty();
@@ -156,6 +157,12 @@ std::string DescribeReport(const DecompileReport& report, const std::string& sou
     case DecompileOutcome::kWriteFailures:
       return ShortenedPath(report.outputFolder) +
              ": write failure, some files or the log could not be written (" + hostFailure + ")" +
+             seeLog;
+    case DecompileOutcome::kDamaged:
+      return sourceName + ": decompiled into " + report.outputFolder + ", but " +
+             std::to_string(report.damaged.size()) +
+             (report.damaged.size() == 1 ? " file is damaged on the disc, written as far as it holds it"
+                                         : " files are damaged on the disc, written as far as it holds them") +
              seeLog;
     case DecompileOutcome::kSpoolFailure:
       return sourceName + ": the unpacked image cannot be written to a temporary file: " +

@@ -53,6 +53,8 @@ struct DecompileReport {
   std::vector<std::string> lost;
   // Entries written under a numbered name: DecompileResult::renamed.
   std::vector<std::string> renamed;
+  // Files damaged on the disc: DecompileResult::damaged.
+  std::vector<std::string> damaged;
 
   bool Succeeded() const { return outcome == DecompileOutcome::kDone; }
 };
