@@ -63,6 +63,7 @@ int RunDecompile(const DecompileArgs& args) {
   ProgressBar bar(!args.quiet && StandardErrorIsTerminal());
   request.additionalInfo = args.info;
   request.extractDiscLabel = args.discLabel;
+  request.allowOverlaps = args.allowOverlaps;
   request.progress = [&bar](uint64_t done, uint64_t total) { bar.Update(done, total); };
   InterruptWatch interrupt;
   request.cancel = interrupt.Token();
@@ -84,6 +85,9 @@ int RunDecompile(const DecompileArgs& args) {
   // Nothing is lost, but the folder's names differ from the disc's.
   for (const std::string& renamed : report.renamed) PrintError("warning: " + EscapeControls(renamed));
   for (const std::string& damaged : report.damaged) PrintError(EscapeControls(damaged));
+  if (const std::string overlaps = DescribeOverlaps(report); !overlaps.empty()) {
+    PrintError("warning: " + EscapeControls(overlaps));
+  }
   if (!report.Succeeded()) {
     PrintError(DescribeReport(report, request.imagePath));
     return kExitFailed;

@@ -3,6 +3,7 @@
 #include <optional>
 #include <vector>
 
+#include "decompile/block_map.h"
 #include "decompile/describe.h"
 #include "decompile/extract.h"
 #include "decompile/log_texts.h"
@@ -59,6 +60,10 @@ DecompileResult Finish(DecompileRun& run, DecompileOutcome outcome, const std::s
   result.lost = std::move(run.lost);
   result.renamed = std::move(run.renamed);
   result.damaged = std::move(run.damaged);
+  const Overlaps overlaps = OverlapsOf(run.blockMap);
+  result.overlappingFiles = overlaps.files;
+  result.overlaps = overlaps.examples;
+  result.outputLimit = run.outputLimit;
   return result;
 }
 
@@ -91,6 +96,7 @@ DecompileResult DecompileImage(ImageSource& source, const std::string& outputFol
   DecompileRun run(source, *options.host, logPath, options.progress, options.cancel);
   run.extractDiscLabel = options.extractDiscLabel;
   run.additionalInfo = options.additionalInfo;
+  run.allowOverlaps = options.allowOverlaps;
   // The label is read once: its description opens the log, and a label that
   // cannot be read fails the run only once the folder is made.
   const std::optional<Label> label = ReadLabel(source);

@@ -187,10 +187,14 @@ bool CopyFileData(DecompileRun& run, const opera::EntryView& entry, uint32_t blo
   const bool large =
       uint64_t(wholeBlocks) * blockSize >= kDirectFileBytes && CopiesInsideTheSystem(source);
   HostFileWriter file(run, target, FileBytes(entry, run.volume), large);
-  // True once the run is to end; a stop by the user then cuts this file short.
+  // True once the run is to end; a stop by the user or by the output limit
+  // then cuts this file short.
   auto stopped = [&] {
-    if (!StoppedByTheUser(run)) return false;
-    if (run.stop->outcome == DecompileOutcome::kCancelled) file.Cut();
+    if (!StoppedByTheUser(run) && !StoppedByTheOutputLimit(run)) return false;
+    if (run.stop->outcome == DecompileOutcome::kCancelled ||
+        run.stop->outcome == DecompileOutcome::kOutputLimit) {
+      file.Cut();
+    }
     return true;
   };
   // Reads block j, from the current copy when it stands there, else from the
@@ -208,6 +212,11 @@ bool CopyFileData(DecompileRun& run, const opera::EntryView& entry, uint32_t blo
 
   uint32_t j = 0;
   bool positioned = true;
+  // Counts what was written, the blocks of the current copy before `end` read.
+  auto counted = [&](uint64_t blocks, uint64_t bytes, uint64_t end) {
+    CountBlocks(run, blocks);
+    CountBytes(run, bytes, uint64_t(copies[uint32_t(copy)]) * source.BlockSize() + end * blockSize);
+  };
   const HostFile* direct = large ? file.Direct() : nullptr;
   const int64_t pieceBlocks = std::max<int64_t>(1, kDirectPieceBytes / std::max<uint32_t>(blockSize, 1));
   while (direct && int64_t(j) < wholeBlocks && !stopped()) {
@@ -217,7 +226,7 @@ bool CopyFileData(DecompileRun& run, const opera::EntryView& entry, uint32_t blo
     if (copied < 0) break;
     j += uint32_t(copied);
     file.Advance(uint64_t(copied) * blockSize);
-    CountBlocks(run, uint64_t(copied));
+    counted(uint64_t(copied), uint64_t(copied) * blockSize, j);
     positioned = false;
     if (copied < piece) break;
   }
@@ -235,7 +244,7 @@ bool CopyFileData(DecompileRun& run, const opera::EntryView& entry, uint32_t blo
     }
     file.Commit(bytes);
     j += piece;
-    CountBlocks(run, piece);
+    counted(piece, bytes, j);
   }
   if (!positioned) {
     positioned = int64_t(j) >= blockCount || Seek(source, copies[uint32_t(copy)], blockSize, j);
@@ -245,11 +254,12 @@ bool CopyFileData(DecompileRun& run, const opera::EntryView& entry, uint32_t blo
   for (; int64_t(j) < blockCount; ++j, positioned = true) {
     if (stopped() || !readBlock(j, positioned)) return false;
     bytesWritten += blockSize;
-    CountBlocks(run, 1);
     if (byteCount < bytesWritten) {
+      counted(1, byteCount % blockSize, uint64_t(j) + 1);
       file.Write(buffer.data(), byteCount % blockSize);
       break;
     }
+    counted(1, blockSize, uint64_t(j) + 1);
     file.Write(buffer.data(), blockSize);
   }
   return true;
@@ -294,9 +304,12 @@ bool ExtractFile(DecompileRun& run, const opera::EntryView& entry, const TreeFol
   NoteNumberedName(run, names, folder.path, Cp1251ToUtf8(HostFileName(name)), target.name);
   target.path = JoinPath(folder.path, target.name);
   const std::string& path = target.path;
-  RecordFileCopies(run.blockMap, CopiesOf(entry), entry.BlockCount(), entry.ByteCount(), path);
   const CopyList copies = HandledCopiesOf(entry);
   const FileBlocks blocks = FileBlocksOf(entry, run.volume, copies.count > 0 ? copies[0] : 0);
+  const uint64_t claimed =
+      (uint64_t(blocks.count) * entry.BlockSize() + run.source.BlockSize() - 1) / run.source.BlockSize();
+  RecordFileCopies(run.blockMap, CopiesOf(entry), entry.BlockCount(), entry.ByteCount(), path,
+                   uint32_t(std::min<uint64_t>(claimed, UINT32_MAX)));
   if (!CopyFileData(run, entry, blocks.count, target)) {
     return PassOver(run, log_text::CannotReadFile(path), path);
   }
@@ -428,6 +441,15 @@ bool StoppedByTheHost(DecompileRun& run) {
   return true;
 }
 
+bool StoppedByTheOutputLimit(DecompileRun& run) {
+  if (run.stop) return true;
+  if (run.allowOverlaps || run.bytesWritten <= kOutputLimitFactor * run.reach) return false;
+  WriteLogText(run.log, log_text::OutputLimit());
+  run.stop = {DecompileOutcome::kOutputLimit, Error{}};
+  run.outputLimit = kOutputLimitFactor * run.reach;
+  return true;
+}
+
 bool StoppedByTheUser(DecompileRun& run) {
   if (run.stop) return true;
   if (!run.cancel.Requested()) return false;
@@ -435,6 +457,11 @@ bool StoppedByTheUser(DecompileRun& run) {
   // The user's wish, not the host's failure: no reason to pass on.
   run.stop = {DecompileOutcome::kCancelled, Error{}};
   return true;
+}
+
+void CountBytes(DecompileRun& run, uint64_t bytes, uint64_t readUpTo) {
+  run.bytesWritten += bytes;
+  run.reach = std::max(run.reach, readUpTo);
 }
 
 void CountBlocks(DecompileRun& run, uint64_t blocks) {

@@ -23,6 +23,8 @@ ZANTHREL_LOG_TEXT(Success, "Образ демонтирован успешно. 
 ZANTHREL_LOG_TEXT(SuccessWithWriteErrors, "!!!Образ демонтирован с ошибками записи! Выход.\n")
 // Fixed as the lines above, once written: only runs over damaged discs end so.
 ZANTHREL_LOG_TEXT(SuccessWithDamagedFiles, "!!!Образ демонтирован с повреждёнными файлами! Выход.\n")
+ZANTHREL_LOG_TEXT(OutputLimit,
+                  "!!!Записи образа занимают одни и те же блоки, записано больше 8 объёмов тома! Выход.\n")
 ZANTHREL_LOG_TEXT(SpoolFailure, "!!!Не удалось распаковать образ во временный файл! Выход.\n")
 ZANTHREL_LOG_TEXT(Cancelled, "!!!Демонтирование прервано пользователем! Выход.\n")
 ZANTHREL_LOG_TEXT(SalvageStart, "!!!Все копии корня испорчены, извлекаем что можно из первой читаемой.\n")

@@ -20,6 +20,8 @@ const std::string& SuccessWithWriteErrors();
 const std::string& SuccessWithDamagedFiles();
 const std::string& SpoolFailure();
 const std::string& Cancelled();
+// Only in runs that stopped past the output limit.
+const std::string& OutputLimit();
 std::string CannotPosition(uint32_t block);
 std::string CannotReadBlockReturn(uint32_t block);
 // `hostPath` is a host path; it is converted to Windows-1251 here.

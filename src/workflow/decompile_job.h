@@ -19,6 +19,8 @@ struct DecompileRequest {
   std::string outputDir = ".";
   bool additionalInfo = false;    // "Create additional info"
   bool extractDiscLabel = false;  // 'Extract "Disc label"'
+  // Goes on past the output limit (kOutputLimitFactor times the volume).
+  bool allowOverlaps = false;
   Progress progress;
   // Reads the disc in this drive instead of an image file.
   DeviceOperations* drive = nullptr;
@@ -55,6 +57,11 @@ struct DecompileReport {
   std::vector<std::string> renamed;
   // Files damaged on the disc: DecompileResult::damaged.
   std::vector<std::string> damaged;
+  // Files that claim the same blocks, and where the output limit stood:
+  // DecompileResult's.
+  uint64_t overlappingFiles = 0;
+  std::vector<std::string> overlaps;
+  uint64_t outputLimit = 0;
 
   bool Succeeded() const { return outcome == DecompileOutcome::kDone; }
 };
@@ -85,5 +92,8 @@ DecompileReport DecompileImageFile(const DecompileRequest& request);
 std::string DescribeReport(const DecompileReport& report, const std::string& sourceName);
 // One line for each folder that was passed over, naming it and why.
 std::vector<std::string> DescribeSkippedFolders(const DecompileReport& report);
+// One line that says how many files claim blocks another file claims too,
+// and which; empty when none do.
+std::string DescribeOverlaps(const DecompileReport& report);
 
 }  // namespace zanthrel

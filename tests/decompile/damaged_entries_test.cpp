@@ -1,6 +1,7 @@
 // Entries that claim what no disc holds: a file whose block count runs past
 // the volume is read as far as the volume holds it and named as damaged, by
-// decompile, the command line and the mount alike.
+// decompile, the command line and the mount alike; files that claim the same
+// blocks are named, and cannot make a run write without end.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -86,6 +87,61 @@ TEST_F(PastTheVolumeTest, TheCommandEndsWithProblemsAndTheMountReadsAsDecompile)
     read.resize(*got);
     EXPECT_TRUE(read == written) << name;
   }
+}
+
+class OverlapTest : public testkit::DecompileFixture {
+ protected:
+  // A volume of 12 blocks whose root holds 25 files, each claiming blocks
+  // 2-11: every file is the same 20 KiB, 500 KiB in all, over 8 times the
+  // 24 KiB of the volume up to the files' end.
+  static Bytes Image() {
+    ImageBuilder builder(12);
+    builder.Label({});
+    std::vector<testkit::EntryFields> files;
+    for (int i = 0; i < 25; ++i) files.push_back(testkit::FileEntry("f" + std::to_string(i), 2, 10 * 2048));
+    builder.Directory(1, files);
+    builder.Data(2, testkit::Pattern(10 * 2048, 3));
+    return builder.Image();
+  }
+};
+
+TEST_F(OverlapTest, ARunStopsPastEightTimesTheVolumeAndSaysWhy) {
+  const Bytes image = Image();
+  const auto result = Run(image);
+  EXPECT_EQ(result.outcome, DecompileOutcome::kOutputLimit);
+  // Ten files make 200 KiB, past 8 times 24 KiB; the eleventh, made but not
+  // written, is removed as a stop by the user would remove it.
+  for (int i = 0; i < 10; ++i) {
+    EXPECT_TRUE(testkit::ReadBytes(Out("f" + std::to_string(i))) == testkit::Slice(image, 2 * 2048, 10 * 2048));
+  }
+  EXPECT_FALSE(fs::exists(testkit::PathOf(Out("f10"))));
+  EXPECT_TRUE(result.log.ends_with(
+      Win("!!!Записи образа занимают одни и те же блоки, записано больше 8 объёмов тома! Выход.\n"
+          "!!!Незаконченный файл " + Out("f10") + " удалён.\n")))
+      << result.log;
+
+  testkit::ProcessOutcome run = testkit::RunZanthrel("decompile -q -f disc.iso");
+  EXPECT_EQ(run.status, 1) << run.err;
+  EXPECT_NE(run.err.find("zanthrel: warning: 11 files claim blocks that another file claims too: " + Out("f0") +
+                         " and " + Out("f1") + " claim blocks 2-11; "),
+            std::string::npos)
+      << run.err;
+  EXPECT_NE(run.err.find("disc.iso: stopped after writing more than 196608 bytes, 8 times the volume its files "
+                         "lie in: entries of the disc claim the same blocks (--allow-overlaps goes on)"),
+            std::string::npos)
+      << run.err;
+}
+
+TEST_F(OverlapTest, AskedToGoOnItWritesEveryFileAndNamesTheOverlaps) {
+  testkit::WriteBytes(temp_ / "disc.iso", Image());
+  const testkit::ProcessOutcome run = testkit::RunZanthrel("decompile -q --allow-overlaps disc.iso");
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_NE(run.err.find("zanthrel: warning: 25 files claim blocks that another file claims too: "),
+            std::string::npos)
+      << run.err;
+  EXPECT_EQ(testkit::ReadBytes(Out("f24")).size(), 10 * 2048u);
+  // Overlaps alone leave the log as it was: it ends as any other.
+  EXPECT_TRUE(testkit::ReadText(temp_ / "disc.log").ends_with(Win("Образ демонтирован успешно. Выход.\n")));
 }
 
 }  // namespace
