@@ -69,6 +69,7 @@ int RunDecompile(const DecompileArgs& args) {
   ProgressBar bar(!args.quiet && StandardErrorIsTerminal());
   request.additionalInfo = args.info;
   request.extractDiscLabel = args.discLabel;
+  request.allowOverlaps = args.allowOverlaps;
   request.progress = [&bar](uint64_t done, uint64_t total) { bar.Update(done, total); };
   InterruptWatch interrupt;
   request.cancel = interrupt.Token();
@@ -91,6 +92,10 @@ int RunDecompile(const DecompileArgs& args) {
   for (const std::string& renamed : report.renamed) PrintError("warning: " + EscapeControlsInHostPath(renamed));
   for (const std::string& line : DescribeSectorChecks(report, request.imagePath)) {
     PrintError(EscapeControlsInHostPath(line));
+  }
+  for (const std::string& damaged : report.damaged) PrintError(EscapeControlsInHostPath(damaged));
+  if (const std::string overlaps = DescribeOverlaps(report); !overlaps.empty()) {
+    PrintError("warning: " + EscapeControlsInHostPath(overlaps));
   }
   if (!report.Succeeded()) {
     PrintError(DescribeReport(report, request.imagePath));

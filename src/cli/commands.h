@@ -22,6 +22,7 @@ struct DecompileArgs {
   bool info = false;
   bool discLabel = false;
   bool force = false;  // write into a PARCE folder that is not empty
+  bool allowOverlaps = false;
   bool quiet = false;
 };
 

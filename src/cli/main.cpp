@@ -32,6 +32,9 @@ int zanthrel::cli::RunCommandLine(int argc, char** argv) {
   decompileCommand->add_option("-o,--output", decompile.outputDir, "Folder for the output (default: .)");
   decompileCommand->add_flag("-f,--force", decompile.force,
                              "Write into an output folder that is not empty (refused otherwise)");
+  decompileCommand->add_flag("--allow-overlaps", decompile.allowOverlaps,
+                             "Go on past 8 times the volume's size, which only entries that claim the "
+                             "same blocks make a run write");
   decompileCommand->add_flag("-q,--quiet", decompile.quiet, "Print nothing but errors");
   CLI::Option* imageOption = decompileCommand->add_option(
       "IMAGE", decompile.image, "Image file: plain or gzip (2048 or raw 2352), CHD, cue sheet, NRG, raw MODE2");

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <optional>
+#include <string_view>
+#include <unordered_set>
 
 #include "decompile/log_texts.h"
 #include "opera/records.h"
@@ -35,8 +37,47 @@ void RecordDirectoryCopies(BlockMap& map, ImageSource& source, CopyList copies,
 }
 
 void RecordFileCopies(BlockMap& map, CopyList copies, uint32_t blockCount, uint32_t byteCount,
-                      const std::string& name) {
-  for (uint32_t i = 0; i < copies.count; ++i) map.ranges.push_back({copies[i], blockCount, byteCount, name});
+                      const std::string& name, uint32_t claimedBlocks) {
+  for (uint32_t i = 0; i < copies.count; ++i) {
+    map.ranges.push_back({copies[i], blockCount, byteCount, name, claimedBlocks});
+  }
+}
+
+Overlaps OverlapsOf(const BlockMap& map) {
+  constexpr size_t kExamples = 3;
+  const std::deque<BlockRange>& ranges = map.ranges;
+  std::vector<size_t> files;
+  for (size_t i = 0; i < ranges.size(); ++i) {
+    if (ranges[i].claimedBlocks > 0) files.push_back(i);
+  }
+  std::sort(files.begin(), files.end(),
+            [&](size_t a, size_t b) { return ranges[a].firstBlock < ranges[b].firstBlock; });
+  // One sweep: each range against the one that reaches furthest before it.
+  // A file met twice (a folder walked again from its next copy) and the
+  // copies of one file do not count.
+  Overlaps overlaps;
+  std::unordered_set<std::string_view> sharing;
+  uint64_t reach = 0;
+  const BlockRange* reacher = nullptr;
+  for (size_t i : files) {
+    const BlockRange& range = ranges[i];
+    const uint64_t end = uint64_t(range.firstBlock) + range.claimedBlocks;
+    if (reacher && range.firstBlock < reach && reacher->name != range.name) {
+      sharing.insert(reacher->name);
+      sharing.insert(range.name);
+      if (overlaps.examples.size() < kExamples) {
+        const uint64_t last = std::min(reach, end) - 1;
+        overlaps.examples.push_back(reacher->name + " and " + range.name + " claim blocks " +
+                                    UnsignedDecimal(range.firstBlock) + "-" + UnsignedDecimal64(last));
+      }
+    }
+    if (end > reach) {
+      reach = end;
+      reacher = &range;
+    }
+  }
+  overlaps.files = sharing.size();
+  return overlaps;
 }
 
 std::vector<size_t> BlockMapOrder(const std::deque<BlockRange>& ranges) {

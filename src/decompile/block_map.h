@@ -20,6 +20,9 @@ struct BlockRange {
   uint32_t blockCount;
   uint32_t byteCount;  // 0xFFFFFFFF for a directory
   std::string name;    // "ROOT", or the host path of the folder or file
+  // For a file: the volume blocks its copy claims, counted in the label's
+  // block size; 0 for a directory.
+  uint32_t claimedBlocks = 0;
 };
 
 // The ranges met during one run, in the order met.
@@ -32,7 +35,14 @@ struct BlockMap {
 void RecordDirectoryCopies(BlockMap& map, ImageSource& source, CopyList copies,
                            const std::string& name);
 void RecordFileCopies(BlockMap& map, CopyList copies, uint32_t blockCount, uint32_t byteCount,
-                      const std::string& name);
+                      const std::string& name, uint32_t claimedBlocks);
+
+// Files of the disc that claim blocks another file claims too.
+struct Overlaps {
+  uint64_t files = 0;                 // how many files share blocks with another
+  std::vector<std::string> examples;  // the first few: "a and b claim blocks 5-9"
+};
+Overlaps OverlapsOf(const BlockMap& map);
 
 // Writes base + ".spy" and the hole files into `folder`, never through a
 // link that stands there. Returns the files that could not be written.

@@ -3,12 +3,14 @@
 #include <optional>
 #include <vector>
 
+#include "decompile/block_map.h"
 #include "decompile/describe.h"
 #include "decompile/extract.h"
 #include "decompile/log_texts.h"
 #include "decompile/run_state.h"
 #include "opera/records.h"
 #include "support/text.h"
+#include "volume/entry.h"
 #include "volume/label.h"
 #include "volume/walk.h"
 
@@ -65,6 +67,11 @@ DecompileResult Finish(DecompileRun& run, DecompileOutcome outcome, const std::s
       if (blocks.count > 0) result.correctedBlocks.push_back(blocks);
     }
   }
+  result.damaged = std::move(run.damaged);
+  const Overlaps overlaps = OverlapsOf(run.blockMap);
+  result.overlappingFiles = overlaps.files;
+  result.overlaps = overlaps.examples;
+  result.outputLimit = run.outputLimit;
   return result;
 }
 
@@ -97,6 +104,7 @@ DecompileResult DecompileImage(ImageSource& source, const std::string& outputFol
   DecompileRun run(source, *options.host, logPath, options.progress, options.cancel);
   run.extractDiscLabel = options.extractDiscLabel;
   run.additionalInfo = options.additionalInfo;
+  run.allowOverlaps = options.allowOverlaps;
   // The label is read once: its description opens the log, and a label that
   // cannot be read fails the run only once the folder is made.
   const std::optional<Label> label = ReadLabel(source);
@@ -128,6 +136,7 @@ DecompileResult DecompileImage(ImageSource& source, const std::string& outputFol
   const CopyList rootCopies = label->RootCopies();
   RecordDirectoryCopies(run.blockMap, source, rootCopies, "ROOT");
 
+  run.volume = VolumeExtentOf(view);
   run.totalBlocks = view.BlockCount();
   bool extracted = false;
   for (uint32_t i = 0; i < rootCopies.count && !extracted && !run.stop; ++i) {
@@ -156,7 +165,7 @@ DecompileResult DecompileImage(ImageSource& source, const std::string& outputFol
   if (run.firstFailedWrite || run.log.Failed()) {
     return Finish(run, DecompileOutcome::kWriteFailures, log_text::SuccessWithWriteErrors(), logPath);
   }
-  if (!run.damagedFiles.empty()) {
+  if (!run.damagedFiles.empty() || !run.damaged.empty()) {
     return Finish(run, DecompileOutcome::kDamagedFiles, log_text::SuccessWithDamagedFiles(), logPath);
   }
   return Finish(run, DecompileOutcome::kDone, log_text::Success(), logPath);

@@ -23,10 +23,17 @@ enum class DecompileOutcome {
   kCannotReadLabel,
   kAllRootCopiesFailed,
   kWriteFailures,      // extracted, but some host file or the log could not be written
-  kDamagedFiles,       // extracted, but some files hold sectors that failed their check
+  kDamagedFiles,       // extracted, but some files are damaged: sectors that failed their
+                       // check in every copy, or entries that claim past the volume
   kSpoolFailure,       // the unpacked image could not be written to its temporary file
   kCancelled,          // stopped by the user between two blocks
+  kOutputLimit,        // stopped having written more than kOutputLimitFactor times the volume
 };
+
+// How many times the volume (as far as its files were read from) a run writes
+// before it stops, unless allowed to go on: only files that claim the same
+// blocks make it write more than once the volume.
+inline constexpr uint64_t kOutputLimitFactor = 8;
 
 // A host file or folder that could not be written, and why.
 struct FailedWrite {
@@ -50,6 +57,8 @@ struct DecompileOptions {
   // Whether the block map and its hole files are written beside the log, as
   // the log's name without its extension + ".spy" and + " 0x........spy".
   bool additionalInfo = false;
+  // Goes on past kOutputLimitFactor times the volume's size.
+  bool allowOverlaps = false;
 };
 
 struct DecompileResult {
@@ -82,6 +91,15 @@ struct DecompileResult {
   // how many sectors they were.
   std::vector<BlockRun> correctedBlocks;
   uint64_t correctedSectors = 0;
+  // Files whose entries are damaged, written as far as the disc holds them:
+  // "path: what is wrong with it", once each.
+  std::vector<std::string> damaged;
+  // Files that claim blocks another file claims too: how many, and the first
+  // few pairs ("a and b claim blocks 5-9"). Said, not damage by itself.
+  uint64_t overlappingFiles = 0;
+  std::vector<std::string> overlaps;
+  // kOutputLimit: the bytes written past which the run stopped.
+  uint64_t outputLimit = 0;
 
   bool Succeeded() const { return outcome == DecompileOutcome::kDone; }
 };

@@ -181,16 +181,17 @@ bool ReadBlockAsRead(DecompileRun& run, const CopyList& copies, int32_t& copy, u
   return read;
 }
 
-// Writes the file's blocks into the host file `target`; false when some
-// block could be read from none of the copies. `damaged` is set when some
-// block was read from damaged sectors, every copy of it being damaged.
-bool CopyFileData(DecompileRun& run, const opera::EntryView& entry, const HostFileTarget& target,
-                  bool& damaged) {
+// Writes the file's first `blocks` blocks (FileBlocksOf) into the host file
+// `target`; false when some block could be read from none of the copies.
+// `damaged` is set when some block was read from damaged sectors, every copy
+// of it being damaged.
+bool CopyFileData(DecompileRun& run, const opera::EntryView& entry, uint32_t blocks,
+                  const HostFileTarget& target, bool& damaged) {
   ImageSource& source = run.source;
   const CopyList copies = HandledCopiesOf(entry);
   const int32_t last = int32_t(copies.count) - 1;
   const uint32_t blockSize = entry.BlockSize();
-  const int32_t blockCount = int32_t(entry.BlockCount());
+  const int64_t blockCount = blocks;
   const uint32_t byteCount = entry.ByteCount();
   if (last < 0 || (blockSize > kMaxBlockSize && blockCount > 0)) return false;
   int32_t copy = 0;
@@ -205,11 +206,15 @@ bool CopyFileData(DecompileRun& run, const opera::EntryView& entry, const HostFi
       blockSize == 0 ? 0 : std::min<int64_t>(blockCount, byteCount / blockSize);
   const bool large =
       uint64_t(wholeBlocks) * blockSize >= kDirectFileBytes && CopiesInsideTheSystem(source);
-  HostFileWriter file(run, target, FileBytes(entry), large);
-  // True once the run is to end; a stop by the user then cuts this file short.
+  HostFileWriter file(run, target, FileBytes(entry, run.volume), large);
+  // True once the run is to end; a stop by the user or by the output limit
+  // then cuts this file short.
   auto stopped = [&] {
-    if (!StoppedByTheUser(run)) return false;
-    if (run.stop->outcome == DecompileOutcome::kCancelled) file.Cut();
+    if (!StoppedByTheUser(run) && !StoppedByTheOutputLimit(run)) return false;
+    if (run.stop->outcome == DecompileOutcome::kCancelled ||
+        run.stop->outcome == DecompileOutcome::kOutputLimit) {
+      file.Cut();
+    }
     return true;
   };
   // Reads block j, from the current copy when it stands there, else from the
@@ -229,6 +234,11 @@ bool CopyFileData(DecompileRun& run, const opera::EntryView& entry, const HostFi
 
   uint32_t j = 0;
   bool positioned = true;
+  // Counts what was written, the blocks of the current copy before `end` read.
+  auto counted = [&](uint64_t blocks, uint64_t bytes, uint64_t end) {
+    CountBlocks(run, blocks);
+    CountBytes(run, bytes, uint64_t(copies[uint32_t(copy)]) * source.BlockSize() + end * blockSize);
+  };
   const HostFile* direct = large ? file.Direct() : nullptr;
   const int64_t pieceBlocks = std::max<int64_t>(1, kDirectPieceBytes / std::max<uint32_t>(blockSize, 1));
   while (direct && int64_t(j) < wholeBlocks && !stopped()) {
@@ -238,7 +248,7 @@ bool CopyFileData(DecompileRun& run, const opera::EntryView& entry, const HostFi
     if (copied < 0) break;
     j += uint32_t(copied);
     file.Advance(uint64_t(copied) * blockSize);
-    CountBlocks(run, uint64_t(copied));
+    counted(uint64_t(copied), uint64_t(copied) * blockSize, j);
     positioned = false;
     if (copied < piece) break;
   }
@@ -256,21 +266,22 @@ bool CopyFileData(DecompileRun& run, const opera::EntryView& entry, const HostFi
     }
     file.Commit(bytes);
     j += piece;
-    CountBlocks(run, piece);
+    counted(piece, bytes, j);
   }
   if (!positioned) {
-    positioned = int32_t(j) >= blockCount || Seek(source, copies[uint32_t(copy)], blockSize, j);
+    positioned = int64_t(j) >= blockCount || Seek(source, copies[uint32_t(copy)], blockSize, j);
   }
   // 64 bits: a file of nearly 4 GiB must not wrap to a short count.
   uint64_t bytesWritten = uint64_t(j) * blockSize;
-  for (; int32_t(j) < blockCount; ++j, positioned = true) {
+  for (; int64_t(j) < blockCount; ++j, positioned = true) {
     if (stopped() || !readBlock(j, positioned)) return false;
     bytesWritten += blockSize;
-    CountBlocks(run, 1);
     if (byteCount < bytesWritten) {
+      counted(1, byteCount % blockSize, uint64_t(j) + 1);
       file.Write(buffer.data(), byteCount % blockSize);
       break;
     }
+    counted(1, blockSize, uint64_t(j) + 1);
     file.Write(buffer.data(), blockSize);
   }
   return true;
@@ -297,6 +308,16 @@ void NoteNumberedName(DecompileRun& run, const FolderHostNames& names, const std
   if (run.renamedOnce.insert(warning).second) run.renamed.push_back(std::move(warning));
 }
 
+// A file whose entry claims more blocks than the volume holds is damaged: it
+// was written as far as the volume holds it, and the log and the run say so.
+void NoteFilePastTheVolume(DecompileRun& run, const opera::EntryView& entry, const std::string& path) {
+  WriteLogText(run.log, log_text::FilePastTheVolume(path));
+  std::string line = path + ": its entry claims " + UnsignedDecimal(entry.BlockCount()) + " blocks of " +
+                     UnsignedDecimal(entry.BlockSize()) +
+                     " bytes, more than the volume holds; written as far as the volume holds it";
+  if (run.damagedOnce.insert(line).second) run.damaged.push_back(std::move(line));
+}
+
 bool ExtractFile(DecompileRun& run, const opera::EntryView& entry, const TreeFolder& folder,
                  FolderHostNames& names, bool root) {
   const std::string name = EntryName(entry);
@@ -305,13 +326,21 @@ bool ExtractFile(DecompileRun& run, const opera::EntryView& entry, const TreeFol
   NoteNumberedName(run, names, folder.path, Cp1251ToUtf8(HostFileName(name)), target.name);
   target.path = JoinPath(folder.path, target.name);
   const std::string& path = target.path;
-  RecordFileCopies(run.blockMap, CopiesOf(entry), entry.BlockCount(), entry.ByteCount(), path);
+  const CopyList copies = HandledCopiesOf(entry);
+  const FileBlocks blocks = FileBlocksOf(entry, run.volume, copies.count > 0 ? copies[0] : 0);
+  const uint64_t claimed =
+      (uint64_t(blocks.count) * entry.BlockSize() + run.source.BlockSize() - 1) / run.source.BlockSize();
+  RecordFileCopies(run.blockMap, CopiesOf(entry), entry.BlockCount(), entry.ByteCount(), path,
+                   uint32_t(std::min<uint64_t>(claimed, UINT32_MAX)));
   bool damaged = false;
-  if (!CopyFileData(run, entry, target, damaged)) return PassOver(run, log_text::CannotReadFile(path), path);
+  if (!CopyFileData(run, entry, blocks.count, target, damaged)) {
+    return PassOver(run, log_text::CannotReadFile(path), path);
+  }
   if (damaged) {
     WriteLogText(run.log, log_text::FileDamaged(path));
     if (run.damagedOnce.insert(path).second) run.damagedFiles.push_back(path);
   }
+  if (blocks.pastTheVolume) NoteFilePastTheVolume(run, entry, path);
   if (run.salvaging) ++run.filesSaved;
   return true;
 }
@@ -438,6 +467,15 @@ bool StoppedByTheHost(DecompileRun& run) {
   return true;
 }
 
+bool StoppedByTheOutputLimit(DecompileRun& run) {
+  if (run.stop) return true;
+  if (run.allowOverlaps || run.bytesWritten <= kOutputLimitFactor * run.reach) return false;
+  WriteLogText(run.log, log_text::OutputLimit());
+  run.stop = {DecompileOutcome::kOutputLimit, Error{}};
+  run.outputLimit = kOutputLimitFactor * run.reach;
+  return true;
+}
+
 bool StoppedByTheUser(DecompileRun& run) {
   if (run.stop) return true;
   if (!run.cancel.Requested()) return false;
@@ -445,6 +483,11 @@ bool StoppedByTheUser(DecompileRun& run) {
   // The user's wish, not the host's failure: no reason to pass on.
   run.stop = {DecompileOutcome::kCancelled, Error{}};
   return true;
+}
+
+void CountBytes(DecompileRun& run, uint64_t bytes, uint64_t readUpTo) {
+  run.bytesWritten += bytes;
+  run.reach = std::max(run.reach, readUpTo);
 }
 
 void CountBlocks(DecompileRun& run, uint64_t blocks) {

@@ -21,13 +21,16 @@ ZANTHREL_LOG_TEXT(CannotEnterFolder, "!!!Не удалось сделать ди
 ZANTHREL_LOG_TEXT(ImageDead, "!!!Образ убит дальше некуда! Выход.\n")
 ZANTHREL_LOG_TEXT(Success, "Образ демонтирован успешно. Выход.\n")
 ZANTHREL_LOG_TEXT(SuccessWithWriteErrors, "!!!Образ демонтирован с ошибками записи! Выход.\n")
+// Fixed as the lines above, once written: only runs over damaged discs end so
+// (sectors that failed their check in every copy, entries past the volume).
+ZANTHREL_LOG_TEXT(SuccessWithDamagedFiles, "!!!Образ демонтирован с повреждёнными файлами! Выход.\n")
+ZANTHREL_LOG_TEXT(OutputLimit,
+                  "!!!Записи образа занимают одни и те же блоки, записано больше 8 объёмов тома! Выход.\n")
 ZANTHREL_LOG_TEXT(SpoolFailure, "!!!Не удалось распаковать образ во временный файл! Выход.\n")
 ZANTHREL_LOG_TEXT(Cancelled, "!!!Демонтирование прервано пользователем! Выход.\n")
 ZANTHREL_LOG_TEXT(SalvageStart, "!!!Все копии корня испорчены, извлекаем что можно из первой читаемой.\n")
 ZANTHREL_LOG_TEXT(Hole, "Дырка блин!!!!!!!!!!!!!!!!!!\n")
 ZANTHREL_LOG_TEXT(LimitMark, " !!!Значение превышает лимит!!!")
-// Fixed as the lines above, once written: only runs over damaged raw sectors end so.
-ZANTHREL_LOG_TEXT(SuccessWithDamagedFiles, "!!!Образ демонтирован, но часть файлов повреждена! Выход.\n")
 
 #undef ZANTHREL_LOG_TEXT
 
@@ -99,6 +102,12 @@ std::string NameTaken(const std::string& hostPath) {
 std::string FileDamaged(const std::string& hostPath) {
   static const std::string head = Win("!!!Файл ");
   static const std::string tail = Win(" повреждён: сектора, не прошедшие проверку ни в одной копии, записаны как прочитаны!\n");
+  return head + Utf8ToCp1251(hostPath) + tail;
+}
+
+std::string FilePastTheVolume(const std::string& hostPath) {
+  static const std::string head = Win("!!!Файл ");
+  static const std::string tail = Win(" занимает больше блоков, чем есть в томе; записан в пределах тома!\n");
   return head + Utf8ToCp1251(hostPath) + tail;
 }
 

@@ -16,8 +16,12 @@ std::string CannotReadBlockExit(uint32_t block);
 const std::string& ImageDead();
 const std::string& Success();
 const std::string& SuccessWithWriteErrors();
+// Only in runs that met a damaged file (FilePastTheVolume).
+const std::string& SuccessWithDamagedFiles();
 const std::string& SpoolFailure();
 const std::string& Cancelled();
+// Only in runs that stopped past the output limit.
+const std::string& OutputLimit();
 std::string CannotPosition(uint32_t block);
 std::string CannotReadBlockReturn(uint32_t block);
 // Only in runs over a damaged disc: a directory block whose header is impossible.
@@ -34,9 +38,11 @@ std::string CutFileNotRemoved(const std::string& hostPath);
 // numbered host path it is written to instead.
 std::string NameTaken(const std::string& hostPath);
 // Only in runs over damaged raw sectors: a file written with sectors that
-// failed their check in every copy, and the last line of such a run.
+// failed their check in every copy.
 std::string FileDamaged(const std::string& hostPath);
-const std::string& SuccessWithDamagedFiles();
+// A file whose entry claims more blocks than the volume holds, written as far
+// as the volume holds it.
+std::string FilePastTheVolume(const std::string& hostPath);
 const std::string& SalvageStart();
 const std::string& Hole();
 const std::string& LimitMark();

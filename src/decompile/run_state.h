@@ -16,6 +16,7 @@
 #include "support/cancel.h"
 #include "support/host.h"
 #include "support/progress.h"
+#include "volume/entry.h"
 #include "volume/walk.h"
 
 namespace zanthrel {
@@ -45,8 +46,18 @@ struct DecompileRun {
   CancelToken cancel;
   bool extractDiscLabel = false;
   bool additionalInfo = false;
+  // The label's volume, which every entry's blocks must lie inside.
+  VolumeExtent volume;
   uint64_t totalBlocks = 0;
   uint64_t blocksWritten = 0;
+  // Files that claim the same blocks may make a run write any amount. Files
+  // that do not write no more than the volume holds up to the furthest byte
+  // they were read from; past kOutputLimitFactor times that the run stops,
+  // unless allowed to go on.
+  uint64_t bytesWritten = 0;
+  uint64_t reach = 0;
+  bool allowOverlaps = false;
+  uint64_t outputLimit = 0;  // the bytes it stopped past
   // The output folder, held open: every folder below it is made and entered,
   // and every file created, from it, and no link below it is followed.
   HostFolder root;
@@ -81,8 +92,11 @@ struct DecompileRun {
   std::vector<std::string> renamed;
   std::unordered_set<std::string> renamedOnce;
   // Files written with sectors that failed their check in every copy, for
-  // DecompileResult::damagedFiles, and the same as a set.
+  // DecompileResult::damagedFiles; files whose entries are damaged, for
+  // DecompileResult::damaged; and both as one set: another copy of a folder
+  // meets its files again.
   std::vector<std::string> damagedFiles;
+  std::vector<std::string> damaged;
   std::unordered_set<std::string> damagedOnce;
   // Declared last, so that its thread ends before anything it reports to.
   WriteQueue writes;
@@ -106,5 +120,13 @@ Result<const HostFolder*> OpenTreeFolder(DecompileRun& run, const TreeFolder& fo
 std::string NoteCutFile(DecompileRun& run, CutFile cut);
 // Adds blocks to the count written and tells the progress callback.
 void CountBlocks(DecompileRun& run, uint64_t blocks);
+// Adds bytes written to a file, read from the volume up to `readUpTo` bytes
+// from its start.
+void CountBytes(DecompileRun& run, uint64_t bytes, uint64_t readUpTo);
+// True once the run is to end: it has written more than kOutputLimitFactor
+// times the volume as far as its files were read from, which only files that
+// claim the same blocks can make it do, and was not asked to go on; logged
+// with its own line the first time. Or something else stopped it already.
+bool StoppedByTheOutputLimit(DecompileRun& run);
 
 }  // namespace zanthrel

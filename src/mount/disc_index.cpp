@@ -18,7 +18,8 @@ Result<std::unique_ptr<DiscIndex>> DiscIndex::Open(ImageSource& source, IndexOpt
   root.blockSize = label->View().RootBlockSize();
   root.blockCount = label->View().RootBlockCount();
   root.copies = label->RootCopies().Blocks();
-  return std::unique_ptr<DiscIndex>(new DiscIndex(source, options, std::move(root)));
+  return std::unique_ptr<DiscIndex>(
+      new DiscIndex(source, options, std::move(root), VolumeExtentOf(label->View())));
 }
 
 std::shared_ptr<const DiscListing> DiscIndex::ListingOf(const std::string& path,
@@ -29,7 +30,7 @@ std::shared_ptr<const DiscListing> DiscIndex::ListingOf(const std::string& path,
     return hit->second->second;
   }
   std::shared_ptr<const DiscListing> listing =
-      ListFolder(source_, node, pathBlocks, {options_.allCopies, options_.cacheBytes});
+      ListFolder(source_, node, pathBlocks, {options_.allCopies, options_.cacheBytes, volume_});
   // A folder that fails is not kept, so that a later try reads it again.
   if (!listing) return nullptr;
   while (!lru_.empty() && cachedBytes_ + listing->cost > options_.cacheBytes) {

@@ -47,8 +47,8 @@ class DiscIndex {
   size_t CachedBytes() const { return cachedBytes_; }
 
  private:
-  DiscIndex(ImageSource& source, IndexOptions options, DiscNode root)
-      : source_(source), options_(options), root_(std::move(root)) {}
+  DiscIndex(ImageSource& source, IndexOptions options, DiscNode root, VolumeExtent volume)
+      : source_(source), options_(options), root_(std::move(root)), volume_(volume) {}
 
   // The listing of the folder `node` at `path`, from the cache or the image.
   std::shared_ptr<const DiscListing> ListingOf(const std::string& path, const DiscNode& node,
@@ -67,6 +67,7 @@ class DiscIndex {
   ImageSource& source_;
   IndexOptions options_;
   DiscNode root_;
+  VolumeExtent volume_;
   Lru lru_;  // most recently used first
   std::unordered_map<std::string, Lru::iterator> cached_;
   size_t cachedBytes_ = 0;

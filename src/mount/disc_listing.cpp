@@ -10,10 +10,10 @@ namespace zanthrel {
 
 namespace {
 
-DiscNode NodeOf(const opera::EntryView& entry) {
+DiscNode NodeOf(const opera::EntryView& entry, const VolumeExtent& volume) {
   DiscNode node;
   node.folder = entry.IsDirectory();
-  node.size = node.folder ? 0 : FileBytes(entry);
+  node.size = node.folder ? 0 : FileBytes(entry, volume);
   node.blockSize = entry.BlockSize();
   node.blockCount = entry.BlockCount();
   // A file is read from no more copies than decompile tries.
@@ -34,15 +34,18 @@ class ListingVisitor : public DirectoryVisitor {
 
   bool OnEntry(const opera::EntryView& entry) override {
     const std::string name = EntryName(entry);
-    if (entry.IsDirectory()) return Add(Cp1251ToUtf8(names_.FolderName(name)), NodeOf(entry));
+    if (entry.IsDirectory()) {
+      return Add(Cp1251ToUtf8(names_.FolderName(name)), NodeOf(entry, options_.volume));
+    }
     // Decompile leaves the root's label entry out.
     if (root_ && IsDiscLabelName(name)) return true;
     const std::string hostName = Cp1251ToUtf8(names_.FileName(name));
-    DiscNode node = NodeOf(entry);
+    DiscNode node = NodeOf(entry, options_.volume);
     if (!options_.allCopies || node.copies.size() < 2) return Add(hostName, std::move(node));
     for (size_t i = 0; i < node.copies.size(); ++i) {
       DiscNode copy = node;
       copy.copies = {node.copies[i]};
+      copy.size = FileBytesFrom(entry, options_.volume, node.copies[i]);
       if (!Add(hostName + ";" + std::to_string(i + 1), std::move(copy))) return false;
     }
     return true;

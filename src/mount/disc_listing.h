@@ -10,12 +10,13 @@
 #include <vector>
 
 #include "source/image_source.h"
+#include "volume/entry.h"
 
 namespace zanthrel {
 
 struct DiscNode {
   bool folder = false;
-  uint64_t size = 0;    // bytes a file gives: what decompile writes of it
+  uint64_t size = 0;    // bytes a file gives: what decompile writes of it (FileBytes)
   uint32_t blockSize = 0;
   uint32_t blockCount = 0;
   std::vector<uint32_t> copies;  // first blocks, in the order they are tried
@@ -31,6 +32,7 @@ struct DiscListing {
 struct ListingOptions {
   bool allCopies = false;  // a file with several copies becomes "name;1", "name;2", ...
   size_t maxCost = 0;      // a folder that would hold more fails to list
+  VolumeExtent volume;     // a file is read no further than the volume holds it
 };
 
 // Lists the folder `node` from its first copy that walks whole and is not on

@@ -29,18 +29,21 @@ size_t GzipSpool::Inflate() {
 }
 
 int64_t GzipSpool::ReadWindow(uint64_t position, void* destination, size_t count) {
+  if (position < windowStart_) return -1;
   while (windowStart_ + window_.size() < position + count) {
     const size_t n = Inflate();
     if (n == 0) break;
     window_.insert(window_.end(), chunk_.begin(), chunk_.begin() + long(n));
     if (window_.size() > kWindowLimit) {
-      const size_t dropped = window_.size() - kWindowKept;
+      // Bytes this read still wants are kept, however long the read: a
+      // reader that goes through the data once (convert) reads in long runs.
+      const uint64_t keptFrom = std::min(position, windowStart_ + window_.size() - kWindowKept);
+      const size_t dropped = size_t(keptFrom - windowStart_);
       window_.erase(window_.begin(), window_.begin() + long(dropped));
       windowStart_ += dropped;
     }
     if (searchProgress_ && inflater_) searchProgress_(inflater_->Consumed(), compressedSize_);
   }
-  if (position < windowStart_) return -1;
   const uint64_t end = windowStart_ + window_.size();
   if (position >= end) return 0;
   const size_t n = size_t(std::min<uint64_t>(count, end - position));
@@ -86,6 +89,13 @@ void GzipSpool::SpoolTo(uint64_t end) {
     }
     spooled_ += n;
   }
+}
+
+std::optional<uint64_t> GzipSpool::Length() {
+  if (!spooling_) return std::nullopt;
+  SpoolTo(UINT64_MAX);
+  if (hostFailure_) return std::nullopt;
+  return spooled_;
 }
 
 int64_t GzipSpool::ReadAt(uint64_t position, void* destination, size_t count) {

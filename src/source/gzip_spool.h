@@ -1,6 +1,8 @@
 // The inflated data of a gzip image, read at any position. Until the volume
-// label is found only a short window of it is kept in memory, so that a file
-// that inflates to gigabytes of nothing fills no disk; from the label onward
+// label is found only a short window of it is kept in memory (and what one
+// read asks for), so that a file that inflates to gigabytes of nothing fills
+// no disk, and a reader that goes through it once from the first byte needs
+// no spool; from the label onward
 // it is spooled into a scratch file, only as far as reads have reached, so
 // that a backward seek costs nothing and nothing is inflated twice.
 #pragma once
@@ -29,6 +31,9 @@ class GzipSpool {
   uint64_t CopyTo(uint64_t position, uint64_t count, const HostFile& output, uint64_t outputOffset);
   // Bytes before `position` are never read again: spooling starts there.
   Status KeepFrom(uint64_t position);
+  // The inflated length, once spooling has started: the data is inflated to
+  // its end to tell. None before, or when the spool filled up.
+  std::optional<uint64_t> Length();
   // Why the data ended early through no fault of the image: a full spool.
   const std::optional<Error>& HostFailure() const { return hostFailure_; }
 

@@ -150,6 +150,19 @@ bool ImageSource::ReadRawUserData(uint8_t* destination, uint64_t n) {
   return true;
 }
 
+// The end of the user data, in the same bytes as UserDataOffset: a raw
+// image ends with its last whole sector, a drive with its disc.
+std::optional<uint64_t> ImageSource::UserDataEnd() {
+  if (endAsked_) return userDataEnd_;
+  endAsked_ = true;
+  if (kind_ == SourceKind::kDrive) {
+    userDataEnd_ = device_->GetDiscSize(deviceHandle_);
+  } else if (const std::optional<uint64_t> length = stream_->Length()) {
+    userDataEnd_ = rawSectors_ ? *length / kRawSectorSize * kSectorSize : *length;
+  }
+  return userDataEnd_;
+}
+
 OpenStatus OpenImageFile(ImageSource& source, const std::string& path, Host& host,
                          Progress searchProgress) {
   // Pipes and character devices are refused before they are opened: opening
@@ -207,6 +220,8 @@ OpenStatus OpenImageFile(ImageSource& source, const std::string& path, Host& hos
   source.bufferedDamaged_ = false;
   source.keepDamaged_ = false;
   source.findings_ = {};
+  source.endAsked_ = false;
+  source.userDataEnd_.reset();
   return {};
 }
 
@@ -245,6 +260,8 @@ OpenStatus OpenDrive(ImageSource& source, DeviceOperations& device, const std::s
     source.device_ = &device;
     source.deviceHandle_ = handle;
     source.positionKnown_ = false;
+    source.endAsked_ = false;
+    source.userDataEnd_.reset();
     device.UnlockMedia(handle);
     return {};
   }
@@ -330,6 +347,16 @@ int64_t CopyRecordsToFile(ImageSource& source, uint32_t recordSize, uint32_t cou
   // Keep whole records only, as a record-by-record read would have written.
   if (copied % recordSize != 0 && !output.Truncate(outputOffset + records * recordSize)) return 0;
   return int64_t(records);
+}
+
+bool PastTheEnd(ImageSource& source, uint32_t block, uint32_t recordSize, uint64_t index) {
+  if (!source.open_) return false;
+  const std::optional<uint64_t> end = source.UserDataEnd();
+  if (!end) return false;
+  uint64_t records, offset;
+  return __builtin_mul_overflow(index, uint64_t(recordSize), &records) ||
+         __builtin_add_overflow(uint64_t(block) * source.blockSize_, records, &offset) ||
+         __builtin_add_overflow(offset, source.labelOffset_ + recordSize, &offset) || offset > *end;
 }
 
 void Close(ImageSource& source) {

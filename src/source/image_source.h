@@ -69,6 +69,11 @@ bool CopiesInsideTheSystem(const ImageSource& source);
 // by record only. Seek before reading the source again.
 int64_t CopyRecordsToFile(ImageSource& source, uint32_t recordSize, uint32_t count,
                           const HostFile& output, uint64_t outputOffset);
+// Whether record `index` of `recordSize` bytes in a copy from `block` on lies
+// past the end of the image, whole or in part, so that no read of it can
+// succeed; told without reading it. The first question inflates a gzip image
+// to its end. False when the end cannot be told.
+bool PastTheEnd(ImageSource& source, uint32_t block, uint32_t recordSize, uint64_t index);
 void Close(ImageSource& source);
 // The host's failure that has cut the source short (a full spool), if any.
 std::optional<Error> HostFailureOf(const ImageSource& source);
@@ -133,6 +138,7 @@ class ImageSource {
   friend bool ReadRecords(ImageSource&, void*, uint32_t, uint32_t);
   friend bool CopiesInsideTheSystem(const ImageSource&);
   friend int64_t CopyRecordsToFile(ImageSource&, uint32_t, uint32_t, const HostFile&, uint64_t);
+  friend bool PastTheEnd(ImageSource&, uint32_t, uint32_t, uint64_t);
   friend void Close(ImageSource&);
   friend std::optional<Error> HostFailureOf(const ImageSource&);
   friend bool PrepareDrive(ImageSource&);
@@ -152,6 +158,7 @@ class ImageSource {
   bool LoadDriveSector();
   uint32_t ReadBuffered(uint8_t* destination, uint32_t n);
   bool ReadRawUserData(uint8_t* destination, uint64_t n);
+  std::optional<uint64_t> UserDataEnd();
 
   std::string name_;
   std::string container_;
@@ -179,6 +186,9 @@ class ImageSource {
   // Cleared when a failed read leaves the stream somewhere the position fields
   // do not describe, so that the next Seek repositions for real.
   bool positionKnown_ = false;
+  // Where the user data ends, counted as record positions are, once asked.
+  bool endAsked_ = false;
+  std::optional<uint64_t> userDataEnd_;
 };
 
 }  // namespace zanthrel

@@ -56,6 +56,14 @@ std::optional<Error> ImageStream::HostFailure() const {
   return gzip_ ? gzip_->HostFailure() : std::nullopt;
 }
 
+std::optional<uint64_t> ImageStream::Length() {
+  if (track_) return track_->SectorCount() * kUserDataSize;
+  if (gzip_) return gzip_->Length();
+  const Result<PathInfo> info = file_.Info();
+  if (!info || info->kind != PathKind::kFile) return std::nullopt;
+  return info->size;
+}
+
 int64_t ImageStream::ReadAt(uint64_t position, void* destination, size_t count) {
   if (track_) return ReadTrackBytes(*track_, position, destination, count, trackScratch_);
   if (gzip_) return gzip_->ReadAt(position, destination, count);

@@ -43,6 +43,9 @@ class ImageStream {
   // Why the data ended early through no fault of the image: the spool of a
   // gzip file could not be written.
   std::optional<Error> HostFailure() const;
+  // The bytes of data from the first on: a gzip file is inflated to its end
+  // to tell. None when it cannot be told (a block device, a full spool).
+  std::optional<uint64_t> Length();
   // The container and track read, for a user; empty for a plain or gzip file.
   std::string Container() const { return track_ ? track_->Description() : ""; }
 

@@ -53,18 +53,33 @@ class CollectingVisitor : public DirectoryVisitor {
   uint32_t blockSize_;
 };
 
-// Adds one block to a list of problems, joining it to the last span when it
-// follows on in the same copy.
-void AddBlock(std::vector<CopyProblem>& list, const std::string& path, uint32_t copy, uint32_t block) {
+// Adds blocks to a list of problems, joining them to the last span when they
+// follow on in the same copy.
+void AddBlocks(std::vector<CopyProblem>& list, const std::string& path, uint32_t copy, BlockSpan blocks) {
   if (!list.empty()) {
     CopyProblem& last = list.back();
-    if (last.path == path && last.copy == copy &&
-        uint64_t(last.blocks.firstBlock) + last.blocks.blockCount == block) {
-      ++last.blocks.blockCount;
+    const uint64_t lastEnd = uint64_t(last.blocks.firstBlock) + last.blocks.blockCount;
+    if (last.path == path && last.copy == copy && lastEnd == blocks.firstBlock) {
+      last.blocks.blockCount =
+          uint32_t(std::min<uint64_t>(uint64_t(last.blocks.blockCount) + blocks.blockCount, UINT32_MAX));
       return;
     }
   }
-  list.push_back({path, copy, {block, 1}});
+  list.push_back({path, copy, blocks});
+}
+
+void AddBlock(std::vector<CopyProblem>& list, const std::string& path, uint32_t copy, uint32_t block) {
+  AddBlocks(list, path, copy, {block, 1});
+}
+
+// The disc blocks that records [first, end) of a copy lie in, counted as
+// RecordBlock counts them.
+BlockSpan RecordBlocks(uint32_t copy, uint64_t first, uint64_t end, uint32_t recordSize,
+                       uint32_t volumeBlockSize) {
+  const uint64_t from = first * recordSize / volumeBlockSize;
+  const uint64_t to = (end - 1) * recordSize / volumeBlockSize;
+  return {RecordBlock(copy, first, recordSize, volumeBlockSize),
+          uint32_t(std::min<uint64_t>(to - from + 1, UINT32_MAX))};
 }
 
 // Every entry, folder or file, is checked in as many copies as decompile
@@ -90,8 +105,10 @@ class Verifier {
   // Reads one copy of a directory whole; false when it could not be.
   bool ReadDirectoryCopy(const std::string& path, uint32_t index, uint32_t first, uint32_t blockCount,
                          uint32_t blockSize, DirectoryCopy& copy);
+  // Records of copy c from ends[c] on lie past the end of the image: they are
+  // not read, and a copy whose read fails there gets its end set.
   void CompareChunk(const std::string& path, const std::vector<uint32_t>& copies, uint32_t blockSize,
-                    uint32_t firstIndex, uint32_t count);
+                    uint32_t firstIndex, uint32_t count, std::vector<uint32_t>& ends);
   // Counts a file with one copy, and names it when its sectors carry no
   // check where others do: nothing could show its damage.
   void NoteOneCopy(const std::string& path, uint32_t firstBlock, uint64_t bytes);
@@ -201,8 +218,8 @@ void Verifier::Directory(const std::string& path, const std::vector<uint32_t>& c
   walking_.LeaveLevel();
 }
 
-void Verifier::CompareChunk(const std::string& path, const std::vector<uint32_t>& copies,
-                            uint32_t blockSize, uint32_t firstIndex, uint32_t count) {
+void Verifier::CompareChunk(const std::string& path, const std::vector<uint32_t>& copies, uint32_t blockSize,
+                            uint32_t firstIndex, uint32_t count, std::vector<uint32_t>& ends) {
   // Each block is held against the first copy that could read it; two
   // buffers, whatever the number of copies.
   std::vector<uint8_t> reference(size_t(count) * blockSize);
@@ -210,14 +227,16 @@ void Verifier::CompareChunk(const std::string& path, const std::vector<uint32_t>
   std::vector<uint8_t> block(blockSize);
   for (uint32_t c = 0; c < copies.size(); ++c) {
     bool positioned = false;
-    for (uint32_t k = 0; k < count; ++k) {
+    for (uint32_t k = 0; k < count && firstIndex + k < ends[c]; ++k) {
       const uint32_t index = firstIndex + k;
       if (!positioned) positioned = Seek(source_, copies[c], blockSize, index);
       // After a failure the next block is sought again.
       positioned = positioned && ReadRecords(source_, block.data(), blockSize, 1);
       const uint32_t discBlock = RecordBlock(copies[c], index, blockSize, source_.BlockSize());
       uint8_t* held = reference.data() + size_t(k) * blockSize;
-      if (!positioned) {
+      if (!positioned && PastTheEnd(source_, copies[c], blockSize, index)) {
+        ends[c] = index;
+      } else if (!positioned) {
         AddBlock(report_.unreadable, path, c, discBlock);
       } else if (!referenceRead[k]) {
         std::copy(block.begin(), block.end(), held);
@@ -241,9 +260,18 @@ void Verifier::File(const std::string& path, const opera::EntryView& entry) {
   }
   ClaimCopies(Owner(path), copies, blockCount, blockSize);
   report_.copiesRead += copies.size();
+  // A copy is read up to the end of the image and no further: what an entry
+  // claims past it is one finding, however many blocks it claims.
+  std::vector<uint32_t> ends(copies.size(), blockCount);
   const uint32_t chunk = std::max<uint32_t>(1, kChunkBlocks * 2048 / blockSize);
-  for (uint32_t index = 0; index < blockCount; index += std::min(chunk, blockCount - index)) {
-    CompareChunk(path, copies, blockSize, index, std::min(chunk, blockCount - index));
+  for (uint32_t index = 0; index < *std::max_element(ends.begin(), ends.end());
+       index += std::min(chunk, blockCount - index)) {
+    CompareChunk(path, copies, blockSize, index, std::min(chunk, blockCount - index), ends);
+  }
+  for (uint32_t c = 0; c < copies.size(); ++c) {
+    if (ends[c] == blockCount) continue;
+    AddBlocks(report_.unreadable, path, c,
+              RecordBlocks(copies[c], ends[c], blockCount, blockSize, source_.BlockSize()));
   }
   if (copies.size() == 1) NoteOneCopy(path, copies[0], uint64_t(blockCount) * blockSize);
 }

@@ -31,8 +31,27 @@ bool IsDiscLabelName(std::string_view name);
 uint32_t RecordBlock(uint32_t firstBlock, uint64_t index, uint32_t recordSize,
                      uint32_t volumeBlockSize);
 
-// The bytes a file gives, as decompile writes it: its blocks up to the byte
-// count; none for a block count that is not positive as a signed number.
-uint64_t FileBytes(const opera::EntryView& entry);
+// The volume as its label gives it: what an entry's blocks must lie inside.
+struct VolumeExtent {
+  uint32_t blockCount = 0;
+  uint32_t blockSize = 0;
+};
+VolumeExtent VolumeExtentOf(const opera::LabelView& label);
+
+// The blocks of a file that are read, from a copy starting at `firstBlock`.
+// A count of 2^31 or more, which no disc of this kind holds, gives as many
+// blocks as the volume holds from there; `pastTheVolume` tells that it
+// claimed more than that.
+struct FileBlocks {
+  uint32_t count = 0;
+  bool pastTheVolume = false;
+};
+FileBlocks FileBlocksOf(const opera::EntryView& entry, const VolumeExtent& volume, uint32_t firstBlock);
+
+// The bytes a file gives, as decompile writes it from its first copy: its
+// blocks (FileBlocksOf) up to the byte count; and as a copy starting at
+// `firstBlock` gives them.
+uint64_t FileBytes(const opera::EntryView& entry, const VolumeExtent& volume);
+uint64_t FileBytesFrom(const opera::EntryView& entry, const VolumeExtent& volume, uint32_t firstBlock);
 
 }  // namespace zanthrel

@@ -114,6 +114,7 @@ DecompileReport DecompileImageFile(const DecompileRequest& request) {
   options.cancel = request.cancel;
   options.extractDiscLabel = request.extractDiscLabel;
   options.additionalInfo = request.additionalInfo;
+  options.allowOverlaps = request.allowOverlaps;
   const DecompileResult result = DecompileImage(source, report.outputFolder, report.logPath, options);
   report.outcome = result.outcome;
   report.hostFailure = result.hostFailure;
@@ -126,6 +127,10 @@ DecompileReport DecompileImageFile(const DecompileRequest& request) {
   report.damagedFiles = result.damagedFiles;
   report.correctedBlocks = result.correctedBlocks;
   report.correctedSectors = result.correctedSectors;
+  report.damaged = result.damaged;
+  report.overlappingFiles = result.overlappingFiles;
+  report.overlaps = result.overlaps;
+  report.outputLimit = result.outputLimit;
   Close(source);
   report.finalLogLine = LastLine(host, report.logPath);
   report.logWritten = !report.finalLogLine.empty();
@@ -160,19 +165,36 @@ std::string DescribeReport(const DecompileReport& report, const std::string& sou
       return ShortenedPath(report.outputFolder) +
              ": write failure, some files or the log could not be written (" + hostFailure + ")" +
              seeLog;
-    case DecompileOutcome::kDamagedFiles:
-      return sourceName + ": decompiled into " + report.outputFolder + ", but " +
-             std::to_string(report.damagedFiles.size()) +
-             (report.damagedFiles.size() == 1 ? " file holds" : " files hold") +
-             " damaged sectors, kept as read" + seeLog;
+    case DecompileOutcome::kDamagedFiles: {
+      // Sectors that failed their check in every copy, and entries that
+      // claim past the volume: each file kept as far and as well as it reads.
+      const size_t files = report.damagedFiles.size() + report.damaged.size();
+      return sourceName + ": decompiled into " + report.outputFolder + ", but " + std::to_string(files) +
+             (files == 1 ? " file is" : " files are") +
+             " damaged on the disc, kept as read and as far as the disc holds" + seeLog;
+    }
     case DecompileOutcome::kSpoolFailure:
       return sourceName + ": the unpacked image cannot be written to a temporary file: " +
              report.hostFailure + seeLog;
+    case DecompileOutcome::kOutputLimit:
+      return sourceName + ": stopped after writing more than " + UnsignedDecimal64(report.outputLimit) +
+             " bytes, " + std::to_string(kOutputLimitFactor) +
+             " times the volume its files lie in: entries of the disc claim the same blocks "
+             "(--allow-overlaps goes on); " +
+             ShortenedPath(report.outputFolder) + " holds what was written" + CutFileSummary(report) + seeLog;
     case DecompileOutcome::kCancelled:
       return sourceName + ": stopped by the user; " + ShortenedPath(report.outputFolder) +
              " holds what was written" + CutFileSummary(report) + seeLog;
   }
   return sourceName + ": unknown outcome";
+}
+
+std::string DescribeOverlaps(const DecompileReport& report) {
+  if (report.overlappingFiles == 0) return "";
+  std::string text = std::to_string(report.overlappingFiles) + " files claim blocks that another file claims too";
+  for (size_t i = 0; i < report.overlaps.size(); ++i) text += (i == 0 ? ": " : "; ") + report.overlaps[i];
+  if (report.overlappingFiles > report.overlaps.size() + 1) text += "; ...";
+  return text;
 }
 
 std::vector<std::string> DescribeSkippedFolders(const DecompileReport& report) {

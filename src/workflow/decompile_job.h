@@ -19,6 +19,8 @@ struct DecompileRequest {
   std::string outputDir = ".";
   bool additionalInfo = false;    // "Create additional info"
   bool extractDiscLabel = false;  // 'Extract "Disc label"'
+  // Goes on past the output limit (kOutputLimitFactor times the volume).
+  bool allowOverlaps = false;
   Progress progress;
   // Reads the disc in this drive instead of an image file.
   DeviceOperations* drive = nullptr;
@@ -58,6 +60,13 @@ struct DecompileReport {
   std::vector<std::string> damagedFiles;
   std::vector<BlockRun> correctedBlocks;
   uint64_t correctedSectors = 0;
+  // Files damaged on the disc: DecompileResult::damaged.
+  std::vector<std::string> damaged;
+  // Files that claim the same blocks, and where the output limit stood:
+  // DecompileResult's.
+  uint64_t overlappingFiles = 0;
+  std::vector<std::string> overlaps;
+  uint64_t outputLimit = 0;
 
   bool Succeeded() const { return outcome == DecompileOutcome::kDone; }
 };
@@ -93,5 +102,8 @@ std::vector<std::string> DescribeSkippedFolders(const DecompileReport& report);
 std::vector<std::string> DescribeSectorChecks(const DecompileReport& report, const std::string& sourceName);
 // "block 5", "blocks 5-9"
 std::string BlockRunText(const BlockRun& blocks);
+// One line that says how many files claim blocks another file claims too,
+// and which; empty when none do.
+std::string DescribeOverlaps(const DecompileReport& report);
 
 }  // namespace zanthrel

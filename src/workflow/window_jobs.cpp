@@ -50,7 +50,7 @@ CompileRequest WindowCompileRequest(const std::string& folder, const std::string
 
 std::string DecompileStatusLine(const DecompileReport& report, const std::string& source) {
   const bool moreToSay = !report.hostFailure.empty() || report.filesSaved > 0 || !report.lost.empty() ||
-                         report.cutFile.has_value();
+                         report.cutFile.has_value() || !report.damaged.empty();
   if (report.opened && !moreToSay && !report.finalLogLine.empty()) {
     if (report.renamed.empty()) return Cp1251ToUtf8(report.finalLogLine);
     return Cp1251ToUtf8(report.finalLogLine) + " Names numbered: " + std::to_string(report.renamed.size()) +

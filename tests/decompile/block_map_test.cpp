@@ -31,7 +31,7 @@ class BlockMapTest : public ::testing::Test {
     ASSERT_TRUE(OpenImageFile(source_, temp_ / "img"));
   }
   void AddFile(uint32_t first, uint32_t blocks, uint32_t bytes, const std::string& name) {
-    RecordFileCopies(map_, OneCopy(first).List(), blocks, bytes, name);
+    RecordFileCopies(map_, OneCopy(first).List(), blocks, bytes, name, blocks);
   }
   std::vector<FailedWrite> Write(const std::string& base) {
     return WriteBlockMap(map_, source_, SystemHost(), SystemHost().OpenFolder(temp_.Path().string()), base, 12);
@@ -74,10 +74,28 @@ TEST_F(BlockMapTest, RepeatsOverlapsAndRangesPastTheVolume) {
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator("."), {}), 3);
 }
 
+// Files that claim the same blocks are counted and the first pairs named; a
+// file recorded twice (its folder walked again) and directories are not.
+TEST_F(BlockMapTest, OverlapsAreFilesThatClaimTheSameBlocks) {
+  AddFile(1, 2, 4000, "a");
+  AddFile(1, 2, 4000, "a");
+  RecordDirectoryCopies(map_, source_, OneCopy(1).List(), "dir");
+  EXPECT_EQ(OverlapsOf(map_).files, 0u);
+  AddFile(3, 4, 8000, "b");
+  EXPECT_EQ(OverlapsOf(map_).files, 0u);  // a ends where b starts
+  AddFile(2, 1, 10, "c");
+  AddFile(6, 3, 10, "d");
+  for (int i = 0; i < 5; ++i) AddFile(8, 1, 10, "e" + std::to_string(i));
+  const Overlaps overlaps = OverlapsOf(map_);
+  EXPECT_EQ(overlaps.files, 9u);
+  EXPECT_EQ(overlaps.examples, (std::vector<std::string>{"a and c claim blocks 2-2", "b and d claim blocks 6-6",
+                                                         "d and e0 claim blocks 8-8"}));
+}
+
 // Without additional info the run writes no map at all: the sample run's tree
 // in decompile_test.cpp holds no .spy file.
 TEST_F(BlockMapTest, NothingForNoCopies) {
-  RecordFileCopies(map_, CopyList{OneCopy(1).bytes, 0}, 1, 1, "none");
+  RecordFileCopies(map_, CopyList{OneCopy(1).bytes, 0}, 1, 1, "none", 1);
   RecordDirectoryCopies(map_, source_, CopyList{OneCopy(1).bytes, 0}, "none");
   EXPECT_TRUE(map_.ranges.empty());
 }

@@ -196,7 +196,7 @@ TEST_P(RawSectorTest, UncorrectableSectorWithNoGoodCopyIsKeptAsReadAndNamed) {
                          Win(" повреждён: сектора, не прошедшие проверку ни в одной копии, записаны как прочитаны!\n")),
             std::string::npos)
       << run.log;
-  EXPECT_TRUE(run.log.ends_with(Win("!!!Образ демонтирован, но часть файлов повреждена! Выход.\n")));
+  EXPECT_TRUE(run.log.ends_with(Win("!!!Образ демонтирован с повреждёнными файлами! Выход.\n")));
 }
 
 INSTANTIATE_TEST_SUITE_P(Forms, RawSectorTest, ::testing::ValuesIn(kForms),

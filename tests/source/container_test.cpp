@@ -3,6 +3,7 @@
 // plain image back byte for byte.
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <functional>
 #include <string>
 #include <vector>
@@ -12,6 +13,7 @@
 #include "testkit/cd_sectors.h"
 #include "testkit/chd_builder.h"
 #include "testkit/container_disc.h"
+#include "testkit/image_builder.h"
 #include "testkit/nrg_builder.h"
 #include "testkit/process.h"
 #include "testkit/temp_folder.h"
@@ -23,6 +25,7 @@ namespace {
 
 using testkit::Bytes;
 using testkit::Concat;
+using testkit::FileEntry;
 
 // Writes a container of `image` into the folder and gives the path to open;
 // empty when the tool it needs is missing.
@@ -224,6 +227,32 @@ TEST(ConvertTest, APlainImageComesOutWholeFromItsFirstByte) {
     ASSERT_EQ(converted.failure, "") << name;
     EXPECT_EQ(converted.container, "") << name;
     EXPECT_TRUE(testkit::ReadBytes(temp / "out.iso") == image) << name;
+  }
+}
+
+// Read once from the first byte, a gzip image longer than what is kept of
+// it before the label is known still comes out whole, plain and raw alike.
+TEST(ConvertTest, AGzipImageOfMegabytesComesOutWholeAsDecompileReadsIt) {
+  testkit::TempFolder temp;
+  const Bytes big = testkit::Pattern(3000000, 7);
+  testkit::ImageBuilder builder(2 + uint32_t(big.size() + 2047) / 2048);
+  builder.Label({});
+  builder.Directory(1, {FileEntry("big.bin", 2, uint32_t(big.size())), testkit::LabelEntry()});
+  builder.Data(2, big);
+  const Bytes& image = builder.Image();
+  testkit::WriteGzip(temp / "plain.iso.gz", image);
+  testkit::WriteGzip(temp / "raw.bin.gz", testkit::Mode1Sectors(image));
+  for (const char* name : {"plain.iso.gz", "raw.bin.gz"}) {
+    const ConvertReport converted = ConvertImage(temp / name, temp / "out.iso");
+    ASSERT_EQ(converted.failure, "") << name;
+    EXPECT_EQ(converted.bytes, image.size()) << name;
+    EXPECT_TRUE(testkit::ReadBytes(temp / "out.iso") == image) << name;
+
+    ImageSource source;
+    ASSERT_TRUE(OpenImageFile(source, temp / name)) << name;
+    ASSERT_TRUE(DecompileImage(source, temp / "tree", temp / "tree.log").Succeeded()) << name;
+    EXPECT_TRUE(testkit::ReadBytes(temp / "tree/big.bin") == big) << name;
+    std::filesystem::remove_all(testkit::PathOf(temp / "tree"));
   }
 }
 

@@ -22,6 +22,7 @@ DecompileRunResult DecompileFixture::Run(const Bytes& image, bool extractDiscLab
   result.ok = run.Succeeded();
   result.outcome = run.outcome;
   result.renamed = run.renamed;
+  result.damaged = run.damaged;
   if (fs::is_regular_file(temp_ / (base + ".log"))) result.log = ReadText(temp_ / (base + ".log"));
   return result;
 }

@@ -19,6 +19,7 @@ struct DecompileRunResult {
   DecompileOutcome outcome = DecompileOutcome::kNotOpen;
   std::string log;  // Windows-1251 bytes
   std::vector<std::string> renamed;
+  std::vector<std::string> damaged;
 };
 
 class DecompileFixture : public ::testing::Test {

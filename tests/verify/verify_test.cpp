@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "source/image_source.h"
+#include "testkit/cd_sectors.h"
 #include "testkit/files.h"
 #include "testkit/image_builder.h"
 #include "testkit/sample_disc.h"
@@ -104,6 +105,57 @@ TEST(VerifyTest, BlocksOfTwoEntriesAndLoopsAreDamage) {
   EXPECT_TRUE(report.corrupt.empty());  // "loop" is not walked twice
   ASSERT_EQ(report.unclaimed.size(), 1u);
   EXPECT_EQ(report.unclaimed[0], (BlockSpan{4, 2}));
+}
+
+// Blocks that an entry claims past the end of the image are counted, not
+// read: a 4 KiB image whose one file claims 2^32 - 1 blocks in 256 copies is
+// checked at once, plain, gzip or raw, each copy's missing blocks one finding.
+TEST(VerifyBoundsTest, BlocksClaimedPastTheImageAreOneRangePerCopy) {
+  testkit::ImageBuilder builder(2);
+  builder.Label({});
+  testkit::EntryFields huge = testkit::FileEntry("huge", 1, 100);
+  huge.blockCount = UINT32_MAX;
+  for (uint32_t block = 2; block <= 256; ++block) huge.copies.push_back(block);
+  builder.Directory(1, {huge});
+  // The first copy starts in the directory block, the only one of its blocks
+  // that the image holds; every other copy starts past the end.
+  std::vector<CopyProblem> expected = {{"/huge", 0, {2, UINT32_MAX - 1}}};
+  for (uint32_t c = 1; c < 256; ++c) expected.push_back({"/huge", c, {1 + c, UINT32_MAX}});
+
+  testkit::TempFolder temp;
+  testkit::WriteBytes(temp / "huge.iso", builder.Image());
+  testkit::WriteGzip(temp / "huge.iso.gz", builder.Image());
+  testkit::WriteBytes(temp / "huge.bin", testkit::Mode1Sectors(builder.Image()));
+  for (const char* name : {"huge.iso", "huge.iso.gz", "huge.bin"}) {
+    ImageSource source;
+    ASSERT_TRUE(OpenImageFile(source, temp / name)) << name;
+    const VerifyReport report = VerifyImage(source);
+    EXPECT_TRUE(report.Damaged()) << name;
+    EXPECT_EQ(report.files, 1u) << name;
+    EXPECT_EQ(report.copiesRead, 257u) << name;
+    EXPECT_EQ(report.unreadable, expected) << name;
+    // The directory block is claimed twice; the copies of one file overlap
+    // one another without being reported.
+    ASSERT_EQ(report.shared.size(), 1u) << name;
+    EXPECT_EQ(report.shared[0].blocks, (BlockSpan{1, 1})) << name;
+  }
+}
+
+// A file cut off in both its copies: the blocks the image holds are read and
+// compared, the rest of each copy is one finding.
+TEST(VerifyBoundsTest, ACutFileIsReadToTheEndOfTheImageInEveryCopy) {
+  testkit::ImageBuilder builder(152);
+  builder.Label({});
+  testkit::EntryFields twice = testkit::FileEntry("twice", 2, 160 * 2048);
+  twice.copies.push_back(102);
+  builder.Directory(1, {twice});
+  Bytes data = testkit::Pattern(50 * 2048, 9);
+  builder.Data(2, data);
+  data[20 * 2048] ^= 1;
+  builder.Data(102, data);
+  const VerifyReport report = Verify(builder.Image());
+  EXPECT_EQ(report.unreadable, (std::vector<CopyProblem>{{"/twice", 0, {152, 10}}, {"/twice", 1, {152, 110}}}));
+  EXPECT_EQ(report.differing, (std::vector<CopyProblem>{{"/twice", 1, {122, 1}}}));
 }
 
 }  // namespace

@@ -100,19 +100,45 @@ TEST(EntryTest, TheLabelEntryIsKnownInAnyCaseWithSpacesAndTabsAround) {
 }
 
 TEST(EntryTest, AFileGivesItsBlocksUpToItsByteCount) {
-  auto bytesOf = [](uint32_t byteCount, uint32_t blockCount, uint32_t blockSize) {
+  // The file's copy starts at block 5 of a volume of 1000 blocks.
+  const VolumeExtent volume{1000, 2048};
+  auto bytesOf = [&](uint32_t byteCount, uint32_t blockCount, uint32_t blockSize) {
     testkit::EntryFields fields = testkit::FileEntry("f", 5, byteCount);
     fields.blockSize = blockSize;
     fields.blockCount = blockCount;
-    return FileBytes(PlacedEntry(fields, 2048).View());
+    return FileBytes(PlacedEntry(fields, 2048).View(), volume);
   };
   EXPECT_EQ(bytesOf(5000, 3, 2048), 5000u);
   EXPECT_EQ(bytesOf(5000, 2, 2048), 4096u);  // the blocks end first
   EXPECT_EQ(bytesOf(5000, 0, 2048), 0u);
   EXPECT_EQ(bytesOf(5000, 3, 0), 0u);
-  EXPECT_EQ(bytesOf(0xFFFFFFFF, 0x80000000, 2048), 0u);  // negative as a signed count
-  // Blocks times block size past 32 bits still holds the whole byte count.
+  // Blocks times block size past 32 bits still holds the whole byte count,
+  // however far past the volume a count below 2^31 reaches.
   EXPECT_EQ(bytesOf(0xFFFFFFFF, 0x7FFFFFFF, 2048), 0xFFFFFFFFull);
+  // A count of 2^31 or more gives what the volume holds from the copy on.
+  EXPECT_EQ(bytesOf(0xFFFFFFFF, 0x80000000, 2048), 995u * 2048);
+  EXPECT_EQ(bytesOf(100, 0xFFFFFFFF, 2048), 100u);
+  EXPECT_EQ(bytesOf(0xFFFFFFFF, 0x80000000, 512), 995u * 2048);
+  EXPECT_EQ(bytesOf(0xFFFFFFFF, 0x80000000, 0), 0u);
+}
+
+TEST(EntryTest, ACountOf2To31OrMoreIsHeldToTheVolume) {
+  auto blocksOf = [](uint32_t blockCount, uint32_t blockSize, VolumeExtent volume, uint32_t first) {
+    testkit::EntryFields fields = testkit::FileEntry("f", first, 100);
+    fields.blockSize = blockSize;
+    fields.blockCount = blockCount;
+    const FileBlocks blocks = FileBlocksOf(PlacedEntry(fields, 2048).View(), volume, first);
+    return std::make_pair(blocks.count, blocks.pastTheVolume);
+  };
+  // Below 2^31 a count is read as it stands, inside the volume or not.
+  EXPECT_EQ(blocksOf(0x7FFFFFFF, 2048, {10, 2048}, 2), std::make_pair(0x7FFFFFFFu, false));
+  EXPECT_EQ(blocksOf(3, 2048, {10, 2048}, 20), std::make_pair(3u, false));
+  // From 2^31 on, no further than the volume's end.
+  EXPECT_EQ(blocksOf(0x80000000, 2048, {10, 2048}, 2), std::make_pair(8u, true));
+  EXPECT_EQ(blocksOf(0xFFFFFFFF, 2048, {10, 2048}, 10), std::make_pair(0u, true));
+  EXPECT_EQ(blocksOf(0xFFFFFFFF, 2048, {10, 2048}, 0xFFFFFFFF), std::make_pair(0u, true));
+  // Blocks of one byte fit a volume of 2 GiB and more: nothing is past it.
+  EXPECT_EQ(blocksOf(0x80000000, 1, {0x200000, 2048}, 0), std::make_pair(0x80000000u, false));
 }
 
 TEST(EntryTest, TheNameEndsAtItsFirstZeroOrAfter32Bytes) {
