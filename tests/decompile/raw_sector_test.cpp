@@ -7,6 +7,7 @@
 #include <functional>
 
 #include "decompile/decompile_run.h"
+#include "support/text.h"
 #include "testkit/cd_sectors.h"
 #include "testkit/decompile_fixture.h"
 #include "testkit/image_builder.h"
@@ -130,7 +131,9 @@ class RawSectorTest : public testkit::DecompileFixture, public ::testing::WithPa
   // in place of `name`'s.
   std::string CleanLog(const std::string& name) {
     std::string log = Decompile(Records(), "clean").log;
-    for (size_t at; (at = log.find("/clean/")) != std::string::npos;) log.replace(at, 7, "/" + name + "/");
+    const std::string clean = kPathSeparator + std::string("clean") + kPathSeparator;
+    const std::string named = kPathSeparator + name + kPathSeparator;
+    for (size_t at; (at = log.find(clean)) != std::string::npos;) log.replace(at, clean.size(), named);
     return log;
   }
 
