@@ -85,7 +85,7 @@ TEST_F(BlockMapTest, OverlapsAreFilesThatClaimTheSameBlocks) {
   EXPECT_EQ(OverlapsOf(map_).files, 0u);  // a ends where b starts
   AddFile(2, 1, 10, "c");
   AddFile(6, 3, 10, "d");
-  for (int i = 0; i < 5; ++i) AddFile(8, 1, 10, "e" + std::to_string(i));
+  for (int i = 0; i < 5; ++i) AddFile(8, 1, 10, std::string("e") + std::to_string(i));
   const Overlaps overlaps = OverlapsOf(map_);
   EXPECT_EQ(overlaps.files, 9u);
   EXPECT_EQ(overlaps.examples, (std::vector<std::string>{"a and c claim blocks 2-2", "b and d claim blocks 6-6",

@@ -98,7 +98,9 @@ class OverlapTest : public testkit::DecompileFixture {
     ImageBuilder builder(12);
     builder.Label({});
     std::vector<testkit::EntryFields> files;
-    for (int i = 0; i < 25; ++i) files.push_back(testkit::FileEntry("f" + std::to_string(i), 2, 10 * 2048));
+    for (int i = 0; i < 25; ++i) {
+      files.push_back(testkit::FileEntry(std::string("f") + std::to_string(i), 2, 10 * 2048));
+    }
     builder.Directory(1, files);
     builder.Data(2, testkit::Pattern(10 * 2048, 3));
     return builder.Image();
@@ -112,7 +114,7 @@ TEST_F(OverlapTest, ARunStopsPastEightTimesTheVolumeAndSaysWhy) {
   // Ten files make 200 KiB, past 8 times 24 KiB; the eleventh, made but not
   // written, is removed as a stop by the user would remove it.
   for (int i = 0; i < 10; ++i) {
-    EXPECT_TRUE(testkit::ReadBytes(Out("f" + std::to_string(i))) == testkit::Slice(image, 2 * 2048, 10 * 2048));
+    EXPECT_TRUE(testkit::ReadBytes(Out(std::string("f") + std::to_string(i))) == testkit::Slice(image, 2 * 2048, 10 * 2048));
   }
   EXPECT_FALSE(fs::exists(testkit::PathOf(Out("f10"))));
   EXPECT_TRUE(result.log.ends_with(
