@@ -187,19 +187,32 @@ int RunDrives() {
 }
 
 int RunList(const std::string& image, bool json) {
-  const ListReport list = ListImageFile(image);
+  // Printed as walked, so that no tree costs memory; a folder that cannot be
+  // read is named after the lines before it.
+  bool first = true;
+  uint64_t unreadable = 0;
+  const ListReport list = ListImageFile(
+      image, {[&](const ListedEntry& entry) {
+                std::cout << (json ? ListJsonElement(entry, first) : ListLine(entry));
+                first = false;
+              },
+              [&](const std::string& folder) {
+                ++unreadable;
+                std::cout << std::flush;
+                PrintError(image + ": " + EscapeControls(Cp1251ToUtf8(folder)) +
+                           ": folder cannot be read, no copy of it reads; its entries are not listed");
+              }});
+  // What was listed before a failure of the host stays a whole JSON text.
+  if (json && !first) std::cout << ListJsonEnd(false);
+  std::cout << std::flush;
   if (!Opened(list.opening, image)) return kExitUsage;
   if (!ReadWhole(list, image)) return kExitFailed;
   if (!list.treeRead) {
     PrintError(image + ": unreadable, every copy of the root directory failed");
     return kExitFailed;
   }
-  std::cout << (json ? JsonText(ListJson(list.entries)) : ListText(list.entries)) << std::flush;
-  for (const std::string& folder : list.unreadableFolders) {
-    PrintError(image + ": " + EscapeControls(Cp1251ToUtf8(folder)) +
-               ": folder cannot be read, no copy of it reads; its entries are not listed");
-  }
-  return list.unreadableFolders.empty() ? kExitDone : kExitFailed;
+  if (json && first) std::cout << ListJsonEnd(true) << std::flush;
+  return unreadable == 0 ? kExitDone : kExitFailed;
 }
 
 int RunConvert(const std::string& image, const std::string& output, bool quiet, bool force) {

@@ -50,20 +50,32 @@ json InfoJson(const std::string& image, const VolumeSummary& summary) {
   };
 }
 
-json ListJson(const std::vector<ListedEntry>& entries) {
-  json list = json::array();
-  for (const ListedEntry& entry : entries) {
-    list.push_back({
-        {"path", Cp1251ToUtf8(entry.path)},
-        {"kind", ListedKind(entry)},
-        {"bytes", entry.byteCount},
-        {"blocks", entry.blockCount},
-        {"copies", entry.copies},
-        {"firstBlock", entry.firstBlock},
-    });
-  }
-  return list;
+namespace {
+
+json ListedJson(const ListedEntry& entry) {
+  return {
+      {"path", Cp1251ToUtf8(entry.path)},
+      {"kind", ListedKind(entry)},
+      {"bytes", entry.byteCount},
+      {"blocks", entry.blockCount},
+      {"copies", entry.copies},
+      {"firstBlock", entry.firstBlock},
+  };
 }
+
+}  // namespace
+
+std::string ListJsonElement(const ListedEntry& entry, bool first) {
+  // Fixed: the text JsonText gives the whole array, one element at a time.
+  std::string text = first ? "[\n  " : ",\n  ";
+  for (const char c : ListedJson(entry).dump(2, ' ', false, json::error_handler_t::replace)) {
+    text += c;
+    if (c == '\n') text += "  ";
+  }
+  return text;
+}
+
+std::string ListJsonEnd(bool empty) { return empty ? "[]\n" : "\n]\n"; }
 
 json VerifyJson(const std::string& image, const VerifyReport& report) {
   json shared = json::array();

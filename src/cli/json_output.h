@@ -14,7 +14,10 @@ namespace zanthrel::cli {
 std::string JsonText(const nlohmann::json& value);
 
 nlohmann::json InfoJson(const std::string& image, const VolumeSummary& summary);
-nlohmann::json ListJson(const std::vector<ListedEntry>& entries);
+// The text of `list --json`, an array that JsonText would give, written as the
+// entries come: each element with what comes before it, then the end.
+std::string ListJsonElement(const ListedEntry& entry, bool first);
+std::string ListJsonEnd(bool empty);
 nlohmann::json VerifyJson(const std::string& image, const VerifyReport& report);
 
 }  // namespace zanthrel::cli

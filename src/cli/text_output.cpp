@@ -46,14 +46,10 @@ std::string InfoText(const VolumeSummary& summary) {
                                          : " folders (their contents are not counted)\n");
 }
 
-std::string ListText(const std::vector<ListedEntry>& entries) {
-  std::string text;
-  for (const ListedEntry& entry : entries) {
-    text += EscapeControls(Cp1251ToUtf8(entry.path)) + "\t" + ListedKind(entry) + "\t" +
-            UnsignedDecimal(entry.byteCount) + "\t" + UnsignedDecimal(entry.blockCount) + "\t" +
-            UnsignedDecimal(entry.copies) + "\t" + Hex8(entry.firstBlock) + "\n";
-  }
-  return text;
+std::string ListLine(const ListedEntry& entry) {
+  return EscapeControls(Cp1251ToUtf8(entry.path)) + "\t" + ListedKind(entry) + "\t" +
+         UnsignedDecimal(entry.byteCount) + "\t" + UnsignedDecimal(entry.blockCount) + "\t" +
+         UnsignedDecimal(entry.copies) + "\t" + Hex8(entry.firstBlock) + "\n";
 }
 
 std::string VerifyText(const std::string& image, const VerifyReport& report) {

@@ -11,9 +11,9 @@
 namespace zanthrel::cli {
 
 std::string InfoText(const VolumeSummary& summary);
-// One line per entry: path (UTF-8), kind, bytes, blocks, copies and first
-// block, separated by tabs.
-std::string ListText(const std::vector<ListedEntry>& entries);
+// One line of `list`, its line end included: path (UTF-8), kind, bytes,
+// blocks, copies and first block, separated by tabs.
+std::string ListLine(const ListedEntry& entry);
 std::string VerifyText(const std::string& image, const VerifyReport& report);
 
 }  // namespace zanthrel::cli

@@ -90,16 +90,32 @@ class Verifier {
  public:
   Verifier(ImageSource& source, VerifyReport& report) : source_(source), report_(report) {}
 
-  void Directory(const std::string& path, const std::vector<uint32_t>& copies, uint32_t blockCount,
+  // The directory or file `name`, whose path path_ holds.
+  void Directory(const std::string& name, const std::vector<uint32_t>& copies, uint32_t blockCount,
                  uint32_t blockSize);
-  void File(const std::string& path, const opera::EntryView& entry);
+  void File(const std::string& name, const opera::EntryView& entry);
   // Sorts the claims and reports the blocks claimed twice and those nobody claims.
   void SweepClaims();
 
  private:
-  size_t Owner(const std::string& path) {
-    owners_.push_back(path);
+  // Owners are kept as a tree of names, so that no depth of tree costs more
+  // than its names; a path is spelled out only for a report.
+  struct OwnerNode {
+    size_t parent;  // kLabelOwner for the root
+    std::string name;
+  };
+  size_t Owner(const std::string& name) {
+    owners_.push_back({directoryOwner_, name});
     return owners_.size() - 1;
+  }
+  std::string PathOf(size_t owner) const {
+    std::vector<const std::string*> names;
+    for (size_t at = owner; owners_[at].parent != kLabelOwner; at = owners_[at].parent) {
+      names.push_back(&owners_[at].name);
+    }
+    std::string path = names.empty() ? "/" : "";
+    for (auto name = names.rbegin(); name != names.rend(); ++name) path += "/" + **name;
+    return path;
   }
   void ClaimCopies(size_t owner, const std::vector<uint32_t>& copies, uint32_t count, uint32_t size);
   // Reads one copy of a directory whole; false when it could not be.
@@ -115,8 +131,10 @@ class Verifier {
 
   ImageSource& source_;
   VerifyReport& report_;
-  std::vector<std::string> owners_;
+  std::vector<OwnerNode> owners_;
+  size_t directoryOwner_ = kLabelOwner;  // of the directory being walked
   std::vector<Claim> claims_;
+  std::string path_ = "/";  // of the entry being checked
   // Every copy of each directory on the current path, a level per directory,
   // so that a directory inside itself is reported, not followed.
   WalkPath walking_;
@@ -174,10 +192,12 @@ bool Verifier::ReadDirectoryCopy(const std::string& path, uint32_t index, uint32
   return false;
 }
 
-void Verifier::Directory(const std::string& path, const std::vector<uint32_t>& copies,
+void Verifier::Directory(const std::string& name, const std::vector<uint32_t>& copies,
                          uint32_t blockCount, uint32_t blockSize) {
+  const std::string& path = path_;
   ++report_.directories;
-  ClaimCopies(Owner(path), copies, blockCount, blockSize);
+  const size_t owner = Owner(name);
+  ClaimCopies(owner, copies, blockCount, blockSize);
   if (copies.empty() || !walked_.insert(copies[0]).second) return;
   if (walking_.Full()) {
     report_.corrupt.push_back({path, 0, {copies[0], 1}});
@@ -204,17 +224,24 @@ void Verifier::Directory(const std::string& path, const std::vector<uint32_t>& c
     }
   }
   if (!first) return;
+  // Only the entries are kept while the levels below are checked.
+  first->bytes = {};
   walking_.EnterLevel(copies);
+  const size_t parentOwner = directoryOwner_;
+  directoryOwner_ = owner;
+  const size_t parentLength = path_.size();
   for (const StoredEntry& stored : first->entries) {
     const opera::EntryView entry = stored.View();
-    const std::string name = Cp1251ToUtf8(EntryName(entry));
-    const std::string child = (path == "/" ? path : path + "/") + name;
+    const std::string childName = Cp1251ToUtf8(EntryName(entry));
+    path_ += (parentLength == 1 ? "" : "/") + childName;
     if (entry.IsDirectory()) {
-      Directory(child, CopiesOf(entry), entry.BlockCount(), entry.BlockSize());
+      Directory(childName, CopiesOf(entry), entry.BlockCount(), entry.BlockSize());
     } else {
-      File(child, entry);
+      File(childName, entry);
     }
+    path_.resize(parentLength);
   }
+  directoryOwner_ = parentOwner;
   walking_.LeaveLevel();
 }
 
@@ -248,7 +275,8 @@ void Verifier::CompareChunk(const std::string& path, const std::vector<uint32_t>
   }
 }
 
-void Verifier::File(const std::string& path, const opera::EntryView& entry) {
+void Verifier::File(const std::string& name, const opera::EntryView& entry) {
+  const std::string& path = path_;
   ++report_.files;
   const std::vector<uint32_t> copies = CopiesOf(entry);
   const uint32_t blockSize = entry.BlockSize();
@@ -258,7 +286,7 @@ void Verifier::File(const std::string& path, const opera::EntryView& entry) {
     report_.corrupt.push_back({path, 0, {copies[0], 0}});
     return;
   }
-  ClaimCopies(Owner(path), copies, blockCount, blockSize);
+  ClaimCopies(Owner(name), copies, blockCount, blockSize);
   report_.copiesRead += copies.size();
   // A copy is read up to the end of the image and no further: what an entry
   // claims past it is one finding, however many blocks it claims.
@@ -303,11 +331,14 @@ void Verifier::SweepClaims() {
     const uint64_t end = first + claim.blocks.blockCount;
     if (first > covered) {
       unclaimedUpTo(first);
-    } else if (first < covered && coveredBy != kLabelOwner &&
-               owners_[coveredBy] != owners_[claim.owner]) {
-      report_.shared.push_back({{uint32_t(first), uint32_t(std::min(end, covered) - first)},
-                                owners_[coveredBy],
-                                owners_[claim.owner]});
+    } else if (first < covered && coveredBy != kLabelOwner && coveredBy != claim.owner) {
+      // Two entries of one path (one name twice in a folder) are not told apart.
+      std::string firstPath = PathOf(coveredBy), secondPath = PathOf(claim.owner);
+      if (firstPath != secondPath) {
+        report_.shared.push_back({{uint32_t(first), uint32_t(std::min(end, covered) - first)},
+                                  std::move(firstPath),
+                                  std::move(secondPath)});
+      }
     }
     if (end > covered) {
       covered = end;
@@ -327,7 +358,7 @@ VerifyReport VerifyImage(ImageSource& source) {
   const opera::LabelView view = label->View();
   report.volumeBlocks = view.BlockCount();
   Verifier verifier(source, report);
-  verifier.Directory("/", label->RootCopies().Blocks(), view.RootBlockCount(), view.RootBlockSize());
+  verifier.Directory("", label->RootCopies().Blocks(), view.RootBlockCount(), view.RootBlockSize());
   verifier.SweepClaims();
   ReportSectorChecks(source, report);
   return report;

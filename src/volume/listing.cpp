@@ -13,71 +13,81 @@ namespace {
 
 struct Lister {
   ImageSource& source;
+  const ListingReceiver& receiver;
   WalkPath walking;
-  TreeListing& out;
+  std::string path;  // of the directory being walked, Opera names joined by "/"
 
-  // Appends the copy's entries (and all below them) to `out`; on failure `out` is left as it was.
-  bool ListCopy(const std::string& path, uint32_t first, uint32_t count, uint32_t size);
+  // Hands over the copy's entries (and all below them) when its blocks read whole.
+  bool ListCopy(uint32_t first, uint32_t count, uint32_t size);
   // Lists the first copy of the folder that reads; false when none does.
-  bool ListDirectory(const std::string& path, const opera::EntryView& entry);
+  bool ListDirectory(const opera::EntryView& entry);
+};
+
+// Walks a copy's own blocks and nothing below them.
+class ReadabilityCheck : public DirectoryVisitor {
+ public:
+  void OnBlock(const uint8_t*) override {}
+  bool OnEntry(const opera::EntryView&) override { return true; }
 };
 
 class ListingVisitor : public DirectoryVisitor {
  public:
-  ListingVisitor(Lister& lister, const std::string& path) : lister_(lister), path_(path) {}
+  explicit ListingVisitor(Lister& lister) : lister_(lister) {}
   void OnBlock(const uint8_t*) override {}
   bool OnEntry(const opera::EntryView& entry) override {
-    const std::string name = EntryName(entry);
-    std::string path = path_.empty() ? name : path_ + "/" + name;
+    std::string& path = lister_.path;
+    const size_t parent = path.size();
+    path += (parent == 0 ? "" : "/") + EntryName(entry);
     // An entry's copy list lies inside its block: every copy it counts is there.
     const CopyList copies = CopiesOf(entry);
-    lister_.out.entries.push_back({path, entry.Flags(), entry.ByteCount(), entry.BlockCount(),
-                                   copies.count, copies.count > 0 ? copies[0] : 0});
+    lister_.receiver.entry({path, entry.Flags(), entry.ByteCount(), entry.BlockCount(), copies.count,
+                            copies.count > 0 ? copies[0] : 0});
     // A folder that cannot be read is named; the folders beside it still are listed.
-    if (entry.IsDirectory() && !lister_.ListDirectory(path, entry)) {
-      lister_.out.unreadableFolders.push_back(std::move(path));
-    }
+    if (entry.IsDirectory() && !lister_.ListDirectory(entry)) lister_.receiver.unreadableFolder(path);
+    path.resize(parent);
     return true;
   }
 
  private:
   Lister& lister_;
-  const std::string& path_;
 };
 
-bool Lister::ListCopy(const std::string& path, uint32_t first, uint32_t count, uint32_t size) {
+bool Lister::ListCopy(uint32_t first, uint32_t count, uint32_t size) {
   if (!walking.Enter(first)) return false;
-  const size_t entries = out.entries.size(), unreadable = out.unreadableFolders.size();
-  ListingVisitor visitor(*this, path);
-  const bool complete = WalkDirectoryCopy(source, first, count, size, visitor).end == WalkEnd::kComplete;
+  ReadabilityCheck check;
+  const bool readable = WalkDirectoryCopy(source, first, count, size, check).end == WalkEnd::kComplete;
+  ListingVisitor visitor(*this);
+  const bool complete =
+      readable && WalkDirectoryCopy(source, first, count, size, visitor).end == WalkEnd::kComplete;
   walking.Leave(complete);
-  if (!complete) {
-    out.entries.resize(entries);
-    out.unreadableFolders.resize(unreadable);
-  }
   return complete;
 }
 
-bool Lister::ListDirectory(const std::string& path, const opera::EntryView& entry) {
+bool Lister::ListDirectory(const opera::EntryView& entry) {
   const CopyList copies = CopiesOf(entry);
   for (uint32_t i = 0; i < copies.count; ++i) {
-    if (ListCopy(path, copies[i], entry.BlockCount(), entry.BlockSize())) return true;
+    if (ListCopy(copies[i], entry.BlockCount(), entry.BlockSize())) return true;
   }
   return false;
 }
 
 }  // namespace
 
-bool ListTree(ImageSource& source, TreeListing& listing) {
+bool ListTree(ImageSource& source, const ListingReceiver& receiver) {
   const std::optional<Label> label = ReadLabel(source);
   if (!label) return false;
   const opera::LabelView view = label->View();
   const CopyList rootCopies = label->RootCopies();
-  Lister lister{source, {}, listing};
+  Lister lister{source, receiver, {}, {}};
   for (uint32_t i = 0; i < rootCopies.count; ++i) {
-    if (lister.ListCopy("", rootCopies[i], view.RootBlockCount(), view.RootBlockSize())) return true;
+    if (lister.ListCopy(rootCopies[i], view.RootBlockCount(), view.RootBlockSize())) return true;
   }
   return false;
+}
+
+bool ListTree(ImageSource& source, TreeListing& listing) {
+  return ListTree(source, {[&listing](const ListedEntry& entry) { listing.entries.push_back(entry); },
+                           [&listing](const std::string& folder) { listing.unreadableFolders.push_back(folder); }});
 }
 
 }  // namespace zanthrel

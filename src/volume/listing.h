@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -20,14 +21,26 @@ struct ListedEntry {
   uint32_t firstBlock;
 };
 
+// What a listing hands over as the walk meets it.
+struct ListingReceiver {
+  std::function<void(const ListedEntry&)> entry;
+  // A folder below the root that no copy of could be read, by a path like the
+  // entries'; it was handed over as an entry just before, what it holds is not.
+  std::function<void(const std::string&)> unreadableFolder;
+};
+
 struct TreeListing {
   std::vector<ListedEntry> entries;
-  // Folders below the root that no copy of could be read, as paths like the
-  // entries'; each is listed as an entry, what it holds is not.
   std::vector<std::string> unreadableFolders;
 };
 
-// False when the label or every root copy cannot be read; `listing` then holds nothing.
+// Hands the tree over as it is walked, keeping only the current path, so that
+// no depth or width of tree costs memory. Nothing of a directory copy that
+// breaks off is handed over: each copy is first walked without going below to
+// find whether its blocks read whole. False when the label or every root copy
+// cannot be read; nothing is handed over then.
+bool ListTree(ImageSource& source, const ListingReceiver& receiver);
+// The same, gathered.
 bool ListTree(ImageSource& source, TreeListing& listing);
 
 }  // namespace zanthrel

@@ -32,17 +32,15 @@ std::optional<VolumeSummary> SummarizeVolume(ImageSource& source) {
   summary.imageBytes = uint64_t(summary.blockSize) * summary.blockCount;
   summary.rootCopies = read->RootCopies().Blocks();
   summary.container = ContainerOf(source);
-  TreeListing listing;
-  summary.treeRead = ListTree(source, listing);
-  summary.unreadableFolders = listing.unreadableFolders.size();
-  for (const ListedEntry& entry : listing.entries) {
-    if (entry.flags & opera::kDirectoryBit) {
-      ++summary.folders;
-    } else {
-      ++summary.files;
-      summary.fileBytes += entry.byteCount;
-    }
-  }
+  summary.treeRead = ListTree(source, {[&summary](const ListedEntry& entry) {
+                                         if (entry.flags & opera::kDirectoryBit) {
+                                           ++summary.folders;
+                                         } else {
+                                           ++summary.files;
+                                           summary.fileBytes += entry.byteCount;
+                                         }
+                                       },
+                                       [&summary](const std::string&) { ++summary.unreadableFolders; }});
   return summary;
 }
 

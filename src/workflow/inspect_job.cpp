@@ -47,11 +47,28 @@ LabelReport DescribeImageLabel(const std::string& image, Host& host) {
 }
 
 ListReport ListImageFile(const std::string& image, Host& host) {
-  return InspectImageFile<ListReport>(image, host, [](ImageSource& source, ListReport& report) {
-    TreeListing listing;
-    report.treeRead = ListTree(source, listing);
-    report.entries = std::move(listing.entries);
-    report.unreadableFolders = std::move(listing.unreadableFolders);
+  ListReport gathered;
+  ListReport report = ListImageFile(
+      image,
+      {[&gathered](const ListedEntry& entry) { gathered.entries.push_back(entry); },
+       [&gathered](const std::string& folder) { gathered.unreadableFolders.push_back(folder); }},
+      host);
+  report.entries = std::move(gathered.entries);
+  report.unreadableFolders = std::move(gathered.unreadableFolders);
+  return report;
+}
+
+ListReport ListImageFile(const std::string& image, const ListingReceiver& receiver, Host& host) {
+  return InspectImageFile<ListReport>(image, host, [&receiver](ImageSource& source, ListReport& report) {
+    // Once the host has failed the reading, what reads no longer is not the
+    // disc's fault: nothing more is handed over, the failure is told instead.
+    const auto hostWorks = [&source] { return !HostFailureOf(source); };
+    report.treeRead = ListTree(source, {[&](const ListedEntry& entry) {
+                                          if (hostWorks()) receiver.entry(entry);
+                                        },
+                                        [&](const std::string& folder) {
+                                          if (hostWorks()) receiver.unreadableFolder(folder);
+                                        }});
   });
 }
 

@@ -59,6 +59,10 @@ struct VerifyImageReport : InspectReport {
 InfoReport SummarizeImageFile(const std::string& image, Host& host = SystemHost());
 LabelReport DescribeImageLabel(const std::string& image, Host& host = SystemHost());
 ListReport ListImageFile(const std::string& image, Host& host = SystemHost());
+// The same, each entry and unreadable folder handed to `receiver` as it is
+// met (ListTree) and none kept in the report.
+ListReport ListImageFile(const std::string& image, const ListingReceiver& receiver,
+                         Host& host = SystemHost());
 // Reads every copy of everything.
 VerifyImageReport VerifyImageFile(const std::string& image, Host& host = SystemHost());
 

@@ -158,5 +158,22 @@ TEST(VerifyBoundsTest, ACutFileIsReadToTheEndOfTheImageInEveryCopy) {
   EXPECT_EQ(report.differing, (std::vector<CopyProblem>{{"/twice", 1, {122, 1}}}));
 }
 
+// Paths are spelled out from the tree of names only for what is reported:
+// the two owners of a shared block, deep down, and a corrupt copy's folder.
+TEST(VerifyBoundsTest, PathsOfDeepFindingsAreSpelledOutWhole) {
+  testkit::ImageBuilder builder(6);
+  builder.Label({});
+  builder.Directory(1, {testkit::DirEntry("sub", 2)});
+  builder.Directory(2, {testkit::FileEntry("x", 5, 10), testkit::DirEntry("deeper", 3)});
+  builder.Directory(3, {testkit::FileEntry("y", 5, 10), testkit::DirEntry("", 4)});
+  builder.Directory(4, {testkit::FileEntry("z", 4, 10)});
+  const VerifyReport report = Verify(builder.Image());
+  ASSERT_EQ(report.shared.size(), 2u);
+  EXPECT_EQ(report.shared[0].firstPath, "/sub/deeper/");
+  EXPECT_EQ(report.shared[0].secondPath, "/sub/deeper//z");
+  EXPECT_EQ(report.shared[1].firstPath, "/sub/x");
+  EXPECT_EQ(report.shared[1].secondPath, "/sub/deeper/y");
+}
+
 }  // namespace
 }  // namespace zanthrel

@@ -97,6 +97,8 @@ TEST(InspectJobTest, FullTemporaryFolderIsTheHostsFailureNotDamage) {
   EXPECT_EQ(verify.hostFailure, full);
   const ListReport list = ListImageFile(temp / "disc.iso.gz", host);
   EXPECT_EQ(list.hostFailure, full);
+  // The folder that no longer reads once the host failed is not named as unreadable.
+  EXPECT_TRUE(list.unreadableFolders.empty());
   const InfoReport info = SummarizeImageFile(temp / "disc.iso.gz", host);
   ASSERT_TRUE(info.summary);
   EXPECT_EQ(info.hostFailure, full);
