@@ -37,7 +37,8 @@ class ListingVisitor : public DirectoryVisitor {
   bool OnEntry(const opera::EntryView& entry) override {
     std::string& path = lister_.path;
     const size_t parent = path.size();
-    path += (parent == 0 ? "" : "/") + EntryName(entry);
+    if (parent != 0) path += '/';
+    path += EntryName(entry);
     // An entry's copy list lies inside its block: every copy it counts is there.
     const CopyList copies = CopiesOf(entry);
     lister_.receiver.entry({path, entry.Flags(), entry.ByteCount(), entry.BlockCount(), copies.count,
