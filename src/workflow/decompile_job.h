@@ -32,43 +32,19 @@ struct DecompileRequest {
   CancelToken cancel;
 };
 
-struct DecompileReport {
+// What the run itself tells (DecompileResult), and what the job adds: the
+// refusal before any work, the opening, the output names and the log's end.
+struct DecompileReport : DecompileResult {
   // The output folder holds something and `force` was not given.
   bool refused = false;
   bool opened = false;
   std::string openError;  // why the image or drive did not open
-  DecompileOutcome outcome = DecompileOutcome::kNotOpen;
-  // The host's words where the host failed the run, and the path they start with.
-  std::string hostFailure;
-  std::string failedPath;
-  // Folders passed over, and the file a stop by the user left unfinished.
-  std::vector<FailedWrite> skippedFolders;
-  std::optional<CutFile> cutFile;
   std::string outputFolder;
   std::string logPath;
   // The run's last log line, Windows-1251, without its line end.
   std::string finalLogLine;
   // The log exists and holds at least one line.
   bool logWritten = false;
-  // What a last walk saved after every root copy failed.
-  uint64_t filesSaved = 0;
-  std::vector<std::string> lost;
-  // Entries written under a numbered name: DecompileResult::renamed.
-  std::vector<std::string> renamed;
-  // Raw sectors: files kept as read from damaged sectors, and the sectors
-  // their ECC corrected (DecompileResult).
-  std::vector<std::string> damagedFiles;
-  std::vector<BlockRun> correctedBlocks;
-  uint64_t correctedSectors = 0;
-  // Files damaged on the disc: DecompileResult::damaged.
-  std::vector<std::string> damaged;
-  // Files that claim the same blocks, and where the output limit stood:
-  // DecompileResult's.
-  uint64_t overlappingFiles = 0;
-  std::vector<std::string> overlaps;
-  uint64_t outputLimit = 0;
-
-  bool Succeeded() const { return outcome == DecompileOutcome::kDone; }
 };
 
 // Output names for an image: "PARCE_" + base and base + ".log" inside the folder.
