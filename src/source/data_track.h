@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "source/container_fields.h"
 #include "source/sector_check.h"
 
 namespace zanthrel {
@@ -21,6 +22,8 @@ class DataTrack {
   virtual uint64_t SectorCount() const = 0;
   // Which container and track this is, for a user: "CHD v5, track 1 of 2 (MODE1_RAW)".
   virtual std::string Description() const = 0;
+  // The same, as fields.
+  virtual ContainerFields Fields() const = 0;
   // Reads sectors `first`, `first` + 1, ... into `destination`, at most
   // `count`: the number delivered, which stops short at the end of the track
   // or before the first sector that cannot be read intact.

@@ -14,12 +14,10 @@ constexpr uint8_t kMode2Head[16] = {0x00, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0x
 }  // namespace
 
 FileTrack::FileTrack(HostFile file, uint64_t start, RecordFormat format, uint64_t sectors,
-                     std::string description)
-    : file_(std::move(file)),
-      start_(start),
-      format_(format),
-      sectors_(sectors),
-      description_(std::move(description)) {}
+                     ContainerFields fields)
+    : file_(std::move(file)), start_(start), format_(format), sectors_(sectors), fields_(std::move(fields)) {
+  fields_.mode = RecordModeName(format);
+}
 
 size_t FileTrack::ReadSectors(uint64_t first, size_t count, uint8_t* destination) {
   if (first >= sectors_) return 0;

@@ -13,11 +13,13 @@ namespace zanthrel {
 
 class FileTrack : public DataTrack {
  public:
-  // `sectors` records of `format` from byte `start` of `file` on.
-  FileTrack(HostFile file, uint64_t start, RecordFormat format, uint64_t sectors, std::string description);
+  // `sectors` records of `format` from byte `start` of `file` on; `fields`
+  // name the container and track, and the mode is told by `format`.
+  FileTrack(HostFile file, uint64_t start, RecordFormat format, uint64_t sectors, ContainerFields fields);
 
   uint64_t SectorCount() const override { return sectors_; }
-  std::string Description() const override { return description_; }
+  std::string Description() const override { return fields_.description; }
+  ContainerFields Fields() const override { return fields_; }
   size_t ReadSectors(uint64_t first, size_t count, uint8_t* destination) override;
   bool Checked() const override { return format_.recordSize != kUserDataSize; }
   const SectorFindings* Findings() const override { return Checked() ? &findings_ : nullptr; }
@@ -32,7 +34,7 @@ class FileTrack : public DataTrack {
   uint64_t start_;
   RecordFormat format_;
   uint64_t sectors_;
-  std::string description_;
+  ContainerFields fields_;
   std::vector<uint8_t> records_;  // whole records on their way to the user data
   SectorFindings findings_;
   bool keepDamaged_ = false;

@@ -163,6 +163,18 @@ std::optional<uint64_t> ImageSource::UserDataEnd() {
   return userDataEnd_;
 }
 
+namespace {
+
+// A file that is no container of tracks is told by its sectors and whether it is packed.
+ContainerFields FieldsOfImageFile(const ImageStream& stream, bool raw) {
+  if (stream.IsContainer()) return stream.TrackFields();
+  const std::string format = stream.IsGzip() ? "gzip" : raw ? "raw" : "iso";
+  const std::string description = raw ? "raw 2352" : stream.IsGzip() ? "gzip" : "plain";
+  return {format, {}, 0, RecordModeName(raw ? kMode1Raw : kCooked), description};
+}
+
+}  // namespace
+
 OpenStatus OpenImageFile(ImageSource& source, const std::string& path, Host& host,
                          Progress searchProgress) {
   // Pipes and character devices are refused before they are opened: opening
@@ -208,6 +220,7 @@ OpenStatus OpenImageFile(ImageSource& source, const std::string& path, Host& hos
   }
 
   source.container_ = raw ? "raw 2352" : stream->Container();
+  source.containerFields_ = FieldsOfImageFile(*stream, raw);
   source.stream_ = std::move(stream);
   source.open_ = true;
   source.rawSectors_ = raw;
@@ -253,6 +266,7 @@ OpenStatus OpenDrive(ImageSource& source, DeviceOperations& device, const std::s
     source.rawSectors_ = false;
     source.bufferedDamaged_ = false;
     source.kind_ = SourceKind::kDrive;
+    source.containerFields_ = {"drive", {}, 0, RecordModeName(kCooked), "drive"};
     source.labelOffset_ = i * kSectorSize;
     source.blockSize_ = blockSize;
     source.name_ = driveName;

@@ -118,6 +118,8 @@ class ImageSource {
   // 2 (MODE1_RAW)", "raw 2352"); empty for a plain or gzip image of 2048-byte
   // sectors.
   const std::string& Container() const { return container_; }
+  // What the image came in, plain and drive included, as fields.
+  const ContainerFields& ContainerAsFields() const { return containerFields_; }
   bool IsOpen() const { return open_; }
   SourceKind Kind() const { return kind_; }
   // Whole 2352-byte sectors, whose user data the source picks out.
@@ -162,6 +164,7 @@ class ImageSource {
 
   std::string name_;
   std::string container_;
+  ContainerFields containerFields_;
   bool open_ = false;
   bool rawSectors_ = false;
   bool trayLocked_ = false;

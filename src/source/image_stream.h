@@ -48,6 +48,8 @@ class ImageStream {
   std::optional<uint64_t> Length();
   // The container and track read, for a user; empty for a plain or gzip file.
   std::string Container() const { return track_ ? track_->Description() : ""; }
+  // The container's fields; none for a plain or gzip file.
+  ContainerFields TrackFields() const { return track_ ? track_->Fields() : ContainerFields{}; }
 
   bool IsContainer() const { return track_ != nullptr; }
   // A container's track: whether its sectors carry a check, and what the

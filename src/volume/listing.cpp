@@ -41,8 +41,10 @@ class ListingVisitor : public DirectoryVisitor {
     path += EntryName(entry);
     // An entry's copy list lies inside its block: every copy it counts is there.
     const CopyList copies = CopiesOf(entry);
+    const auto* type = reinterpret_cast<const char*>(entry.Bytes() + opera::entry::kType);
     lister_.receiver.entry({path, entry.Flags(), entry.ByteCount(), entry.BlockCount(), copies.count,
-                            copies.count > 0 ? copies[0] : 0});
+                            copies.count > 0 ? copies[0] : 0, entry.Field(opera::entry::kUniqueId),
+                            std::string(type, 4), copies.Blocks()});
     // A folder that cannot be read is named; the folders beside it still are listed.
     if (entry.IsDirectory() && !lister_.ListDirectory(entry)) lister_.receiver.unreadableFolder(path);
     path.resize(parent);

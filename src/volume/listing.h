@@ -19,6 +19,9 @@ struct ListedEntry {
   uint32_t blockCount;
   uint32_t copies;
   uint32_t firstBlock;
+  uint32_t uniqueId = 0;
+  std::string type;                  // the four bytes of the entry's type, as stored
+  std::vector<uint32_t> copyBlocks;  // the first block of every copy, `copies` of them
 };
 
 // What a listing hands over as the walk meets it.

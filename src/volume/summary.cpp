@@ -8,16 +8,6 @@
 
 namespace zanthrel {
 
-namespace {
-
-std::string ContainerOf(const ImageSource& source) {
-  if (source.Kind() == SourceKind::kDrive) return "drive";
-  if (!source.Container().empty()) return source.Container();
-  return source.IsGzip() ? "gzip" : "plain";
-}
-
-}  // namespace
-
 std::optional<VolumeSummary> SummarizeVolume(ImageSource& source) {
   namespace L = opera::label;
   const std::optional<Label> read = ReadLabel(source);
@@ -31,7 +21,7 @@ std::optional<VolumeSummary> SummarizeVolume(ImageSource& source) {
   summary.blockCount = label.BlockCount();
   summary.imageBytes = uint64_t(summary.blockSize) * summary.blockCount;
   summary.rootCopies = read->RootCopies().Blocks();
-  summary.container = ContainerOf(source);
+  summary.container = source.ContainerAsFields().description;
   summary.treeRead = ListTree(source, {[&summary](const ListedEntry& entry) {
                                          if (entry.flags & opera::kDirectoryBit) {
                                            ++summary.folders;

@@ -13,6 +13,7 @@ ImageOpening OpenForReading(ImageSource& source, const std::string& image, Host&
   opening.opened = opened.Ok();
   if (!opened) opening.failure = opened.Failure().text;
   if (opened) opening.container = source.Container();
+  if (opened) opening.containerFields = source.ContainerAsFields();
   return opening;
 }
 

@@ -21,6 +21,8 @@ struct ImageOpening {
   bool opened = false;
   std::string failure;
   std::string container;
+  // What the image came in, plain included, when it opened.
+  ContainerFields containerFields;
 };
 
 // What every reading job tells besides its findings.

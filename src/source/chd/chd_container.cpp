@@ -88,7 +88,7 @@ class ChdTrack : public DataTrack {
  public:
   ChdTrack(HostFile file, const ChdHeader& header, std::vector<ChdHunk> map,
            std::vector<std::unique_ptr<BlockDecoder>> codecs, uint64_t firstFrame, uint64_t sectors,
-           uint32_t userOffset, std::string description)
+           uint32_t userOffset, ContainerFields fields)
       : file_(std::move(file)),
         header_(header),
         map_(std::move(map)),
@@ -96,11 +96,12 @@ class ChdTrack : public DataTrack {
         firstFrame_(firstFrame),
         sectors_(sectors),
         userOffset_(userOffset),
-        description_(std::move(description)),
+        fields_(std::move(fields)),
         hunk_(header.hunkBytes) {}
 
   uint64_t SectorCount() const override { return sectors_; }
-  std::string Description() const override { return description_; }
+  std::string Description() const override { return fields_.description; }
+  ContainerFields Fields() const override { return fields_; }
   // Every hunk carries its CRC.
   bool Checked() const override { return true; }
 
@@ -164,7 +165,7 @@ class ChdTrack : public DataTrack {
   uint64_t firstFrame_;
   uint64_t sectors_;
   uint32_t userOffset_;
-  std::string description_;
+  ContainerFields fields_;
   std::vector<uint8_t> hunk_;
   uint64_t cached_ = kNoHunk;  // the hunk that `hunk_` holds
   std::vector<uint8_t> compressed_;
@@ -181,12 +182,14 @@ Result<std::unique_ptr<DataTrack>> OpenChdTrack(HostFile file, uint64_t fileSize
 
   std::vector<std::unique_ptr<BlockDecoder>> codecs;
   std::string codecNames;
+  std::vector<std::string> codecTags;
   for (uint32_t tag : header->compressors) {
     codecs.push_back(tag == 0 ? nullptr : MakeChdCodec(tag, header->hunkBytes));
     if (tag != 0 && !codecs.back()) {
       return ChdError("compressor '" + ChdTagText(tag) + "' is not one this reader knows");
     }
     if (tag != 0) codecNames += (codecNames.empty() ? "" : ", ") + ChdTagText(tag);
+    if (tag != 0) codecTags.push_back(ChdTagText(tag));
   }
   Result<std::vector<ChdHunk>> map = ReadMap(file, fileSize, *header);
   if (!map) return map.Failure();
@@ -213,11 +216,12 @@ Result<std::unique_ptr<DataTrack>> OpenChdTrack(HostFile file, uint64_t fileSize
     if (sectors == 0 || first + sectors > header->HunkCount() * header->FramesPerHunk()) {
       return ChdError(name + " lies outside the CHD's data");
     }
-    const std::string description = "CHD v5 (" + (codecNames.empty() ? "uncompressed" : codecNames) + "), " +
-                                    name + " of " + std::to_string(tracks->size()) + " (" + track.type + ")";
+    ContainerFields fields{"chd", std::move(codecTags), uint32_t(track.number), RecordModeName(type->format),
+                           "CHD v5 (" + (codecNames.empty() ? "uncompressed" : codecNames) + "), " + name +
+                               " of " + std::to_string(tracks->size()) + " (" + track.type + ")"};
     return std::unique_ptr<DataTrack>(std::make_unique<ChdTrack>(std::move(file), *header, std::move(*map),
                                                                  std::move(codecs), first, sectors,
-                                                                 type->format.userOffset, description));
+                                                                 type->format.userOffset, std::move(fields)));
   }
   return ChdError("no data track, only audio");
 }

@@ -47,7 +47,8 @@ Result<std::unique_ptr<DataTrack>> OpenCueTrack(Host& host, const std::string& c
   }
   return std::unique_ptr<DataTrack>(std::make_unique<FileTrack>(
       std::move(*file), place->start, track.format, sectors,
-      "cue sheet, track " + std::to_string(track.number) + " (" + track.mode + ") in " + name));
+      ContainerFields{"cue", {}, uint32_t(track.number), "",
+                      "cue sheet, track " + std::to_string(track.number) + " (" + track.mode + ") in " + name}));
 }
 
 std::vector<std::string> CueSheetFiles(Host& host, const std::string& cuePath) {

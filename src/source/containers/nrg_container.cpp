@@ -200,9 +200,10 @@ Result<std::unique_ptr<DataTrack>> OpenNrgTrack(HostFile file, uint64_t fileSize
   if (sectors == 0) return NrgError("track " + std::to_string(where.track) + " is empty");
   return std::unique_ptr<DataTrack>(std::make_unique<FileTrack>(
       std::move(file), where.start, *format, sectors,
-      "NRG v" + std::to_string(version) + " (" + where.table + "), track " + std::to_string(where.track) +
-          ", mode " + HexByteText(where.mode, 2, true) + " (" + std::to_string(format->recordSize) +
-          "-byte sectors)"));
+      ContainerFields{"nrg", {}, uint32_t(where.track), "",
+                      "NRG v" + std::to_string(version) + " (" + where.table + "), track " +
+                          std::to_string(where.track) + ", mode " + HexByteText(where.mode, 2, true) + " (" +
+                          std::to_string(format->recordSize) + "-byte sectors)"}));
 }
 
 }  // namespace zanthrel

@@ -21,7 +21,8 @@ std::optional<RecordFormat> RawMode2Format(const uint8_t* head, size_t length) {
 
 std::unique_ptr<DataTrack> OpenRawTrack(HostFile file, uint64_t fileSize, RecordFormat format) {
   const char* what = format.recordSize == kCdFrameSize ? "raw 2352, MODE2" : "raw 2336, MODE2";
-  return std::make_unique<FileTrack>(std::move(file), 0, format, RecordsFrom(fileSize, 0, format), what);
+  return std::make_unique<FileTrack>(std::move(file), 0, format, RecordsFrom(fileSize, 0, format),
+                                     ContainerFields{"raw", {}, 0, "", what});
 }
 
 }  // namespace zanthrel
