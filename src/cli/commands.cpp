@@ -1,8 +1,12 @@
 #include "cli/commands.h"
 
+#include <algorithm>
+#include <functional>
 #include <iostream>
 #include <vector>
 
+#include "cli/image_batch.h"
+#include "cli/image_outcome.h"
 #include "cli/json_output.h"
 #include "cli/progress_bar.h"
 #include "cli/text_output.h"
@@ -20,21 +24,165 @@ namespace zanthrel::cli {
 
 namespace {
 
-// Tells how an image opened for reading only: the reason when it did not. A
-// container says on stderr which track it gave, so stdout stays as it is for
-// every kind of image.
-bool Opened(const ImageOpening& opening, const std::string& image) {
-  if (!opening.opened) PrintError(image + ": " + opening.failure);
-  if (opening.opened && !opening.container.empty()) {
-    std::cerr << image << ": " << opening.container << std::endl;
+void PrintError(std::ostream& err, const std::string& message) { err << "zanthrel: " << message << std::endl; }
+
+// Whether the image opened and the host read it without failing: when not,
+// `outcome` says why and stderr too. A container says on stderr which track
+// it gave, so stdout stays as it is for every kind of image.
+bool Readable(const InspectReport& report, const std::string& image, std::ostream& err, ImageOutcome& outcome) {
+  const ImageOpening& opening = report.opening;
+  if (opening.opened && !opening.container.empty()) err << image << ": " << opening.container << std::endl;
+  if (!opening.opened) {
+    outcome = {kExitUsage, "cannot-open", opening.failure};
+  } else if (!report.hostFailure.empty()) {
+    // A reading that the host failed says so, and nothing of what it found.
+    outcome = {kExitFailed, "host-failure", report.hostFailure};
+  } else {
+    return true;
   }
-  return opening.opened;
+  PrintError(err, image + ": " + outcome.message);
+  return false;
 }
 
-// A reading that the host failed says so, and nothing of what it found.
-bool ReadWhole(const InspectReport& report, const std::string& image) {
-  if (!report.hostFailure.empty()) PrintError(image + ": " + report.hostFailure);
-  return report.hostFailure.empty();
+ImageOutcome Failure(std::ostream& err, const std::string& image, const char* error, const std::string& message) {
+  PrintError(err, image + ": " + message);
+  return {kExitFailed, error, message};
+}
+
+const char* const kRootUnreadable = "unreadable, every copy of the root directory failed";
+
+// Folders that no copy of could be read leave the rest of the tree, which is
+// reported, but not whole.
+ImageOutcome FoldersUnreadable(uint64_t folders) {
+  return {kExitFailed, "directories-unreadable",
+          UnsignedDecimal64(folders) + (folders == 1 ? " folder cannot be read" : " folders cannot be read")};
+}
+
+int InfoOfImage(const std::string& image, InfoFormat format, std::ostream& out, std::ostream& err) {
+  ImageOutcome outcome;
+  if (format == InfoFormat::kLogText) {
+    const LabelReport label = DescribeImageLabel(image);
+    if (!Readable(label, image, err, outcome)) return outcome.status;
+    if (label.description.empty()) return Failure(err, image, "label-unreadable", "volume label cannot be read").status;
+    out << Cp1251ToUtf8(label.description) << std::flush;
+    return kExitDone;
+  }
+  const InfoReport info = SummarizeImageFile(image);
+  const bool readable = Readable(info, image, err, outcome);
+  if (readable && !info.summary) {
+    outcome = Failure(err, image, "label-unreadable", "volume label cannot be read");
+  } else if (readable && !info.summary->treeRead) {
+    // The text says it among the volume's lines.
+    outcome = {kExitFailed, "tree-unreadable", kRootUnreadable};
+  } else if (readable && info.summary->unreadableFolders > 0) {
+    outcome = FoldersUnreadable(info.summary->unreadableFolders);
+  }
+  if (format == InfoFormat::kJson) {
+    out << JsonLine(InfoJson(image, info, outcome));
+  } else if (readable && info.summary) {
+    out << InfoText(*info.summary);
+  }
+  out << std::flush;
+  return outcome.status;
+}
+
+int ListOfImage(const std::string& image, bool json, std::ostream& out, std::ostream& err) {
+  // Printed as walked, so that no tree costs memory; a folder that cannot be
+  // read is named after the lines before it.
+  bool first = true;
+  ListTally tally;
+  if (json) out << ListJsonStart();
+  const ListReport list = ListImageFile(
+      image, {[&](const ListedEntry& entry) {
+                Tally(tally, entry);
+                out << (json ? ListJsonEntry(entry, first) : ListLine(entry));
+                first = false;
+              },
+              [&](const std::string& folder) {
+                tally.unreadableFolders.push_back(folder);
+                out << std::flush;
+                PrintError(err, image + ": " + EscapeControls(Cp1251ToUtf8(folder)) +
+                                    ": folder cannot be read, no copy of it reads; its entries are not listed");
+              }});
+  out << std::flush;
+  ImageOutcome outcome;
+  if (Readable(list, image, err, outcome)) {
+    if (!list.treeRead) {
+      outcome = Failure(err, image, "tree-unreadable", kRootUnreadable);
+    } else if (!tally.unreadableFolders.empty()) {
+      outcome = FoldersUnreadable(tally.unreadableFolders.size());
+    }
+  }
+  // What was listed before a failure stays a whole JSON text.
+  if (json) out << ListJsonEnd(image, list, tally, outcome) << std::flush;
+  return outcome.status;
+}
+
+int VerifyOfImage(const std::string& image, bool json, std::ostream& out, std::ostream& err) {
+  const VerifyImageReport report = VerifyImageFile(image);
+  ImageOutcome outcome;
+  const bool readable = Readable(report, image, err, outcome);
+  if (readable && !report.verify.labelRead) {
+    // The text says it among its findings.
+    outcome = {kExitFailed, "label-unreadable", "volume label cannot be read"};
+  } else if (readable && report.verify.Damaged()) {
+    outcome.status = kExitFailed;
+  }
+  if (json) {
+    out << JsonLine(VerifyJson(image, report, outcome));
+  } else if (readable) {
+    out << VerifyText(image, report.verify);
+  }
+  out << std::flush;
+  return outcome.status;
+}
+
+// How the images of one run ended, by the words of its command for a whole
+// report and for one that is not.
+std::string SummaryLine(const std::vector<int>& statuses, const std::string& whole, const std::string& failed) {
+  uint64_t counts[3] = {0, 0, 0};
+  for (const int status : statuses) ++counts[status == kExitDone ? 0 : status == kExitUsage ? 2 : 1];
+  const std::string words[3] = {whole, failed, "not opened"};
+  std::string line = UnsignedDecimal64(statuses.size()) + " images:";
+  const char* separator = " ";
+  for (int i = 0; i < 3; ++i) {
+    if (counts[i] == 0) continue;
+    line += separator + UnsignedDecimal64(counts[i]) + " " + words[i];
+    separator = ", ";
+  }
+  return line + "\n";
+}
+
+// Reports on each image in the order given; with several, each text block
+// is set apart (headed by the image's name when its lines do not name it),
+// and a summary ends the output. A script reads one JSON line per image and
+// the summary as one more.
+struct ImageRunShape {
+  const char* command;
+  bool json;
+  bool headed;
+  const char* whole;
+  const char* failed;
+};
+
+int ReportEach(const std::vector<std::string>& images, unsigned jobs, const ImageRunShape& shape,
+               const std::function<int(const std::string&, std::ostream&, std::ostream&)>& report) {
+  const bool several = images.size() > 1;
+  const std::vector<int> statuses =
+      ReportImages(images.size(), jobs, [&](size_t index, std::ostream& out, std::ostream& err) {
+        if (several && !shape.json) {
+          if (index > 0) out << "\n";
+          if (shape.headed) out << "==> " << images[index] << " <==\n";
+        }
+        return report(images[index], out, err);
+      });
+  if (!several) return statuses.front();
+  const bool allWhole = std::all_of(statuses.begin(), statuses.end(), [](int status) { return status == kExitDone; });
+  const int exitStatus = allWhole ? kExitDone : kExitFailed;
+  std::cout << (shape.json ? JsonLine(SummaryJson(shape.command, statuses, exitStatus))
+                           : "\n" + SummaryLine(statuses, shape.whole, shape.failed))
+            << std::flush;
+  return exitStatus;
 }
 
 // Ctrl-C asks the run to stop between blocks for as long as this lives.
@@ -53,7 +201,7 @@ class InterruptWatch {
 
 }  // namespace
 
-void PrintError(const std::string& message) { std::cerr << "zanthrel: " << message << std::endl; }
+void PrintError(const std::string& message) { PrintError(std::cerr, message); }
 
 int RunDecompile(const DecompileArgs& args) {
   const bool fromDrive = !args.drive.empty();
@@ -153,30 +301,11 @@ int RunCompile(const CompileArgs& args, UniqueIdGenerator& ids) {
   return kExitDone;
 }
 
-int RunInfo(const std::string& image, InfoFormat format) {
-  if (format == InfoFormat::kLogText) {
-    const LabelReport label = DescribeImageLabel(image);
-    if (!Opened(label.opening, image)) return kExitUsage;
-    if (!ReadWhole(label, image)) return kExitFailed;
-    if (label.description.empty()) {
-      PrintError(image + ": volume label cannot be read");
-      return kExitFailed;
-    }
-    std::cout << Cp1251ToUtf8(label.description);
-    return kExitDone;
-  }
-  const InfoReport info = SummarizeImageFile(image);
-  if (!Opened(info.opening, image)) return kExitUsage;
-  if (!ReadWhole(info, image)) return kExitFailed;
-  if (!info.summary) {
-    PrintError(image + ": volume label cannot be read");
-    return kExitFailed;
-  }
-  std::cout << (format == InfoFormat::kJson ? JsonText(InfoJson(image, *info.summary))
-                                            : InfoText(*info.summary))
-            << std::flush;
-  const bool wholeTree = info.summary->treeRead && info.summary->unreadableFolders == 0;
-  return wholeTree ? kExitDone : kExitFailed;
+int RunInfo(const std::vector<std::string>& images, InfoFormat format, unsigned jobs) {
+  return ReportEach(images, jobs, {"info", format == InfoFormat::kJson, true, "read", "failed"},
+                    [format](const std::string& image, std::ostream& out, std::ostream& err) {
+                      return InfoOfImage(image, format, out, err);
+                    });
 }
 
 int RunDrives() {
@@ -186,33 +315,11 @@ int RunDrives() {
   return kExitDone;
 }
 
-int RunList(const std::string& image, bool json) {
-  // Printed as walked, so that no tree costs memory; a folder that cannot be
-  // read is named after the lines before it.
-  bool first = true;
-  uint64_t unreadable = 0;
-  const ListReport list = ListImageFile(
-      image, {[&](const ListedEntry& entry) {
-                std::cout << (json ? ListJsonElement(entry, first) : ListLine(entry));
-                first = false;
-              },
-              [&](const std::string& folder) {
-                ++unreadable;
-                std::cout << std::flush;
-                PrintError(image + ": " + EscapeControls(Cp1251ToUtf8(folder)) +
-                           ": folder cannot be read, no copy of it reads; its entries are not listed");
-              }});
-  // What was listed before a failure of the host stays a whole JSON text.
-  if (json && !first) std::cout << ListJsonEnd(false);
-  std::cout << std::flush;
-  if (!Opened(list.opening, image)) return kExitUsage;
-  if (!ReadWhole(list, image)) return kExitFailed;
-  if (!list.treeRead) {
-    PrintError(image + ": unreadable, every copy of the root directory failed");
-    return kExitFailed;
-  }
-  if (json && first) std::cout << ListJsonEnd(true) << std::flush;
-  return unreadable == 0 ? kExitDone : kExitFailed;
+int RunList(const std::vector<std::string>& images, bool json, unsigned jobs) {
+  return ReportEach(images, jobs, {"list", json, true, "read", "failed"},
+                    [json](const std::string& image, std::ostream& out, std::ostream& err) {
+                      return ListOfImage(image, json, out, err);
+                    });
 }
 
 int RunConvert(const std::string& image, const std::string& output, bool quiet, bool force) {
@@ -241,13 +348,11 @@ int RunConvert(const std::string& image, const std::string& output, bool quiet, 
   return kExitDone;
 }
 
-int RunVerify(const std::string& image, bool json) {
-  const VerifyImageReport report = VerifyImageFile(image);
-  if (!Opened(report.opening, image)) return kExitUsage;
-  if (!ReadWhole(report, image)) return kExitFailed;
-  std::cout << (json ? JsonText(VerifyJson(image, report.verify)) : VerifyText(image, report.verify))
-            << std::flush;
-  return report.verify.Damaged() ? kExitFailed : kExitDone;
+int RunVerify(const std::vector<std::string>& images, bool json, unsigned jobs) {
+  return ReportEach(images, jobs, {"verify", json, false, "clean", "damaged"},
+                    [json](const std::string& image, std::ostream& out, std::ostream& err) {
+                      return VerifyOfImage(image, json, out, err);
+                    });
 }
 
 #ifdef ZANTHREL_WITH_MOUNT

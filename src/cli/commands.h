@@ -4,6 +4,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "workflow/compile_job.h"
 
@@ -40,11 +41,14 @@ int RunCompile(const CompileArgs& args, UniqueIdGenerator& ids);
 // How `info` speaks: to a person, in the log's own words, or to a script.
 enum class InfoFormat { kEnglish, kLogText, kJson };
 
-int RunInfo(const std::string& image, InfoFormat format);
+// The reading commands take several images, `jobs` of them read at once, and
+// report on each in the order given; with more than one, a summary line ends
+// the output and the run exits 1 when any image failed.
+int RunInfo(const std::vector<std::string>& images, InfoFormat format, unsigned jobs);
 int RunDrives();
-int RunList(const std::string& image, bool json);
+int RunList(const std::vector<std::string>& images, bool json, unsigned jobs);
 // Reads every copy of everything; exit 1 when damage was found.
-int RunVerify(const std::string& image, bool json);
+int RunVerify(const std::vector<std::string>& images, bool json, unsigned jobs);
 int RunConvert(const std::string& image, const std::string& output, bool quiet, bool force);
 #ifdef ZANTHREL_WITH_MOUNT
 int RunMount(const std::string& image, const std::string& mountPoint, bool allCopies,

@@ -1,5 +1,7 @@
 #include "cli/json_output.h"
 
+#include "cli/commands.h"
+#include "opera/records.h"
 #include "support/cp1251.h"
 
 namespace zanthrel::cli {
@@ -8,10 +10,56 @@ namespace {
 
 using nlohmann::json;
 
-// Fixed: the field names are what scripts read; json objects keep them sorted by name.
+// Fixed: the field names and their meanings are what scripts read, and what
+// docs/json.md promises for this schema.
+
+std::string Dump(const json& value) { return value.dump(-1, ' ', false, json::error_handler_t::replace); }
+
+json ContainerJson(const ImageOpening& opening) {
+  if (!opening.opened) return nullptr;
+  const ContainerFields& fields = opening.containerFields;
+  return {{"format", fields.format},
+          {"codecs", fields.codecs},
+          {"track", fields.track == 0 ? json(nullptr) : json(fields.track)},
+          {"mode", fields.mode},
+          {"description", fields.description}};
+}
+
+json ErrorJson(const std::string& image, const ImageOutcome& outcome) {
+  if (outcome.error.empty()) return nullptr;
+  return {{"code", outcome.error}, {"message", outcome.message}, {"path", image}};
+}
+
+// What every image's object holds, whichever command made it.
+json ImageJson(const char* command, const std::string& image, const ImageOpening& opening,
+               const ImageOutcome& outcome) {
+  return {{"schema", kJsonSchema},      {"record", "image"},
+          {"command", command},         {"image", image},
+          {"exitStatus", outcome.status}, {"error", ErrorJson(image, outcome)},
+          {"container", ContainerJson(opening)}};
+}
+
+// The root is counted among the directories, read or not, as verify meets it.
+json TreeJson(bool read, uint64_t foldersBelowRoot, uint64_t files, uint64_t fileBytes, uint64_t unreadable) {
+  return {{"read", read},
+          {"directories", foldersBelowRoot + 1},
+          {"files", files},
+          {"fileBytes", fileBytes},
+          {"unreadableDirectories", unreadable}};
+}
+
+// Findings count only when the image opened and the host did not fail the
+// reading on the way, as the text prints them only then.
+bool Trusted(const InspectReport& report) { return report.opening.opened && report.hostFailure.empty(); }
 
 json SpanJson(const BlockSpan& span) {
   return {{"firstBlock", span.firstBlock}, {"blockCount", span.blockCount}};
+}
+
+json SpansJson(const std::vector<BlockSpan>& spans) {
+  json list = json::array();
+  for (const BlockSpan& span : spans) list.push_back(SpanJson(span));
+  return list;
 }
 
 json ProblemsJson(const std::vector<CopyProblem>& problems) {
@@ -25,90 +73,118 @@ json ProblemsJson(const std::vector<CopyProblem>& problems) {
   return list;
 }
 
-}  // namespace
-
-std::string JsonText(const json& value) {
-  return value.dump(2, ' ', false, json::error_handler_t::replace) + "\n";
+// The type's four bytes as text, without the zero bytes that pad a short one.
+std::string TypeText(const std::string& type) {
+  const size_t end = type.find_last_not_of('\0');
+  return Cp1251ToUtf8(end == std::string::npos ? "" : type.substr(0, end + 1));
 }
-
-json InfoJson(const std::string& image, const VolumeSummary& summary) {
-  return {
-      {"image", image},
-      {"container", summary.container},
-      {"labelText", summary.labelText},
-      {"comment", summary.comment},
-      {"volumeId", summary.volumeId},
-      {"blockSize", summary.blockSize},
-      {"blockCount", summary.blockCount},
-      {"imageBytes", summary.imageBytes},
-      {"rootCopies", summary.rootCopies},
-      {"treeRead", summary.treeRead},
-      {"folders", summary.folders},
-      {"files", summary.files},
-      {"fileBytes", summary.fileBytes},
-      {"unreadableFolders", summary.unreadableFolders},
-  };
-}
-
-namespace {
 
 json ListedJson(const ListedEntry& entry) {
   return {
       {"path", Cp1251ToUtf8(entry.path)},
       {"kind", ListedKind(entry)},
+      {"type", TypeText(entry.type)},
+      {"id", entry.uniqueId},
+      {"flags", entry.flags},
       {"bytes", entry.byteCount},
       {"blocks", entry.blockCount},
-      {"copies", entry.copies},
-      {"firstBlock", entry.firstBlock},
+      {"copies", entry.copyBlocks},
   };
 }
 
 }  // namespace
 
-std::string ListJsonElement(const ListedEntry& entry, bool first) {
-  // Fixed: the text JsonText gives the whole array, one element at a time.
-  std::string text = first ? "[\n  " : ",\n  ";
-  for (const char c : ListedJson(entry).dump(2, ' ', false, json::error_handler_t::replace)) {
-    text += c;
-    if (c == '\n') text += "  ";
-  }
-  return text;
+std::string JsonLine(const json& value) { return Dump(value) + "\n"; }
+
+json InfoJson(const std::string& image, const InfoReport& report, const ImageOutcome& outcome) {
+  json info = ImageJson("info", image, report.opening, outcome);
+  info["volume"] = nullptr;
+  info["tree"] = nullptr;
+  if (!Trusted(report) || !report.summary) return info;
+  const VolumeSummary& summary = *report.summary;
+  info["volume"] = {
+      {"id", summary.volumeId},       {"labelText", summary.labelText}, {"comment", summary.comment},
+      {"blockSize", summary.blockSize}, {"blocks", summary.blockCount},   {"bytes", summary.imageBytes},
+      {"rootCopies", summary.rootCopies},
+  };
+  info["tree"] =
+      TreeJson(summary.treeRead, summary.folders, summary.files, summary.fileBytes, summary.unreadableFolders);
+  return info;
 }
 
-std::string ListJsonEnd(bool empty) { return empty ? "[]\n" : "\n]\n"; }
+void Tally(ListTally& tally, const ListedEntry& entry) {
+  if (entry.flags & opera::kDirectoryBit) {
+    ++tally.folders;
+  } else {
+    ++tally.files;
+    tally.fileBytes += entry.byteCount;
+  }
+}
 
-json VerifyJson(const std::string& image, const VerifyReport& report) {
+std::string ListJsonStart() {
+  // The entries come first, so that each can be written as the walk meets it.
+  return "{\"entries\":[";
+}
+
+std::string ListJsonEntry(const ListedEntry& entry, bool first) {
+  return (first ? "" : ",") + Dump(ListedJson(entry));
+}
+
+std::string ListJsonEnd(const std::string& image, const ListReport& report, const ListTally& tally,
+                        const ImageOutcome& outcome) {
+  json rest = ImageJson("list", image, report.opening, outcome);
+  rest["tree"] = Trusted(report) ? TreeJson(report.treeRead, tally.folders, tally.files, tally.fileBytes,
+                                            tally.unreadableFolders.size())
+                                 : json(nullptr);
+  json paths = json::array();
+  for (const std::string& folder : tally.unreadableFolders) paths.push_back(Cp1251ToUtf8(folder));
+  rest["unreadablePaths"] = std::move(paths);
+  // The rest of the object, after the entries: its own braces dropped.
+  return "]," + Dump(rest).substr(1) + "\n";
+}
+
+json VerifyJson(const std::string& image, const VerifyImageReport& report, const ImageOutcome& outcome) {
+  json verify = ImageJson("verify", image, report.opening, outcome);
+  verify["volume"] = nullptr;
+  verify["tree"] = nullptr;
+  if (!Trusted(report)) return verify;
+  const VerifyReport& found = report.verify;
   json shared = json::array();
-  for (const SharedBlocks& blocks : report.shared) {
+  for (const SharedBlocks& blocks : found.shared) {
     json item = SpanJson(blocks.blocks);
     item["paths"] = {blocks.firstPath, blocks.secondPath};
     shared.push_back(std::move(item));
   }
-  json unclaimed = json::array();
-  for (const BlockSpan& span : report.unclaimed) unclaimed.push_back(SpanJson(span));
-  json corrected = json::array();
-  for (const BlockSpan& span : report.correctedSectors) corrected.push_back(SpanJson(span));
-  json uncorrectable = json::array();
-  for (const BlockSpan& span : report.damagedSectors) uncorrectable.push_back(SpanJson(span));
-  return {
-      {"image", image},
-      {"labelRead", report.labelRead},
-      {"volumeBlocks", report.volumeBlocks},
-      {"directories", report.directories},
-      {"files", report.files},
-      {"copiesRead", report.copiesRead},
-      {"unreadable", ProblemsJson(report.unreadable)},
-      {"corrupt", ProblemsJson(report.corrupt)},
-      {"differing", ProblemsJson(report.differing)},
-      {"shared", std::move(shared)},
-      {"unclaimed", std::move(unclaimed)},
-      {"correctedSectors", std::move(corrected)},
-      {"uncorrectableSectors", std::move(uncorrectable)},
-      {"sectorsChecked", report.sectorsChecked},
-      {"oneCopyFiles", report.oneCopyFiles},
-      {"unchecked", report.unchecked},
-      {"damaged", report.Damaged()},
-  };
+  verify["volume"] = found.labelRead ? json{{"blocks", found.volumeBlocks}} : json(nullptr);
+  verify["tree"] = {{"directories", found.directories}, {"files", found.files}, {"copiesRead", found.copiesRead}};
+  verify["damaged"] = found.Damaged();
+  verify["unreadable"] = ProblemsJson(found.unreadable);
+  verify["corrupt"] = ProblemsJson(found.corrupt);
+  verify["differing"] = ProblemsJson(found.differing);
+  verify["shared"] = std::move(shared);
+  verify["unclaimed"] = SpansJson(found.unclaimed);
+  verify["correctedSectors"] = SpansJson(found.correctedSectors);
+  verify["uncorrectableSectors"] = SpansJson(found.damagedSectors);
+  verify["sectorsChecked"] = found.sectorsChecked;
+  verify["oneCopyFiles"] = found.oneCopyFiles;
+  verify["unchecked"] = found.unchecked;
+  return verify;
+}
+
+json SummaryJson(const std::string& command, const std::vector<int>& statuses, int exitStatus) {
+  uint64_t succeeded = 0, failed = 0, unopened = 0;
+  for (const int status : statuses) {
+    if (status == kExitDone) {
+      ++succeeded;
+    } else if (status == kExitUsage) {
+      ++unopened;
+    } else {
+      ++failed;
+    }
+  }
+  return {{"schema", kJsonSchema}, {"record", "summary"},   {"command", command},
+          {"images", statuses.size()}, {"succeeded", succeeded}, {"failed", failed},
+          {"unopened", unopened},    {"exitStatus", exitStatus}};
 }
 
 }  // namespace zanthrel::cli

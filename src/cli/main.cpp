@@ -2,9 +2,12 @@
 
 #include <iostream>
 #include <optional>
+#include <string>
+#include <vector>
 
 #include "cli/command_line.h"
 #include "cli/commands.h"
+#include "cli/image_batch.h"
 #ifdef ZANTHREL_WITH_WINDOW
 #include "cli/open_window.h"
 #endif
@@ -65,33 +68,52 @@ int zanthrel::cli::RunCommandLine(int argc, char** argv) {
                              "Image file to write; one that exists is replaced only with --force")
       ->required();
 
-  std::string infoImage;
+  // The reading commands take several images and read as many at once as asked.
+  const unsigned defaultJobs = DefaultJobs();
+  const auto addJobs = [defaultJobs](CLI::App* command, unsigned& jobs) {
+    jobs = defaultJobs;
+    command
+        ->add_option("-j,--jobs", jobs,
+                     "Read N images at once (default: the number of processors, " + std::to_string(defaultJobs) +
+                         "); reports are printed in the order given")
+        ->type_name("N")
+        ->check(CLI::PositiveNumber);
+  };
+
+  std::vector<std::string> infoImages;
   bool infoLogText = false;
   bool infoJson = false;
+  unsigned infoJobs = 1;
   CLI::App* infoCommand = app.add_subcommand(
       "info", "Describe the volume: label, container, size, root copies, folders, files and bytes");
-  infoCommand->add_option("IMAGE", infoImage, "Image file")->required();
+  infoCommand->add_option("IMAGE", infoImages, "Image files")->required();
+  addJobs(infoCommand, infoJobs);
   CLI::Option* logTextOption = infoCommand->add_flag(
       "--log-text", infoLogText, "The label as the decompile log describes it, in Russian");
-  infoCommand->add_flag("--json", infoJson, "Print the description as JSON")->excludes(logTextOption);
+  infoCommand->add_flag("--json", infoJson, "Print the description as JSON (docs/json.md)")->excludes(logTextOption);
 
   CLI::App* drivesCommand =
       app.add_subcommand("drives", "List the CD-ROM and removable drives that decompile can read");
 
-  std::string listImage;
+  std::vector<std::string> listImages;
+  unsigned listJobs = 1;
   CLI::App* listCommand = app.add_subcommand(
       "list", "List the directory tree: path, kind, bytes, blocks, copies, first block");
-  listCommand->add_option("IMAGE", listImage, "Image file")->required();
+  listCommand->add_option("IMAGE", listImages, "Image files")->required();
+  addJobs(listCommand, listJobs);
   bool listJson = false;
-  listCommand->add_flag("--json", listJson, "Print the tree as a JSON array");
+  listCommand->add_flag("--json", listJson,
+                        "Print the tree as JSON, with each entry's type, id, flags and copies (docs/json.md)");
 
-  std::string verifyImage;
+  std::vector<std::string> verifyImages;
   bool verifyJson = false;
+  unsigned verifyJobs = 1;
   CLI::App* verifyCommand = app.add_subcommand(
       "verify", "Read every copy of every folder and file; report unreadable blocks, copies that "
                 "differ, blocks claimed twice and blocks nothing claims. Exit 0 clean, 1 damage found");
-  verifyCommand->add_option("IMAGE", verifyImage, "Image file")->required();
-  verifyCommand->add_flag("--json", verifyJson, "Print the report as JSON");
+  verifyCommand->add_option("IMAGE", verifyImages, "Image files")->required();
+  addJobs(verifyCommand, verifyJobs);
+  verifyCommand->add_flag("--json", verifyJson, "Print the report as JSON (docs/json.md)");
 
   std::string convertImage, convertOutput;
   bool convertQuiet = false, convertForce = false;
@@ -135,14 +157,16 @@ int zanthrel::cli::RunCommandLine(int argc, char** argv) {
   zanthrel::UniqueIdGenerator ids;
   if (*compileCommand) return RunCompile(compile, ids);
   if (*infoCommand) {
-    return RunInfo(infoImage, infoJson      ? InfoFormat::kJson
-                              : infoLogText ? InfoFormat::kLogText
-                                            : InfoFormat::kEnglish);
+    return RunInfo(infoImages,
+                   infoJson      ? InfoFormat::kJson
+                   : infoLogText ? InfoFormat::kLogText
+                                 : InfoFormat::kEnglish,
+                   infoJobs);
   }
-  if (*listCommand) return RunList(listImage, listJson);
+  if (*listCommand) return RunList(listImages, listJson, listJobs);
   if (*convertCommand) return RunConvert(convertImage, convertOutput, convertQuiet, convertForce);
   if (*drivesCommand) return RunDrives();
-  if (*verifyCommand) return RunVerify(verifyImage, verifyJson);
+  if (*verifyCommand) return RunVerify(verifyImages, verifyJson, verifyJobs);
 #ifdef ZANTHREL_WITH_MOUNT
   if (*mountCommand) return RunMount(mountImage, mountPoint, allCopies, foreground);
 #endif

@@ -461,20 +461,22 @@ TEST(CommandLineTest, InfoInEnglishNamesTheContainerAndCountsTheTree) {
   info = RunZanthrel("info --json game.bin");
   EXPECT_EQ(info.status, 0);
   const nlohmann::json described = nlohmann::json::parse(info.out);
-  EXPECT_EQ(described["container"], "raw 2352");
-  EXPECT_EQ(described["volumeId"], 0x11111111);
-  EXPECT_EQ(described["rootCopies"], nlohmann::json::array({1}));
-  EXPECT_EQ(described["fileBytes"], 5142);
+  EXPECT_EQ(described["container"]["description"], "raw 2352");
+  EXPECT_EQ(described["container"]["format"], "raw");
+  EXPECT_EQ(described["container"]["mode"], "MODE1/2352");
+  EXPECT_EQ(described["volume"]["id"], 0x11111111);
+  EXPECT_EQ(described["volume"]["rootCopies"], nlohmann::json::array({1}));
+  EXPECT_EQ(described["tree"]["fileBytes"], 5142);
 
   testkit::ProcessOutcome list = RunZanthrel("list --json game.iso");
   EXPECT_EQ(list.status, 0);
-  const nlohmann::json tree = nlohmann::json::parse(list.out);
+  const nlohmann::json tree = nlohmann::json::parse(list.out)["entries"];
   ASSERT_EQ(tree.size(), 4u);
   EXPECT_EQ(tree[1]["path"], "Игры");
   EXPECT_EQ(tree[1]["kind"], "dir");
   EXPECT_EQ(tree[2]["path"], "Игры/a:b");
   EXPECT_EQ(tree[2]["bytes"], 10);
-  EXPECT_EQ(tree[2]["firstBlock"], 6);
+  EXPECT_EQ(tree[2]["copies"], nlohmann::json::array({6}));
 }
 
 // One folder that cannot be read ("Игры", its block zeroed) leaves the rest of
@@ -494,7 +496,7 @@ TEST(CommandLineTest, UnreadableFolderIsNamedAndTheRestListedAndCounted) {
                       "entries are not listed\n");
   list = RunZanthrel("list --json game.iso");
   EXPECT_EQ(list.status, 1);
-  EXPECT_EQ(nlohmann::json::parse(list.out).size(), 3u);
+  EXPECT_EQ(nlohmann::json::parse(list.out)["entries"].size(), 3u);
   EXPECT_NE(list.err.find("Игры: folder cannot be read"), std::string::npos);
 
   testkit::ProcessOutcome info = RunZanthrel("info game.iso");
@@ -506,12 +508,12 @@ TEST(CommandLineTest, UnreadableFolderIsNamedAndTheRestListedAndCounted) {
   info = RunZanthrel("info --json game.iso");
   EXPECT_EQ(info.status, 1);
   const nlohmann::json described = nlohmann::json::parse(info.out);
-  EXPECT_EQ(described["treeRead"], true);
-  EXPECT_EQ(described["folders"], 1);
-  EXPECT_EQ(described["unreadableFolders"], 1);
+  EXPECT_EQ(described["tree"]["read"], true);
+  EXPECT_EQ(described["tree"]["directories"], 2);
+  EXPECT_EQ(described["tree"]["unreadableDirectories"], 1);
   // A whole tree has none.
   testkit::WriteBytes(temp / "whole.iso", testkit::MakeSampleDisc().image);
-  EXPECT_EQ(nlohmann::json::parse(RunZanthrel("info --json whole.iso").out)["unreadableFolders"], 0);
+  EXPECT_EQ(nlohmann::json::parse(RunZanthrel("info --json whole.iso").out)["tree"]["unreadableDirectories"], 0);
 }
 
 TEST(CommandLineTest, VerifyExitsByWhatItFindsAndSpeaksJson) {
@@ -537,7 +539,7 @@ TEST(CommandLineTest, VerifyExitsByWhatItFindsAndSpeaksJson) {
   EXPECT_EQ(run.status, 1);
   const nlohmann::json report = nlohmann::json::parse(run.out);
   EXPECT_EQ(report["damaged"], true);
-  EXPECT_EQ(report["volumeBlocks"], 8);
+  EXPECT_EQ(report["volume"]["blocks"], 8);
   ASSERT_EQ(report["unreadable"].size(), 2u);
   EXPECT_EQ(report["unreadable"][1]["path"], "/Игры/a:b");
   EXPECT_EQ(report["unreadable"][1]["firstBlock"], 6);
@@ -566,7 +568,7 @@ TEST(CommandLineTest, TextOutputEscapesControlCharactersOfDiscNames) {
 
   run = RunZanthrel("list --json names.iso");
   EXPECT_EQ(run.status, 0) << run.err;
-  const nlohmann::json list = nlohmann::json::parse(run.out);
+  const nlohmann::json list = nlohmann::json::parse(run.out)["entries"];
   ASSERT_EQ(list.size(), 4u);
   EXPECT_EQ(list[0]["path"], "fake\nline");
   EXPECT_EQ(list[1]["path"], "a\tb");
