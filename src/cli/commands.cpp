@@ -44,7 +44,7 @@ bool Readable(const InspectReport& report, const std::string& image, std::ostrea
   return false;
 }
 
-ImageOutcome Failure(std::ostream& err, const std::string& image, const char* error, const std::string& message) {
+ImageOutcome FailureOnStderr(std::ostream& err, const std::string& image, const char* error, const std::string& message) {
   PrintError(err, image + ": " + message);
   return {kExitFailed, error, message};
 }
@@ -63,14 +63,14 @@ int InfoOfImage(const std::string& image, InfoFormat format, std::ostream& out, 
   if (format == InfoFormat::kLogText) {
     const LabelReport label = DescribeImageLabel(image);
     if (!Readable(label, image, err, outcome)) return outcome.status;
-    if (label.description.empty()) return Failure(err, image, "label-unreadable", "volume label cannot be read").status;
+    if (label.description.empty()) return FailureOnStderr(err, image, "label-unreadable", "volume label cannot be read").status;
     out << Cp1251ToUtf8(label.description) << std::flush;
     return kExitDone;
   }
   const InfoReport info = SummarizeImageFile(image);
   const bool readable = Readable(info, image, err, outcome);
   if (readable && !info.summary) {
-    outcome = Failure(err, image, "label-unreadable", "volume label cannot be read");
+    outcome = FailureOnStderr(err, image, "label-unreadable", "volume label cannot be read");
   } else if (readable && !info.summary->treeRead) {
     // The text says it among the volume's lines.
     outcome = {kExitFailed, "tree-unreadable", kRootUnreadable};
@@ -108,7 +108,7 @@ int ListOfImage(const std::string& image, bool json, std::ostream& out, std::ost
   ImageOutcome outcome;
   if (Readable(list, image, err, outcome)) {
     if (!list.treeRead) {
-      outcome = Failure(err, image, "tree-unreadable", kRootUnreadable);
+      outcome = FailureOnStderr(err, image, "tree-unreadable", kRootUnreadable);
     } else if (!tally.unreadableFolders.empty()) {
       outcome = FoldersUnreadable(tally.unreadableFolders.size());
     }
@@ -153,18 +153,18 @@ std::string SummaryLine(const std::vector<int>& statuses, const std::string& who
   return line + "\n";
 }
 
-// Reports on each image in the order given; with several, each text block
-// is set apart (headed by the image's name when its lines do not name it),
-// and a summary ends the output. A script reads one JSON line per image and
-// the summary as one more.
+// How a reading command reports on several images.
 struct ImageRunShape {
   const char* command;
   bool json;
-  bool headed;
-  const char* whole;
+  bool headed;        // its text blocks do not name the image, so a header line does
+  const char* whole;  // the summary's words for an image whose exit status is 0
   const char* failed;
 };
 
+// Reports on each image in the order given; with several, each text block
+// is set apart and a summary ends the output. A script reads one JSON line
+// per image and the summary as one more.
 int ReportEach(const std::vector<std::string>& images, unsigned jobs, const ImageRunShape& shape,
                const std::function<int(const std::string&, std::ostream&, std::ostream&)>& report) {
   const bool several = images.size() > 1;

@@ -74,8 +74,7 @@ int zanthrel::cli::RunCommandLine(int argc, char** argv) {
     jobs = defaultJobs;
     command
         ->add_option("-j,--jobs", jobs,
-                     "Read N images at once (default: the number of processors, " + std::to_string(defaultJobs) +
-                         "); reports are printed in the order given")
+                     "Read N images at once (default: the number of processors, " + std::to_string(defaultJobs) + ")")
         ->type_name("N")
         ->check(CLI::PositiveNumber);
   };
@@ -86,7 +85,7 @@ int zanthrel::cli::RunCommandLine(int argc, char** argv) {
   unsigned infoJobs = 1;
   CLI::App* infoCommand = app.add_subcommand(
       "info", "Describe the volume: label, container, size, root copies, folders, files and bytes");
-  infoCommand->add_option("IMAGE", infoImages, "Image files")->required();
+  infoCommand->add_option("IMAGE", infoImages, "Image files, reported on in the order given")->required();
   addJobs(infoCommand, infoJobs);
   CLI::Option* logTextOption = infoCommand->add_flag(
       "--log-text", infoLogText, "The label as the decompile log describes it, in Russian");
@@ -99,7 +98,7 @@ int zanthrel::cli::RunCommandLine(int argc, char** argv) {
   unsigned listJobs = 1;
   CLI::App* listCommand = app.add_subcommand(
       "list", "List the directory tree: path, kind, bytes, blocks, copies, first block");
-  listCommand->add_option("IMAGE", listImages, "Image files")->required();
+  listCommand->add_option("IMAGE", listImages, "Image files, reported on in the order given")->required();
   addJobs(listCommand, listJobs);
   bool listJson = false;
   listCommand->add_flag("--json", listJson,
@@ -111,7 +110,7 @@ int zanthrel::cli::RunCommandLine(int argc, char** argv) {
   CLI::App* verifyCommand = app.add_subcommand(
       "verify", "Read every copy of every folder and file; report unreadable blocks, copies that "
                 "differ, blocks claimed twice and blocks nothing claims. Exit 0 clean, 1 damage found");
-  verifyCommand->add_option("IMAGE", verifyImages, "Image files")->required();
+  verifyCommand->add_option("IMAGE", verifyImages, "Image files, reported on in the order given")->required();
   addJobs(verifyCommand, verifyJobs);
   verifyCommand->add_flag("--json", verifyJson, "Print the report as JSON (docs/json.md)");
 
