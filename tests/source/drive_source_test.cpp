@@ -34,6 +34,9 @@ TEST(OpenDriveTest, LabelInALaterSectorSetsTheOffset) {
   EXPECT_EQ(source.LabelOffset(), 6144u);
   EXPECT_EQ(source.Name(), "/dev/sr0");
   EXPECT_FALSE(source.RawSectors());
+  EXPECT_EQ(source.ContainerAsFields().format, "drive");
+  EXPECT_EQ(source.ContainerAsFields().mode, "MODE1/2048");
+  EXPECT_EQ(source.ContainerAsFields().description, "drive");
   EXPECT_FALSE(device.Locked("/dev/sr0"));  // locked only while searching
   EXPECT_EQ(device.Reads(), 4u);
 
