@@ -20,7 +20,7 @@ uint32_t CdFlacBlockSize(uint32_t frames) {
 }
 
 bool CanLeaveOutSyncAndParity(const uint8_t* frame) {
-  if (!HasCdSync(frame) || frame[kCdModeByte] == 2) return false;
+  if (!HasCdSync(frame)) return false;
   uint8_t rebuilt[kCdFrameSize];
   std::memcpy(rebuilt, frame, kParityOffset);
   WriteEccParity(rebuilt);

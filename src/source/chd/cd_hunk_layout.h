@@ -19,9 +19,8 @@ inline size_t CdBaseLengthBytes(uint32_t hunkBytes) { return hunkBytes < 65536 ?
 uint32_t CdFlacBlockSize(uint32_t frames);
 
 // A frame (2352 bytes) with its sync in place and P/Q parity that
-// regenerates exactly from its bytes: the codecs store it without them.
-// Mode 2 frames are never taken, as chdman regenerates parity over the
-// address that Mode 2 leaves out of it.
+// regenerates exactly from its bytes (for Mode 2, with the address taken as
+// zero): the codecs store it without them, and a reader makes them again.
 bool CanLeaveOutSyncAndParity(const uint8_t* frame);
 void LeaveOutSyncAndParity(uint8_t* frame);
 void RestoreSyncAndParity(uint8_t* frame);
