@@ -10,9 +10,6 @@ namespace zanthrel {
 
 namespace {
 
-// chdman pads every track to a multiple of four frames.
-constexpr uint64_t kTrackPadding = 4;
-
 std::string TypeName(FrameMode mode) {
   switch (mode) {
     case FrameMode::kAudio:
@@ -31,7 +28,7 @@ ChdHunkSource::ChdHunkSource(DiscImage& disc, uint32_t framesPerHunk)
     : disc_(disc), framesPerHunk_(framesPerHunk), frames_(size_t(framesPerHunk) * kCdFrameSize) {
   for (const DiscTrack& track : disc.Tracks()) {
     spans_.push_back({paddedFrames_, track.frames, track.mode == FrameMode::kAudio});
-    paddedFrames_ += (track.frames + kTrackPadding - 1) / kTrackPadding * kTrackPadding;
+    paddedFrames_ += (track.frames + kChdTrackPadding - 1) / kChdTrackPadding * kChdTrackPadding;
     discFrames_ += track.frames;
   }
 }

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "source/big_endian.h"
 #include "source/chd/crc16.h"
 #include "write/huffman_encoder.h"
 
@@ -65,10 +66,6 @@ std::vector<uint32_t> TypeStream(const std::vector<uint32_t>& types) {
   return stream;
 }
 
-void PutBigEndian(uint8_t* at, uint64_t value, int bytes) {
-  for (int i = 0; i < bytes; ++i) at[i] = uint8_t(value >> (8 * (bytes - 1 - i)));
-}
-
 }  // namespace
 
 std::vector<uint8_t> EncodeCompressedMap(const std::vector<ChdHunk>& hunks, uint32_t hunkBytes,
@@ -116,9 +113,9 @@ std::vector<uint8_t> EncodeCompressedMap(const std::vector<ChdHunk>& hunks, uint
 
   const std::vector<uint8_t>& stream = bits.Bytes();
   std::vector<uint8_t> map(kChdMapHeaderSize + stream.size(), 0);
-  PutBigEndian(&map[0], stream.size(), 4);
-  PutBigEndian(&map[4], firstOffset, 6);
-  PutBigEndian(&map[10], crc, 2);
+  WriteBigEndian(&map[0], stream.size(), 4);
+  WriteBigEndian(&map[4], firstOffset, 6);
+  WriteBigEndian(&map[10], crc, 2);
   map[12] = uint8_t(lengthBits);
   map[13] = uint8_t(selfBits);
   std::copy(stream.begin(), stream.end(), map.begin() + kChdMapHeaderSize);

@@ -6,6 +6,7 @@
 #include <thread>
 #include <unordered_map>
 
+#include "source/big_endian.h"
 #include "source/chd/chd_codecs.h"
 #include "source/chd/chd_header.h"
 #include "source/chd/chd_map.h"
@@ -24,14 +25,6 @@ constexpr uint32_t kFramesPerHunk = 8;
 constexpr uint32_t kHunkBytes = kFramesPerHunk * kChdFrameBytes;
 // Hunks in flight for each worker: enough to keep every core busy.
 constexpr size_t kJobsPerWorker = 4;
-constexpr uint8_t kMetadataInSha1 = 0x01;
-constexpr size_t kMetadataHeaderSize = 16;
-
-using Digest = std::array<uint8_t, 20>;
-
-void PutBigEndian(uint8_t* at, uint64_t value, int bytes) {
-  for (int i = 0; i < bytes; ++i) at[i] = uint8_t(value >> (8 * (bytes - 1 - i)));
-}
 
 // A hash of the hunk's bytes to find earlier hunks that may be equal.
 uint64_t HashOf(const std::vector<uint8_t>& hunk) {
@@ -51,12 +44,12 @@ std::vector<uint8_t> EncodeMetadata(const std::vector<std::string>& entries, uin
   std::vector<uint8_t> bytes;
   for (size_t i = 0; i < entries.size(); ++i) {
     const size_t length = entries[i].size() + 1;
-    const uint64_t next = i + 1 < entries.size() ? at + bytes.size() + kMetadataHeaderSize + length : 0;
-    uint8_t head[kMetadataHeaderSize];
-    PutBigEndian(head, ChdTag("CHT2"), 4);
-    head[4] = kMetadataInSha1;
-    PutBigEndian(head + 5, length, 3);
-    PutBigEndian(head + 8, next, 8);
+    const uint64_t next = i + 1 < entries.size() ? at + bytes.size() + kChdMetadataHeaderSize + length : 0;
+    uint8_t head[kChdMetadataHeaderSize];
+    WriteBigEndian(head, ChdTag("CHT2"), 4);
+    head[4] = kChdMetadataChecksummed;
+    WriteBigEndian(head + 5, length, 3);
+    WriteBigEndian(head + 8, next, 8);
     bytes.insert(bytes.end(), head, head + sizeof head);
     bytes.insert(bytes.end(), entries[i].begin(), entries[i].end());
     bytes.push_back(0);
@@ -67,14 +60,14 @@ std::vector<uint8_t> EncodeMetadata(const std::vector<std::string>& entries, uin
 // The digest of the whole file as chdman computes it: the data's digest,
 // then for each entry in the digest its tag and its data's digest, in byte
 // order of those 24 bytes.
-Digest OverallSha1(const Digest& raw, const std::vector<std::string>& entries) {
+ChdDigest OverallSha1(const ChdDigest& raw, const std::vector<std::string>& entries) {
   std::vector<std::array<uint8_t, 24>> hashes;
   for (const std::string& entry : entries) {
     std::array<uint8_t, 24> hash;
-    PutBigEndian(hash.data(), ChdTag("CHT2"), 4);
+    WriteBigEndian(hash.data(), ChdTag("CHT2"), 4);
     Sha1 sha;
     sha.Update(entry.c_str(), entry.size() + 1);
-    const Digest digest = sha.Finish();
+    const ChdDigest digest = sha.Finish();
     std::copy(digest.begin(), digest.end(), hash.begin() + 4);
     hashes.push_back(hash);
   }
@@ -83,23 +76,6 @@ Digest OverallSha1(const Digest& raw, const std::vector<std::string>& entries) {
   sha.Update(raw.data(), raw.size());
   for (const auto& hash : hashes) sha.Update(hash.data(), hash.size());
   return sha.Finish();
-}
-
-std::array<uint8_t, kChdHeaderSize> EncodeHeader(uint64_t logicalBytes, uint64_t mapOffset, const Digest& raw,
-                                                 const Digest& overall) {
-  std::array<uint8_t, kChdHeaderSize> header{};
-  std::memcpy(header.data(), "MComprHD", 8);
-  PutBigEndian(&header[8], kChdHeaderSize, 4);
-  PutBigEndian(&header[12], 5, 4);
-  for (size_t i = 0; i < kCdCodecCount; ++i) PutBigEndian(&header[16 + 4 * i], kCdCodecTags[i], 4);
-  PutBigEndian(&header[32], logicalBytes, 8);
-  PutBigEndian(&header[40], mapOffset, 8);
-  PutBigEndian(&header[48], kChdHeaderSize, 8);  // the metadata follows the header
-  PutBigEndian(&header[56], kHunkBytes, 4);
-  PutBigEndian(&header[60], kChdFrameBytes, 4);
-  std::copy(raw.begin(), raw.end(), header.begin() + 64);
-  std::copy(overall.begin(), overall.end(), header.begin() + 84);
-  return header;
 }
 
 // Finds the first earlier hunk with the same bytes: the hash picks the
@@ -196,9 +172,16 @@ Result<uint64_t> WriteChd(DiscImage& disc, const std::string& chdPath, Host& hos
 
   const std::vector<uint8_t> mapBytes = EncodeCompressedMap(map, kHunkBytes, firstOffset);
   if (Status written = file.WriteAt(offset, mapBytes.data(), mapBytes.size()); !written) return written.Failure();
-  const Digest raw = rawSha1.Finish();
-  const auto header = EncodeHeader(logicalBytes, offset, raw, OverallSha1(raw, entries));
-  if (Status written = file.WriteAt(0, header.data(), header.size()); !written) return written.Failure();
+  const ChdDigest raw = rawSha1.Finish();
+  ChdHeader header;
+  std::copy(std::begin(kCdCodecTags), std::end(kCdCodecTags), header.compressors);
+  header.logicalBytes = logicalBytes;
+  header.mapOffset = offset;
+  header.metaOffset = kChdHeaderSize;  // the metadata follows the header
+  header.hunkBytes = kHunkBytes;
+  header.unitBytes = kChdFrameBytes;
+  const auto headerBytes = EncodeChdHeader(header, raw, OverallSha1(raw, entries));
+  if (Status written = file.WriteAt(0, headerBytes.data(), headerBytes.size()); !written) return written.Failure();
   if (Status committed = output->Commit(); !committed) return committed.Failure();
   return offset + mapBytes.size();
 }

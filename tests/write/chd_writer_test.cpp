@@ -212,7 +212,7 @@ TEST(ChdWriterTest, ProgressCountsFramesUpToTheWhole) {
 }
 
 // Over 2 GiB of frames, most hunks copies: offsets and lengths past 32 bits.
-// It takes a minute, so it runs only when ZANTHREL_LARGE_TESTS is set.
+// It takes minutes, so it runs only when ZANTHREL_LARGE_TESTS is set.
 TEST(ChdWriterTest, ADiscLargerThanTwoGibibytesVerifies) {
   REQUIRE_CHDMAN();
   if (!std::getenv("ZANTHREL_LARGE_TESTS")) GTEST_SKIP() << "set ZANTHREL_LARGE_TESTS to run";

@@ -21,8 +21,6 @@ namespace {
 constexpr size_t kMaxMetadataEntries = 1024;
 constexpr size_t kMaxTrackEntryText = 1024;
 constexpr uint64_t kNoHunk = UINT64_MAX;
-// A track is padded to a whole number of these frames in the CHD.
-constexpr uint64_t kTrackPadding = 4;
 
 Error ChdError(const std::string& what) { return Error{"CHD: " + what}; }
 
@@ -201,7 +199,7 @@ Result<std::unique_ptr<DataTrack>> OpenChdTrack(HostFile file, uint64_t fileSize
     const std::string name = "track " + std::to_string(track.number);
     if (!type) return ChdError(name + " has the unknown type " + track.type);
     if (type->kind == TrackKind::kAudio) {
-      start += track.frames + (kTrackPadding - track.frames % kTrackPadding) % kTrackPadding;
+      start += track.frames + (kChdTrackPadding - track.frames % kChdTrackPadding) % kChdTrackPadding;
       continue;
     }
     if (type->kind == TrackKind::kForm2) {

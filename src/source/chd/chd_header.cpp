@@ -61,6 +61,24 @@ Result<ChdHeader> ParseChdHeader(const uint8_t* bytes, size_t length) {
   return header;
 }
 
+std::array<uint8_t, kChdHeaderSize> EncodeChdHeader(const ChdHeader& header, const ChdDigest& rawSha1,
+                                                    const ChdDigest& sha1) {
+  std::array<uint8_t, kChdHeaderSize> bytes{};
+  const auto put = [&bytes](size_t at, uint64_t value, size_t width) { WriteBigEndian(&bytes[at], value, width); };
+  std::memcpy(bytes.data(), "MComprHD", 8);
+  put(8, kChdHeaderSize, 4);
+  put(12, kVersion, 4);
+  for (size_t i = 0; i < 4; ++i) put(16 + 4 * i, header.compressors[i], 4);
+  put(32, header.logicalBytes, 8);
+  put(40, header.mapOffset, 8);
+  put(48, header.metaOffset, 8);
+  put(56, header.hunkBytes, 4);
+  put(60, header.unitBytes, 4);
+  std::copy(rawSha1.begin(), rawSha1.end(), bytes.begin() + 64);
+  std::copy(sha1.begin(), sha1.end(), bytes.begin() + 84);
+  return bytes;
+}
+
 Result<ChdTrackEntry> ParseChdTrackEntry(std::string_view text) {
   ChdTrackEntry entry;
   bool haveNumber = false, haveFrames = false;
