@@ -113,6 +113,7 @@ Result<uint64_t> WriteChd(DiscImage& disc, const std::string& chdPath, Host& hos
   ChdHunkSource source(disc, kFramesPerHunk);
   const uint64_t hunkCount = source.HunkCount(), logicalBytes = source.LogicalBytes();
   const uint64_t totalFrames = logicalBytes / kChdFrameBytes;
+  if (Status allowed = CheckImageOutput(host, chdPath); !allowed) return allowed.Failure();
   Result<TemporaryFile> output = TemporaryFile::CreateBeside(host, chdPath);
   if (!output) return output.Failure();
   const HostFile& file = output->File();

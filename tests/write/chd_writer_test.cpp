@@ -194,6 +194,11 @@ TEST(ChdWriterTest, AFailedReadOrWriteLeavesNothingBehind) {
     EXPECT_EQ(written.Failure().code, ENOSPC);
   }
   EXPECT_TRUE(std::filesystem::is_empty(temp.Path()));
+  // Nor is anything but a file replaced.
+  std::filesystem::create_directory(temp.Path() / "folder.chd");
+  FrameDisc disc({BytesTrack(FrameMode::kMode1, DataFrames(4, 7))});
+  EXPECT_FALSE(WriteChd(disc, temp / "folder.chd"));
+  EXPECT_TRUE(std::filesystem::is_empty(temp.Path() / "folder.chd"));
 }
 
 TEST(ChdWriterTest, ProgressCountsFramesUpToTheWhole) {
