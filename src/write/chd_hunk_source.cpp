@@ -29,7 +29,6 @@ ChdHunkSource::ChdHunkSource(DiscImage& disc, uint32_t framesPerHunk)
   for (const DiscTrack& track : disc.Tracks()) {
     spans_.push_back({paddedFrames_, track.frames, track.mode == FrameMode::kAudio});
     paddedFrames_ += (track.frames + kChdTrackPadding - 1) / kChdTrackPadding * kChdTrackPadding;
-    discFrames_ += track.frames;
   }
 }
 

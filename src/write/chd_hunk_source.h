@@ -18,8 +18,6 @@ class ChdHunkSource {
 
   uint64_t LogicalBytes() const;
   uint64_t HunkCount() const;
-  // The frames the disc gives, padding left out.
-  uint64_t DiscFrames() const { return discFrames_; }
   // The CHT2 entry of each track, as chdman writes it for the same cue sheet.
   std::vector<std::string> TrackEntries() const;
 
@@ -38,7 +36,6 @@ class ChdHunkSource {
   uint32_t framesPerHunk_;
   std::vector<Span> spans_;
   uint64_t paddedFrames_ = 0;
-  uint64_t discFrames_ = 0;
   std::vector<uint8_t> frames_;  // the disc's frames of one read, 2352 bytes each
 };
 

@@ -20,8 +20,6 @@ class HuffmanEncoder {
   void WriteRunLengthTree(BitWriter& bits) const;
   void Encode(BitWriter& bits, uint32_t symbol) const { bits.Write(codes_[symbol], lengths_[symbol]); }
 
-  const std::vector<uint8_t>& Lengths() const { return lengths_; }
-
  private:
   void BuildLengths(const std::vector<uint64_t>& weights);
 
