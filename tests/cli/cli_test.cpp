@@ -549,6 +549,22 @@ TEST(CommandLineTest, VerifyTellsTheContainerCheck) {
   EXPECT_EQ(run.status, 1);
   EXPECT_NE(run.out.find("CHD fails its CRC: hunk 3\n"), std::string::npos) << run.out;
   EXPECT_TRUE(run.out.ends_with("CHD: 36 hunks, CRCs checked\ndamage found\n")) << run.out;
+
+  if (!testkit::ProgramAvailable("chdman")) {
+    GTEST_SKIP() << "chdman (Debian package mame-tools) is not installed";
+  }
+  testkit::WriteCueSet(temp.Path().string(), "Clean", image, true);
+  testkit::RunProgram("chdman", "createcd -i Clean.cue -o chdman.chd");
+  run = RunZanthrel("verify chdman.chd");
+  EXPECT_EQ(run.status, 0) << run.out;
+  EXPECT_TRUE(run.out.ends_with(" hunks, CRCs and SHA-1 checked\nclean\n")) << run.out;
+  Bytes chd = testkit::ReadBytes(temp / "chdman.chd");
+  chd[64] ^= 1;  // the data SHA-1 of the header
+  testkit::WriteBytes(temp / "chdman.chd", chd);
+  run = RunZanthrel("verify chdman.chd");
+  EXPECT_EQ(run.status, 1);
+  EXPECT_NE(run.out.find("CHD data SHA-1 differs from the header's\n"), std::string::npos) << run.out;
+  EXPECT_EQ(run.out.find("CHD overall SHA-1"), std::string::npos) << run.out;
 }
 
 TEST(CommandLineTest, VerifyExitsByWhatItFindsAndSpeaksJson) {
