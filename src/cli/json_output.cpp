@@ -63,6 +63,46 @@ json ListedJson(const ListedEntry& entry) {
   };
 }
 
+json HunksJson(const std::vector<HunkRun>& runs) {
+  json list = json::array();
+  for (const HunkRun& run : runs) list.push_back({{"firstHunk", run.first}, {"hunkCount", run.count}});
+  return list;
+}
+
+json TrackSectorsJson(const std::vector<TrackSectors>& tracks, SectorRuns TrackSectors::*runs) {
+  json list = json::array();
+  for (const TrackSectors& track : tracks) {
+    for (const SectorRun& run : (track.*runs).Runs()) {
+      list.push_back({{"track", track.track}, {"firstSector", run.first}, {"sectorCount", run.count}});
+    }
+  }
+  return list;
+}
+
+json ContainerJson(const ContainerCheck& check) {
+  json container = {
+      {"checked", check.Checked()},
+      {"sectors", check.sectors},
+      {"correctedSectors", TrackSectorsJson(check.tracks, &TrackSectors::corrected)},
+      {"uncorrectableSectors", TrackSectorsJson(check.tracks, &TrackSectors::damaged)},
+      {"failure", check.failure},
+  };
+  if (check.chd) {
+    container["chd"] = {
+        {"hunks", check.chd->hunks},
+        {"wrongCrc", HunksJson(check.chd->wrongCrc)},
+        {"undecodable", HunksJson(check.chd->unreadable)},
+        {"crcsKept", check.chd->crcsKept},
+        {"sha1Kept", check.chd->sha1Kept},
+        {"sha1Checked", check.chd->sha1Checked},
+        {"rawSha1Differs", check.chd->rawSha1Differs},
+        {"sha1Differs", check.chd->sha1Differs},
+        {"metadataBroken", check.chd->metadataBroken},
+    };
+  }
+  return container;
+}
+
 }  // namespace
 
 std::string ListJsonElement(const ListedEntry& entry, bool first) {
@@ -107,6 +147,7 @@ json VerifyJson(const std::string& image, const VerifyReport& report) {
       {"sectorsChecked", report.sectorsChecked},
       {"oneCopyFiles", report.oneCopyFiles},
       {"unchecked", report.unchecked},
+      {"container", ContainerJson(report.container)},
       {"damaged", report.Damaged()},
   };
 }

@@ -1,6 +1,7 @@
 #include "verify/verify.h"
 
 #include <algorithm>
+#include <future>
 #include <optional>
 #include <set>
 
@@ -361,6 +362,38 @@ VerifyReport VerifyImage(ImageSource& source) {
   verifier.Directory("", label->RootCopies().Blocks(), view.RootBlockCount(), view.RootBlockSize());
   verifier.SweepClaims();
   ReportSectorChecks(source, report);
+  return report;
+}
+
+namespace {
+
+// The sectors of `runs` that `reported` does not hold.
+SectorRuns Unreported(const SectorRuns& runs, const SectorRuns& reported) {
+  SectorRuns left;
+  for (const SectorRun& run : runs.Runs()) {
+    for (uint64_t sector = run.first; sector < run.first + run.count; ++sector) {
+      if (!reported.Touches(sector, 1)) left.Add(sector);
+    }
+  }
+  return left;
+}
+
+}  // namespace
+
+VerifyReport VerifyImageAndContainer(ImageSource& source, Host& host) {
+  // The check reads its own handle of the file and, of the source, only what
+  // the open settled (its name and kind), which the walk leaves alone.
+  std::future<ContainerCheck> check =
+      std::async(std::launch::async, [&source, &host] { return CheckContainerOf(source, host); });
+  VerifyReport report = VerifyImage(source);
+  report.container = check.get();
+  const SectorFindings* findings = SectorFindingsOf(source);
+  if (!findings) return report;
+  for (TrackSectors& track : report.container.tracks) {
+    if (!track.holdsVolume) continue;
+    track.corrected = Unreported(track.corrected, findings->corrected);
+    track.damaged = Unreported(track.damaged, findings->damaged);
+  }
   return report;
 }
 

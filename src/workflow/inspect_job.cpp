@@ -73,9 +73,10 @@ ListReport ListImageFile(const std::string& image, const ListingReceiver& receiv
 }
 
 VerifyImageReport VerifyImageFile(const std::string& image, Host& host) {
-  return InspectImageFile<VerifyImageReport>(image, host, [](ImageSource& source, VerifyImageReport& report) {
-    report.verify = VerifyImage(source);
-  });
+  return InspectImageFile<VerifyImageReport>(
+      image, host, [&host](ImageSource& source, VerifyImageReport& report) {
+        report.verify = VerifyImageAndContainer(source, host);
+      });
 }
 
 const char* ListedKind(const ListedEntry& entry) {

@@ -514,6 +514,59 @@ TEST(CommandLineTest, UnreadableFolderIsNamedAndTheRestListedAndCounted) {
   EXPECT_EQ(nlohmann::json::parse(RunZanthrel("info --json whole.iso").out)["unreadableFolders"], 0);
 }
 
+// The check of the image file's own records: one line of what was checked,
+// a line for each damage found, and the exit status by both.
+TEST(CommandLineTest, VerifyTellsTheContainerCheck) {
+  testkit::TempFolder temp;
+  Bytes image = testkit::MakeSampleDisc().image;
+  image.resize(100 * 2048);
+  testkit::WriteCueSet(temp.Path().string(), "Game", image, true);
+  testkit::ProcessOutcome run = RunZanthrel("verify Game.cue");
+  EXPECT_EQ(run.status, 0) << run.out;
+  EXPECT_TRUE(run.out.ends_with("raw sectors: 100 checked by EDC/ECC, in 1 data track\nclean\n")) << run.out;
+
+  Bytes bin = testkit::ReadBytes(temp / "Game (Track 1).bin");
+  for (size_t k = 0; k < 600; ++k) bin[80 * 2352 + 16 + k] ^= 0x40;
+  testkit::WriteBytes(temp / "Game (Track 1).bin", bin);
+  run = RunZanthrel("verify Game.cue");
+  EXPECT_EQ(run.status, 1);
+  EXPECT_TRUE(run.out.ends_with("uncorrectable sectors: track 1, sector 80\n"
+                                "raw sectors: 100 checked by EDC/ECC, in 1 data track\n"
+                                "damage found\n"))
+      << run.out;
+  run = RunZanthrel("verify --json Game.cue");
+  EXPECT_EQ(run.status, 1);
+  const nlohmann::json report = nlohmann::json::parse(run.out);
+  EXPECT_EQ(report["damaged"], true);
+  ASSERT_EQ(report["container"]["uncorrectableSectors"].size(), 1u);
+  EXPECT_EQ(report["container"]["uncorrectableSectors"][0]["firstSector"], 80);
+
+  testkit::ChdOptions options;
+  options.wrongCrcHunks = {3};
+  testkit::WriteBytes(temp / "game.chd",
+                      testkit::BuildChd({{"MODE1", 2048, testkit::MakeContainerDisc().image}}, options));
+  run = RunZanthrel("verify game.chd");
+  EXPECT_EQ(run.status, 1);
+  EXPECT_NE(run.out.find("CHD fails its CRC: hunk 3\n"), std::string::npos) << run.out;
+  EXPECT_TRUE(run.out.ends_with("CHD: 36 hunks, CRCs checked\ndamage found\n")) << run.out;
+
+  if (!testkit::ProgramAvailable("chdman")) {
+    GTEST_SKIP() << "chdman (Debian package mame-tools) is not installed";
+  }
+  testkit::WriteCueSet(temp.Path().string(), "Clean", image, true);
+  testkit::RunProgram("chdman", "createcd -i Clean.cue -o chdman.chd");
+  run = RunZanthrel("verify chdman.chd");
+  EXPECT_EQ(run.status, 0) << run.out;
+  EXPECT_TRUE(run.out.ends_with(" hunks, CRCs and SHA-1 checked\nclean\n")) << run.out;
+  Bytes chd = testkit::ReadBytes(temp / "chdman.chd");
+  chd[64] ^= 1;  // the data SHA-1 of the header
+  testkit::WriteBytes(temp / "chdman.chd", chd);
+  run = RunZanthrel("verify chdman.chd");
+  EXPECT_EQ(run.status, 1);
+  EXPECT_NE(run.out.find("CHD data SHA-1 differs from the header's\n"), std::string::npos) << run.out;
+  EXPECT_EQ(run.out.find("CHD overall SHA-1"), std::string::npos) << run.out;
+}
+
 TEST(CommandLineTest, VerifyExitsByWhatItFindsAndSpeaksJson) {
   testkit::TempFolder temp;
   Bytes image = testkit::MakeSampleDisc().image;

@@ -40,6 +40,8 @@ Result<ChdHeader> ParseChdHeader(const uint8_t* bytes, size_t length) {
   header.metaOffset = ReadBigEndian(bytes + 48, 8);
   header.hunkBytes = uint32_t(ReadBigEndian(bytes + 56, 4));
   header.unitBytes = uint32_t(ReadBigEndian(bytes + 60, 4));
+  std::memcpy(header.rawSha1.data(), bytes + 64, 20);
+  std::memcpy(header.sha1.data(), bytes + 84, 20);
   const uint8_t* parent = bytes + 104;
   for (size_t i = 0; i < 20; ++i) {
     if (parent[i] != 0) {

@@ -27,6 +27,10 @@ struct ChdHeader {
   uint64_t metaOffset = 0;
   uint32_t hunkBytes = 0;
   uint32_t unitBytes = 0;
+  // SHA-1 of the data (the hunks' bytes up to logicalBytes), and of that
+  // digest with the metadata entries that carry a checksum.
+  std::array<uint8_t, 20> rawSha1{};
+  std::array<uint8_t, 20> sha1{};
 
   uint64_t HunkCount() const { return (logicalBytes + hunkBytes - 1) / hunkBytes; }
   uint32_t FramesPerHunk() const { return hunkBytes / kChdFrameBytes; }

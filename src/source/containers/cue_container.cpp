@@ -8,17 +8,17 @@ namespace zanthrel {
 
 namespace {
 
-std::string TrackFilePath(const std::string& cuePath, const std::string& name) {
-  if (IsAbsolutePath(name)) return name;
-  const std::optional<std::string> folder = FolderPartOf(cuePath);
-  return folder ? JoinPath(*folder, name) : name;
-}
-
 Error FileError(const std::string& name, const std::string& what) {
   return Error{"track file " + name + ": " + what};
 }
 
 }  // namespace
+
+std::string TrackFilePath(const std::string& cuePath, const std::string& name) {
+  if (IsAbsolutePath(name)) return name;
+  const std::optional<std::string> folder = FolderPartOf(cuePath);
+  return folder ? JoinPath(*folder, name) : name;
+}
 
 Result<std::unique_ptr<DataTrack>> OpenCueTrack(Host& host, const std::string& cuePath,
                                                 std::string_view text) {

@@ -22,6 +22,9 @@ inline constexpr uint64_t kMaxCueSheetSize = 1 << 20;
 Result<std::unique_ptr<DataTrack>> OpenCueTrack(Host& host, const std::string& cuePath,
                                                 std::string_view text);
 
+// The path of the file that a sheet at `cuePath` names `name`.
+std::string TrackFilePath(const std::string& cuePath, const std::string& name);
+
 // Every file that the cue sheet at `cuePath` names, as a path to open; none
 // when `cuePath` is not a regular file that reads as a cue sheet.
 std::vector<std::string> CueSheetFiles(Host& host, const std::string& cuePath);

@@ -164,6 +164,11 @@ Result<CueDataTrack> PlaceFirstDataTrack(const CueSheet& sheet) {
   const auto data = std::find_if(sheet.tracks.begin(), sheet.tracks.end(),
                                  [](const CueTrack& t) { return t.kind != TrackKind::kAudio; });
   if (data == sheet.tracks.end()) return Error{"cue sheet: no data track, only audio"};
+  return PlaceDataTrack(sheet, size_t(data - sheet.tracks.begin()));
+}
+
+Result<CueDataTrack> PlaceDataTrack(const CueSheet& sheet, size_t dataIndex) {
+  const CueTrack* data = &sheet.tracks[dataIndex];
   if (data->kind == TrackKind::kForm2) {
     return TrackError(*data, data->mode + " sectors hold no 2048-byte user data");
   }
@@ -173,7 +178,6 @@ Result<CueDataTrack> PlaceFirstDataTrack(const CueSheet& sheet) {
   }
   // The byte where each track of the file begins follows from the tracks
   // in front of it, which may keep other record sizes.
-  const size_t dataIndex = size_t(data - sheet.tracks.begin());
   size_t first = dataIndex;
   while (first > 0 && sheet.tracks[first - 1].file == data->file) --first;
   uint64_t base = FirstIndex(sheet.tracks[first]) * sheet.tracks[first].format.recordSize;

@@ -1,5 +1,5 @@
-// A cue sheet read into its files and tracks, and where its first data
-// track's records lie.
+// A cue sheet read into its files and tracks, and where its data tracks'
+// records lie.
 #pragma once
 
 #include <cstddef>
@@ -53,5 +53,7 @@ struct CueDataTrack {
   std::optional<uint64_t> records;
 };
 Result<CueDataTrack> PlaceFirstDataTrack(const CueSheet& sheet);
+// The same for the data track `index` of the sheet's tracks.
+Result<CueDataTrack> PlaceDataTrack(const CueSheet& sheet, size_t index);
 
 }  // namespace zanthrel
