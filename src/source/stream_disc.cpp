@@ -55,8 +55,10 @@ class StreamDisc : public DiscImage {
       // Only the last sector of a plain image may come short.
       const bool reachesEnd = first + done + batch == tracks_[0].frames;
       if (read < 0 || (uint64_t(read) < batch * size && (raw_ || !reachesEnd))) {
+        // A full spool of a gzip image is the host's failure, not the image's.
+        const std::optional<Error> host = stream_->HostFailure();
         return Error{path_ + ": sector " + UnsignedDecimal64(first + done + std::max<int64_t>(read, 0) / size) +
-                     " cannot be read"};
+                     " cannot be read" + (host ? " (" + host->text + ")" : "")};
       }
       if (!raw_) {
         std::memset(into + read, 0, batch * kUserBytes - size_t(read));
