@@ -295,6 +295,23 @@ TEST(DiscImageTest, AnNrgImageGivesEveryTrackWithItsStoredPregap) {
   }
 }
 
+// The user data of Mode 2 Form 1 sectors, as an NRG image or a CHD may keep
+// it, comes back as Form 1 sectors at their place on the disc.
+TEST(DiscImageTest, KeptForm1UserDataIsMadeWholeAsForm1Sectors) {
+  testkit::TempFolder temp;
+  const Bytes image = testkit::MakeContainerDisc().image;
+  testkit::WriteBytes(temp / "game.nrg", testkit::BuildNrg({{0x02, 2048, Bytes(), image}}, {}));
+  testkit::WriteBytes(temp / "game.chd", testkit::BuildChd({{"AUDIO", 2352, testkit::AudioFrames(14, 8)},
+                                                            {"MODE2_FORM1", 2048, image}},
+                                                           {}));
+  std::unique_ptr<DiscImage> nrg = Open(temp / "game.nrg"), chd = Open(temp / "game.chd");
+  ASSERT_TRUE(nrg && chd);
+  EXPECT_EQ(nrg->Tracks()[0].mode, FrameMode::kMode2);
+  EXPECT_TRUE(TrackFrames(*nrg, 0) == testkit::Mode2Form1Sectors(image));
+  EXPECT_EQ(chd->Tracks()[1].mode, FrameMode::kMode2);
+  EXPECT_TRUE(TrackFrames(*chd, 1) == testkit::Mode2Form1Sectors(image, 14));
+}
+
 // Containers cut short anywhere fail to open or to read, and say so; no
 // read goes outside what they hold.
 TEST(DiscImageTest, ContainersCutShortFailClearly) {
