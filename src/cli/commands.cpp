@@ -172,9 +172,13 @@ int RunInfo(const std::string& image, InfoFormat format) {
     PrintError(image + ": volume label cannot be read");
     return kExitFailed;
   }
-  std::cout << (format == InfoFormat::kJson ? JsonText(InfoJson(image, *info.summary))
-                                            : InfoText(*info.summary))
-            << std::flush;
+  if (format == InfoFormat::kJson) {
+    nlohmann::json summary = InfoJson(image, *info.summary);
+    if (!info.tracks.empty()) summary["tracks"] = TracksJson(info.tracks);
+    std::cout << JsonText(summary) << std::flush;
+  } else {
+    std::cout << InfoText(*info.summary) << TracksText(info.tracks) << std::flush;
+  }
   const bool wholeTree = info.summary->treeRead && info.summary->unreadableFolders == 0;
   return wholeTree ? kExitDone : kExitFailed;
 }

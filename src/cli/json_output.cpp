@@ -50,6 +50,18 @@ json InfoJson(const std::string& image, const VolumeSummary& summary) {
   };
 }
 
+json TracksJson(const std::vector<TrackSummary>& tracks) {
+  json list = json::array();
+  for (const TrackSummary& track : tracks) {
+    list.push_back({{"number", track.number},
+                    {"mode", track.mode},
+                    {"frames", track.frames},
+                    {"pregap", track.pregap},
+                    {"holdsVolume", track.holdsVolume}});
+  }
+  return list;
+}
+
 namespace {
 
 json ListedJson(const ListedEntry& entry) {

@@ -14,6 +14,8 @@ namespace zanthrel::cli {
 std::string JsonText(const nlohmann::json& value);
 
 nlohmann::json InfoJson(const std::string& image, const VolumeSummary& summary);
+// `info --json` adds them as "tracks" for a disc of more than one.
+nlohmann::json TracksJson(const std::vector<TrackSummary>& tracks);
 // The text of `list --json`, an array that JsonText would give, written as the
 // entries come: each element with what comes before it, then the end.
 std::string ListJsonElement(const ListedEntry& entry, bool first);

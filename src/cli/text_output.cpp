@@ -1,5 +1,7 @@
 #include "cli/text_output.h"
 
+#include <algorithm>
+
 #include "support/cp1251.h"
 #include "support/text.h"
 
@@ -70,7 +72,29 @@ std::string ContainerLines(const ContainerCheck& check) {
   return text;
 }
 
+// Frames as a cue sheet's time, 75 a second.
+std::string Msf(uint64_t frames) {
+  const auto two = [](uint64_t value) { return (value < 10 ? "0" : "") + UnsignedDecimal64(value); };
+  return two(frames / (60 * 75)) + ":" + two(frames / 75 % 60) + ":" + two(frames % 75);
+}
+
+std::string Frames(uint64_t frames) {
+  return Number(frames) + (frames == 1 ? " frame (" : " frames (") + Msf(frames) + ")";
+}
+
 }  // namespace
+
+std::string TracksText(const std::vector<TrackSummary>& tracks) {
+  if (tracks.empty()) return "";
+  std::string text = "Tracks:       " + Number(tracks.size()) + "\n";
+  for (const TrackSummary& track : tracks) {
+    std::string name = "Track " + Number(track.number) + ":";
+    name.resize(std::max<size_t>(name.size() + 1, 14), ' ');
+    text += name + track.mode + ", " + Frames(track.frames) + ", pregap " + Frames(track.pregap) +
+            (track.holdsVolume ? ", holds the volume" : "") + "\n";
+  }
+  return text;
+}
 
 std::string InfoText(const VolumeSummary& summary) {
   std::string copies;

@@ -11,6 +11,10 @@
 namespace zanthrel::cli {
 
 std::string InfoText(const VolumeSummary& summary);
+// The tracks `info` lists after the summary, for a disc of more than one:
+// number, mode, length in frames and as mm:ss:ff, pregap, and which track
+// holds the volume. Empty for none.
+std::string TracksText(const std::vector<TrackSummary>& tracks);
 // One line of `list`, its line end included: path (UTF-8), kind, bytes,
 // blocks, copies and first block, separated by tabs.
 std::string ListLine(const ListedEntry& entry);

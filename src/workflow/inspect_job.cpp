@@ -2,6 +2,7 @@
 
 #include "decompile/describe.h"
 #include "opera/records.h"
+#include "source/disc_image.h"
 
 namespace zanthrel {
 
@@ -32,11 +33,27 @@ Report InspectImageFile(const std::string& image, Host& host, Inspect inspect) {
   return report;
 }
 
+// Every track of a container that holds more than one. A plain, gzip or raw
+// image is one track, and is not read again to tell it.
+std::vector<TrackSummary> TracksOf(const ImageSource& source, const std::string& image, Host& host) {
+  if (source.Container().empty() || source.RawSectors()) return {};
+  Result<std::unique_ptr<DiscImage>> disc = OpenDiscImage(host, image);
+  if (!disc || (*disc)->Tracks().size() < 2) return {};
+  std::vector<TrackSummary> tracks;
+  for (size_t k = 0; k < (*disc)->Tracks().size(); ++k) {
+    const DiscTrack& track = (*disc)->Tracks()[k];
+    tracks.push_back({track.number, std::string(CueModeName(track.mode)), track.frames - track.storedPregap,
+                      track.storedPregap + track.pregap, k == (*disc)->VolumeTrack()});
+  }
+  return tracks;
+}
+
 }  // namespace
 
 InfoReport SummarizeImageFile(const std::string& image, Host& host) {
-  return InspectImageFile<InfoReport>(image, host, [](ImageSource& source, InfoReport& report) {
+  return InspectImageFile<InfoReport>(image, host, [&](ImageSource& source, InfoReport& report) {
     report.summary = SummarizeVolume(source);
+    report.tracks = TracksOf(source, image, host);
   });
 }
 

@@ -32,9 +32,20 @@ struct InspectReport {
   std::string hostFailure;
 };
 
+// A track of the image's disc, as `info` lists it.
+struct TrackSummary {
+  uint32_t number = 0;
+  std::string mode;     // as a cue sheet names it: "AUDIO", "MODE1/2352", ...
+  uint64_t frames = 0;  // from INDEX 01 on
+  uint64_t pregap = 0;  // frames before INDEX 01, stored or not
+  bool holdsVolume = false;
+};
+
 struct InfoReport : InspectReport {
   // Nothing when the label cannot be read.
   std::optional<VolumeSummary> summary;
+  // Every track of a container of more than one; none for an image of one track.
+  std::vector<TrackSummary> tracks;
 };
 
 struct LabelReport : InspectReport {

@@ -12,6 +12,7 @@
 #endif
 #include <nlohmann/json.hpp>
 
+#include "testkit/cd_sectors.h"
 #include "testkit/chd_builder.h"
 #include "testkit/container_disc.h"
 #include "testkit/files.h"
@@ -475,6 +476,47 @@ TEST(CommandLineTest, InfoInEnglishNamesTheContainerAndCountsTheTree) {
   EXPECT_EQ(tree[2]["path"], "Игры/a:b");
   EXPECT_EQ(tree[2]["bytes"], 10);
   EXPECT_EQ(tree[2]["firstBlock"], 6);
+}
+
+// A disc of several tracks: info lists them after the summary, and says
+// which one holds the volume; an image of one track lists none.
+TEST(CommandLineTest, InfoListsTheTracksOfADiscAndTheOneItReads) {
+  testkit::TempFolder temp;
+  const Bytes image = testkit::MakeSampleDisc().image;
+  testkit::WriteCueSet(temp.Path().string(), "Game", image, true);
+  testkit::WriteBytes(temp / "game.chd", testkit::BuildChd({{"AUDIO", 2352, testkit::AudioFrames(14, 8)},
+                                                            {"MODE1", 2048, image}},
+                                                           {}));
+  testkit::ProcessOutcome info = RunZanthrel("info Game.cue");
+  EXPECT_EQ(info.status, 0) << info.err;
+  EXPECT_TRUE(info.out.ends_with("Files:        3, 5142 bytes\n"
+                                 "Tracks:       2\n"
+                                 "Track 1:      MODE1/2352, 8 frames (00:00:08), pregap 0 frames (00:00:00), "
+                                 "holds the volume\n"
+                                 "Track 2:      AUDIO, 150 frames (00:02:00), pregap 150 frames (00:02:00)\n"))
+      << info.out;
+  info = RunZanthrel("info game.chd");
+  EXPECT_TRUE(info.out.ends_with("Tracks:       2\n"
+                                 "Track 1:      AUDIO, 14 frames (00:00:14), pregap 0 frames (00:00:00)\n"
+                                 "Track 2:      MODE1/2352, 8 frames (00:00:08), pregap 0 frames (00:00:00), "
+                                 "holds the volume\n"))
+      << info.out;
+
+  info = RunZanthrel("info --json game.chd");
+  EXPECT_EQ(info.status, 0);
+  const nlohmann::json tracks = nlohmann::json::parse(info.out)["tracks"];
+  ASSERT_EQ(tracks.size(), 2u);
+  EXPECT_EQ(tracks[0]["mode"], "AUDIO");
+  EXPECT_EQ(tracks[0]["holdsVolume"], false);
+  EXPECT_EQ(tracks[1]["number"], 2);
+  EXPECT_EQ(tracks[1]["mode"], "MODE1/2352");
+  EXPECT_EQ(tracks[1]["frames"], 8);
+  EXPECT_EQ(tracks[1]["pregap"], 0);
+  EXPECT_EQ(tracks[1]["holdsVolume"], true);
+
+  testkit::WriteBytes(temp / "game.iso", image);
+  EXPECT_FALSE(nlohmann::json::parse(RunZanthrel("info --json game.iso").out).contains("tracks"));
+  EXPECT_EQ(RunZanthrel("info game.iso").out.find("Tracks:"), std::string::npos);
 }
 
 // One folder that cannot be read ("Игры", its block zeroed) leaves the rest of

@@ -94,12 +94,13 @@ Result<ChdTrackEntry> ParseChdTrackEntry(std::string_view text) {
     const std::string_view key = field.substr(0, colon), value = field.substr(colon + 1);
     if (key == "TYPE") entry.type = std::string(value);
     if (key == "PGTYPE") entry.pregapType = std::string(value);
-    if (key != "TRACK" && key != "FRAMES" && key != "PREGAP") continue;
+    if (key != "TRACK" && key != "FRAMES" && key != "PREGAP" && key != "POSTGAP") continue;
     const std::optional<uint64_t> number = DecimalValue(value, kMaxFieldDigits);
     if (!number) return HeaderError("track entry with a bad " + std::string(key) + " field");
     if (key == "TRACK") entry.number = uint32_t(*number), haveNumber = true;
     if (key == "FRAMES") entry.frames = *number, haveFrames = true;
     if (key == "PREGAP") entry.pregap = *number;
+    if (key == "POSTGAP") entry.postgap = *number;
   }
   if (!haveNumber || !haveFrames || entry.type.empty()) {
     return HeaderError("track entry without TRACK, TYPE or FRAMES");

@@ -63,6 +63,7 @@ struct ChdTrackEntry {
   uint64_t frames = 0;
   uint64_t pregap = 0;
   std::string pregapType;  // a leading "V": the pregap is stored in the frames
+  uint64_t postgap = 0;
 };
 Result<ChdTrackEntry> ParseChdTrackEntry(std::string_view text);
 
