@@ -2,6 +2,8 @@
 
 #include <array>
 
+#include "testkit/cd_sectors.h"
+
 namespace zanthrel::testkit {
 
 namespace {
@@ -34,15 +36,6 @@ bool SyndromesVanish(size_t length, ByteAt byteAt) {
   return plain == 0 && weighted == 0;
 }
 
-uint32_t EdcBitByBit(const uint8_t* data, size_t length) {
-  uint32_t crc = 0;
-  for (size_t i = 0; i < length; ++i) {
-    crc ^= data[i];
-    for (int bit = 0; bit < 8; ++bit) crc = (crc >> 1) ^ ((crc & 1) ? 0xD8018001u : 0);
-  }
-  return crc;
-}
-
 uint8_t Bcd(uint64_t value) { return uint8_t((value / 10) * 16 + value % 10); }
 
 }  // namespace
@@ -59,7 +52,7 @@ std::string Mode1SectorFault(const uint8_t* sector, uint64_t lba) {
   if (sector[15] != 1) return "mode";
   const uint32_t stored = uint32_t(sector[2064]) | uint32_t(sector[2065]) << 8 | uint32_t(sector[2066]) << 16 |
                           uint32_t(sector[2067]) << 24;
-  if (stored != EdcBitByBit(sector, 2064)) return "EDC";
+  if (stored != CdEdc(sector, 2064)) return "EDC";
   for (size_t k = 2068; k < 2076; ++k) {
     if (sector[k] != 0) return "zero bytes";
   }

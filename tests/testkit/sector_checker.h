@@ -1,5 +1,5 @@
 // A judge of raw CD data sectors that shares nothing with the program it
-// judges: the EDC bit by bit, and the P and Q codewords of ECMA-130 tested
+// judges: the testkit's EDC bit by bit, and the P and Q codewords of ECMA-130 tested
 // by their syndromes over GF(2^8), not by computing parity again.
 #pragma once
 

@@ -143,6 +143,9 @@ TEST(SectorCheckerTest, AgreesWithChdmanAndCatchesEveryWrongByte) {
     EXPECT_EQ(testkit::Mode1SectorFault(wrong.data(), 0), fault) << at;
   }
   EXPECT_EQ(testkit::Mode1SectorFault(sectors.data() + 2352, 0), "address");
+  // The EDC's check value in the catalogue of CRCs (CRC-32/CD-ROM-EDC).
+  const std::string digits = "123456789";
+  EXPECT_EQ(testkit::CdEdc(reinterpret_cast<const uint8_t*>(digits.data()), digits.size()), 0x6EC2EDC4u);
 
   if (!testkit::ProgramAvailable("chdman")) GTEST_SKIP() << "chdman (Debian package mame-tools) is not installed";
   ASSERT_EQ(testkit::RunProgram("chdman", "createcd -i game.cue -o game.chd").status, 0);
