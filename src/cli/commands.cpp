@@ -51,6 +51,18 @@ class InterruptWatch {
   std::atomic<bool> flag_{false};
 };
 
+std::string ConvertedWhat(const ConvertReport& report) {
+  switch (report.format) {
+    case ImageFormat::kCueBin:
+      return "cue sheet and " + std::to_string(report.files.size() - 1) + " track files";
+    case ImageFormat::kChd:
+      return "CHD";
+    case ImageFormat::kIso:
+      break;
+  }
+  return "plain image";
+}
+
 }  // namespace
 
 void PrintError(const std::string& message) { std::cerr << "zanthrel: " << message << std::endl; }
@@ -115,6 +127,7 @@ int RunCompile(const CompileArgs& args, UniqueIdGenerator& ids) {
   CompileRequest request;
   request.folder = args.folder;
   request.imagePath = args.image;
+  request.format = ImageFormatNamed(args.format);
   request.bootArea = !args.noBootArea;
   request.replace = args.force ? ReplaceRule::kForced : ReplaceRule::kRefuseExisting;
   request.outsideLinks = !args.noOutsideLinks;
@@ -219,9 +232,10 @@ int RunList(const std::string& image, bool json) {
   return unreadable == 0 ? kExitDone : kExitFailed;
 }
 
-int RunConvert(const std::string& image, const std::string& output, bool quiet, bool force) {
-  const ConvertReport report =
-      ConvertImage(image, output, force ? ReplaceRule::kForced : ReplaceRule::kRefuseExisting);
+int RunConvert(const std::string& image, const std::string& output, const std::string& format, bool quiet,
+               bool force) {
+  const ConvertReport report = ConvertImage(image, output, force ? ReplaceRule::kForced : ReplaceRule::kRefuseExisting,
+                                            SystemHost(), ImageFormatNamed(format));
   if (report.refused || !report.opened) {
     PrintError(report.failure);
     return kExitUsage;
@@ -238,8 +252,12 @@ int RunConvert(const std::string& image, const std::string& output, bool quiet, 
                std::to_string(report.damagedSectors));
     return kExitFailed;
   }
+  if (report.audioTracksLeftOut > 0) {
+    PrintError(image + ": audio tracks left out of the plain image: " + std::to_string(report.audioTracksLeftOut) +
+               " (a .cue or .chd keeps them)");
+  }
   if (!quiet) {
-    std::cout << output << ": plain image written, " << report.bytes << " bytes"
+    std::cout << output << ": " << ConvertedWhat(report) << " written, " << report.bytes << " bytes"
               << (report.container.empty() ? "" : " from " + report.container) << std::endl;
   }
   return kExitDone;

@@ -33,6 +33,7 @@ struct CompileArgs {
   bool quiet = false;
   bool force = false;  // replace an IMAGE that exists
   bool noOutsideLinks = false;
+  std::string format;  // "iso", "cue", "chd", or empty for IMAGE's extension
 };
 
 int RunDecompile(const DecompileArgs& args);
@@ -45,7 +46,9 @@ int RunDrives();
 int RunList(const std::string& image, bool json);
 // Reads every copy of everything; exit 1 when damage was found.
 int RunVerify(const std::string& image, bool json);
-int RunConvert(const std::string& image, const std::string& output, bool quiet, bool force);
+// `format`: "iso", "cue", "chd", or empty for OUT's extension.
+int RunConvert(const std::string& image, const std::string& output, const std::string& format, bool quiet,
+               bool force);
 #ifdef ZANTHREL_WITH_MOUNT
 int RunMount(const std::string& image, const std::string& mountPoint, bool allCopies,
              bool foreground);

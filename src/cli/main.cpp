@@ -62,8 +62,12 @@ int zanthrel::cli::RunCommandLine(int argc, char** argv) {
   compileCommand->add_flag("--no-outside-links", compile.noOutsideLinks,
                            "Leave out links that lead out of FOLDER (each is a warning either way)");
   compileCommand->add_option("IMAGE", compile.image,
-                             "Image file to write; one that exists is replaced only with --force")
+                             "Image file to write: .iso, .cue (with one .bin beside it) or .chd, a plain "
+                             "image for any other name; one that exists is replaced only with --force")
       ->required();
+  compileCommand
+      ->add_option("--format", compile.format, "Write this container whatever IMAGE's extension: iso, cue or chd")
+      ->check(CLI::IsMember({"iso", "cue", "chd"}));
 
   std::string infoImage;
   bool infoLogText = false;
@@ -93,16 +97,22 @@ int zanthrel::cli::RunCommandLine(int argc, char** argv) {
   verifyCommand->add_option("IMAGE", verifyImage, "Image file")->required();
   verifyCommand->add_flag("--json", verifyJson, "Print the report as JSON");
 
-  std::string convertImage, convertOutput;
+  std::string convertImage, convertOutput, convertFormat;
   bool convertQuiet = false, convertForce = false;
   CLI::App* convertCommand = app.add_subcommand(
-      "convert", "Write the data track of any image (CHD, cue sheet, NRG, raw) as a plain 2048-byte image");
+      "convert", "Write any image (CHD, cue sheet, NRG, raw, plain) as a plain 2048-byte image of its data "
+                 "track, a CUE/BIN or a CHD of every track");
   convertCommand->add_flag("-q,--quiet", convertQuiet, "Print nothing but errors");
   convertCommand->add_option("IMAGE", convertImage, "Image file")->required();
   convertCommand->add_flag("-f,--force", convertForce, "Replace OUT if it exists (never IMAGE itself)");
   convertCommand
-      ->add_option("OUT", convertOutput, "Plain image to write; one that exists is replaced only with --force")
+      ->add_option("OUT", convertOutput,
+                   "Image to write: .iso, .cue (with a .bin per track beside it) or .chd, a plain image for "
+                   "any other name; one that exists is replaced only with --force")
       ->required();
+  convertCommand
+      ->add_option("--format", convertFormat, "Write this container whatever OUT's extension: iso, cue or chd")
+      ->check(CLI::IsMember({"iso", "cue", "chd"}));
 
 #ifdef ZANTHREL_WITH_MOUNT
   std::string mountImage, mountPoint;
@@ -140,7 +150,7 @@ int zanthrel::cli::RunCommandLine(int argc, char** argv) {
                                             : InfoFormat::kEnglish);
   }
   if (*listCommand) return RunList(listImage, listJson);
-  if (*convertCommand) return RunConvert(convertImage, convertOutput, convertQuiet, convertForce);
+  if (*convertCommand) return RunConvert(convertImage, convertOutput, convertFormat, convertQuiet, convertForce);
   if (*drivesCommand) return RunDrives();
   if (*verifyCommand) return RunVerify(verifyImage, verifyJson);
 #ifdef ZANTHREL_WITH_MOUNT

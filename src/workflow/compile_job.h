@@ -1,10 +1,12 @@
 // What "Compile ISO" does, for the window and the command line alike.
 #pragma once
 
+#include <optional>
 #include <string>
 
 #include "compile/compile_run.h"
 #include "compile/unique_ids.h"
+#include "workflow/image_format.h"
 #include "workflow/output_guard.h"
 
 namespace zanthrel {
@@ -12,6 +14,8 @@ namespace zanthrel {
 struct CompileRequest {
   std::string folder;
   std::string imagePath;
+  // By default the one the image path's extension names.
+  std::optional<ImageFormat> format;
   bool bootArea = true;
   // Links that lead out of the folder are stored, each a warning, or left out.
   bool outsideLinks = true;
@@ -24,6 +28,9 @@ struct CompileRequest {
   CancelToken cancel;
 };
 
+// A CUE/BIN or a CHD is written from the plain image, which is built first
+// beside it under a temporary name and removed again; every message names
+// the image asked for.
 CompileReport CompileFolderToImage(const CompileRequest& request);
 
 }  // namespace zanthrel

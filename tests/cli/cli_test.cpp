@@ -272,10 +272,11 @@ TEST(CommandLineTest, AnOutputThatExistsIsReplacedOnlyWithForce) {
   EXPECT_EQ(testkit::ReadText(temp / "victim.chd"), "the user's CHD");
   EXPECT_EQ(std::distance(fs::directory_iterator(temp.Path()), fs::directory_iterator()), 3);
 
-  testkit::ProcessOutcome run = RunZanthrel("convert -f back.iso victim.chd");
+  // A plain image under the CHD's name, as --format asks.
+  testkit::ProcessOutcome run = RunZanthrel("convert -f --format iso back.iso victim.chd");
   EXPECT_EQ(run.status, 0) << run.err;
   EXPECT_EQ(testkit::ReadBytes(temp / "victim.chd"), image);
-  run = RunZanthrel("compile --force -q --no-boot-area source victim.chd");
+  run = RunZanthrel("compile --force -q --no-boot-area --format iso source victim.chd");
   EXPECT_EQ(run.status, 0) << run.err;
   EXPECT_EQ(fs::file_size(temp / "victim.chd"), 3u * 2048);  // label, readme.txt, root
   // A new name needs no force.
@@ -414,6 +415,45 @@ TEST(CommandLineTest, ConvertWritesThePlainImageAndInfoAndListNameTheContainer) 
   EXPECT_NE(run.out.find("Container:    cue sheet, track 1 (MODE1/2352) in Game (Track 1).bin\n"),
             std::string::npos)
       << run.out;
+}
+
+// The output's extension, or --format, names the container; a plain image
+// says what it left out, and a set is refused whole when any file of it exists.
+TEST(CommandLineTest, ConvertAndCompileWriteTheContainerTheOutputNames) {
+  testkit::TempFolder temp;
+  const Bytes image = testkit::MakeContainerDisc().image;
+  testkit::WriteBytes(temp / "plain.iso", image);
+  testkit::WriteCueSet(temp.Path().string(), "Game", image, true);
+
+  testkit::ProcessOutcome run = RunZanthrel("convert -q Game.cue out.iso");
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(run.err, "zanthrel: Game.cue: audio tracks left out of the plain image: 1 (a .cue or .chd keeps them)\n");
+  run = RunZanthrel("convert plain.iso out.img");
+  EXPECT_EQ(run.err, "");
+  EXPECT_EQ(run.out, "out.img: plain image written, 589824 bytes\n");
+
+  run = RunZanthrel("convert Game.cue set.cue");
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(run.err, "");
+  const size_t bytes = (288 + 300) * 2352 + testkit::ReadText(temp / "set.cue").size();
+  EXPECT_EQ(run.out.rfind("set.cue: cue sheet and 2 track files written, " + std::to_string(bytes) + " bytes", 0), 0u)
+      << run.out;
+  run = RunZanthrel("convert --format cue plain.iso sheet.img");
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(testkit::ReadText(temp / "sheet.img").rfind("FILE \"sheet.img (Track 1).bin\" BINARY\r\n", 0), 0u);
+  EXPECT_EQ(RunZanthrel("convert --format zip plain.iso x.zip").status, 2);
+
+  fs::create_directory(temp.Path() / "source");
+  testkit::WriteText(temp / "source/file", "content");
+  testkit::WriteText(temp / "new (Track 1).bin", "mine");
+  run = RunZanthrel("compile source new.cue");
+  EXPECT_EQ(run.status, 2);
+  EXPECT_EQ(run.err, "zanthrel: new (Track 1).bin: exists already; use -f or --force to replace it\n");
+  EXPECT_FALSE(fs::exists(temp.Path() / "new.cue"));
+  run = RunZanthrel("compile -f source new.cue");
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(run.out, "new.cue: image written, 305 blocks\n");
+  EXPECT_EQ(fs::file_size(temp.Path() / "new (Track 1).bin"), 305u * 2352);
 }
 
 TEST(CommandLineTest, ConvertKeepsTheOldImageWhenTheTrackCannotBeRead) {

@@ -64,6 +64,8 @@ std::string TrackFilePath(const std::string& cuePath, const std::string& name) {
   if (IsAbsolutePath(name)) return name;
   const std::optional<std::string> folder = FolderPartOf(cuePath);
   return folder ? JoinPath(*folder, name) : name;
+}
+
 Result<std::unique_ptr<DiscImage>> OpenCueDisc(Host& host, const std::string& cuePath, std::string_view text) {
   Result<CueSheet> sheet = ParseCueSheet(text);
   if (!sheet) return sheet.Failure();
