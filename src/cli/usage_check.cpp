@@ -1,7 +1,9 @@
 #include "cli/usage_check.h"
 
 #include <algorithm>
+#include <cctype>
 #include <numeric>
+#include <string_view>
 
 #include "cli/help_text.h"
 #include "support/host.h"
@@ -192,8 +194,9 @@ std::string DescribeWordsBeforeCommand(const CLI::App& program, const CLI::App* 
     return "option " + Quoted(word) + " comes before the command; options follow it: " + Typed(moved);
   }
   if (command) {
-    return "unexpected argument " + Quoted(word) + " before the command; " + command->get_name() +
-           " comes first: " + UsageLine(*command);
+    Words fixed = Without(arguments, Find(arguments, command->get_name()));
+    fixed.insert(fixed.begin(), command->get_name());
+    return "unexpected argument " + Quoted(word) + " before the command; the command comes first: " + Typed(fixed);
   }
   if (word == kMountCommand) return "mount: absent from this build; it needs Linux and libfuse3";
   if (const std::optional<std::string> meant = Closest(word, CommandNames(program))) {
@@ -259,6 +262,10 @@ std::optional<std::string> CheckArgumentKinds(const CommandValues& values, const
     const CompileArgs& args = values.compile;
     return "compile: the arguments look swapped: " + Quoted(args.folder) + " is a file and " + Quoted(args.image) +
            " a folder; the folder comes first: " + Typed(Swapped(arguments, commandAt, args.folder, args.image));
+  }
+  if (name == "compile" && IsOtherThanFolder(values.compile.folder)) {
+    return "compile: " + Quoted(values.compile.folder) + " is a file, not a folder; the folder to compile comes first: " +
+           std::string(kProgramName) + " compile [OPTIONS] FOLDER IMAGE";
   }
   if (name == "convert" && !KindOnDisk(values.convert.image) && IsOtherThanFolder(values.convert.output)) {
     const ConvertArgs& args = values.convert;

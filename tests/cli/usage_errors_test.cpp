@@ -109,6 +109,9 @@ TEST(UsageErrorTest, SwappedArgumentsAreRecognisedByWhatExists) {
       {"compile -f sample.iso samples",
        "compile: the arguments look swapped: 'sample.iso' is a file and 'samples' a folder; the folder comes "
        "first: zanthrel compile -f samples sample.iso"},
+      {"compile sample.iso new.iso",
+       "compile: 'sample.iso' is a file, not a folder; the folder to compile comes first: "
+       "zanthrel compile [OPTIONS] FOLDER IMAGE"},
       {"convert new.iso sample.iso",
        "convert: the arguments look swapped: 'new.iso' does not exist and 'sample.iso' does; the image to read "
        "comes first: zanthrel convert sample.iso new.iso"},
@@ -133,6 +136,8 @@ TEST(UsageErrorTest, AWordInPlaceOfTheCommandIsNamedWithTheCommandMeant) {
       {"conv sample.iso new.iso", "unknown command 'conv'; did you mean: zanthrel convert sample.iso new.iso"},
       {"sample.iso -o out", "'sample.iso' is not a command; to decompile the image: zanthrel decompile sample.iso -o out"},
       {"tree", "'tree' is not a command; to compile the folder: zanthrel compile tree IMAGE"},
+      {"sample.iso decompile", "unexpected argument 'sample.iso' before the command; the command comes first: "
+                                "zanthrel decompile sample.iso"},
       {"-q decompile sample.iso",
        "option '-q' comes before the command; options follow it: zanthrel decompile -q sample.iso"},
       {"-o out decompile sample.iso",
