@@ -96,14 +96,14 @@ Words CommandNames(const CLI::App& program) {
   return names;
 }
 
-std::string CommandList(const CLI::App& program) {
-  const Words names = CommandNames(program);
-  return std::accumulate(std::next(names.begin()), names.end(), names.front(),
-                         [](const std::string& list, const std::string& name) { return list + ", " + name; });
+std::string Joined(const Words& names) {
+  std::string list;
+  for (const std::string& name : names) list += (list.empty() ? "" : ", ") + name;
+  return list;
 }
 
 std::string UnknownCommand(const CLI::App& program, const std::string& word) {
-  return "unknown command " + Quoted(word) + "; the commands are " + CommandList(program) +
+  return "unknown command " + Quoted(word) + "; the commands are " + Joined(CommandNames(program)) +
          " (zanthrel help describes them)";
 }
 
@@ -155,56 +155,51 @@ Words Swapped(Words arguments, size_t commandAt, const std::string& first, const
   return arguments;
 }
 
-// Words before the command, or in place of one.
-std::string DescribeWordsBeforeCommand(const CLI::App& program, const CLI::App* command, const Words& left,
-                                       const Words& arguments) {
-  const std::string& word = left.front();
-  const size_t at = Find(arguments, word);
-  if (word.starts_with("-") && word.size() > 1) {
-    const CLI::Option* option = command ? OptionNamed(*command, word) : nullptr;
-    if (!command) {
-      Words owners;
-      for (const CLI::App* candidate : Commands(program)) {
-        if (OptionNamed(*candidate, word)) owners.push_back(candidate->get_name());
-      }
-      if (owners.size() == 1) {
-        Words fixed = arguments;
-        fixed.insert(fixed.begin(), owners.front());
-        return "a command is missing; " + Quoted(word) + " is an option of " + owners.front() + ": " + Typed(fixed);
-      }
-      if (!owners.empty()) {
-        std::string list;
-        for (const std::string& owner : owners) list += (list.empty() ? "" : ", ") + owner;
-        return "a command is missing; " + Quoted(word) + " is an option of " + list +
-               ", given after the command (zanthrel help describes them)";
-      }
+// An option given before the command, or with none.
+std::string DescribeOptionBeforeCommand(const CLI::App& program, const CLI::App* command, const std::string& word,
+                                        const Words& arguments) {
+  if (!command) {
+    Words owners;
+    for (const CLI::App* candidate : Commands(program)) {
+      if (OptionNamed(*candidate, word)) owners.push_back(candidate->get_name());
     }
-    if (!option) {
-      const std::optional<std::string> meant = Closest(word, OptionWords(program));
-      return "unknown option " + Quoted(word) +
-             (meant ? "; did you mean " + Quoted(*meant) + "?" : "; zanthrel help lists the commands and options");
+    if (owners.size() == 1) {
+      Words fixed = arguments;
+      fixed.insert(fixed.begin(), owners.front());
+      return "a command is missing; " + Quoted(word) + " is an option of " + owners.front() + ": " + Typed(fixed);
     }
-    // The option, and its value when it takes one, moved after the command.
-    Words moved = arguments;
-    const size_t count = TakesValue(*option) && word.find('=') == std::string::npos ? 2 : 1;
-    Words taken(moved.begin() + ptrdiff_t(at), moved.begin() + ptrdiff_t(std::min(at + count, moved.size())));
-    moved.erase(moved.begin() + ptrdiff_t(at), moved.begin() + ptrdiff_t(at + taken.size()));
-    const size_t commandAt = Find(moved, command->get_name());
-    moved.insert(moved.begin() + ptrdiff_t(std::min(commandAt + 1, moved.size())), taken.begin(), taken.end());
-    return "option " + Quoted(word) + " comes before the command; options follow it: " + Typed(moved);
+    if (!owners.empty()) {
+      return "a command is missing; " + Quoted(word) + " is an option of " + Joined(owners) +
+             ", given after the command (zanthrel help describes them)";
+    }
   }
-  if (command) {
-    Words fixed = Without(arguments, Find(arguments, command->get_name()));
-    fixed.insert(fixed.begin(), command->get_name());
-    return "unexpected argument " + Quoted(word) + " before the command; the command comes first: " + Typed(fixed);
+  const CLI::Option* option = command ? OptionNamed(*command, word) : nullptr;
+  if (!option) {
+    const std::optional<std::string> meant = Closest(word, OptionWords(program));
+    return "unknown option " + Quoted(word) +
+           (meant ? "; did you mean " + Quoted(*meant) + "?" : "; zanthrel help lists the commands and options");
   }
+  // The option, and its value when it takes one, moved after the command.
+  Words moved = arguments;
+  const size_t at = Find(moved, word);
+  const size_t count = TakesValue(*option) && word.find('=') == std::string::npos ? 2 : 1;
+  const Words taken(moved.begin() + ptrdiff_t(at), moved.begin() + ptrdiff_t(std::min(at + count, moved.size())));
+  moved.erase(moved.begin() + ptrdiff_t(at), moved.begin() + ptrdiff_t(at + taken.size()));
+  const size_t commandAt = Find(moved, command->get_name());
+  moved.insert(moved.begin() + ptrdiff_t(std::min(commandAt + 1, moved.size())), taken.begin(), taken.end());
+  return "option " + Quoted(word) + " comes before the command; options follow it: " + Typed(moved);
+}
+
+// A word where the command should be: a slip of a command's name, or a path
+// whose kind tells which command was meant.
+std::string DescribeWordInPlaceOfCommand(const CLI::App& program, const std::string& word, const Words& arguments) {
   if (word == kMountCommand) return "mount: absent from this build; it needs Linux and libfuse3";
+  const size_t at = Find(arguments, word);
   if (const std::optional<std::string> meant = Closest(word, CommandNames(program))) {
     Words fixed = arguments;
     fixed[at] = *meant;
     return "unknown command " + Quoted(word) + "; did you mean: " + Typed(fixed);
   }
-  // A path where the command should be: what it is tells which command was meant.
   if (IsFolder(word)) {
     return Quoted(word) + " is not a command; to compile the folder: " + Typed(With({"compile"}, {word, "IMAGE"}));
   }
@@ -214,6 +209,17 @@ std::string DescribeWordsBeforeCommand(const CLI::App& program, const CLI::App* 
     return Quoted(word) + " is not a command; to decompile the image: " + Typed(fixed);
   }
   return UnknownCommand(program, word);
+}
+
+// Words before the command, or in place of one.
+std::string DescribeWordsBeforeCommand(const CLI::App& program, const CLI::App* command, const Words& left,
+                                       const Words& arguments) {
+  const std::string& word = left.front();
+  if (word.starts_with("-") && word.size() > 1) return DescribeOptionBeforeCommand(program, command, word, arguments);
+  if (!command) return DescribeWordInPlaceOfCommand(program, word, arguments);
+  Words fixed = Without(arguments, Find(arguments, command->get_name()));
+  fixed.insert(fixed.begin(), command->get_name());
+  return "unexpected argument " + Quoted(word) + " before the command; the command comes first: " + Typed(fixed);
 }
 
 // Words that the command does not take.
