@@ -54,7 +54,8 @@ class InterruptWatch {
 std::string ConvertedWhat(const ConvertReport& report) {
   switch (report.format) {
     case ImageFormat::kCueBin:
-      return "cue sheet and " + std::to_string(report.files.size() - 1) + " track files";
+      return "cue sheet and " + std::to_string(report.files.size() - 1) +
+             (report.files.size() == 2 ? " track file" : " track files");
     case ImageFormat::kChd:
       return "CHD";
     case ImageFormat::kIso:

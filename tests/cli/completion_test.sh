@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# The bash completion offers the subcommands, each one's options, and folders after -o.
+# The bash completion offers the subcommands, each one's options, the commands
+# after help, and folders after -o.
 set -euo pipefail
 source "$1"
 failures=0
@@ -18,7 +19,9 @@ expect() {
   fi
 }
 
-expect "$(complete_line zanthrel v)" "verify"
+expect "$(complete_line zanthrel v)" "verify version"
+expect "$(complete_line zanthrel help co)" "compile convert"
+expect "$(complete_line zanthrel -)" "--help --version -V"
 expect "$(complete_line zanthrel mount --a)" "--all-copies"
 expect "$(complete_line zanthrel d)" "decompile drives"
 expect "$(complete_line zanthrel info --)" "--log-text --json --help"

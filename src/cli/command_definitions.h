@@ -1,0 +1,67 @@
+// The commands, their options and their arguments, defined once as one CLI11
+// application: what the program parses, what its help prints, and what the
+// man page and the bash completion are checked against. An option is one line
+// here and one field of the values it fills.
+#pragma once
+
+#include <CLI/CLI.hpp>
+
+#include <memory>
+#include <string>
+
+#include "cli/commands.h"
+
+namespace zanthrel::cli {
+
+struct InfoArgs {
+  std::string image;
+  bool logText = false;
+  bool json = false;
+};
+
+struct ImageReportArgs {
+  std::string image;
+  bool json = false;
+};
+
+struct ConvertArgs {
+  std::string image;
+  std::string output;
+  std::string format;
+  bool quiet = false;
+  bool force = false;
+};
+
+struct MountArgs {
+  std::string image;
+  std::string mountPoint;
+  bool allCopies = false;
+  bool foreground = false;
+};
+
+// What the parsed command line says, one record for each command.
+struct CommandValues {
+  DecompileArgs decompile;
+  CompileArgs compile;
+  InfoArgs info;
+  ImageReportArgs list;
+  ImageReportArgs verify;
+  ConvertArgs convert;
+  MountArgs mount;
+  std::string helpTopic;  // the command that `help` is asked about, if any
+};
+
+// Names of the program and of the commands that are not jobs.
+inline constexpr const char* kProgramName = "zanthrel";
+inline constexpr const char* kHelpCommand = "help";
+inline constexpr const char* kVersionCommand = "version";
+inline constexpr const char* kMountCommand = "mount";
+
+// The application whose parse fills `values`; `withMount` adds the mount
+// command, which needs FUSE. `values` must outlive it.
+std::unique_ptr<CLI::App> DefineCommands(CommandValues& values, bool withMount);
+
+// The command of that name, or nullptr.
+const CLI::App* FindCommand(const CLI::App& program, const std::string& name);
+
+}  // namespace zanthrel::cli
