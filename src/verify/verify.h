@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "source/image_source.h"
+#include "support/progress.h"
 
 namespace zanthrel {
 
@@ -63,6 +64,8 @@ struct VerifyReport {
   }
 };
 
-VerifyReport VerifyImage(ImageSource& source);
+// `progress` hears of the bytes of files checked (one copy's worth each)
+// against the volume's bytes, as decompile counts them.
+VerifyReport VerifyImage(ImageSource& source, const Progress& progress = {});
 
 }  // namespace zanthrel

@@ -28,7 +28,7 @@ size_t GatherUserData(uint8_t* buffer, size_t length, uint64_t first, SectorFind
 }  // namespace
 
 ConvertReport ConvertImage(const std::string& imagePath, const std::string& outputPath, ReplaceRule replace,
-                           Host& host) {
+                           Host& host, const Progress& progress) {
   ConvertReport report;
   if (Status output = CheckConvertOutput(host, imagePath, outputPath, replace); !output) {
     report.refused = true;
@@ -36,7 +36,7 @@ ConvertReport ConvertImage(const std::string& imagePath, const std::string& outp
     return report;
   }
   ImageSource source;
-  const OpenStatus opened = OpenImageFile(source, imagePath, host);
+  const OpenStatus opened = OpenImageFile(source, imagePath, host, progress);
   if (!opened) {
     report.failure = imagePath + ": " + opened.Failure().text;
     return report;
@@ -48,12 +48,16 @@ ConvertReport ConvertImage(const std::string& imagePath, const std::string& outp
   // The source has found the label; the track is read through a stream of
   // its own from the first byte, which the source's stream of a gzip image
   // no longer keeps.
-  Result<std::unique_ptr<ImageStream>> reopened = ImageStream::Open(host, imagePath);
+  Result<std::unique_ptr<ImageStream>> reopened = ImageStream::Open(host, imagePath, progress);
   if (!reopened) {
     report.failure = imagePath + ": cannot be opened again (" + reopened.Failure().text + ")";
     return report;
   }
   ImageStream& stream = **reopened;
+  // A gzip file tells how far it is inflated as it is read; the length of
+  // any other is known at once.
+  const std::optional<uint64_t> trackLength =
+      progress && !stream.IsGzip() ? stream.Length() : std::optional<uint64_t>();
   // Every sector is written, a damaged one as read, and counted.
   stream.KeepDamaged(true);
   SectorFindings rawFindings;
@@ -79,6 +83,7 @@ ConvertReport ConvertImage(const std::string& imagePath, const std::string& outp
       return report;
     }
     report.bytes += length;
+    if (trackLength) progress(stream.Tell(), *trackLength);
     if (size_t(read) < chunk) break;
   }
   // A gzip image whose spool filled up ends early through no fault of its own.

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "support/host.h"
+#include "support/progress.h"
 #include "workflow/output_guard.h"
 
 namespace zanthrel {
@@ -30,8 +31,10 @@ struct ConvertReport {
 // Writes `outputPath`, which must be a regular file or a new name and never
 // a file being read (CheckConvertOutput), through a temporary file beside it,
 // put in place only when the whole track has been read and written. A file
-// that exists there is refused when `replace` says so.
+// that exists there is refused when `replace` says so. `progress` hears of
+// the bytes read: of a gzip file, the compressed ones.
 ConvertReport ConvertImage(const std::string& imagePath, const std::string& outputPath,
-                           ReplaceRule replace = ReplaceRule::kAskedByDialog, Host& host = SystemHost());
+                           ReplaceRule replace = ReplaceRule::kAskedByDialog, Host& host = SystemHost(),
+                           const Progress& progress = {});
 
 }  // namespace zanthrel
