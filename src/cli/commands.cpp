@@ -51,6 +51,11 @@ class InterruptWatch {
   std::atomic<bool> flag_{false};
 };
 
+// With -v: each file's path on stdout, as tar -v names them, above the bar.
+FileWritten ListOnStandardOutput(ProgressBar& bar) {
+  return [&bar](const std::string& path) { bar.PrintAbove(std::cout, EscapeControlsInHostPath(path)); };
+}
+
 }  // namespace
 
 void PrintError(const std::string& message) { std::cerr << "zanthrel: " << message << std::endl; }
@@ -70,10 +75,12 @@ int RunDecompile(const DecompileArgs& args) {
   request.additionalInfo = args.info;
   request.extractDiscLabel = args.discLabel;
   request.allowOverlaps = args.allowOverlaps;
-  request.progress = [&bar](uint64_t done, uint64_t total) { bar.Update(done, total); };
+  request.progress = bar.Callback();
+  if (args.verbose && !args.quiet) request.fileWritten = ListOnStandardOutput(bar);
   InterruptWatch interrupt;
   request.cancel = interrupt.Token();
   DecompileReport report = DecompileImageFile(request);
+  bar.End();
   if (report.refused) {
     PrintError(DescribeReport(report, request.imagePath) + " (-f writes over them)");
     return kExitUsage;
@@ -86,7 +93,6 @@ int RunDecompile(const DecompileArgs& args) {
     PrintError(DescribeReport(report, request.imagePath));
     return kExitCancelled;
   }
-  bar.Update(1, 1);
   for (const std::string& skipped : DescribeSkippedFolders(report)) PrintError(skipped);
   // Nothing is lost, but the folder's names differ from the disc's.
   for (const std::string& renamed : report.renamed) PrintError("warning: " + EscapeControlsInHostPath(renamed));
@@ -119,12 +125,12 @@ int RunCompile(const CompileArgs& args, UniqueIdGenerator& ids) {
   request.replace = args.force ? ReplaceRule::kForced : ReplaceRule::kRefuseExisting;
   request.outsideLinks = !args.noOutsideLinks;
   request.ids = &ids;
-  if (!args.quiet && StandardErrorIsTerminal()) {
-    request.progress = [&bar](uint64_t done, uint64_t total) { bar.Update(done, total); };
-  }
+  request.progress = bar.Callback();
+  if (args.verbose && !args.quiet) request.fileAdded = ListOnStandardOutput(bar);
   InterruptWatch interrupt;
   request.cancel = interrupt.Token();
   CompileReport report = CompileFolderToImage(request);
+  bar.End();
   if (report.refused) {
     PrintError(report.failure);
     return kExitUsage;
@@ -133,7 +139,6 @@ int RunCompile(const CompileArgs& args, UniqueIdGenerator& ids) {
     PrintError(report.failure);
     return kExitCancelled;
   }
-  bar.Update(1, 1);
   for (const std::string& problem : report.problems) PrintError(problem);
   // Names that had to change are warnings: nothing is lost, but the disc differs from the folder.
   for (const std::string& renamed : report.renamed) PrintError("warning: " + renamed);
@@ -154,8 +159,10 @@ int RunCompile(const CompileArgs& args, UniqueIdGenerator& ids) {
 }
 
 int RunInfo(const std::string& image, InfoFormat format) {
+  ProgressBar bar(StandardErrorIsTerminal());
   if (format == InfoFormat::kLogText) {
-    const LabelReport label = DescribeImageLabel(image);
+    const LabelReport label = DescribeImageLabel(image, SystemHost(), bar.Callback());
+    bar.End();
     if (!Opened(label.opening, image)) return kExitUsage;
     if (!ReadWhole(label, image)) return kExitFailed;
     if (label.description.empty()) {
@@ -165,7 +172,8 @@ int RunInfo(const std::string& image, InfoFormat format) {
     std::cout << Cp1251ToUtf8(label.description);
     return kExitDone;
   }
-  const InfoReport info = SummarizeImageFile(image);
+  const InfoReport info = SummarizeImageFile(image, SystemHost(), bar.Callback());
+  bar.End();
   if (!Opened(info.opening, image)) return kExitUsage;
   if (!ReadWhole(info, image)) return kExitFailed;
   if (!info.summary) {
@@ -191,17 +199,23 @@ int RunList(const std::string& image, bool json) {
   // read is named after the lines before it.
   bool first = true;
   uint64_t unreadable = 0;
+  // The bar shows while a gzip image is searched for its label, before the first line.
+  ProgressBar bar(StandardErrorIsTerminal());
   const ListReport list = ListImageFile(
       image, {[&](const ListedEntry& entry) {
+                if (first) bar.End();
                 std::cout << (json ? ListJsonElement(entry, first) : ListLine(entry));
                 first = false;
               },
               [&](const std::string& folder) {
                 ++unreadable;
+                bar.End();
                 std::cout << std::flush;
                 PrintError(image + ": " + EscapeControls(Cp1251ToUtf8(folder)) +
                            ": folder cannot be read, no copy of it reads; its entries are not listed");
-              }});
+              }},
+      SystemHost(), bar.Callback());
+  bar.End();
   // What was listed before a failure of the host stays a whole JSON text.
   if (json && !first) std::cout << ListJsonEnd(false);
   std::cout << std::flush;
@@ -216,8 +230,11 @@ int RunList(const std::string& image, bool json) {
 }
 
 int RunConvert(const std::string& image, const std::string& output, bool quiet, bool force) {
+  ProgressBar bar(!quiet && StandardErrorIsTerminal());
   const ConvertReport report =
-      ConvertImage(image, output, force ? ReplaceRule::kForced : ReplaceRule::kRefuseExisting);
+      ConvertImage(image, output, force ? ReplaceRule::kForced : ReplaceRule::kRefuseExisting, SystemHost(),
+                   bar.Callback());
+  bar.End();
   if (report.refused || !report.opened) {
     PrintError(report.failure);
     return kExitUsage;
@@ -242,7 +259,9 @@ int RunConvert(const std::string& image, const std::string& output, bool quiet, 
 }
 
 int RunVerify(const std::string& image, bool json) {
-  const VerifyImageReport report = VerifyImageFile(image);
+  ProgressBar bar(StandardErrorIsTerminal());
+  const VerifyImageReport report = VerifyImageFile(image, SystemHost(), bar.Callback());
+  bar.End();
   if (!Opened(report.opening, image)) return kExitUsage;
   if (!ReadWhole(report, image)) return kExitFailed;
   std::cout << (json ? JsonText(VerifyJson(image, report.verify)) : VerifyText(image, report.verify))

@@ -36,6 +36,7 @@ int zanthrel::cli::RunCommandLine(int argc, char** argv) {
                              "Go on past 8 times the volume's size, which only entries that claim the "
                              "same blocks make a run write");
   decompileCommand->add_flag("-q,--quiet", decompile.quiet, "Print nothing but errors");
+  decompileCommand->add_flag("-v,--verbose", decompile.verbose, "Name each file on stdout as it is written");
   CLI::Option* imageOption = decompileCommand->add_option(
       "IMAGE", decompile.image, "Image file: plain or gzip (2048 or raw 2352), CHD, cue sheet, NRG, raw MODE2");
   CLI::Option* driveOption = decompileCommand->add_option(
@@ -56,6 +57,7 @@ int zanthrel::cli::RunCommandLine(int argc, char** argv) {
   compileCommand->add_flag("--no-boot-area", compile.noBootArea,
                            "Leave out the boot area (blocks 1-302 and the boot file slots)");
   compileCommand->add_flag("-q,--quiet", compile.quiet, "Print nothing but errors");
+  compileCommand->add_flag("-v,--verbose", compile.verbose, "Name each file on stdout as it is added");
   compileCommand->add_option("FOLDER", compile.folder, "Folder to compile")->required();
   compileCommand->add_flag("-f,--force", compile.force,
                            "Replace IMAGE if it exists (never one inside FOLDER)");
