@@ -18,6 +18,7 @@ void DefineDecompile(CLI::App& program, DecompileArgs& args) {
                     "Go on past 8 times the volume's size, which only entries that claim the same blocks make a "
                     "run write");
   command->add_flag("-q,--quiet", args.quiet, "Print nothing but errors");
+  command->add_flag("-v,--verbose", args.verbose, "Name each file on stdout as it is written");
   command->add_option("IMAGE", args.image,
                       "Image file: plain or gzip (2048 or raw 2352), CHD, cue sheet, NRG, raw MODE2");
   command->add_option("--drive", args.drive, "Read the disc in this drive (such as /dev/sr0, or D: on Windows); needs -o")
@@ -30,6 +31,7 @@ void DefineCompile(CLI::App& program, CompileArgs& args) {
   CLI::App* command = program.add_subcommand("compile", "Build an Opera image from a folder, boot area included");
   command->add_flag("--no-boot-area", args.noBootArea, "Leave out the boot area (blocks 1-302 and the boot file slots)");
   command->add_flag("-q,--quiet", args.quiet, "Print nothing but errors");
+  command->add_flag("-v,--verbose", args.verbose, "Name each file on stdout as it is added");
   command->add_option("FOLDER", args.folder, "Folder to compile")->required();
   command->add_flag("-f,--force", args.force, "Replace IMAGE if it exists (never one inside FOLDER)");
   command->add_flag("--no-outside-links", args.noOutsideLinks,

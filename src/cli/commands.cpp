@@ -64,6 +64,11 @@ std::string ConvertedWhat(const ConvertReport& report) {
   return "plain image";
 }
 
+// With -v: each file's path on stdout, as tar -v names them, above the bar.
+FileWritten ListOnStandardOutput(ProgressBar& bar) {
+  return [&bar](const std::string& path) { bar.PrintAbove(std::cout, EscapeControlsInHostPath(path)); };
+}
+
 }  // namespace
 
 void PrintError(const std::string& message) { std::cerr << "zanthrel: " << message << std::endl; }
@@ -83,10 +88,12 @@ int RunDecompile(const DecompileArgs& args) {
   request.additionalInfo = args.info;
   request.extractDiscLabel = args.discLabel;
   request.allowOverlaps = args.allowOverlaps;
-  request.progress = [&bar](uint64_t done, uint64_t total) { bar.Update(done, total); };
+  request.progress = bar.Callback();
+  if (args.verbose && !args.quiet) request.fileWritten = ListOnStandardOutput(bar);
   InterruptWatch interrupt;
   request.cancel = interrupt.Token();
   DecompileReport report = DecompileImageFile(request);
+  bar.End();
   if (report.refused) {
     PrintError(DescribeReport(report, request.imagePath) + " (-f writes over them)");
     return kExitUsage;
@@ -99,7 +106,6 @@ int RunDecompile(const DecompileArgs& args) {
     PrintError(DescribeReport(report, request.imagePath));
     return kExitCancelled;
   }
-  bar.Update(1, 1);
   for (const std::string& skipped : DescribeSkippedFolders(report)) PrintError(skipped);
   // Nothing is lost, but the folder's names differ from the disc's.
   for (const std::string& renamed : report.renamed) PrintError("warning: " + EscapeControlsInHostPath(renamed));
@@ -133,12 +139,12 @@ int RunCompile(const CompileArgs& args, UniqueIdGenerator& ids) {
   request.replace = args.force ? ReplaceRule::kForced : ReplaceRule::kRefuseExisting;
   request.outsideLinks = !args.noOutsideLinks;
   request.ids = &ids;
-  if (!args.quiet && StandardErrorIsTerminal()) {
-    request.progress = [&bar](uint64_t done, uint64_t total) { bar.Update(done, total); };
-  }
+  request.progress = bar.Callback();
+  if (args.verbose && !args.quiet) request.fileAdded = ListOnStandardOutput(bar);
   InterruptWatch interrupt;
   request.cancel = interrupt.Token();
   CompileReport report = CompileFolderToImage(request);
+  bar.End();
   if (report.refused) {
     PrintError(report.failure);
     return kExitUsage;
@@ -147,7 +153,6 @@ int RunCompile(const CompileArgs& args, UniqueIdGenerator& ids) {
     PrintError(report.failure);
     return kExitCancelled;
   }
-  bar.Update(1, 1);
   for (const std::string& problem : report.problems) PrintError(problem);
   // Names that had to change are warnings: nothing is lost, but the disc differs from the folder.
   for (const std::string& renamed : report.renamed) PrintError("warning: " + renamed);
@@ -168,8 +173,10 @@ int RunCompile(const CompileArgs& args, UniqueIdGenerator& ids) {
 }
 
 int RunInfo(const std::string& image, InfoFormat format) {
+  ProgressBar bar(StandardErrorIsTerminal());
   if (format == InfoFormat::kLogText) {
-    const LabelReport label = DescribeImageLabel(image);
+    const LabelReport label = DescribeImageLabel(image, SystemHost(), bar.Callback());
+    bar.End();
     if (!Opened(label.opening, image)) return kExitUsage;
     if (!ReadWhole(label, image)) return kExitFailed;
     if (label.description.empty()) {
@@ -179,7 +186,8 @@ int RunInfo(const std::string& image, InfoFormat format) {
     std::cout << Cp1251ToUtf8(label.description);
     return kExitDone;
   }
-  const InfoReport info = SummarizeImageFile(image);
+  const InfoReport info = SummarizeImageFile(image, SystemHost(), bar.Callback());
+  bar.End();
   if (!Opened(info.opening, image)) return kExitUsage;
   if (!ReadWhole(info, image)) return kExitFailed;
   if (!info.summary) {
@@ -209,17 +217,23 @@ int RunList(const std::string& image, bool json) {
   // read is named after the lines before it.
   bool first = true;
   uint64_t unreadable = 0;
+  // The bar shows while a gzip image is searched for its label, before the first line.
+  ProgressBar bar(StandardErrorIsTerminal());
   const ListReport list = ListImageFile(
       image, {[&](const ListedEntry& entry) {
+                if (first) bar.End();
                 std::cout << (json ? ListJsonElement(entry, first) : ListLine(entry));
                 first = false;
               },
               [&](const std::string& folder) {
                 ++unreadable;
+                bar.End();
                 std::cout << std::flush;
                 PrintError(image + ": " + EscapeControls(Cp1251ToUtf8(folder)) +
                            ": folder cannot be read, no copy of it reads; its entries are not listed");
-              }});
+              }},
+      SystemHost(), bar.Callback());
+  bar.End();
   // What was listed before a failure of the host stays a whole JSON text.
   if (json && !first) std::cout << ListJsonEnd(false);
   std::cout << std::flush;
@@ -235,8 +249,10 @@ int RunList(const std::string& image, bool json) {
 
 int RunConvert(const std::string& image, const std::string& output, const std::string& format, bool quiet,
                bool force) {
+  ProgressBar bar(!quiet && StandardErrorIsTerminal());
   const ConvertReport report = ConvertImage(image, output, force ? ReplaceRule::kForced : ReplaceRule::kRefuseExisting,
-                                            SystemHost(), ImageFormatNamed(format));
+                                            SystemHost(), ImageFormatNamed(format), bar.Callback());
+  bar.End();
   if (report.refused || !report.opened) {
     PrintError(report.failure);
     return kExitUsage;
@@ -265,7 +281,9 @@ int RunConvert(const std::string& image, const std::string& output, const std::s
 }
 
 int RunVerify(const std::string& image, bool json) {
-  const VerifyImageReport report = VerifyImageFile(image);
+  ProgressBar bar(StandardErrorIsTerminal());
+  const VerifyImageReport report = VerifyImageFile(image, SystemHost(), bar.Callback());
+  bar.End();
   if (!Opened(report.opening, image)) return kExitUsage;
   if (!ReadWhole(report, image)) return kExitFailed;
   std::cout << (json ? JsonText(VerifyJson(image, report.verify)) : VerifyText(image, report.verify))

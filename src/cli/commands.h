@@ -24,6 +24,7 @@ struct DecompileArgs {
   bool force = false;  // write into a PARCE folder that is not empty
   bool allowOverlaps = false;
   bool quiet = false;
+  bool verbose = false;  // name each file as it is written
 };
 
 struct CompileArgs {
@@ -31,6 +32,7 @@ struct CompileArgs {
   std::string image;
   bool noBootArea = false;
   bool quiet = false;
+  bool verbose = false;  // name each host file as it is added
   bool force = false;  // replace an IMAGE that exists
   bool noOutsideLinks = false;
   std::string format;  // "iso", "cue", "chd", or empty for IMAGE's extension

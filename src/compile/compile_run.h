@@ -17,6 +17,8 @@ namespace zanthrel {
 struct CompileOptions {
   // Bytes copied against the bytes of every file found below the folder.
   Progress progress;
+  // Each host file, as it is added to the image.
+  FileWritten fileAdded;
   Host* host = &SystemHost();
   // The generator that the front end keeps; a fresh one when null, which
   // gives the ids of a process's first image.

@@ -31,6 +31,7 @@ struct CompileRun {
   // Lists the folders ahead of the walk, where there is one.
   ScanAhead* scans = nullptr;
   const Progress* progress = nullptr;
+  FileWritten fileAdded;
   CancelToken cancel;
   uint64_t totalBytes = 0;
   uint64_t bytesCopied = 0;

@@ -103,6 +103,7 @@ DecompileResult DecompileImage(ImageSource& source, const std::string& outputFol
 
   DecompileRun run(source, *options.host, logPath, options.progress, options.cancel);
   run.extractDiscLabel = options.extractDiscLabel;
+  run.fileWritten = options.fileWritten;
   run.additionalInfo = options.additionalInfo;
   run.allowOverlaps = options.allowOverlaps;
   // The label is read once: its description opens the log, and a label that

@@ -50,6 +50,8 @@ struct CutFile {
 
 struct DecompileOptions {
   Progress progress;
+  // Each file of the tree, as it is handed to be written.
+  FileWritten fileWritten;
   Host* host = &SystemHost();
   CancelToken cancel;
   // Whether the root's "Disc label" entry is extracted like any other file.

@@ -336,6 +336,7 @@ bool ExtractFile(DecompileRun& run, const opera::EntryView& entry, const TreeFol
   if (!CopyFileData(run, entry, blocks.count, target, damaged)) {
     return PassOver(run, log_text::CannotReadFile(path), path);
   }
+  if (run.fileWritten) run.fileWritten(path);
   if (damaged) {
     WriteLogText(run.log, log_text::FileDamaged(path));
     if (run.damagedOnce.insert(path).second) run.damagedFiles.push_back(path);

@@ -43,6 +43,7 @@ struct DecompileRun {
   DecompileLog log;
   BlockMap blockMap;
   const Progress& progress;
+  FileWritten fileWritten;
   CancelToken cancel;
   bool extractDiscLabel = false;
   bool additionalInfo = false;

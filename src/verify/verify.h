@@ -10,6 +10,7 @@
 #include "source/container_check.h"
 #include "source/image_source.h"
 #include "support/host.h"
+#include "support/progress.h"
 
 namespace zanthrel {
 
@@ -68,11 +69,13 @@ struct VerifyReport {
   }
 };
 
-VerifyReport VerifyImage(ImageSource& source);
+// `progress` hears of the bytes of files checked (one copy's worth each)
+// against the volume's bytes, as decompile counts them.
+VerifyReport VerifyImage(ImageSource& source, const Progress& progress = {});
 // VerifyImage, and meanwhile, on a thread of its own, the check of the
 // records of the file `source` was opened from (CheckContainerOf). Each
 // decodes what it reads (a CHD's hunks), so on two cores the two take about
 // as long as the longer of them.
-VerifyReport VerifyImageAndContainer(ImageSource& source, Host& host);
+VerifyReport VerifyImageAndContainer(ImageSource& source, Host& host, const Progress& progress = {});
 
 }  // namespace zanthrel

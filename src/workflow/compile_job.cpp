@@ -95,6 +95,7 @@ CompileReport CompileFolderToImage(const CompileRequest& request) {
   }
   CompileOptions options;
   options.progress = request.progress;
+  options.fileAdded = request.fileAdded;
   options.host = request.host;
   options.ids = request.ids;
   options.cancel = request.cancel;

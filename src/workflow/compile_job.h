@@ -22,6 +22,8 @@ struct CompileRequest {
   // The command line sets its own rules; the window's save dialog has asked.
   ReplaceRule replace = ReplaceRule::kAskedByDialog;
   Progress progress;
+  // Each host file, as it is added to the image.
+  FileWritten fileAdded;
   // The generator that the front end keeps for the life of the process.
   UniqueIdGenerator* ids = nullptr;
   Host* host = &SystemHost();

@@ -27,14 +27,14 @@ size_t GatherUserData(uint8_t* buffer, size_t length, uint64_t first, SectorFind
 }
 
 void ConvertToPlainImage(const std::string& imagePath, const std::string& outputPath, ReplaceRule replace,
-                         Host& host, ConvertReport& report) {
+                         Host& host, const Progress& progress, ConvertReport& report) {
   if (Status output = CheckConvertOutput(host, imagePath, outputPath, replace); !output) {
     report.refused = true;
     report.failure = output.Failure().text;
     return;
   }
   ImageSource source;
-  const OpenStatus opened = OpenImageFile(source, imagePath, host);
+  const OpenStatus opened = OpenImageFile(source, imagePath, host, progress);
   if (!opened) {
     report.failure = imagePath + ": " + opened.Failure().text;
     return;
@@ -46,12 +46,16 @@ void ConvertToPlainImage(const std::string& imagePath, const std::string& output
   // The source has found the label; the track is read through a stream of
   // its own from the first byte, which the source's stream of a gzip image
   // no longer keeps.
-  Result<std::unique_ptr<ImageStream>> reopened = ImageStream::Open(host, imagePath);
+  Result<std::unique_ptr<ImageStream>> reopened = ImageStream::Open(host, imagePath, progress);
   if (!reopened) {
     report.failure = imagePath + ": cannot be opened again (" + reopened.Failure().text + ")";
     return;
   }
   ImageStream& stream = **reopened;
+  // A gzip file tells how far it is inflated as it is read; the length of
+  // any other is known at once.
+  const std::optional<uint64_t> trackLength =
+      progress && !stream.IsGzip() ? stream.Length() : std::optional<uint64_t>();
   // Every sector is written, a damaged one as read, and counted.
   stream.KeepDamaged(true);
   SectorFindings rawFindings;
@@ -77,6 +81,7 @@ void ConvertToPlainImage(const std::string& imagePath, const std::string& output
       return;
     }
     report.bytes += length;
+    if (trackLength) progress(stream.Tell(), *trackLength);
     if (size_t(read) < chunk) break;
   }
   // A gzip image whose spool filled up ends early through no fault of its own.
@@ -106,7 +111,7 @@ void ConvertToPlainImage(const std::string& imagePath, const std::string& output
 // Every track, as the disc image delivers its frames. The files beside the
 // one named are known once the disc is open, and are checked then.
 void ConvertToDiscImage(const std::string& imagePath, const std::string& outputPath, ReplaceRule replace,
-                        Host& host, ConvertReport& report) {
+                        Host& host, const Progress& progress, ConvertReport& report) {
   if (Status output = CheckConvertOutput(host, imagePath, outputPath, replace); !output) {
     report.refused = true;
     report.failure = output.Failure().text;
@@ -126,7 +131,7 @@ void ConvertToDiscImage(const std::string& imagePath, const std::string& outputP
       return;
     }
   }
-  Result<WrittenFiles> written = WriteDiscAs(report.format, **disc, outputPath, host);
+  Result<WrittenFiles> written = WriteDiscAs(report.format, **disc, outputPath, host, progress);
   if (!written) {
     report.failure = written.Failure().text;
     return;
@@ -138,13 +143,13 @@ void ConvertToDiscImage(const std::string& imagePath, const std::string& outputP
 }  // namespace
 
 ConvertReport ConvertImage(const std::string& imagePath, const std::string& outputPath, ReplaceRule replace,
-                           Host& host, std::optional<ImageFormat> format) {
+                           Host& host, std::optional<ImageFormat> format, const Progress& progress) {
   ConvertReport report;
   report.format = OutputFormat(outputPath, format);
   if (report.format == ImageFormat::kIso) {
-    ConvertToPlainImage(imagePath, outputPath, replace, host, report);
+    ConvertToPlainImage(imagePath, outputPath, replace, host, progress, report);
   } else {
-    ConvertToDiscImage(imagePath, outputPath, replace, host, report);
+    ConvertToDiscImage(imagePath, outputPath, replace, host, progress, report);
   }
   return report;
 }

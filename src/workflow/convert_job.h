@@ -12,6 +12,7 @@
 
 #include "support/host.h"
 #include "workflow/image_format.h"
+#include "support/progress.h"
 #include "workflow/output_guard.h"
 
 namespace zanthrel {
@@ -41,9 +42,10 @@ struct ConvertReport {
 // or a new name and never a file being read (CheckConvertOutput); each is
 // written through a temporary file beside it, put in place only when every
 // track has been read and written. A file that exists is refused when
-// `replace` says so.
+// `replace` says so. `progress` hears of the bytes read: of a gzip file, the
+// compressed ones.
 ConvertReport ConvertImage(const std::string& imagePath, const std::string& outputPath,
                            ReplaceRule replace = ReplaceRule::kAskedByDialog, Host& host = SystemHost(),
-                           std::optional<ImageFormat> format = std::nullopt);
+                           std::optional<ImageFormat> format = std::nullopt, const Progress& progress = {});
 
 }  // namespace zanthrel

@@ -109,7 +109,13 @@ DecompileReport DecompileImageFile(const DecompileRequest& request) {
     return report;
   }
   DecompileOptions options;
-  options.progress = request.progress;
+  // The run counts volume blocks; the request hears bytes, as from the label search before.
+  if (request.progress) {
+    options.progress = [&request, blockSize = uint64_t(source.BlockSize())](uint64_t done, uint64_t total) {
+      request.progress(done * blockSize, total * blockSize);
+    };
+  }
+  options.fileWritten = request.fileWritten;
   options.host = &host;
   options.cancel = request.cancel;
   options.extractDiscLabel = request.extractDiscLabel;

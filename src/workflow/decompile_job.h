@@ -21,7 +21,11 @@ struct DecompileRequest {
   bool extractDiscLabel = false;  // 'Extract "Disc label"'
   // Goes on past the output limit (kOutputLimitFactor times the volume).
   bool allowOverlaps = false;
+  // Bytes: of the gzip file inflated while the label is searched, then of
+  // the files' blocks written against the volume.
   Progress progress;
+  // Each file of the tree, as it is handed to be written.
+  FileWritten fileWritten;
   // Reads the disc in this drive instead of an image file.
   DeviceOperations* drive = nullptr;
   // Writes into an output folder that holds something already; without it

@@ -8,9 +8,10 @@ namespace zanthrel {
 
 namespace {
 
-ImageOpening OpenForReading(ImageSource& source, const std::string& image, Host& host) {
+ImageOpening OpenForReading(ImageSource& source, const std::string& image, Host& host,
+                            const Progress& progress) {
   ImageOpening opening;
-  const OpenStatus opened = OpenImageFile(source, image, host);
+  const OpenStatus opened = OpenImageFile(source, image, host, progress);
   opening.opened = opened.Ok();
   if (!opened) opening.failure = opened.Failure().text;
   if (opened) opening.container = source.Container();
@@ -21,10 +22,10 @@ ImageOpening OpenForReading(ImageSource& source, const std::string& image, Host&
 // the report; a host that failed the reading on the way is told, as
 // decompile tells it.
 template <typename Report, typename Inspect>
-Report InspectImageFile(const std::string& image, Host& host, Inspect inspect) {
+Report InspectImageFile(const std::string& image, Host& host, const Progress& progress, Inspect inspect) {
   Report report;
   ImageSource source;
-  report.opening = OpenForReading(source, image, host);
+  report.opening = OpenForReading(source, image, host, progress);
   if (!report.opening.opened) return report;
   inspect(source, report);
   if (const std::optional<Error> failure = HostFailureOf(source)) {
@@ -50,15 +51,15 @@ std::vector<TrackSummary> TracksOf(const ImageSource& source, const std::string&
 
 }  // namespace
 
-InfoReport SummarizeImageFile(const std::string& image, Host& host) {
-  return InspectImageFile<InfoReport>(image, host, [&](ImageSource& source, InfoReport& report) {
+InfoReport SummarizeImageFile(const std::string& image, Host& host, const Progress& progress) {
+  return InspectImageFile<InfoReport>(image, host, progress, [&](ImageSource& source, InfoReport& report) {
     report.summary = SummarizeVolume(source);
     report.tracks = TracksOf(source, image, host);
   });
 }
 
-LabelReport DescribeImageLabel(const std::string& image, Host& host) {
-  return InspectImageFile<LabelReport>(image, host, [](ImageSource& source, LabelReport& report) {
+LabelReport DescribeImageLabel(const std::string& image, Host& host, const Progress& progress) {
+  return InspectImageFile<LabelReport>(image, host, progress, [](ImageSource& source, LabelReport& report) {
     report.description = DescribeLabel(source);
   });
 }
@@ -75,8 +76,10 @@ ListReport ListImageFile(const std::string& image, Host& host) {
   return report;
 }
 
-ListReport ListImageFile(const std::string& image, const ListingReceiver& receiver, Host& host) {
-  return InspectImageFile<ListReport>(image, host, [&receiver](ImageSource& source, ListReport& report) {
+ListReport ListImageFile(const std::string& image, const ListingReceiver& receiver, Host& host,
+                         const Progress& progress) {
+  return InspectImageFile<ListReport>(image, host, progress, [&receiver](ImageSource& source,
+                                                                         ListReport& report) {
     // Once the host has failed the reading, what reads no longer is not the
     // disc's fault: nothing more is handed over, the failure is told instead.
     const auto hostWorks = [&source] { return !HostFailureOf(source); };
@@ -89,11 +92,11 @@ ListReport ListImageFile(const std::string& image, const ListingReceiver& receiv
   });
 }
 
-VerifyImageReport VerifyImageFile(const std::string& image, Host& host) {
-  return InspectImageFile<VerifyImageReport>(
-      image, host, [&host](ImageSource& source, VerifyImageReport& report) {
-        report.verify = VerifyImageAndContainer(source, host);
-      });
+VerifyImageReport VerifyImageFile(const std::string& image, Host& host, const Progress& progress) {
+  return InspectImageFile<VerifyImageReport>(image, host, progress, [&host, &progress](ImageSource& source,
+                                                                                       VerifyImageReport& report) {
+    report.verify = VerifyImageAndContainer(source, host, progress);
+  });
 }
 
 const char* ListedKind(const ListedEntry& entry) {

@@ -11,6 +11,7 @@
 #include "volume/summary.h"
 #include "source/drive/drive_list.h"
 #include "support/host.h"
+#include "support/progress.h"
 #include "verify/verify.h"
 
 namespace zanthrel {
@@ -67,15 +68,21 @@ struct VerifyImageReport : InspectReport {
   VerifyReport verify;
 };
 
-InfoReport SummarizeImageFile(const std::string& image, Host& host = SystemHost());
-LabelReport DescribeImageLabel(const std::string& image, Host& host = SystemHost());
+// `progress` hears how far a gzip file is inflated while the label is
+// searched, in compressed bytes; verify's then of the files checked
+// (VerifyImage).
+InfoReport SummarizeImageFile(const std::string& image, Host& host = SystemHost(),
+                              const Progress& progress = {});
+LabelReport DescribeImageLabel(const std::string& image, Host& host = SystemHost(),
+                               const Progress& progress = {});
 ListReport ListImageFile(const std::string& image, Host& host = SystemHost());
 // The same, each entry and unreadable folder handed to `receiver` as it is
 // met (ListTree) and none kept in the report.
 ListReport ListImageFile(const std::string& image, const ListingReceiver& receiver,
-                         Host& host = SystemHost());
+                         Host& host = SystemHost(), const Progress& progress = {});
 // Reads every copy of everything.
-VerifyImageReport VerifyImageFile(const std::string& image, Host& host = SystemHost());
+VerifyImageReport VerifyImageFile(const std::string& image, Host& host = SystemHost(),
+                                  const Progress& progress = {});
 
 // "dir" or "file", as `list` names an entry's kind.
 const char* ListedKind(const ListedEntry& entry);
