@@ -173,7 +173,7 @@ int RunInfo(const std::string& image, InfoFormat format) {
     return kExitFailed;
   }
   std::cout << (format == InfoFormat::kJson ? JsonText(InfoJson(image, *info.summary))
-                                            : InfoText(*info.summary))
+                                            : InfoText(*info.summary, info.fileBytes))
             << std::flush;
   const bool wholeTree = info.summary->treeRead && info.summary->unreadableFolders == 0;
   return wholeTree ? kExitDone : kExitFailed;

@@ -3,6 +3,8 @@
 // with their control characters escaped, so that they reach no terminal raw.
 #pragma once
 
+#include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -10,7 +12,8 @@
 
 namespace zanthrel::cli {
 
-std::string InfoText(const VolumeSummary& summary);
+// `fileBytes`, the image file's own size, is left out when not known.
+std::string InfoText(const VolumeSummary& summary, std::optional<uint64_t> fileBytes);
 // One line of `list`, its line end included: path (UTF-8), kind, bytes,
 // blocks, copies and first block, separated by tabs.
 std::string ListLine(const ListedEntry& entry);

@@ -35,9 +35,13 @@ Report InspectImageFile(const std::string& image, Host& host, Inspect inspect) {
 }  // namespace
 
 InfoReport SummarizeImageFile(const std::string& image, Host& host) {
-  return InspectImageFile<InfoReport>(image, host, [](ImageSource& source, InfoReport& report) {
+  InfoReport report = InspectImageFile<InfoReport>(image, host, [](ImageSource& source, InfoReport& report) {
     report.summary = SummarizeVolume(source);
   });
+  if (const Result<PathInfo> file = host.InfoOf(image); report.opening.opened && file) {
+    report.fileBytes = file->size;
+  }
+  return report;
 }
 
 LabelReport DescribeImageLabel(const std::string& image, Host& host) {

@@ -35,6 +35,10 @@ struct InspectReport {
 struct InfoReport : InspectReport {
   // Nothing when the label cannot be read.
   std::optional<VolumeSummary> summary;
+  // The image file's own size as the host tells it, which is not the
+  // volume's: a gzip image is smaller, a raw or CHD one frames its sectors
+  // otherwise, and a cue sheet is the sheet alone. Nothing when not told.
+  std::optional<uint64_t> fileBytes;
 };
 
 struct LabelReport : InspectReport {

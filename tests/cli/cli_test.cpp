@@ -451,7 +451,8 @@ TEST(CommandLineTest, InfoInEnglishNamesTheContainerAndCountsTheTree) {
             "Label text:   CD-ROM\n"
             "Comment:      \n"
             "Container:    plain\n"
-            "Image size:   16384 bytes, 8 blocks of 2048\n"
+            "Image size:   16384 bytes\n"
+            "Volume size:  16384 bytes, 8 blocks of 2048\n"
             "Root copies:  1 at block 1\n"
             "Folders:      1\n"
             "Files:        3, 5142 bytes\n");
@@ -545,6 +546,43 @@ TEST(CommandLineTest, VerifyExitsByWhatItFindsAndSpeaksJson) {
   EXPECT_EQ(RunZanthrel("verify missing.iso").status, 2);
 }
 
+// The sizes info gives: the file's own (packed, framed or the whole
+// container) and the volume's from its label, each on its line; a count of
+// one takes its noun in the singular, in info and verify alike.
+TEST(CommandLineTest, InfoTellsTheFileApartFromTheVolumeAndCountsInTheSingular) {
+  testkit::TempFolder temp;
+  const Bytes image = testkit::MakeSampleDisc().image;
+  testkit::WriteBytes(temp / "game.bin", testkit::RawFraming(image));
+  testkit::WriteGzip(temp / "game.iso.gz", image);
+  for (const char* name : {"game.bin", "game.iso.gz"}) {
+    const testkit::ProcessOutcome info = RunZanthrel(std::string("info ") + name);
+    EXPECT_EQ(info.status, 0) << name << info.err;
+    EXPECT_NE(info.out.find("Image size:   " + std::to_string(fs::file_size(temp / name)) + " bytes\n" +
+                            "Volume size:  16384 bytes, 8 blocks of 2048\n"),
+              std::string::npos)
+        << name << "\n" << info.out;
+  }
+  EXPECT_NE(fs::file_size(temp / "game.bin"), 16384u);
+
+  // The label claims one block; one folder, one file of one byte.
+  testkit::ImageBuilder builder(2);
+  testkit::LabelFields label;
+  label.blockCount = 1;
+  builder.Label(label);
+  builder.Directory(1, {testkit::FileEntry("one", 1, 1)});
+  testkit::WriteBytes(temp / "one.iso", builder.Image());
+  testkit::ProcessOutcome run = RunZanthrel("info one.iso");
+  EXPECT_NE(run.out.find("Image size:   4096 bytes\n"
+                         "Volume size:  2048 bytes, 1 block of 2048\n"),
+            std::string::npos)
+      << run.out;
+  EXPECT_TRUE(run.out.ends_with("Folders:      0\n"
+                                "Files:        1, 1 byte\n"))
+      << run.out;
+  run = RunZanthrel("verify one.iso");
+  EXPECT_TRUE(run.out.starts_with("one.iso: 1 block; 1 folder and 1 file, ")) << run.out;
+}
+
 TEST(CommandLineTest, TextOutputEscapesControlCharactersOfDiscNames) {
   testkit::TempFolder temp;
   testkit::ImageBuilder builder(2);
@@ -576,7 +614,7 @@ TEST(CommandLineTest, TextOutputEscapesControlCharactersOfDiscNames) {
   run = RunZanthrel("verify names.iso");
   EXPECT_EQ(run.status, 1);
   EXPECT_EQ(run.out,
-            "names.iso: 2 blocks; 1 folders and 4 files, 5 copies read\n"
+            "names.iso: 2 blocks; 1 folder and 4 files, 5 copies read\n"
             "unreadable: /fake\\nline, copy 0: block 40\n"
             "unreadable: /a\\tb, copy 0: block 41\n"
             "unreadable: /\\x1B[2J, copy 0: block 42\n"
