@@ -62,10 +62,6 @@ int RunDecompile(const DecompileArgs& args) {
   if (fromDrive) request.drive = &HostDevice();
   request.outputDir = args.outputDir;
   request.force = args.force;
-  if (Status made = MakeFolderPath(SystemHost(), args.outputDir); !made) {
-    PrintError(args.outputDir + ": output folder cannot be made (" + ErrorText(made.Failure().code) + ")");
-    return kExitFailed;
-  }
   ProgressBar bar(!args.quiet && StandardErrorIsTerminal());
   request.additionalInfo = args.info;
   request.extractDiscLabel = args.discLabel;
@@ -81,6 +77,10 @@ int RunDecompile(const DecompileArgs& args) {
   if (!report.opened) {
     PrintError(DescribeReport(report, request.imagePath));
     return kExitUsage;
+  }
+  if (report.outputDirFailure) {
+    PrintError(DescribeReport(report, request.imagePath));
+    return kExitFailed;
   }
   if (report.outcome == DecompileOutcome::kCancelled) {
     PrintError(DescribeReport(report, request.imagePath));

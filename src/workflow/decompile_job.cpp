@@ -108,6 +108,12 @@ DecompileReport DecompileImageFile(const DecompileRequest& request) {
     report.openError = opened.Failure().text;
     return report;
   }
+  if (Status made = MakeFolderPath(host, request.outputDir); !made) {
+    report.outputDirFailure = Error{request.outputDir + ": output folder cannot be made (" +
+                                        ErrorText(made.Failure().code) + ")",
+                                    made.Failure().code};
+    return report;
+  }
   DecompileOptions options;
   options.progress = request.progress;
   options.host = &host;
@@ -128,6 +134,7 @@ std::string DescribeReport(const DecompileReport& report, const std::string& sou
            " into it would write over its files";
   }
   if (!report.opened) return sourceName + ": " + report.openError;
+  if (report.outputDirFailure) return report.outputDirFailure->text;
   // Only a log that holds something is worth pointing at.
   const std::string seeLog = report.logWritten ? "; see " + ShortenedPath(report.logPath) : "";
   const std::string hostFailure = WithShortenedPath(report.hostFailure, report.failedPath);

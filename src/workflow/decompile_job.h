@@ -15,7 +15,9 @@ namespace zanthrel {
 struct DecompileRequest {
   // An image file, or the device path of a drive (with `drive` set).
   std::string imagePath;
-  // The folder that receives PARCE_<base> and <base>.log.
+  // The folder that receives PARCE_<base> and <base>.log; made, with the
+  // folders above it, only once the image has opened, so that an image that
+  // is refused leaves no folder behind.
   std::string outputDir = ".";
   bool additionalInfo = false;    // "Create additional info"
   bool extractDiscLabel = false;  // 'Extract "Disc label"'
@@ -39,6 +41,8 @@ struct DecompileReport : DecompileResult {
   bool refused = false;
   bool opened = false;
   std::string openError;  // why the image or drive did not open
+  // The output folder could not be made; nothing was written.
+  std::optional<Error> outputDirFailure;
   std::string outputFolder;
   std::string logPath;
   // The run's last log line, Windows-1251, without its line end.

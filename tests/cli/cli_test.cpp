@@ -546,6 +546,40 @@ TEST(CommandLineTest, VerifyExitsByWhatItFindsAndSpeaksJson) {
   EXPECT_EQ(RunZanthrel("verify missing.iso").status, 2);
 }
 
+// A decompile that fails before the image opens leaves no trace: the -o
+// folder, and any folder above it, is made only once the image has opened.
+TEST(CommandLineTest, RefusedImagesLeaveNoOutputFolderBehind) {
+  testkit::TempFolder temp;
+  testkit::WriteBytes(temp / "junk.iso", Bytes(10000, 7));
+  testkit::WriteBytes(temp / "game.iso", testkit::MakeSampleDisc().image);
+  struct Case {
+    std::string arguments;
+    int status;
+    std::string err;
+  };
+  const std::vector<Case> cases = {
+      {"decompile -o out missing.iso", 2, "zanthrel: missing.iso: cannot be opened (No such file or directory)\n"},
+      {"decompile -o out/deeper/still junk.iso", 2, "zanthrel: junk.iso: no Opera volume label found\n"},
+      {"decompile --info -q -o out --drive " + (temp / "no-such-drive"), 2,
+       "zanthrel: " + (temp / "no-such-drive") + ": cannot be opened (No such file or directory)\n"},
+  };
+  for (const Case& c : cases) {
+    const testkit::ProcessOutcome run = RunZanthrel(c.arguments);
+    EXPECT_EQ(run.status, c.status) << c.arguments;
+    EXPECT_EQ(run.err, c.err) << c.arguments;
+    EXPECT_FALSE(fs::exists(temp / "out")) << c.arguments;
+  }
+  // A folder that cannot be made is still told, once the image has opened.
+  testkit::WriteText(temp / "blocker", "x");
+  const testkit::ProcessOutcome blocked = RunZanthrel("decompile -o blocker/out game.iso");
+  EXPECT_EQ(blocked.status, 1);
+  EXPECT_EQ(blocked.err, "zanthrel: blocker/out: output folder cannot be made (Not a directory)\n");
+  // An image that opens gets its folders, however deep.
+  const testkit::ProcessOutcome made = RunZanthrel("decompile -q -o out/deeper/still game.iso");
+  EXPECT_EQ(made.status, 0) << made.err;
+  EXPECT_TRUE(fs::is_regular_file(temp / "out/deeper/still/PARCE_game/LaunchMe"));
+}
+
 // The sizes info gives: the file's own (packed, framed or the whole
 // container) and the volume's from its label, each on its line; a count of
 // one takes its noun in the singular, in info and verify alike.
