@@ -180,7 +180,10 @@ int RunInfo(const std::string& image, InfoFormat format) {
 }
 
 int RunDrives() {
-  for (const DriveEntry& drive : DrivesToOffer()) {
+  const std::vector<DriveEntry> drives = DrivesToOffer();
+  // Said on stderr, so that stdout stays one drive a line for scripts.
+  if (drives.empty()) PrintError("no CD-ROM or removable drive found");
+  for (const DriveEntry& drive : drives) {
     std::cout << drive.name << "\t" << DriveTypeName(drive.type) << "\n";
   }
   return kExitDone;
