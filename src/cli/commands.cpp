@@ -12,9 +12,6 @@
 #include "workflow/convert_job.h"
 #include "workflow/decompile_job.h"
 #include "workflow/inspect_job.h"
-#ifdef ZANTHREL_WITH_MOUNT
-#include "mount/fuse_mount.h"
-#endif
 
 namespace zanthrel::cli {
 
@@ -254,9 +251,12 @@ int RunVerify(const std::string& image, bool json) {
 }
 
 #ifdef ZANTHREL_WITH_MOUNT
-int RunMount(const std::string& image, const std::string& mountPoint, bool allCopies,
-             bool foreground) {
-  const Status mounted = MountImage({image, mountPoint, allCopies, foreground});
+int RunMount(const MountRequest& request, bool nonEmpty) {
+  if (const Status usable = CheckMountPoint(request.mountPoint, nonEmpty); !usable) {
+    PrintError(usable.Failure().text);
+    return kExitUsage;
+  }
+  const Status mounted = MountImage(request);
   if (!mounted) PrintError(mounted.Failure().text);
   return mounted ? kExitDone : kExitFailed;
 }

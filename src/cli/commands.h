@@ -6,6 +6,9 @@
 #include <string>
 
 #include "workflow/compile_job.h"
+#ifdef ZANTHREL_WITH_MOUNT
+#include "mount/fuse_mount.h"
+#endif
 
 namespace zanthrel::cli {
 
@@ -47,8 +50,8 @@ int RunList(const std::string& image, bool json);
 int RunVerify(const std::string& image, bool json);
 int RunConvert(const std::string& image, const std::string& output, bool quiet, bool force);
 #ifdef ZANTHREL_WITH_MOUNT
-int RunMount(const std::string& image, const std::string& mountPoint, bool allCopies,
-             bool foreground);
+// `nonEmpty` mounts on a folder that holds something; it is refused otherwise.
+int RunMount(const MountRequest& request, bool nonEmpty);
 #endif
 
 // "zanthrel: " + message, on stderr.

@@ -106,12 +106,14 @@ int zanthrel::cli::RunCommandLine(int argc, char** argv) {
 
 #ifdef ZANTHREL_WITH_MOUNT
   std::string mountImage, mountPoint;
-  bool allCopies = false, foreground = false;
+  bool allCopies = false, foreground = false, nonEmpty = false;
   CLI::App* mountCommand = app.add_subcommand(
       "mount", "Show an image's tree read-only at MOUNTPOINT; fusermount3 -u MOUNTPOINT leaves");
   mountCommand->add_flag("--all-copies", allCopies,
                          "Show each copy of a file that has several as name;1, name;2, ...");
   mountCommand->add_flag("-f,--foreground", foreground, "Stay in the foreground");
+  mountCommand->add_flag("--nonempty", nonEmpty,
+                         "Mount on a folder that is not empty, hiding what it holds until the mount is left");
   mountCommand->add_option("IMAGE", mountImage, "Image file")->required();
   mountCommand->add_option("MOUNTPOINT", mountPoint, "Empty folder to mount on")->required();
 #else
@@ -144,7 +146,7 @@ int zanthrel::cli::RunCommandLine(int argc, char** argv) {
   if (*drivesCommand) return RunDrives();
   if (*verifyCommand) return RunVerify(verifyImage, verifyJson);
 #ifdef ZANTHREL_WITH_MOUNT
-  if (*mountCommand) return RunMount(mountImage, mountPoint, allCopies, foreground);
+  if (*mountCommand) return RunMount({mountImage, mountPoint, allCopies, foreground}, nonEmpty);
 #endif
   std::cout << app.help();
   return kExitDone;

@@ -20,6 +20,7 @@ expect() {
 
 expect "$(complete_line zanthrel v)" "verify"
 expect "$(complete_line zanthrel mount --a)" "--all-copies"
+expect "$(complete_line zanthrel mount --n)" "--nonempty"
 expect "$(complete_line zanthrel d)" "decompile drives"
 expect "$(complete_line zanthrel info --)" "--log-text --json --help"
 expect "$(complete_line zanthrel verify --j)" "--json"
