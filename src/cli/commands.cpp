@@ -48,6 +48,30 @@ class InterruptWatch {
   std::atomic<bool> flag_{false};
 };
 
+// Warnings one a line, or, folded, only their count on one line at the end:
+// -q keeps a run that renames hundreds of names to a line.
+class Warnings {
+ public:
+  explicit Warnings(bool folded) : folded_(folded) {}
+
+  void Add(const std::string& text) {
+    if (folded_) {
+      ++count_;
+    } else {
+      PrintError("warning: " + text);
+    }
+  }
+  void PrintCount() const {
+    if (count_ == 0) return;
+    PrintError("warning: " + std::to_string(count_) + (count_ == 1 ? " warning" : " warnings") +
+               " not shown (-q); run without -q to see each");
+  }
+
+ private:
+  bool folded_;
+  uint64_t count_ = 0;
+};
+
 }  // namespace
 
 void PrintError(const std::string& message) { std::cerr << "zanthrel: " << message << std::endl; }
@@ -84,16 +108,18 @@ int RunDecompile(const DecompileArgs& args) {
     return kExitCancelled;
   }
   bar.Update(1, 1);
+  Warnings warnings(args.quiet);
   for (const std::string& skipped : DescribeSkippedFolders(report)) PrintError(skipped);
   // Nothing is lost, but the folder's names differ from the disc's.
-  for (const std::string& renamed : report.renamed) PrintError("warning: " + EscapeControlsInHostPath(renamed));
+  for (const std::string& renamed : report.renamed) warnings.Add(EscapeControlsInHostPath(renamed));
   for (const std::string& line : DescribeSectorChecks(report, request.imagePath)) {
     PrintError(EscapeControlsInHostPath(line));
   }
   for (const std::string& damaged : report.damaged) PrintError(EscapeControlsInHostPath(damaged));
   if (const std::string overlaps = DescribeOverlaps(report); !overlaps.empty()) {
-    PrintError("warning: " + EscapeControlsInHostPath(overlaps));
+    warnings.Add(EscapeControlsInHostPath(overlaps));
   }
+  warnings.PrintCount();
   if (!report.Succeeded()) {
     PrintError(DescribeReport(report, request.imagePath));
     return kExitFailed;
@@ -132,9 +158,11 @@ int RunCompile(const CompileArgs& args, UniqueIdGenerator& ids) {
   }
   bar.Update(1, 1);
   for (const std::string& problem : report.problems) PrintError(problem);
+  Warnings warnings(args.quiet);
   // Names that had to change are warnings: nothing is lost, but the disc differs from the folder.
-  for (const std::string& renamed : report.renamed) PrintError("warning: " + renamed);
-  for (const std::string& warning : report.warnings) PrintError("warning: " + warning);
+  for (const std::string& renamed : report.renamed) warnings.Add(renamed);
+  for (const std::string& warning : report.warnings) warnings.Add(warning);
+  warnings.PrintCount();
   if (!report.written) {
     PrintError(report.failure);
     return kExitFailed;

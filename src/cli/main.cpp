@@ -35,7 +35,7 @@ int zanthrel::cli::RunCommandLine(int argc, char** argv) {
   decompileCommand->add_flag("--allow-overlaps", decompile.allowOverlaps,
                              "Go on past 8 times the volume's size, which only entries that claim the "
                              "same blocks make a run write");
-  decompileCommand->add_flag("-q,--quiet", decompile.quiet, "Print nothing but errors");
+  decompileCommand->add_flag("-q,--quiet", decompile.quiet, "Print nothing but errors and a count of warnings");
   CLI::Option* imageOption = decompileCommand->add_option(
       "IMAGE", decompile.image, "Image file: plain or gzip (2048 or raw 2352), CHD, cue sheet, NRG, raw MODE2");
   CLI::Option* driveOption = decompileCommand->add_option(
@@ -55,7 +55,7 @@ int zanthrel::cli::RunCommandLine(int argc, char** argv) {
       app.add_subcommand("compile", "Build an Opera image from a folder, boot area included");
   compileCommand->add_flag("--no-boot-area", compile.noBootArea,
                            "Leave out the boot area (blocks 1-302 and the boot file slots)");
-  compileCommand->add_flag("-q,--quiet", compile.quiet, "Print nothing but errors");
+  compileCommand->add_flag("-q,--quiet", compile.quiet, "Print nothing but errors and a count of warnings");
   compileCommand->add_option("FOLDER", compile.folder, "Folder to compile")->required();
   compileCommand->add_flag("-f,--force", compile.force,
                            "Replace IMAGE if it exists (never one inside FOLDER)");

@@ -116,7 +116,8 @@ TEST(CommandLineTest, DecompileRefusesAFolderThatHoldsFilesUnlessForced) {
   EXPECT_EQ(testkit::ReadBytes(temp / "PARCE_game/LaunchMe"), disc.launchMe);
 }
 
-// Entries that meet on the host are warned, one line each, and the run ends well.
+// Entries that meet on the host are warned, one line each, and the run ends
+// well; -q folds the warnings into one line that counts them.
 TEST(CommandLineTest, DecompileWarnsOfEachNumberedName) {
   testkit::TempFolder temp;
   testkit::ImageBuilder builder(5);
@@ -124,13 +125,26 @@ TEST(CommandLineTest, DecompileWarnsOfEachNumberedName) {
   builder.Directory(1, {testkit::FileEntry("x", 3, 1), testkit::DirEntry("x", 2), testkit::FileEntry("x", 4, 1)});
   builder.Directory(2, {});
   testkit::WriteBytes(temp / "meet.iso", builder.Image());
-  const testkit::ProcessOutcome run = RunZanthrel("decompile -q meet.iso");
+  testkit::ProcessOutcome run = RunZanthrel("decompile meet.iso");
   EXPECT_EQ(run.status, 0);
   const std::string root = testkit::HostPath(fs::canonical(temp.Path()).string() + "/PARCE_meet/");
   EXPECT_EQ(run.err, "zanthrel: warning: " + root + "x: written as \"x~1\" (an earlier entry of the folder has the name)\n"
                      "zanthrel: warning: " + root + "x: written as \"x~2\" (an earlier entry of the folder has the name)\n");
   EXPECT_TRUE(fs::is_directory(temp.Path() / "PARCE_meet/x~1"));
   EXPECT_TRUE(fs::is_regular_file(temp.Path() / "PARCE_meet/x~2"));
+
+  run = RunZanthrel("decompile -q -f meet.iso");
+  EXPECT_EQ(run.status, 0);
+  EXPECT_EQ(run.out, "");
+  EXPECT_EQ(run.err, "zanthrel: warning: 2 warnings not shown (-q); run without -q to see each\n");
+
+  // Compile folds its own the same way, one warning in the singular.
+  fs::create_directories(temp.Path() / "src");
+  testkit::WriteText(temp / "src/中.txt", "x");  // stored as "?.txt": no Windows-1251 form
+  run = RunZanthrel("compile -q src back.iso");
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(run.out, "");
+  EXPECT_EQ(run.err, "zanthrel: warning: 1 warning not shown (-q); run without -q to see each\n");
 }
 
 TEST(CommandLineTest, EveryFailureGivesOneLineAndItsStatus) {
