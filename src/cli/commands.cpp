@@ -87,6 +87,7 @@ int RunDecompile(const DecompileArgs& args) {
   request.additionalInfo = args.info;
   request.extractDiscLabel = args.discLabel;
   request.allowOverlaps = args.allowOverlaps;
+  request.logEncoding = args.utf8Log ? TextEncoding::kUtf8 : TextEncoding::kCp1251;
   request.progress = [&bar](uint64_t done, uint64_t total) { bar.Update(done, total); };
   InterruptWatch interrupt;
   request.cancel = interrupt.Token();

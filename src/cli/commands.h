@@ -27,6 +27,7 @@ struct DecompileArgs {
   bool force = false;  // write into a PARCE folder that is not empty
   bool allowOverlaps = false;
   bool quiet = false;
+  bool utf8Log = false;  // the log and the block map in UTF-8
 };
 
 struct CompileArgs {

@@ -35,6 +35,12 @@ int zanthrel::cli::RunCommandLine(int argc, char** argv) {
   decompileCommand->add_flag("--allow-overlaps", decompile.allowOverlaps,
                              "Go on past 8 times the volume's size, which only entries that claim the "
                              "same blocks make a run write");
+  std::string logEncoding = "cp1251";
+  decompileCommand
+      ->add_option("--log-encoding", logEncoding,
+                   "cp1251 (the default, the log's own) or utf-8, for reading the log and the block map in a "
+                   "terminal")
+      ->check(CLI::IsMember({"cp1251", "utf-8"}));
   decompileCommand->add_flag("-q,--quiet", decompile.quiet, "Print nothing but errors and a count of warnings");
   CLI::Option* imageOption = decompileCommand->add_option(
       "IMAGE", decompile.image, "Image file: plain or gzip (2048 or raw 2352), CHD, cue sheet, NRG, raw MODE2");
@@ -48,6 +54,7 @@ int zanthrel::cli::RunCommandLine(int argc, char** argv) {
     if (!decompile.drive.empty() && decompileCommand->count("-o") == 0) {
       throw CLI::RequiredError("-o DIR with --drive");
     }
+    decompile.utf8Log = logEncoding == "utf-8";
   });
 
   CompileArgs compile;

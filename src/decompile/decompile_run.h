@@ -8,6 +8,7 @@
 
 #include "source/image_source.h"
 #include "support/cancel.h"
+#include "support/cp1251.h"
 #include "support/host.h"
 #include "support/progress.h"
 
@@ -59,6 +60,8 @@ struct DecompileOptions {
   bool additionalInfo = false;
   // Goes on past kOutputLimitFactor times the volume's size.
   bool allowOverlaps = false;
+  // The log and the block map: Windows-1251 bytes unless UTF-8 is asked for.
+  TextEncoding logEncoding = TextEncoding::kCp1251;
 };
 
 struct DecompileResult {

@@ -30,9 +30,9 @@ struct TreeFolder {
 };
 
 struct DecompileRun {
-  DecompileRun(ImageSource& source, Host& host, const std::string& logPath, const Progress& progress,
-               CancelToken cancel)
-      : source(source), host(host), log(host, logPath), progress(progress), cancel(cancel),
+  DecompileRun(ImageSource& source, Host& host, const std::string& logPath, TextEncoding logEncoding,
+               const Progress& progress, CancelToken cancel)
+      : source(source), host(host), log(host, logPath, logEncoding), progress(progress), cancel(cancel),
         writes(host, kWriteBytesWaiting) {}
 
   // Bytes read from the image that may wait for the write queue.

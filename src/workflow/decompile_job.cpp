@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "support/cp1251.h"
 #include "support/host.h"
 #include "support/text.h"
 
@@ -121,9 +122,11 @@ DecompileReport DecompileImageFile(const DecompileRequest& request) {
   options.extractDiscLabel = request.extractDiscLabel;
   options.additionalInfo = request.additionalInfo;
   options.allowOverlaps = request.allowOverlaps;
+  options.logEncoding = request.logEncoding;
   static_cast<DecompileResult&>(report) = DecompileImage(source, report.outputFolder, report.logPath, options);
   Close(source);
   report.finalLogLine = LastLine(host, report.logPath);
+  if (request.logEncoding == TextEncoding::kUtf8) report.finalLogLine = Utf8ToCp1251(report.finalLogLine);
   report.logWritten = !report.finalLogLine.empty();
   return report;
 }

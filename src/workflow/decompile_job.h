@@ -23,6 +23,8 @@ struct DecompileRequest {
   bool extractDiscLabel = false;  // 'Extract "Disc label"'
   // Goes on past the output limit (kOutputLimitFactor times the volume).
   bool allowOverlaps = false;
+  // The log and the block map in UTF-8 instead of their Windows-1251.
+  TextEncoding logEncoding = TextEncoding::kCp1251;
   Progress progress;
   // Reads the disc in this drive instead of an image file.
   DeviceOperations* drive = nullptr;

@@ -12,6 +12,7 @@
 #endif
 #include <nlohmann/json.hpp>
 
+#include "support/cp1251.h"
 #include "testkit/chd_builder.h"
 #include "testkit/container_disc.h"
 #include "testkit/files.h"
@@ -47,6 +48,30 @@ TEST(CommandLineTest, DecompileWritesBesideTheChosenFolder) {
   EXPECT_TRUE(fs::exists(temp / "PARCE_game/LaunchMe"));
   EXPECT_FALSE(fs::exists(temp / "PARCE_game/Disc label"));
   EXPECT_FALSE(fs::exists(temp / "game.spy"));
+}
+
+// The log and the block map in UTF-8 say what the Windows-1251 ones say,
+// byte for byte once converted; the default stays Windows-1251.
+TEST(CommandLineTest, DecompileWritesTheLogAndTheMapInUtf8WhenAsked) {
+  testkit::TempFolder temp;
+  testkit::WriteBytes(temp / "game.iso", testkit::MakeSampleDisc().image);
+  ASSERT_EQ(RunZanthrel("decompile --info -q game.iso").status, 0);
+  const std::string log = testkit::ReadText(temp / "game.log");
+  const std::string map = testkit::ReadText(temp / "game.spy");
+  ASSERT_NE(map.find(Utf8ToCp1251("Игры")), std::string::npos) << "the map holds no Windows-1251 to convert";
+  testkit::ProcessOutcome run = RunZanthrel("decompile --info -q -f --log-encoding utf-8 game.iso");
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(testkit::ReadText(temp / "game.log"), Cp1251ToUtf8(log));
+  EXPECT_EQ(testkit::ReadText(temp / "game.spy"), Cp1251ToUtf8(map));
+  EXPECT_NE(testkit::ReadText(temp / "game.log").find("Информация"), std::string::npos);
+  // The run's own words do not change with the log's encoding.
+  run = RunZanthrel("decompile -f --log-encoding cp1251 game.iso");
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(testkit::ReadText(temp / "game.log"), log);
+
+  run = RunZanthrel("decompile -f --log-encoding koi8-r game.iso");
+  EXPECT_EQ(run.status, 2);
+  EXPECT_NE(run.err.find("koi8-r"), std::string::npos) << run.err;
 }
 
 // Two images whose names differ past their first dot get a folder and a log each.

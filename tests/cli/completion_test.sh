@@ -30,6 +30,7 @@ expect "$(complete_line zanthrel conv)" "convert"
 expect "$(complete_line zanthrel convert -)" "-f --force -q --quiet --help"
 expect "$(complete_line zanthrel decompile --f)" "--force"
 expect "$(complete_line zanthrel decompile --a)" "--allow-overlaps"
+expect "$(complete_line zanthrel decompile --log-encoding u)" "utf-8"
 folder="$(mktemp -d)"
 trap 'rm -rf "$folder"' EXIT
 mkdir "$folder/outdir"
