@@ -87,7 +87,8 @@ int RunDecompile(const DecompileArgs& args) {
   request.additionalInfo = args.info;
   request.extractDiscLabel = args.discLabel;
   request.allowOverlaps = args.allowOverlaps;
-  request.logEncoding = args.utf8Log ? TextEncoding::kUtf8 : TextEncoding::kCp1251;
+  request.logEncoding = args.logEncoding;
+  request.names = args.names;
   request.progress = [&bar](uint64_t done, uint64_t total) { bar.Update(done, total); };
   InterruptWatch interrupt;
   request.cancel = interrupt.Token();
@@ -142,6 +143,7 @@ int RunCompile(const CompileArgs& args, UniqueIdGenerator& ids) {
   request.bootArea = !args.noBootArea;
   request.replace = args.force ? ReplaceRule::kForced : ReplaceRule::kRefuseExisting;
   request.outsideLinks = !args.noOutsideLinks;
+  request.names = args.names;
   request.ids = &ids;
   if (!args.quiet && StandardErrorIsTerminal()) {
     request.progress = [&bar](uint64_t done, uint64_t total) { bar.Update(done, total); };
@@ -215,20 +217,20 @@ int RunDrives() {
   return kExitDone;
 }
 
-int RunList(const std::string& image, bool json) {
+int RunList(const std::string& image, bool json, TextEncoding names) {
   // Printed as walked, so that no tree costs memory; a folder that cannot be
   // read is named after the lines before it.
   bool first = true;
   uint64_t unreadable = 0;
   const ListReport list = ListImageFile(
       image, {[&](const ListedEntry& entry) {
-                std::cout << (json ? ListJsonElement(entry, first) : ListLine(entry));
+                std::cout << (json ? ListJsonElement(entry, first, names) : ListLine(entry, names));
                 first = false;
               },
               [&](const std::string& folder) {
                 ++unreadable;
                 std::cout << std::flush;
-                PrintError(image + ": " + EscapeControls(Cp1251ToUtf8(folder)) +
+                PrintError(image + ": " + EscapeControls(TextAsUtf8(folder, names)) +
                            ": folder cannot be read, no copy of it reads; its entries are not listed");
               }});
   // What was listed before a failure of the host stays a whole JSON text.

@@ -5,6 +5,7 @@
 
 #include <string>
 
+#include "support/cp1251.h"
 #include "workflow/compile_job.h"
 #ifdef ZANTHREL_WITH_MOUNT
 #include "mount/fuse_mount.h"
@@ -27,7 +28,8 @@ struct DecompileArgs {
   bool force = false;  // write into a PARCE folder that is not empty
   bool allowOverlaps = false;
   bool quiet = false;
-  bool utf8Log = false;  // the log and the block map in UTF-8
+  TextEncoding logEncoding = TextEncoding::kCp1251;  // of the log and the block map
+  TextEncoding names = TextEncoding::kCp1251;        // what the disc's names are read as
 };
 
 struct CompileArgs {
@@ -37,6 +39,7 @@ struct CompileArgs {
   bool quiet = false;
   bool force = false;  // replace an IMAGE that exists
   bool noOutsideLinks = false;
+  TextEncoding names = TextEncoding::kCp1251;  // what the names are stored as
 };
 
 int RunDecompile(const DecompileArgs& args);
@@ -46,7 +49,7 @@ enum class InfoFormat { kEnglish, kLogText, kJson };
 
 int RunInfo(const std::string& image, InfoFormat format);
 int RunDrives();
-int RunList(const std::string& image, bool json);
+int RunList(const std::string& image, bool json, TextEncoding names);
 // Reads every copy of everything; exit 1 when damage was found.
 int RunVerify(const std::string& image, bool json);
 int RunConvert(const std::string& image, const std::string& output, bool quiet, bool force);

@@ -5,9 +5,31 @@
 
 #include "cli/command_line.h"
 #include "cli/commands.h"
+#include "support/cp1251.h"
 #ifdef ZANTHREL_WITH_WINDOW
 #include "cli/open_window.h"
 #endif
+
+namespace {
+
+// --names and --log-encoding: cp1251 (the default) or utf-8.
+CLI::Option* AddEncodingOption(CLI::App* command, const std::string& name, zanthrel::TextEncoding& encoding,
+                               const std::string& help) {
+  using zanthrel::TextEncoding;
+  return command
+      ->add_option_function<std::string>(
+          name,
+          [&encoding](const std::string& value) {
+            encoding = value == "utf-8" ? TextEncoding::kUtf8 : TextEncoding::kCp1251;
+          },
+          help)
+      ->check(CLI::IsMember({"cp1251", "utf-8"}));
+}
+
+constexpr const char* kNamesHelp =
+    "cp1251 (the default) or utf-8: how the disc's names are written, utf-8 for a disc made so";
+
+}  // namespace
 
 int zanthrel::cli::RunCommandLine(int argc, char** argv) {
   using namespace zanthrel::cli;
@@ -35,12 +57,10 @@ int zanthrel::cli::RunCommandLine(int argc, char** argv) {
   decompileCommand->add_flag("--allow-overlaps", decompile.allowOverlaps,
                              "Go on past 8 times the volume's size, which only entries that claim the "
                              "same blocks make a run write");
-  std::string logEncoding = "cp1251";
-  decompileCommand
-      ->add_option("--log-encoding", logEncoding,
-                   "cp1251 (the default, the log's own) or utf-8, for reading the log and the block map in a "
-                   "terminal")
-      ->check(CLI::IsMember({"cp1251", "utf-8"}));
+  AddEncodingOption(decompileCommand, "--log-encoding", decompile.logEncoding,
+                    "cp1251 (the default, the log's own) or utf-8, for reading the log and the block map in a "
+                    "terminal");
+  AddEncodingOption(decompileCommand, "--names", decompile.names, kNamesHelp);
   decompileCommand->add_flag("-q,--quiet", decompile.quiet, "Print nothing but errors and a count of warnings");
   CLI::Option* imageOption = decompileCommand->add_option(
       "IMAGE", decompile.image, "Image file: plain or gzip (2048 or raw 2352), CHD, cue sheet, NRG, raw MODE2");
@@ -54,7 +74,6 @@ int zanthrel::cli::RunCommandLine(int argc, char** argv) {
     if (!decompile.drive.empty() && decompileCommand->count("-o") == 0) {
       throw CLI::RequiredError("-o DIR with --drive");
     }
-    decompile.utf8Log = logEncoding == "utf-8";
   });
 
   CompileArgs compile;
@@ -66,6 +85,8 @@ int zanthrel::cli::RunCommandLine(int argc, char** argv) {
   compileCommand->add_option("FOLDER", compile.folder, "Folder to compile")->required();
   compileCommand->add_flag("-f,--force", compile.force,
                            "Replace IMAGE if it exists (never one inside FOLDER)");
+  AddEncodingOption(compileCommand, "--names", compile.names,
+                    "cp1251 (the default) or utf-8: how the names are stored, utf-8 for tools that read them so");
   compileCommand->add_flag("--no-outside-links", compile.noOutsideLinks,
                            "Leave out links that lead out of FOLDER (each is a warning either way)");
   compileCommand->add_option("IMAGE", compile.image,
@@ -91,6 +112,8 @@ int zanthrel::cli::RunCommandLine(int argc, char** argv) {
   listCommand->add_option("IMAGE", listImage, "Image file")->required();
   bool listJson = false;
   listCommand->add_flag("--json", listJson, "Print the tree as a JSON array");
+  TextEncoding listNames = TextEncoding::kCp1251;
+  AddEncodingOption(listCommand, "--names", listNames, kNamesHelp);
 
   std::string verifyImage;
   bool verifyJson = false;
@@ -119,6 +142,8 @@ int zanthrel::cli::RunCommandLine(int argc, char** argv) {
   mountCommand->add_flag("--all-copies", allCopies,
                          "Show each copy of a file that has several as name;1, name;2, ...");
   mountCommand->add_flag("-f,--foreground", foreground, "Stay in the foreground");
+  TextEncoding mountNames = TextEncoding::kCp1251;
+  AddEncodingOption(mountCommand, "--names", mountNames, kNamesHelp);
   mountCommand->add_flag("--nonempty", nonEmpty,
                          "Mount on a folder that is not empty, hiding what it holds until the mount is left");
   mountCommand->add_option("IMAGE", mountImage, "Image file")->required();
@@ -148,12 +173,12 @@ int zanthrel::cli::RunCommandLine(int argc, char** argv) {
                               : infoLogText ? InfoFormat::kLogText
                                             : InfoFormat::kEnglish);
   }
-  if (*listCommand) return RunList(listImage, listJson);
+  if (*listCommand) return RunList(listImage, listJson, listNames);
   if (*convertCommand) return RunConvert(convertImage, convertOutput, convertQuiet, convertForce);
   if (*drivesCommand) return RunDrives();
   if (*verifyCommand) return RunVerify(verifyImage, verifyJson);
 #ifdef ZANTHREL_WITH_MOUNT
-  if (*mountCommand) return RunMount({mountImage, mountPoint, allCopies, foreground}, nonEmpty);
+  if (*mountCommand) return RunMount({mountImage, mountPoint, allCopies, foreground, mountNames}, nonEmpty);
 #endif
   std::cout << app.help();
   return kExitDone;

@@ -54,8 +54,8 @@ std::string InfoText(const VolumeSummary& summary, std::optional<uint64_t> fileB
                                          : " folders (their contents are not counted)\n");
 }
 
-std::string ListLine(const ListedEntry& entry) {
-  return EscapeControls(Cp1251ToUtf8(entry.path)) + "\t" + ListedKind(entry) + "\t" +
+std::string ListLine(const ListedEntry& entry, TextEncoding names) {
+  return EscapeControls(TextAsUtf8(entry.path, names)) + "\t" + ListedKind(entry) + "\t" +
          UnsignedDecimal(entry.byteCount) + "\t" + UnsignedDecimal(entry.blockCount) + "\t" +
          UnsignedDecimal(entry.copies) + "\t" + Hex8(entry.firstBlock) + "\n";
 }

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "support/cp1251.h"
 #include "workflow/inspect_job.h"
 
 namespace zanthrel::cli {
@@ -16,7 +17,7 @@ namespace zanthrel::cli {
 std::string InfoText(const VolumeSummary& summary, std::optional<uint64_t> fileBytes);
 // One line of `list`, its line end included: path (UTF-8), kind, bytes,
 // blocks, copies and first block, separated by tabs.
-std::string ListLine(const ListedEntry& entry);
+std::string ListLine(const ListedEntry& entry, TextEncoding names);
 std::string VerifyText(const std::string& image, const VerifyReport& report);
 
 }  // namespace zanthrel::cli

@@ -104,6 +104,7 @@ DecompileResult DecompileImage(ImageSource& source, const std::string& outputFol
   DecompileRun run(source, *options.host, logPath, options.logEncoding, options.progress, options.cancel);
   run.extractDiscLabel = options.extractDiscLabel;
   run.additionalInfo = options.additionalInfo;
+  run.names = options.names;
   run.allowOverlaps = options.allowOverlaps;
   // The label is read once: its description opens the log, and a label that
   // cannot be read fails the run only once the folder is made.

@@ -46,6 +46,8 @@ struct DecompileRun {
   CancelToken cancel;
   bool extractDiscLabel = false;
   bool additionalInfo = false;
+  // What the disc's names are read as, for their host names.
+  TextEncoding names = TextEncoding::kCp1251;
   // The label's volume, which every entry's blocks must lie inside.
   VolumeExtent volume;
   uint64_t totalBlocks = 0;

@@ -182,7 +182,10 @@ Status MountImage(const MountRequest& request) {
   }
   const Result<PathInfo> info = host.InfoOf(request.image);
   if (!info) return info.Failure();
-  Result<std::unique_ptr<DiscIndex>> index = DiscIndex::Open(source, {request.allCopies});
+  IndexOptions indexOptions;
+  indexOptions.allCopies = request.allCopies;
+  indexOptions.names = request.names;
+  Result<std::unique_ptr<DiscIndex>> index = DiscIndex::Open(source, indexOptions);
   if (!index) return index.Failure();
   MountState state{**index, {time_t(info->modifiedSeconds), long(info->modifiedNanoseconds)}};
 

@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "support/cp1251.h"
 #include "support/host.h"
 #include "support/result.h"
 
@@ -14,6 +15,7 @@ struct MountRequest {
   std::string mountPoint;
   bool allCopies = false;
   bool foreground = false;  // otherwise the process goes to the background once mounted
+  TextEncoding names = TextEncoding::kCp1251;  // what the disc's names are read as
 };
 
 // Whether the mount point can take the mount: a folder, and an empty one

@@ -53,6 +53,10 @@ std::string Cp1251As(std::string_view text, TextEncoding encoding) {
   return encoding == TextEncoding::kUtf8 ? Cp1251ToUtf8(text) : std::string(text);
 }
 
+std::string TextAsUtf8(std::string_view text, TextEncoding encoding) {
+  return encoding == TextEncoding::kUtf8 ? std::string(text) : Cp1251ToUtf8(text);
+}
+
 std::string Utf8ToCp1251(std::string_view text) {
   std::string out;
   out.reserve(text.size());

@@ -16,5 +16,7 @@ std::string Utf8ToCp1251(std::string_view text);
 enum class TextEncoding { kCp1251, kUtf8 };
 // Windows-1251 text as `encoding` writes it.
 std::string Cp1251As(std::string_view text, TextEncoding encoding);
+// Text in `encoding` (a disc's names, read one way or the other) as UTF-8.
+std::string TextAsUtf8(std::string_view text, TextEncoding encoding);
 
 }  // namespace zanthrel

@@ -16,6 +16,7 @@ CompileReport CompileFolderToImage(const CompileRequest& request) {
   options.ids = request.ids;
   options.cancel = request.cancel;
   options.outsideLinks = request.outsideLinks;
+  options.names = request.names;
   return CompileImage(request.folder, request.imagePath, request.bootArea, options);
 }
 

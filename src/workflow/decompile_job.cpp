@@ -123,6 +123,7 @@ DecompileReport DecompileImageFile(const DecompileRequest& request) {
   options.additionalInfo = request.additionalInfo;
   options.allowOverlaps = request.allowOverlaps;
   options.logEncoding = request.logEncoding;
+  options.names = request.names;
   static_cast<DecompileResult&>(report) = DecompileImage(source, report.outputFolder, report.logPath, options);
   Close(source);
   report.finalLogLine = LastLine(host, report.logPath);

@@ -25,6 +25,8 @@ struct DecompileRequest {
   bool allowOverlaps = false;
   // The log and the block map in UTF-8 instead of their Windows-1251.
   TextEncoding logEncoding = TextEncoding::kCp1251;
+  // What the disc's names are read as.
+  TextEncoding names = TextEncoding::kCp1251;
   Progress progress;
   // Reads the disc in this drive instead of an image file.
   DeviceOperations* drive = nullptr;

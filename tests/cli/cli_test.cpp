@@ -669,6 +669,41 @@ TEST(CommandLineTest, DrivesSaysSoWhenThereIsNone) {
   }
 }
 
+// A disc whose names are UTF-8: compiled so, listed and decompiled so, the
+// tree comes back whole; read as Windows-1251 (the default) it does not.
+TEST(CommandLineTest, NamesReadAndWrittenAsUtf8ComeBackWhole) {
+  testkit::TempFolder temp;
+  fs::create_directories(temp.Path() / "tree/Музыка/日本");
+  testkit::WriteText(temp / "tree/Музыка/日本/ファイル.txt", "hi");
+  testkit::WriteText(temp / "tree/плохо.txt", "x");
+  testkit::ProcessOutcome run = RunZanthrel("compile -q --names utf-8 tree u8.iso");
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(run.err, "");
+
+  run = RunZanthrel("list --names utf-8 u8.iso");
+  EXPECT_EQ(run.status, 0) << run.err;
+  for (const char* line : {"Музыка\tdir\t", "Музыка/日本/ファイル.txt\tfile\t2\t", "плохо.txt\tfile\t1\t"}) {
+    EXPECT_NE(run.out.find(line), std::string::npos) << line << "\n" << run.out;
+  }
+  run = RunZanthrel("list --json --names utf-8 u8.iso");
+  EXPECT_EQ(nlohmann::json::parse(run.out)[1]["path"], "Музыка/日本");
+  EXPECT_EQ(RunZanthrel("list u8.iso").out.find("Музыка"), std::string::npos);
+
+  run = RunZanthrel("decompile -q --names utf-8 -o out u8.iso");
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(testkit::TreeOf(temp / "out/PARCE_u8"), testkit::TreeOf(temp / "tree"));
+  // Read as Windows-1251, the same disc gives other names, none lost.
+  run = RunZanthrel("decompile -q -o cp u8.iso");
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_NE(testkit::TreeOf(temp / "cp/PARCE_u8"), testkit::TreeOf(temp / "tree"));
+  EXPECT_EQ(testkit::TreeOf(temp / "cp/PARCE_u8").size(), 4u);
+
+  // Stored as Windows-1251 (the default), the Japanese name has no form there.
+  run = RunZanthrel("compile tree cp.iso");
+  EXPECT_NE(run.err.find("characters without a Windows-1251 form"), std::string::npos) << run.err;
+  EXPECT_EQ(RunZanthrel("list --names koi8-r u8.iso").status, 2);
+}
+
 TEST(CommandLineTest, TextOutputEscapesControlCharactersOfDiscNames) {
   testkit::TempFolder temp;
   testkit::ImageBuilder builder(2);

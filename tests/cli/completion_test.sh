@@ -20,7 +20,7 @@ expect() {
 
 expect "$(complete_line zanthrel v)" "verify"
 expect "$(complete_line zanthrel mount --a)" "--all-copies"
-expect "$(complete_line zanthrel mount --n)" "--nonempty"
+expect "$(complete_line zanthrel mount --no)" "--nonempty"
 expect "$(complete_line zanthrel d)" "decompile drives"
 expect "$(complete_line zanthrel info --)" "--log-text --json --help"
 expect "$(complete_line zanthrel verify --j)" "--json"
@@ -31,6 +31,8 @@ expect "$(complete_line zanthrel convert -)" "-f --force -q --quiet --help"
 expect "$(complete_line zanthrel decompile --f)" "--force"
 expect "$(complete_line zanthrel decompile --a)" "--allow-overlaps"
 expect "$(complete_line zanthrel decompile --log-encoding u)" "utf-8"
+expect "$(complete_line zanthrel list --n)" "--names"
+expect "$(complete_line zanthrel mount --names c)" "cp1251"
 folder="$(mktemp -d)"
 trap 'rm -rf "$folder"' EXIT
 mkdir "$folder/outdir"

@@ -190,6 +190,18 @@ TEST_F(FuseMountTest, AMountPointThatIsNotAnEmptyFolderIsRefusedUnlessAsked) {
   EXPECT_EQ(testkit::ReadText(full + "/mine.txt"), "mine");
 }
 
+// Names read as UTF-8 show in the mount as decompile writes them.
+TEST_F(FuseMountTest, NamesReadAsUtf8ShowAsTheyWereWritten) {
+  fs::create_directories("tree/Музыка/日本");
+  testkit::WriteText("tree/Музыка/日本/ファイル.txt", "hi");
+  ASSERT_EQ(RunZanthrel("compile -q --names utf-8 tree u8.iso").status, 0);
+  const testkit::ProcessOutcome mounted = RunZanthrel("mount --names utf-8 u8.iso " + mountPoint_);
+  ASSERT_EQ(mounted.status, 0) << mounted.err;
+  Unmount unmount(mountPoint_);
+  EXPECT_EQ(testkit::TreeOf(mountPoint_), testkit::TreeOf(folder_ / "tree"));
+  EXPECT_TRUE(Shell("fusermount3 -u '" + mountPoint_ + "'"));
+}
+
 // The image path becomes the mount's source name through a comma-separated
 // option list; commas and backslashes in it must stay text of that name.
 TEST_F(FuseMountTest, NoTextOfTheImagePathBecomesAMountOption) {
