@@ -134,6 +134,7 @@ std::vector<FailedWrite> WriteBlockMap(const BlockMap& map, ImageSource& source,
   uint64_t mapBytes = 0;
   std::string text;
   auto flush = [&] {
+    // Fixed: the map is Windows-1251 like the log unless UTF-8 is asked for.
     const std::string bytes = Cp1251As(text, encoding);
     if (!mapError) {
       Status written = created->WriteAt(mapBytes, bytes.data(), bytes.size());

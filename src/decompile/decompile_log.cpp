@@ -40,7 +40,8 @@ void DecompileLog::Fill(uint64_t place, std::string_view text) {
 void DecompileLog::Write(std::string_view text) {
   if (text.empty()) return;
   if (!failure_) {
-    // Windows-1251 is one byte a character, so any cut of it converts alone.
+    // Fixed: Windows-1251 unless UTF-8 is asked for, as stored logs are compared
+    // byte for byte. It is one byte a character, so any cut of it converts alone.
     const std::string bytes = Cp1251As(text, encoding_);
     Status written = file_.WriteAt(written_, bytes.data(), bytes.size());
     if (!written) failure_ = written.Failure();

@@ -75,6 +75,8 @@ std::string EncodeHostName(std::string_view operaName, TextEncoding names) {
   for (size_t at = 0; at < operaName.size(); ++at) {
     const char c = operaName[at];
     const uint8_t byte = uint8_t(c);
+    // Fixed: names read as Windows-1251 keep the byte classes that every
+    // decompiled folder was named by; UTF-8 is read only when asked for.
     if (names == TextEncoding::kUtf8 && byte >= 0x80) {
       if (const size_t length = DecodeUtf8(operaName, at).length; length > 0) {
         host.append(operaName.substr(at, length));
