@@ -4,6 +4,22 @@ namespace zanthrel::cli {
 
 namespace {
 
+// --names and --log-encoding: cp1251 (the default) or utf-8.
+void AddEncodingOption(CLI::App* command, const std::string& name, TextEncoding& encoding, const std::string& help) {
+  command
+      ->add_option_function<std::string>(
+          name,
+          [&encoding](const std::string& value) {
+            encoding = value == "utf-8" ? TextEncoding::kUtf8 : TextEncoding::kCp1251;
+          },
+          help)
+      ->type_name("ENCODING")
+      ->check(CLI::IsMember({"cp1251", "utf-8"}));
+}
+
+constexpr const char* kNamesHelp =
+    "cp1251 (the default) or utf-8: how the disc's names are written, utf-8 for a disc made so";
+
 void DefineDecompile(CLI::App& program, DecompileArgs& args) {
   CLI::App* command =
       program.add_subcommand("decompile", "Write every directory and file of an image into DIR/PARCE_<base>, "
@@ -17,7 +33,11 @@ void DefineDecompile(CLI::App& program, DecompileArgs& args) {
   command->add_flag("--allow-overlaps", args.allowOverlaps,
                     "Go on past 8 times the volume's size, which only entries that claim the same blocks make a "
                     "run write");
-  command->add_flag("-q,--quiet", args.quiet, "Print nothing but errors");
+  AddEncodingOption(command, "--log-encoding", args.logEncoding,
+                    "cp1251 (the default, the log's own) or utf-8, for reading the log and the block map in a "
+                    "terminal");
+  AddEncodingOption(command, "--names", args.names, kNamesHelp);
+  command->add_flag("-q,--quiet", args.quiet, "Print nothing but errors and a count of warnings");
   command->add_flag("-v,--verbose", args.verbose, "Name each file on stdout as it is written");
   command->add_option("IMAGE", args.image,
                       "Image file: plain or gzip (2048 or raw 2352), CHD, cue sheet, NRG, raw MODE2");
@@ -30,8 +50,10 @@ void DefineDecompile(CLI::App& program, DecompileArgs& args) {
 void DefineCompile(CLI::App& program, CompileArgs& args) {
   CLI::App* command = program.add_subcommand("compile", "Build an Opera image from a folder, boot area included");
   command->add_flag("--no-boot-area", args.noBootArea, "Leave out the boot area (blocks 1-302 and the boot file slots)");
-  command->add_flag("-q,--quiet", args.quiet, "Print nothing but errors");
+  command->add_flag("-q,--quiet", args.quiet, "Print nothing but errors and a count of warnings");
   command->add_flag("-v,--verbose", args.verbose, "Name each file on stdout as it is added");
+  AddEncodingOption(command, "--names", args.names,
+                    "cp1251 (the default) or utf-8: how the names are stored, utf-8 for tools that read them so");
   command->add_option("FOLDER", args.folder, "Folder to compile")->required();
   command->add_flag("-f,--force", args.force, "Replace IMAGE if it exists (never one inside FOLDER)");
   command->add_flag("--no-outside-links", args.noOutsideLinks,
@@ -54,11 +76,12 @@ void DefineInfo(CLI::App& program, InfoArgs& args) {
   command->add_flag("--json", args.json, "Print the description as JSON");
 }
 
-void DefineList(CLI::App& program, ImageReportArgs& args) {
+void DefineList(CLI::App& program, ListArgs& args) {
   CLI::App* command =
       program.add_subcommand("list", "List the directory tree: path, kind, bytes, blocks, copies, first block");
   command->add_option("IMAGE", args.image, "Image file")->required();
   command->add_flag("--json", args.json, "Print the tree as a JSON array");
+  AddEncodingOption(command, "--names", args.names, kNamesHelp);
 }
 
 void DefineVerify(CLI::App& program, ImageReportArgs& args) {
@@ -91,6 +114,9 @@ void DefineMount(CLI::App& program, MountArgs& args) {
       kMountCommand, "Show an image's tree read-only at MOUNTPOINT; fusermount3 -u MOUNTPOINT leaves");
   command->add_flag("--all-copies", args.allCopies, "Show each copy of a file that has several as name;1, name;2, ...");
   command->add_flag("-f,--foreground", args.foreground, "Stay in the foreground");
+  AddEncodingOption(command, "--names", args.names, kNamesHelp);
+  command->add_flag("--nonempty", args.nonEmpty,
+                    "Mount on a folder that is not empty, hiding what it holds until the mount is left");
   command->add_option("IMAGE", args.image, "Image file")->required();
   command->add_option("MOUNTPOINT", args.mountPoint, "Empty folder to mount on")->required();
 }

@@ -24,6 +24,10 @@ struct ImageReportArgs {
   bool json = false;
 };
 
+struct ListArgs : ImageReportArgs {
+  TextEncoding names = TextEncoding::kCp1251;  // what the disc's names are read as
+};
+
 struct ConvertArgs {
   std::string image;
   std::string output;
@@ -37,6 +41,8 @@ struct MountArgs {
   std::string mountPoint;
   bool allCopies = false;
   bool foreground = false;
+  bool nonEmpty = false;  // mount on a folder that holds something
+  TextEncoding names = TextEncoding::kCp1251;
 };
 
 // What the parsed command line says, one record for each command.
@@ -44,7 +50,7 @@ struct CommandValues {
   DecompileArgs decompile;
   CompileArgs compile;
   InfoArgs info;
-  ImageReportArgs list;
+  ListArgs list;
   ImageReportArgs verify;
   ConvertArgs convert;
   MountArgs mount;

@@ -12,9 +12,6 @@
 #include "workflow/convert_job.h"
 #include "workflow/decompile_job.h"
 #include "workflow/inspect_job.h"
-#ifdef ZANTHREL_WITH_MOUNT
-#include "mount/fuse_mount.h"
-#endif
 
 namespace zanthrel::cli {
 
@@ -69,6 +66,30 @@ FileWritten ListOnStandardOutput(ProgressBar& bar) {
   return [&bar](const std::string& path) { bar.PrintAbove(std::cout, EscapeControlsInHostPath(path)); };
 }
 
+// Warnings one a line, or, folded, only their count on one line at the end:
+// -q keeps a run that renames hundreds of names to a line.
+class Warnings {
+ public:
+  explicit Warnings(bool folded) : folded_(folded) {}
+
+  void Add(const std::string& text) {
+    if (folded_) {
+      ++count_;
+    } else {
+      PrintError("warning: " + text);
+    }
+  }
+  void PrintCount() const {
+    if (count_ == 0) return;
+    PrintError("warning: " + std::to_string(count_) + (count_ == 1 ? " warning" : " warnings") +
+               " not shown (-q); run without -q to see each");
+  }
+
+ private:
+  bool folded_;
+  uint64_t count_ = 0;
+};
+
 }  // namespace
 
 void PrintError(const std::string& message) { std::cerr << "zanthrel: " << message << std::endl; }
@@ -80,16 +101,14 @@ int RunDecompile(const DecompileArgs& args) {
   if (fromDrive) request.drive = &HostDevice();
   request.outputDir = args.outputDir;
   request.force = args.force;
-  if (Status made = MakeFolderPath(SystemHost(), args.outputDir); !made) {
-    PrintError(args.outputDir + ": output folder cannot be made (" + ErrorText(made.Failure().code) + ")");
-    return kExitFailed;
-  }
   ProgressBar bar(!args.quiet && StandardErrorIsTerminal());
   request.additionalInfo = args.info;
   request.extractDiscLabel = args.discLabel;
   request.allowOverlaps = args.allowOverlaps;
   request.progress = bar.Callback();
   if (args.verbose && !args.quiet) request.fileWritten = ListOnStandardOutput(bar);
+  request.logEncoding = args.logEncoding;
+  request.names = args.names;
   InterruptWatch interrupt;
   request.cancel = interrupt.Token();
   DecompileReport report = DecompileImageFile(request);
@@ -102,20 +121,26 @@ int RunDecompile(const DecompileArgs& args) {
     PrintError(DescribeReport(report, request.imagePath));
     return kExitUsage;
   }
+  if (report.outputDirFailure) {
+    PrintError(DescribeReport(report, request.imagePath));
+    return kExitFailed;
+  }
   if (report.outcome == DecompileOutcome::kCancelled) {
     PrintError(DescribeReport(report, request.imagePath));
     return kExitCancelled;
   }
+  Warnings warnings(args.quiet);
   for (const std::string& skipped : DescribeSkippedFolders(report)) PrintError(skipped);
   // Nothing is lost, but the folder's names differ from the disc's.
-  for (const std::string& renamed : report.renamed) PrintError("warning: " + EscapeControlsInHostPath(renamed));
+  for (const std::string& renamed : report.renamed) warnings.Add(EscapeControlsInHostPath(renamed));
   for (const std::string& line : DescribeSectorChecks(report, request.imagePath)) {
     PrintError(EscapeControlsInHostPath(line));
   }
   for (const std::string& damaged : report.damaged) PrintError(EscapeControlsInHostPath(damaged));
   if (const std::string overlaps = DescribeOverlaps(report); !overlaps.empty()) {
-    PrintError("warning: " + EscapeControlsInHostPath(overlaps));
+    warnings.Add(EscapeControlsInHostPath(overlaps));
   }
+  warnings.PrintCount();
   if (!report.Succeeded()) {
     PrintError(DescribeReport(report, request.imagePath));
     return kExitFailed;
@@ -138,6 +163,7 @@ int RunCompile(const CompileArgs& args, UniqueIdGenerator& ids) {
   request.bootArea = !args.noBootArea;
   request.replace = args.force ? ReplaceRule::kForced : ReplaceRule::kRefuseExisting;
   request.outsideLinks = !args.noOutsideLinks;
+  request.names = args.names;
   request.ids = &ids;
   request.progress = bar.Callback();
   if (args.verbose && !args.quiet) request.fileAdded = ListOnStandardOutput(bar);
@@ -154,9 +180,11 @@ int RunCompile(const CompileArgs& args, UniqueIdGenerator& ids) {
     return kExitCancelled;
   }
   for (const std::string& problem : report.problems) PrintError(problem);
+  Warnings warnings(args.quiet);
   // Names that had to change are warnings: nothing is lost, but the disc differs from the folder.
-  for (const std::string& renamed : report.renamed) PrintError("warning: " + renamed);
-  for (const std::string& warning : report.warnings) PrintError("warning: " + warning);
+  for (const std::string& renamed : report.renamed) warnings.Add(renamed);
+  for (const std::string& warning : report.warnings) warnings.Add(warning);
+  warnings.PrintCount();
   if (!report.written) {
     PrintError(report.failure);
     return kExitFailed;
@@ -199,20 +227,23 @@ int RunInfo(const std::string& image, InfoFormat format) {
     if (!info.tracks.empty()) summary["tracks"] = TracksJson(info.tracks);
     std::cout << JsonText(summary) << std::flush;
   } else {
-    std::cout << InfoText(*info.summary) << TracksText(info.tracks) << std::flush;
+    std::cout << InfoText(*info.summary, info.fileBytes) << TracksText(info.tracks) << std::flush;
   }
   const bool wholeTree = info.summary->treeRead && info.summary->unreadableFolders == 0;
   return wholeTree ? kExitDone : kExitFailed;
 }
 
 int RunDrives() {
-  for (const DriveEntry& drive : DrivesToOffer()) {
+  const std::vector<DriveEntry> drives = DrivesToOffer();
+  // Said on stderr, so that stdout stays one drive a line for scripts.
+  if (drives.empty()) PrintError("no CD-ROM or removable drive found");
+  for (const DriveEntry& drive : drives) {
     std::cout << drive.name << "\t" << DriveTypeName(drive.type) << "\n";
   }
   return kExitDone;
 }
 
-int RunList(const std::string& image, bool json) {
+int RunList(const std::string& image, bool json, TextEncoding names) {
   // Printed as walked, so that no tree costs memory; a folder that cannot be
   // read is named after the lines before it.
   bool first = true;
@@ -222,14 +253,14 @@ int RunList(const std::string& image, bool json) {
   const ListReport list = ListImageFile(
       image, {[&](const ListedEntry& entry) {
                 if (first) bar.End();
-                std::cout << (json ? ListJsonElement(entry, first) : ListLine(entry));
+                std::cout << (json ? ListJsonElement(entry, first, names) : ListLine(entry, names));
                 first = false;
               },
               [&](const std::string& folder) {
                 ++unreadable;
                 bar.End();
                 std::cout << std::flush;
-                PrintError(image + ": " + EscapeControls(Cp1251ToUtf8(folder)) +
+                PrintError(image + ": " + EscapeControls(TextAsUtf8(folder, names)) +
                            ": folder cannot be read, no copy of it reads; its entries are not listed");
               }},
       SystemHost(), bar.Callback());
@@ -292,9 +323,12 @@ int RunVerify(const std::string& image, bool json) {
 }
 
 #ifdef ZANTHREL_WITH_MOUNT
-int RunMount(const std::string& image, const std::string& mountPoint, bool allCopies,
-             bool foreground) {
-  const Status mounted = MountImage({image, mountPoint, allCopies, foreground});
+int RunMount(const MountRequest& request, bool nonEmpty) {
+  if (const Status usable = CheckMountPoint(request.mountPoint, nonEmpty); !usable) {
+    PrintError(usable.Failure().text);
+    return kExitUsage;
+  }
+  const Status mounted = MountImage(request);
   if (!mounted) PrintError(mounted.Failure().text);
   return mounted ? kExitDone : kExitFailed;
 }

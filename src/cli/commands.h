@@ -5,7 +5,11 @@
 
 #include <string>
 
+#include "support/cp1251.h"
 #include "workflow/compile_job.h"
+#ifdef ZANTHREL_WITH_MOUNT
+#include "mount/fuse_mount.h"
+#endif
 
 namespace zanthrel::cli {
 
@@ -25,6 +29,8 @@ struct DecompileArgs {
   bool allowOverlaps = false;
   bool quiet = false;
   bool verbose = false;  // name each file as it is written
+  TextEncoding logEncoding = TextEncoding::kCp1251;  // of the log and the block map
+  TextEncoding names = TextEncoding::kCp1251;        // what the disc's names are read as
 };
 
 struct CompileArgs {
@@ -36,6 +42,7 @@ struct CompileArgs {
   bool force = false;  // replace an IMAGE that exists
   bool noOutsideLinks = false;
   std::string format;  // "iso", "cue", "chd", or empty for IMAGE's extension
+  TextEncoding names = TextEncoding::kCp1251;  // what the names are stored as
 };
 
 int RunDecompile(const DecompileArgs& args);
@@ -45,15 +52,15 @@ enum class InfoFormat { kEnglish, kLogText, kJson };
 
 int RunInfo(const std::string& image, InfoFormat format);
 int RunDrives();
-int RunList(const std::string& image, bool json);
+int RunList(const std::string& image, bool json, TextEncoding names);
 // Reads every copy of everything; exit 1 when damage was found.
 int RunVerify(const std::string& image, bool json);
 // `format`: "iso", "cue", "chd", or empty for OUT's extension.
 int RunConvert(const std::string& image, const std::string& output, const std::string& format, bool quiet,
                bool force);
 #ifdef ZANTHREL_WITH_MOUNT
-int RunMount(const std::string& image, const std::string& mountPoint, bool allCopies,
-             bool foreground);
+// `nonEmpty` mounts on a folder that holds something; it is refused otherwise.
+int RunMount(const MountRequest& request, bool nonEmpty);
 #endif
 
 // "zanthrel: " + message, on stderr.

@@ -64,9 +64,9 @@ json TracksJson(const std::vector<TrackSummary>& tracks) {
 
 namespace {
 
-json ListedJson(const ListedEntry& entry) {
+json ListedJson(const ListedEntry& entry, TextEncoding names) {
   return {
-      {"path", Cp1251ToUtf8(entry.path)},
+      {"path", TextAsUtf8(entry.path, names)},
       {"kind", ListedKind(entry)},
       {"bytes", entry.byteCount},
       {"blocks", entry.blockCount},
@@ -117,10 +117,10 @@ json ContainerJson(const ContainerCheck& check) {
 
 }  // namespace
 
-std::string ListJsonElement(const ListedEntry& entry, bool first) {
+std::string ListJsonElement(const ListedEntry& entry, bool first, TextEncoding names) {
   // Fixed: the text JsonText gives the whole array, one element at a time.
   std::string text = first ? "[\n  " : ",\n  ";
-  for (const char c : ListedJson(entry).dump(2, ' ', false, json::error_handler_t::replace)) {
+  for (const char c : ListedJson(entry, names).dump(2, ' ', false, json::error_handler_t::replace)) {
     text += c;
     if (c == '\n') text += "  ";
   }

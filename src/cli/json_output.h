@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "support/cp1251.h"
 #include "workflow/inspect_job.h"
 
 namespace zanthrel::cli {
@@ -18,7 +19,8 @@ nlohmann::json InfoJson(const std::string& image, const VolumeSummary& summary);
 nlohmann::json TracksJson(const std::vector<TrackSummary>& tracks);
 // The text of `list --json`, an array that JsonText would give, written as the
 // entries come: each element with what comes before it, then the end.
-std::string ListJsonElement(const ListedEntry& entry, bool first);
+// `names`: what the disc's names are read as.
+std::string ListJsonElement(const ListedEntry& entry, bool first, TextEncoding names);
 std::string ListJsonEnd(bool empty);
 nlohmann::json VerifyJson(const std::string& image, const VerifyReport& report);
 

@@ -56,7 +56,7 @@ int RunCommand(const CLI::App& program, const CommandValues& values) {
                                       : values.info.logText ? InfoFormat::kLogText
                                                             : InfoFormat::kEnglish);
   }
-  if (name == "list") return RunList(values.list.image, values.list.json);
+  if (name == "list") return RunList(values.list.image, values.list.json, values.list.names);
   if (name == "convert") {
     return RunConvert(values.convert.image, values.convert.output, values.convert.format, values.convert.quiet,
                       values.convert.force);
@@ -65,7 +65,8 @@ int RunCommand(const CLI::App& program, const CommandValues& values) {
   if (name == "verify") return RunVerify(values.verify.image, values.verify.json);
 #ifdef ZANTHREL_WITH_MOUNT
   if (name == kMountCommand) {
-    return RunMount(values.mount.image, values.mount.mountPoint, values.mount.allCopies, values.mount.foreground);
+    const MountArgs& mount = values.mount;
+    return RunMount({mount.image, mount.mountPoint, mount.allCopies, mount.foreground, mount.names}, mount.nonEmpty);
   }
 #endif
   if (name == kVersionCommand) return PrintVersion();

@@ -11,6 +11,11 @@ namespace {
 
 std::string Number(uint64_t value) { return UnsignedDecimal64(value); }
 
+// "1 block", "2 blocks": the count and its noun, singular for one.
+std::string Counted(uint64_t count, const std::string& noun) {
+  return Number(count) + " " + noun + (count == 1 ? "" : "s");
+}
+
 std::string Blocks(const BlockSpan& span) {
   const std::string first = Number(span.firstBlock);
   if (span.blockCount <= 1) return "block " + first;
@@ -96,37 +101,40 @@ std::string TracksText(const std::vector<TrackSummary>& tracks) {
   return text;
 }
 
-std::string InfoText(const VolumeSummary& summary) {
+// Fixed: scripts and people compare these lines; a line is only ever added
+// where a new fact needs one, never reworded or moved.
+std::string InfoText(const VolumeSummary& summary, std::optional<uint64_t> fileBytes) {
   std::string copies;
   for (uint32_t block : summary.rootCopies) copies += (copies.empty() ? "" : ", ") + Number(block);
   std::string text = "Volume id:    " + Hex8(summary.volumeId) + "\n" +
                      "Label text:   " + EscapeControls(summary.labelText) + "\n" +
                      "Comment:      " + EscapeControls(summary.comment) + "\n" +
-                     "Container:    " + summary.container + "\n" +
-                     "Image size:   " + Number(summary.imageBytes) + " bytes, " + Number(summary.blockCount) +
-                     " blocks of " + Number(summary.blockSize) + "\n" +
-                     "Root copies:  " + Number(summary.rootCopies.size()) +
+                     "Container:    " + summary.container + "\n";
+  if (fileBytes) text += "Image size:   " + Counted(*fileBytes, "byte") + "\n";
+  text += "Volume size:  " + Counted(summary.imageBytes, "byte") + ", " + Counted(summary.blockCount, "block") +
+          " of " + Number(summary.blockSize) + "\n" +
+          "Root copies:  " + Number(summary.rootCopies.size()) +
                      (summary.rootCopies.size() == 1 ? " at block " : " at blocks ") + copies + "\n";
   if (!summary.treeRead) return text + "Tree:         unreadable, every copy of the root directory failed\n";
   text += "Folders:      " + Number(summary.folders) + "\n" +
-          "Files:        " + Number(summary.files) + ", " + Number(summary.fileBytes) + " bytes\n";
+          "Files:        " + Number(summary.files) + ", " + Counted(summary.fileBytes, "byte") + "\n";
   if (summary.unreadableFolders == 0) return text;
   return text + "Unreadable:   " + Number(summary.unreadableFolders) +
          (summary.unreadableFolders == 1 ? " folder (its contents are not counted)\n"
                                          : " folders (their contents are not counted)\n");
 }
 
-std::string ListLine(const ListedEntry& entry) {
-  return EscapeControls(Cp1251ToUtf8(entry.path)) + "\t" + ListedKind(entry) + "\t" +
+std::string ListLine(const ListedEntry& entry, TextEncoding names) {
+  return EscapeControls(TextAsUtf8(entry.path, names)) + "\t" + ListedKind(entry) + "\t" +
          UnsignedDecimal(entry.byteCount) + "\t" + UnsignedDecimal(entry.blockCount) + "\t" +
          UnsignedDecimal(entry.copies) + "\t" + Hex8(entry.firstBlock) + "\n";
 }
 
 std::string VerifyText(const std::string& image, const VerifyReport& report) {
   if (!report.labelRead) return image + ": volume label cannot be read\ndamage found\n";
-  std::string text = image + ": " + Number(report.volumeBlocks) + " blocks; " + Number(report.directories) +
-                     " folders and " + Number(report.files) + " files, " + Number(report.copiesRead) +
-                     " copies read\n";
+  std::string text = image + ": " + Counted(report.volumeBlocks, "block") + "; " +
+                     Counted(report.directories, "folder") + " and " + Counted(report.files, "file") + ", " +
+                     Number(report.copiesRead) + (report.copiesRead == 1 ? " copy" : " copies") + " read\n";
   text += ProblemLines("unreadable", report.unreadable);
   text += ProblemLines("corrupt", report.corrupt);
   text += ProblemLines("differs from the first copy", report.differing);

@@ -87,6 +87,7 @@ CompileReport CompileImage(const std::string& folder, const std::string& imagePa
   CompileRun run(host, ids, imageFile);
   run.cancel = options.cancel;
   run.fileAdded = options.fileAdded;
+  run.names = options.names;
   if (options.progress) {
     run.progress = &options.progress;
     ByteCount count;

@@ -100,6 +100,7 @@ CompileReport CompileFolderToImage(const CompileRequest& request) {
   options.ids = request.ids;
   options.cancel = request.cancel;
   options.outsideLinks = request.outsideLinks;
+  options.names = request.names;
   if (format == ImageFormat::kIso) {
     return CompileImage(request.folder, request.imagePath, request.bootArea, options);
   }

@@ -19,6 +19,8 @@ struct CompileRequest {
   bool bootArea = true;
   // Links that lead out of the folder are stored, each a warning, or left out.
   bool outsideLinks = true;
+  // What the names are stored as on the disc.
+  TextEncoding names = TextEncoding::kCp1251;
   // The command line sets its own rules; the window's save dialog has asked.
   ReplaceRule replace = ReplaceRule::kAskedByDialog;
   Progress progress;

@@ -52,10 +52,14 @@ std::vector<TrackSummary> TracksOf(const ImageSource& source, const std::string&
 }  // namespace
 
 InfoReport SummarizeImageFile(const std::string& image, Host& host, const Progress& progress) {
-  return InspectImageFile<InfoReport>(image, host, progress, [&](ImageSource& source, InfoReport& report) {
-    report.summary = SummarizeVolume(source);
-    report.tracks = TracksOf(source, image, host);
+  InfoReport report = InspectImageFile<InfoReport>(image, host, progress, [&](ImageSource& source, InfoReport& read) {
+    read.summary = SummarizeVolume(source);
+    read.tracks = TracksOf(source, image, host);
   });
+  if (const Result<PathInfo> file = host.InfoOf(image); report.opening.opened && file) {
+    report.fileBytes = file->size;
+  }
+  return report;
 }
 
 LabelReport DescribeImageLabel(const std::string& image, Host& host, const Progress& progress) {

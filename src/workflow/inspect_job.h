@@ -47,6 +47,10 @@ struct InfoReport : InspectReport {
   std::optional<VolumeSummary> summary;
   // Every track of a container of more than one; none for an image of one track.
   std::vector<TrackSummary> tracks;
+  // The image file's own size as the host tells it, which is not the
+  // volume's: a gzip image is smaller, a raw or CHD one frames its sectors
+  // otherwise, and a cue sheet is the sheet alone. Nothing when not told.
+  std::optional<uint64_t> fileBytes;
 };
 
 struct LabelReport : InspectReport {

@@ -13,6 +13,7 @@
 #include <nlohmann/json.hpp>
 
 #include "testkit/cd_sectors.h"
+#include "support/cp1251.h"
 #include "testkit/chd_builder.h"
 #include "testkit/container_disc.h"
 #include "testkit/files.h"
@@ -48,6 +49,30 @@ TEST(CommandLineTest, DecompileWritesBesideTheChosenFolder) {
   EXPECT_TRUE(fs::exists(temp / "PARCE_game/LaunchMe"));
   EXPECT_FALSE(fs::exists(temp / "PARCE_game/Disc label"));
   EXPECT_FALSE(fs::exists(temp / "game.spy"));
+}
+
+// The log and the block map in UTF-8 say what the Windows-1251 ones say,
+// byte for byte once converted; the default stays Windows-1251.
+TEST(CommandLineTest, DecompileWritesTheLogAndTheMapInUtf8WhenAsked) {
+  testkit::TempFolder temp;
+  testkit::WriteBytes(temp / "game.iso", testkit::MakeSampleDisc().image);
+  ASSERT_EQ(RunZanthrel("decompile --info -q game.iso").status, 0);
+  const std::string log = testkit::ReadText(temp / "game.log");
+  const std::string map = testkit::ReadText(temp / "game.spy");
+  ASSERT_NE(map.find(Utf8ToCp1251("Игры")), std::string::npos) << "the map holds no Windows-1251 to convert";
+  testkit::ProcessOutcome run = RunZanthrel("decompile --info -q -f --log-encoding utf-8 game.iso");
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(testkit::ReadText(temp / "game.log"), Cp1251ToUtf8(log));
+  EXPECT_EQ(testkit::ReadText(temp / "game.spy"), Cp1251ToUtf8(map));
+  EXPECT_NE(testkit::ReadText(temp / "game.log").find("Информация"), std::string::npos);
+  // The run's own words do not change with the log's encoding.
+  run = RunZanthrel("decompile -f --log-encoding cp1251 game.iso");
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(testkit::ReadText(temp / "game.log"), log);
+
+  run = RunZanthrel("decompile -f --log-encoding koi8-r game.iso");
+  EXPECT_EQ(run.status, 2);
+  EXPECT_NE(run.err.find("koi8-r"), std::string::npos) << run.err;
 }
 
 // Two images whose names differ past their first dot get a folder and a log each.
@@ -117,7 +142,8 @@ TEST(CommandLineTest, DecompileRefusesAFolderThatHoldsFilesUnlessForced) {
   EXPECT_EQ(testkit::ReadBytes(temp / "PARCE_game/LaunchMe"), disc.launchMe);
 }
 
-// Entries that meet on the host are warned, one line each, and the run ends well.
+// Entries that meet on the host are warned, one line each, and the run ends
+// well; -q folds the warnings into one line that counts them.
 TEST(CommandLineTest, DecompileWarnsOfEachNumberedName) {
   testkit::TempFolder temp;
   testkit::ImageBuilder builder(5);
@@ -125,13 +151,26 @@ TEST(CommandLineTest, DecompileWarnsOfEachNumberedName) {
   builder.Directory(1, {testkit::FileEntry("x", 3, 1), testkit::DirEntry("x", 2), testkit::FileEntry("x", 4, 1)});
   builder.Directory(2, {});
   testkit::WriteBytes(temp / "meet.iso", builder.Image());
-  const testkit::ProcessOutcome run = RunZanthrel("decompile -q meet.iso");
+  testkit::ProcessOutcome run = RunZanthrel("decompile meet.iso");
   EXPECT_EQ(run.status, 0);
   const std::string root = testkit::HostPath(fs::canonical(temp.Path()).string() + "/PARCE_meet/");
   EXPECT_EQ(run.err, "zanthrel: warning: " + root + "x: written as \"x~1\" (an earlier entry of the folder has the name)\n"
                      "zanthrel: warning: " + root + "x: written as \"x~2\" (an earlier entry of the folder has the name)\n");
   EXPECT_TRUE(fs::is_directory(temp.Path() / "PARCE_meet/x~1"));
   EXPECT_TRUE(fs::is_regular_file(temp.Path() / "PARCE_meet/x~2"));
+
+  run = RunZanthrel("decompile -q -f meet.iso");
+  EXPECT_EQ(run.status, 0);
+  EXPECT_EQ(run.out, "");
+  EXPECT_EQ(run.err, "zanthrel: warning: 2 warnings not shown (-q); run without -q to see each\n");
+
+  // Compile folds its own the same way, one warning in the singular.
+  fs::create_directories(temp.Path() / "src");
+  testkit::WriteText(temp / "src/中.txt", "x");  // stored as "?.txt": no Windows-1251 form
+  run = RunZanthrel("compile -q src back.iso");
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(run.out, "");
+  EXPECT_EQ(run.err, "zanthrel: warning: 1 warning not shown (-q); run without -q to see each\n");
 }
 
 TEST(CommandLineTest, EveryFailureGivesOneLineAndItsStatus) {
@@ -177,7 +216,7 @@ TEST(CommandLineTest, EveryFailureGivesOneLineAndItsStatus) {
 #ifndef _WIN32  // on Windows an image file may play a drive
   run = RunZanthrel("decompile -o out --drive " + (temp / "game.iso"));  // not a block device
   EXPECT_EQ(run.status, 2);
-  EXPECT_NE(run.err.find("sectors are not 2048 bytes"), std::string::npos);
+  EXPECT_EQ(run.err, "zanthrel: " + (temp / "game.iso") + ": not a drive (an image file is read without --drive)\n");
 #endif
   EXPECT_EQ(RunZanthrel("decompile --drive /dev/sr0").status, 2);  // no -o
   EXPECT_EQ(RunZanthrel("decompile -o x --drive /dev/sr0 game.iso").status, 2);
@@ -492,7 +531,8 @@ TEST(CommandLineTest, InfoInEnglishNamesTheContainerAndCountsTheTree) {
             "Label text:   CD-ROM\n"
             "Comment:      \n"
             "Container:    plain\n"
-            "Image size:   16384 bytes, 8 blocks of 2048\n"
+            "Image size:   16384 bytes\n"
+            "Volume size:  16384 bytes, 8 blocks of 2048\n"
             "Root copies:  1 at block 1\n"
             "Folders:      1\n"
             "Files:        3, 5142 bytes\n");
@@ -680,6 +720,125 @@ TEST(CommandLineTest, VerifyExitsByWhatItFindsAndSpeaksJson) {
   EXPECT_EQ(RunZanthrel("verify missing.iso").status, 2);
 }
 
+// A decompile that fails before the image opens leaves no trace: the -o
+// folder, and any folder above it, is made only once the image has opened.
+TEST(CommandLineTest, RefusedImagesLeaveNoOutputFolderBehind) {
+  testkit::TempFolder temp;
+  testkit::WriteBytes(temp / "junk.iso", Bytes(10000, 7));
+  testkit::WriteBytes(temp / "game.iso", testkit::MakeSampleDisc().image);
+  struct Case {
+    std::string arguments;
+    int status;
+    std::string err;
+  };
+  const std::vector<Case> cases = {
+      {"decompile -o out missing.iso", 2, "zanthrel: missing.iso: cannot be opened (No such file or directory)\n"},
+      {"decompile -o out/deeper/still junk.iso", 2, "zanthrel: junk.iso: no Opera volume label found\n"},
+      {"decompile --info -q -o out --drive " + (temp / "no-such-drive"), 2,
+       "zanthrel: " + (temp / "no-such-drive") + ": cannot be opened (No such file or directory)\n"},
+  };
+  for (const Case& c : cases) {
+    const testkit::ProcessOutcome run = RunZanthrel(c.arguments);
+    EXPECT_EQ(run.status, c.status) << c.arguments;
+    EXPECT_EQ(run.err, c.err) << c.arguments;
+    EXPECT_FALSE(fs::exists(temp / "out")) << c.arguments;
+  }
+  // A folder that cannot be made is still told, once the image has opened.
+  testkit::WriteText(temp / "blocker", "x");
+  const testkit::ProcessOutcome blocked = RunZanthrel("decompile -o blocker/out game.iso");
+  EXPECT_EQ(blocked.status, 1);
+  EXPECT_EQ(blocked.err, "zanthrel: blocker/out: output folder cannot be made (Not a directory)\n");
+  // An image that opens gets its folders, however deep.
+  const testkit::ProcessOutcome made = RunZanthrel("decompile -q -o out/deeper/still game.iso");
+  EXPECT_EQ(made.status, 0) << made.err;
+  EXPECT_TRUE(fs::is_regular_file(temp / "out/deeper/still/PARCE_game/LaunchMe"));
+}
+
+// The sizes info gives: the file's own (packed, framed or the whole
+// container) and the volume's from its label, each on its line; a count of
+// one takes its noun in the singular, in info and verify alike.
+TEST(CommandLineTest, InfoTellsTheFileApartFromTheVolumeAndCountsInTheSingular) {
+  testkit::TempFolder temp;
+  const Bytes image = testkit::MakeSampleDisc().image;
+  testkit::WriteBytes(temp / "game.bin", testkit::RawFraming(image));
+  testkit::WriteGzip(temp / "game.iso.gz", image);
+  for (const char* name : {"game.bin", "game.iso.gz"}) {
+    const testkit::ProcessOutcome info = RunZanthrel(std::string("info ") + name);
+    EXPECT_EQ(info.status, 0) << name << info.err;
+    EXPECT_NE(info.out.find("Image size:   " + std::to_string(fs::file_size(temp / name)) + " bytes\n" +
+                            "Volume size:  16384 bytes, 8 blocks of 2048\n"),
+              std::string::npos)
+        << name << "\n" << info.out;
+  }
+  EXPECT_NE(fs::file_size(temp / "game.bin"), 16384u);
+
+  // The label claims one block; one folder, one file of one byte.
+  testkit::ImageBuilder builder(2);
+  testkit::LabelFields label;
+  label.blockCount = 1;
+  builder.Label(label);
+  builder.Directory(1, {testkit::FileEntry("one", 1, 1)});
+  testkit::WriteBytes(temp / "one.iso", builder.Image());
+  testkit::ProcessOutcome run = RunZanthrel("info one.iso");
+  EXPECT_NE(run.out.find("Image size:   4096 bytes\n"
+                         "Volume size:  2048 bytes, 1 block of 2048\n"),
+            std::string::npos)
+      << run.out;
+  EXPECT_TRUE(run.out.ends_with("Folders:      0\n"
+                                "Files:        1, 1 byte\n"))
+      << run.out;
+  run = RunZanthrel("verify one.iso");
+  EXPECT_TRUE(run.out.starts_with("one.iso: 1 block; 1 folder and 1 file, ")) << run.out;
+}
+
+TEST(CommandLineTest, DrivesSaysSoWhenThereIsNone) {
+  testkit::TempFolder temp;
+  const testkit::ProcessOutcome run = RunZanthrel("drives");
+  EXPECT_EQ(run.status, 0);
+  // Whether this host has a drive is not the test's to choose: either it is
+  // listed, or its absence is said on stderr, never neither.
+  if (run.out.empty()) {
+    EXPECT_EQ(run.err, "zanthrel: no CD-ROM or removable drive found\n");
+  } else {
+    EXPECT_EQ(run.err, "");
+  }
+}
+
+// A disc whose names are UTF-8: compiled so, listed and decompiled so, the
+// tree comes back whole; read as Windows-1251 (the default) it does not.
+TEST(CommandLineTest, NamesReadAndWrittenAsUtf8ComeBackWhole) {
+  testkit::TempFolder temp;
+  fs::create_directories(temp.Path() / "tree/Музыка/日本");
+  testkit::WriteText(temp / "tree/Музыка/日本/ファイル.txt", "hi");
+  testkit::WriteText(temp / "tree/плохо.txt", "x");
+  testkit::ProcessOutcome run = RunZanthrel("compile -q --names utf-8 tree u8.iso");
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(run.err, "");
+
+  run = RunZanthrel("list --names utf-8 u8.iso");
+  EXPECT_EQ(run.status, 0) << run.err;
+  for (const char* line : {"Музыка\tdir\t", "Музыка/日本/ファイル.txt\tfile\t2\t", "плохо.txt\tfile\t1\t"}) {
+    EXPECT_NE(run.out.find(line), std::string::npos) << line << "\n" << run.out;
+  }
+  run = RunZanthrel("list --json --names utf-8 u8.iso");
+  EXPECT_EQ(nlohmann::json::parse(run.out)[1]["path"], "Музыка/日本");
+  EXPECT_EQ(RunZanthrel("list u8.iso").out.find("Музыка"), std::string::npos);
+
+  run = RunZanthrel("decompile -q --names utf-8 -o out u8.iso");
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(testkit::TreeOf(temp / "out/PARCE_u8"), testkit::TreeOf(temp / "tree"));
+  // Read as Windows-1251, the same disc gives other names, none lost.
+  run = RunZanthrel("decompile -q -o cp u8.iso");
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_NE(testkit::TreeOf(temp / "cp/PARCE_u8"), testkit::TreeOf(temp / "tree"));
+  EXPECT_EQ(testkit::TreeOf(temp / "cp/PARCE_u8").size(), 4u);
+
+  // Stored as Windows-1251 (the default), the Japanese name has no form there.
+  run = RunZanthrel("compile tree cp.iso");
+  EXPECT_NE(run.err.find("characters without a Windows-1251 form"), std::string::npos) << run.err;
+  EXPECT_EQ(RunZanthrel("list --names koi8-r u8.iso").status, 2);
+}
+
 TEST(CommandLineTest, TextOutputEscapesControlCharactersOfDiscNames) {
   testkit::TempFolder temp;
   testkit::ImageBuilder builder(2);
@@ -711,7 +870,7 @@ TEST(CommandLineTest, TextOutputEscapesControlCharactersOfDiscNames) {
   run = RunZanthrel("verify names.iso");
   EXPECT_EQ(run.status, 1);
   EXPECT_EQ(run.out,
-            "names.iso: 2 blocks; 1 folders and 4 files, 5 copies read\n"
+            "names.iso: 2 blocks; 1 folder and 4 files, 5 copies read\n"
             "unreadable: /fake\\nline, copy 0: block 40\n"
             "unreadable: /a\\tb, copy 0: block 41\n"
             "unreadable: /\\x1B[2J, copy 0: block 42\n"
