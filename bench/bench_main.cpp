@@ -5,8 +5,9 @@
 //                  [--dir FOLDER] [--only WORD]
 //
 // For each data set and pair it prints the median time ratio and the peak
-// resident memory of zanthrel, and exits 1 when a ratio or the memory passes
-// its limit. The data and the outputs go into a new folder inside FOLDER (the
+// resident memory of zanthrel (and, for the pairs that write a CHD, the ratio
+// of the two files' sizes), and exits 1 when a ratio or the memory passes its
+// limit. The data and the outputs go into a new folder inside FOLDER (the
 // system's temporary folder by default), so that one run can time a tmpfs
 // and another a disk.
 //
@@ -46,6 +47,8 @@ using zanthrel::bench::WriteGzipImage;
 using zanthrel::bench::WriteRawImage;
 
 constexpr double kMemoryLimitMiB = 32;
+// Writing and reading a CHD holds hunks in flight on every core.
+constexpr double kContainerMemoryLimitMiB = 64;
 
 struct Timing {
   double seconds;
@@ -86,6 +89,11 @@ struct Pair {
   std::function<void()> clean;
   std::function<Timing()> zanthrel;
   std::function<Timing()> baseline;
+  double memoryLimitMiB = kMemoryLimitMiB;
+  // zanthrel's output against the baseline's, in bytes, after the last run;
+  // none for a pair whose outputs need not match in size.
+  std::function<double()> sizeRatio = nullptr;
+  double sizeLimit = 0;
 };
 
 double Median(std::vector<double> values) {
@@ -114,10 +122,16 @@ bool Measure(const std::string& set, const Pair& pair, int runs) {
     peak = std::max(peak, z.peakMiB);
   }
   const double ratio = Median(ratios);
-  const bool ok = ratio <= pair.limit && peak < kMemoryLimitMiB;
-  std::printf("set %s  %-28s ratio %.2f (limit %.2f)  zanthrel %.3f s  baseline %.3f s  peak %.1f MiB  %s\n",
+  const double size = pair.sizeRatio ? pair.sizeRatio() : 0;
+  const bool ok = ratio <= pair.limit && peak < pair.memoryLimitMiB && size <= pair.sizeLimit;
+  const std::string sizeText =
+      pair.sizeRatio ? "  size ratio " + std::to_string(size).substr(0, 4) + " (limit " +
+                           std::to_string(pair.sizeLimit).substr(0, 4) + ")"
+                     : "";
+  std::printf("set %s  %-28s ratio %.2f (limit %.2f)  zanthrel %.3f s  baseline %.3f s  peak %.1f MiB%s"
+              "  %s\n",
               set.c_str(), pair.name.c_str(), ratio, pair.limit, Median(ours), Median(theirs), peak,
-              ok ? "ok" : "OVER");
+              sizeText.c_str(), ok ? "ok" : "OVER");
   std::fflush(stdout);
   return ok;
 }
@@ -180,13 +194,19 @@ bool MeasurePairs(const std::string& set, const std::vector<Pair>& pairs, int ru
 }
 
 // Set (a) as a cue sheet with its .bins and as the CHD that chdman makes of
-// them: decompile of the CHD against chdman's own extraction of it, and
-// decompile of the cue sheet against decompile of the plain image.
+// them: decompile of the CHD against chdman's own extraction of it, decompile
+// of the cue sheet against decompile of the plain image, and convert between
+// the two containers against chdman doing the same.
 bool MeasureContainers(const fs::path& dir, const std::string& image, int runs, const std::string& only,
                        const std::function<void()>& clean, const fs::path& out, const fs::path& copy,
                        const std::string& zanthrel) {
-  const std::string chdName = "decompile chd / chdman extractcd", cueName = "decompile cue/bin / plain";
-  if (chdName.find(only) == std::string::npos && cueName.find(only) == std::string::npos) return true;
+  const std::vector<std::string> names = {"decompile chd / chdman extractcd", "decompile cue/bin / plain",
+                                          "convert cue to chd / chdman createcd",
+                                          "convert chd to cue / chdman extractcd"};
+  if (std::none_of(names.begin(), names.end(),
+                   [&](const std::string& name) { return name.find(only) != std::string::npos; })) {
+    return true;
+  }
   const std::string chd = (dir / "image.chd").string();
   std::ifstream imageFile(image, std::ios::binary);
   // 30 seconds of audio after the data, as a disc is ripped.
@@ -196,13 +216,33 @@ bool MeasureContainers(const fs::path& dir, const std::string& image, int runs, 
   auto decompile = [&](const std::string& source) {
     return [&, source] { return Run({zanthrel, "decompile", "-q", "-o", out.string(), source}); };
   };
+  auto extract = [&] {
+    return Run(
+        {"chdman", "extractcd", "-i", chd, "-o", copy.string() + ".cue", "-ob", copy.string() + ".bin"},
+        "/dev/null");
+  };
+  // The sizes of the last run's CHDs, zanthrel's and chdman's.
+  uintmax_t ourChd = 0, theirChd = 0;
   const std::vector<Pair> pairs = {
-      {chdName, 1.0, clean, decompile(chd),
+      {names[0], 1.0, clean, decompile(chd), extract},
+      {names[1], 1.5, clean, decompile(cue), decompile(image)},
+      {names[2], 1.0, clean,
        [&] {
-         return Run({"chdman", "extractcd", "-i", chd, "-o", copy.string() + ".cue", "-ob", copy.string() + ".bin"},
-                    "/dev/null");
-       }},
-      {cueName, 1.5, clean, decompile(cue), decompile(image)},
+         const std::string target = (out / "image.chd").string();
+         const Timing timing = Run({zanthrel, "convert", "-q", cue, target});
+         ourChd = fs::file_size(target);
+         return timing;
+       },
+       [&] {
+         const std::string target = copy.string() + ".chd";
+         const Timing timing = Run({"chdman", "createcd", "-i", cue, "-o", target}, "/dev/null");
+         theirChd = fs::file_size(target);
+         return timing;
+       },
+       kContainerMemoryLimitMiB, [&] { return double(ourChd) / double(theirChd); }, 1.02},
+      {names[3], 1.0, clean,
+       [&] { return Run({zanthrel, "convert", "-q", chd, (out / "image.cue").string()}); }, extract,
+       kContainerMemoryLimitMiB},
   };
   return MeasurePairs("a", pairs, runs, only, dir);
 }

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -18,11 +19,37 @@
 
 namespace zanthrel::bench {
 
+namespace {
+
+void PrintUsage(std::FILE* to, const char* program) {
+  std::fprintf(to,
+               "usage: %s [--zanthrel PATH] [--runs N] [--scale F] [--sets LETTERS] [--dir FOLDER] [--only WORD]\n"
+               "  --zanthrel PATH  the zanthrel program to time (default: zanthrel on the PATH)\n"
+               "  --runs N         timed runs of each pair (default 5)\n"
+               "  --scale F        size of the data sets against their full size (default 1)\n"
+               "  --sets LETTERS   data sets to time: a, b, c\n"
+               "  --dir FOLDER     where the data and the outputs go (default: the temporary folder)\n"
+               "  --only WORD      only the pairs whose name holds WORD\n",
+               program);
+}
+
+}  // namespace
+
 BenchOptions ParseBenchOptions(int argc, char** argv, const std::string& defaultSets) {
   BenchOptions options;
   options.sets = defaultSets;
-  for (int i = 1; i + 1 < argc; i += 2) {
+  for (int i = 1; i < argc; i += 2) {
     const std::string flag = argv[i];
+    if (flag == "--help" || flag == "-h") {
+      PrintUsage(stdout, argv[0]);
+      std::exit(0);
+    }
+    const bool known = flag == "--zanthrel" || flag == "--runs" || flag == "--scale" || flag == "--sets" ||
+                       flag == "--dir" || flag == "--only";
+    if (!known || i + 1 == argc) {
+      PrintUsage(stderr, argv[0]);
+      std::exit(2);
+    }
     if (flag == "--zanthrel") options.zanthrel = std::filesystem::absolute(argv[i + 1]).string();
     else if (flag == "--runs") options.runs = std::max(1, std::atoi(argv[i + 1]));
     else if (flag == "--scale") options.scale = std::atof(argv[i + 1]);

@@ -1,16 +1,21 @@
 // Any byte string as a CHD: the header, the metadata, the map and the codecs
 // never read outside a buffer nor ask for memory a CD cannot need, and an
-// opened track reads or fails, sector by sector.
+// opened track, or the whole disc, reads or fails, sector by sector.
 #include <algorithm>
 #include <cstdint>
 #include <vector>
 
+#include "fuzz_disc.h"
 #include "fuzz_file.h"
 #include "source/chd/chd_container.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   using namespace zanthrel;
   const std::string path = fuzz::WriteInput(data, size);
+  // The same bytes as a whole disc first, every track of it.
+  if (Result<HostFile> whole = SystemHost().OpenFile(path)) {
+    if (Result<std::unique_ptr<DiscImage>> disc = OpenChdDisc(std::move(*whole), size)) fuzz::ReadDisc(**disc);
+  }
   Result<HostFile> file = SystemHost().OpenFile(path);
   if (!file) return 0;
   Result<std::unique_ptr<DataTrack>> track = OpenChdTrack(std::move(*file), size);

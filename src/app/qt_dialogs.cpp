@@ -32,10 +32,19 @@ std::optional<std::string> QtDialogs::SelectFolder() {
 }
 
 std::optional<std::string> QtDialogs::ChooseImageToWrite() {
-  QFileDialog dialog(parent_, "Compile ISO", QString::fromStdString(startFolder_),
-                     QString(kImageToWriteName) + " (" + kImageToWritePattern + ")");
+  QStringList filters;
+  for (const ImageToWriteChoice& choice : kImagesToWrite) {
+    filters << QString::fromUtf8(choice.name) + " (" + choice.pattern + ")";
+  }
+  QFileDialog dialog(parent_, "Compile ISO", QString::fromStdString(startFolder_));
+  dialog.setNameFilters(filters);
   dialog.setAcceptMode(QFileDialog::AcceptSave);
-  dialog.setDefaultSuffix(kImageToWriteSuffix);
+  // The filter chosen gives a name typed without extension its suffix, and so its container.
+  dialog.setDefaultSuffix(kImagesToWrite[0].suffix);
+  QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog, [&dialog, filters](const QString& filter) {
+    const qsizetype choice = filters.indexOf(filter);
+    if (choice >= 0) dialog.setDefaultSuffix(kImagesToWrite[choice].suffix);
+  });
   dialog.setOption(QFileDialog::DontConfirmOverwrite);
   if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
   const std::string path = dialog.selectedFiles().first().toStdString();

@@ -16,15 +16,12 @@
 #include "workflow/convert_job.h"
 #include "workflow/decompile_job.h"
 #include "workflow/inspect_job.h"
-#ifdef ZANTHREL_WITH_MOUNT
-#include "mount/fuse_mount.h"
-#endif
 
 namespace zanthrel::cli {
 
 namespace {
 
-void PrintError(std::ostream& err, const std::string& message) { err << "zanthrel: " << message << std::endl; }
+void PrintErrorOn(std::ostream& err, const std::string& message) { err << "zanthrel: " << message << std::endl; }
 
 // Whether the image opened and the host read it without failing: when not,
 // `outcome` says why and stderr too. A container says on stderr which track
@@ -40,12 +37,12 @@ bool Readable(const InspectReport& report, const std::string& image, std::ostrea
   } else {
     return true;
   }
-  PrintError(err, image + ": " + outcome.message);
+  PrintErrorOn(err, image + ": " + outcome.message);
   return false;
 }
 
 ImageOutcome FailureOnStderr(std::ostream& err, const std::string& image, const char* error, const std::string& message) {
-  PrintError(err, image + ": " + message);
+  PrintErrorOn(err, image + ": " + message);
   return {kExitFailed, error, message};
 }
 
@@ -58,16 +55,21 @@ ImageOutcome FoldersUnreadable(uint64_t folders) {
           UnsignedDecimal64(folders) + (folders == 1 ? " folder cannot be read" : " folders cannot be read")};
 }
 
-int InfoOfImage(const std::string& image, InfoFormat format, std::ostream& out, std::ostream& err) {
+// The progress bar draws on the terminal itself, so it shows only for a run
+// on one image, whose report goes straight out on this thread: `bar` says so.
+int InfoOfImage(const std::string& image, InfoFormat format, bool bar, std::ostream& out, std::ostream& err) {
   ImageOutcome outcome;
+  ProgressBar progress(bar && StandardErrorIsTerminal());
   if (format == InfoFormat::kLogText) {
-    const LabelReport label = DescribeImageLabel(image);
+    const LabelReport label = DescribeImageLabel(image, SystemHost(), progress.Callback());
+    progress.End();
     if (!Readable(label, image, err, outcome)) return outcome.status;
     if (label.description.empty()) return FailureOnStderr(err, image, "label-unreadable", "volume label cannot be read").status;
     out << Cp1251ToUtf8(label.description) << std::flush;
     return kExitDone;
   }
-  const InfoReport info = SummarizeImageFile(image);
+  const InfoReport info = SummarizeImageFile(image, SystemHost(), progress.Callback());
+  progress.End();
   const bool readable = Readable(info, image, err, outcome);
   if (readable && !info.summary) {
     outcome = FailureOnStderr(err, image, "label-unreadable", "volume label cannot be read");
@@ -80,30 +82,37 @@ int InfoOfImage(const std::string& image, InfoFormat format, std::ostream& out, 
   if (format == InfoFormat::kJson) {
     out << JsonLine(InfoJson(image, info, outcome));
   } else if (readable && info.summary) {
-    out << InfoText(*info.summary);
+    out << InfoText(*info.summary, info.fileBytes) << TracksText(info.tracks);
   }
   out << std::flush;
   return outcome.status;
 }
 
-int ListOfImage(const std::string& image, bool json, std::ostream& out, std::ostream& err) {
+int ListOfImage(const std::string& image, bool json, TextEncoding names, bool bar, std::ostream& out,
+                std::ostream& err) {
   // Printed as walked, so that no tree costs memory; a folder that cannot be
   // read is named after the lines before it.
   bool first = true;
   ListTally tally;
   if (json) out << ListJsonStart();
+  // The bar shows while a gzip image is searched for its label, before the first line.
+  ProgressBar progress(bar && StandardErrorIsTerminal());
   const ListReport list = ListImageFile(
       image, {[&](const ListedEntry& entry) {
+                if (first) progress.End();
                 Tally(tally, entry);
-                out << (json ? ListJsonEntry(entry, first) : ListLine(entry));
+                out << (json ? ListJsonEntry(entry, first, names) : ListLine(entry, names));
                 first = false;
               },
               [&](const std::string& folder) {
                 tally.unreadableFolders.push_back(folder);
+                progress.End();
                 out << std::flush;
-                PrintError(err, image + ": " + EscapeControls(Cp1251ToUtf8(folder)) +
+                PrintErrorOn(err, image + ": " + EscapeControls(TextAsUtf8(folder, names)) +
                                     ": folder cannot be read, no copy of it reads; its entries are not listed");
-              }});
+              }},
+      SystemHost(), progress.Callback());
+  progress.End();
   out << std::flush;
   ImageOutcome outcome;
   if (Readable(list, image, err, outcome)) {
@@ -114,12 +123,14 @@ int ListOfImage(const std::string& image, bool json, std::ostream& out, std::ost
     }
   }
   // What was listed before a failure stays a whole JSON text.
-  if (json) out << ListJsonEnd(image, list, tally, outcome) << std::flush;
+  if (json) out << ListJsonEnd(image, list, tally, outcome, names) << std::flush;
   return outcome.status;
 }
 
-int VerifyOfImage(const std::string& image, bool json, std::ostream& out, std::ostream& err) {
-  const VerifyImageReport report = VerifyImageFile(image);
+int VerifyOfImage(const std::string& image, bool json, bool bar, std::ostream& out, std::ostream& err) {
+  ProgressBar progress(bar && StandardErrorIsTerminal());
+  const VerifyImageReport report = VerifyImageFile(image, SystemHost(), progress.Callback());
+  progress.End();
   ImageOutcome outcome;
   const bool readable = Readable(report, image, err, outcome);
   if (readable && !report.verify.labelRead) {
@@ -199,9 +210,51 @@ class InterruptWatch {
   std::atomic<bool> flag_{false};
 };
 
+std::string ConvertedWhat(const ConvertReport& report) {
+  switch (report.format) {
+    case ImageFormat::kCueBin:
+      return "cue sheet and " + std::to_string(report.files.size() - 1) +
+             (report.files.size() == 2 ? " track file" : " track files");
+    case ImageFormat::kChd:
+      return "CHD";
+    case ImageFormat::kIso:
+      break;
+  }
+  return "plain image";
+}
+
+// With -v: each file's path on stdout, as tar -v names them, above the bar.
+FileWritten ListOnStandardOutput(ProgressBar& bar) {
+  return [&bar](const std::string& path) { bar.PrintAbove(std::cout, EscapeControlsInHostPath(path)); };
+}
+
+// Warnings one a line, or, folded, only their count on one line at the end:
+// -q keeps a run that renames hundreds of names to a line.
+class Warnings {
+ public:
+  explicit Warnings(bool folded) : folded_(folded) {}
+
+  void Add(const std::string& text) {
+    if (folded_) {
+      ++count_;
+    } else {
+      PrintError("warning: " + text);
+    }
+  }
+  void PrintCount() const {
+    if (count_ == 0) return;
+    PrintError("warning: " + std::to_string(count_) + (count_ == 1 ? " warning" : " warnings") +
+               " not shown (-q); run without -q to see each");
+  }
+
+ private:
+  bool folded_;
+  uint64_t count_ = 0;
+};
+
 }  // namespace
 
-void PrintError(const std::string& message) { PrintError(std::cerr, message); }
+void PrintError(const std::string& message) { PrintErrorOn(std::cerr, message); }
 
 int RunDecompile(const DecompileArgs& args) {
   const bool fromDrive = !args.drive.empty();
@@ -210,18 +263,18 @@ int RunDecompile(const DecompileArgs& args) {
   if (fromDrive) request.drive = &HostDevice();
   request.outputDir = args.outputDir;
   request.force = args.force;
-  if (Status made = MakeFolderPath(SystemHost(), args.outputDir); !made) {
-    PrintError(args.outputDir + ": output folder cannot be made (" + ErrorText(made.Failure().code) + ")");
-    return kExitFailed;
-  }
   ProgressBar bar(!args.quiet && StandardErrorIsTerminal());
   request.additionalInfo = args.info;
   request.extractDiscLabel = args.discLabel;
   request.allowOverlaps = args.allowOverlaps;
-  request.progress = [&bar](uint64_t done, uint64_t total) { bar.Update(done, total); };
+  request.progress = bar.Callback();
+  if (args.verbose && !args.quiet) request.fileWritten = ListOnStandardOutput(bar);
+  request.logEncoding = args.logEncoding;
+  request.names = args.names;
   InterruptWatch interrupt;
   request.cancel = interrupt.Token();
   DecompileReport report = DecompileImageFile(request);
+  bar.End();
   if (report.refused) {
     PrintError(DescribeReport(report, request.imagePath) + " (-f writes over them)");
     return kExitUsage;
@@ -230,21 +283,26 @@ int RunDecompile(const DecompileArgs& args) {
     PrintError(DescribeReport(report, request.imagePath));
     return kExitUsage;
   }
+  if (report.outputDirFailure) {
+    PrintError(DescribeReport(report, request.imagePath));
+    return kExitFailed;
+  }
   if (report.outcome == DecompileOutcome::kCancelled) {
     PrintError(DescribeReport(report, request.imagePath));
     return kExitCancelled;
   }
-  bar.Update(1, 1);
+  Warnings warnings(args.quiet);
   for (const std::string& skipped : DescribeSkippedFolders(report)) PrintError(skipped);
   // Nothing is lost, but the folder's names differ from the disc's.
-  for (const std::string& renamed : report.renamed) PrintError("warning: " + EscapeControlsInHostPath(renamed));
+  for (const std::string& renamed : report.renamed) warnings.Add(EscapeControlsInHostPath(renamed));
   for (const std::string& line : DescribeSectorChecks(report, request.imagePath)) {
     PrintError(EscapeControlsInHostPath(line));
   }
   for (const std::string& damaged : report.damaged) PrintError(EscapeControlsInHostPath(damaged));
   if (const std::string overlaps = DescribeOverlaps(report); !overlaps.empty()) {
-    PrintError("warning: " + EscapeControlsInHostPath(overlaps));
+    warnings.Add(EscapeControlsInHostPath(overlaps));
   }
+  warnings.PrintCount();
   if (!report.Succeeded()) {
     PrintError(DescribeReport(report, request.imagePath));
     return kExitFailed;
@@ -263,16 +321,18 @@ int RunCompile(const CompileArgs& args, UniqueIdGenerator& ids) {
   CompileRequest request;
   request.folder = args.folder;
   request.imagePath = args.image;
+  request.format = ImageFormatNamed(args.format);
   request.bootArea = !args.noBootArea;
   request.replace = args.force ? ReplaceRule::kForced : ReplaceRule::kRefuseExisting;
   request.outsideLinks = !args.noOutsideLinks;
+  request.names = args.names;
   request.ids = &ids;
-  if (!args.quiet && StandardErrorIsTerminal()) {
-    request.progress = [&bar](uint64_t done, uint64_t total) { bar.Update(done, total); };
-  }
+  request.progress = bar.Callback();
+  if (args.verbose && !args.quiet) request.fileAdded = ListOnStandardOutput(bar);
   InterruptWatch interrupt;
   request.cancel = interrupt.Token();
   CompileReport report = CompileFolderToImage(request);
+  bar.End();
   if (report.refused) {
     PrintError(report.failure);
     return kExitUsage;
@@ -281,11 +341,12 @@ int RunCompile(const CompileArgs& args, UniqueIdGenerator& ids) {
     PrintError(report.failure);
     return kExitCancelled;
   }
-  bar.Update(1, 1);
   for (const std::string& problem : report.problems) PrintError(problem);
+  Warnings warnings(args.quiet);
   // Names that had to change are warnings: nothing is lost, but the disc differs from the folder.
-  for (const std::string& renamed : report.renamed) PrintError("warning: " + renamed);
-  for (const std::string& warning : report.warnings) PrintError("warning: " + warning);
+  for (const std::string& renamed : report.renamed) warnings.Add(renamed);
+  for (const std::string& warning : report.warnings) warnings.Add(warning);
+  warnings.PrintCount();
   if (!report.written) {
     PrintError(report.failure);
     return kExitFailed;
@@ -302,29 +363,37 @@ int RunCompile(const CompileArgs& args, UniqueIdGenerator& ids) {
 }
 
 int RunInfo(const std::vector<std::string>& images, InfoFormat format, unsigned jobs) {
+  const bool bar = images.size() == 1;
   return ReportEach(images, jobs, {"info", format == InfoFormat::kJson, true, "read", "failed"},
-                    [format](const std::string& image, std::ostream& out, std::ostream& err) {
-                      return InfoOfImage(image, format, out, err);
+                    [format, bar](const std::string& image, std::ostream& out, std::ostream& err) {
+                      return InfoOfImage(image, format, bar, out, err);
                     });
 }
 
 int RunDrives() {
-  for (const DriveEntry& drive : DrivesToOffer()) {
+  const std::vector<DriveEntry> drives = DrivesToOffer();
+  // Said on stderr, so that stdout stays one drive a line for scripts.
+  if (drives.empty()) PrintError("no CD-ROM or removable drive found");
+  for (const DriveEntry& drive : drives) {
     std::cout << drive.name << "\t" << DriveTypeName(drive.type) << "\n";
   }
   return kExitDone;
 }
 
-int RunList(const std::vector<std::string>& images, bool json, unsigned jobs) {
+int RunList(const std::vector<std::string>& images, bool json, TextEncoding names, unsigned jobs) {
+  const bool bar = images.size() == 1;
   return ReportEach(images, jobs, {"list", json, true, "read", "failed"},
-                    [json](const std::string& image, std::ostream& out, std::ostream& err) {
-                      return ListOfImage(image, json, out, err);
+                    [json, names, bar](const std::string& image, std::ostream& out, std::ostream& err) {
+                      return ListOfImage(image, json, names, bar, out, err);
                     });
 }
 
-int RunConvert(const std::string& image, const std::string& output, bool quiet, bool force) {
-  const ConvertReport report =
-      ConvertImage(image, output, force ? ReplaceRule::kForced : ReplaceRule::kRefuseExisting);
+int RunConvert(const std::string& image, const std::string& output, const std::string& format, bool quiet,
+               bool force) {
+  ProgressBar bar(!quiet && StandardErrorIsTerminal());
+  const ConvertReport report = ConvertImage(image, output, force ? ReplaceRule::kForced : ReplaceRule::kRefuseExisting,
+                                            SystemHost(), ImageFormatNamed(format), bar.Callback());
+  bar.End();
   if (report.refused || !report.opened) {
     PrintError(report.failure);
     return kExitUsage;
@@ -341,24 +410,32 @@ int RunConvert(const std::string& image, const std::string& output, bool quiet, 
                std::to_string(report.damagedSectors));
     return kExitFailed;
   }
+  if (report.audioTracksLeftOut > 0) {
+    PrintError(image + ": audio tracks left out of the plain image: " + std::to_string(report.audioTracksLeftOut) +
+               " (a .cue or .chd keeps them)");
+  }
   if (!quiet) {
-    std::cout << output << ": plain image written, " << report.bytes << " bytes"
+    std::cout << output << ": " << ConvertedWhat(report) << " written, " << report.bytes << " bytes"
               << (report.container.empty() ? "" : " from " + report.container) << std::endl;
   }
   return kExitDone;
 }
 
 int RunVerify(const std::vector<std::string>& images, bool json, unsigned jobs) {
+  const bool bar = images.size() == 1;
   return ReportEach(images, jobs, {"verify", json, false, "clean", "damaged"},
-                    [json](const std::string& image, std::ostream& out, std::ostream& err) {
-                      return VerifyOfImage(image, json, out, err);
+                    [json, bar](const std::string& image, std::ostream& out, std::ostream& err) {
+                      return VerifyOfImage(image, json, bar, out, err);
                     });
 }
 
 #ifdef ZANTHREL_WITH_MOUNT
-int RunMount(const std::string& image, const std::string& mountPoint, bool allCopies,
-             bool foreground) {
-  const Status mounted = MountImage({image, mountPoint, allCopies, foreground});
+int RunMount(const MountRequest& request, bool nonEmpty) {
+  if (const Status usable = CheckMountPoint(request.mountPoint, nonEmpty); !usable) {
+    PrintError(usable.Failure().text);
+    return kExitUsage;
+  }
+  const Status mounted = MountImage(request);
   if (!mounted) PrintError(mounted.Failure().text);
   return mounted ? kExitDone : kExitFailed;
 }

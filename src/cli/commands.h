@@ -6,7 +6,11 @@
 #include <string>
 #include <vector>
 
+#include "support/cp1251.h"
 #include "workflow/compile_job.h"
+#ifdef ZANTHREL_WITH_MOUNT
+#include "mount/fuse_mount.h"
+#endif
 
 namespace zanthrel::cli {
 
@@ -25,6 +29,9 @@ struct DecompileArgs {
   bool force = false;  // write into a PARCE folder that is not empty
   bool allowOverlaps = false;
   bool quiet = false;
+  bool verbose = false;  // name each file as it is written
+  TextEncoding logEncoding = TextEncoding::kCp1251;  // of the log and the block map
+  TextEncoding names = TextEncoding::kCp1251;        // what the disc's names are read as
 };
 
 struct CompileArgs {
@@ -32,8 +39,11 @@ struct CompileArgs {
   std::string image;
   bool noBootArea = false;
   bool quiet = false;
+  bool verbose = false;  // name each host file as it is added
   bool force = false;  // replace an IMAGE that exists
   bool noOutsideLinks = false;
+  std::string format;  // "iso", "cue", "chd", or empty for IMAGE's extension
+  TextEncoding names = TextEncoding::kCp1251;  // what the names are stored as
 };
 
 int RunDecompile(const DecompileArgs& args);
@@ -46,13 +56,15 @@ enum class InfoFormat { kEnglish, kLogText, kJson };
 // the output and the run exits 1 when any image failed.
 int RunInfo(const std::vector<std::string>& images, InfoFormat format, unsigned jobs);
 int RunDrives();
-int RunList(const std::vector<std::string>& images, bool json, unsigned jobs);
+int RunList(const std::vector<std::string>& images, bool json, TextEncoding names, unsigned jobs);
 // Reads every copy of everything; exit 1 when damage was found.
 int RunVerify(const std::vector<std::string>& images, bool json, unsigned jobs);
-int RunConvert(const std::string& image, const std::string& output, bool quiet, bool force);
+// `format`: "iso", "cue", "chd", or empty for OUT's extension.
+int RunConvert(const std::string& image, const std::string& output, const std::string& format, bool quiet,
+               bool force);
 #ifdef ZANTHREL_WITH_MOUNT
-int RunMount(const std::string& image, const std::string& mountPoint, bool allCopies,
-             bool foreground);
+// `nonEmpty` mounts on a folder that holds something; it is refused otherwise.
+int RunMount(const MountRequest& request, bool nonEmpty);
 #endif
 
 // "zanthrel: " + message, on stderr.

@@ -73,15 +73,69 @@ json ProblemsJson(const std::vector<CopyProblem>& problems) {
   return list;
 }
 
+json TracksJson(const std::vector<TrackSummary>& tracks) {
+  json list = json::array();
+  for (const TrackSummary& track : tracks) {
+    list.push_back({{"number", track.number},
+                    {"mode", track.mode},
+                    {"frames", track.frames},
+                    {"pregap", track.pregap},
+                    {"holdsVolume", track.holdsVolume}});
+  }
+  return list;
+}
+
+json HunksJson(const std::vector<HunkRun>& runs) {
+  json list = json::array();
+  for (const HunkRun& run : runs) list.push_back({{"firstHunk", run.first}, {"hunkCount", run.count}});
+  return list;
+}
+
+json TrackSectorsJson(const std::vector<TrackSectors>& tracks, SectorRuns TrackSectors::*runs) {
+  json list = json::array();
+  for (const TrackSectors& track : tracks) {
+    for (const SectorRun& run : (track.*runs).Runs()) {
+      list.push_back({{"track", track.track}, {"firstSector", run.first}, {"sectorCount", run.count}});
+    }
+  }
+  return list;
+}
+
+// The image file's own records, apart from the volume's sectors.
+json ContainerCheckJson(const ContainerCheck& check) {
+  json container = {
+      {"checked", check.Checked()},
+      {"sectors", check.sectors},
+      {"correctedSectors", TrackSectorsJson(check.tracks, &TrackSectors::corrected)},
+      {"uncorrectableSectors", TrackSectorsJson(check.tracks, &TrackSectors::damaged)},
+      {"failure", check.failure.empty() ? json(nullptr) : json(check.failure)},
+      {"chd", nullptr},
+  };
+  if (check.chd) {
+    container["chd"] = {
+        {"hunks", check.chd->hunks},
+        {"wrongCrc", HunksJson(check.chd->wrongCrc)},
+        {"undecodable", HunksJson(check.chd->unreadable)},
+        {"crcsKept", check.chd->crcsKept},
+        {"sha1Kept", check.chd->sha1Kept},
+        {"sha1Checked", check.chd->sha1Checked},
+        {"rawSha1Differs", check.chd->rawSha1Differs},
+        {"sha1Differs", check.chd->sha1Differs},
+        {"metadataBroken", check.chd->metadataBroken},
+    };
+  }
+  return container;
+}
+
 // The type's four bytes as text, without the zero bytes that pad a short one.
 std::string TypeText(const std::string& type) {
   const size_t end = type.find_last_not_of('\0');
   return Cp1251ToUtf8(end == std::string::npos ? "" : type.substr(0, end + 1));
 }
 
-json ListedJson(const ListedEntry& entry) {
+json ListedJson(const ListedEntry& entry, TextEncoding names) {
   return {
-      {"path", Cp1251ToUtf8(entry.path)},
+      {"path", TextAsUtf8(entry.path, names)},
       {"kind", ListedKind(entry)},
       {"type", TypeText(entry.type)},
       {"id", entry.uniqueId},
@@ -98,9 +152,13 @@ std::string JsonLine(const json& value) { return Dump(value) + "\n"; }
 
 json InfoJson(const std::string& image, const InfoReport& report, const ImageOutcome& outcome) {
   json info = ImageJson("info", image, report.opening, outcome);
+  info["file"] = report.fileBytes ? json{{"bytes", *report.fileBytes}} : json(nullptr);
+  info["tracks"] = nullptr;
   info["volume"] = nullptr;
   info["tree"] = nullptr;
-  if (!Trusted(report) || !report.summary) return info;
+  if (!Trusted(report)) return info;
+  info["tracks"] = TracksJson(report.tracks);
+  if (!report.summary) return info;
   const VolumeSummary& summary = *report.summary;
   info["volume"] = {
       {"id", summary.volumeId},       {"labelText", summary.labelText}, {"comment", summary.comment},
@@ -126,18 +184,18 @@ std::string ListJsonStart() {
   return "{\"entries\":[";
 }
 
-std::string ListJsonEntry(const ListedEntry& entry, bool first) {
-  return (first ? "" : ",") + Dump(ListedJson(entry));
+std::string ListJsonEntry(const ListedEntry& entry, bool first, TextEncoding names) {
+  return (first ? "" : ",") + Dump(ListedJson(entry, names));
 }
 
 std::string ListJsonEnd(const std::string& image, const ListReport& report, const ListTally& tally,
-                        const ImageOutcome& outcome) {
+                        const ImageOutcome& outcome, TextEncoding names) {
   json rest = ImageJson("list", image, report.opening, outcome);
   rest["tree"] = Trusted(report) ? TreeJson(report.treeRead, tally.folders, tally.files, tally.fileBytes,
                                             tally.unreadableFolders.size())
                                  : json(nullptr);
   json paths = json::array();
-  for (const std::string& folder : tally.unreadableFolders) paths.push_back(Cp1251ToUtf8(folder));
+  for (const std::string& folder : tally.unreadableFolders) paths.push_back(TextAsUtf8(folder, names));
   rest["unreadablePaths"] = std::move(paths);
   // The rest of the object, after the entries: its own braces dropped.
   return "]," + Dump(rest).substr(1) + "\n";
@@ -168,6 +226,7 @@ json VerifyJson(const std::string& image, const VerifyImageReport& report, const
   verify["sectorsChecked"] = found.sectorsChecked;
   verify["oneCopyFiles"] = found.oneCopyFiles;
   verify["unchecked"] = found.unchecked;
+  verify["containerCheck"] = ContainerCheckJson(found.container);
   return verify;
 }
 

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "cli/image_outcome.h"
+#include "support/cp1251.h"
 #include "workflow/inspect_job.h"
 
 namespace zanthrel::cli {
@@ -35,10 +36,11 @@ void Tally(ListTally& tally, const ListedEntry& entry);
 
 // The line of `list --json`, written as the entries come: the start, each
 // entry with what comes before it, then the rest of the object.
+// `names`: what the disc's names are read as.
 std::string ListJsonStart();
-std::string ListJsonEntry(const ListedEntry& entry, bool first);
+std::string ListJsonEntry(const ListedEntry& entry, bool first, TextEncoding names);
 std::string ListJsonEnd(const std::string& image, const ListReport& report, const ListTally& tally,
-                        const ImageOutcome& outcome);
+                        const ImageOutcome& outcome, TextEncoding names);
 
 // The last line of a run on several images: how many ended which way.
 nlohmann::json SummaryJson(const std::string& command, const std::vector<int>& statuses, int exitStatus);

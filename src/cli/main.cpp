@@ -5,173 +5,112 @@
 #include <string>
 #include <vector>
 
+#include "cli/command_definitions.h"
 #include "cli/command_line.h"
 #include "cli/commands.h"
+#include "cli/help_text.h"
 #include "cli/image_batch.h"
+#include "cli/usage_check.h"
 #ifdef ZANTHREL_WITH_WINDOW
 #include "cli/open_window.h"
 #endif
 
-int zanthrel::cli::RunCommandLine(int argc, char** argv) {
-  using namespace zanthrel::cli;
+namespace zanthrel::cli {
+
+namespace {
+
+#ifdef ZANTHREL_WITH_MOUNT
+constexpr bool kWithMount = true;
+#else
+constexpr bool kWithMount = false;
+#endif
+
+// What the program help says of this build beside the commands.
+std::string BuildNote() {
+  std::string note;
+#ifdef ZANTHREL_WITH_WINDOW
+  note += "Without arguments, zanthrel opens its window. ";
+#endif
+  if (!kWithMount) note += "mount: absent from this build; it needs Linux and libfuse3.";
+  return note;
+}
+
+int PrintHelp(const CLI::App& program, const CLI::App* command) {
+  std::cout << (command ? CommandHelp(*command) : ProgramHelp(program, BuildNote())) << std::flush;
+  return kExitDone;
+}
+
+int PrintVersion() {
+  std::cout << kProgramName << " " << ZANTHREL_VERSION << std::endl;
+  return kExitDone;
+}
+
+// -j as given, or one image for each processor.
+unsigned JobsOf(const ImageReportArgs& args) { return args.jobs == 0 ? DefaultJobs() : args.jobs; }
+
+int RunCommand(const CLI::App& program, const CommandValues& values) {
+  const std::vector<CLI::App*> selected = program.get_subcommands();
+  if (selected.empty()) return PrintHelp(program, nullptr);
+  const std::string& name = selected.front()->get_name();
+  if (name == "decompile") return RunDecompile(values.decompile);
+  if (name == "compile") {
+    UniqueIdGenerator ids;
+    return RunCompile(values.compile, ids);
+  }
+  if (name == "info") {
+    return RunInfo(values.info.images,
+                   values.info.json      ? InfoFormat::kJson
+                   : values.info.logText ? InfoFormat::kLogText
+                                         : InfoFormat::kEnglish,
+                   JobsOf(values.info));
+  }
+  if (name == "list") return RunList(values.list.images, values.list.json, values.list.names, JobsOf(values.list));
+  if (name == "convert") {
+    return RunConvert(values.convert.image, values.convert.output, values.convert.format, values.convert.quiet,
+                      values.convert.force);
+  }
+  if (name == "drives") return RunDrives();
+  if (name == "verify") return RunVerify(values.verify.images, values.verify.json, JobsOf(values.verify));
+#ifdef ZANTHREL_WITH_MOUNT
+  if (name == kMountCommand) {
+    const MountArgs& mount = values.mount;
+    return RunMount({mount.image, mount.mountPoint, mount.allCopies, mount.foreground, mount.names}, mount.nonEmpty);
+  }
+#endif
+  if (name == kVersionCommand) return PrintVersion();
+  return PrintHelp(program, values.helpTopic.empty() ? nullptr : FindCommand(program, values.helpTopic));
+}
+
+}  // namespace
+
+int RunCommandLine(int argc, char** argv) {
 #ifdef ZANTHREL_WITH_WINDOW
   if (argc == 1) {
     if (const std::optional<int> status = OpenWindow(argc, argv)) return *status;
   }
 #endif
-  CLI::App app{"Zanthrel: decompile and compile 3DO Opera disc images", "zanthrel"};
-  app.set_version_flag("--version", std::string("zanthrel ") + ZANTHREL_VERSION);
-  app.require_subcommand(0, 1);
-
-  DecompileArgs decompile;
-  CLI::App* decompileCommand =
-      app.add_subcommand("decompile", "Write every directory and file of an image into DIR/PARCE_<base>, "
-                                      "with the log DIR/<base>.log; <base> is the image's file name "
-                                      "without .gz and its last extension");
-  decompileCommand->add_flag("--info", decompile.info,
-                             "Create additional info: the block map and dumps of unclaimed blocks, "
-                             "beside the log");
-  decompileCommand->add_flag("--disc-label", decompile.discLabel, "Extract \"Disc label\" as a file");
-  decompileCommand->add_option("-o,--output", decompile.outputDir, "Folder for the output (default: .)");
-  decompileCommand->add_flag("-f,--force", decompile.force,
-                             "Write into an output folder that is not empty (refused otherwise)");
-  decompileCommand->add_flag("--allow-overlaps", decompile.allowOverlaps,
-                             "Go on past 8 times the volume's size, which only entries that claim the "
-                             "same blocks make a run write");
-  decompileCommand->add_flag("-q,--quiet", decompile.quiet, "Print nothing but errors");
-  CLI::Option* imageOption = decompileCommand->add_option(
-      "IMAGE", decompile.image, "Image file: plain or gzip (2048 or raw 2352), CHD, cue sheet, NRG, raw MODE2");
-  CLI::Option* driveOption = decompileCommand->add_option(
-      "--drive", decompile.drive, "Read the disc in this drive (such as /dev/sr0, or D: on Windows); needs -o");
-  imageOption->excludes(driveOption);
-  decompileCommand->callback([&]() {
-    if (decompile.image.empty() && decompile.drive.empty()) {
-      throw CLI::RequiredError("IMAGE or --drive");
-    }
-    if (!decompile.drive.empty() && decompileCommand->count("-o") == 0) {
-      throw CLI::RequiredError("-o DIR with --drive");
-    }
-  });
-
-  CompileArgs compile;
-  CLI::App* compileCommand =
-      app.add_subcommand("compile", "Build an Opera image from a folder, boot area included");
-  compileCommand->add_flag("--no-boot-area", compile.noBootArea,
-                           "Leave out the boot area (blocks 1-302 and the boot file slots)");
-  compileCommand->add_flag("-q,--quiet", compile.quiet, "Print nothing but errors");
-  compileCommand->add_option("FOLDER", compile.folder, "Folder to compile")->required();
-  compileCommand->add_flag("-f,--force", compile.force,
-                           "Replace IMAGE if it exists (never one inside FOLDER)");
-  compileCommand->add_flag("--no-outside-links", compile.noOutsideLinks,
-                           "Leave out links that lead out of FOLDER (each is a warning either way)");
-  compileCommand->add_option("IMAGE", compile.image,
-                             "Image file to write; one that exists is replaced only with --force")
-      ->required();
-
-  // The reading commands take several images and read as many at once as asked.
-  const unsigned defaultJobs = DefaultJobs();
-  const auto addJobs = [defaultJobs](CLI::App* command, unsigned& jobs) {
-    jobs = defaultJobs;
-    command
-        ->add_option("-j,--jobs", jobs,
-                     "Read N images at once (default: the number of processors, " + std::to_string(defaultJobs) + ")")
-        ->type_name("N")
-        ->check(CLI::PositiveNumber);
-  };
-
-  std::vector<std::string> infoImages;
-  bool infoLogText = false;
-  bool infoJson = false;
-  unsigned infoJobs = 1;
-  CLI::App* infoCommand = app.add_subcommand(
-      "info", "Describe the volume: label, container, size, root copies, folders, files and bytes");
-  infoCommand->add_option("IMAGE", infoImages, "Image files, reported on in the order given")->required();
-  addJobs(infoCommand, infoJobs);
-  CLI::Option* logTextOption = infoCommand->add_flag(
-      "--log-text", infoLogText, "The label as the decompile log describes it, in Russian");
-  infoCommand->add_flag("--json", infoJson, "Print the description as JSON (docs/json.md)")->excludes(logTextOption);
-
-  CLI::App* drivesCommand =
-      app.add_subcommand("drives", "List the CD-ROM and removable drives that decompile can read");
-
-  std::vector<std::string> listImages;
-  unsigned listJobs = 1;
-  CLI::App* listCommand = app.add_subcommand(
-      "list", "List the directory tree: path, kind, bytes, blocks, copies, first block");
-  listCommand->add_option("IMAGE", listImages, "Image files, reported on in the order given")->required();
-  addJobs(listCommand, listJobs);
-  bool listJson = false;
-  listCommand->add_flag("--json", listJson,
-                        "Print the tree as JSON, with each entry's type, id, flags and copies (docs/json.md)");
-
-  std::vector<std::string> verifyImages;
-  bool verifyJson = false;
-  unsigned verifyJobs = 1;
-  CLI::App* verifyCommand = app.add_subcommand(
-      "verify", "Read every copy of every folder and file; report unreadable blocks, copies that "
-                "differ, blocks claimed twice and blocks nothing claims. Exit 0 clean, 1 damage found");
-  verifyCommand->add_option("IMAGE", verifyImages, "Image files, reported on in the order given")->required();
-  addJobs(verifyCommand, verifyJobs);
-  verifyCommand->add_flag("--json", verifyJson, "Print the report as JSON (docs/json.md)");
-
-  std::string convertImage, convertOutput;
-  bool convertQuiet = false, convertForce = false;
-  CLI::App* convertCommand = app.add_subcommand(
-      "convert", "Write the data track of any image (CHD, cue sheet, NRG, raw) as a plain 2048-byte image");
-  convertCommand->add_flag("-q,--quiet", convertQuiet, "Print nothing but errors");
-  convertCommand->add_option("IMAGE", convertImage, "Image file")->required();
-  convertCommand->add_flag("-f,--force", convertForce, "Replace OUT if it exists (never IMAGE itself)");
-  convertCommand
-      ->add_option("OUT", convertOutput, "Plain image to write; one that exists is replaced only with --force")
-      ->required();
-
-#ifdef ZANTHREL_WITH_MOUNT
-  std::string mountImage, mountPoint;
-  bool allCopies = false, foreground = false;
-  CLI::App* mountCommand = app.add_subcommand(
-      "mount", "Show an image's tree read-only at MOUNTPOINT; fusermount3 -u MOUNTPOINT leaves");
-  mountCommand->add_flag("--all-copies", allCopies,
-                         "Show each copy of a file that has several as name;1, name;2, ...");
-  mountCommand->add_flag("-f,--foreground", foreground, "Stay in the foreground");
-  mountCommand->add_option("IMAGE", mountImage, "Image file")->required();
-  mountCommand->add_option("MOUNTPOINT", mountPoint, "Empty folder to mount on")->required();
-#else
-  app.footer("mount: absent from this build; it needs Linux and libfuse3.");
-#endif
-
+  CommandValues values;
+  const std::unique_ptr<CLI::App> program = DefineCommands(values, kWithMount);
+  const std::vector<std::string> arguments(argv + std::min(argc, 1), argv + argc);
   try {
-    app.parse(argc, argv);
-  } catch (const CLI::CallForHelp& e) {
-    return app.exit(e);
-  } catch (const CLI::CallForAllHelp& e) {
-    return app.exit(e);
-  } catch (const CLI::CallForVersion& e) {
-    return app.exit(e);
-  } catch (const CLI::ParseError& e) {
-    app.exit(e);
+    program->parse(argc, argv);
+  } catch (const CLI::CallForHelp&) {
+    const std::vector<CLI::App*> selected = program->get_subcommands();
+    return PrintHelp(*program, selected.empty() ? nullptr : selected.front());
+  } catch (const CLI::CallForVersion&) {
+    return PrintVersion();
+  } catch (const CLI::ParseError& error) {
+    PrintError(DescribeParseError(*program, error, arguments));
     return kExitUsage;
   }
-
-  if (*decompileCommand) return RunDecompile(decompile);
-  zanthrel::UniqueIdGenerator ids;
-  if (*compileCommand) return RunCompile(compile, ids);
-  if (*infoCommand) {
-    return RunInfo(infoImages,
-                   infoJson      ? InfoFormat::kJson
-                   : infoLogText ? InfoFormat::kLogText
-                                 : InfoFormat::kEnglish,
-                   infoJobs);
+  if (const std::optional<std::string> problem = CheckUsage(*program, values, arguments)) {
+    PrintError(*problem);
+    return kExitUsage;
   }
-  if (*listCommand) return RunList(listImages, listJson, listJobs);
-  if (*convertCommand) return RunConvert(convertImage, convertOutput, convertQuiet, convertForce);
-  if (*drivesCommand) return RunDrives();
-  if (*verifyCommand) return RunVerify(verifyImages, verifyJson, verifyJobs);
-#ifdef ZANTHREL_WITH_MOUNT
-  if (*mountCommand) return RunMount(mountImage, mountPoint, allCopies, foreground);
-#endif
-  std::cout << app.help();
-  return kExitDone;
+  return RunCommand(*program, values);
 }
+
+}  // namespace zanthrel::cli
 
 #ifndef _WIN32
 int main(int argc, char** argv) { return zanthrel::cli::RunCommandLine(argc, argv); }

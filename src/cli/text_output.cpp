@@ -1,5 +1,7 @@
 #include "cli/text_output.h"
 
+#include <algorithm>
+
 #include "support/cp1251.h"
 #include "support/text.h"
 
@@ -8,6 +10,11 @@ namespace zanthrel::cli {
 namespace {
 
 std::string Number(uint64_t value) { return UnsignedDecimal64(value); }
+
+// "1 block", "2 blocks": the count and its noun, singular for one.
+std::string Counted(uint64_t count, const std::string& noun) {
+  return Number(count) + " " + noun + (count == 1 ? "" : "s");
+}
 
 std::string Blocks(const BlockSpan& span) {
   const std::string first = Number(span.firstBlock);
@@ -24,39 +31,110 @@ std::string ProblemLines(const std::string& what, const std::vector<CopyProblem>
   return text;
 }
 
+std::string Hunks(const HunkRun& run) {
+  if (run.count <= 1) return "hunk " + Number(run.first);
+  return "hunks " + Number(run.first) + "-" + Number(run.first + run.count - 1);
+}
+
+std::string TrackSectorLines(const std::string& what, uint32_t track, const SectorRuns& runs) {
+  std::string text;
+  for (const SectorRun& run : runs.Runs()) {
+    text += what + ": track " + Number(track) + ", " +
+            (run.count <= 1 ? "sector " + Number(run.first)
+                            : "sectors " + Number(run.first) + "-" + Number(run.first + run.count - 1)) +
+            "\n";
+  }
+  return text;
+}
+
+// What the check of the image file's own records found, and a line saying
+// what it checked.
+std::string ContainerLines(const ContainerCheck& check) {
+  std::string text;
+  if (check.chd) {
+    const ChdCheck& chd = *check.chd;
+    for (const HunkRun& run : chd.unreadable) text += "CHD cannot be decoded: " + Hunks(run) + "\n";
+    for (const HunkRun& run : chd.wrongCrc) text += "CHD fails its CRC: " + Hunks(run) + "\n";
+    if (chd.rawSha1Differs) text += "CHD data SHA-1 differs from the header's\n";
+    if (chd.metadataBroken) text += "CHD metadata cannot be read to its end\n";
+    if (chd.sha1Differs) text += "CHD overall SHA-1 (data and metadata) differs from the header's\n";
+  }
+  for (const TrackSectors& track : check.tracks) {
+    text += TrackSectorLines("corrected by ECC", track.track, track.corrected);
+    text += TrackSectorLines("uncorrectable sectors", track.track, track.damaged);
+  }
+  if (!check.failure.empty()) text += "container check broke off: " + EscapeControls(check.failure) + "\n";
+  if (check.chd) {
+    const ChdCheck& chd = *check.chd;
+    std::string checked = chd.crcsKept ? "CRCs" : "";
+    if (chd.sha1Checked) checked += checked.empty() ? "SHA-1" : " and SHA-1";
+    text += "CHD: " + Number(chd.hunks) + (chd.hunks == 1 ? " hunk" : " hunks") +
+            (checked.empty() ? " read, which keep no CRC or SHA-1\n" : ", " + checked + " checked\n");
+  } else if (check.sectors > 0) {
+    text += "raw sectors: " + Number(check.sectors) + " checked by EDC/ECC, in " +
+            Number(check.tracks.size()) + (check.tracks.size() == 1 ? " data track\n" : " data tracks\n");
+  }
+  return text;
+}
+
+// Frames as a cue sheet's time, 75 a second.
+std::string Msf(uint64_t frames) {
+  const auto two = [](uint64_t value) { return (value < 10 ? "0" : "") + UnsignedDecimal64(value); };
+  return two(frames / (60 * 75)) + ":" + two(frames / 75 % 60) + ":" + two(frames % 75);
+}
+
+std::string Frames(uint64_t frames) {
+  return Number(frames) + (frames == 1 ? " frame (" : " frames (") + Msf(frames) + ")";
+}
+
 }  // namespace
 
-std::string InfoText(const VolumeSummary& summary) {
+std::string TracksText(const std::vector<TrackSummary>& tracks) {
+  if (tracks.empty()) return "";
+  std::string text = "Tracks:       " + Number(tracks.size()) + "\n";
+  for (const TrackSummary& track : tracks) {
+    std::string name = "Track " + Number(track.number) + ":";
+    name.resize(std::max<size_t>(name.size() + 1, 14), ' ');
+    text += name + track.mode + ", " + Frames(track.frames) + ", pregap " + Frames(track.pregap) +
+            (track.holdsVolume ? ", holds the volume" : "") + "\n";
+  }
+  return text;
+}
+
+// Fixed: scripts and people compare these lines; a line is only ever added
+// where a new fact needs one, never reworded or moved.
+std::string InfoText(const VolumeSummary& summary, std::optional<uint64_t> fileBytes) {
   std::string copies;
   for (uint32_t block : summary.rootCopies) copies += (copies.empty() ? "" : ", ") + Number(block);
   std::string text = "Volume id:    " + Hex8(summary.volumeId) + "\n" +
                      "Label text:   " + EscapeControls(summary.labelText) + "\n" +
                      "Comment:      " + EscapeControls(summary.comment) + "\n" +
-                     "Container:    " + summary.container + "\n" +
-                     "Image size:   " + Number(summary.imageBytes) + " bytes, " + Number(summary.blockCount) +
-                     " blocks of " + Number(summary.blockSize) + "\n" +
-                     "Root copies:  " + Number(summary.rootCopies.size()) +
+                     "Container:    " + summary.container + "\n";
+  if (fileBytes) text += "Image size:   " + Counted(*fileBytes, "byte") + "\n";
+  text += "Volume size:  " + Counted(summary.imageBytes, "byte") + ", " + Counted(summary.blockCount, "block") +
+          " of " + Number(summary.blockSize) + "\n" +
+          "Root copies:  " + Number(summary.rootCopies.size()) +
                      (summary.rootCopies.size() == 1 ? " at block " : " at blocks ") + copies + "\n";
   if (!summary.treeRead) return text + "Tree:         unreadable, every copy of the root directory failed\n";
   text += "Folders:      " + Number(summary.folders) + "\n" +
-          "Files:        " + Number(summary.files) + ", " + Number(summary.fileBytes) + " bytes\n";
+          "Files:        " + Number(summary.files) + ", " + Counted(summary.fileBytes, "byte") + "\n";
   if (summary.unreadableFolders == 0) return text;
   return text + "Unreadable:   " + Number(summary.unreadableFolders) +
          (summary.unreadableFolders == 1 ? " folder (its contents are not counted)\n"
                                          : " folders (their contents are not counted)\n");
 }
 
-std::string ListLine(const ListedEntry& entry) {
-  return EscapeControls(Cp1251ToUtf8(entry.path)) + "\t" + ListedKind(entry) + "\t" +
+std::string ListLine(const ListedEntry& entry, TextEncoding names) {
+  return EscapeControls(TextAsUtf8(entry.path, names)) + "\t" + ListedKind(entry) + "\t" +
          UnsignedDecimal(entry.byteCount) + "\t" + UnsignedDecimal(entry.blockCount) + "\t" +
          UnsignedDecimal(entry.copies) + "\t" + Hex8(entry.firstBlock) + "\n";
 }
 
 std::string VerifyText(const std::string& image, const VerifyReport& report) {
   if (!report.labelRead) return image + ": volume label cannot be read\ndamage found\n";
-  std::string text = image + ": " + Number(report.volumeBlocks) + " blocks; " + Number(report.directories) +
-                     " folders and " + Number(report.files) + " files, " + Number(report.copiesRead) +
-                     " copies read\n";
+  std::string text = image + ": " + Counted(report.volumeBlocks, "block") + "; " +
+                     Counted(report.directories, "folder") + " and " + Counted(report.files, "file") + ", " +
+                     Number(report.copiesRead) + (report.copiesRead == 1 ? " copy" : " copies") + " read\n";
   text += ProblemLines("unreadable", report.unreadable);
   text += ProblemLines("corrupt", report.corrupt);
   text += ProblemLines("differs from the first copy", report.differing);
@@ -74,6 +152,7 @@ std::string VerifyText(const std::string& image, const VerifyReport& report) {
     text += "no check: the image's sectors carry none, so damage cannot show in its " +
             Number(report.oneCopyFiles) + (report.oneCopyFiles == 1 ? " file" : " files") + " with one copy\n";
   }
+  text += ContainerLines(report.container);
   return text + (report.Damaged() ? "damage found\n" : "clean\n");
 }
 

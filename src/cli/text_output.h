@@ -3,17 +3,25 @@
 // with their control characters escaped, so that they reach no terminal raw.
 #pragma once
 
+#include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "support/cp1251.h"
 #include "workflow/inspect_job.h"
 
 namespace zanthrel::cli {
 
-std::string InfoText(const VolumeSummary& summary);
+// `fileBytes`, the image file's own size, is left out when not known.
+std::string InfoText(const VolumeSummary& summary, std::optional<uint64_t> fileBytes);
+// The tracks `info` lists after the summary, for a disc of more than one:
+// number, mode, length in frames and as mm:ss:ff, pregap, and which track
+// holds the volume. Empty for none.
+std::string TracksText(const std::vector<TrackSummary>& tracks);
 // One line of `list`, its line end included: path (UTF-8), kind, bytes,
 // blocks, copies and first block, separated by tabs.
-std::string ListLine(const ListedEntry& entry);
+std::string ListLine(const ListedEntry& entry, TextEncoding names);
 std::string VerifyText(const std::string& image, const VerifyReport& report);
 
 }  // namespace zanthrel::cli

@@ -86,6 +86,8 @@ CompileReport CompileImage(const std::string& folder, const std::string& imagePa
   if (Result<PathInfo> existing = host.InfoOf(*image)) tree.excluded.push_back(existing->identity);
   CompileRun run(host, ids, imageFile);
   run.cancel = options.cancel;
+  run.fileAdded = options.fileAdded;
+  run.names = options.names;
   if (options.progress) {
     run.progress = &options.progress;
     ByteCount count;

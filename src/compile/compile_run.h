@@ -9,6 +9,7 @@
 
 #include "compile/unique_ids.h"
 #include "support/cancel.h"
+#include "support/cp1251.h"
 #include "support/host.h"
 #include "support/progress.h"
 
@@ -17,6 +18,8 @@ namespace zanthrel {
 struct CompileOptions {
   // Bytes copied against the bytes of every file found below the folder.
   Progress progress;
+  // Each host file, as it is added to the image.
+  FileWritten fileAdded;
   Host* host = &SystemHost();
   // The generator that the front end keeps; a fresh one when null, which
   // gives the ids of a process's first image.
@@ -24,6 +27,8 @@ struct CompileOptions {
   CancelToken cancel;
   // Links that lead out of the folder are stored (each a warning) or left out.
   bool outsideLinks = true;
+  // The names stored as Windows-1251 or, for a disc meant to be read so, as UTF-8.
+  TextEncoding names = TextEncoding::kCp1251;
 };
 
 struct CompileReport {

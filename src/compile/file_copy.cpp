@@ -62,6 +62,7 @@ int32_t CopyFileBlocks(CompileRun& run, const HostFolder& folder, const FolderIt
   // Once the user asked to stop, every file is left empty: the image is dropped anyway.
   std::optional<HostFile> file = run.cancel.Requested() ? std::nullopt : OpenForCopy(run, folder, item);
   if (!file) return run.image.Cursor();
+  if (run.fileAdded) run.fileAdded(file->Path());
   // The file is taken at the size the listing found, as an archiver takes it:
   // no read past it just to learn that the file ends there. One look at the
   // open file after its last byte tells whether it changed meanwhile.

@@ -26,13 +26,16 @@ std::string NumberedName(const std::string& name, unsigned number) {
   return stem.substr(0, kNameWidth - suffix.size() - extension.size()) + suffix + extension;
 }
 
-std::vector<StoredName> StoredNames(const std::vector<FolderItem>& items, bool root) {
+std::vector<StoredName> StoredNames(const std::vector<FolderItem>& items, bool root, TextEncoding encoding) {
   std::vector<StoredName> names;
   std::unordered_set<std::string> own;  // every child's own name, so that no number takes one
   for (const FolderItem& item : items) {
     StoredName stored;
-    const std::string windows = Utf8ToCp1251(item.hostName);
-    if (Cp1251ToUtf8(windows) != item.hostName) stored.change = "characters without a Windows-1251 form";
+    const bool asUtf8 = encoding == TextEncoding::kUtf8;
+    const std::string windows = asUtf8 ? item.hostName : Utf8ToCp1251(item.hostName);
+    if (!asUtf8 && Cp1251ToUtf8(windows) != item.hostName) {
+      stored.change = "characters without a Windows-1251 form";
+    }
     uint8_t field[kNameWidth] = {};
     MakeEntryName(windows, field);
     stored.name = FieldText(field, kNameWidth);

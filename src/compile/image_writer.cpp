@@ -30,7 +30,7 @@ class TreeWriter : public TreeVisitor {
     run_.problems.insert(run_.problems.end(), list.problems.begin(), list.problems.end());
     // Told once, where the folder was first walked.
     if (!folder.again) run_.warnings.insert(run_.warnings.end(), list.warnings.begin(), list.warnings.end());
-    folders_.push_back({StoredNames(list.items, folder.level == FolderLevel::kRoot), {}, {}, {}});
+    folders_.push_back({StoredNames(list.items, folder.level == FolderLevel::kRoot, run_.names), {}, {}, {}});
     return true;
   }
 
@@ -91,7 +91,8 @@ class TreeWriter : public TreeVisitor {
   EntryBytes StartEntry(const FolderItem& item, size_t index, const std::string& path) {
     const StoredName& stored = folders_.back().names[index];
     if (!stored.change.empty()) {
-      run_.renamed.push_back(path + ": stored as \"" + Cp1251ToUtf8(stored.name) + "\" (" + stored.change + ")");
+      run_.renamed.push_back(path + ": stored as \"" + TextAsUtf8(stored.name, run_.names) + "\" (" +
+                             stored.change + ")");
     }
     return ChildEntry(item, stored.name);
   }

@@ -10,6 +10,7 @@
 #include "compile/scan_ahead.h"
 #include "compile/unique_ids.h"
 #include "support/cancel.h"
+#include "support/cp1251.h"
 #include "support/host.h"
 #include "support/progress.h"
 
@@ -31,7 +32,10 @@ struct CompileRun {
   // Lists the folders ahead of the walk, where there is one.
   ScanAhead* scans = nullptr;
   const Progress* progress = nullptr;
+  FileWritten fileAdded;
   CancelToken cancel;
+  // What the host names are stored as on the disc.
+  TextEncoding names = TextEncoding::kCp1251;
   uint64_t totalBytes = 0;
   uint64_t bytesCopied = 0;
 };

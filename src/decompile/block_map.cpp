@@ -123,7 +123,7 @@ Status DumpHole(ImageSource& source, Host& host, const HostFolder& folder, const
 
 std::vector<FailedWrite> WriteBlockMap(const BlockMap& map, ImageSource& source, Host& host,
                                        const HostFolder& folder, const std::string& baseName,
-                                       uint32_t volumeBlockCount) {
+                                       uint32_t volumeBlockCount, TextEncoding encoding) {
   std::vector<FailedWrite> failed;
   const std::deque<BlockRange>& ranges = map.ranges;
   const std::string mapName = baseName + ".spy";
@@ -134,11 +134,13 @@ std::vector<FailedWrite> WriteBlockMap(const BlockMap& map, ImageSource& source,
   uint64_t mapBytes = 0;
   std::string text;
   auto flush = [&] {
+    // Fixed: the map is Windows-1251 like the log unless UTF-8 is asked for.
+    const std::string bytes = Cp1251As(text, encoding);
     if (!mapError) {
-      Status written = created->WriteAt(mapBytes, text.data(), text.size());
+      Status written = created->WriteAt(mapBytes, bytes.data(), bytes.size());
       if (!written) mapError = written.Failure();
     }
-    mapBytes += text.size();
+    mapBytes += bytes.size();
     text.clear();
   };
   uint32_t previousEnd = 0;

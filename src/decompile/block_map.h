@@ -48,7 +48,8 @@ Overlaps OverlapsOf(const BlockMap& map);
 // link that stands there. Returns the files that could not be written.
 std::vector<FailedWrite> WriteBlockMap(const BlockMap& map, ImageSource& source, Host& host,
                                        const HostFolder& folder, const std::string& baseName,
-                                       uint32_t volumeBlockCount);
+                                       uint32_t volumeBlockCount,
+                                       TextEncoding encoding = TextEncoding::kCp1251);
 // Copies `count` blocks from `firstBlock` on into a new hole file `name` in `folder`.
 Status DumpHole(ImageSource& source, Host& host, const HostFolder& folder, const std::string& name,
                 int32_t count, uint32_t firstBlock);

@@ -8,7 +8,8 @@ namespace {
 constexpr size_t kFlushSize = 64 * 1024;
 }
 
-DecompileLog::DecompileLog(Host& host, const std::string& path) : flushAt_(kFlushSize) {
+DecompileLog::DecompileLog(Host& host, const std::string& path, TextEncoding encoding)
+    : encoding_(encoding), flushAt_(kFlushSize) {
   // The folder may be reached through links; a link in the log's place is
   // not followed, so that the log never overwrites what it leads to.
   Result<HostFile> created = host.CreateFileIn(host.OpenFolder(ParentFolderOf(path)), FileNameOf(path));
@@ -39,9 +40,12 @@ void DecompileLog::Fill(uint64_t place, std::string_view text) {
 void DecompileLog::Write(std::string_view text) {
   if (text.empty()) return;
   if (!failure_) {
-    Status written = file_.WriteAt(written_, text.data(), text.size());
+    // Fixed: Windows-1251 unless UTF-8 is asked for, as stored logs are compared
+    // byte for byte. It is one byte a character, so any cut of it converts alone.
+    const std::string bytes = Cp1251As(text, encoding_);
+    Status written = file_.WriteAt(written_, bytes.data(), bytes.size());
     if (!written) failure_ = written.Failure();
-    written_ += text.size();
+    written_ += bytes.size();
   }
 }
 

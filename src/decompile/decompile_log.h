@@ -1,5 +1,5 @@
 // The decompile log: Windows-1251 text appended to a host file through a
-// buffer. A log that could not be created drops every line, and the first
+// buffer, and written in Windows-1251 or, when asked, in UTF-8. A log that could not be created drops every line, and the first
 // failure is kept, so that the run never reports success over a lost log.
 // A line that is known only later (the outcome of a write still under way)
 // gets a place held for it; the log is written out only up to the first
@@ -12,13 +12,14 @@
 #include <string>
 #include <string_view>
 
+#include "support/cp1251.h"
 #include "support/host.h"
 
 namespace zanthrel {
 
 class DecompileLog {
  public:
-  DecompileLog(Host& host, const std::string& path);
+  DecompileLog(Host& host, const std::string& path, TextEncoding encoding = TextEncoding::kCp1251);
   ~DecompileLog();
   DecompileLog(const DecompileLog&) = delete;
   DecompileLog& operator=(const DecompileLog&) = delete;
@@ -46,6 +47,7 @@ class DecompileLog {
   };
 
   HostFile file_;
+  TextEncoding encoding_;
   uint64_t written_ = 0;
   std::string pending_;
   std::deque<Place> places_;

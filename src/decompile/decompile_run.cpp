@@ -101,9 +101,11 @@ DecompileResult DecompileImage(ImageSource& source, const std::string& outputFol
   if (source.Kind() == SourceKind::kDrive) PrepareDrive(source);
   DriveRelease release(source);
 
-  DecompileRun run(source, *options.host, logPath, options.progress, options.cancel);
+  DecompileRun run(source, *options.host, logPath, options.logEncoding, options.progress, options.cancel);
   run.extractDiscLabel = options.extractDiscLabel;
+  run.fileWritten = options.fileWritten;
   run.additionalInfo = options.additionalInfo;
+  run.names = options.names;
   run.allowOverlaps = options.allowOverlaps;
   // The label is read once: its description opens the log, and a label that
   // cannot be read fails the run only once the folder is made.
@@ -158,7 +160,7 @@ DecompileResult DecompileImage(ImageSource& source, const std::string& outputFol
     const Result<std::string> mapFolder = run.host.RealPath(logFolder);
     const HostFolder beside = run.host.OpenFolder(mapFolder ? *mapFolder : logFolder);
     for (FailedWrite& failure : WriteBlockMap(run.blockMap, source, run.host, beside,
-                                              BaseNameOf(logPath), view.BlockCount())) {
+                                              BaseNameOf(logPath), view.BlockCount(), options.logEncoding)) {
       ReportFailedWrite(run, std::move(failure));
     }
   }

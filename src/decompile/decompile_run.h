@@ -8,6 +8,7 @@
 
 #include "source/image_source.h"
 #include "support/cancel.h"
+#include "support/cp1251.h"
 #include "support/host.h"
 #include "support/progress.h"
 
@@ -50,6 +51,8 @@ struct CutFile {
 
 struct DecompileOptions {
   Progress progress;
+  // Each file of the tree, as it is handed to be written.
+  FileWritten fileWritten;
   Host* host = &SystemHost();
   CancelToken cancel;
   // Whether the root's "Disc label" entry is extracted like any other file.
@@ -59,6 +62,11 @@ struct DecompileOptions {
   bool additionalInfo = false;
   // Goes on past kOutputLimitFactor times the volume's size.
   bool allowOverlaps = false;
+  // The log and the block map: Windows-1251 bytes unless UTF-8 is asked for.
+  TextEncoding logEncoding = TextEncoding::kCp1251;
+  // The disc's names as Windows-1251, or as UTF-8 for a disc whose names were
+  // written so; either way each becomes the host name that says it.
+  TextEncoding names = TextEncoding::kCp1251;
 };
 
 struct DecompileResult {

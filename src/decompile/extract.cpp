@@ -322,8 +322,9 @@ bool ExtractFile(DecompileRun& run, const opera::EntryView& entry, const TreeFol
                  FolderHostNames& names, bool root) {
   const std::string name = EntryName(entry);
   if (root && IsDiscLabelName(name) && !run.extractDiscLabel) return true;
-  HostFileTarget target{folder, Cp1251ToUtf8(names.FileName(name)), {}};
-  NoteNumberedName(run, names, folder.path, Cp1251ToUtf8(HostFileName(name)), target.name);
+  HostFileTarget target{folder, TextAsUtf8(names.FileName(name), run.names), {}};
+  NoteNumberedName(run, names, folder.path,
+                   TextAsUtf8(HostFileName(name, kThisHostRules, run.names), run.names), target.name);
   target.path = JoinPath(folder.path, target.name);
   const std::string& path = target.path;
   const CopyList copies = HandledCopiesOf(entry);
@@ -336,6 +337,7 @@ bool ExtractFile(DecompileRun& run, const opera::EntryView& entry, const TreeFol
   if (!CopyFileData(run, entry, blocks.count, target, damaged)) {
     return PassOver(run, log_text::CannotReadFile(path), path);
   }
+  if (run.fileWritten) run.fileWritten(path);
   if (damaged) {
     WriteLogText(run.log, log_text::FileDamaged(path));
     if (run.damagedOnce.insert(path).second) run.damagedFiles.push_back(path);
@@ -357,8 +359,9 @@ bool OnlyThisFolderFails(int code) {
 bool ExtractSubdirectory(DecompileRun& run, const opera::EntryView& entry,
                          const TreeFolder& folder, FolderHostNames& names) {
   const std::string operaName = EntryName(entry);
-  const std::string name = Cp1251ToUtf8(names.FolderName(operaName));
-  NoteNumberedName(run, names, folder.path, Cp1251ToUtf8(HostFolderName(operaName)), name);
+  const std::string name = TextAsUtf8(names.FolderName(operaName), run.names);
+  NoteNumberedName(run, names, folder.path,
+                   TextAsUtf8(HostFolderName(operaName, kThisHostRules, run.names), run.names), name);
   const TreeFolder sub{JoinPath(folder.path, name),
                        folder.relative.empty() ? name : JoinPath(folder.relative, name)};
   Result<const HostFolder*> parent = OpenTreeFolder(run, folder);
@@ -397,7 +400,7 @@ bool ExtractSubdirectory(DecompileRun& run, const opera::EntryView& entry,
 class ExtractingVisitor : public DirectoryVisitor {
  public:
   ExtractingVisitor(DecompileRun& run, const TreeFolder& folder)
-      : run_(run), folder_(folder), root_(run.depth == 0) {}
+      : run_(run), folder_(folder), root_(run.depth == 0), names_(kThisHostRules, run.names) {}
 
   void OnBlock(const uint8_t* block) override {
     static const std::string head = "HEAD\n";

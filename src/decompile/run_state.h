@@ -30,9 +30,9 @@ struct TreeFolder {
 };
 
 struct DecompileRun {
-  DecompileRun(ImageSource& source, Host& host, const std::string& logPath, const Progress& progress,
-               CancelToken cancel)
-      : source(source), host(host), log(host, logPath), progress(progress), cancel(cancel),
+  DecompileRun(ImageSource& source, Host& host, const std::string& logPath, TextEncoding logEncoding,
+               const Progress& progress, CancelToken cancel)
+      : source(source), host(host), log(host, logPath, logEncoding), progress(progress), cancel(cancel),
         writes(host, kWriteBytesWaiting) {}
 
   // Bytes read from the image that may wait for the write queue.
@@ -43,9 +43,12 @@ struct DecompileRun {
   DecompileLog log;
   BlockMap blockMap;
   const Progress& progress;
+  FileWritten fileWritten;
   CancelToken cancel;
   bool extractDiscLabel = false;
   bool additionalInfo = false;
+  // What the disc's names are read as, for their host names.
+  TextEncoding names = TextEncoding::kCp1251;
   // The label's volume, which every entry's blocks must lie inside.
   VolumeExtent volume;
   uint64_t totalBlocks = 0;

@@ -30,7 +30,7 @@ std::shared_ptr<const DiscListing> DiscIndex::ListingOf(const std::string& path,
     return hit->second->second;
   }
   std::shared_ptr<const DiscListing> listing =
-      ListFolder(source_, node, pathBlocks, {options_.allCopies, options_.cacheBytes, volume_});
+      ListFolder(source_, node, pathBlocks, {options_.allCopies, options_.cacheBytes, volume_, options_.names});
   // A folder that fails is not kept, so that a later try reads it again.
   if (!listing) return nullptr;
   while (!lru_.empty() && cachedBytes_ + listing->cost > options_.cacheBytes) {

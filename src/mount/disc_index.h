@@ -29,6 +29,8 @@ struct IndexOptions {
   bool allCopies = false;
   // Bytes of listings kept; a folder larger than this fails to list.
   size_t cacheBytes = 8 << 20;
+  // What the disc's names are read as, as decompile reads them.
+  TextEncoding names = TextEncoding::kCp1251;
 };
 
 class DiscIndex {

@@ -28,18 +28,18 @@ size_t CostOf(const std::string& name, const DiscNode& node) {
 class ListingVisitor : public DirectoryVisitor {
  public:
   ListingVisitor(DiscListing& listing, const ListingOptions& options, bool root)
-      : listing_(listing), options_(options), root_(root) {}
+      : listing_(listing), options_(options), root_(root), names_(kThisHostRules, options.names) {}
 
   void OnBlock(const uint8_t*) override {}
 
   bool OnEntry(const opera::EntryView& entry) override {
     const std::string name = EntryName(entry);
     if (entry.IsDirectory()) {
-      return Add(Cp1251ToUtf8(names_.FolderName(name)), NodeOf(entry, options_.volume));
+      return Add(TextAsUtf8(names_.FolderName(name), options_.names), NodeOf(entry, options_.volume));
     }
     // Decompile leaves the root's label entry out.
     if (root_ && IsDiscLabelName(name)) return true;
-    const std::string hostName = Cp1251ToUtf8(names_.FileName(name));
+    const std::string hostName = TextAsUtf8(names_.FileName(name), options_.names);
     DiscNode node = NodeOf(entry, options_.volume);
     if (!options_.allCopies || node.copies.size() < 2) return Add(hostName, std::move(node));
     for (size_t i = 0; i < node.copies.size(); ++i) {

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "source/image_source.h"
+#include "support/cp1251.h"
 #include "volume/entry.h"
 
 namespace zanthrel {
@@ -33,6 +34,7 @@ struct ListingOptions {
   bool allCopies = false;  // a file with several copies becomes "name;1", "name;2", ...
   size_t maxCost = 0;      // a folder that would hold more fails to list
   VolumeExtent volume;     // a file is read no further than the volume holds it
+  TextEncoding names = TextEncoding::kCp1251;  // what the disc's names are read as
 };
 
 // Lists the folder `node` from its first copy that walks whole and is not on

@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <cstring>
 #include <memory>
+#include <vector>
 
 #include "mount/disc_index.h"
 #include "source/image_source.h"
@@ -153,6 +154,26 @@ class SignalHandlers {
 
 }  // namespace
 
+Status CheckMountPoint(const std::string& mountPoint, bool nonEmpty, Host& host) {
+  const Result<PathInfo> info = host.InfoOf(mountPoint);
+  if (!info) {
+    return Error{mountPoint + ": no such folder (" + ErrorText(info.Failure().code) + ")", info.Failure().code};
+  }
+  if (info->kind != PathKind::kFolder) return Error{mountPoint + ": not a folder", ENOTDIR};
+  if (nonEmpty) return {};
+  const Result<std::vector<FolderChild>> children = host.ListFolder(mountPoint);
+  if (!children) {
+    return Error{mountPoint + ": cannot be listed (" + ErrorText(children.Failure().code) + ")",
+                 children.Failure().code};
+  }
+  if (!children->empty()) {
+    return Error{mountPoint + ": the folder is not empty; the mount would hide its files until it is left "
+                              "(--nonempty mounts over them)",
+                 ENOTEMPTY};
+  }
+  return {};
+}
+
 Status MountImage(const MountRequest& request) {
   Host& host = SystemHost();
   ImageSource source;
@@ -161,7 +182,10 @@ Status MountImage(const MountRequest& request) {
   }
   const Result<PathInfo> info = host.InfoOf(request.image);
   if (!info) return info.Failure();
-  Result<std::unique_ptr<DiscIndex>> index = DiscIndex::Open(source, {request.allCopies});
+  IndexOptions indexOptions;
+  indexOptions.allCopies = request.allCopies;
+  indexOptions.names = request.names;
+  Result<std::unique_ptr<DiscIndex>> index = DiscIndex::Open(source, indexOptions);
   if (!index) return index.Failure();
   MountState state{**index, {time_t(info->modifiedSeconds), long(info->modifiedNanoseconds)}};
 
@@ -174,15 +198,23 @@ Status MountImage(const MountRequest& request) {
       fuse_new(&args, &operations, sizeof(operations), &state));
   fuse_opt_free_args(&args);
   if (!session) return Error{"cannot start FUSE"};
-  if (fuse_mount(session.get(), request.mountPoint.c_str()) != 0) {
+  // Listening before the mount stands, so that a Ctrl-C that comes as soon as
+  // it shows still leaves it, instead of ending a process that holds it.
+  SignalHandlers handlers(session.get());
+  // The daemon leaves for "/", and the unmount at the end runs from there:
+  // a relative mount point would name nothing by then.
+  const Result<std::string> mountPoint = AbsolutePath(host, request.mountPoint);
+  if (!mountPoint) return mountPoint.Failure();
+  if (fuse_mount(session.get(), mountPoint->c_str()) != 0) {
     return Error{request.mountPoint + ": cannot mount here"};
   }
   Mounted mounted(session.get());
   if (fuse_daemonize(request.foreground ? 1 : 0) != 0) {
     return Error{"cannot go to the background"};
   }
-  SignalHandlers handlers(session.get());
-  if (fuse_loop(session.get()) != 0) return Error{request.mountPoint + ": the mount failed"};
+  // A positive result is the signal that asked the loop to end, which is how
+  // a mount in the foreground is meant to be left.
+  if (fuse_loop(session.get()) < 0) return Error{request.mountPoint + ": the mount failed"};
   return {};
 }
 

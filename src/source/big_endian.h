@@ -12,4 +12,8 @@ inline uint64_t ReadBigEndian(const uint8_t* at, size_t bytes) {
   return value;
 }
 
+inline void WriteBigEndian(uint8_t* at, uint64_t value, size_t bytes) {
+  for (size_t i = 0; i < bytes; ++i) at[i] = uint8_t(value >> (8 * (bytes - 1 - i)));
+}
+
 }  // namespace zanthrel

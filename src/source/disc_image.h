@@ -55,6 +55,10 @@ class DiscImage {
   virtual Result<size_t> ReadFrames(size_t track, uint64_t first, size_t count, uint8_t* destination) = 0;
 };
 
+// The disc address of each track's first stored frame: block 0 at INDEX 01
+// of the first track, every pregap and postgap counted whether stored or not.
+std::vector<int64_t> FirstFrameLbas(const std::vector<DiscTrack>& tracks);
+
 // `path` as a disc: any image file the image source opens (plain, gzip, raw
 // MODE1 or MODE2, cue sheet, NRG, CHD). A failure says why.
 Result<std::unique_ptr<DiscImage>> OpenDiscImage(Host& host, const std::string& path);

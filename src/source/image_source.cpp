@@ -47,6 +47,7 @@ std::string OpenFailureText(OpenFailure failure) {
     case OpenFailure::kNoLabel: return "no Opera volume label found";
     case OpenFailure::kBlockSizeZero: return "the volume label gives block size 0";
     case OpenFailure::kSectorSize: return "the drive's sectors are not 2048 bytes";
+    case OpenFailure::kNotADrive: return "not a drive (an image file is read without --drive)";
     case OpenFailure::kEmptyDisc: return "no disc in the drive";
     case OpenFailure::kReadError: return "read error while searching for the volume label";
     case OpenFailure::kSpoolFailure: return "the unpacked image cannot be written to a temporary file";
@@ -251,7 +252,10 @@ OpenStatus OpenDrive(ImageSource& source, DeviceOperations& device, const std::s
     device.CloseDevice(handle);
     return Refusal(why);
   };
-  if (device.GetSectorSize(handle) != kSectorSize) return fail(OpenFailure::kSectorSize);
+  // A drive always tells its sector size; what tells none is a file or some other device.
+  const uint32_t sectorSize = device.GetSectorSize(handle);
+  if (sectorSize == 0) return fail(OpenFailure::kNotADrive);
+  if (sectorSize != kSectorSize) return fail(OpenFailure::kSectorSize);
   uint64_t discSize = device.GetDiscSize(handle);
   if (discSize == 0) return fail(OpenFailure::kEmptyDisc);
   uint64_t sectors = discSize / kSectorSize;

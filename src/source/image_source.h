@@ -32,6 +32,7 @@ enum class OpenFailure {
   kNoLabel,        // no Opera volume label where one may stand
   kBlockSizeZero,  // the label gives block size 0
   kSectorSize,     // the drive's sectors are not 2048 bytes
+  kNotADrive,      // opened as a drive, but it tells no sector size: a file
   kEmptyDisc,      // the drive reports no disc size
   kReadError,      // a read failed while the label was searched
   kSpoolFailure,   // the unpacked image cannot be written to a temporary file

@@ -49,6 +49,14 @@ std::string Cp1251ToUtf8(std::string_view text) {
   return out;
 }
 
+std::string Cp1251As(std::string_view text, TextEncoding encoding) {
+  return encoding == TextEncoding::kUtf8 ? Cp1251ToUtf8(text) : std::string(text);
+}
+
+std::string TextAsUtf8(std::string_view text, TextEncoding encoding) {
+  return encoding == TextEncoding::kUtf8 ? std::string(text) : Cp1251ToUtf8(text);
+}
+
 std::string Utf8ToCp1251(std::string_view text) {
   std::string out;
   out.reserve(text.size());

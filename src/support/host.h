@@ -265,5 +265,8 @@ uint64_t CurrentProcessNumber();
 bool IsTemporaryFileName(const std::string& name);
 // True when standard error goes to a terminal.
 bool StandardErrorIsTerminal();
+// The width of the terminal that standard error goes to, read each time so
+// that a resized window is seen; 0 when it is not a terminal or tells none.
+int StandardErrorColumns();
 
 }  // namespace zanthrel

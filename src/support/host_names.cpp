@@ -3,6 +3,7 @@
 #include <array>
 
 #include "support/text.h"
+#include "support/utf8.h"
 
 namespace zanthrel {
 
@@ -68,11 +69,23 @@ std::string WindowsSafe(std::string name) {
 
 }  // namespace
 
-std::string EncodeHostName(std::string_view operaName) {
+std::string EncodeHostName(std::string_view operaName, TextEncoding names) {
   std::string host;
   host.reserve(operaName.size());
-  for (char c : operaName) {
-    uint8_t byte = uint8_t(c);
+  for (size_t at = 0; at < operaName.size(); ++at) {
+    const char c = operaName[at];
+    const uint8_t byte = uint8_t(c);
+    // Fixed: names read as Windows-1251 keep the byte classes that every
+    // decompiled folder was named by; UTF-8 is read only when asked for.
+    if (names == TextEncoding::kUtf8 && byte >= 0x80) {
+      if (const size_t length = DecodeUtf8(operaName, at).length; length > 0) {
+        host.append(operaName.substr(at, length));
+        at += length - 1;
+        continue;
+      }
+      host += Escape(c);
+      continue;
+    }
     if (kHostSafe[byte]) {
       host += c;
     } else {
@@ -99,8 +112,18 @@ std::string DecodeHostName(std::string_view hostName) {
   return opera;
 }
 
-bool IsPortableFolderName(std::string_view operaName) {
+bool IsPortableFolderName(std::string_view operaName, TextEncoding names) {
   if (operaName.empty() || IsOnlyDots(operaName)) return false;
+  // Read as UTF-8, a name must be UTF-8 to stand on the host as it is.
+  for (size_t at = 0; names == TextEncoding::kUtf8 && at < operaName.size();) {
+    if (uint8_t(operaName[at]) < 0x80) {
+      ++at;
+    } else if (const size_t length = DecodeUtf8(operaName, at).length; length > 0) {
+      at += length;
+    } else {
+      return false;
+    }
+  }
   for (char c : operaName) {
     uint8_t byte = uint8_t(c);
     if (byte < 0x20) return false;
@@ -109,21 +132,23 @@ bool IsPortableFolderName(std::string_view operaName) {
   return true;
 }
 
-std::string HostFileName(std::string_view operaName, HostNameRules rules) {
+std::string HostFileName(std::string_view operaName, HostNameRules rules, TextEncoding names) {
   if (operaName.empty()) return "!00";
   if (IsOnlyDots(operaName)) {
     std::string escaped;
     for (size_t i = 0; i < operaName.size(); ++i) escaped += "!2E";
     return escaped;
   }
-  std::string host = EncodeHostName(operaName);
+  std::string host = EncodeHostName(operaName, names);
   return rules == HostNameRules::kWindows ? WindowsSafe(std::move(host)) : host;
 }
 
-std::string HostFolderName(std::string_view operaName, HostNameRules rules) {
-  if (!IsPortableFolderName(operaName)) return HostFileName(operaName, rules);
+std::string HostFolderName(std::string_view operaName, HostNameRules rules, TextEncoding names) {
+  if (!IsPortableFolderName(operaName, names)) return HostFileName(operaName, rules, names);
   const std::string name(operaName);
-  if (rules == HostNameRules::kWindows && WindowsSafe(name) != name) return HostFileName(operaName, rules);
+  if (rules == HostNameRules::kWindows && WindowsSafe(name) != name) {
+    return HostFileName(operaName, rules, names);
+  }
   return name;
 }
 

@@ -5,6 +5,8 @@
 #include <string>
 #include <string_view>
 
+#include "support/cp1251.h"
+
 namespace zanthrel {
 
 // What a host's disks refuse besides the portable rules. Windows: the device
@@ -18,22 +20,26 @@ inline constexpr HostNameRules kThisHostRules = HostNameRules::kWindows;
 inline constexpr HostNameRules kThisHostRules = HostNameRules::kPosix;
 #endif
 
-// Every byte outside the host-safe class becomes "!" and two upper-case hex digits.
-std::string EncodeHostName(std::string_view operaName);
+// Every byte outside the host-safe class becomes "!" and two upper-case hex
+// digits. Names read as UTF-8 (`names`) keep each whole UTF-8 character past
+// ASCII as it is; a byte that is not UTF-8 there is escaped.
+std::string EncodeHostName(std::string_view operaName, TextEncoding names = TextEncoding::kCp1251);
 // The inverse: "!" and two hex digits (either case) give that byte; "!00" adds nothing.
 std::string DecodeHostName(std::string_view hostName);
 
 // True when the name can stand as one folder name on every host as it is.
-bool IsPortableFolderName(std::string_view operaName);
+bool IsPortableFolderName(std::string_view operaName, TextEncoding names = TextEncoding::kCp1251);
 // The host name of a file: EncodeHostName, besides which an empty name becomes
 // "!00" and a name made only of dots has every dot escaped, so that no name can
 // lead outside the folder that receives it. Under the Windows rules a device
 // name has its first byte escaped and a final dot or space is escaped.
 // DecodeHostName gives the name back.
-std::string HostFileName(std::string_view operaName, HostNameRules rules = kThisHostRules);
+std::string HostFileName(std::string_view operaName, HostNameRules rules = kThisHostRules,
+                         TextEncoding names = TextEncoding::kCp1251);
 // The host name of a folder: the name as it stands when it is portable (and,
 // under the Windows rules, acceptable there), else HostFileName.
-std::string HostFolderName(std::string_view operaName, HostNameRules rules = kThisHostRules);
+std::string HostFolderName(std::string_view operaName, HostNameRules rules = kThisHostRules,
+                           TextEncoding names = TextEncoding::kCp1251);
 
 // `hostName` with "~" and the number before its extension, as compile makes
 // names unique: "name~1.ext"; a name whose only dot leads it has none.
@@ -51,10 +57,13 @@ std::string NumberedHostName(const std::string& hostName, unsigned number);
 // every run and the mount give the same ones.
 class FolderHostNames {
  public:
-  explicit FolderHostNames(HostNameRules rules = kThisHostRules) : rules_(rules) {}
-  std::string FileName(std::string_view operaName) { return Distinct(HostFileName(operaName, rules_)); }
+  explicit FolderHostNames(HostNameRules rules = kThisHostRules, TextEncoding names = TextEncoding::kCp1251)
+      : rules_(rules), names_(names) {}
+  std::string FileName(std::string_view operaName) {
+    return Distinct(HostFileName(operaName, rules_, names_));
+  }
   std::string FolderName(std::string_view operaName) {
-    return Distinct(HostFolderName(operaName, rules_));
+    return Distinct(HostFolderName(operaName, rules_, names_));
   }
   // Whether the last name handed out took a number.
   bool Numbered() const { return numbered_; }
@@ -68,6 +77,7 @@ class FolderHostNames {
   std::string Key(const std::string& hostName) const;
 
   HostNameRules rules_;
+  TextEncoding names_;
   std::map<std::string, std::string> taken_;  // Key -> the name handed out
   std::map<std::string, unsigned> nextNumber_;  // Key of a name met again -> the number to try next
   bool numbered_ = false;

@@ -2,6 +2,7 @@
 // copy_file_range for copies inside the kernel, O_TMPFILE for scratch files.
 #include <dirent.h>
 #include <fcntl.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -426,5 +427,10 @@ bool IsAbsolutePath(const std::string& path) { return !path.empty() && path[0] =
 uint64_t CurrentProcessNumber() { return uint64_t(::getpid()); }
 
 bool StandardErrorIsTerminal() { return ::isatty(STDERR_FILENO) == 1; }
+
+int StandardErrorColumns() {
+  winsize size{};
+  return ::ioctl(STDERR_FILENO, TIOCGWINSZ, &size) == 0 ? int(size.ws_col) : 0;
+}
 
 }  // namespace zanthrel

@@ -441,4 +441,10 @@ bool StandardErrorIsTerminal() {
   return ::GetConsoleMode(::GetStdHandle(STD_ERROR_HANDLE), &mode) != 0;
 }
 
+int StandardErrorColumns() {
+  CONSOLE_SCREEN_BUFFER_INFO info{};
+  if (!::GetConsoleScreenBufferInfo(::GetStdHandle(STD_ERROR_HANDLE), &info)) return 0;
+  return int(info.srWindow.Right - info.srWindow.Left + 1);
+}
+
 }  // namespace zanthrel

@@ -4,9 +4,13 @@
 
 #include <cstdint>
 #include <functional>
+#include <string>
 
 namespace zanthrel {
 
 using Progress = std::function<void(uint64_t done, uint64_t total)>;
+
+// Hears of each host file a run writes, by its full path, as it is written.
+using FileWritten = std::function<void(const std::string& path)>;
 
 }  // namespace zanthrel

@@ -1,6 +1,7 @@
 #include "verify/verify.h"
 
 #include <algorithm>
+#include <future>
 #include <optional>
 #include <set>
 
@@ -88,7 +89,8 @@ std::vector<uint32_t> CopiesOf(const opera::EntryView& entry) { return HandledCo
 
 class Verifier {
  public:
-  Verifier(ImageSource& source, VerifyReport& report) : source_(source), report_(report) {}
+  Verifier(ImageSource& source, VerifyReport& report, const Progress& progress)
+      : source_(source), report_(report), progress_(progress) {}
 
   // The directory or file `name`, whose path path_ holds.
   void Directory(const std::string& name, const std::vector<uint32_t>& copies, uint32_t blockCount,
@@ -131,6 +133,8 @@ class Verifier {
 
   ImageSource& source_;
   VerifyReport& report_;
+  const Progress& progress_;
+  uint64_t bytesChecked_ = 0;
   std::vector<OwnerNode> owners_;
   size_t directoryOwner_ = kLabelOwner;  // of the directory being walked
   std::vector<Claim> claims_;
@@ -294,7 +298,10 @@ void Verifier::File(const std::string& name, const opera::EntryView& entry) {
   const uint32_t chunk = std::max<uint32_t>(1, kChunkBlocks * 2048 / blockSize);
   for (uint32_t index = 0; index < *std::max_element(ends.begin(), ends.end());
        index += std::min(chunk, blockCount - index)) {
-    CompareChunk(path, copies, blockSize, index, std::min(chunk, blockCount - index), ends);
+    const uint32_t count = std::min(chunk, blockCount - index);
+    CompareChunk(path, copies, blockSize, index, count, ends);
+    bytesChecked_ += uint64_t(count) * blockSize;
+    if (progress_) progress_(bytesChecked_, uint64_t(report_.volumeBlocks) * source_.BlockSize());
   }
   for (uint32_t c = 0; c < copies.size(); ++c) {
     if (ends[c] == blockCount) continue;
@@ -350,17 +357,49 @@ void Verifier::SweepClaims() {
 
 }  // namespace
 
-VerifyReport VerifyImage(ImageSource& source) {
+VerifyReport VerifyImage(ImageSource& source, const Progress& progress) {
   VerifyReport report;
   const std::optional<Label> label = ReadLabel(source);
   if (!label) return report;
   report.labelRead = true;
   const opera::LabelView view = label->View();
   report.volumeBlocks = view.BlockCount();
-  Verifier verifier(source, report);
+  Verifier verifier(source, report, progress);
   verifier.Directory("", label->RootCopies().Blocks(), view.RootBlockCount(), view.RootBlockSize());
   verifier.SweepClaims();
   ReportSectorChecks(source, report);
+  return report;
+}
+
+namespace {
+
+// The sectors of `runs` that `reported` does not hold.
+SectorRuns Unreported(const SectorRuns& runs, const SectorRuns& reported) {
+  SectorRuns left;
+  for (const SectorRun& run : runs.Runs()) {
+    for (uint64_t sector = run.first; sector < run.first + run.count; ++sector) {
+      if (!reported.Touches(sector, 1)) left.Add(sector);
+    }
+  }
+  return left;
+}
+
+}  // namespace
+
+VerifyReport VerifyImageAndContainer(ImageSource& source, Host& host, const Progress& progress) {
+  // The check reads its own handle of the file and, of the source, only what
+  // the open settled (its name and kind), which the walk leaves alone.
+  std::future<ContainerCheck> check =
+      std::async(std::launch::async, [&source, &host] { return CheckContainerOf(source, host); });
+  VerifyReport report = VerifyImage(source, progress);
+  report.container = check.get();
+  const SectorFindings* findings = SectorFindingsOf(source);
+  if (!findings) return report;
+  for (TrackSectors& track : report.container.tracks) {
+    if (!track.holdsVolume) continue;
+    track.corrected = Unreported(track.corrected, findings->corrected);
+    track.damaged = Unreported(track.damaged, findings->damaged);
+  }
   return report;
 }
 

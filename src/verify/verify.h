@@ -7,7 +7,10 @@
 #include <string>
 #include <vector>
 
+#include "source/container_check.h"
 #include "source/image_source.h"
+#include "support/host.h"
+#include "support/progress.h"
 
 namespace zanthrel {
 
@@ -56,13 +59,23 @@ struct VerifyReport {
   // Where sectors carry checks but some do not (raw sectors written with
   // their EDC and ECC all zero): the files with one copy that lie in them.
   std::vector<std::string> unchecked;
+  // The image file's own records (VerifyImageAndContainer); its sectors that the
+  // volume's blocks above already report are left out of it.
+  ContainerCheck container;
 
   bool Damaged() const {
     return !labelRead || !unreadable.empty() || !corrupt.empty() || !differing.empty() ||
-           !shared.empty() || !correctedSectors.empty() || !damagedSectors.empty();
+           !shared.empty() || !correctedSectors.empty() || !damagedSectors.empty() || container.Damaged();
   }
 };
 
-VerifyReport VerifyImage(ImageSource& source);
+// `progress` hears of the bytes of files checked (one copy's worth each)
+// against the volume's bytes, as decompile counts them.
+VerifyReport VerifyImage(ImageSource& source, const Progress& progress = {});
+// VerifyImage, and meanwhile, on a thread of its own, the check of the
+// records of the file `source` was opened from (CheckContainerOf). Each
+// decodes what it reads (a CHD's hunks), so on two cores the two take about
+// as long as the longer of them.
+VerifyReport VerifyImageAndContainer(ImageSource& source, Host& host, const Progress& progress = {});
 
 }  // namespace zanthrel

@@ -1,10 +1,12 @@
 // What "Compile ISO" does, for the window and the command line alike.
 #pragma once
 
+#include <optional>
 #include <string>
 
 #include "compile/compile_run.h"
 #include "compile/unique_ids.h"
+#include "workflow/image_format.h"
 #include "workflow/output_guard.h"
 
 namespace zanthrel {
@@ -12,18 +14,27 @@ namespace zanthrel {
 struct CompileRequest {
   std::string folder;
   std::string imagePath;
+  // By default the one the image path's extension names.
+  std::optional<ImageFormat> format;
   bool bootArea = true;
   // Links that lead out of the folder are stored, each a warning, or left out.
   bool outsideLinks = true;
+  // What the names are stored as on the disc.
+  TextEncoding names = TextEncoding::kCp1251;
   // The command line sets its own rules; the window's save dialog has asked.
   ReplaceRule replace = ReplaceRule::kAskedByDialog;
   Progress progress;
+  // Each host file, as it is added to the image.
+  FileWritten fileAdded;
   // The generator that the front end keeps for the life of the process.
   UniqueIdGenerator* ids = nullptr;
   Host* host = &SystemHost();
   CancelToken cancel;
 };
 
+// A CUE/BIN or a CHD is written from the plain image, which is built first
+// beside it under a temporary name and removed again; every message names
+// the image asked for.
 CompileReport CompileFolderToImage(const CompileRequest& request);
 
 }  // namespace zanthrel

@@ -4,6 +4,7 @@
 #include <optional>
 #include <vector>
 
+#include "source/disc_image.h"
 #include "source/image_source.h"
 #include "support/text.h"
 
@@ -25,21 +26,18 @@ size_t GatherUserData(uint8_t* buffer, size_t length, uint64_t first, SectorFind
   return sectors * kSectorSize;
 }
 
-}  // namespace
-
-ConvertReport ConvertImage(const std::string& imagePath, const std::string& outputPath, ReplaceRule replace,
-                           Host& host) {
-  ConvertReport report;
+void ConvertToPlainImage(const std::string& imagePath, const std::string& outputPath, ReplaceRule replace,
+                         Host& host, const Progress& progress, ConvertReport& report) {
   if (Status output = CheckConvertOutput(host, imagePath, outputPath, replace); !output) {
     report.refused = true;
     report.failure = output.Failure().text;
-    return report;
+    return;
   }
   ImageSource source;
-  const OpenStatus opened = OpenImageFile(source, imagePath, host);
+  const OpenStatus opened = OpenImageFile(source, imagePath, host, progress);
   if (!opened) {
     report.failure = imagePath + ": " + opened.Failure().text;
-    return report;
+    return;
   }
   report.opened = true;
   report.container = source.Container();
@@ -48,19 +46,23 @@ ConvertReport ConvertImage(const std::string& imagePath, const std::string& outp
   // The source has found the label; the track is read through a stream of
   // its own from the first byte, which the source's stream of a gzip image
   // no longer keeps.
-  Result<std::unique_ptr<ImageStream>> reopened = ImageStream::Open(host, imagePath);
+  Result<std::unique_ptr<ImageStream>> reopened = ImageStream::Open(host, imagePath, progress);
   if (!reopened) {
     report.failure = imagePath + ": cannot be opened again (" + reopened.Failure().text + ")";
-    return report;
+    return;
   }
   ImageStream& stream = **reopened;
+  // A gzip file tells how far it is inflated as it is read; the length of
+  // any other is known at once.
+  const std::optional<uint64_t> trackLength =
+      progress && !stream.IsGzip() ? stream.Length() : std::optional<uint64_t>();
   // Every sector is written, a damaged one as read, and counted.
   stream.KeepDamaged(true);
   SectorFindings rawFindings;
   Result<TemporaryFile> output = TemporaryFile::CreateBeside(host, outputPath);
   if (!output) {
     report.failure = outputPath + ": cannot be written (" + ErrorText(output.Failure().code) + ")";
-    return report;
+    return;
   }
   const size_t chunk = kChunkSectors * (raw ? kRawSectorSize : kSectorSize);
   std::vector<uint8_t> buffer(chunk);
@@ -70,21 +72,22 @@ ConvertReport ConvertImage(const std::string& imagePath, const std::string& outp
     if (read < 0 || (size_t(read) < chunk && stream.Read(buffer.data() + read, 1) < 0)) {
       report.failure = imagePath + ": read error in the data track at byte " +
                        UnsignedDecimal64(stream.Tell()) + "; nothing written";
-      return report;
+      return;
     }
     const size_t length =
         raw ? GatherUserData(buffer.data(), size_t(read), report.bytes / kSectorSize, rawFindings) : size_t(read);
     if (Status written = output->File().WriteAt(report.bytes, buffer.data(), length); !written) {
       report.failure = outputPath + ": cannot be written (" + ErrorText(written.Failure().code) + ")";
-      return report;
+      return;
     }
     report.bytes += length;
+    if (trackLength) progress(stream.Tell(), *trackLength);
     if (size_t(read) < chunk) break;
   }
   // A gzip image whose spool filled up ends early through no fault of its own.
   if (const std::optional<Error> failure = stream.HostFailure()) {
     report.failure = failure->text + "; nothing written";
-    return report;
+    return;
   }
   const SectorFindings* findings = raw ? &rawFindings : stream.Findings();
   if (findings) {
@@ -93,6 +96,60 @@ ConvertReport ConvertImage(const std::string& imagePath, const std::string& outp
   }
   if (Status committed = output->Commit(); !committed) {
     report.failure = outputPath + ": cannot be put in place (" + ErrorText(committed.Failure().code) + ")";
+    return;
+  }
+  report.files.push_back(outputPath);
+  // A plain or gzip image has its one track; only a container can hold more.
+  if (report.container.empty()) return;
+  if (Result<std::unique_ptr<DiscImage>> disc = OpenDiscImage(host, imagePath)) {
+    for (const DiscTrack& track : (*disc)->Tracks()) {
+      if (track.mode == FrameMode::kAudio) ++report.audioTracksLeftOut;
+    }
+  }
+}
+
+// Every track, as the disc image delivers its frames. The files beside the
+// one named are known once the disc is open, and are checked then.
+void ConvertToDiscImage(const std::string& imagePath, const std::string& outputPath, ReplaceRule replace,
+                        Host& host, const Progress& progress, ConvertReport& report) {
+  if (Status output = CheckConvertOutput(host, imagePath, outputPath, replace); !output) {
+    report.refused = true;
+    report.failure = output.Failure().text;
+    return;
+  }
+  Result<std::unique_ptr<DiscImage>> disc = OpenDiscImage(host, imagePath);
+  if (!disc) {
+    report.failure = disc.Failure().text;
+    return;
+  }
+  report.opened = true;
+  report.container = (*disc)->Description();
+  for (const std::string& path : OutputPaths(report.format, (*disc)->Tracks(), outputPath)) {
+    if (Status output = CheckConvertOutput(host, imagePath, path, replace); !output) {
+      report.refused = true;
+      report.failure = output.Failure().text;
+      return;
+    }
+  }
+  Result<WrittenFiles> written = WriteDiscAs(report.format, **disc, outputPath, host, progress);
+  if (!written) {
+    report.failure = written.Failure().text;
+    return;
+  }
+  report.files = std::move(written->paths);
+  report.bytes = written->bytes;
+}
+
+}  // namespace
+
+ConvertReport ConvertImage(const std::string& imagePath, const std::string& outputPath, ReplaceRule replace,
+                           Host& host, std::optional<ImageFormat> format, const Progress& progress) {
+  ConvertReport report;
+  report.format = OutputFormat(outputPath, format);
+  if (report.format == ImageFormat::kIso) {
+    ConvertToPlainImage(imagePath, outputPath, replace, host, progress, report);
+  } else {
+    ConvertToDiscImage(imagePath, outputPath, replace, host, progress, report);
   }
   return report;
 }

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "support/cp1251.h"
 #include "support/host.h"
 #include "support/text.h"
 
@@ -108,16 +109,31 @@ DecompileReport DecompileImageFile(const DecompileRequest& request) {
     report.openError = opened.Failure().text;
     return report;
   }
+  if (Status made = MakeFolderPath(host, request.outputDir); !made) {
+    report.outputDirFailure = Error{request.outputDir + ": output folder cannot be made (" +
+                                        ErrorText(made.Failure().code) + ")",
+                                    made.Failure().code};
+    return report;
+  }
   DecompileOptions options;
-  options.progress = request.progress;
+  // The run counts volume blocks; the request hears bytes, as from the label search before.
+  if (request.progress) {
+    options.progress = [&request, blockSize = uint64_t(source.BlockSize())](uint64_t done, uint64_t total) {
+      request.progress(done * blockSize, total * blockSize);
+    };
+  }
+  options.fileWritten = request.fileWritten;
   options.host = &host;
   options.cancel = request.cancel;
   options.extractDiscLabel = request.extractDiscLabel;
   options.additionalInfo = request.additionalInfo;
   options.allowOverlaps = request.allowOverlaps;
+  options.logEncoding = request.logEncoding;
+  options.names = request.names;
   static_cast<DecompileResult&>(report) = DecompileImage(source, report.outputFolder, report.logPath, options);
   Close(source);
   report.finalLogLine = LastLine(host, report.logPath);
+  if (request.logEncoding == TextEncoding::kUtf8) report.finalLogLine = Utf8ToCp1251(report.finalLogLine);
   report.logWritten = !report.finalLogLine.empty();
   return report;
 }
@@ -128,6 +144,7 @@ std::string DescribeReport(const DecompileReport& report, const std::string& sou
            " into it would write over its files";
   }
   if (!report.opened) return sourceName + ": " + report.openError;
+  if (report.outputDirFailure) return report.outputDirFailure->text;
   // Only a log that holds something is worth pointing at.
   const std::string seeLog = report.logWritten ? "; see " + ShortenedPath(report.logPath) : "";
   const std::string hostFailure = WithShortenedPath(report.hostFailure, report.failedPath);

@@ -15,13 +15,23 @@ namespace zanthrel {
 struct DecompileRequest {
   // An image file, or the device path of a drive (with `drive` set).
   std::string imagePath;
-  // The folder that receives PARCE_<base> and <base>.log.
+  // The folder that receives PARCE_<base> and <base>.log; made, with the
+  // folders above it, only once the image has opened, so that an image that
+  // is refused leaves no folder behind.
   std::string outputDir = ".";
   bool additionalInfo = false;    // "Create additional info"
   bool extractDiscLabel = false;  // 'Extract "Disc label"'
   // Goes on past the output limit (kOutputLimitFactor times the volume).
   bool allowOverlaps = false;
+  // Bytes: of the gzip file inflated while the label is searched, then of
+  // the files' blocks written against the volume.
+  // The log and the block map in UTF-8 instead of their Windows-1251.
+  TextEncoding logEncoding = TextEncoding::kCp1251;
+  // What the disc's names are read as.
+  TextEncoding names = TextEncoding::kCp1251;
   Progress progress;
+  // Each file of the tree, as it is handed to be written.
+  FileWritten fileWritten;
   // Reads the disc in this drive instead of an image file.
   DeviceOperations* drive = nullptr;
   // Writes into an output folder that holds something already; without it
@@ -39,6 +49,8 @@ struct DecompileReport : DecompileResult {
   bool refused = false;
   bool opened = false;
   std::string openError;  // why the image or drive did not open
+  // The output folder could not be made; nothing was written.
+  std::optional<Error> outputDirFailure;
   std::string outputFolder;
   std::string logPath;
   // The run's last log line, Windows-1251, without its line end.

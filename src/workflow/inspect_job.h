@@ -11,6 +11,7 @@
 #include "volume/summary.h"
 #include "source/drive/drive_list.h"
 #include "support/host.h"
+#include "support/progress.h"
 #include "verify/verify.h"
 
 namespace zanthrel {
@@ -34,9 +35,24 @@ struct InspectReport {
   std::string hostFailure;
 };
 
+// A track of the image's disc, as `info` lists it.
+struct TrackSummary {
+  uint32_t number = 0;
+  std::string mode;     // as a cue sheet names it: "AUDIO", "MODE1/2352", ...
+  uint64_t frames = 0;  // from INDEX 01 on
+  uint64_t pregap = 0;  // frames before INDEX 01, stored or not
+  bool holdsVolume = false;
+};
+
 struct InfoReport : InspectReport {
   // Nothing when the label cannot be read.
   std::optional<VolumeSummary> summary;
+  // Every track of a container of more than one; none for an image of one track.
+  std::vector<TrackSummary> tracks;
+  // The image file's own size as the host tells it, which is not the
+  // volume's: a gzip image is smaller, a raw or CHD one frames its sectors
+  // otherwise, and a cue sheet is the sheet alone. Nothing when not told.
+  std::optional<uint64_t> fileBytes;
 };
 
 struct LabelReport : InspectReport {
@@ -58,15 +74,21 @@ struct VerifyImageReport : InspectReport {
   VerifyReport verify;
 };
 
-InfoReport SummarizeImageFile(const std::string& image, Host& host = SystemHost());
-LabelReport DescribeImageLabel(const std::string& image, Host& host = SystemHost());
+// `progress` hears how far a gzip file is inflated while the label is
+// searched, in compressed bytes; verify's then of the files checked
+// (VerifyImage).
+InfoReport SummarizeImageFile(const std::string& image, Host& host = SystemHost(),
+                              const Progress& progress = {});
+LabelReport DescribeImageLabel(const std::string& image, Host& host = SystemHost(),
+                               const Progress& progress = {});
 ListReport ListImageFile(const std::string& image, Host& host = SystemHost());
 // The same, each entry and unreadable folder handed to `receiver` as it is
 // met (ListTree) and none kept in the report.
 ListReport ListImageFile(const std::string& image, const ListingReceiver& receiver,
-                         Host& host = SystemHost());
+                         Host& host = SystemHost(), const Progress& progress = {});
 // Reads every copy of everything.
-VerifyImageReport VerifyImageFile(const std::string& image, Host& host = SystemHost());
+VerifyImageReport VerifyImageFile(const std::string& image, Host& host = SystemHost(),
+                                  const Progress& progress = {});
 
 // "dir" or "file", as `list` names an entry's kind.
 const char* ListedKind(const ListedEntry& entry);

@@ -1,6 +1,7 @@
 #include "workflow/window_jobs.h"
 
 #include <algorithm>
+#include <iterator>
 
 #include "support/cp1251.h"
 #include "support/text.h"
@@ -57,6 +58,11 @@ std::string DecompileStatusLine(const DecompileReport& report, const std::string
            "; " + report.renamed.front();
   }
   return DescribeReport(report, source);
+}
+
+std::string WithChoiceSuffix(const std::string& path, size_t choice) {
+  if (choice >= std::size(kImagesToWrite) || !ExtensionOf(FileNameOf(path)).empty()) return path;
+  return path + "." + kImagesToWrite[choice].suffix;
 }
 
 std::string RunDecompileJob(DecompileRequest request, const Progress& progress, CancelToken cancel) {

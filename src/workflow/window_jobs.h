@@ -21,10 +21,21 @@ std::string WindowTitle();
 inline constexpr const char* kImageFilesName = "Disc images";
 inline constexpr const char* kImageFilePatterns = "*.iso *.bin *.img *.cue *.chd *.nrg *.gz";
 inline constexpr const char* kAllFilesName = "All files";
-// The one choice of the save dialog, and the suffix added to a name without one.
-inline constexpr const char* kImageToWriteName = "CD Image \".iso\"";
-inline constexpr const char* kImageToWritePattern = "*.iso";
-inline constexpr const char* kImageToWriteSuffix = "iso";
+// The choices of the save dialog, each with the suffix it gives a name typed
+// without one, which then names the container that Compile ISO writes.
+struct ImageToWriteChoice {
+  const char* name;
+  const char* pattern;
+  const char* suffix;
+};
+inline constexpr ImageToWriteChoice kImagesToWrite[] = {
+    {"CD Image \".iso\"", "*.iso", "iso"},
+    {"CUE/BIN \".cue\"", "*.cue", "cue"},
+    {"CHD \".chd\"", "*.chd", "chd"},
+};
+// `path` with the suffix of `choice` (an index into kImagesToWrite) when its
+// file name has no extension, for a dialog that does not add it itself.
+std::string WithChoiceSuffix(const std::string& path, size_t choice);
 
 // The Yes/No question asked before a decompile writes into a folder that
 // holds files already.

@@ -15,7 +15,8 @@ class WorkflowDialogs {
   virtual std::optional<std::string> ChooseImageFile() = 0;
   // A folder, which exists once chosen; nothing when cancelled.
   virtual std::optional<std::string> SelectFolder() = 0;
-  // The image file to write (*.iso, default suffix iso); nothing when cancelled.
+  // The image file to write (ISO, CUE/BIN or CHD, the choice giving a name
+  // without extension its suffix); nothing when cancelled.
   virtual std::optional<std::string> ChooseImageToWrite() = 0;
   // Yes or no to WriteIntoFolderQuestion(folder): whether a decompile goes on
   // into a folder that holds files already.

@@ -21,6 +21,8 @@ struct WrittenFiles {
 
 // The paths WriteCueBin writes for `disc` at `cuePath`: the cue sheet first.
 std::vector<std::string> CueBinPaths(const DiscImage& disc, const std::string& cuePath);
+// The same for a disc of `tracks`, before it is opened.
+std::vector<std::string> CueBinPaths(const std::vector<DiscTrack>& tracks, const std::string& cuePath);
 
 // Writes every file through a temporary file beside it, all put in place
 // only when every track has been read and written.

@@ -12,6 +12,8 @@
 #endif
 #include <nlohmann/json.hpp>
 
+#include "testkit/cd_sectors.h"
+#include "support/cp1251.h"
 #include "testkit/chd_builder.h"
 #include "testkit/container_disc.h"
 #include "testkit/files.h"
@@ -47,6 +49,30 @@ TEST(CommandLineTest, DecompileWritesBesideTheChosenFolder) {
   EXPECT_TRUE(fs::exists(temp / "PARCE_game/LaunchMe"));
   EXPECT_FALSE(fs::exists(temp / "PARCE_game/Disc label"));
   EXPECT_FALSE(fs::exists(temp / "game.spy"));
+}
+
+// The log and the block map in UTF-8 say what the Windows-1251 ones say,
+// byte for byte once converted; the default stays Windows-1251.
+TEST(CommandLineTest, DecompileWritesTheLogAndTheMapInUtf8WhenAsked) {
+  testkit::TempFolder temp;
+  testkit::WriteBytes(temp / "game.iso", testkit::MakeSampleDisc().image);
+  ASSERT_EQ(RunZanthrel("decompile --info -q game.iso").status, 0);
+  const std::string log = testkit::ReadText(temp / "game.log");
+  const std::string map = testkit::ReadText(temp / "game.spy");
+  ASSERT_NE(map.find(Utf8ToCp1251("Игры")), std::string::npos) << "the map holds no Windows-1251 to convert";
+  testkit::ProcessOutcome run = RunZanthrel("decompile --info -q -f --log-encoding utf-8 game.iso");
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(testkit::ReadText(temp / "game.log"), Cp1251ToUtf8(log));
+  EXPECT_EQ(testkit::ReadText(temp / "game.spy"), Cp1251ToUtf8(map));
+  EXPECT_NE(testkit::ReadText(temp / "game.log").find("Информация"), std::string::npos);
+  // The run's own words do not change with the log's encoding.
+  run = RunZanthrel("decompile -f --log-encoding cp1251 game.iso");
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(testkit::ReadText(temp / "game.log"), log);
+
+  run = RunZanthrel("decompile -f --log-encoding koi8-r game.iso");
+  EXPECT_EQ(run.status, 2);
+  EXPECT_NE(run.err.find("koi8-r"), std::string::npos) << run.err;
 }
 
 // Two images whose names differ past their first dot get a folder and a log each.
@@ -116,7 +142,8 @@ TEST(CommandLineTest, DecompileRefusesAFolderThatHoldsFilesUnlessForced) {
   EXPECT_EQ(testkit::ReadBytes(temp / "PARCE_game/LaunchMe"), disc.launchMe);
 }
 
-// Entries that meet on the host are warned, one line each, and the run ends well.
+// Entries that meet on the host are warned, one line each, and the run ends
+// well; -q folds the warnings into one line that counts them.
 TEST(CommandLineTest, DecompileWarnsOfEachNumberedName) {
   testkit::TempFolder temp;
   testkit::ImageBuilder builder(5);
@@ -124,13 +151,26 @@ TEST(CommandLineTest, DecompileWarnsOfEachNumberedName) {
   builder.Directory(1, {testkit::FileEntry("x", 3, 1), testkit::DirEntry("x", 2), testkit::FileEntry("x", 4, 1)});
   builder.Directory(2, {});
   testkit::WriteBytes(temp / "meet.iso", builder.Image());
-  const testkit::ProcessOutcome run = RunZanthrel("decompile -q meet.iso");
+  testkit::ProcessOutcome run = RunZanthrel("decompile meet.iso");
   EXPECT_EQ(run.status, 0);
   const std::string root = testkit::HostPath(fs::canonical(temp.Path()).string() + "/PARCE_meet/");
   EXPECT_EQ(run.err, "zanthrel: warning: " + root + "x: written as \"x~1\" (an earlier entry of the folder has the name)\n"
                      "zanthrel: warning: " + root + "x: written as \"x~2\" (an earlier entry of the folder has the name)\n");
   EXPECT_TRUE(fs::is_directory(temp.Path() / "PARCE_meet/x~1"));
   EXPECT_TRUE(fs::is_regular_file(temp.Path() / "PARCE_meet/x~2"));
+
+  run = RunZanthrel("decompile -q -f meet.iso");
+  EXPECT_EQ(run.status, 0);
+  EXPECT_EQ(run.out, "");
+  EXPECT_EQ(run.err, "zanthrel: warning: 2 warnings not shown (-q); run without -q to see each\n");
+
+  // Compile folds its own the same way, one warning in the singular.
+  fs::create_directories(temp.Path() / "src");
+  testkit::WriteText(temp / "src/中.txt", "x");  // stored as "?.txt": no Windows-1251 form
+  run = RunZanthrel("compile -q src back.iso");
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(run.out, "");
+  EXPECT_EQ(run.err, "zanthrel: warning: 1 warning not shown (-q); run without -q to see each\n");
 }
 
 TEST(CommandLineTest, EveryFailureGivesOneLineAndItsStatus) {
@@ -176,7 +216,7 @@ TEST(CommandLineTest, EveryFailureGivesOneLineAndItsStatus) {
 #ifndef _WIN32  // on Windows an image file may play a drive
   run = RunZanthrel("decompile -o out --drive " + (temp / "game.iso"));  // not a block device
   EXPECT_EQ(run.status, 2);
-  EXPECT_NE(run.err.find("sectors are not 2048 bytes"), std::string::npos);
+  EXPECT_EQ(run.err, "zanthrel: " + (temp / "game.iso") + ": not a drive (an image file is read without --drive)\n");
 #endif
   EXPECT_EQ(RunZanthrel("decompile --drive /dev/sr0").status, 2);  // no -o
   EXPECT_EQ(RunZanthrel("decompile -o x --drive /dev/sr0 game.iso").status, 2);
@@ -271,10 +311,11 @@ TEST(CommandLineTest, AnOutputThatExistsIsReplacedOnlyWithForce) {
   EXPECT_EQ(testkit::ReadText(temp / "victim.chd"), "the user's CHD");
   EXPECT_EQ(std::distance(fs::directory_iterator(temp.Path()), fs::directory_iterator()), 3);
 
-  testkit::ProcessOutcome run = RunZanthrel("convert -f back.iso victim.chd");
+  // A plain image under the CHD's name, as --format asks.
+  testkit::ProcessOutcome run = RunZanthrel("convert -f --format iso back.iso victim.chd");
   EXPECT_EQ(run.status, 0) << run.err;
   EXPECT_EQ(testkit::ReadBytes(temp / "victim.chd"), image);
-  run = RunZanthrel("compile --force -q --no-boot-area source victim.chd");
+  run = RunZanthrel("compile --force -q --no-boot-area --format iso source victim.chd");
   EXPECT_EQ(run.status, 0) << run.err;
   EXPECT_EQ(fs::file_size(temp / "victim.chd"), 3u * 2048);  // label, readme.txt, root
   // A new name needs no force.
@@ -415,6 +456,45 @@ TEST(CommandLineTest, ConvertWritesThePlainImageAndInfoAndListNameTheContainer) 
       << run.out;
 }
 
+// The output's extension, or --format, names the container; a plain image
+// says what it left out, and a set is refused whole when any file of it exists.
+TEST(CommandLineTest, ConvertAndCompileWriteTheContainerTheOutputNames) {
+  testkit::TempFolder temp;
+  const Bytes image = testkit::MakeContainerDisc().image;
+  testkit::WriteBytes(temp / "plain.iso", image);
+  testkit::WriteCueSet(temp.Path().string(), "Game", image, true);
+
+  testkit::ProcessOutcome run = RunZanthrel("convert -q Game.cue out.iso");
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(run.err, "zanthrel: Game.cue: audio tracks left out of the plain image: 1 (a .cue or .chd keeps them)\n");
+  run = RunZanthrel("convert plain.iso out.img");
+  EXPECT_EQ(run.err, "");
+  EXPECT_EQ(run.out, "out.img: plain image written, 589824 bytes\n");
+
+  run = RunZanthrel("convert Game.cue set.cue");
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(run.err, "");
+  const size_t bytes = (288 + 300) * 2352 + testkit::ReadText(temp / "set.cue").size();
+  EXPECT_EQ(run.out.rfind("set.cue: cue sheet and 2 track files written, " + std::to_string(bytes) + " bytes", 0), 0u)
+      << run.out;
+  run = RunZanthrel("convert --format cue plain.iso sheet.img");
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(testkit::ReadText(temp / "sheet.img").rfind("FILE \"sheet.img (Track 1).bin\" BINARY\r\n", 0), 0u);
+  EXPECT_EQ(RunZanthrel("convert --format zip plain.iso x.zip").status, 2);
+
+  fs::create_directory(temp.Path() / "source");
+  testkit::WriteText(temp / "source/file", "content");
+  testkit::WriteText(temp / "new (Track 1).bin", "mine");
+  run = RunZanthrel("compile source new.cue");
+  EXPECT_EQ(run.status, 2);
+  EXPECT_EQ(run.err, "zanthrel: new (Track 1).bin: exists already; use -f or --force to replace it\n");
+  EXPECT_FALSE(fs::exists(temp.Path() / "new.cue"));
+  run = RunZanthrel("compile -f source new.cue");
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(run.out, "new.cue: image written, 305 blocks\n");
+  EXPECT_EQ(fs::file_size(temp.Path() / "new (Track 1).bin"), 305u * 2352);
+}
+
 TEST(CommandLineTest, ConvertKeepsTheOldImageWhenTheTrackCannotBeRead) {
   testkit::TempFolder temp;
   testkit::ChdOptions options;
@@ -451,7 +531,8 @@ TEST(CommandLineTest, InfoInEnglishNamesTheContainerAndCountsTheTree) {
             "Label text:   CD-ROM\n"
             "Comment:      \n"
             "Container:    plain\n"
-            "Image size:   16384 bytes, 8 blocks of 2048\n"
+            "Image size:   16384 bytes\n"
+            "Volume size:  16384 bytes, 8 blocks of 2048\n"
             "Root copies:  1 at block 1\n"
             "Folders:      1\n"
             "Files:        3, 5142 bytes\n");
@@ -477,6 +558,47 @@ TEST(CommandLineTest, InfoInEnglishNamesTheContainerAndCountsTheTree) {
   EXPECT_EQ(tree[2]["path"], "Игры/a:b");
   EXPECT_EQ(tree[2]["bytes"], 10);
   EXPECT_EQ(tree[2]["copies"], nlohmann::json::array({6}));
+}
+
+// A disc of several tracks: info lists them after the summary, and says
+// which one holds the volume; an image of one track lists none.
+TEST(CommandLineTest, InfoListsTheTracksOfADiscAndTheOneItReads) {
+  testkit::TempFolder temp;
+  const Bytes image = testkit::MakeSampleDisc().image;
+  testkit::WriteCueSet(temp.Path().string(), "Game", image, true);
+  testkit::WriteBytes(temp / "game.chd", testkit::BuildChd({{"AUDIO", 2352, testkit::AudioFrames(14, 8)},
+                                                            {"MODE1", 2048, image}},
+                                                           {}));
+  testkit::ProcessOutcome info = RunZanthrel("info Game.cue");
+  EXPECT_EQ(info.status, 0) << info.err;
+  EXPECT_TRUE(info.out.ends_with("Files:        3, 5142 bytes\n"
+                                 "Tracks:       2\n"
+                                 "Track 1:      MODE1/2352, 8 frames (00:00:08), pregap 0 frames (00:00:00), "
+                                 "holds the volume\n"
+                                 "Track 2:      AUDIO, 150 frames (00:02:00), pregap 150 frames (00:02:00)\n"))
+      << info.out;
+  info = RunZanthrel("info game.chd");
+  EXPECT_TRUE(info.out.ends_with("Tracks:       2\n"
+                                 "Track 1:      AUDIO, 14 frames (00:00:14), pregap 0 frames (00:00:00)\n"
+                                 "Track 2:      MODE1/2352, 8 frames (00:00:08), pregap 0 frames (00:00:00), "
+                                 "holds the volume\n"))
+      << info.out;
+
+  info = RunZanthrel("info --json game.chd");
+  EXPECT_EQ(info.status, 0);
+  const nlohmann::json tracks = nlohmann::json::parse(info.out)["tracks"];
+  ASSERT_EQ(tracks.size(), 2u);
+  EXPECT_EQ(tracks[0]["mode"], "AUDIO");
+  EXPECT_EQ(tracks[0]["holdsVolume"], false);
+  EXPECT_EQ(tracks[1]["number"], 2);
+  EXPECT_EQ(tracks[1]["mode"], "MODE1/2352");
+  EXPECT_EQ(tracks[1]["frames"], 8);
+  EXPECT_EQ(tracks[1]["pregap"], 0);
+  EXPECT_EQ(tracks[1]["holdsVolume"], true);
+
+  testkit::WriteBytes(temp / "game.iso", image);
+  EXPECT_EQ(nlohmann::json::parse(RunZanthrel("info --json game.iso").out)["tracks"], nlohmann::json::array());
+  EXPECT_EQ(RunZanthrel("info game.iso").out.find("Tracks:"), std::string::npos);
 }
 
 // One folder that cannot be read ("Игры", its block zeroed) leaves the rest of
@@ -516,6 +638,59 @@ TEST(CommandLineTest, UnreadableFolderIsNamedAndTheRestListedAndCounted) {
   EXPECT_EQ(nlohmann::json::parse(RunZanthrel("info --json whole.iso").out)["tree"]["unreadableDirectories"], 0);
 }
 
+// The check of the image file's own records: one line of what was checked,
+// a line for each damage found, and the exit status by both.
+TEST(CommandLineTest, VerifyTellsTheContainerCheck) {
+  testkit::TempFolder temp;
+  Bytes image = testkit::MakeSampleDisc().image;
+  image.resize(100 * 2048);
+  testkit::WriteCueSet(temp.Path().string(), "Game", image, true);
+  testkit::ProcessOutcome run = RunZanthrel("verify Game.cue");
+  EXPECT_EQ(run.status, 0) << run.out;
+  EXPECT_TRUE(run.out.ends_with("raw sectors: 100 checked by EDC/ECC, in 1 data track\nclean\n")) << run.out;
+
+  Bytes bin = testkit::ReadBytes(temp / "Game (Track 1).bin");
+  for (size_t k = 0; k < 600; ++k) bin[80 * 2352 + 16 + k] ^= 0x40;
+  testkit::WriteBytes(temp / "Game (Track 1).bin", bin);
+  run = RunZanthrel("verify Game.cue");
+  EXPECT_EQ(run.status, 1);
+  EXPECT_TRUE(run.out.ends_with("uncorrectable sectors: track 1, sector 80\n"
+                                "raw sectors: 100 checked by EDC/ECC, in 1 data track\n"
+                                "damage found\n"))
+      << run.out;
+  run = RunZanthrel("verify --json Game.cue");
+  EXPECT_EQ(run.status, 1);
+  const nlohmann::json report = nlohmann::json::parse(run.out);
+  EXPECT_EQ(report["damaged"], true);
+  ASSERT_EQ(report["containerCheck"]["uncorrectableSectors"].size(), 1u);
+  EXPECT_EQ(report["containerCheck"]["uncorrectableSectors"][0]["firstSector"], 80);
+
+  testkit::ChdOptions options;
+  options.wrongCrcHunks = {3};
+  testkit::WriteBytes(temp / "game.chd",
+                      testkit::BuildChd({{"MODE1", 2048, testkit::MakeContainerDisc().image}}, options));
+  run = RunZanthrel("verify game.chd");
+  EXPECT_EQ(run.status, 1);
+  EXPECT_NE(run.out.find("CHD fails its CRC: hunk 3\n"), std::string::npos) << run.out;
+  EXPECT_TRUE(run.out.ends_with("CHD: 36 hunks, CRCs checked\ndamage found\n")) << run.out;
+
+  if (!testkit::ProgramAvailable("chdman")) {
+    GTEST_SKIP() << "chdman (Debian package mame-tools) is not installed";
+  }
+  testkit::WriteCueSet(temp.Path().string(), "Clean", image, true);
+  testkit::RunProgram("chdman", "createcd -i Clean.cue -o chdman.chd");
+  run = RunZanthrel("verify chdman.chd");
+  EXPECT_EQ(run.status, 0) << run.out;
+  EXPECT_TRUE(run.out.ends_with(" hunks, CRCs and SHA-1 checked\nclean\n")) << run.out;
+  Bytes chd = testkit::ReadBytes(temp / "chdman.chd");
+  chd[64] ^= 1;  // the data SHA-1 of the header
+  testkit::WriteBytes(temp / "chdman.chd", chd);
+  run = RunZanthrel("verify chdman.chd");
+  EXPECT_EQ(run.status, 1);
+  EXPECT_NE(run.out.find("CHD data SHA-1 differs from the header's\n"), std::string::npos) << run.out;
+  EXPECT_EQ(run.out.find("CHD overall SHA-1"), std::string::npos) << run.out;
+}
+
 TEST(CommandLineTest, VerifyExitsByWhatItFindsAndSpeaksJson) {
   testkit::TempFolder temp;
   Bytes image = testkit::MakeSampleDisc().image;
@@ -545,6 +720,125 @@ TEST(CommandLineTest, VerifyExitsByWhatItFindsAndSpeaksJson) {
   EXPECT_EQ(report["unreadable"][1]["firstBlock"], 6);
 
   EXPECT_EQ(RunZanthrel("verify missing.iso").status, 2);
+}
+
+// A decompile that fails before the image opens leaves no trace: the -o
+// folder, and any folder above it, is made only once the image has opened.
+TEST(CommandLineTest, RefusedImagesLeaveNoOutputFolderBehind) {
+  testkit::TempFolder temp;
+  testkit::WriteBytes(temp / "junk.iso", Bytes(10000, 7));
+  testkit::WriteBytes(temp / "game.iso", testkit::MakeSampleDisc().image);
+  struct Case {
+    std::string arguments;
+    int status;
+    std::string err;
+  };
+  const std::vector<Case> cases = {
+      {"decompile -o out missing.iso", 2, "zanthrel: missing.iso: cannot be opened (No such file or directory)\n"},
+      {"decompile -o out/deeper/still junk.iso", 2, "zanthrel: junk.iso: no Opera volume label found\n"},
+      {"decompile --info -q -o out --drive " + (temp / "no-such-drive"), 2,
+       "zanthrel: " + (temp / "no-such-drive") + ": cannot be opened (No such file or directory)\n"},
+  };
+  for (const Case& c : cases) {
+    const testkit::ProcessOutcome run = RunZanthrel(c.arguments);
+    EXPECT_EQ(run.status, c.status) << c.arguments;
+    EXPECT_EQ(run.err, c.err) << c.arguments;
+    EXPECT_FALSE(fs::exists(temp / "out")) << c.arguments;
+  }
+  // A folder that cannot be made is still told, once the image has opened.
+  testkit::WriteText(temp / "blocker", "x");
+  const testkit::ProcessOutcome blocked = RunZanthrel("decompile -o blocker/out game.iso");
+  EXPECT_EQ(blocked.status, 1);
+  EXPECT_EQ(blocked.err, "zanthrel: blocker/out: output folder cannot be made (Not a directory)\n");
+  // An image that opens gets its folders, however deep.
+  const testkit::ProcessOutcome made = RunZanthrel("decompile -q -o out/deeper/still game.iso");
+  EXPECT_EQ(made.status, 0) << made.err;
+  EXPECT_TRUE(fs::is_regular_file(temp / "out/deeper/still/PARCE_game/LaunchMe"));
+}
+
+// The sizes info gives: the file's own (packed, framed or the whole
+// container) and the volume's from its label, each on its line; a count of
+// one takes its noun in the singular, in info and verify alike.
+TEST(CommandLineTest, InfoTellsTheFileApartFromTheVolumeAndCountsInTheSingular) {
+  testkit::TempFolder temp;
+  const Bytes image = testkit::MakeSampleDisc().image;
+  testkit::WriteBytes(temp / "game.bin", testkit::RawFraming(image));
+  testkit::WriteGzip(temp / "game.iso.gz", image);
+  for (const char* name : {"game.bin", "game.iso.gz"}) {
+    const testkit::ProcessOutcome info = RunZanthrel(std::string("info ") + name);
+    EXPECT_EQ(info.status, 0) << name << info.err;
+    EXPECT_NE(info.out.find("Image size:   " + std::to_string(fs::file_size(temp / name)) + " bytes\n" +
+                            "Volume size:  16384 bytes, 8 blocks of 2048\n"),
+              std::string::npos)
+        << name << "\n" << info.out;
+  }
+  EXPECT_NE(fs::file_size(temp / "game.bin"), 16384u);
+
+  // The label claims one block; one folder, one file of one byte.
+  testkit::ImageBuilder builder(2);
+  testkit::LabelFields label;
+  label.blockCount = 1;
+  builder.Label(label);
+  builder.Directory(1, {testkit::FileEntry("one", 1, 1)});
+  testkit::WriteBytes(temp / "one.iso", builder.Image());
+  testkit::ProcessOutcome run = RunZanthrel("info one.iso");
+  EXPECT_NE(run.out.find("Image size:   4096 bytes\n"
+                         "Volume size:  2048 bytes, 1 block of 2048\n"),
+            std::string::npos)
+      << run.out;
+  EXPECT_TRUE(run.out.ends_with("Folders:      0\n"
+                                "Files:        1, 1 byte\n"))
+      << run.out;
+  run = RunZanthrel("verify one.iso");
+  EXPECT_TRUE(run.out.starts_with("one.iso: 1 block; 1 folder and 1 file, ")) << run.out;
+}
+
+TEST(CommandLineTest, DrivesSaysSoWhenThereIsNone) {
+  testkit::TempFolder temp;
+  const testkit::ProcessOutcome run = RunZanthrel("drives");
+  EXPECT_EQ(run.status, 0);
+  // Whether this host has a drive is not the test's to choose: either it is
+  // listed, or its absence is said on stderr, never neither.
+  if (run.out.empty()) {
+    EXPECT_EQ(run.err, "zanthrel: no CD-ROM or removable drive found\n");
+  } else {
+    EXPECT_EQ(run.err, "");
+  }
+}
+
+// A disc whose names are UTF-8: compiled so, listed and decompiled so, the
+// tree comes back whole; read as Windows-1251 (the default) it does not.
+TEST(CommandLineTest, NamesReadAndWrittenAsUtf8ComeBackWhole) {
+  testkit::TempFolder temp;
+  fs::create_directories(temp.Path() / "tree/Музыка/日本");
+  testkit::WriteText(temp / "tree/Музыка/日本/ファイル.txt", "hi");
+  testkit::WriteText(temp / "tree/плохо.txt", "x");
+  testkit::ProcessOutcome run = RunZanthrel("compile -q --names utf-8 tree u8.iso");
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(run.err, "");
+
+  run = RunZanthrel("list --names utf-8 u8.iso");
+  EXPECT_EQ(run.status, 0) << run.err;
+  for (const char* line : {"Музыка\tdir\t", "Музыка/日本/ファイル.txt\tfile\t2\t", "плохо.txt\tfile\t1\t"}) {
+    EXPECT_NE(run.out.find(line), std::string::npos) << line << "\n" << run.out;
+  }
+  run = RunZanthrel("list --json --names utf-8 u8.iso");
+  EXPECT_EQ(nlohmann::json::parse(run.out)["entries"][1]["path"], "Музыка/日本");
+  EXPECT_EQ(RunZanthrel("list u8.iso").out.find("Музыка"), std::string::npos);
+
+  run = RunZanthrel("decompile -q --names utf-8 -o out u8.iso");
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(testkit::TreeOf(temp / "out/PARCE_u8"), testkit::TreeOf(temp / "tree"));
+  // Read as Windows-1251, the same disc gives other names, none lost.
+  run = RunZanthrel("decompile -q -o cp u8.iso");
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_NE(testkit::TreeOf(temp / "cp/PARCE_u8"), testkit::TreeOf(temp / "tree"));
+  EXPECT_EQ(testkit::TreeOf(temp / "cp/PARCE_u8").size(), 4u);
+
+  // Stored as Windows-1251 (the default), the Japanese name has no form there.
+  run = RunZanthrel("compile tree cp.iso");
+  EXPECT_NE(run.err.find("characters without a Windows-1251 form"), std::string::npos) << run.err;
+  EXPECT_EQ(RunZanthrel("list --names koi8-r u8.iso").status, 2);
 }
 
 TEST(CommandLineTest, TextOutputEscapesControlCharactersOfDiscNames) {
@@ -578,7 +872,7 @@ TEST(CommandLineTest, TextOutputEscapesControlCharactersOfDiscNames) {
   run = RunZanthrel("verify names.iso");
   EXPECT_EQ(run.status, 1);
   EXPECT_EQ(run.out,
-            "names.iso: 2 blocks; 1 folders and 4 files, 5 copies read\n"
+            "names.iso: 2 blocks; 1 folder and 4 files, 5 copies read\n"
             "unreadable: /fake\\nline, copy 0: block 40\n"
             "unreadable: /a\\tb, copy 0: block 41\n"
             "unreadable: /\\x1B[2J, copy 0: block 42\n"

@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# The bash completion offers the subcommands, each one's options, and folders after -o.
+# The bash completion offers the subcommands, each one's options, the commands
+# after help, and folders after -o.
 set -euo pipefail
 source "$1"
 failures=0
@@ -18,19 +19,27 @@ expect() {
   fi
 }
 
-expect "$(complete_line zanthrel v)" "verify"
+expect "$(complete_line zanthrel v)" "verify version"
+expect "$(complete_line zanthrel help co)" "compile convert"
+expect "$(complete_line zanthrel -)" "--help --version -V"
 expect "$(complete_line zanthrel mount --a)" "--all-copies"
+expect "$(complete_line zanthrel mount --no)" "--nonempty"
 expect "$(complete_line zanthrel d)" "decompile drives"
 expect "$(complete_line zanthrel info --)" "--log-text --json --jobs --help"
 expect "$(complete_line zanthrel verify --j)" "--json --jobs"
 expect "$(complete_line zanthrel list -j "")" "$(nproc)"
 expect "$(complete_line zanthrel list -j 2 --js)" "--json"
 expect "$(complete_line zanthrel decompile --d)" "--disc-label --drive"
-expect "$(complete_line zanthrel compile --f)" "--force"
+expect "$(complete_line zanthrel compile --f)" "--format --force"
 expect "$(complete_line zanthrel conv)" "convert"
-expect "$(complete_line zanthrel convert -)" "-f --force -q --quiet --help"
+expect "$(complete_line zanthrel convert -)" "--format -f --force -q --quiet --help"
+expect "$(complete_line zanthrel convert --format c)" "cue chd"
+expect "$(complete_line zanthrel compile folder --format "")" "iso cue chd"
 expect "$(complete_line zanthrel decompile --f)" "--force"
 expect "$(complete_line zanthrel decompile --a)" "--allow-overlaps"
+expect "$(complete_line zanthrel decompile --log-encoding u)" "utf-8"
+expect "$(complete_line zanthrel list --n)" "--names"
+expect "$(complete_line zanthrel mount --names c)" "cp1251"
 folder="$(mktemp -d)"
 trap 'rm -rf "$folder"' EXIT
 mkdir "$folder/outdir"

@@ -64,6 +64,27 @@ const std::vector<Field> kSpan = {{"firstBlock", kNumber}, {"blockCount", kNumbe
 const std::vector<Field> kProblem = {{"path", kString}, {"copy", kNumber}, {"firstBlock", kNumber},
                                      {"blockCount", kNumber}};
 
+const std::vector<Field> kTrackSectors = {{"track", kNumber}, {"firstSector", kNumber}, {"sectorCount", kNumber}};
+const std::vector<Field> kHunks = {{"firstHunk", kNumber}, {"hunkCount", kNumber}};
+
+// verify's check of the image file's own records.
+void CheckContainerCheck(Checker& check, const json& object) {
+  if (!object.is_object()) return;
+  check.Fields(object, "containerCheck",
+               {{"checked", kBool}, {"sectors", kNumber}, {"correctedSectors", kArray},
+                {"uncorrectableSectors", kArray}, {"failure", kString | kNull}, {"chd", kObject | kNull}});
+  check.Each(object.value("correctedSectors", json()), "containerCheck.correctedSectors", kTrackSectors);
+  check.Each(object.value("uncorrectableSectors", json()), "containerCheck.uncorrectableSectors", kTrackSectors);
+  const json chd = object.value("chd", json());
+  if (!chd.is_object()) return;
+  check.Fields(chd, "containerCheck.chd",
+               {{"hunks", kNumber}, {"wrongCrc", kArray}, {"undecodable", kArray}, {"crcsKept", kBool},
+                {"sha1Kept", kBool}, {"sha1Checked", kBool}, {"rawSha1Differs", kBool}, {"sha1Differs", kBool},
+                {"metadataBroken", kBool}});
+  check.Each(chd.value("wrongCrc", json()), "containerCheck.chd.wrongCrc", kHunks);
+  check.Each(chd.value("undecodable", json()), "containerCheck.chd.undecodable", kHunks);
+}
+
 void CheckImage(Checker& check, const json& object) {
   const std::string command = object.value("command", "");
   check.OneOf(object.value("command", json()), "command", {"info", "list", "verify"});
@@ -71,6 +92,7 @@ void CheckImage(Checker& check, const json& object) {
                                {"image", kString},      {"exitStatus", kNumber},      {"error", kObject | kNull},
                                {"container", kObject | kNull}, {"tree", kObject | kNull}};
   if (command != "list") fields.push_back({"volume", kObject | kNull});
+  if (command == "info") fields.insert(fields.end(), {{"file", kObject | kNull}, {"tracks", kArray | kNull}});
   if (command == "list") {
     fields.insert(fields.end(), {{"entries", kArray}, {"unreadablePaths", kArray}});
   }
@@ -86,7 +108,8 @@ void CheckImage(Checker& check, const json& object) {
                                  {"uncorrectableSectors", kArray},
                                  {"sectorsChecked", kBool},
                                  {"oneCopyFiles", kNumber},
-                                 {"unchecked", kArray}});
+                                 {"unchecked", kArray},
+                                 {"containerCheck", kObject}});
   }
   check.Fields(object, "", fields);
   if (!object.contains("exitStatus") || !object["exitStatus"].is_number()) return;
@@ -139,6 +162,19 @@ void CheckImage(Checker& check, const json& object) {
       check.Each(object.value(list, json()), list, kSpan);
     }
     check.Each(object.value("shared", json()), "shared", {{"firstBlock", kNumber}, {"blockCount", kNumber}, {"paths", kArray}});
+    CheckContainerCheck(check, object.value("containerCheck", json()));
+  }
+  const json file = object.value("file", json());
+  if (file.is_object()) check.Fields(file, "file", {{"bytes", kNumber}});
+  check.Each(object.value("tracks", json()), "tracks",
+             {{"number", kNumber}, {"mode", kString}, {"frames", kNumber}, {"pregap", kNumber},
+              {"holdsVolume", kBool}});
+  const json tracks = object.value("tracks", json());
+  if (tracks.is_array()) {
+    for (size_t i = 0; i < tracks.size(); ++i) {
+      check.OneOf(tracks[i].value("mode", json()), "tracks[" + std::to_string(i) + "].mode",
+                  {"AUDIO", "MODE1/2048", "MODE1/2352", "MODE2/2336", "MODE2/2352"});
+    }
   }
 }
 

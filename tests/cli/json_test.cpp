@@ -213,6 +213,54 @@ TEST(JsonSchemaTest, ListGivesEachEntrysTypeIdFlagsAndEveryCopy) {
             "folder/short\tfile\t10\t1\t1\t0x00000005\n");
 }
 
+// info's file size and tracks, verify's check of the file's own records, and
+// list's names read as UTF-8: each in the schema, on one image and on several.
+TEST(JsonSchemaTest, FileTracksContainerCheckAndNamesKeepTheSchema) {
+  testkit::TempFolder temp;
+  const Bytes image = testkit::MakeSampleDisc().image;
+  const Bytes tracks =
+      testkit::BuildChd({{"AUDIO", 2352, testkit::AudioFrames(14, 8)}, {"MODE1", 2048, image}}, {});
+  testkit::WriteBytes(temp / "tracks.chd", tracks);
+  testkit::ChdOptions wrongCrc;
+  wrongCrc.wrongCrcHunks = {3};
+  testkit::WriteBytes(temp / "damaged.chd",
+                      testkit::BuildChd({{"MODE1", 2048, testkit::MakeContainerDisc().image}}, wrongCrc));
+  testkit::WriteBytes(temp / "game.iso", image);
+
+  const json info = OnlyObject(RunZanthrel("info --json tracks.chd"), "info tracks.chd");
+  EXPECT_EQ(info["file"]["bytes"], tracks.size());
+  EXPECT_EQ(info["tracks"], json::parse(R"([
+    {"number": 1, "mode": "AUDIO", "frames": 14, "pregap": 0, "holdsVolume": false},
+    {"number": 2, "mode": "MODE1/2352", "frames": 8, "pregap": 0, "holdsVolume": true}])"));
+  const json missing = OnlyObject(RunZanthrel("info --json missing.iso"), "info missing.iso");
+  EXPECT_TRUE(missing["file"].is_null());
+  EXPECT_TRUE(missing["tracks"].is_null());
+
+  testkit::ProcessOutcome run = RunZanthrel("verify --json damaged.chd");
+  EXPECT_EQ(run.status, 1);
+  const json damaged = OnlyObject(run, "verify damaged.chd");
+  EXPECT_EQ(damaged["damaged"], true);
+  EXPECT_TRUE(damaged["error"].is_null());
+  EXPECT_EQ(damaged["containerCheck"]["chd"]["wrongCrc"], json::parse(R"([{"firstHunk": 3, "hunkCount": 1}])"));
+  const json plain = OnlyObject(RunZanthrel("verify --json game.iso"), "verify game.iso");
+  EXPECT_EQ(plain["containerCheck"]["checked"], false);
+  EXPECT_TRUE(plain["containerCheck"]["chd"].is_null());
+  EXPECT_TRUE(plain["containerCheck"]["failure"].is_null());
+
+  fs::create_directories(temp.Path() / "tree/Музыка");
+  testkit::WriteText(temp / "tree/Музыка/日本.txt", "hi");
+  ASSERT_EQ(RunZanthrel("compile -q --names utf-8 tree u8.iso").status, 0);
+  run = RunZanthrel("list --json --names utf-8 -j 2 u8.iso game.iso u8.iso");
+  EXPECT_EQ(run.status, 0) << run.err;
+  const std::vector<json> lines = testkit::JsonLines(run.out);
+  ASSERT_EQ(lines.size(), 4u) << run.out;
+  for (const size_t i : {0u, 2u}) {
+    EXPECT_TRUE(testkit::SchemaViolations(lines[i]).empty()) << lines[i];
+    EXPECT_EQ(lines[i]["entries"][1]["path"], "Музыка/日本.txt");
+  }
+  EXPECT_EQ(lines[1], OnlyObject(RunZanthrel("list --json --names utf-8 game.iso"), "list game.iso"));
+}
+
 TEST(SeveralImagesTest, TextReportsComeInTheOrderGivenAndEndWithASummary) {
   testkit::TempFolder temp;
   WriteTroubledImages(temp.Path());

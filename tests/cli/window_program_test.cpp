@@ -84,7 +84,7 @@ TEST(WindowProgramTest, WithoutADisplayZanthrelPrintsHelpAsBefore) {
   const testkit::ProcessOutcome run = program.RunWithoutArguments(kNoDisplay);
   EXPECT_EQ(run.status, 0);
   EXPECT_EQ(run.err, "");
-  EXPECT_NE(run.out.find("Subcommands:"), std::string::npos);
+  EXPECT_NE(run.out.find("Commands:"), std::string::npos);
   EXPECT_EQ(run.out, HelpText());
 }
 

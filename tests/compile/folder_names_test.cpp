@@ -101,7 +101,7 @@ TEST(StoredNamesTest, TheCommandLineWarnsOfEachChangeAndSucceeds) {
   fs::create_directories(temp.Path() / "src");
   testkit::WriteText(temp / "src/中.txt", "1");
   testkit::WriteText(temp / "src/文.txt", "2");
-  const testkit::ProcessOutcome outcome = testkit::RunZanthrel("compile -q src out.iso");
+  const testkit::ProcessOutcome outcome = testkit::RunZanthrel("compile src out.iso");
   EXPECT_EQ(outcome.status, 0) << outcome.err;
   const std::string root = testkit::Utf8Of(fs::canonical(temp.Path()) / "src") + kPathSeparator;
   EXPECT_EQ(outcome.err, "zanthrel: warning: " + root + "中.txt: stored as \"?.txt\" (characters without a "

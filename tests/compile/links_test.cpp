@@ -100,9 +100,9 @@ TEST_F(CompileLinksTest, LinksOutOfTheFolderAreLeftOutOnRequestAsIfNeverThere) {
 
 TEST_F(CompileLinksTest, TheCommandLineWarnsAndLeavesThemOutWithNoOutsideLinks) {
   fs::remove(temp_.Path() / "src/inner");
-  testkit::ProcessOutcome run = testkit::RunZanthrel("compile -q src all.iso");
+  testkit::ProcessOutcome run = testkit::RunZanthrel("compile src all.iso");
   EXPECT_EQ(run.status, 0);
-  EXPECT_EQ(run.out, "");
+  EXPECT_TRUE(run.out.starts_with("all.iso: image written")) << run.out;
   const std::string ext = "zanthrel: warning: " + src_ + "/ext: a link to " + secret_ +
                           ", outside the folder being compiled";
   const std::string key = "zanthrel: warning: " + src_ + "/key: a link to " + secret_ +

@@ -122,7 +122,7 @@ TEST_F(OverlapTest, ARunStopsPastEightTimesTheVolumeAndSaysWhy) {
           "!!!Незаконченный файл " + Out("f10") + " удалён.\n")))
       << result.log;
 
-  testkit::ProcessOutcome run = testkit::RunZanthrel("decompile -q -f disc.iso");
+  testkit::ProcessOutcome run = testkit::RunZanthrel("decompile -f disc.iso");
   EXPECT_EQ(run.status, 1) << run.err;
   EXPECT_NE(run.err.find("zanthrel: warning: 11 files claim blocks that another file claims too: " + Out("f0") +
                          " and " + Out("f1") + " claim blocks 2-11; "),
@@ -136,7 +136,7 @@ TEST_F(OverlapTest, ARunStopsPastEightTimesTheVolumeAndSaysWhy) {
 
 TEST_F(OverlapTest, AskedToGoOnItWritesEveryFileAndNamesTheOverlaps) {
   testkit::WriteBytes(temp_ / "disc.iso", Image());
-  const testkit::ProcessOutcome run = testkit::RunZanthrel("decompile -q --allow-overlaps disc.iso");
+  const testkit::ProcessOutcome run = testkit::RunZanthrel("decompile --allow-overlaps disc.iso");
   EXPECT_EQ(run.status, 0) << run.err;
   EXPECT_NE(run.err.find("zanthrel: warning: 25 files claim blocks that another file claims too: "),
             std::string::npos)

@@ -1,10 +1,15 @@
 // The mount through the kernel: the program mounts an image, and a plain copy
 // out of the mount point gives what decompile writes.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <spawn.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
+#include <csignal>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -122,6 +127,79 @@ TEST_F(FuseMountTest, InTheForegroundTheCommandEndsWhenTheMountIsLeft) {
   EXPECT_TRUE(Shell("fusermount3 -u '" + mountPoint_ + "'"));
   ASSERT_EQ(run.wait_for(std::chrono::seconds(10)), std::future_status::ready);
   EXPECT_EQ(run.get().status, 0);
+}
+
+// Ctrl-C in the foreground leaves the mount, as fusermount3 -u would, and
+// ends well; a relative mount point still names the mount after the
+// daemon has left for "/", so nothing is left behind disconnected.
+TEST_F(FuseMountTest, CtrlCLeavesAMountOnARelativeMountPointAndEndsWell) {
+  testkit::WriteBytes("sample.iso", testkit::MakeSampleDisc().image);
+  Unmount unmount(mountPoint_);
+  for (const int signal : {SIGINT, SIGTERM}) {
+    // The signal goes once the mount stands, however slow a loaded machine
+    // is to make it; sooner, it would end a program not yet listening.
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 2, "stderr.txt", O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    const std::string program = testkit::ZanthrelProgram();
+    const char* arguments[] = {program.c_str(), "mount", "-f", "sample.iso", "mnt", nullptr};
+    pid_t child = 0;
+    ASSERT_EQ(posix_spawn(&child, program.c_str(), &actions, nullptr, const_cast<char**>(arguments), environ), 0);
+    posix_spawn_file_actions_destroy(&actions);
+    for (int i = 0; i < 400 && !IsMounted(mountPoint_); ++i) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    EXPECT_TRUE(IsMounted(mountPoint_)) << signal << ": not mounted before the signal";
+    ::kill(child, signal);
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status)) << signal << ": ended by signal " << WTERMSIG(status);
+    EXPECT_EQ(WEXITSTATUS(status), 0) << signal << ": " << testkit::ReadText(folder_ / "stderr.txt");
+    EXPECT_EQ(testkit::ReadText(folder_ / "stderr.txt"), "") << signal;
+    EXPECT_FALSE(IsMounted(mountPoint_)) << signal;
+    std::error_code error;
+    EXPECT_TRUE(fs::is_directory(mountPoint_, error)) << signal << ": " << error.message();
+  }
+}
+
+// A mount point that is not an empty folder is refused before the image is
+// read: the mount would hide what the folder holds. --nonempty mounts all
+// the same, and the folder's own files come back when it is left.
+TEST_F(FuseMountTest, AMountPointThatIsNotAnEmptyFolderIsRefusedUnlessAsked) {
+  testkit::WriteBytes("sample.iso", testkit::MakeSampleDisc().image);
+  fs::create_directory("full");
+  testkit::WriteText("full/mine.txt", "mine");
+  const std::pair<std::string, std::string> refusals[] = {
+      {"full", "zanthrel: full: the folder is not empty; the mount would hide its files until it is left "
+               "(--nonempty mounts over them)\n"},
+      {"absent", "zanthrel: absent: no such folder (No such file or directory)\n"},
+      {"sample.iso", "zanthrel: sample.iso: not a folder\n"},
+  };
+  for (const auto& [point, err] : refusals) {
+    const testkit::ProcessOutcome run = RunZanthrel("mount sample.iso " + point);
+    EXPECT_EQ(run.status, 2) << point;
+    EXPECT_EQ(run.err, err) << point;
+    EXPECT_FALSE(IsMounted(folder_ / point)) << point;
+  }
+  const std::string full = folder_ / "full";
+  const testkit::ProcessOutcome run = RunZanthrel("mount --nonempty sample.iso full");
+  ASSERT_EQ(run.status, 0) << run.err;
+  Unmount unmount(full);
+  EXPECT_EQ(testkit::ReadBytes(full + "/LaunchMe"), testkit::MakeSampleDisc().launchMe);
+  EXPECT_TRUE(Shell("fusermount3 -u '" + full + "'"));
+  EXPECT_EQ(testkit::ReadText(full + "/mine.txt"), "mine");
+}
+
+// Names read as UTF-8 show in the mount as decompile writes them.
+TEST_F(FuseMountTest, NamesReadAsUtf8ShowAsTheyWereWritten) {
+  fs::create_directories("tree/Музыка/日本");
+  testkit::WriteText("tree/Музыка/日本/ファイル.txt", "hi");
+  ASSERT_EQ(RunZanthrel("compile -q --names utf-8 tree u8.iso").status, 0);
+  const testkit::ProcessOutcome mounted = RunZanthrel("mount --names utf-8 u8.iso " + mountPoint_);
+  ASSERT_EQ(mounted.status, 0) << mounted.err;
+  Unmount unmount(mountPoint_);
+  EXPECT_EQ(testkit::TreeOf(mountPoint_), testkit::TreeOf(folder_ / "tree"));
+  EXPECT_TRUE(Shell("fusermount3 -u '" + mountPoint_ + "'"));
 }
 
 // The image path becomes the mount's source name through a comma-separated

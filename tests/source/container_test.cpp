@@ -9,7 +9,9 @@
 #include <vector>
 
 #include "decompile/decompile_run.h"
+#include "source/disc_image.h"
 #include "source/image_source.h"
+#include "source/sector_check.h"
 #include "testkit/cd_sectors.h"
 #include "testkit/chd_builder.h"
 #include "testkit/container_disc.h"
@@ -212,6 +214,41 @@ TEST_P(ContainerTest, GivesThePlainImagesVolume) {
   const ConvertReport converted = ConvertImage(path, temp / "converted.iso");
   ASSERT_EQ(converted.failure, "");
   EXPECT_TRUE(testkit::ReadBytes(temp / "converted.iso") == image);
+}
+
+// Opened as a whole disc, the container says the same as the image source,
+// and its volume's track holds the image's sectors whole, every one intact
+// as a drive would check it, after the pregap the container stores.
+TEST_P(ContainerTest, OpensAsADiscWhoseVolumeTrackHoldsTheImageWhole) {
+  testkit::TempFolder temp;
+  const Bytes image = testkit::MakeContainerDisc().image;
+  const std::string path = GetParam().write(temp.Path().string(), image);
+  if (path.empty()) GTEST_SKIP() << "chdman (Debian package mame-tools) is not installed";
+
+  Result<std::unique_ptr<DiscImage>> opened = OpenDiscImage(SystemHost(), path);
+  ASSERT_TRUE(opened) << opened.Failure().text;
+  DiscImage& disc = **opened;
+  ImageSource source;
+  ASSERT_TRUE(OpenImageFile(source, path));
+  EXPECT_EQ(disc.Description(), source.Container());
+
+  const size_t volume = disc.VolumeTrack();
+  ASSERT_LT(volume, disc.Tracks().size());
+  const DiscTrack& track = disc.Tracks()[volume];
+  ASSERT_NE(track.mode, FrameMode::kAudio);
+  Bytes frames(track.frames * 2352);
+  Result<size_t> read = disc.ReadFrames(volume, 0, size_t(track.frames), frames.data());
+  ASSERT_TRUE(read) << read.Failure().text;
+  ASSERT_EQ(*read, track.frames);
+  const int mode = track.mode == FrameMode::kMode1 ? 1 : 2;
+  Bytes user;
+  for (uint64_t f = track.storedPregap; f < track.frames; ++f) {
+    uint8_t* frame = frames.data() + f * 2352;
+    ASSERT_EQ(frame[15], mode) << f;
+    ASSERT_EQ(CheckRawSector(frame, mode), SectorCondition::kIntact) << f;
+    user.insert(user.end(), frame + (mode == 1 ? 16 : 24), frame + (mode == 1 ? 16 : 24) + 2048);
+  }
+  EXPECT_TRUE(user == testkit::Padded(image));
 }
 
 INSTANTIATE_TEST_SUITE_P(EveryContainer, ContainerTest, ::testing::ValuesIn(kVariants),

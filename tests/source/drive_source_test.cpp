@@ -63,12 +63,15 @@ TEST(OpenDriveTest, RefusalsCloseTheDeviceAndUnlock) {
   MemoryDisc smallSectors = DiscWithLabelAt(0);
   smallSectors.sectorSize = 512;
   MemoryDisc empty;
+  MemoryDisc noSectorSize = DiscWithLabelAt(0);
+  noSectorSize.sectorSize = 0;  // what the host's drive says of a regular file
   MemoryDisc badRead = DiscWithLabelAt(4);
   badRead.badSectors = {2};
   MemoryDisc noLabel;
   noLabel.bytes = Bytes(8 * 2048, 0);
   std::vector<Case> cases = {
       {"512-byte sectors", smallSectors, OpenFailure::kSectorSize},
+      {"no sector size", noSectorSize, OpenFailure::kNotADrive},
       {"no disc", empty, OpenFailure::kEmptyDisc},
       {"read error mid-search", badRead, OpenFailure::kReadError},
       {"no label", noLabel, OpenFailure::kNoLabel},
@@ -85,7 +88,7 @@ TEST(OpenDriveTest, RefusalsCloseTheDeviceAndUnlock) {
     EXPECT_FALSE(source.IsOpen()) << c.what;
     EXPECT_EQ(device.OpenHandles(), 0u) << c.what;
     EXPECT_FALSE(device.Locked("d")) << c.what;
-    if (c.expected == OpenFailure::kSectorSize) {
+    if (c.expected == OpenFailure::kSectorSize || c.expected == OpenFailure::kNotADrive) {
       EXPECT_EQ(device.Reads(), 0u);
     }
   }

@@ -145,6 +145,30 @@ TEST(HostNameTest, NamesMetAgainTakeTheFirstFreeNumber) {
   EXPECT_EQ(last, "same~49999.dat");
 }
 
+// Names read as UTF-8 keep every whole character past ASCII; what is not
+// UTF-8 is escaped, so the host name is UTF-8 and decodes to the same bytes.
+TEST(HostNameTest, NamesReadAsUtf8KeepTheirCharactersAndEscapeStrayBytes) {
+  constexpr TextEncoding kUtf8 = TextEncoding::kUtf8;
+  EXPECT_EQ(EncodeHostName("Музыка/日本?.txt", kUtf8), "Музыка!2F日本!3F.txt");
+  const std::string broken("a\xD0\xE6\x80z", 5);  // a lead byte cut short, stray bytes
+  EXPECT_EQ(EncodeHostName(broken, kUtf8), "a!D0!E6!80z");
+  EXPECT_EQ(DecodeHostName(EncodeHostName(broken, kUtf8)), broken);
+  // The same bytes read as Windows-1251 keep their letters, escape the rest.
+  EXPECT_EQ(EncodeHostName("Ж", TextEncoding::kCp1251), "\xD0!96");
+
+  EXPECT_TRUE(IsPortableFolderName("Музыка", kUtf8));
+  EXPECT_FALSE(IsPortableFolderName(broken, kUtf8));
+  EXPECT_TRUE(IsPortableFolderName(broken, TextEncoding::kCp1251));
+  EXPECT_EQ(HostFolderName("日本", HostNameRules::kPosix, kUtf8), "日本");
+  EXPECT_EQ(HostFileName("", HostNameRules::kPosix, kUtf8), "!00");
+
+  FolderHostNames names(HostNameRules::kPosix, kUtf8);
+  EXPECT_EQ(names.FileName("ファイル.txt"), "ファイル.txt");
+  EXPECT_EQ(names.FolderName("ファイル.txt"), "ファイル~1.txt");
+  EXPECT_EQ(TextAsUtf8("ファイル", kUtf8), "ファイル");
+  EXPECT_EQ(TextAsUtf8("\xC0", TextEncoding::kCp1251), "А");
+}
+
 TEST(Cp1251Test, EveryByteRoundTripsThroughUtf8) {
   for (int b = 0; b < 256; ++b) {
     std::string one(1, char(b));

@@ -96,6 +96,25 @@ TEST(WindowJobsTest, CompileStatusNamesTheImageTheFailureOrTheFirstChangedName) 
   EXPECT_FALSE(fs::exists(temp.Path() / "missing"));
 }
 
+// The save dialog's choice names the container of a name typed without an
+// extension; Compile ISO then writes that container, the image inside the
+// folder being compiled included.
+TEST(WindowJobsTest, TheSaveChoiceNamesTheContainerWritten) {
+  EXPECT_EQ(WithChoiceSuffix("game", 1), "game.cue");
+  EXPECT_EQ(WithChoiceSuffix("game.iso", 2), "game.iso");
+  EXPECT_EQ(WithChoiceSuffix("v1.0" + kSep + "game", 2), "v1.0" + kSep + "game.chd");
+
+  testkit::TempFolder temp;
+  UniqueIdGenerator ids;
+  fs::create_directories(temp.Path() / "src");
+  testkit::WriteText(temp / "src/file", "content");
+  const std::string image = temp / WithChoiceSuffix("src/game", 1);
+  EXPECT_EQ(CompileStatusLine(CompileFolderToImage(WindowCompileRequest(temp / "src", image, ids)), image),
+            "Image written: " + image);
+  EXPECT_EQ(testkit::NamesBelow(temp.Path() / "src"),
+            (std::vector<std::string>{"file", "game (Track 1).bin", "game.cue"}));
+}
+
 TEST(WindowJobsTest, CompileRefusesAnImagePathThatIsNotARegularFile) {
   testkit::TempFolder temp;
   UniqueIdGenerator ids;

@@ -26,7 +26,9 @@ std::wstring ImageFileFilter() {
 }
 
 std::wstring ImageToWriteFilter() {
-  return DialogFilter({{kImageToWriteName, kImageToWritePattern}});
+  std::vector<FileFilter> filters;
+  for (const ImageToWriteChoice& choice : kImagesToWrite) filters.push_back({choice.name, choice.pattern});
+  return DialogFilter(filters);
 }
 
 }  // namespace zanthrel::app

@@ -18,7 +18,7 @@ std::wstring DialogFilter(const std::vector<FileFilter>& filters);
 
 // Disc images of every container, then any file.
 std::wstring ImageFileFilter();
-// The one choice of the save dialog.
+// The choices of the save dialog: ISO, CUE/BIN, CHD.
 std::wstring ImageToWriteFilter();
 
 }  // namespace zanthrel::app

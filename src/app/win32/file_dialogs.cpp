@@ -16,9 +16,14 @@ namespace {
 // Room for the longest path Windows takes, with its \\?\ prefix.
 constexpr size_t kPathCapacity = 32768;
 
+struct ChosenFile {
+  std::string path;
+  size_t filter = 0;  // the filter chosen, from 0
+};
+
 // The chosen path, or nothing when the dialog was cancelled.
 template <typename ShowDialog>
-std::optional<std::string> AskForFile(HWND owner, const std::string& startFolder,
+std::optional<ChosenFile> AskForFile(HWND owner, const std::string& startFolder,
                                       const std::wstring& filter, const wchar_t* title,
                                       const wchar_t* defaultSuffix, DWORD flags, ShowDialog show) {
   std::wstring path(kPathCapacity, L'\0');
@@ -36,7 +41,7 @@ std::optional<std::string> AskForFile(HWND owner, const std::string& startFolder
   dialog.Flags = flags | OFN_EXPLORER | OFN_HIDEREADONLY | OFN_ENABLESIZING | OFN_NOCHANGEDIR;
   if (!show(&dialog)) return std::nullopt;
   path.resize(path.find(L'\0'));
-  return WideToUtf8(path);
+  return ChosenFile{WideToUtf8(path), dialog.nFilterIndex > 0 ? size_t(dialog.nFilterIndex - 1) : 0};
 }
 
 }  // namespace
@@ -47,11 +52,12 @@ Win32Dialogs::Win32Dialogs(HWND owner) : owner_(owner) {
 }
 
 std::optional<std::string> Win32Dialogs::ChooseImageFile() {
-  std::optional<std::string> path =
+  const std::optional<ChosenFile> chosen =
       AskForFile(owner_, startFolder_, ImageFileFilter(), L"De-Compile", nullptr,
                  OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST, GetOpenFileNameW);
-  if (path) startFolder_ = FolderPartOf(*path).value_or("");
-  return path;
+  if (!chosen) return std::nullopt;
+  startFolder_ = FolderPartOf(chosen->path).value_or("");
+  return chosen->path;
 }
 
 std::optional<std::string> Win32Dialogs::SelectFolder() {
@@ -61,13 +67,15 @@ std::optional<std::string> Win32Dialogs::SelectFolder() {
 }
 
 std::optional<std::string> Win32Dialogs::ChooseImageToWrite() {
-  const std::wstring suffix = Utf8ToWide(kImageToWriteSuffix);
+  const std::wstring suffix = Utf8ToWide(kImagesToWrite[0].suffix);
   // An existing image is replaced without a question.
-  std::optional<std::string> path =
+  const std::optional<ChosenFile> chosen =
       AskForFile(owner_, startFolder_, ImageToWriteFilter(), L"Compile ISO", suffix.c_str(),
                  OFN_PATHMUSTEXIST, GetSaveFileNameW);
-  if (path) startFolder_ = FolderPartOf(*path).value_or("");
-  return path;
+  if (!chosen) return std::nullopt;
+  startFolder_ = FolderPartOf(chosen->path).value_or("");
+  // The filter chosen names the container of a name typed without extension.
+  return WithChoiceSuffix(chosen->path, chosen->filter);
 }
 
 bool Win32Dialogs::ConfirmWriteInto(const std::string& folder) {

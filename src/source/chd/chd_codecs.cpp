@@ -3,8 +3,8 @@
 #include <cstring>
 #include <vector>
 
-#include "source/cd_ecc.h"
 #include "source/cd_sector.h"
+#include "source/chd/cd_hunk_layout.h"
 
 namespace zanthrel {
 
@@ -45,7 +45,7 @@ class CdCodec : public BlockDecoder {
       : frames_(hunkBytes / kCdUnit),
         sectors_(std::move(sectors)),
         subcode_(std::move(subcode)),
-        lengthBytes_(hunkBytes < 65536 ? 2 : 3) {}
+        lengthBytes_(CdBaseLengthBytes(hunkBytes)) {}
   CdCodec(uint32_t hunkBytes, std::unique_ptr<FlacDecoder> flac, std::unique_ptr<BlockDecoder> subcode)
       : frames_(hunkBytes / kCdUnit), flac_(std::move(flac)), subcode_(std::move(subcode)) {}
 
@@ -53,10 +53,10 @@ class CdCodec : public BlockDecoder {
     if (outLength != size_t(frames_) * kCdUnit) return false;
     base_.resize(size_t(frames_) * kCdFrameSize);
     sub_.resize(size_t(frames_) * kCdSubcodeSize);
-    const size_t flagBytes = flac_ ? 0 : (frames_ + 7) / 8;
+    const size_t flagBytes = flac_ ? 0 : CdFlagBytes(frames_);
     size_t subStart;
     if (flac_) {
-      const uint32_t blockSize = HalvedWhileAbove(frames_ * kCdFrameSize / 4, kCdFrameSize);
+      const uint32_t blockSize = CdFlacBlockSize(frames_);
       const std::optional<size_t> used =
           flac_->Decode(in, inLength, base_.data(), base_.size(), true, blockSize);
       if (!used) return false;
@@ -78,10 +78,7 @@ class CdCodec : public BlockDecoder {
       uint8_t* frame = out + size_t(i) * kCdUnit;
       std::memcpy(frame, base_.data() + size_t(i) * kCdFrameSize, kCdFrameSize);
       std::memcpy(frame + kCdFrameSize, sub_.data() + size_t(i) * kCdSubcodeSize, kCdSubcodeSize);
-      if (i / 8 < flagBytes && (in[i / 8] >> (i % 8)) & 1) {
-        std::memcpy(frame, kCdSync, sizeof kCdSync);
-        WriteEccParity(frame);
-      }
+      if (i / 8 < flagBytes && (in[i / 8] >> (i % 8)) & 1) RestoreSyncAndParity(frame);
     }
     return true;
   }

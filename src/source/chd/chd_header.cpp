@@ -40,6 +40,8 @@ Result<ChdHeader> ParseChdHeader(const uint8_t* bytes, size_t length) {
   header.metaOffset = ReadBigEndian(bytes + 48, 8);
   header.hunkBytes = uint32_t(ReadBigEndian(bytes + 56, 4));
   header.unitBytes = uint32_t(ReadBigEndian(bytes + 60, 4));
+  std::memcpy(header.rawSha1.data(), bytes + 64, 20);
+  std::memcpy(header.sha1.data(), bytes + 84, 20);
   const uint8_t* parent = bytes + 104;
   for (size_t i = 0; i < 20; ++i) {
     if (parent[i] != 0) {
@@ -61,6 +63,24 @@ Result<ChdHeader> ParseChdHeader(const uint8_t* bytes, size_t length) {
   return header;
 }
 
+std::array<uint8_t, kChdHeaderSize> EncodeChdHeader(const ChdHeader& header, const ChdDigest& rawSha1,
+                                                    const ChdDigest& sha1) {
+  std::array<uint8_t, kChdHeaderSize> bytes{};
+  const auto put = [&bytes](size_t at, uint64_t value, size_t width) { WriteBigEndian(&bytes[at], value, width); };
+  std::memcpy(bytes.data(), "MComprHD", 8);
+  put(8, kChdHeaderSize, 4);
+  put(12, kVersion, 4);
+  for (size_t i = 0; i < 4; ++i) put(16 + 4 * i, header.compressors[i], 4);
+  put(32, header.logicalBytes, 8);
+  put(40, header.mapOffset, 8);
+  put(48, header.metaOffset, 8);
+  put(56, header.hunkBytes, 4);
+  put(60, header.unitBytes, 4);
+  std::copy(rawSha1.begin(), rawSha1.end(), bytes.begin() + 64);
+  std::copy(sha1.begin(), sha1.end(), bytes.begin() + 84);
+  return bytes;
+}
+
 Result<ChdTrackEntry> ParseChdTrackEntry(std::string_view text) {
   ChdTrackEntry entry;
   bool haveNumber = false, haveFrames = false;
@@ -74,12 +94,13 @@ Result<ChdTrackEntry> ParseChdTrackEntry(std::string_view text) {
     const std::string_view key = field.substr(0, colon), value = field.substr(colon + 1);
     if (key == "TYPE") entry.type = std::string(value);
     if (key == "PGTYPE") entry.pregapType = std::string(value);
-    if (key != "TRACK" && key != "FRAMES" && key != "PREGAP") continue;
+    if (key != "TRACK" && key != "FRAMES" && key != "PREGAP" && key != "POSTGAP") continue;
     const std::optional<uint64_t> number = DecimalValue(value, kMaxFieldDigits);
     if (!number) return HeaderError("track entry with a bad " + std::string(key) + " field");
     if (key == "TRACK") entry.number = uint32_t(*number), haveNumber = true;
     if (key == "FRAMES") entry.frames = *number, haveFrames = true;
     if (key == "PREGAP") entry.pregap = *number;
+    if (key == "POSTGAP") entry.postgap = *number;
   }
   if (!haveNumber || !haveFrames || entry.type.empty()) {
     return HeaderError("track entry without TRACK, TYPE or FRAMES");

@@ -9,34 +9,7 @@ namespace zanthrel {
 
 namespace {
 
-// Hunk types of the stored map; 7 to 13 are shorthands the decoder expands.
-enum MapType : uint32_t {
-  kTypeCodec3 = 3,
-  kTypeNone = 4,
-  kTypeSelf = 5,
-  kTypeParent = 6,
-  kTypeRunSmall = 7,
-  kTypeRunLarge = 8,
-  kTypeSelf0 = 9,
-  kTypeSelf1 = 10,
-  kTypeParentSelf = 11,
-  kTypeParent0 = 12,
-  kTypeParent1 = 13,
-};
-
 Error MapError(const char* what) { return Error{std::string("CHD: the hunk map ") + what}; }
-
-// The entry as the map's CRC covers it: type, length (24 bits), offset (48), crc.
-uint16_t AddToCrc(uint16_t crc, uint32_t type, const ChdHunk& hunk) {
-  const uint64_t fields[] = {type, hunk.length, hunk.offset, hunk.crc};
-  const size_t widths[] = {1, 3, 6, 2};
-  uint8_t bytes[12];
-  size_t at = 0;
-  for (size_t f = 0; f < 4; ++f) {
-    for (size_t i = widths[f]; i-- > 0;) bytes[at++] = uint8_t(fields[f] >> (8 * i));
-  }
-  return Crc16(bytes, sizeof bytes, crc);
-}
 
 // Points every copy at the hunk that holds the data, so that a chain of
 // copies costs one step to read. A copy must name an earlier hunk, which
@@ -56,6 +29,17 @@ void ResolveCopies(std::vector<ChdHunk>& hunks) {
 }
 
 }  // namespace
+
+uint16_t AddChdMapEntryToCrc(uint16_t crc, uint32_t type, const ChdHunk& hunk) {
+  const uint64_t fields[] = {type, hunk.length, hunk.offset, hunk.crc};
+  const size_t widths[] = {1, 3, 6, 2};
+  uint8_t bytes[12];
+  size_t at = 0;
+  for (size_t f = 0; f < 4; ++f) {
+    for (size_t i = widths[f]; i-- > 0;) bytes[at++] = uint8_t(fields[f] >> (8 * i));
+  }
+  return Crc16(bytes, sizeof bytes, crc);
+}
 
 uint64_t CompressedMapLength(const uint8_t* header16) { return ReadBigEndian(header16, 4); }
 
@@ -150,7 +134,7 @@ Result<std::vector<ChdHunk>> DecodeCompressedMap(const ChdHeader& header, const 
                 : type == kTypeParent ? ChdHunk::kParent
                                       : ChdHunk::kCodec;
     hunk.codec = type <= kTypeCodec3 ? uint8_t(type) : 0;
-    crc = AddToCrc(crc, type, hunk);
+    crc = AddChdMapEntryToCrc(crc, type, hunk);
   }
   if (crc != expectedCrc) return MapError("fails its CRC");
   ResolveCopies(hunks);

@@ -27,6 +27,25 @@ struct ChdHunk {
   uint8_t codec = 0;
 };
 
+// Hunk types of a compressed map's stream: 0 to 3 name the header's
+// compressors; 7 to 13 are shorthands that expand to runs and copies.
+enum ChdMapType : uint32_t {
+  kTypeCodec3 = 3,
+  kTypeNone = 4,
+  kTypeSelf = 5,
+  kTypeParent = 6,
+  kTypeRunSmall = 7,
+  kTypeRunLarge = 8,
+  kTypeSelf0 = 9,
+  kTypeSelf1 = 10,
+  kTypeParentSelf = 11,
+  kTypeParent0 = 12,
+  kTypeParent1 = 13,
+};
+// A hunk's entry, with its type expanded (0 to 6), as the map's CRC covers it
+// after `crc`: type, length (24 bits), offset (48), crc, big-endian.
+uint16_t AddChdMapEntryToCrc(uint16_t crc, uint32_t type, const ChdHunk& hunk);
+
 // The map of a compressed CHD: `map` holds its 16-byte header and the
 // Huffman-coded stream after it. Fails when the stream is damaged or its
 // CRC does not match.

@@ -1,6 +1,7 @@
 #include "source/containers/containers.h"
 
 #include <algorithm>
+#include <optional>
 #include <string_view>
 
 #include "source/chd/chd_container.h"
@@ -16,6 +17,7 @@ namespace zanthrel {
 namespace {
 
 using Track = std::unique_ptr<DataTrack>;
+using Disc = std::unique_ptr<DiscImage>;
 
 constexpr size_t kHeadSize = 64;
 constexpr size_t kTailSize = 12;
@@ -30,12 +32,13 @@ struct FileEnds {
 };
 
 // A kind of file that the table tells apart: whether a file looks like one,
-// and its data track once it does. An open may still find that the file is
-// none (null), which leaves it an image.
+// and its data track or its whole disc once it does. An open may still find
+// that the file is none (null), which leaves it an image.
 struct ContainerFormat {
   std::string_view name;
   bool (*probe)(const FileEnds& ends);
   Result<Track> (*open)(Host& host, const std::string& path, HostFile& file, const FileEnds& ends);
+  Result<Disc> (*openDisc)(Host& host, const std::string& path, HostFile& file, const FileEnds& ends);
 };
 
 bool ProbeChd(const FileEnds& ends) { return HasChdMagic(ends.head, ends.headLength); }
@@ -59,13 +62,44 @@ Result<Track> OpenRawMode2(Host&, const std::string&, HostFile& file, const File
   return OpenRawTrack(std::move(file), ends.size, *RawMode2Format(ends.head, ends.headLength));
 }
 
-Result<Track> OpenCueSheet(Host& host, const std::string& path, HostFile& file, const FileEnds& ends) {
+Result<Disc> OpenChdAsDisc(Host&, const std::string&, HostFile& file, const FileEnds& ends) {
+  return OpenChdDisc(std::move(file), ends.size);
+}
+
+Result<Disc> OpenGzipAsDisc(Host&, const std::string&, HostFile&, const FileEnds&) { return Disc(); }
+
+Result<Disc> OpenNrgAsDisc(Host&, const std::string&, HostFile& file, const FileEnds& ends) {
+  return OpenNrgDisc(std::move(file), ends.size);
+}
+
+Result<Disc> OpenRawMode2AsDisc(Host&, const std::string&, HostFile& file, const FileEnds& ends) {
+  const RecordFormat format = *RawMode2Format(ends.head, ends.headLength);
+  if (ends.size < format.recordSize) return Error{"raw MODE2 image: not one whole sector"};
+  return OpenRawDisc(std::move(file), ends.size, format);
+}
+
+// The file's text when it reads as a cue sheet; none when it does not.
+Result<std::optional<std::string>> CueSheetText(HostFile& file, const FileEnds& ends) {
   std::string text(size_t(ends.size), '\0');
   Result<size_t> read = file.ReadAt(0, text.data(), text.size());
   if (!read) return read.Failure();
   text.resize(*read);
-  if (!LooksLikeCueSheet(text)) return Track();
-  return OpenCueTrack(host, path, text);
+  if (!LooksLikeCueSheet(text)) return std::optional<std::string>();
+  return std::optional<std::string>(std::move(text));
+}
+
+Result<Track> OpenCueSheet(Host& host, const std::string& path, HostFile& file, const FileEnds& ends) {
+  Result<std::optional<std::string>> text = CueSheetText(file, ends);
+  if (!text) return text.Failure();
+  if (!*text) return Track();
+  return OpenCueTrack(host, path, **text);
+}
+
+Result<Disc> OpenCueSheetAsDisc(Host& host, const std::string& path, HostFile& file, const FileEnds& ends) {
+  Result<std::optional<std::string>> text = CueSheetText(file, ends);
+  if (!text) return text.Failure();
+  if (!*text) return Disc();
+  return OpenCueDisc(host, path, **text);
 }
 
 // The first format whose probe says yes takes the file. Certain magics that
@@ -75,31 +109,49 @@ Result<Track> OpenCueSheet(Host& host, const std::string& path, HostFile& file, 
 // is asked only after them; the cue sheet comes last, since only reading the
 // whole small file as text tells it.
 constexpr ContainerFormat kFormats[] = {
-    {"CHD", ProbeChd, OpenChd},
-    {"gzip", ProbeGzip, OpenGzip},
-    {"NRG", ProbeNrg, OpenNrg},
-    {"raw MODE2", ProbeRawMode2, OpenRawMode2},
-    {"cue sheet", ProbeCueSheet, OpenCueSheet},
+    {"CHD", ProbeChd, OpenChd, OpenChdAsDisc},
+    {"gzip", ProbeGzip, OpenGzip, OpenGzipAsDisc},
+    {"NRG", ProbeNrg, OpenNrg, OpenNrgAsDisc},
+    {"raw MODE2", ProbeRawMode2, OpenRawMode2, OpenRawMode2AsDisc},
+    {"cue sheet", ProbeCueSheet, OpenCueSheet, OpenCueSheetAsDisc},
 };
 
-}  // namespace
-
-Result<std::unique_ptr<DataTrack>> OpenContainer(Host& host, const std::string& path, HostFile& file) {
+// The file's ends, and the format that takes it; null for none.
+Result<const ContainerFormat*> FindFormat(HostFile& file, FileEnds& ends, uint8_t* head, uint8_t* tail) {
   Result<PathInfo> info = file.Info();
   if (!info) return info.Failure();
   const uint64_t size = info->size;
-  uint8_t head[kHeadSize] = {}, tail[kTailSize] = {};
-  Result<size_t> headLength = file.ReadAt(0, head, sizeof head);
+  Result<size_t> headLength = file.ReadAt(0, head, kHeadSize);
   if (!headLength) return headLength.Failure();
   const size_t tailLength = size_t(std::min<uint64_t>(size, kTailSize));
   Result<size_t> tailRead = file.ReadAt(size - tailLength, tail, tailLength);
   if (!tailRead) return tailRead.Failure();
 
-  const FileEnds ends{head, *headLength, tail, *tailRead, size};
+  ends = FileEnds{head, *headLength, tail, *tailRead, size};
   for (const ContainerFormat& format : kFormats) {
-    if (format.probe(ends)) return format.open(host, path, file, ends);
+    if (format.probe(ends)) return &format;
   }
-  return Track();
+  return static_cast<const ContainerFormat*>(nullptr);
+}
+
+}  // namespace
+
+Result<std::unique_ptr<DataTrack>> OpenContainer(Host& host, const std::string& path, HostFile& file) {
+  uint8_t head[kHeadSize] = {}, tail[kTailSize] = {};
+  FileEnds ends{};
+  Result<const ContainerFormat*> format = FindFormat(file, ends, head, tail);
+  if (!format) return format.Failure();
+  if (!*format) return Track();
+  return (*format)->open(host, path, file, ends);
+}
+
+Result<std::unique_ptr<DiscImage>> OpenContainerDisc(Host& host, const std::string& path, HostFile& file) {
+  uint8_t head[kHeadSize] = {}, tail[kTailSize] = {};
+  FileEnds ends{};
+  Result<const ContainerFormat*> format = FindFormat(file, ends, head, tail);
+  if (!format) return format.Failure();
+  if (!*format) return Disc();
+  return (*format)->openDisc(host, path, file, ends);
 }
 
 }  // namespace zanthrel

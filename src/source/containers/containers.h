@@ -7,6 +7,7 @@
 #include <string>
 
 #include "source/data_track.h"
+#include "source/disc_image.h"
 #include "support/host.h"
 #include "support/result.h"
 
@@ -19,5 +20,9 @@ namespace zanthrel {
 // the container's fault and its text says what and where; one with a code is
 // the host's failure to read `path`.
 Result<std::unique_ptr<DataTrack>> OpenContainer(Host& host, const std::string& path, HostFile& file);
+
+// The same container as a whole disc, every track of it, with the data track
+// above as its volume's track; null as above when `file` is no container.
+Result<std::unique_ptr<DiscImage>> OpenContainerDisc(Host& host, const std::string& path, HostFile& file);
 
 }  // namespace zanthrel

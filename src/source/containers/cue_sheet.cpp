@@ -160,10 +160,37 @@ Result<CueSheet> ParseCueSheet(std::string_view text) {
   return sheet;
 }
 
+std::vector<CueTrackPlace> PlaceCueTracks(const CueSheet& sheet) {
+  std::vector<CueTrackPlace> places(sheet.tracks.size());
+  for (size_t k = 0; k < sheet.tracks.size(); ++k) {
+    const CueTrack& track = sheet.tracks[k];
+    // The byte where each track of a file begins follows from the tracks in
+    // front of it, which may keep other record sizes.
+    const bool firstInFile = k == 0 || sheet.tracks[k - 1].file != track.file;
+    if (firstInFile) {
+      places[k].start = FirstIndex(track) * track.format.recordSize;
+    } else {
+      const CueTrack& previous = sheet.tracks[k - 1];
+      places[k].start =
+          places[k - 1].start + (FirstIndex(track) - FirstIndex(previous)) * previous.format.recordSize;
+    }
+    places[k].storedPregap = *track.index1 - FirstIndex(track);
+    if (k + 1 < sheet.tracks.size() && sheet.tracks[k + 1].file == track.file) {
+      places[k].records = FirstIndex(sheet.tracks[k + 1]) - FirstIndex(track);
+    }
+  }
+  return places;
+}
+
 Result<CueDataTrack> PlaceFirstDataTrack(const CueSheet& sheet) {
   const auto data = std::find_if(sheet.tracks.begin(), sheet.tracks.end(),
                                  [](const CueTrack& t) { return t.kind != TrackKind::kAudio; });
   if (data == sheet.tracks.end()) return Error{"cue sheet: no data track, only audio"};
+  return PlaceDataTrack(sheet, size_t(data - sheet.tracks.begin()));
+}
+
+Result<CueDataTrack> PlaceDataTrack(const CueSheet& sheet, size_t dataIndex) {
+  const CueTrack* data = &sheet.tracks[dataIndex];
   if (data->kind == TrackKind::kForm2) {
     return TrackError(*data, data->mode + " sectors hold no 2048-byte user data");
   }
@@ -171,22 +198,11 @@ Result<CueDataTrack> PlaceFirstDataTrack(const CueSheet& sheet) {
   if (fileType != "BINARY" && fileType != "MOTOROLA") {
     return TrackError(*data, "a data track in a " + fileType + " file");
   }
-  // The byte where each track of the file begins follows from the tracks
-  // in front of it, which may keep other record sizes.
-  const size_t dataIndex = size_t(data - sheet.tracks.begin());
-  size_t first = dataIndex;
-  while (first > 0 && sheet.tracks[first - 1].file == data->file) --first;
-  uint64_t base = FirstIndex(sheet.tracks[first]) * sheet.tracks[first].format.recordSize;
-  for (size_t k = first + 1; k <= dataIndex; ++k) {
-    const CueTrack& previous = sheet.tracks[k - 1];
-    base += (FirstIndex(sheet.tracks[k]) - FirstIndex(previous)) * previous.format.recordSize;
-  }
+  const CueTrackPlace where = PlaceCueTracks(sheet)[dataIndex];
   CueDataTrack place;
   place.track = dataIndex;
-  place.start = base + (*data->index1 - FirstIndex(*data)) * data->format.recordSize;
-  if (dataIndex + 1 < sheet.tracks.size() && sheet.tracks[dataIndex + 1].file == data->file) {
-    place.records = FirstIndex(sheet.tracks[dataIndex + 1]) - *data->index1;
-  }
+  place.start = where.start + where.storedPregap * data->format.recordSize;
+  if (where.records) place.records = *where.records - where.storedPregap;
   return place;
 }
 

@@ -1,5 +1,5 @@
-// A cue sheet read into its files and tracks, and where its first data
-// track's records lie.
+// A cue sheet read into its files and tracks, and where its data tracks'
+// records lie.
 #pragma once
 
 #include <cstddef>
@@ -44,6 +44,18 @@ bool LooksLikeCueSheet(std::string_view text);
 // Reads a cue sheet; a failure names the line and what is wrong with it.
 Result<CueSheet> ParseCueSheet(std::string_view text);
 
+// Where a track's records lie in its file: its stored pregap (INDEX 00 to
+// INDEX 01) from byte `start` on, then the track itself; `records` of them,
+// the pregap's included, when the next track of the same file bounds the
+// track, else up to the end of the file.
+struct CueTrackPlace {
+  uint64_t start = 0;
+  uint64_t storedPregap = 0;
+  std::optional<uint64_t> records;
+};
+// Every track's place, in the sheet's order.
+std::vector<CueTrackPlace> PlaceCueTracks(const CueSheet& sheet);
+
 // Where the first data track's records lie in its file: from byte `start`
 // on, `records` of them when the next track of the same file bounds the
 // track, else up to the end of the file.
@@ -53,5 +65,7 @@ struct CueDataTrack {
   std::optional<uint64_t> records;
 };
 Result<CueDataTrack> PlaceFirstDataTrack(const CueSheet& sheet);
+// The same for the data track `index` of the sheet's tracks.
+Result<CueDataTrack> PlaceDataTrack(const CueSheet& sheet, size_t index);
 
 }  // namespace zanthrel

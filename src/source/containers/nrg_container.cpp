@@ -8,6 +8,7 @@
 
 #include "source/big_endian.h"
 #include "source/cd_sector.h"
+#include "source/file_disc.h"
 #include "source/file_track.h"
 #include "support/text.h"
 
@@ -89,16 +90,27 @@ bool CueSaysData(const Chunks& chunks, uint32_t track) {
   return true;
 }
 
+// A track as the table gives it: its mode, and its records from `pregapStart`
+// (INDEX 00) through `start` (INDEX 01) to `end`.
 struct Place {
   uint32_t track;
   uint8_t mode;
-  RecordFormat format;
+  bool sized;  // the table gives the sector size: a DAO table
+  uint64_t sectorSize;
+  uint64_t pregapStart;
   uint64_t start;
-  uint64_t bytes;
-  const char* table;
+  uint64_t end;
+  bool cueSaysData;
 };
 
-Result<std::optional<Place>> FromDao(const Chunks& chunks) {
+struct Layout {
+  int version;
+  const char* table;
+  uint64_t chunksStart;  // the track data lies before it
+  std::vector<Place> places;
+};
+
+Result<std::vector<Place>> FromDao(const Chunks& chunks) {
   const std::vector<uint8_t>& dao = chunks.dao;
   const size_t entrySize = chunks.daoV2 ? 42 : 30;
   const size_t field = chunks.daoV2 ? 8 : 4;
@@ -108,59 +120,124 @@ Result<std::optional<Place>> FromDao(const Chunks& chunks) {
     return NrgError("the DAO table does not hold tracks " + std::to_string(first) + " to " +
                     std::to_string(last));
   }
+  std::vector<Place> places;
   for (uint32_t i = 0; i <= last - first; ++i) {
     const uint8_t* entry = &dao[kDaoHeaderSize + i * entrySize];
     const uint32_t track = first + i;
-    const NrgMode* mode = FindMode(entry[14]);
-    if (!mode) {
-      return NrgError("track " + std::to_string(track) + " has the unknown mode code " +
-                      HexByteText(entry[14], 2, true));
-    }
-    if (!mode->data || !CueSaysData(chunks, track)) continue;
-    const uint64_t size = ReadBigEndian(entry + 12, 2);
-    const uint64_t index1 = ReadBigEndian(entry + 18 + field, field);
-    const uint64_t end = ReadBigEndian(entry + 18 + 2 * field, field);
-    if (size != mode->format.recordSize) {
-      return NrgError("track " + std::to_string(track) + " gives " + std::to_string(size) +
-                      "-byte sectors for mode " + HexByteText(mode->code, 2, true));
-    }
-    if (end < index1 || (end - index1) % size != 0) {
-      return NrgError("track " + std::to_string(track) + " is not a whole number of sectors");
-    }
-    return std::optional<Place>(Place{track, mode->code, mode->format, index1, end - index1, "DAO"});
+    places.push_back(Place{track, entry[14], true, ReadBigEndian(entry + 12, 2),
+                           ReadBigEndian(entry + 18, field), ReadBigEndian(entry + 18 + field, field),
+                           ReadBigEndian(entry + 18 + 2 * field, field), CueSaysData(chunks, track)});
   }
-  return std::optional<Place>();
+  return places;
 }
 
-Result<std::optional<Place>> FromEtn(const Chunks& chunks) {
+std::vector<Place> FromEtn(const Chunks& chunks) {
   const size_t entrySize = chunks.etnV2 ? 32 : 20;
   const size_t field = chunks.etnV2 ? 8 : 4;
+  std::vector<Place> places;
   for (size_t at = 0; at + entrySize <= chunks.etn.size(); at += entrySize) {
     const uint8_t* entry = &chunks.etn[at];
-    const uint8_t code = entry[2 * field + 3];
-    const NrgMode* mode = FindMode(code);
-    const uint32_t track = uint32_t(at / entrySize + 1);
-    if (!mode) {
-      return NrgError("track " + std::to_string(track) + " has the unknown mode code " +
-                      HexByteText(code, 2, true));
-    }
-    if (!mode->data) continue;
-    return std::optional<Place>(Place{track, code, mode->format, ReadBigEndian(entry, field),
-                                      ReadBigEndian(entry + field, field), "TAO"});
+    const uint64_t start = ReadBigEndian(entry, field);
+    places.push_back(Place{uint32_t(at / entrySize + 1), entry[2 * field + 3], false, 0, start, start,
+                           start + ReadBigEndian(entry + field, field), true});
   }
-  return std::optional<Place>();
+  return places;
+}
+
+Result<Layout> ReadLayout(const HostFile& file, uint64_t fileSize) {
+  uint8_t tail[12] = {};
+  const size_t tailLength = size_t(std::min<uint64_t>(fileSize, 12));
+  Result<size_t> read = file.ReadAt(fileSize - tailLength, tail, tailLength);
+  if (!read) return read.Failure();
+  const int version = NrgVersion(tail, *read);
+  if (version == 0) return NrgError("no footer");
+  const uint64_t footer = fileSize - (version == 2 ? 12 : 8);
+  const uint64_t first = version == 2 ? ReadBigEndian(tail + *read - 8, 8) : ReadBigEndian(tail + *read - 4, 4);
+  if (first >= footer) return NrgError("the footer points past the chunks");
+
+  Result<Chunks> chunks = ReadChunks(file, first, footer);
+  if (!chunks) return chunks.Failure();
+  if (!chunks->dao.empty()) {
+    Result<std::vector<Place>> places = FromDao(*chunks);
+    if (!places) return places.Failure();
+    return Layout{version, "DAO", first, std::move(*places)};
+  }
+  if (!chunks->etn.empty()) return Layout{version, "TAO", first, FromEtn(*chunks)};
+  return NrgError("no track table");
+}
+
+std::string TrackName(const Place& place) { return "track " + std::to_string(place.track); }
+
+// The track's mode, known, its records whole and inside the track data.
+Result<const NrgMode*> CheckPlace(const Layout& layout, const Place& place) {
+  const NrgMode* mode = FindMode(place.mode);
+  if (!mode) {
+    return NrgError(TrackName(place) + " has the unknown mode code " + HexByteText(place.mode, 2, true));
+  }
+  if (place.sized && place.sectorSize != mode->format.recordSize) {
+    return NrgError(TrackName(place) + " gives " + std::to_string(place.sectorSize) +
+                    "-byte sectors for mode " + HexByteText(mode->code, 2, true));
+  }
+  if (place.end < place.start || (place.sized && (place.end - place.start) % place.sectorSize != 0)) {
+    return NrgError(TrackName(place) + " is not a whole number of sectors");
+  }
+  if (place.end > layout.chunksStart) return NrgError(TrackName(place) + " lies outside the track data");
+  return mode;
+}
+
+// The first track that holds data: its index in the layout.
+Result<size_t> FindDataTrack(const Layout& layout) {
+  for (size_t k = 0; k < layout.places.size(); ++k) {
+    const NrgMode* mode = FindMode(layout.places[k].mode);
+    if (mode && (!mode->data || !layout.places[k].cueSaysData)) continue;
+    Result<const NrgMode*> checked = CheckPlace(layout, layout.places[k]);
+    if (!checked) return checked.Failure();
+    return k;
+  }
+  return NrgError("no data track, only audio");
 }
 
 // A raw track must start with a sync; its mode byte says where the user data is.
-Result<RecordFormat> CheckRawStart(const HostFile& file, const Place& place) {
-  if (place.format.recordSize < kCdFrameSize) return place.format;
+Result<RecordFormat> CheckRawStart(const HostFile& file, const Place& place, RecordFormat format) {
+  if (format.recordSize < kCdFrameSize) return format;
   uint8_t head[16];
   Result<size_t> read = file.ReadAt(place.start, head, sizeof head);
   if (!read) return read.Failure();
   if (*read < sizeof head || !HasCdSync(head) || (head[kCdModeByte] != 1 && head[kCdModeByte] != 2)) {
-    return NrgError("track " + std::to_string(place.track) + " has no raw data sector at its start");
+    return NrgError(TrackName(place) + " has no raw data sector at its start");
   }
-  return RecordFormat{place.format.recordSize, head[kCdModeByte] == 1 ? 16u : 24u};
+  return RecordFormat{format.recordSize, head[kCdModeByte] == 1 ? 16u : 24u};
+}
+
+std::string Description(const Layout& layout, const Place& place, RecordFormat format) {
+  return "NRG v" + std::to_string(layout.version) + " (" + layout.table + "), " + TrackName(place) + ", mode " +
+         HexByteText(place.mode, 2, true) + " (" + std::to_string(format.recordSize) + "-byte sectors)";
+}
+
+// The data track's place and record format, checked.
+struct DataPlace {
+  size_t index;
+  RecordFormat format;
+};
+
+Result<DataPlace> PlaceDataTrack(const HostFile& file, const Layout& layout) {
+  Result<size_t> index = FindDataTrack(layout);
+  if (!index) return index.Failure();
+  const Place& place = layout.places[*index];
+  Result<RecordFormat> format = CheckRawStart(file, place, FindMode(place.mode)->format);
+  if (!format) return format.Failure();
+  if ((place.end - place.start) / format->recordSize == 0) return NrgError(TrackName(place) + " is empty");
+  return DataPlace{*index, *format};
+}
+
+FrameMode ModeOf(const NrgMode& mode, RecordFormat format) {
+  if (!mode.data) return FrameMode::kAudio;
+  // Code 0x02 keeps the user data of Mode 2 Form 1 sectors.
+  if (mode.code == 0x02 || format.recordSize == kMode2Records.recordSize ||
+      format.userOffset == kMode2Raw.userOffset) {
+    return FrameMode::kMode2;
+  }
+  return FrameMode::kMode1;
 }
 
 }  // namespace
@@ -172,38 +249,46 @@ int NrgVersion(const uint8_t* tail, size_t length) {
 }
 
 Result<std::unique_ptr<DataTrack>> OpenNrgTrack(HostFile file, uint64_t fileSize) {
-  uint8_t tail[12] = {};
-  const size_t tailLength = size_t(std::min<uint64_t>(fileSize, 12));
-  Result<size_t> read = file.ReadAt(fileSize - tailLength, tail, tailLength);
-  if (!read) return read.Failure();
-  const int version = NrgVersion(tail, *read);
-  if (version == 0) return NrgError("no footer");
-  const uint64_t footer = fileSize - (version == 2 ? 12 : 8);
-  const uint64_t first =
-      version == 2 ? ReadBigEndian(tail + *read - 8, 8) : ReadBigEndian(tail + *read - 4, 4);
-  if (first >= footer) return NrgError("the footer points past the chunks");
-
-  Result<Chunks> chunks = ReadChunks(file, first, footer);
-  if (!chunks) return chunks.Failure();
-  Result<std::optional<Place>> place = !chunks->dao.empty()   ? FromDao(*chunks)
-                                       : !chunks->etn.empty() ? FromEtn(*chunks)
-                                                              : NrgError("no track table");
-  if (!place) return place.Failure();
-  if (!*place) return NrgError("no data track, only audio");
-  if ((*place)->start > first || (*place)->bytes > first - (*place)->start) {
-    return NrgError("track " + std::to_string((*place)->track) + " lies outside the track data");
-  }
-  Result<RecordFormat> format = CheckRawStart(file, **place);
-  if (!format) return format.Failure();
-  const Place& where = **place;
-  const uint64_t sectors = where.bytes / format->recordSize;
-  if (sectors == 0) return NrgError("track " + std::to_string(where.track) + " is empty");
+  Result<Layout> layout = ReadLayout(file, fileSize);
+  if (!layout) return layout.Failure();
+  Result<DataPlace> data = PlaceDataTrack(file, *layout);
+  if (!data) return data.Failure();
+  const Place& where = layout->places[data->index];
   return std::unique_ptr<DataTrack>(std::make_unique<FileTrack>(
-      std::move(file), where.start, *format, sectors,
-      ContainerFields{"nrg", {}, uint32_t(where.track), "",
-                      "NRG v" + std::to_string(version) + " (" + where.table + "), track " +
-                          std::to_string(where.track) + ", mode " + HexByteText(where.mode, 2, true) + " (" +
-                          std::to_string(format->recordSize) + "-byte sectors)"}));
+      std::move(file), where.start, data->format, (where.end - where.start) / data->format.recordSize,
+      ContainerFields{"nrg", {}, uint32_t(where.track), "", Description(*layout, where, data->format)}));
+}
+
+Result<std::unique_ptr<DiscImage>> OpenNrgDisc(HostFile file, uint64_t fileSize) {
+  Result<Layout> layout = ReadLayout(file, fileSize);
+  if (!layout) return layout.Failure();
+  Result<DataPlace> data = PlaceDataTrack(file, *layout);
+  if (!data) return data.Failure();
+  const auto shared = std::make_shared<const HostFile>(std::move(file));
+  std::vector<StoredTrack> tracks;
+  for (const Place& place : layout->places) {
+    Result<const NrgMode*> mode = CheckPlace(*layout, place);
+    if (!mode) return mode.Failure();
+    Result<RecordFormat> format =
+        (*mode)->data ? CheckRawStart(*shared, place, (*mode)->format) : Result<RecordFormat>((*mode)->format);
+    if (!format) return format.Failure();
+    const uint32_t size = format->recordSize;
+    if (place.pregapStart > place.start || (place.start - place.pregapStart) % size != 0) {
+      return NrgError(TrackName(place) + " has a pregap that is not a whole number of sectors");
+    }
+    StoredTrack track;
+    track.track.number = place.track;
+    track.track.mode = ModeOf(**mode, *format);
+    track.track.frames = (place.end - place.pregapStart) / size;
+    track.track.storedPregap = (place.start - place.pregapStart) / size;
+    if (track.track.frames == 0) return NrgError(TrackName(place) + " is empty");
+    track.records.file = shared;
+    track.records.start = place.pregapStart;
+    track.records.recordSize = size;
+    tracks.push_back(std::move(track));
+  }
+  const Place& volume = layout->places[data->index];
+  return MakeFileDisc(std::move(tracks), data->index, Description(*layout, volume, data->format));
 }
 
 }  // namespace zanthrel

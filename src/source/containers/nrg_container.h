@@ -7,6 +7,7 @@
 #include <memory>
 
 #include "source/data_track.h"
+#include "source/disc_image.h"
 #include "support/host.h"
 #include "support/result.h"
 
@@ -19,5 +20,7 @@ int NrgVersion(const uint8_t* tail, size_t length);
 // The first data track of the NRG image in `file`, of `fileSize` bytes; a
 // failure says what in the chunks is wrong.
 Result<std::unique_ptr<DataTrack>> OpenNrgTrack(HostFile file, uint64_t fileSize);
+// The whole disc of the same image: every track from its INDEX 00 on.
+Result<std::unique_ptr<DiscImage>> OpenNrgDisc(HostFile file, uint64_t fileSize);
 
 }  // namespace zanthrel

@@ -10,6 +10,7 @@
 
 #include "source/cd_sector.h"
 #include "source/data_track.h"
+#include "source/disc_image.h"
 #include "support/host.h"
 
 namespace zanthrel {
@@ -19,5 +20,7 @@ namespace zanthrel {
 std::optional<RecordFormat> RawMode2Format(const uint8_t* head, size_t length);
 
 std::unique_ptr<DataTrack> OpenRawTrack(HostFile file, uint64_t fileSize, RecordFormat format);
+// The same file as a disc of one MODE2 track.
+std::unique_ptr<DiscImage> OpenRawDisc(HostFile file, uint64_t fileSize, RecordFormat format);
 
 }  // namespace zanthrel

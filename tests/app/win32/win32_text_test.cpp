@@ -37,7 +37,8 @@ TEST(DialogFilterTest, PairsOfDescriptionAndPatternsEndWithTwoZeros) {
             L"Disc images (*.iso *.bin *.img *.cue *.chd *.nrg *.gz)\0"
             L"*.iso;*.bin;*.img;*.cue;*.chd;*.nrg;*.gz\0"
             L"All files (*.*)\0*.*\0\0"s);
-  EXPECT_EQ(ImageToWriteFilter(), L"CD Image \".iso\" (*.iso)\0*.iso\0\0"s);
+  EXPECT_EQ(ImageToWriteFilter(),
+            L"CD Image \".iso\" (*.iso)\0*.iso\0CUE/BIN \".cue\" (*.cue)\0*.cue\0CHD \".chd\" (*.chd)\0*.chd\0\0"s);
   EXPECT_EQ(DialogFilter({{"Образы", "*.iso"}}), L"Образы (*.iso)\0*.iso\0\0"s);
   EXPECT_EQ(DialogFilter({}), L"\0"s);
 }
