@@ -72,9 +72,16 @@ void DefineCompile(CLI::App& program, CompileArgs& args) {
 // some at once.
 void AddImages(CLI::App* command, ImageReportArgs& args) {
   command->add_option("IMAGE", args.images, "Image files, reported on in the order given")->required();
+  const CLI::Validator atLeastOne(
+      [](std::string& text) -> std::string {
+        unsigned value = 0;
+        if (CLI::detail::lexical_cast(text, value) && value >= 1) return "";
+        return "N is a whole number of 1 or more, not " + text;
+      },
+      "");
   command->add_option("-j,--jobs", args.jobs, "Read N images at once (default: one per processor)")
       ->type_name("N")
-      ->check(CLI::PositiveNumber);
+      ->check(atLeastOne);
 }
 
 void DefineInfo(CLI::App& program, InfoArgs& args) {

@@ -77,6 +77,10 @@ TEST(UsageErrorTest, ArgumentsThatACommandDoesNotTakeAreNamedWithTheLineThatWork
       {"decompile --foce sample.iso", "decompile: unknown option '--foce'; did you mean '--force'?"},
       {"compile --info tree out.iso", "compile: unknown option '--info'; zanthrel help compile lists its options"},
       {"list -qz sample.iso", "list: unknown option '-qz'; zanthrel help list lists its options"},
+      {"verify -j 0 sample.iso",
+       "verify: --jobs: N is a whole number of 1 or more, not 0; zanthrel help verify describes the usage"},
+      {"info --jobs many sample.iso sample.iso",
+       "info: --jobs: N is a whole number of 1 or more, not many; zanthrel help info describes the usage"},
   });
 }
 
