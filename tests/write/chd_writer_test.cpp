@@ -236,6 +236,10 @@ TEST(ChdWriterTest, ADiscLargerThanTwoGibibytesVerifies) {
   ASSERT_TRUE(WriteChd(disc, temp / "disc.chd"));
   const testkit::ProcessOutcome verified = testkit::RunProgram("chdman", "verify -i '" + (temp / "disc.chd") + "'");
   EXPECT_EQ(verified.status, 0) << verified.out << verified.err;
+  // Zanthrel reads back what it writes, however large.
+  Result<std::unique_ptr<DiscImage>> read = OpenDiscImage(SystemHost(), temp / "disc.chd");
+  ASSERT_TRUE(read) << read.Failure().text;
+  EXPECT_EQ((*read)->Tracks()[0].frames, frames);
 }
 
 }  // namespace
