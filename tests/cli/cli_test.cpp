@@ -810,7 +810,7 @@ TEST(CommandLineTest, DrivesSaysSoWhenThereIsNone) {
 // tree comes back whole; read as Windows-1251 (the default) it does not.
 TEST(CommandLineTest, NamesReadAndWrittenAsUtf8ComeBackWhole) {
   testkit::TempFolder temp;
-  fs::create_directories(temp.Path() / "tree/Музыка/日本");
+  fs::create_directories(testkit::PathOf(temp / "tree/Музыка/日本"));
   testkit::WriteText(temp / "tree/Музыка/日本/ファイル.txt", "hi");
   testkit::WriteText(temp / "tree/плохо.txt", "x");
   testkit::ProcessOutcome run = RunZanthrel("compile -q --names utf-8 tree u8.iso");

@@ -15,9 +15,10 @@ inline constexpr size_t kChdHeaderSize = 124;
 // A CD frame as a CHD keeps it: 2352 bytes of sector, 96 of subcode.
 inline constexpr uint32_t kChdFrameBytes = 2448;
 // Far more frames than the longest CD holds (about 100 minutes, 450,000
-// frames), and a hunk far larger than any CD CHD uses: limits that keep a
-// damaged header from asking for more memory than a CD can need.
-inline constexpr uint64_t kChdMaxFrames = 500000;
+// frames) and than the CHD of any image compile makes (9 GB), and a hunk far
+// larger than any CD CHD uses: limits that keep a damaged header from asking
+// for more memory than such a disc can need (a map of 500,000 hunks).
+inline constexpr uint64_t kChdMaxFrames = 4000000;
 inline constexpr uint32_t kChdMaxHunkBytes = 1 << 20;
 
 struct ChdHeader {
