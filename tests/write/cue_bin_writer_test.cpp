@@ -10,7 +10,7 @@
 #include "testkit/cd_sectors.h"
 #include "testkit/container_disc.h"
 #include "testkit/files.h"
-#include "testkit/memory_disc.h"
+#include "testkit/frame_disc.h"
 #include "testkit/process.h"
 #include "testkit/sector_checker.h"
 #include "testkit/temp_folder.h"
@@ -20,28 +20,25 @@ namespace zanthrel {
 namespace {
 
 using testkit::Bytes;
-using testkit::MemoryDisc;
-using testkit::MemoryTrack;
+using testkit::FrameDisc;
+using testkit::FrameTrack;
 
-DiscTrack Track(uint32_t number, FrameMode mode, uint64_t storedPregap = 0, uint64_t pregap = 0,
-                uint64_t postgap = 0) {
-  DiscTrack track;
-  track.number = number;
-  track.mode = mode;
-  track.storedPregap = storedPregap;
-  track.pregap = pregap;
-  track.postgap = postgap;
+FrameTrack Track(FrameMode mode, const Bytes& frames, uint64_t storedPregap = 0, uint64_t pregap = 0,
+                 uint64_t postgap = 0) {
+  FrameTrack track = testkit::BytesTrack(mode, frames, storedPregap);
+  track.track.pregap = pregap;
+  track.track.postgap = postgap;
   return track;
 }
 
-MemoryDisc DataAndAudio() {
-  return MemoryDisc({{Track(1, FrameMode::kMode1), testkit::Mode1Sectors(testkit::Pattern(20 * 2048, 1))},
-                     {Track(2, FrameMode::kAudio, 150), testkit::AudioFrames(400, 2)},
-                     {Track(3, FrameMode::kAudio, 0, 150, 75), testkit::AudioFrames(80, 3)}});
+FrameDisc DataAndAudio() {
+  return FrameDisc({Track(FrameMode::kMode1, testkit::Mode1Sectors(testkit::Pattern(20 * 2048, 1))),
+                     Track(FrameMode::kAudio, testkit::AudioFrames(400, 2), 150),
+                     Track(FrameMode::kAudio, testkit::AudioFrames(80, 3), 0, 150, 75)});
 }
 
 TEST(CueBinWriterTest, NamesEachTrackAsRedumpDoes) {
-  MemoryDisc one({{Track(1, FrameMode::kMode1), testkit::Mode1Sectors(testkit::Pattern(2048, 1))}});
+  FrameDisc one({Track(FrameMode::kMode1, testkit::Mode1Sectors(testkit::Pattern(2048, 1)))});
   const std::string folder = "discs" + std::string(1, kPathSeparator);
   EXPECT_EQ(CueBinPaths(one, folder + "Game (Japan).cue"),
             (std::vector<std::string>{folder + "Game (Japan).cue", folder + "Game (Japan) (Track 1).bin"}));
@@ -50,7 +47,7 @@ TEST(CueBinWriterTest, NamesEachTrackAsRedumpDoes) {
   EXPECT_EQ(CueBinPaths(one, "game.v2")[1], "game.v2 (Track 1).bin");
 
   std::vector<DiscTrack> twelve;
-  for (uint32_t n = 1; n <= 12; ++n) twelve.push_back(Track(n, n == 1 ? FrameMode::kMode1 : FrameMode::kAudio));
+  for (uint32_t n = 1; n <= 12; ++n) twelve.push_back({n, n == 1 ? FrameMode::kMode1 : FrameMode::kAudio});
   const std::vector<std::string> paths = CueBinPaths(twelve, "game.cue");
   ASSERT_EQ(paths.size(), 13u);
   EXPECT_EQ(paths[1], "game (Track 01).bin");
@@ -61,7 +58,7 @@ TEST(CueBinWriterTest, NamesEachTrackAsRedumpDoes) {
 TEST(CueBinWriterTest, TheSheetOfADataTrackAlone) {
   testkit::TempFolder temp;
   const Bytes sectors = testkit::Mode1Sectors(testkit::Pattern(30 * 2048, 4));
-  MemoryDisc disc({{Track(1, FrameMode::kMode1), sectors}});
+  FrameDisc disc({Track(FrameMode::kMode1, sectors)});
   const Result<WrittenFiles> written = WriteCueBin(disc, temp / "game.cue");
   ASSERT_TRUE(written) << written.Failure().text;
   EXPECT_EQ(testkit::ReadText(temp / "game.cue"),
@@ -75,7 +72,7 @@ TEST(CueBinWriterTest, TheSheetOfADataTrackAlone) {
 
 TEST(CueBinWriterTest, AudioTracksKeepTheirPregapsAndIndexes) {
   testkit::TempFolder temp;
-  MemoryDisc disc = DataAndAudio();
+  FrameDisc disc = DataAndAudio();
   ASSERT_TRUE(WriteCueBin(disc, temp / "mixed.cue"));
   EXPECT_EQ(testkit::ReadText(temp / "mixed.cue"),
             "FILE \"mixed (Track 1).bin\" BINARY\r\n"
@@ -100,16 +97,16 @@ TEST(CueBinWriterTest, AudioTracksKeepTheirPregapsAndIndexes) {
 // file of the set behind, and an older set at the names as it was.
 TEST(CueBinWriterTest, AFailureLeavesNothingBehind) {
   testkit::TempFolder temp;
-  MemoryDisc disc = DataAndAudio();
-  disc.FailReading(2);
+  FrameDisc disc = DataAndAudio();
+  disc.FailAt(2, 0);
   const Result<WrittenFiles> failed = WriteCueBin(disc, temp / "mixed.cue");
   ASSERT_FALSE(failed);
-  EXPECT_NE(failed.Failure().text.find("track 3 cannot be read"), std::string::npos) << failed.Failure().text;
+  EXPECT_NE(failed.Failure().text.find("track 3: Input/output error; nothing written"), std::string::npos) << failed.Failure().text;
   EXPECT_TRUE(testkit::NamesBelow(temp.Path()).empty());
 
   testkit::WriteText(temp / "mixed.cue", "older");
   std::filesystem::create_directory(testkit::PathOf(temp / "mixed (Track 2).bin"));
-  MemoryDisc readable = DataAndAudio();
+  FrameDisc readable = DataAndAudio();
   ASSERT_FALSE(WriteCueBin(readable, temp / "mixed.cue"));
   EXPECT_EQ(testkit::ReadText(temp / "mixed.cue"), "older");
   EXPECT_EQ(testkit::NamesBelow(temp.Path()), (std::vector<std::string>{"mixed (Track 2).bin", "mixed.cue"}));
@@ -117,7 +114,7 @@ TEST(CueBinWriterTest, AFailureLeavesNothingBehind) {
 
 TEST(CueBinWriterTest, ANameACueSheetCannotHoldIsRefused) {
   testkit::TempFolder temp;
-  MemoryDisc disc({{Track(1, FrameMode::kMode1), testkit::Mode1Sectors(testkit::Pattern(2048, 1))}});
+  FrameDisc disc({Track(FrameMode::kMode1, testkit::Mode1Sectors(testkit::Pattern(2048, 1)))});
   const Result<WrittenFiles> refused = WriteCueBin(disc, temp / "say \"hi\".cue");
   ASSERT_FALSE(refused);
   EXPECT_NE(refused.Failure().text.find("double quote"), std::string::npos);
@@ -129,7 +126,7 @@ TEST(CueBinWriterTest, ANameACueSheetCannotHoldIsRefused) {
 // anywhere in a sector is caught by the check it falls under.
 TEST(SectorCheckerTest, AgreesWithChdmanAndCatchesEveryWrongByte) {
   testkit::TempFolder temp;
-  MemoryDisc disc({{Track(1, FrameMode::kMode1), testkit::Mode1Sectors(testkit::MakeContainerDisc().image)}});
+  FrameDisc disc({Track(FrameMode::kMode1, testkit::Mode1Sectors(testkit::MakeContainerDisc().image))});
   ASSERT_TRUE(WriteCueBin(disc, temp / "game.cue"));
   Bytes sectors = testkit::ReadBytes(temp / "game (Track 1).bin");
   ASSERT_EQ(testkit::Mode1TrackFault(sectors.data(), sectors.size()), "");
