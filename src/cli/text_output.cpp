@@ -77,14 +77,8 @@ std::string ContainerLines(const ContainerCheck& check) {
   return text;
 }
 
-// Frames as a cue sheet's time, 75 a second.
-std::string Msf(uint64_t frames) {
-  const auto two = [](uint64_t value) { return (value < 10 ? "0" : "") + UnsignedDecimal64(value); };
-  return two(frames / (60 * 75)) + ":" + two(frames / 75 % 60) + ":" + two(frames % 75);
-}
-
 std::string Frames(uint64_t frames) {
-  return Number(frames) + (frames == 1 ? " frame (" : " frames (") + Msf(frames) + ")";
+  return Number(frames) + (frames == 1 ? " frame (" : " frames (") + CdTimeText(frames) + ")";
 }
 
 }  // namespace

@@ -31,6 +31,11 @@ std::string HexDigits(uint32_t value, int width, int maxWidth, bool prefix) {
 
 std::string SignedDecimal(int32_t value) { return Decimal(value); }
 std::string UnsignedDecimal(uint32_t value) { return Decimal(value); }
+std::string CdTimeText(uint64_t frames) {
+  const auto two = [](uint64_t value) { return (value < 10 ? "0" : "") + UnsignedDecimal64(value); };
+  return two(frames / (60 * 75)) + ":" + two(frames / 75 % 60) + ":" + two(frames % 75);
+}
+
 std::string UnsignedDecimal64(uint64_t value) { return Decimal(value); }
 
 std::optional<uint64_t> DecimalValue(std::string_view digits, size_t maxDigits) {

@@ -23,6 +23,9 @@ constexpr bool IsPathSeparator(char c) {
 std::string SignedDecimal(int32_t value);
 std::string UnsignedDecimal(uint32_t value);
 std::string UnsignedDecimal64(uint64_t value);
+// A count of CD frames as a cue sheet writes a time, "mm:ss:ff": 75 frames a
+// second, minutes past 99 in as many digits as they take.
+std::string CdTimeText(uint64_t frames);
 // The value of 1 to `maxDigits` decimal digits and nothing else; none for any
 // other text. Every value of up to 19 digits fits.
 std::optional<uint64_t> DecimalValue(std::string_view digits, size_t maxDigits);

@@ -30,11 +30,6 @@ std::string TrackFileName(const std::string& setName, uint32_t number, size_t tr
 
 std::string TwoDigits(uint64_t value) { return (value < 10 ? "0" : "") + std::to_string(value); }
 
-std::string CueTime(uint64_t frames) {
-  const uint64_t seconds = frames / kFramesPerSecond;
-  return TwoDigits(seconds / 60) + ":" + TwoDigits(seconds % 60) + ":" + TwoDigits(frames % kFramesPerSecond);
-}
-
 // CRLF, as Redump's cue sheets have it, so that a written sheet is the same
 // bytes as the one in a Redump set of the same disc.
 std::string CueSheetText(const std::vector<DiscTrack>& tracks, const std::vector<std::string>& paths) {
@@ -44,10 +39,10 @@ std::string CueSheetText(const std::vector<DiscTrack>& tracks, const std::vector
     const DiscTrack& track = tracks[k];
     line("FILE \"" + FileNameOf(paths[k + 1]) + "\" BINARY");
     line("  TRACK " + TwoDigits(track.number) + " " + std::string(CueModeName(track.mode)));
-    if (track.pregap > 0) line("    PREGAP " + CueTime(track.pregap));
+    if (track.pregap > 0) line("    PREGAP " + CdTimeText(track.pregap));
     if (track.storedPregap > 0) line("    INDEX 00 00:00:00");
-    line("    INDEX 01 " + CueTime(track.storedPregap));
-    if (track.postgap > 0) line("    POSTGAP " + CueTime(track.postgap));
+    line("    INDEX 01 " + CdTimeText(track.storedPregap));
+    if (track.postgap > 0) line("    POSTGAP " + CdTimeText(track.postgap));
   }
   return text;
 }
