@@ -125,7 +125,8 @@ void ConvertToDiscImage(const std::string& imagePath, const std::string& outputP
   report.opened = true;
   report.container = (*disc)->Description();
   for (const std::string& path : OutputPaths(report.format, (*disc)->Tracks(), outputPath)) {
-    if (Status output = CheckConvertOutput(host, imagePath, path, replace); !output) {
+    const ReplaceRule rule = path == outputPath ? replace : RuleBeside(replace);
+    if (Status output = CheckConvertOutput(host, imagePath, path, rule); !output) {
       report.refused = true;
       report.failure = output.Failure().text;
       return;

@@ -16,6 +16,10 @@ Status RefuseExisting(Host& host, const std::string& output, ReplaceRule rule) {
 
 }  // namespace
 
+ReplaceRule RuleBeside(ReplaceRule named) {
+  return named == ReplaceRule::kAskedByDialog ? ReplaceRule::kRefuseExisting : named;
+}
+
 Status CheckCompileOutput(Host& host, const std::string& folder, const std::string& image,
                           ReplaceRule rule) {
   if (Status output = CheckImageOutput(host, image); !output) return output;

@@ -191,6 +191,20 @@ TEST(CompileToCueBinTest, ARefusalOrAFailureLeavesNoFileBehind) {
   EXPECT_NE(refused.failure.find("game (Track 1).bin: exists already"), std::string::npos) << refused.failure;
   EXPECT_EQ(testkit::NamesBelow(testkit::PathOf(temp / "out")), (std::vector<std::string>{"game (Track 1).bin"}));
 
+  // The window's save dialog asked about the cue sheet alone: the sheet it
+  // named may be replaced, a track's file beside it may not.
+  testkit::WriteText(temp / "out/game.cue", "older");
+  request.replace = ReplaceRule::kAskedByDialog;
+  const CompileReport unasked = CompileFolderToImage(request);
+  EXPECT_TRUE(unasked.refused);
+  EXPECT_NE(unasked.failure.find("game (Track 1).bin: exists already"), std::string::npos) << unasked.failure;
+  EXPECT_EQ(testkit::ReadText(temp / "out/game (Track 1).bin"), "mine");
+  fs::remove(testkit::PathOf(temp / "out/game (Track 1).bin"));
+  const CompileReport asked = CompileFolderToImage(request);
+  EXPECT_TRUE(asked.written) << asked.failure;
+  EXPECT_NE(testkit::ReadText(temp / "out/game.cue"), "older");
+  fs::remove(testkit::PathOf(temp / "out/game.cue"));
+
   // A folder where the track's file goes is refused even when forced.
   fs::remove(testkit::PathOf(temp / "out/game (Track 1).bin"));
   fs::create_directory(testkit::PathOf(temp / "out/game (Track 1).bin"));
