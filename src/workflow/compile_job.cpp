@@ -86,8 +86,9 @@ CompileReport CompileFolderToImage(const CompileRequest& request) {
   const ImageFormat format = OutputFormat(request.imagePath, request.format);
   // A compiled disc has its one data track.
   for (const std::string& path : OutputPaths(format, {DiscTrack{}}, request.imagePath)) {
-    const ReplaceRule rule = path == request.imagePath ? request.replace : RuleBeside(request.replace);
-    if (Status output = CheckCompileOutput(*request.host, request.folder, path, rule); !output) {
+    Status output = CheckCompileOutput(*request.host, request.folder, path, request.replace);
+    if (output && path != request.imagePath) output = CheckBesideOutput(*request.host, path, request.replace);
+    if (!output) {
       CompileReport report;
       report.refused = true;
       report.failure = output.Failure().text;

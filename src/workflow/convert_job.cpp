@@ -125,8 +125,9 @@ void ConvertToDiscImage(const std::string& imagePath, const std::string& outputP
   report.opened = true;
   report.container = (*disc)->Description();
   for (const std::string& path : OutputPaths(report.format, (*disc)->Tracks(), outputPath)) {
-    const ReplaceRule rule = path == outputPath ? replace : RuleBeside(replace);
-    if (Status output = CheckConvertOutput(host, imagePath, path, rule); !output) {
+    Status output = CheckConvertOutput(host, imagePath, path, replace);
+    if (output && path != outputPath) output = CheckBesideOutput(host, path, replace);
+    if (!output) {
       report.refused = true;
       report.failure = output.Failure().text;
       return;

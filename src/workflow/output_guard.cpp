@@ -16,8 +16,9 @@ Status RefuseExisting(Host& host, const std::string& output, ReplaceRule rule) {
 
 }  // namespace
 
-ReplaceRule RuleBeside(ReplaceRule named) {
-  return named == ReplaceRule::kAskedByDialog ? ReplaceRule::kRefuseExisting : named;
+Status CheckBesideOutput(Host& host, const std::string& path, ReplaceRule named) {
+  if (named != ReplaceRule::kAskedByDialog || !host.EntryTypeOf(path)) return {};
+  return Error{path + ": exists already beside the image chosen; it is not replaced unasked"};
 }
 
 Status CheckCompileOutput(Host& host, const std::string& folder, const std::string& image,

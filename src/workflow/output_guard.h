@@ -21,10 +21,11 @@ enum class ReplaceRule {
   kForced,
 };
 
-// The rule for a file written beside the one named (a track's BIN beside its
-// cue sheet): a save dialog asked about the name it was given alone, so one
-// that exists beside it is refused rather than replaced unasked.
-ReplaceRule RuleBeside(ReplaceRule named);
+// A file written beside the one named (a track's BIN beside its cue sheet),
+// under the rule of the one named: a save dialog asked about the name it was
+// given alone, so one that exists beside it is refused, never replaced
+// unasked.
+Status CheckBesideOutput(Host& host, const std::string& path, ReplaceRule named);
 
 // `image`, the output of a compile of `folder`: under the command line's
 // rules it must not lie inside the folder (links resolved), and must be new

@@ -197,7 +197,8 @@ TEST(CompileToCueBinTest, ARefusalOrAFailureLeavesNoFileBehind) {
   request.replace = ReplaceRule::kAskedByDialog;
   const CompileReport unasked = CompileFolderToImage(request);
   EXPECT_TRUE(unasked.refused);
-  EXPECT_NE(unasked.failure.find("game (Track 1).bin: exists already"), std::string::npos) << unasked.failure;
+  EXPECT_NE(unasked.failure.find("game (Track 1).bin: exists already beside the image chosen"), std::string::npos)
+      << unasked.failure;
   EXPECT_EQ(testkit::ReadText(temp / "out/game (Track 1).bin"), "mine");
   fs::remove(testkit::PathOf(temp / "out/game (Track 1).bin"));
   const CompileReport asked = CompileFolderToImage(request);
