@@ -35,7 +35,7 @@ json OnlyObject(const testkit::ProcessOutcome& run, const std::string& what) {
 }
 
 // The sample disc whole and in every kind of trouble a reading command meets.
-void WriteTroubledImages(const fs::path& folder) {
+void WriteTroubledImages(const testkit::TempFolder& folder) {
   const Bytes image = testkit::MakeSampleDisc().image;
   testkit::WriteBytes(folder / "game.iso", image);
   Bytes cut = image;
@@ -48,12 +48,12 @@ void WriteTroubledImages(const fs::path& folder) {
   std::fill(noRoot.begin() + 2048, noRoot.begin() + 2 * 2048, 0xEE);  // the root, its header impossible
   testkit::WriteBytes(folder / "noroot.iso", noRoot);
   testkit::WriteText(folder / "junk.iso", std::string(8192, 'x'));
-  fs::create_directory(folder / "folder.iso");
+  fs::create_directory(testkit::PathOf(folder / "folder.iso"));
 }
 
 TEST(JsonSchemaTest, EveryCommandGivesOneObjectOfTheSchemaWithTheTextFormsStatus) {
   testkit::TempFolder temp;
-  WriteTroubledImages(temp.Path());
+  WriteTroubledImages(temp);
   struct Case {
     const char* command;
     const char* image;
@@ -161,7 +161,7 @@ TEST(JsonSchemaTest, TheContainerIsGivenAsFields) {
 
 TEST(JsonSchemaTest, InfoListAndVerifyCountTheVolumeAndTreeAlike) {
   testkit::TempFolder temp;
-  WriteTroubledImages(temp.Path());
+  WriteTroubledImages(temp);
   for (const char* image : {"game.iso", "hole.iso"}) {
     const std::string name = image;
     const json info = OnlyObject(RunZanthrel("info --json " + name), name);
@@ -247,7 +247,7 @@ TEST(JsonSchemaTest, FileTracksContainerCheckAndNamesKeepTheSchema) {
   EXPECT_TRUE(plain["containerCheck"]["chd"].is_null());
   EXPECT_TRUE(plain["containerCheck"]["failure"].is_null());
 
-  fs::create_directories(temp.Path() / "tree/Музыка");
+  fs::create_directories(testkit::PathOf(temp / "tree/Музыка"));
   testkit::WriteText(temp / "tree/Музыка/日本.txt", "hi");
   ASSERT_EQ(RunZanthrel("compile -q --names utf-8 tree u8.iso").status, 0);
   run = RunZanthrel("list --json --names utf-8 -j 2 u8.iso game.iso u8.iso");
@@ -263,7 +263,7 @@ TEST(JsonSchemaTest, FileTracksContainerCheckAndNamesKeepTheSchema) {
 
 TEST(SeveralImagesTest, TextReportsComeInTheOrderGivenAndEndWithASummary) {
   testkit::TempFolder temp;
-  WriteTroubledImages(temp.Path());
+  WriteTroubledImages(temp);
   const std::string game = RunZanthrel("info game.iso").out;
   const std::string hole = RunZanthrel("info hole.iso").out;
   testkit::ProcessOutcome run = RunZanthrel("info -j 2 game.iso missing.iso hole.iso game.iso");
@@ -291,7 +291,7 @@ TEST(SeveralImagesTest, TextReportsComeInTheOrderGivenAndEndWithASummary) {
 
 TEST(SeveralImagesTest, JsonGivesALinePerImageInOrderAndASummaryLine) {
   testkit::TempFolder temp;
-  WriteTroubledImages(temp.Path());
+  WriteTroubledImages(temp);
   // The label 32 MiB into a gzip image: found only after inflating them all,
   // so that the images behind it are done first and wait their turn.
   Bytes slow(32 << 20, 0);
