@@ -1,0 +1,235 @@
+// Two volumes compared entry by entry: what each kind of change gives, and
+// what cannot be read is told rather than taken for a change.
+#include <gtest/gtest.h>
+
+#include "source/image_source.h"
+#include "testkit/files.h"
+#include "testkit/image_builder.h"
+#include "testkit/sample_disc.h"
+#include "testkit/temp_folder.h"
+#include "verify/volume_diff.h"
+
+namespace zanthrel {
+namespace {
+
+using testkit::Bytes;
+using testkit::DirEntry;
+using testkit::FileEntry;
+
+VolumeDiff Diff(const Bytes& first, const Bytes& second) {
+  testkit::TempFolder temp;
+  testkit::WriteBytes(temp / "a.iso", first);
+  testkit::WriteBytes(temp / "b.iso", second);
+  ImageSource a;
+  ImageSource b;
+  EXPECT_TRUE(OpenImageFile(a, temp / "a.iso"));
+  EXPECT_TRUE(OpenImageFile(b, temp / "b.iso"));
+  return DiffVolumes(a, b);
+}
+
+// Each difference as "kind path", in the order given.
+std::vector<std::string> Lines(const VolumeDiff& diff) {
+  const char* const words[] = {"label", "added", "removed", "content", "fields", "moved", "unreadable"};
+  std::vector<std::string> lines;
+  for (const Difference& difference : diff.differences) {
+    lines.push_back(std::string(words[int(difference.kind)]) + " " +
+                    (difference.kind == DifferenceKind::kLabel ? difference.fields[0].name : difference.path));
+  }
+  return lines;
+}
+
+TEST(VolumeDiffTest, AnImageEqualsItselfAndItsRawFraming) {
+  const Bytes image = testkit::MakeSampleDisc().image;
+  for (const Bytes& other : {image, testkit::RawFraming(image)}) {
+    const VolumeDiff diff = Diff(image, other);
+    EXPECT_TRUE(diff.Compared());
+    EXPECT_EQ(Lines(diff), std::vector<std::string>{});
+    EXPECT_EQ(diff.entries[0], 4u);
+    EXPECT_EQ(diff.entries[1], 4u);
+  }
+}
+
+// A disc, and the same disc after one change of every kind: its label
+// renamed, grown and given another id; LaunchMe's content changed in one
+// byte; keep.txt moved; old.txt removed; Data/new.txt added; Data/a.bin given
+// another type and id; Data/b.bin no longer the last of its folder.
+struct ChangedDiscs {
+  Bytes before;
+  Bytes after;
+};
+
+ChangedDiscs MakeChangedDiscs() {
+  const Bytes launchMe = testkit::Pattern(5000, 1);
+  const Bytes a = testkit::Pattern(3000, 2);
+  testkit::EntryFields aBin = FileEntry("a.bin", 8, 3000);
+  aBin.type = "    ";
+  testkit::EntryFields bBin = FileEntry("b.bin", 10, 10);
+
+  testkit::ImageBuilder before(20);
+  before.Label({});
+  before.Directory(1, {FileEntry("LaunchMe", 3, 5000), DirEntry("Data", 2), FileEntry("keep.txt", 6, 100),
+                       FileEntry("old.txt", 7, 50), testkit::LabelEntry()});
+  bBin.flags = 0xC0000002;
+  before.Directory(2, {aBin, bBin});
+  before.Data(3, launchMe);
+  before.Data(6, testkit::Pattern(100, 3));
+  before.Data(7, testkit::Pattern(50, 4));
+  before.Data(8, a);
+  before.Data(10, Bytes(10, 5));
+
+  testkit::ImageBuilder after(24);
+  testkit::LabelFields label;
+  label.labelText = "GAME";
+  label.volumeId = 0x12345678;
+  after.Label(label);
+  after.Directory(1, {FileEntry("LaunchMe", 3, 5000), DirEntry("Data", 2), FileEntry("keep.txt", 12, 100),
+                      testkit::LabelEntry()});
+  aBin.type = "*zap";
+  aBin.id = 0x44444444;
+  bBin.flags = 2;
+  testkit::EntryFields newTxt = FileEntry("new.txt", 13, 20);
+  newTxt.flags = 0xC0000002;
+  after.Directory(2, {aBin, bBin, newTxt});
+  Bytes changed = launchMe;
+  changed[4500] ^= 0xFF;
+  after.Data(3, changed);
+  after.Data(12, testkit::Pattern(100, 3));
+  after.Data(8, a);
+  after.Data(10, Bytes(10, 5));
+  after.Data(13, Bytes(20, 6));
+  return {before.Image(), after.Image()};
+}
+
+TEST(VolumeDiffTest, EachChangeIsNamedOnceInPathOrder) {
+  const ChangedDiscs discs = MakeChangedDiscs();
+  const VolumeDiff diff = Diff(discs.before, discs.after);
+  ASSERT_TRUE(diff.Compared());
+  EXPECT_EQ(Lines(diff), (std::vector<std::string>{"label text", "label volumeId", "label blocks", "fields Data/a.bin",
+                                                   "added Data/new.txt", "content LaunchMe", "moved keep.txt",
+                                                   "removed old.txt"}));
+  ASSERT_EQ(diff.differences.size(), 8u);
+  const Difference& text = diff.differences[0];
+  EXPECT_EQ(text.fields[0].firstText, "CD-ROM");
+  EXPECT_EQ(text.fields[0].secondText, "GAME");
+  EXPECT_EQ(diff.differences[2].fields[0].first, 20u);
+  EXPECT_EQ(diff.differences[2].fields[0].second, 24u);
+  // Only the fields that differ, each with both values.
+  const std::vector<FieldChange>& fields = diff.differences[3].fields;
+  ASSERT_EQ(fields.size(), 2u);
+  EXPECT_EQ(fields[0].name, "type");
+  EXPECT_EQ(fields[0].firstText, "    ");
+  EXPECT_EQ(fields[0].secondText, "*zap");
+  EXPECT_EQ(fields[1].name, "id");
+  EXPECT_EQ(fields[1].first, 0x33333333u);
+  EXPECT_EQ(fields[1].second, 0x44444444u);
+  EXPECT_EQ(diff.differences[4].entry->fileBytes, 20u);
+  const Difference& content = diff.differences[5];
+  EXPECT_EQ(content.firstDifferentByte, 4500u);
+  EXPECT_EQ(content.firstBytes, 5000u);
+  EXPECT_EQ(content.secondBytes, 5000u);
+  const Difference& moved = diff.differences[6];
+  EXPECT_EQ(moved.firstCopies, std::vector<uint32_t>{6});
+  EXPECT_EQ(moved.secondCopies, std::vector<uint32_t>{12});
+  EXPECT_EQ(diff.Count(DifferenceKind::kLabel), 3u);
+
+  // The other way round, what was added is removed and the values swap.
+  const VolumeDiff back = Diff(discs.after, discs.before);
+  EXPECT_EQ(Lines(back), (std::vector<std::string>{"label text", "label volumeId", "label blocks",
+                                                   "fields Data/a.bin", "removed Data/new.txt", "content LaunchMe",
+                                                   "moved keep.txt", "added old.txt"}));
+}
+
+TEST(VolumeDiffTest, ContentDiffersWhereOneFileIsTheStartOfTheOther) {
+  const Bytes data = testkit::Pattern(6000, 7);
+  testkit::ImageBuilder shorter(8);
+  shorter.Label({});
+  shorter.Directory(1, {FileEntry("f", 3, 4096)});
+  shorter.Data(3, testkit::Slice(data, 0, 4096));
+  testkit::ImageBuilder longer(8);
+  longer.Label({});
+  longer.Directory(1, {FileEntry("f", 3, 6000)});
+  longer.Data(3, data);
+  const VolumeDiff diff = Diff(shorter.Image(), longer.Image());
+  EXPECT_EQ(Lines(diff), (std::vector<std::string>{"content f", "fields f"}));
+  ASSERT_EQ(diff.differences.size(), 2u);
+  EXPECT_EQ(diff.differences[0].firstDifferentByte, 4096u);
+  EXPECT_EQ(diff.differences[0].secondBytes, 6000u);
+}
+
+TEST(VolumeDiffTest, EntriesOfOneNameAreMatchedInTheirFoldersOrder) {
+  testkit::ImageBuilder first(8);
+  first.Label({});
+  first.Directory(1, {FileEntry("x", 3, 10), FileEntry("x", 4, 10), FileEntry("x", 5, 10)});
+  first.Data(3, Bytes(10, 1));
+  first.Data(4, Bytes(10, 2));
+  first.Data(5, Bytes(10, 3));
+  testkit::ImageBuilder second(8);
+  second.Label({});
+  second.Directory(1, {FileEntry("x", 3, 10), FileEntry("x", 4, 10)});
+  second.Data(3, Bytes(10, 1));
+  second.Data(4, Bytes(10, 9));
+  EXPECT_EQ(Lines(Diff(first.Image(), second.Image())), (std::vector<std::string>{"content x#2", "removed x#3"}));
+}
+
+// What cannot be read in either image is named, and nothing below a folder
+// that cannot be read is called added or removed.
+TEST(VolumeDiffTest, WhatNoCopyReadsIsToldAndNeverTakenForAChange) {
+  const Bytes tail = testkit::Pattern(3000, 8);
+  testkit::ImageBuilder builder(9);
+  testkit::LabelFields label;
+  label.blockCount = 9;
+  builder.Label(label);
+  builder.Directory(1, {DirEntry("D", 2), FileEntry("tail", 7, 3000)});
+  builder.Directory(2, {FileEntry("f", 3, 10), FileEntry("g", 4, 10)});
+  builder.Data(3, Bytes(10, 1));
+  builder.Data(4, Bytes(10, 2));
+  builder.Data(7, tail);
+  const Bytes whole = builder.Image();
+  Bytes cut = whole;
+  cut.resize(8 * 2048);  // the second block of "tail" is gone
+  Bytes folderGone = whole;
+  std::fill(folderGone.begin() + 2 * 2048, folderGone.begin() + 3 * 2048, 0);
+
+  VolumeDiff diff = Diff(cut, whole);
+  EXPECT_EQ(Lines(diff), std::vector<std::string>{"unreadable tail"});
+  ASSERT_EQ(diff.differences.size(), 1u);
+  EXPECT_EQ(diff.differences[0].side, DiffSide::kFirst);
+  EXPECT_FALSE(diff.differences[0].folder);
+  EXPECT_EQ(diff.differences[0].fileBlock, 1u);
+
+  diff = Diff(whole, folderGone);
+  EXPECT_EQ(Lines(diff), std::vector<std::string>{"unreadable D"});
+  ASSERT_EQ(diff.differences.size(), 1u);
+  EXPECT_EQ(diff.differences[0].side, DiffSide::kSecond);
+  EXPECT_TRUE(diff.differences[0].folder);
+
+  // Without a root that reads, nothing is compared.
+  Bytes rootGone = whole;
+  std::fill(rootGone.begin() + 2048, rootGone.begin() + 2 * 2048, 0);
+  diff = Diff(whole, rootGone);
+  EXPECT_FALSE(diff.Compared());
+  EXPECT_FALSE(diff.treeRead[1]);
+  EXPECT_EQ(Lines(diff), std::vector<std::string>{});
+}
+
+TEST(VolumeDiffTest, AFileIsReadFromItsNextCopyWhereOneFails) {
+  const Bytes data = testkit::Pattern(4000, 9);
+  testkit::ImageBuilder twoCopies(8);
+  twoCopies.Label({});
+  testkit::EntryFields file = FileEntry("two", 50, 4000);  // the first copy lies past the image's end
+  file.copies = {50, 3};
+  twoCopies.Directory(1, {file});
+  twoCopies.Data(3, data);
+  testkit::ImageBuilder oneCopy(8);
+  oneCopy.Label({});
+  oneCopy.Directory(1, {FileEntry("two", 3, 4000)});
+  oneCopy.Data(3, data);
+  const VolumeDiff diff = Diff(twoCopies.Image(), oneCopy.Image());
+  EXPECT_EQ(Lines(diff), (std::vector<std::string>{"fields two", "moved two"}));
+  ASSERT_EQ(diff.differences.size(), 2u);
+  EXPECT_EQ(diff.differences[0].fields[0].name, "copies");
+  EXPECT_EQ(diff.differences[1].firstCopies, (std::vector<uint32_t>{50, 3}));
+}
+
+}  // namespace
+}  // namespace zanthrel
