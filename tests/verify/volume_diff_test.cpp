@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "source/image_source.h"
+#include "testkit/changed_disc.h"
 #include "testkit/files.h"
 #include "testkit/image_builder.h"
 #include "testkit/sample_disc.h"
@@ -49,59 +50,8 @@ TEST(VolumeDiffTest, AnImageEqualsItselfAndItsRawFraming) {
   }
 }
 
-// A disc, and the same disc after one change of every kind: its label
-// renamed, grown and given another id; LaunchMe's content changed in one
-// byte; keep.txt moved; old.txt removed; Data/new.txt added; Data/a.bin given
-// another type and id; Data/b.bin no longer the last of its folder.
-struct ChangedDiscs {
-  Bytes before;
-  Bytes after;
-};
-
-ChangedDiscs MakeChangedDiscs() {
-  const Bytes launchMe = testkit::Pattern(5000, 1);
-  const Bytes a = testkit::Pattern(3000, 2);
-  testkit::EntryFields aBin = FileEntry("a.bin", 8, 3000);
-  aBin.type = "    ";
-  testkit::EntryFields bBin = FileEntry("b.bin", 10, 10);
-
-  testkit::ImageBuilder before(20);
-  before.Label({});
-  before.Directory(1, {FileEntry("LaunchMe", 3, 5000), DirEntry("Data", 2), FileEntry("keep.txt", 6, 100),
-                       FileEntry("old.txt", 7, 50), testkit::LabelEntry()});
-  bBin.flags = 0xC0000002;
-  before.Directory(2, {aBin, bBin});
-  before.Data(3, launchMe);
-  before.Data(6, testkit::Pattern(100, 3));
-  before.Data(7, testkit::Pattern(50, 4));
-  before.Data(8, a);
-  before.Data(10, Bytes(10, 5));
-
-  testkit::ImageBuilder after(24);
-  testkit::LabelFields label;
-  label.labelText = "GAME";
-  label.volumeId = 0x12345678;
-  after.Label(label);
-  after.Directory(1, {FileEntry("LaunchMe", 3, 5000), DirEntry("Data", 2), FileEntry("keep.txt", 12, 100),
-                      testkit::LabelEntry()});
-  aBin.type = "*zap";
-  aBin.id = 0x44444444;
-  bBin.flags = 2;
-  testkit::EntryFields newTxt = FileEntry("new.txt", 13, 20);
-  newTxt.flags = 0xC0000002;
-  after.Directory(2, {aBin, bBin, newTxt});
-  Bytes changed = launchMe;
-  changed[4500] ^= 0xFF;
-  after.Data(3, changed);
-  after.Data(12, testkit::Pattern(100, 3));
-  after.Data(8, a);
-  after.Data(10, Bytes(10, 5));
-  after.Data(13, Bytes(20, 6));
-  return {before.Image(), after.Image()};
-}
-
 TEST(VolumeDiffTest, EachChangeIsNamedOnceInPathOrder) {
-  const ChangedDiscs discs = MakeChangedDiscs();
+  const testkit::ChangedDiscs discs = testkit::MakeChangedDiscs();
   const VolumeDiff diff = Diff(discs.before, discs.after);
   ASSERT_TRUE(diff.Compared());
   EXPECT_EQ(Lines(diff), (std::vector<std::string>{"label text", "label volumeId", "label blocks", "fields Data/a.bin",
