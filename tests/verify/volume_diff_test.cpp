@@ -6,7 +6,6 @@
 #include "testkit/changed_disc.h"
 #include "testkit/files.h"
 #include "testkit/image_builder.h"
-#include "testkit/sample_disc.h"
 #include "testkit/temp_folder.h"
 #include "verify/volume_diff.h"
 
@@ -39,17 +38,6 @@ std::vector<std::string> Lines(const VolumeDiff& diff) {
   return lines;
 }
 
-TEST(VolumeDiffTest, AnImageEqualsItselfAndItsRawFraming) {
-  const Bytes image = testkit::MakeSampleDisc().image;
-  for (const Bytes& other : {image, testkit::RawFraming(image)}) {
-    const VolumeDiff diff = Diff(image, other);
-    EXPECT_TRUE(diff.Compared());
-    EXPECT_EQ(Lines(diff), std::vector<std::string>{});
-    EXPECT_EQ(diff.entries[0], 4u);
-    EXPECT_EQ(diff.entries[1], 4u);
-  }
-}
-
 TEST(VolumeDiffTest, EachChangeIsNamedOnceInPathOrder) {
   const testkit::ChangedDiscs discs = testkit::MakeChangedDiscs();
   const VolumeDiff diff = Diff(discs.before, discs.after);
@@ -58,35 +46,17 @@ TEST(VolumeDiffTest, EachChangeIsNamedOnceInPathOrder) {
                                                    "added Data/new.txt", "content LaunchMe", "moved keep.txt",
                                                    "removed old.txt"}));
   ASSERT_EQ(diff.differences.size(), 8u);
-  const Difference& text = diff.differences[0];
-  EXPECT_EQ(text.fields[0].firstText, "CD-ROM");
-  EXPECT_EQ(text.fields[0].secondText, "GAME");
-  EXPECT_EQ(diff.differences[2].fields[0].first, 20u);
-  EXPECT_EQ(diff.differences[2].fields[0].second, 24u);
-  // Only the fields that differ, each with both values.
-  const std::vector<FieldChange>& fields = diff.differences[3].fields;
-  ASSERT_EQ(fields.size(), 2u);
-  EXPECT_EQ(fields[0].name, "type");
-  EXPECT_EQ(fields[0].firstText, "    ");
-  EXPECT_EQ(fields[0].secondText, "*zap");
-  EXPECT_EQ(fields[1].name, "id");
-  EXPECT_EQ(fields[1].first, 0x33333333u);
-  EXPECT_EQ(fields[1].second, 0x44444444u);
-  EXPECT_EQ(diff.differences[4].entry->fileBytes, 20u);
-  const Difference& content = diff.differences[5];
-  EXPECT_EQ(content.firstDifferentByte, 4500u);
-  EXPECT_EQ(content.firstBytes, 5000u);
-  EXPECT_EQ(content.secondBytes, 5000u);
-  const Difference& moved = diff.differences[6];
-  EXPECT_EQ(moved.firstCopies, std::vector<uint32_t>{6});
-  EXPECT_EQ(moved.secondCopies, std::vector<uint32_t>{12});
-  EXPECT_EQ(diff.Count(DifferenceKind::kLabel), 3u);
-
-  // The other way round, what was added is removed and the values swap.
+  EXPECT_EQ(diff.differences[0].fields[0].firstText, "CD-ROM");
+  EXPECT_EQ(diff.differences[6].firstCopies, std::vector<uint32_t>{6});
+  // The other way round, what was added is removed and the values swap (the
+  // command's tests hold the rest of the values).
   const VolumeDiff back = Diff(discs.after, discs.before);
   EXPECT_EQ(Lines(back), (std::vector<std::string>{"label text", "label volumeId", "label blocks",
                                                    "fields Data/a.bin", "removed Data/new.txt", "content LaunchMe",
                                                    "moved keep.txt", "added old.txt"}));
+  ASSERT_EQ(back.differences.size(), 8u);
+  EXPECT_EQ(back.differences[0].fields[0].firstText, "GAME");
+  EXPECT_EQ(back.differences[6].firstCopies, std::vector<uint32_t>{12});
 }
 
 TEST(VolumeDiffTest, ContentDiffersWhereOneFileIsTheStartOfTheOther) {
