@@ -54,9 +54,8 @@ class EntryKeys {
     const std::string parentKey = parent ? parent->key : "";
     const uint32_t occurrence = ++seen_[parentKey + '\0' + name];
     KeyedEntry keyed{parentKey + '\0' + name + '\x01' + UnsignedDecimal(occurrence),
-                     (parent ? parent->path + "/" : "") + name +
-                         (occurrence > 1 ? "#" + UnsignedDecimal(occurrence) : ""),
-                     entry};
+                     parent ? parent->path + "/" + name : name, entry};
+    if (occurrence > 1) keyed.path.append("#").append(UnsignedDecimal(occurrence));
     if (entry.flags & opera::kDirectoryBit) open_.push_back(keyed);
     return keyed;
   }
