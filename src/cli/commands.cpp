@@ -448,7 +448,10 @@ int RunDiff(const std::string& first, const std::string& second, bool json) {
   };
   for (int i = 0; i < 2; ++i) {
     const ImageOpening& opening = report.opening[i];
-    if (opening.opened && !opening.container.empty()) std::cerr << images[i] << ": " << opening.container << std::endl;
+    // A container says on stderr which track it gave, as for the other reading commands.
+    if (opening.opened && !opening.container.empty()) {
+      std::cerr << images[i] << ": " << opening.container << std::endl;
+    }
     if (!opening.opened) fail(i, {kExitUsage, "cannot-open", opening.failure});
   }
   const VolumeDiff& diff = report.diff;
@@ -464,7 +467,8 @@ int RunDiff(const std::string& first, const std::string& second, bool json) {
   const bool compared = outcome.error.empty();
   if (compared) outcome.status = diff.differences.empty() ? kExitDone : kExitFailed;
   if (json) {
-    std::cout << (compared ? DiffJsonLines(diff, images) : "") << JsonLine(ComparisonJson(images, report, outcome, errorImage));
+    std::cout << (compared ? DiffJsonLines(diff, images) : "")
+              << JsonLine(ComparisonJson(images, report, outcome, errorImage));
   } else if (compared) {
     std::cout << DiffText(diff, images) << DiffSummaryText(diff);
   }

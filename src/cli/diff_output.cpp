@@ -54,7 +54,8 @@ std::string ValueText(const FieldChange& change, bool second) {
 std::string ChangesText(const std::vector<FieldChange>& changes) {
   std::string text;
   for (const FieldChange& change : changes) {
-    text += (text.empty() ? "" : ", ") + change.name + " " + ValueText(change, false) + " -> " + ValueText(change, true);
+    text += (text.empty() ? "" : ", ") + change.name + " " + ValueText(change, false) + " -> " +
+            ValueText(change, true);
   }
   return text;
 }

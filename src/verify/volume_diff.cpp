@@ -74,8 +74,9 @@ class EntryKeys {
 KeyedListing ListKeyed(ImageSource& source) {
   KeyedListing listing;
   EntryKeys keys;
-  listing.read = ListTree(source, {[&](const ListedEntry& entry) { listing.entries.push_back(keys.Next(entry)); },
-                                   [&](const std::string&) { listing.unreadableFolders.push_back(keys.LastFolder()); }});
+  listing.read =
+      ListTree(source, {[&](const ListedEntry& entry) { listing.entries.push_back(keys.Next(entry)); },
+                        [&](const std::string&) { listing.unreadableFolders.push_back(keys.LastFolder()); }});
   std::sort(listing.entries.begin(), listing.entries.end(),
             [](const KeyedEntry& a, const KeyedEntry& b) { return a.key < b.key; });
   return listing;

@@ -18,7 +18,8 @@ namespace {
 using nlohmann::json;
 using testkit::RunZanthrel;
 
-const std::string kEqual = "0 label fields, 0 added, 0 removed, 0 changed, 0 moved, 0 unreadable: the images are equal\n";
+const std::string kEqual =
+    "0 label fields, 0 added, 0 removed, 0 changed, 0 moved, 0 unreadable: the images are equal\n";
 
 // Every line of a --json run, each held to the schema.
 std::vector<json> SchemaLines(const testkit::ProcessOutcome& run, const std::string& what) {
