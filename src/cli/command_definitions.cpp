@@ -126,6 +126,16 @@ void DefineConvert(CLI::App& program, ConvertArgs& args) {
       ->check(CLI::IsMember({"iso", "cue", "chd"}));
 }
 
+void DefineDiff(CLI::App& program, DiffArgs& args) {
+  CLI::App* command = program.add_subcommand(
+      "diff", "Tell which entries of two images differ: added, removed, changed content or fields, moved; and "
+              "the label's fields. Exit 0 equal, 1 they differ");
+  command->add_option("A", args.first, "The first image (the original), any container")->required();
+  command->add_option("B", args.second, "The second image (the rebuild, or the other dump), any container")
+      ->required();
+  command->add_flag("--json", args.json, "Print one JSON line per difference and one for the whole (docs/json.md)");
+}
+
 void DefineMount(CLI::App& program, MountArgs& args) {
   CLI::App* command = program.add_subcommand(
       kMountCommand, "Show an image's tree read-only at MOUNTPOINT; fusermount3 -u MOUNTPOINT leaves");
@@ -158,6 +168,7 @@ std::unique_ptr<CLI::App> DefineCommands(CommandValues& values, bool withMount) 
   DefineInfo(*program, values.info);
   DefineList(*program, values.list);
   DefineVerify(*program, values.verify);
+  DefineDiff(*program, values.diff);
   if (withMount) DefineMount(*program, values.mount);
   program->add_subcommand("drives", "List the CD-ROM and removable drives that decompile can read");
   program->add_subcommand(kHelpCommand, "Print this help, or a command's: zanthrel help COMMAND")

@@ -5,6 +5,7 @@
 #include <iostream>
 #include <vector>
 
+#include "cli/diff_output.h"
 #include "cli/image_batch.h"
 #include "cli/image_outcome.h"
 #include "cli/json_output.h"
@@ -15,6 +16,7 @@
 #include "support/text.h"
 #include "workflow/convert_job.h"
 #include "workflow/decompile_job.h"
+#include "workflow/diff_job.h"
 #include "workflow/inspect_job.h"
 
 namespace zanthrel::cli {
@@ -427,6 +429,51 @@ int RunVerify(const std::vector<std::string>& images, bool json, unsigned jobs) 
                     [json, bar](const std::string& image, std::ostream& out, std::ostream& err) {
                       return VerifyOfImage(image, json, bar, out, err);
                     });
+}
+
+int RunDiff(const std::string& first, const std::string& second, bool json) {
+  const std::string images[2] = {first, second};
+  ProgressBar progress(StandardErrorIsTerminal());
+  const DiffImagesReport report = DiffImageFiles(first, second, SystemHost(), progress.Callback());
+  progress.End();
+  ImageOutcome outcome;
+  std::string errorImage;
+  // The first reason the comparison is not whole is the one the JSON gives;
+  // stderr says each.
+  const auto fail = [&](int i, ImageOutcome failure) {
+    PrintError(images[i] + ": " + failure.message);
+    if (!outcome.error.empty()) return;
+    outcome = std::move(failure);
+    errorImage = images[i];
+  };
+  for (int i = 0; i < 2; ++i) {
+    const ImageOpening& opening = report.opening[i];
+    // A container says on stderr which track it gave, as for the other reading commands.
+    if (opening.opened && !opening.container.empty()) {
+      std::cerr << images[i] << ": " << opening.container << std::endl;
+    }
+    if (!opening.opened) fail(i, {kExitUsage, "cannot-open", opening.failure});
+  }
+  const VolumeDiff& diff = report.diff;
+  for (int i = 0; i < 2 && report.Opened(); ++i) {
+    if (!report.hostFailure[i].empty()) {
+      fail(i, {kExitFailed, "host-failure", report.hostFailure[i]});
+    } else if (!diff.labelRead[i]) {
+      fail(i, {kExitFailed, "label-unreadable", "volume label cannot be read"});
+    } else if (!diff.treeRead[i]) {
+      fail(i, {kExitFailed, "tree-unreadable", kRootUnreadable});
+    }
+  }
+  const bool compared = outcome.error.empty();
+  if (compared) outcome.status = diff.differences.empty() ? kExitDone : kExitFailed;
+  if (json) {
+    std::cout << (compared ? DiffJsonLines(diff, images) : "")
+              << JsonLine(ComparisonJson(images, report, outcome, errorImage));
+  } else if (compared) {
+    std::cout << DiffText(diff, images) << DiffSummaryText(diff);
+  }
+  std::cout << std::flush;
+  return outcome.status;
 }
 
 #ifdef ZANTHREL_WITH_MOUNT

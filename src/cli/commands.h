@@ -59,6 +59,9 @@ int RunDrives();
 int RunList(const std::vector<std::string>& images, bool json, TextEncoding names, unsigned jobs);
 // Reads every copy of everything; exit 1 when damage was found.
 int RunVerify(const std::vector<std::string>& images, bool json, unsigned jobs);
+// Which entries of two images differ; exit 0 equal, 1 they differ or could
+// not be compared whole, 2 an image cannot be opened.
+int RunDiff(const std::string& first, const std::string& second, bool json);
 // `format`: "iso", "cue", "chd", or empty for OUT's extension.
 int RunConvert(const std::string& image, const std::string& output, const std::string& format, bool quiet,
                bool force);

@@ -23,13 +23,13 @@ struct UsageCase {
 };
 
 #ifdef ZANTHREL_WITH_MOUNT
-const std::string kCommands = "decompile, compile, convert, info, list, verify, mount, drives, help, version";
+const std::string kCommands = "decompile, compile, convert, info, list, verify, diff, mount, drives, help, version";
 #else
-const std::string kCommands = "decompile, compile, convert, info, list, verify, drives, help, version";
+const std::string kCommands = "decompile, compile, convert, info, list, verify, diff, drives, help, version";
 #endif
 
 const std::vector<std::string> kCommandNames = {"decompile", "compile", "convert", "info",   "list",
-                                                "verify",    "drives",  "help",    "version"};
+                                                "verify",    "diff",    "drives",  "help",    "version"};
 
 // A folder of the names the cases use: sample.iso an image, samples and tree
 // folders, existing.iso a file that is there already.
