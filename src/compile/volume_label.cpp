@@ -58,6 +58,8 @@ std::optional<LabelFile> FindLabelFile(Host& host, const std::string& root, cons
   return std::nullopt;
 }
 
+// Fixed: a compile without a choice or a label file writes this label byte
+// for byte, ids drawn in this order, as every image before it.
 void StartLabel(uint8_t* label, UniqueIdGenerator& ids) {
   label[L::kRecordType] = 1;
   std::memset(&label[L::kSync], 0x5A, 5);
