@@ -1,5 +1,6 @@
 #include "app/main_window.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
@@ -62,6 +63,12 @@ MainWindow::MainWindow(WindowServices services, QWidget* parent)
   setTabOrder(imageChoice, driveChoice);
   setTabOrder(driveChoice, driveList);
 
+  volumeLabelAction = new QAction("Volume label...", this);
+  volumeLabelAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_L));
+  addAction(volumeLabelAction);
+  setContextMenuPolicy(Qt::ActionsContextMenu);
+  connect(volumeLabelAction, &QAction::triggered, this, &MainWindow::VolumeLabelClick);
+
   connect(decompileButton, &QPushButton::clicked, this, &MainWindow::DecompileButtonClick);
   connect(compileButton, &QPushButton::clicked, this, &MainWindow::CompileButtonClick);
   connect(cancelButton, &QPushButton::clicked, this, &MainWindow::CancelButtonClick);
@@ -86,6 +93,8 @@ void MainWindow::DecompileButtonClick() {
   controller_->DecompileClicked(additionalInfoBox->isChecked(), discLabelBox->isChecked(),
                                 driveList->currentIndex());
 }
+
+void MainWindow::VolumeLabelClick() { controller_->VolumeLabelClicked(); }
 
 void MainWindow::CompileButtonClick() { controller_->CompileClicked(); }
 

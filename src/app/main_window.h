@@ -10,6 +10,7 @@
 #include "app/run_window.h"
 #include "workflow/window_controller.h"
 
+class QAction;
 class QCheckBox;
 class QComboBox;
 class QLabel;
@@ -37,8 +38,12 @@ class MainWindow : public QWidget, private WindowView {
   QRadioButton* driveChoice;
   QComboBox* driveList;
   QLabel* statusLine;
+  // "Volume label...", in the window's context menu and on Ctrl+L, so that
+  // the strip of controls keeps its size, places and tab order.
+  QAction* volumeLabelAction;
 
   bool JobRunning() const { return controller_->JobRunning(); }
+  const LabelFields& ChosenLabelFields() const { return controller_->ChosenLabelFields(); }
 
  signals:
   void JobFinished(const QString& status);
@@ -49,6 +54,7 @@ class MainWindow : public QWidget, private WindowView {
   void CancelButtonClick();
   void ImageChoiceClick();
   void DriveChoiceClick();
+  void VolumeLabelClick();
 
  private:
   void ShowJobStarted() override;

@@ -4,6 +4,7 @@
 #include <QMessageBox>
 
 #include "app/folder_dialog.h"
+#include "app/label_dialog.h"
 #include "support/host.h"
 #include "support/text.h"
 #include "workflow/window_jobs.h"
@@ -55,6 +56,13 @@ std::optional<std::string> QtDialogs::ChooseImageToWrite() {
 bool QtDialogs::ConfirmWriteInto(const std::string& folder) {
   return QMessageBox::question(parent_, "De-Compile", QString::fromStdString(WriteIntoFolderQuestion(folder)),
                                QMessageBox::Yes | QMessageBox::No, QMessageBox::No) == QMessageBox::Yes;
+}
+
+std::optional<TypedLabelFields> QtDialogs::EditLabelFields(const TypedLabelFields& current,
+                                                           const std::string& problem) {
+  LabelDialog dialog(parent_, current, problem);
+  if (dialog.exec() != QDialog::Accepted) return std::nullopt;
+  return dialog.Fields();
 }
 
 }  // namespace zanthrel::app

@@ -17,6 +17,8 @@ class QtDialogs : public WorkflowDialogs {
   std::optional<std::string> SelectFolder() override;
   std::optional<std::string> ChooseImageToWrite() override;
   bool ConfirmWriteInto(const std::string& folder) override;
+  std::optional<TypedLabelFields> EditLabelFields(const TypedLabelFields& current,
+                                                  const std::string& problem) override;
 
  private:
   QWidget* parent_;

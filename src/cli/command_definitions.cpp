@@ -47,6 +47,34 @@ void DefineDecompile(CLI::App& program, DecompileArgs& args) {
                   "decompile [OPTIONS] --drive DEVICE -o DIR.");
 }
 
+// A check of a typed value: empty when sound, else the failure's words.
+template <typename T>
+CLI::Validator Checked(Result<T> (*check)(const std::string&)) {
+  return CLI::Validator(
+      [check](std::string& text) -> std::string {
+        Result<T> value = check(text);
+        return value ? "" : value.Failure().text;
+      },
+      "");
+}
+
+// --volume-label and --volume-comment: a text kept as typed, once it has a form to store.
+void AddLabelText(CLI::App* command, const std::string& name, std::optional<std::string>& field,
+                  const std::string& typeName, const std::string& help) {
+  command->add_option_function<std::string>(name, [&field](const std::string& text) { field = text; }, help)
+      ->type_name(typeName)
+      ->check(Checked(LabelTextBytes));
+}
+
+// --volume-id and --root-id.
+void AddLabelId(CLI::App* command, const std::string& name, std::optional<uint32_t>& field, const std::string& help) {
+  command
+      ->add_option_function<std::string>(
+          name, [&field](const std::string& text) { field = *LabelIdNumber(text); }, help)
+      ->type_name("N")
+      ->check(Checked(LabelIdNumber));
+}
+
 void DefineCompile(CLI::App& program, CompileArgs& args) {
   CLI::App* command = program.add_subcommand("compile", "Build an Opera image from a folder, boot area included");
   command->add_flag("--no-boot-area", args.noBootArea, "Leave out the boot area (blocks 1-302 and the boot file slots)");
@@ -66,6 +94,13 @@ void DefineCompile(CLI::App& program, CompileArgs& args) {
   command->add_option("--format", args.format, "Write this container whatever IMAGE's extension: iso, cue or chd")
       ->type_name("FORMAT")
       ->check(CLI::IsMember({"iso", "cue", "chd"}));
+  AddLabelText(command, "--volume-label", args.label.text, "LABEL",
+               "The volume label's text, at most 32 bytes in Windows-1251 (default: CD-ROM)");
+  AddLabelText(command, "--volume-comment", args.label.comment, "COMMENT",
+               "The volume label's comment, at most 32 bytes in Windows-1251 (default: none)");
+  AddLabelId(command, "--volume-id", args.label.volumeId, "The volume's id: a 32-bit number, decimal or 0x hex");
+  AddLabelId(command, "--root-id", args.label.rootId,
+             "The root directory's id, kept in the label: a 32-bit number, decimal or 0x hex");
 }
 
 // IMAGE... and -j: the reading commands report on several images, reading

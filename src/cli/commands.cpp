@@ -328,6 +328,7 @@ int RunCompile(const CompileArgs& args, UniqueIdGenerator& ids) {
   request.replace = args.force ? ReplaceRule::kForced : ReplaceRule::kRefuseExisting;
   request.outsideLinks = !args.noOutsideLinks;
   request.names = args.names;
+  request.label = args.label;
   request.ids = &ids;
   request.progress = bar.Callback();
   if (args.verbose && !args.quiet) request.fileAdded = ListOnStandardOutput(bar);
@@ -344,6 +345,9 @@ int RunCompile(const CompileArgs& args, UniqueIdGenerator& ids) {
     return kExitCancelled;
   }
   for (const std::string& problem : report.problems) PrintError(problem);
+  if (!report.labelFile.empty() && !args.quiet) {
+    PrintError(report.labelFile + ": taken as the volume label, not stored as a file");
+  }
   Warnings warnings(args.quiet);
   // Names that had to change are warnings: nothing is lost, but the disc differs from the folder.
   for (const std::string& renamed : report.renamed) warnings.Add(renamed);

@@ -44,6 +44,7 @@ struct CompileArgs {
   bool noOutsideLinks = false;
   std::string format;  // "iso", "cue", "chd", or empty for IMAGE's extension
   TextEncoding names = TextEncoding::kCp1251;  // what the names are stored as
+  LabelFields label;  // --volume-label, --volume-comment, --volume-id, --root-id
 };
 
 int RunDecompile(const DecompileArgs& args);

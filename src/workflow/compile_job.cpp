@@ -83,6 +83,13 @@ CompileReport CompileThroughPlainImage(const CompileRequest& request, ImageForma
 }  // namespace
 
 CompileReport CompileFolderToImage(const CompileRequest& request) {
+  Result<LabelChoice> label = LabelChoiceOf(request.label);
+  if (!label) {
+    CompileReport report;
+    report.refused = true;
+    report.failure = request.imagePath + ": not written, " + label.Failure().text;
+    return report;
+  }
   const ImageFormat format = OutputFormat(request.imagePath, request.format);
   // A compiled disc has its one data track.
   for (const std::string& path : OutputPaths(format, {DiscTrack{}}, request.imagePath)) {
@@ -103,6 +110,7 @@ CompileReport CompileFolderToImage(const CompileRequest& request) {
   options.cancel = request.cancel;
   options.outsideLinks = request.outsideLinks;
   options.names = request.names;
+  options.label = *label;
   if (format == ImageFormat::kIso) {
     return CompileImage(request.folder, request.imagePath, request.bootArea, options);
   }

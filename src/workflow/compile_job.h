@@ -7,6 +7,7 @@
 #include "compile/compile_run.h"
 #include "compile/unique_ids.h"
 #include "workflow/image_format.h"
+#include "workflow/label_fields.h"
 #include "workflow/output_guard.h"
 
 namespace zanthrel {
@@ -21,6 +22,8 @@ struct CompileRequest {
   bool outsideLinks = true;
   // What the names are stored as on the disc.
   TextEncoding names = TextEncoding::kCp1251;
+  // The volume label's text, comment and ids, where the user chose them.
+  LabelFields label;
   // The command line sets its own rules; the window's save dialog has asked.
   ReplaceRule replace = ReplaceRule::kAskedByDialog;
   Progress progress;
@@ -34,7 +37,7 @@ struct CompileRequest {
 
 // A CUE/BIN or a CHD is written from the plain image, which is built first
 // beside it under a temporary name and removed again; every message names
-// the image asked for.
+// the image asked for. A label text that cannot be stored refuses the run.
 CompileReport CompileFolderToImage(const CompileRequest& request);
 
 }  // namespace zanthrel

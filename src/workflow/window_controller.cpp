@@ -61,10 +61,25 @@ void WindowController::CompileClicked() {
   if (!folder) return;
   std::optional<std::string> image = services_.dialogs->ChooseImageToWrite();
   if (!image) return;
-  StartJob([request = WindowCompileRequest(*folder, *image, ids_)](const Progress& progress,
-                                                                    CancelToken cancel) {
-    return RunCompileJob(request, progress, cancel);
-  });
+  CompileRequest request = WindowCompileRequest(*folder, *image, ids_);
+  request.label = label_;
+  StartJob([request](const Progress& progress, CancelToken cancel) { return RunCompileJob(request, progress, cancel); });
+}
+
+void WindowController::VolumeLabelClicked() {
+  TypedLabelFields typed = TypedLabelFieldsOf(label_);
+  std::string problem;
+  for (;;) {
+    std::optional<TypedLabelFields> answer = services_.dialogs->EditLabelFields(typed, problem);
+    if (!answer) return;
+    Result<LabelFields> fields = LabelFieldsOf(*answer);
+    if (fields) {
+      label_ = *fields;
+      return;
+    }
+    typed = *answer;
+    problem = fields.Failure().text;
+  }
 }
 
 void WindowController::CancelClicked() {

@@ -68,7 +68,12 @@ class WindowController {
   void DriveChoiceSelected();
   // `driveIndex` is the drive list's selection, -1 for none.
   void DecompileClicked(bool additionalInfo, bool extractDiscLabel, int driveIndex);
+  // Compile ISO, with the label fields chosen last.
   void CompileClicked();
+  // "Volume label...": asks until the answer can be stored or is cancelled;
+  // the fields answered are kept for every compile after.
+  void VolumeLabelClicked();
+  const LabelFields& ChosenLabelFields() const { return label_; }
   void CancelClicked();
   // On the window's thread, after PostJobEnd: waits for the job's thread and
   // shows the end. Nothing when no job runs.
@@ -85,6 +90,7 @@ class WindowController {
   std::vector<DriveEntry> drives_;
   // Ids run on from image to image for as long as the window lives.
   UniqueIdGenerator ids_;
+  LabelFields label_;
   std::thread worker_;
   // Written by the job's thread before it posts its end, read after the join.
   std::string status_;

@@ -84,6 +84,25 @@ TEST(UsageErrorTest, ArgumentsThatACommandDoesNotTakeAreNamedWithTheLineThatWork
   });
 }
 
+// A label value that the disc cannot hold is refused before anything is written.
+TEST(UsageErrorTest, LabelValuesTheDiscCannotHoldAreRefused) {
+  const std::string usage = "; zanthrel help compile describes the usage";
+  ExpectRefused({
+      {"compile --volume-label " + std::string(33, 'x') + " tree out.iso",
+       "compile: --volume-label: \"" + std::string(33, 'x') +
+           "\" is 33 bytes in Windows-1251; the label holds at most 32" + usage},
+      {"compile --volume-comment '日本' tree out.iso",
+       "compile: --volume-comment: \"日本\" has characters without a Windows-1251 form, which the label is "
+       "stored in" + usage},
+      {"compile --volume-id 0x100000000 tree out.iso",
+       "compile: --volume-id: \"0x100000000\" is not a 32-bit number: give it in decimal (0 to 4294967295) or "
+       "in hex (0x0 to 0xFFFFFFFF)" + usage},
+      {"compile --root-id -5 tree out.iso",
+       "compile: --root-id: \"-5\" is not a 32-bit number: give it in decimal (0 to 4294967295) or in hex "
+       "(0x0 to 0xFFFFFFFF)" + usage},
+  });
+}
+
 TEST(UsageErrorTest, WhatIsMissingIsNamed) {
   ExpectRefused({
       {"decompile",

@@ -4,6 +4,7 @@
 #include <deque>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "workflow/workflow_dialogs.h"
@@ -16,6 +17,10 @@ class ScriptedDialogs : public WorkflowDialogs {
  public:
   std::deque<std::optional<std::string>> images, folders, targets;
   std::deque<bool> writeInto;
+  // Answers of the "Volume label..." dialog; none left cancels it.
+  std::deque<TypedLabelFields> labelAnswers;
+  // What it was shown each time: the fields and the problem.
+  std::vector<std::pair<TypedLabelFields, std::string>> labelShown;
   // The folders that ConfirmWriteInto was asked about, in turn.
   std::vector<std::string> writeIntoAsked;
   int asked = 0;
@@ -28,6 +33,15 @@ class ScriptedDialogs : public WorkflowDialogs {
     if (writeInto.empty()) return false;
     const bool answer = writeInto.front();
     writeInto.pop_front();
+    return answer;
+  }
+  std::optional<TypedLabelFields> EditLabelFields(const TypedLabelFields& current,
+                                                  const std::string& problem) override {
+    ++asked;
+    labelShown.emplace_back(current, problem);
+    if (labelAnswers.empty()) return std::nullopt;
+    TypedLabelFields answer = labelAnswers.front();
+    labelAnswers.pop_front();
     return answer;
   }
 

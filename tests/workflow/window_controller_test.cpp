@@ -8,6 +8,8 @@
 #include <filesystem>
 #include <mutex>
 
+#include "opera/records.h"
+#include "support/cp1251.h"
 #include "testkit/files.h"
 #include "testkit/memory_device.h"
 #include "testkit/sample_disc.h"
@@ -238,7 +240,45 @@ TEST_F(WindowControllerTest, WhileAJobRunsTheButtonsAskNothingAndCancelStopsIt) 
   fs::remove(temp_.Path() / "src/big");
   dialogs_.targets = {temp_ / "old.iso"};
   controller_->CompileClicked();
-  EXPECT_EQ(FinishJob(), "Image written: " + (temp_ / "old.iso"));
+  EXPECT_EQ(FinishJob(), "Image written, 1 warning: " + testkit::NoBootFilesWarning(temp_ / "src"));
+}
+
+// "Volume label..." asks again, showing why, until its answer can be stored;
+// the fields then go into every compile after, and a cancel keeps them.
+TEST_F(WindowControllerTest, TheLabelChosenIsAskedUntilItFitsAndKeptForTheCompilesAfter) {
+  fs::create_directories(temp_.Path() / "src");
+  testkit::WriteText(temp_ / "src/file", "content");
+  const TypedLabelFields badId{"Игра", "", "0xZZ", ""};
+  const TypedLabelFields tooLong{std::string(33, 'x'), "", "", ""};
+  const TypedLabelFields good{"Игра", "v2", "0xdeadbeef", "12"};
+  dialogs_.labelAnswers = {badId, tooLong, good};
+  controller_->VolumeLabelClicked();
+  ASSERT_EQ(dialogs_.labelShown.size(), 3u);
+  EXPECT_EQ(dialogs_.labelShown[0].second, "");
+  EXPECT_EQ(dialogs_.labelShown[1].first.volumeId, "0xZZ");  // the answer is shown again to mend
+  EXPECT_TRUE(dialogs_.labelShown[1].second.starts_with("Volume id: \"0xZZ\" is not a 32-bit number"))
+      << dialogs_.labelShown[1].second;
+  EXPECT_TRUE(dialogs_.labelShown[2].second.starts_with("the volume label \"xxx")) << dialogs_.labelShown[2].second;
+
+  dialogs_.labelAnswers = {};
+  controller_->VolumeLabelClicked();  // cancelled: the fields stay
+  ASSERT_EQ(dialogs_.labelShown.size(), 4u);
+  const TypedLabelFields shown = dialogs_.labelShown[3].first;
+  EXPECT_EQ(std::vector<std::string>({shown.text, shown.comment, shown.volumeId, shown.rootId}),
+            std::vector<std::string>({"Игра", "v2", "0xDEADBEEF", "0x0000000C"}));
+
+  for (const char* image : {"first.iso", "second.iso"}) {
+    dialogs_.folders = {temp_ / "src"};
+    dialogs_.targets = {temp_ / image};
+    controller_->CompileClicked();
+    FinishJob();
+    const testkit::Bytes bytes = testkit::ReadBytes(temp_ / image);
+    ASSERT_GE(bytes.size(), 2048u);
+    EXPECT_EQ(std::string(bytes.begin() + 40, bytes.begin() + 44), Utf8ToCp1251("Игра")) << image;
+    EXPECT_EQ(std::string(bytes.begin() + 8, bytes.begin() + 10), "v2") << image;
+    EXPECT_EQ(opera::ReadBig32(&bytes[72]), 0xDEADBEEFu) << image;
+    EXPECT_EQ(opera::ReadBig32(&bytes[84]), 12u) << image;
+  }
 }
 
 TEST_F(WindowControllerTest, IdsRunOnFromImageToImageAndAClosedWindowStopsItsJob) {
@@ -248,7 +288,7 @@ TEST_F(WindowControllerTest, IdsRunOnFromImageToImageAndAClosedWindowStopsItsJob
     dialogs_.folders = {temp_ / "src"};
     dialogs_.targets = {temp_ / image};
     controller_->CompileClicked();
-    EXPECT_EQ(FinishJob(), "Image written: " + (temp_ / image));
+    EXPECT_EQ(FinishJob(), "Image written, 1 warning: " + testkit::NoBootFilesWarning(temp_ / "src"));
   }
   // The same folder twice, with other ids the second time.
   EXPECT_NE(testkit::ReadBytes(temp_ / "first.iso"), testkit::ReadBytes(temp_ / "second.iso"));
