@@ -22,7 +22,7 @@ constexpr uint32_t kBlock = 2048;
 constexpr size_t kChunkBlocks = 512;
 constexpr uint32_t kEndFlags = opera::kLastInBlockBit | opera::kLastInDirectoryBit;
 
-struct BlockSpan {
+struct FreeRun {
   uint32_t first = 0;
   uint32_t count = 0;
 };
@@ -207,7 +207,7 @@ class LayoutBuilder {
   UniqueIdGenerator& ids_;
   uint32_t end_;
   std::vector<uint8_t> changed_;  // one byte a block: written anew by a change
-  std::vector<BlockSpan> free_;    // freed in this build, for what grows or is added
+  std::vector<FreeRun> free_;    // freed in this build, for what grows or is added
   std::vector<DirectoryFate> fates_;
   std::map<std::string, size_t> directoryAt_;  // host path -> index
   std::vector<LayoutDirectory> added_;
@@ -245,7 +245,7 @@ void LayoutBuilder::Free(uint32_t first, uint64_t count) {
 }
 
 std::optional<uint32_t> LayoutBuilder::Allocate(uint64_t count) {
-  for (BlockSpan& span : free_) {
+  for (FreeRun& span : free_) {
     if (span.count >= count && count > 0) {
       const uint32_t first = span.first;
       span.first += uint32_t(count);
