@@ -267,6 +267,7 @@ int RunDecompile(const DecompileArgs& args) {
   request.additionalInfo = args.info;
   request.extractDiscLabel = args.discLabel;
   request.allowOverlaps = args.allowOverlaps;
+  request.layout = args.layout;
   request.progress = bar.Callback();
   if (args.verbose && !args.quiet) request.fileWritten = ListOnStandardOutput(bar);
   request.logEncoding = args.logEncoding;
@@ -302,12 +303,21 @@ int RunDecompile(const DecompileArgs& args) {
   if (const std::string overlaps = DescribeOverlaps(report); !overlaps.empty()) {
     warnings.Add(EscapeControlsInHostPath(overlaps));
   }
+  for (const std::string& warning : report.layoutWarnings) warnings.Add(EscapeControlsInHostPath(warning));
   warnings.PrintCount();
   if (!report.Succeeded()) {
     PrintError(DescribeReport(report, request.imagePath));
     return kExitFailed;
   }
   if (!args.quiet) std::cout << DescribeReport(report, request.imagePath) << std::endl;
+  if (report.layoutFailure) {
+    PrintError("layout not written: " + EscapeControlsInHostPath(report.layoutFailure->text));
+    return kExitFailed;
+  }
+  if (args.layout && !args.quiet) {
+    std::cout << report.layoutPath << ": layout written, " << report.layoutKeptBlocks
+              << " blocks kept as they are" << std::endl;
+  }
   return kExitDone;
 }
 
@@ -329,6 +339,11 @@ int RunCompile(const CompileArgs& args, UniqueIdGenerator& ids) {
   request.ids = &ids;
   request.progress = bar.Callback();
   if (args.verbose && !args.quiet) request.fileAdded = ListOnStandardOutput(bar);
+  request.layoutPath = args.layout;
+  // Every change a build by layout made is told, quiet or not: the disc differs there.
+  request.layoutChange = [&bar](const std::string& line) {
+    bar.PrintAbove(std::cerr, "zanthrel: " + EscapeControlsInHostPath(line));
+  };
   InterruptWatch interrupt;
   request.cancel = interrupt.Token();
   CompileReport report = CompileFolderToImage(request);
