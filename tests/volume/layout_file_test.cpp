@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include "testkit/files.h"
+#include "testkit/mastered_disc.h"
 #include "testkit/sample_disc.h"
 #include "testkit/temp_folder.h"
 #include "volume/layout_scan.h"
@@ -98,17 +99,21 @@ TEST(LayoutFileTest, EveryByteOfEveryFieldReadsBack) {
   EXPECT_NE(text.find("\"type\":\"\\u0000\u0098\\u000aя\""), std::string::npos);
 }
 
-TEST(LayoutFileTest, AScannedDiscReadsBackAsItWasScanned) {
+TEST(LayoutFileTest, ScannedDiscsReadBackAsTheyWereScanned) {
   testkit::TempFolder temp;
-  testkit::WriteBytes(temp / "disc.iso", testkit::MakeSampleDisc().image);
-  ImageSource source;
-  ASSERT_TRUE(OpenImageFile(source, temp / "disc.iso"));
-  Result<DiscLayout> layout = ScanLayout(source, {});
-  ASSERT_TRUE(layout.Ok());
-  layout->directories[0].entries[0].sha1 = "0123456789abcdef0123456789abcdef01234567";
-  const Result<DiscLayout> read = ParseLayout(LayoutText(*layout));
-  ASSERT_TRUE(read.Ok()) << read.Failure().text;
-  EXPECT_TRUE(*read == *layout);
+  testkit::WriteBytes(temp / "sample.iso", testkit::MakeSampleDisc().image);
+  for (const std::string& image : {temp / "sample.iso", testkit::WriteMasteredDisc(temp.Path().string())}) {
+    ImageSource source;
+    ASSERT_TRUE(OpenImageFile(source, image));
+    Result<DiscLayout> layout = ScanLayout(source, {});
+    ASSERT_TRUE(layout.Ok());
+    layout->directories[0].entries[0].sha1 = "0123456789abcdef0123456789abcdef01234567";
+    layout->blocksFile = "disc.blocks";
+    layout->patches = {{0, 2, 0}, {4, 3, 4096}, {layout->imageBlocks - 1, 1, 10240}};
+    const Result<DiscLayout> read = ParseLayout(LayoutText(*layout));
+    ASSERT_TRUE(read.Ok()) << image << ": " << read.Failure().text;
+    EXPECT_TRUE(*read == *layout) << image;
+  }
 }
 
 // The small layout's text with `from` (which it must hold) replaced by `to`.

@@ -5,12 +5,14 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
 #include <set>
 
 #include "decompile/decompile_run.h"
 #include "testkit/files.h"
 #include "testkit/image_builder.h"
 #include "testkit/log_text.h"
+#include "testkit/mastered_disc.h"
 #include "testkit/sample_disc.h"
 #include "testkit/temp_folder.h"
 
@@ -23,6 +25,7 @@ struct Scanned {
   DiscLayout layout;
   std::set<std::string> files;    // written by decompile, relative, "/" between parts
   std::set<std::string> folders;
+  std::map<std::string, std::string> contents;  // of the files
 };
 
 // Decompiles the image into a folder and reads its layout with the same choices.
@@ -42,6 +45,7 @@ Scanned DecompileAndScan(const Bytes& image, bool extractDiscLabel = false) {
       scanned.folders.insert(path.substr(0, path.size() - 1));
     } else {
       scanned.files.insert(path);
+      scanned.contents[path] = content;
     }
   }
   ImageSource source;
@@ -125,6 +129,64 @@ TEST(LayoutScanTest, TheSampleDiscsRecordsAndPathsAreThoseOfTheImageAndOfDecompi
   ASSERT_EQ(games.entries.size(), 1u);
   EXPECT_EQ(games.entries[0].hostPath, "Игры/a!3Ab");
   EXPECT_EQ(games.entries[0].byteCount, 10u);
+}
+
+// What mastered discs hold and compile never makes: every record as the
+// image holds it, and the paths of exactly the files decompile wrote.
+TEST(LayoutScanTest, AMasteredDiscsRecordsAndPathsAreThoseOfTheImageAndOfDecompile) {
+  const testkit::MasteredDisc disc = testkit::MakeMasteredDisc();
+  const Scanned scanned = DecompileAndScan(disc.image);
+  ExpectPathsOfTheDecompiledFolder(scanned);
+  std::map<std::string, std::string> expected;
+  for (const auto& [path, content] : disc.files) expected[path] = std::string(content.begin(), content.end());
+  EXPECT_EQ(scanned.contents, expected);
+  EXPECT_EQ(scanned.folders, std::set<std::string>(disc.folders.begin(), disc.folders.end()));
+
+  const DiscLayout& layout = scanned.layout;
+  EXPECT_EQ(layout.imageBlocks, 400u);
+  EXPECT_EQ(layout.label.comment, "Zanthrel mastered test disc");
+  EXPECT_EQ(layout.label.text, "MASTERED");
+  EXPECT_EQ(layout.label.volumeId, 0x5EA1D15Cu);
+  EXPECT_EQ(layout.label.rootId, 0x0000A001u);
+  EXPECT_EQ(layout.label.flags, 1u);
+  EXPECT_EQ(layout.label.lastRootCopy, 1u);
+  EXPECT_EQ(layout.label.rootBlockCount, 2u);
+  std::vector<std::string> order;
+  for (const LayoutDirectory& directory : layout.directories) order.push_back(directory.hostPath);
+  EXPECT_EQ(order, (std::vector<std::string>{"", "System", "System/Kernel", "Игры"}));
+  ASSERT_EQ(layout.directories.size(), 4u);
+
+  const LayoutDirectory& root = layout.directories[0];
+  EXPECT_EQ(root.copies, (std::vector<uint32_t>{2, 300}));
+  ASSERT_EQ(root.blocks.size(), 2u);
+  EXPECT_EQ(root.blocks[0].entryCount, 4u);
+  EXPECT_EQ(root.blocks[0].next, 1u);
+  EXPECT_EQ(root.blocks[1].entryCount, 3u);
+  EXPECT_EQ(root.blocks[1].previous, 0u);
+  EXPECT_EQ(root.blocks[1].firstFree, 20u + 76 + 80 + 72);  // two, three and one copies
+  std::vector<std::string> names;
+  for (const LayoutEntry& entry : root.entries) names.push_back(entry.name);
+  EXPECT_EQ(names, (std::vector<std::string>{"zeta.dat", "LaunchMe", "Disc label", "System", "alpha",
+                                             testkit::Win("Игры"), "empty"}));
+  const LayoutEntry& zeta = root.entries[0];
+  EXPECT_EQ(zeta.copies, (std::vector<uint32_t>{24, 320, 360}));
+  EXPECT_EQ(zeta.lastCopyIndex, 2u);
+  EXPECT_EQ(zeta.type, (std::array<uint8_t, 4>{'D', 'A', 'T', 'A'}));
+  EXPECT_EQ(root.entries[3].flags, 0x40000000u | 7);  // the last of its block
+  EXPECT_EQ(root.entries[1].type, (std::array<uint8_t, 4>{'*', 'z', 'a', 'p'}));
+  EXPECT_EQ(root.entries[2].hostPath, "");
+  const LayoutEntry& alpha = root.entries[4];
+  EXPECT_EQ(alpha.flags, 0x202u);
+  EXPECT_EQ(alpha.uniqueId, 0x7FFFFFFFu);
+  EXPECT_EQ(alpha.type, (std::array<uint8_t, 4>{0, 0, 1, 0xFF}));
+  EXPECT_EQ(alpha.burst, 7u);
+  EXPECT_EQ(alpha.gap, 3u);
+  EXPECT_EQ(root.entries[6].flags, 0x80000002u);
+  EXPECT_EQ(root.entries[6].blockCount, 0u);
+
+  const LayoutDirectory& games = layout.directories[3];
+  EXPECT_EQ(games.copies, (std::vector<uint32_t>{14, 314, 350}));
+  EXPECT_EQ(layout.directories[2].entries[0].gap, 0xFFFFFFFFu);
 }
 
 TEST(LayoutScanTest, AnExtractedLabelEntryIsNamedAsTheFileDecompileWrites) {
