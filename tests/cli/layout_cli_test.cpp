@@ -8,6 +8,7 @@
 
 #include "testkit/container_disc.h"
 #include "testkit/files.h"
+#include "testkit/mastered_disc.h"
 #include "testkit/process.h"
 #include "testkit/temp_folder.h"
 
@@ -78,6 +79,12 @@ TEST_F(LayoutCliTest, EveryKindOfSourceGivesItsDataTrackBackByteForByte) {
   EXPECT_EQ(RoundTrip("other.iso", "other", "out-other", "re-other.cue").status, 0);
   ASSERT_EQ(RunZanthrel("convert -q re-other.cue re-other.iso").status, 0);
   EXPECT_TRUE(testkit::ReadBytes("re-other.iso") == disc.image);
+
+  // A mastered disc, in raw sectors.
+  const Bytes mastered = testkit::MakeMasteredDisc().image;
+  testkit::WriteBytes("mastered.bin", testkit::RawFraming(mastered));
+  EXPECT_EQ(RoundTrip("mastered.bin", "mastered", "out-mastered", "re-mastered.iso").status, 0);
+  EXPECT_TRUE(testkit::ReadBytes("re-mastered.iso") == mastered);
 }
 
 TEST_F(LayoutCliTest, OneChangedFileIsToldAndChangesFewBlocks) {

@@ -9,6 +9,7 @@
 #include "compile/compile_run.h"
 #include "compile/layout_build.h"
 #include "testkit/files.h"
+#include "testkit/mastered_disc.h"
 #include "testkit/temp_folder.h"
 #include "verify/verify.h"
 #include "workflow/decompile_job.h"
@@ -79,6 +80,13 @@ Rebuilt Rebuild(const testkit::TempFolder& temp, DiscLayout layout, const Decomp
   return rebuilt;
 }
 
+// The paths of a tree, and the size of each file, for a message.
+std::string NamesOf(const std::map<std::string, std::string>& tree) {
+  std::string text;
+  for (const auto& [path, content] : tree) text += path + " (" + std::to_string(content.size()) + ")\n";
+  return text;
+}
+
 VerifyReport Verify(const std::string& image) {
   ImageSource source;
   EXPECT_TRUE(OpenImageFile(source, image).Ok());
@@ -106,7 +114,9 @@ class LayoutRebuildTest : public ::testing::Test {
     request.outputDir = temp_ / "again";
     const DecompileReport report = DecompileImageFile(request);
     ASSERT_TRUE(report.Succeeded()) << DescribeReport(report, "check.iso");
-    EXPECT_EQ(testkit::TreeOf(report.outputFolder), testkit::TreeOf(folder));
+    const std::map<std::string, std::string> got = testkit::TreeOf(report.outputFolder);
+    const std::map<std::string, std::string> expected = testkit::TreeOf(folder);
+    EXPECT_TRUE(got == expected) << NamesOf(got) << "\nexpected\n" << NamesOf(expected);
   }
 
   testkit::TempFolder temp_;
@@ -229,6 +239,49 @@ TEST_F(LayoutRebuildTest, LayoutThatDoesNotFitTheFolderIsBuiltOrRefusedNeverFoll
   wild.patches.push_back({0xFFFFFFF0, 0xFFFF, 1ull << 60});
   const LayoutBuildReport report = BuildByLayout(wild, decompiled_.folder, decompiled_.blocksPath, *file);
   EXPECT_LE(uint64_t(report.blockCount), uint64_t(original_.size() / 2048) + 64);
+}
+
+// A disc as mastering tools lay it out: copies far apart, directories over
+// several blocks, odd fields, unclaimed blocks holding data.
+class MasteredLayoutTest : public LayoutRebuildTest {
+ protected:
+  void SetUp() override {
+    original_ = testkit::MakeMasteredDisc().image;
+    testkit::WriteBytes(temp_ / "disc.iso", original_);
+    decompiled_ = DecompileWithLayout(temp_, temp_ / "disc.iso");
+  }
+};
+
+TEST_F(MasteredLayoutTest, UnchangedFolderGivesTheSameBytes) {
+  const Rebuilt rebuilt = Rebuild(temp_, decompiled_.layout, decompiled_);
+  EXPECT_TRUE(rebuilt.image == original_);
+  EXPECT_TRUE(rebuilt.lines.empty());
+}
+
+TEST_F(MasteredLayoutTest, ChangesReachEveryCopyAndLeaveASoundDisc) {
+  const fs::path folder = decompiled_.folder;
+  // Three copies, the third unequal on the disc: grown, every copy moves.
+  testkit::WriteBytes((folder / "zeta.dat").string(), testkit::Pattern(9000, 21));
+  // Two copies, the same size.
+  testkit::WriteBytes((folder / "System" / "Kernel" / "kernel").string(), testkit::Pattern(4096, 22));
+  fs::remove(folder / "alpha");  // two copies, odd flags
+  testkit::WriteBytes((folder / "System" / "added.txt").string(), testkit::Pattern(5, 23));
+  fs::create_directories(folder / "Extra");
+  testkit::WriteBytes((folder / "Extra" / "x.bin").string(), testkit::Pattern(3000, 24));
+  const Rebuilt rebuilt = Rebuild(temp_, decompiled_.layout, decompiled_);
+  std::string lines;
+  for (const std::string& line : rebuilt.lines) lines += line + "\n";
+  EXPECT_NE(lines.find("moved zeta.dat"), std::string::npos) << lines;
+  EXPECT_NE(lines.find("removed alpha"), std::string::npos) << lines;
+  EXPECT_NE(lines.find("added System/added.txt"), std::string::npos) << lines;
+  EXPECT_NE(lines.find("added Extra/"), std::string::npos) << lines;
+  // The label's count grows with the image.
+  const uint32_t labelBlocks = uint32_t(rebuilt.image[80]) << 24 | uint32_t(rebuilt.image[81]) << 16 |
+                               uint32_t(rebuilt.image[82]) << 8 | rebuilt.image[83];
+  EXPECT_EQ(labelBlocks, rebuilt.image.size() / 2048);
+  ExpectDecompilesTo(rebuilt.image, decompiled_.folder);
+  // The label's own text and the fields of the entries left alone stay.
+  EXPECT_TRUE(std::equal(original_.begin(), original_.begin() + 80, rebuilt.image.begin()));
 }
 
 }  // namespace
