@@ -66,6 +66,17 @@ std::string JoinRelative(const std::string& folder, const std::string& name) {
 // Blocks a count of bytes takes, in 2048-byte blocks.
 uint64_t BlocksFor(uint64_t bytes) { return (bytes + kBlock - 1) / kBlock; }
 
+// The copies of an entry that its last copy index counts and its list holds.
+std::vector<uint32_t> CopiesOf(const LayoutEntry& entry) {
+  const size_t count = size_t(std::min<uint64_t>(entry.copies.size(), uint64_t(entry.lastCopyIndex) + 1));
+  return {entry.copies.begin(), entry.copies.begin() + long(count)};
+}
+
+// The 2048-byte blocks each copy of an entry takes.
+uint64_t BlocksOf(const LayoutEntry& entry) {
+  return BlocksFor(uint64_t(entry.blockCount) * std::max<uint32_t>(entry.blockSize, 1));
+}
+
 // The stored record of an entry: the fixed part and its copy list, as long as
 // its last copy index says, held to what a directory block can hold.
 std::vector<uint8_t> EntryRecord(const LayoutEntry& entry) {
@@ -188,11 +199,14 @@ class LayoutBuilder {
                  std::string& sha1);
   // The file's entry after this build; false when it is gone.
   bool BuildFile(LayoutEntry& entry);
-  std::optional<LayoutEntry> AddFile(const std::string& relative, const std::string& name);
-  std::optional<LayoutEntry> AddFolder(const std::string& relative, const std::string& name);
+  std::optional<LayoutEntry> AddFile(const std::string& relative, const std::string& hostName);
+  std::optional<LayoutEntry> AddFolder(const std::string& relative);
   std::vector<LayoutEntry> AddedChildren(const std::string& relative, const std::vector<std::string>& known,
                                          std::vector<std::string>& names);
-  LayoutEntry NewEntry(const std::string& hostName, std::vector<std::string>& names);
+  // The name an added child is stored under, numbered when another child of
+  // the folder has it, as compile does.
+  std::string StoredNameFor(const std::string& hostName, std::vector<std::string>& names) const;
+  void RemoveFolder(const LayoutDirectory& directory, const std::string& shown);
   void PlaceDirectory(LayoutDirectory& directory, bool changed, uint32_t lastEntryEnds,
                       const std::string& shown);
   void WriteLabel();
@@ -301,10 +315,8 @@ bool LayoutBuilder::WriteFile(const std::string& hostPath, uint64_t size, const 
 }
 
 bool LayoutBuilder::BuildFile(LayoutEntry& entry) {
-  const uint32_t copies = uint32_t(std::min<size_t>(entry.copies.size(), uint64_t(entry.lastCopyIndex) + 1));
-  std::vector<uint32_t> places(entry.copies.begin(), entry.copies.begin() + copies);
-  // Blocks of 2048 bytes that each copy holds.
-  const uint64_t capacity = uint64_t(entry.blockCount) * std::max<uint32_t>(entry.blockSize, 1) / kBlock;
+  std::vector<uint32_t> places = CopiesOf(entry);
+  const uint64_t capacity = BlocksOf(entry);
   if (!IsPlainRelativePath(entry.hostPath)) {
     report_.warnings.push_back(entry.hostPath + ": not a path inside the folder; its entry is left as it was");
     return true;
@@ -355,25 +367,17 @@ bool LayoutBuilder::BuildFile(LayoutEntry& entry) {
   return true;
 }
 
-LayoutEntry LayoutBuilder::NewEntry(const std::string& hostName, std::vector<std::string>& names) {
+std::string LayoutBuilder::StoredNameFor(const std::string& hostName, std::vector<std::string>& names) const {
   const std::string stored = options_.names == TextEncoding::kUtf8 ? hostName : Utf8ToCp1251(hostName);
   uint8_t field[opera::entry::kNameWidth] = {};
   MakeEntryName(stored, field);
-  std::string name(reinterpret_cast<const char*>(field), strnlen(reinterpret_cast<const char*>(field), sizeof field));
-  // A name that another child of the folder has already is numbered, as compile does.
+  const std::string own(reinterpret_cast<const char*>(field), strnlen(reinterpret_cast<const char*>(field), sizeof field));
+  std::string name = own;
   for (unsigned number = 1; std::find(names.begin(), names.end(), name) != names.end(); ++number) {
-    name = NumberedName(std::string(reinterpret_cast<const char*>(field),
-                                    strnlen(reinterpret_cast<const char*>(field), sizeof field)),
-                        number);
+    name = NumberedName(own, number);
   }
   names.push_back(name);
-  LayoutEntry entry;
-  entry.uniqueId = ids_.NewUniqueId();
-  entry.blockSize = kBlock;
-  entry.burst = 1;
-  entry.name = name;
-  entry.lastCopyIndex = 0;
-  return entry;
+  return name;
 }
 
 std::optional<LayoutEntry> LayoutBuilder::AddFile(const std::string& relative, const std::string& hostName) {
@@ -387,6 +391,8 @@ std::optional<LayoutEntry> LayoutBuilder::AddFile(const std::string& relative, c
   LayoutEntry entry;
   entry.hostPath = relative;
   entry.flags = opera::kKindFile;
+  entry.blockSize = kBlock;
+  entry.burst = 1;
   WriteBig32(entry.type.data(), MakeEntryType(Utf8ToCp1251(hostName)));
   entry.byteCount = uint32_t(info->size);
   entry.blockCount = uint32_t(BlocksFor(info->size));
@@ -417,19 +423,16 @@ std::vector<LayoutEntry> LayoutBuilder::AddedChildren(const std::string& relativ
     const std::string childPath = JoinRelative(relative, child.name);
     std::optional<LayoutEntry> entry;
     if (child.info->kind == PathKind::kFile) entry = AddFile(childPath, child.name);
-    if (child.info->kind == PathKind::kFolder) entry = AddFolder(childPath, child.name);
+    if (child.info->kind == PathKind::kFolder) entry = AddFolder(childPath);
     if (!entry) continue;
-    const LayoutEntry named = NewEntry(child.name, names);
-    entry->uniqueId = named.uniqueId;
-    entry->blockSize = named.blockSize;
-    entry->burst = named.burst;
-    entry->name = named.name;
+    entry->uniqueId = ids_.NewUniqueId();
+    entry->name = StoredNameFor(child.name, names);
     added.push_back(std::move(*entry));
   }
   return added;
 }
 
-std::optional<LayoutEntry> LayoutBuilder::AddFolder(const std::string& relative, const std::string&) {
+std::optional<LayoutEntry> LayoutBuilder::AddFolder(const std::string& relative) {
   LayoutDirectory directory;
   directory.hostPath = relative;
   directory.blockSize = kBlock;
@@ -447,6 +450,8 @@ std::optional<LayoutEntry> LayoutBuilder::AddFolder(const std::string& relative,
   LayoutEntry entry;
   entry.hostPath = relative;
   entry.flags = opera::kKindDirectory;
+  entry.blockSize = kBlock;
+  entry.burst = 1;
   std::memcpy(entry.type.data(), opera::kTypeDirectory.data(), 4);
   entry.byteCount = directory.blockCount * kBlock;
   entry.blockCount = directory.blockCount;
@@ -482,6 +487,16 @@ void LayoutBuilder::PlaceDirectory(LayoutDirectory& directory, bool changed, uin
   for (uint32_t copy : directory.copies) WriteBlocks(copy, bytes.data(), directory.blockCount);
 }
 
+void LayoutBuilder::RemoveFolder(const LayoutDirectory& directory, const std::string& shown) {
+  // Its files go with it; its folders are removed on their own, before it.
+  for (const LayoutEntry& entry : directory.entries) {
+    if (entry.IsDirectory()) continue;
+    for (uint32_t copy : CopiesOf(entry)) Free(copy, BlocksOf(entry));
+  }
+  for (uint32_t copy : directory.copies) Free(copy, directory.blockCount);
+  Tell("removed " + shown + ": its blocks are left empty");
+}
+
 void LayoutBuilder::BuildDirectory(size_t index) {
   // The directory is copied out and back: added folders grow the list behind it.
   LayoutDirectory directory = layout_.directories[index];
@@ -489,7 +504,10 @@ void LayoutBuilder::BuildDirectory(size_t index) {
   if (directory.blockCount > kMaxLayoutBlocks) {
     return Fail("layout: " + shown + " claims " + std::to_string(directory.blockCount) + " blocks");
   }
-  const bool present = HostPathOf(directory.hostPath, EntryType::kFolder).has_value();
+  if (!HostPathOf(directory.hostPath, EntryType::kFolder)) {
+    fates_[index].removed = true;
+    return RemoveFolder(directory, shown);
+  }
   const uint32_t lastEntryEnds = directory.entries.empty() ? 0 : directory.entries.back().flags & kEndFlags;
   bool changed = false;
   std::vector<LayoutEntry> kept;
@@ -499,14 +517,8 @@ void LayoutBuilder::BuildDirectory(size_t index) {
     if (Stopped()) return;
     bool keep = true;
     if (!entry.hostPath.empty()) known.push_back(LastNameOf(entry.hostPath));
-    if (entry.hostPath.empty() || !present) {
-      keep = present || entry.hostPath.empty();
-      if (!keep) {
-        const uint32_t places = uint32_t(std::min<size_t>(entry.copies.size(), uint64_t(entry.lastCopyIndex) + 1));
-        if (!entry.IsDirectory()) {
-          for (uint32_t i = 0; i < places; ++i) Free(entry.copies[i], entry.blockCount);
-        }
-      }
+    if (entry.hostPath.empty()) {
+      // Not written by decompile (the label's entry): kept as it is.
     } else if (entry.IsDirectory()) {
       const auto child = directoryAt_.find(entry.hostPath);
       if (child != directoryAt_.end()) {
@@ -533,12 +545,6 @@ void LayoutBuilder::BuildDirectory(size_t index) {
     } else {
       changed = true;
     }
-  }
-  if (!present) {
-    fates_[index].removed = true;
-    for (uint32_t copy : directory.copies) Free(copy, directory.blockCount);
-    if (index > 0) Tell("removed " + shown + ": its blocks are left empty");
-    if (index > 0) return;
   }
   std::vector<LayoutEntry> added = AddedChildren(directory.hostPath, known, names);
   if (!added.empty()) {
