@@ -323,10 +323,7 @@ bool LayoutBuilder::BuildFile(LayoutEntry& entry) {
   }
   const std::optional<std::string> path = HostPathOf(entry.hostPath, EntryType::kFile);
   if (!path) {
-    if (host_.EntryTypeOf(JoinPath(folder_, entry.hostPath))) {
-      report_.warnings.push_back(entry.hostPath + ": not a file of the folder; its entry is left as it was");
-      return true;
-    }
+    // Gone, or something else in its place now (a folder, which is then added as new).
     for (uint32_t copy : places) Free(copy, capacity);
     Tell("removed " + entry.hostPath + ": its blocks are left empty");
     return false;
@@ -516,7 +513,6 @@ void LayoutBuilder::BuildDirectory(size_t index) {
   for (LayoutEntry& entry : directory.entries) {
     if (Stopped()) return;
     bool keep = true;
-    if (!entry.hostPath.empty()) known.push_back(LastNameOf(entry.hostPath));
     if (entry.hostPath.empty()) {
       // Not written by decompile (the label's entry): kept as it is.
     } else if (entry.IsDirectory()) {
@@ -540,6 +536,7 @@ void LayoutBuilder::BuildDirectory(size_t index) {
       changed = changed || entry.byteCount != byteCount || entry.blockCount != blockCount || entry.copies != copies;
     }
     if (keep) {
+      if (!entry.hostPath.empty()) known.push_back(LastNameOf(entry.hostPath));
       names.push_back(entry.name);
       kept.push_back(entry);
     } else {

@@ -3,10 +3,10 @@
 #include <algorithm>
 
 #include "support/cp1251.h"
-#include "volume/layout_file.h"
-#include "workflow/layout_record.h"
 #include "support/host.h"
 #include "support/text.h"
+#include "volume/layout_file.h"
+#include "workflow/layout_record.h"
 
 namespace zanthrel {
 
@@ -67,7 +67,8 @@ void WriteLayout(ImageSource& source, const DecompileRequest& request, Decompile
   report.layoutKeptBlocks = record->keptBlocks;
   report.layoutWarnings = std::move(record->warnings);
   const std::string text = LayoutText(record->layout);
-  Result<HostFile> file = host.CreateFile(report.layoutPath);
+  // As the log is: a link in its place is never written through.
+  Result<HostFile> file = host.CreateFileIn(host.OpenFolder(ParentFolderOf(report.layoutPath)), FileNameOf(report.layoutPath));
   Status written = file ? file->WriteAt(0, text.data(), text.size()) : Status(file.Failure());
   if (!written) {
     report.layoutFailure = Error{report.layoutPath + ": cannot be written (" + ErrorText(written.Failure().code) + ")",

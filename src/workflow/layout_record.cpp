@@ -27,7 +27,7 @@ void ReadSourceBlocks(ImageSource& source, uint32_t first, uint32_t count, uint8
   }
 }
 
-// "blocks 5-9, 12" for a warning.
+// "5-9, 12" for a warning.
 std::string BlockListText(const std::vector<uint32_t>& blocks) {
   constexpr size_t kNamed = 8;
   std::string text;
@@ -69,7 +69,8 @@ Result<LayoutRecord> RecordLayout(ImageSource& source, const std::string& folder
   if (!report.written) return Error{report.failure, EIO};
   record.warnings = report.warnings;
 
-  Result<HostFile> blocks = host.CreateFile(blocksPath);
+  // As the log is: a link in its place is never written through.
+  Result<HostFile> blocks = host.CreateFileIn(host.OpenFolder(ParentFolderOf(blocksPath)), FileNameOf(blocksPath));
   if (!blocks) return Error{blocksPath + ": cannot be written (" + ErrorText(blocks.Failure().code) + ")", blocks.Failure().code};
   layout.blocksFile = FileNameOf(blocksPath);
   layout.patches.clear();
@@ -100,8 +101,10 @@ Result<LayoutRecord> RecordLayout(ImageSource& source, const std::string& folder
   }
   record.keptBlocks = written / kBlock;
   if (!unreadable.empty()) {
+    const bool one = unreadable.size() == 1;
     record.warnings.push_back(source.Name() + ": " + std::to_string(unreadable.size()) +
-                              " blocks cannot be read and are kept as zeros in the layout (blocks " +
+                              (one ? " block cannot be read and is kept as zeros in the layout (block "
+                                   : " blocks cannot be read and are kept as zeros in the layout (blocks ") +
                               BlockListText(unreadable) + ")");
   }
   return record;

@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "testkit/cd_sectors.h"
 #include "testkit/container_disc.h"
 #include "testkit/files.h"
 #include "testkit/mastered_disc.h"
@@ -110,6 +111,22 @@ TEST_F(LayoutCliTest, OneChangedFileIsToldAndChangesFewBlocks) {
   EXPECT_LE(DifferingBlocks(original_, testkit::ReadBytes("inplace.iso")), 5u);
   ASSERT_EQ(RunZanthrel("decompile -q -o again inplace.iso").status, 0);
   EXPECT_EQ(testkit::TreeOf("again/PARCE_inplace"), testkit::TreeOf("out/PARCE_disc"));
+}
+
+TEST_F(LayoutCliTest, UnreadableBlockIsKeptAsZerosAndNamed) {
+  // A sector of the boot area that neither its EDC nor its ECC can mend.
+  Bytes raw = testkit::Mode1Sectors(original_);
+  for (size_t i = 0; i < 1500; ++i) raw[100 * 2352 + 16 + i] ^= uint8_t(0x5A + i);
+  testkit::WriteBytes("damaged.bin", raw);
+  const testkit::ProcessOutcome run = RoundTrip("damaged.bin", "damaged", "out", "rebuilt.iso");
+  ASSERT_EQ(run.status, 0) << run.err;
+  const testkit::ProcessOutcome decompiled = RunZanthrel("decompile -f --layout -o out damaged.bin");
+  EXPECT_NE(decompiled.err.find("damaged.bin: 1 block cannot be read and is kept as zeros in the layout (block 100)"),
+            std::string::npos)
+      << decompiled.err;
+  Bytes expected = original_;
+  std::fill(expected.begin() + 100 * 2048, expected.begin() + 101 * 2048, 0);
+  EXPECT_TRUE(testkit::ReadBytes("rebuilt.iso") == expected);
 }
 
 TEST_F(LayoutCliTest, BrokenLayoutOrBlocksFileIsRefusedWithTheReason) {

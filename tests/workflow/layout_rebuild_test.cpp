@@ -180,6 +180,10 @@ TEST_F(LayoutRebuildTest, GrownAddedAndRemovedEntriesGiveASoundDisc) {
   fs::create_directories(folder / "added" / "inner");
   testkit::WriteBytes((folder / "added" / "inner" / "deep.bin").string(), testkit::Pattern(9000, 9));
   testkit::WriteBytes((folder / "added" / "top.bin").string(), testkit::Pattern(10, 10));
+  // A file whose name is now a folder's: the file removed, the folder added.
+  fs::remove(folder / "zero");
+  fs::create_directories(folder / "zero");
+  testkit::WriteBytes((folder / "zero" / "inside").string(), testkit::Pattern(100, 11));
   DiscLayout layout = decompiled_.layout;
   const Rebuilt rebuilt = Rebuild(temp_, layout, decompiled_);
   EXPECT_GT(rebuilt.image.size(), original_.size());
@@ -190,6 +194,8 @@ TEST_F(LayoutRebuildTest, GrownAddedAndRemovedEntriesGiveASoundDisc) {
   EXPECT_NE(lines.find("removed data/part3.bin"), std::string::npos) << lines;
   EXPECT_NE(lines.find("added new file.txt"), std::string::npos) << lines;
   EXPECT_NE(lines.find("added added/inner/deep.bin"), std::string::npos) << lines;
+  EXPECT_NE(lines.find("removed zero"), std::string::npos) << lines;
+  EXPECT_NE(lines.find("added zero/"), std::string::npos) << lines;
   ExpectDecompilesTo(rebuilt.image, decompiled_.folder);
 }
 
