@@ -186,8 +186,9 @@ class Reader {
       SkipBlanks();
       if (!Take(':')) return Fail("a member name without a colon");
       SkipBlanks();
-      value.members.emplace_back(std::move(name), JsonValue{});
-      if (!Value(value.members.back().second, depth)) return false;
+      value.names.push_back(std::move(name));
+      value.members.emplace_back();
+      if (!Value(value.members.back(), depth)) return false;
       SkipBlanks();
       if (Take('}')) return true;
       if (!Take(',')) return Fail("an object without a comma or its end");
@@ -202,8 +203,8 @@ class Reader {
 }  // namespace
 
 const JsonValue* JsonValue::Member(std::string_view name) const {
-  for (const auto& [key, value] : members) {
-    if (key == name) return &value;
+  for (size_t i = 0; i < names.size(); ++i) {
+    if (names[i] == name) return &members[i];
   }
   return nullptr;
 }

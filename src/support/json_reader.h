@@ -7,7 +7,6 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
-#include <utility>
 #include <vector>
 
 #include "support/result.h"
@@ -21,7 +20,10 @@ struct JsonValue {
   uint64_t number = 0;
   std::string text;  // UTF-8; may hold zero bytes written as \u0000
   std::vector<JsonValue> items;
-  std::vector<std::pair<std::string, JsonValue>> members;  // in the order written
+  // An object's members in the order written: their names and their values.
+  // Two lists, as a value cannot hold a pair of itself before it is complete.
+  std::vector<std::string> names;
+  std::vector<JsonValue> members;
 
   // The member of that name, or null.
   const JsonValue* Member(std::string_view name) const;

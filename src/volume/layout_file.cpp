@@ -156,7 +156,7 @@ class LineReader {
   }
   // The first fault of the line, unknown members included, as its message.
   std::optional<Error> Finish() {
-    for (const auto& [name, value] : object_.members) {
+    for (const std::string& name : object_.names) {
       if (!asked_.contains(name)) Fail("unknown member \"" + EscapeControls(name) + "\"");
     }
     if (error_.empty()) return std::nullopt;

@@ -40,7 +40,7 @@ Bytes PlaceFile(ImageBuilder& builder, const EntryFields& file, uint32_t seed,
 
 }  // namespace
 
-MasteredDisc MakeMasteredDisc() {
+MasteredDisc MakeMasteredDisc(bool differingCopy) {
   ImageBuilder builder(kBlocks);
   MasteredDisc disc;
 
@@ -84,7 +84,7 @@ MasteredDisc MakeMasteredDisc() {
   builder.Data(4, Pattern(3 * 2048, 1));
   PlaceFile(builder, zeta, 2, disc.files, "zeta.dat");
   // The third copy of zeta.dat is not equal to the first: decompile reads the first.
-  builder.Data(360, Pattern(2 * 2048, 20));
+  if (differingCopy) builder.Data(360, Pattern(2 * 2048, 20));
   PlaceFile(builder, alpha, 3, disc.files, "alpha");
   disc.files["empty"] = {};
   PlaceFile(builder, osCode, 4, disc.files, "System/os_code");
@@ -116,9 +116,9 @@ MasteredDisc MakeMasteredDisc() {
   return disc;
 }
 
-std::string WriteMasteredDisc(const std::string& folder, const std::string& name) {
+std::string WriteMasteredDisc(const std::string& folder, const std::string& name, bool differingCopy) {
   const std::string path = HostPath(folder + "/" + name);
-  WriteBytes(path, MakeMasteredDisc().image);
+  WriteBytes(path, MakeMasteredDisc(differingCopy).image);
   return path;
 }
 

@@ -23,10 +23,14 @@ struct MasteredDisc {
   std::vector<std::string> folders;
 };
 
-MasteredDisc MakeMasteredDisc();
+// `differingCopy`: the third copy of "zeta.dat" is not equal to the first,
+// which verify calls damage; without it every copy of a file is equal, and
+// verify finds the disc clean but for the blocks no entry claims.
+MasteredDisc MakeMasteredDisc(bool differingCopy = true);
 
 // Writes the mastered disc's image as `name` in `folder` (UTF-8 paths, "/"
 // between their parts) and gives the file's full path.
-std::string WriteMasteredDisc(const std::string& folder, const std::string& name = "mastered.iso");
+std::string WriteMasteredDisc(const std::string& folder, const std::string& name = "mastered.iso",
+                              bool differingCopy = true);
 
 }  // namespace zanthrel::testkit

@@ -29,7 +29,8 @@ struct Scanned {
 };
 
 // Decompiles the image into a folder and reads its layout with the same choices.
-Scanned DecompileAndScan(const Bytes& image, bool extractDiscLabel = false) {
+Scanned DecompileAndScan(const Bytes& image, bool extractDiscLabel = false,
+                         TextEncoding names = TextEncoding::kCp1251) {
   testkit::TempFolder temp;
   testkit::WriteBytes(temp / "disc.iso", image);
   Scanned scanned;
@@ -38,6 +39,7 @@ Scanned DecompileAndScan(const Bytes& image, bool extractDiscLabel = false) {
     EXPECT_TRUE(OpenImageFile(source, temp / "disc.iso"));
     DecompileOptions options;
     options.extractDiscLabel = extractDiscLabel;
+    options.names = names;
     EXPECT_TRUE(DecompileImage(source, temp / "out", temp / "disc.log", options).Succeeded());
   }
   for (const auto& [path, content] : testkit::TreeOf(temp / "out")) {
@@ -52,6 +54,7 @@ Scanned DecompileAndScan(const Bytes& image, bool extractDiscLabel = false) {
   EXPECT_TRUE(OpenImageFile(source, temp / "disc.iso"));
   LayoutScanOptions options;
   options.extractDiscLabel = extractDiscLabel;
+  options.names = names;
   Result<DiscLayout> layout = ScanLayout(source, options);
   EXPECT_TRUE(layout.Ok()) << (layout ? "" : layout.Failure().text);
   if (layout) scanned.layout = std::move(*layout);
@@ -214,6 +217,20 @@ TEST(LayoutScanTest, NamesMetAgainTakeTheNumbersDecompileGivesThem) {
   EXPECT_EQ(paths.files, (std::set<std::string>{"a.txt", "a~2.txt", "b", "b~1", "a~1.txt/a.txt",
                                                 "a~1.txt/a~1.txt", "sub/!2E!2E", "sub/!00", "sub/a.txt"}));
   EXPECT_EQ(paths.folders, (std::set<std::string>{"a~1.txt", "sub"}));
+}
+
+// Names read as UTF-8 keep their characters and escape the bytes that are
+// not UTF-8, as decompile writes them.
+TEST(LayoutScanTest, NamesReadAsUtf8AreTheHostNamesDecompileWrites) {
+  using testkit::FileEntry;
+  testkit::ImageBuilder builder(4);
+  builder.Label({});
+  builder.Directory(1, {FileEntry("Игры.txt", 2, 3), FileEntry("\xC0\xFF.bin", 2, 3), testkit::DirEntry("Ж", 3)});
+  builder.Directory(3, {FileEntry("Игры.txt", 2, 1)});
+  const Scanned scanned = DecompileAndScan(builder.Image(), false, TextEncoding::kUtf8);
+  ExpectPathsOfTheDecompiledFolder(scanned);
+  EXPECT_TRUE(HostPathsOf(scanned.layout).files.contains("Ж/Игры.txt"));
+  EXPECT_EQ(scanned.layout.directories[0].entries[1].name, "\xC0\xFF.bin");
 }
 
 // Directories over several blocks, in several copies, the first of which
