@@ -100,6 +100,12 @@ Result<LayoutRecord> RecordLayout(ImageSource& source, const std::string& folder
     }
   }
   record.keptBlocks = written / kBlock;
+  if (layout.patches.empty()) {
+    // Nothing to keep: no blocks file, as the layout then says.
+    blocks->Close();
+    (void)host.RemoveFile(blocksPath);
+    layout.blocksFile.clear();
+  }
   if (!unreadable.empty()) {
     const bool one = unreadable.size() == 1;
     record.warnings.push_back(source.Name() + ": " + std::to_string(unreadable.size()) +

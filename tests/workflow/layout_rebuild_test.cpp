@@ -140,6 +140,17 @@ TEST_F(LayoutRebuildTest, UnchangedFolderGivesTheSameBytes) {
   }
 }
 
+TEST_F(LayoutRebuildTest, ImageWithoutBootAreaNeedsNoBlocksFile) {
+  // Every block of a compile without its boot area is one that the records and files give again.
+  ASSERT_TRUE(CompileImage((temp_ / "src"), (temp_ / "bare.iso"), false).written);
+  fs::remove_all(temp_.Path() / "out");
+  const Decompiled decompiled = DecompileWithLayout(temp_, temp_ / "bare.iso");
+  EXPECT_TRUE(decompiled.layout.patches.empty());
+  EXPECT_TRUE(decompiled.layout.blocksFile.empty());
+  EXPECT_FALSE(fs::exists(decompiled.blocksPath));
+  EXPECT_TRUE(Rebuild(temp_, decompiled.layout, decompiled).image == testkit::ReadBytes(temp_ / "bare.iso"));
+}
+
 TEST_F(LayoutRebuildTest, UnclaimedBlocksAndOddBytesComeBackFromTheBlocksFile) {
   // Bytes no record gives: junk in an unclaimed boot block, behind a file's
   // end, and behind the root's last entry.
