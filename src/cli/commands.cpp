@@ -1,6 +1,7 @@
 #include "cli/commands.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <functional>
 #include <iostream>
 #include <vector>
@@ -312,7 +313,7 @@ int RunDecompile(const DecompileArgs& args) {
   if (!args.quiet) std::cout << DescribeReport(report, request.imagePath) << std::endl;
   if (report.layoutFailure) {
     PrintError("layout not written: " + EscapeControlsInHostPath(report.layoutFailure->text));
-    return kExitFailed;
+    return report.layoutFailure->code == ECANCELED ? kExitCancelled : kExitFailed;
   }
   if (args.layout && !args.quiet) {
     std::cout << report.layoutPath << ": layout written, " << report.layoutKeptBlocks

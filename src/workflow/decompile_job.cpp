@@ -59,7 +59,7 @@ void WriteLayout(ImageSource& source, const DecompileRequest& request, Decompile
   scan.extractDiscLabel = request.extractDiscLabel;
   scan.names = request.names;
   Result<LayoutRecord> record =
-      RecordLayout(source, report.outputFolder, LayoutBlocksPathFor(report.layoutPath), scan, host);
+      RecordLayout(source, report.outputFolder, LayoutBlocksPathFor(report.layoutPath), scan, host, request.cancel);
   if (!record) {
     report.layoutFailure = record.Failure();
     return;

@@ -49,7 +49,8 @@ std::string BlockListText(const std::vector<uint32_t>& blocks) {
 }  // namespace
 
 Result<LayoutRecord> RecordLayout(ImageSource& source, const std::string& folder, const std::string& blocksPath,
-                                  const LayoutScanOptions& scan, Host& host) {
+                                  const LayoutScanOptions& scan, Host& host, CancelToken cancel) {
+  const Error stopped{blocksPath + ": not written, stopped by the user", ECANCELED};
   Result<DiscLayout> scanned = ScanLayout(source, scan);
   if (!scanned) return scanned.Failure();
   LayoutRecord record;
@@ -65,7 +66,9 @@ Result<LayoutRecord> RecordLayout(ImageSource& source, const std::string& folder
   // Built without kept blocks: the ids of added entries are never drawn, the folder being the disc's own.
   LayoutBuildOptions options;
   options.host = &host;
+  options.cancel = cancel;
   const LayoutBuildReport report = BuildByLayout(layout, folder, "", built->File(), options);
+  if (report.cancelled) return stopped;
   if (!report.written) return Error{report.failure, EIO};
   record.warnings = report.warnings;
 
@@ -79,6 +82,12 @@ Result<LayoutRecord> RecordLayout(ImageSource& source, const std::string& folder
   std::vector<uint32_t> unreadable;
   uint64_t written = 0;
   for (uint32_t first = 0; first < layout.imageBlocks; first += kChunkBlocks) {
+    if (cancel.Requested()) {
+      // Half a blocks file is of no use without its layout.
+      blocks->Close();
+      (void)host.RemoveFile(blocksPath);
+      return stopped;
+    }
     const uint32_t count = std::min(kChunkBlocks, layout.imageBlocks - first);
     const size_t bytes = size_t(count) * kBlock;
     ReadSourceBlocks(source, first, count, original.data(), unreadable);

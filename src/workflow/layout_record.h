@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "source/image_source.h"
+#include "support/cancel.h"
 #include "support/host.h"
 #include "support/result.h"
 #include "volume/layout.h"
@@ -27,8 +28,10 @@ struct LayoutRecord {
 
 // `folder` is the one decompile wrote the source into; the blocks file is
 // written at `blocksPath` (its name goes into the layout), the image built
-// for the comparison lies beside it until the end.
+// for the comparison lies beside it until the end. A stop asked for ends it
+// with code ECANCELED.
 Result<LayoutRecord> RecordLayout(ImageSource& source, const std::string& folder, const std::string& blocksPath,
-                                  const LayoutScanOptions& scan, Host& host = SystemHost());
+                                  const LayoutScanOptions& scan, Host& host = SystemHost(),
+                                  CancelToken cancel = {});
 
 }  // namespace zanthrel

@@ -3,6 +3,8 @@
 // edited since.
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <cerrno>
 #include <filesystem>
 #include <map>
 
@@ -149,6 +151,18 @@ TEST_F(LayoutRebuildTest, ImageWithoutBootAreaNeedsNoBlocksFile) {
   EXPECT_TRUE(decompiled.layout.blocksFile.empty());
   EXPECT_FALSE(fs::exists(decompiled.blocksPath));
   EXPECT_TRUE(Rebuild(temp_, decompiled.layout, decompiled).image == testkit::ReadBytes(temp_ / "bare.iso"));
+}
+
+TEST_F(LayoutRebuildTest, StopLeavesNoBlocksFile) {
+  ImageSource source;
+  ASSERT_TRUE(OpenImageFile(source, temp_ / "disc.iso").Ok());
+  fs::remove(decompiled_.blocksPath);
+  const std::atomic<bool> stop{true};
+  const Result<LayoutRecord> record =
+      RecordLayout(source, decompiled_.folder, decompiled_.blocksPath, {}, SystemHost(), CancelToken{&stop});
+  ASSERT_FALSE(record);
+  EXPECT_EQ(record.Failure().code, ECANCELED);
+  EXPECT_FALSE(fs::exists(decompiled_.blocksPath));
 }
 
 TEST_F(LayoutRebuildTest, UnclaimedBlocksAndOddBytesComeBackFromTheBlocksFile) {
