@@ -176,6 +176,14 @@ class LayoutBuilder {
     bool removed = false;
     bool relocated = false;  // its copies or its block count changed
   };
+  // A file changed at its own size: the kept bytes behind its end in the
+  // last block of its first copy go behind its end in every copy, so that a
+  // patch between the two discs holds the change alone and the copies agree.
+  struct Tail {
+    uint32_t firstCopyLast = 0;
+    uint32_t end = 0;  // the byte of the last block where the file ends
+    std::vector<uint32_t> lastBlocks;
+  };
 
   void Fail(const std::string& failure) {
     if (report_.failure.empty()) report_.failure = failure;
@@ -211,6 +219,7 @@ class LayoutBuilder {
                       const std::string& shown);
   void WriteLabel();
   void ApplyPatches(const std::string& blocksPath);
+  void ApplyTail(const HostFile& blocks, uint64_t size, const Tail& tail);
   void UpdateLabelFields(bool grew);
 
   DiscLayout& layout_;
@@ -221,6 +230,7 @@ class LayoutBuilder {
   UniqueIdGenerator& ids_;
   uint32_t end_;
   std::vector<uint8_t> changed_;  // one byte a block: written anew by a change
+  std::vector<Tail> tails_;
   std::vector<FreeRun> free_;    // freed in this build, for what grows or is added
   std::vector<DirectoryFate> fates_;
   std::map<std::string, size_t> directoryAt_;  // host path -> index
@@ -361,6 +371,11 @@ bool LayoutBuilder::BuildFile(LayoutEntry& entry) {
   if (unchanged) return true;
   entry.byteCount = uint32_t(size);
   for (uint32_t copy : places) MarkChanged(copy, std::max(needed, capacity));
+  if (sameSize && size % kBlock != 0 && !places.empty()) {
+    Tail tail{uint32_t(places.front() + (size - 1) / kBlock), uint32_t(size % kBlock), {}};
+    for (uint32_t copy : places) tail.lastBlocks.push_back(uint32_t(copy + (size - 1) / kBlock));
+    tails_.push_back(std::move(tail));
+  }
   return true;
 }
 
@@ -582,6 +597,27 @@ void LayoutBuilder::WriteLabel() {
   WriteBlocks(0, block.data(), 1);
 }
 
+void LayoutBuilder::ApplyTail(const HostFile& blocks, uint64_t size, const Tail& tail) {
+  // The first copy's last block as kept, if it is kept at all: else its tail is zeros, as written.
+  const auto kept = std::find_if(layout_.patches.begin(), layout_.patches.end(), [&](const LayoutPatch& patch) {
+    return patch.firstBlock <= tail.firstCopyLast && tail.firstCopyLast - patch.firstBlock < patch.blockCount;
+  });
+  if (kept == layout_.patches.end()) return;
+  const uint64_t from = kept->offset + uint64_t(tail.firstCopyLast - kept->firstBlock) * kBlock;
+  std::vector<uint8_t> behind(kBlock);
+  std::vector<uint8_t> built(kBlock);
+  if (from > size || size - from < kBlock) return Fail(blocks.Path() + ": shorter than the layout says");
+  Result<size_t> read = blocks.ReadAt(from, behind.data(), kBlock);
+  if (!read || *read != kBlock) return Fail(blocks.Path() + ": cannot be read whole");
+  for (uint32_t block : tail.lastBlocks) {
+    if (block >= end_) continue;
+    Result<size_t> again = image_.ReadAt(uint64_t(block) * kBlock, built.data(), kBlock);
+    if (!again || *again != kBlock) return Fail(image_.Path() + ": cannot be read again");
+    std::copy(behind.begin() + tail.end, behind.end(), built.begin() + tail.end);
+    WriteBlocks(block, built.data(), 1);
+  }
+}
+
 void LayoutBuilder::ApplyPatches(const std::string& blocksPath) {
   if (layout_.patches.empty()) return;
   Result<HostFile> blocks = host_.OpenFile(blocksPath);
@@ -609,6 +645,10 @@ void LayoutBuilder::ApplyPatches(const std::string& blocksPath) {
       WriteBlocks(uint32_t(b), chunk.data(), size_t(run));
       b += run;
     }
+  }
+  for (const Tail& tail : tails_) {
+    if (Stopped()) return;
+    ApplyTail(*blocks, size, tail);
   }
 }
 

@@ -289,6 +289,21 @@ TEST_F(MasteredLayoutTest, UnchangedFolderGivesTheSameBytes) {
   EXPECT_TRUE(rebuilt.lines.empty());
 }
 
+TEST_F(MasteredLayoutTest, ByteChangedAtTheFilesSizeIsTheOnlyByteThatDiffers) {
+  // The bytes behind each file's end (a mastering tool's leftovers) stay as they were.
+  for (const char* name : {"System/os_code", "System/Kernel/kernel"}) {
+    const std::string path = (fs::path(decompiled_.folder) / testkit::PathOf(name)).string();
+    Bytes bytes = testkit::ReadBytes(path);
+    bytes[100] ^= 0xFF;
+    testkit::WriteBytes(path, bytes);
+  }
+  const Rebuilt rebuilt = Rebuild(temp_, decompiled_.layout, decompiled_);
+  ASSERT_EQ(rebuilt.image.size(), original_.size());
+  size_t differing = 0;
+  for (size_t i = 0; i < original_.size(); ++i) differing += original_[i] != rebuilt.image[i];
+  EXPECT_EQ(differing, 1u + 2u);  // os_code in one copy, kernel in two
+}
+
 TEST_F(MasteredLayoutTest, ChangesReachEveryCopyAndLeaveASoundDisc) {
   const fs::path folder = decompiled_.folder;
   // Three copies, the third unequal on the disc: grown, every copy moves.
