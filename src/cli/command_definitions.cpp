@@ -37,6 +37,9 @@ void DefineDecompile(CLI::App& program, DecompileArgs& args) {
                     "cp1251 (the default, the log's own) or utf-8, for reading the log and the block map in a "
                     "terminal");
   AddEncodingOption(command, "--names", args.names, kNamesHelp);
+  command->add_flag("--layout", args.layout,
+                    "Record the disc's layout in DIR/<base>.layout.json and the blocks it keeps in "
+                    "DIR/<base>.layout.blocks, for compile --layout");
   command->add_flag("-q,--quiet", args.quiet, "Print nothing but errors and a count of warnings");
   command->add_flag("-v,--verbose", args.verbose, "Name each file on stdout as it is written");
   command->add_option("IMAGE", args.image,
@@ -94,6 +97,11 @@ void DefineCompile(CLI::App& program, CompileArgs& args) {
   command->add_option("--format", args.format, "Write this container whatever IMAGE's extension: iso, cue or chd")
       ->type_name("FORMAT")
       ->check(CLI::IsMember({"iso", "cue", "chd"}));
+  command
+      ->add_option("--layout", args.layout,
+                   "Build the disc again by this layout file that decompile --layout wrote, from the folder it "
+                   "wrote: the same bytes for an unchanged folder, each change written where it fits")
+      ->type_name("FILE");
   AddLabelText(command, "--volume-label", args.label.text, "LABEL",
                "The volume label's text, at most 32 bytes in Windows-1251 (default: CD-ROM)");
   AddLabelText(command, "--volume-comment", args.label.comment, "COMMENT",

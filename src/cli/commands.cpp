@@ -1,6 +1,7 @@
 #include "cli/commands.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <functional>
 #include <iostream>
 #include <vector>
@@ -269,6 +270,7 @@ int RunDecompile(const DecompileArgs& args) {
   request.additionalInfo = args.info;
   request.extractDiscLabel = args.discLabel;
   request.allowOverlaps = args.allowOverlaps;
+  request.layout = args.layout;
   request.progress = bar.Callback();
   if (args.verbose && !args.quiet) request.fileWritten = ListOnStandardOutput(bar);
   request.logEncoding = args.logEncoding;
@@ -304,12 +306,21 @@ int RunDecompile(const DecompileArgs& args) {
   if (const std::string overlaps = DescribeOverlaps(report); !overlaps.empty()) {
     warnings.Add(EscapeControlsInHostPath(overlaps));
   }
+  for (const std::string& warning : report.layoutWarnings) warnings.Add(EscapeControlsInHostPath(warning));
   warnings.PrintCount();
   if (!report.Succeeded()) {
     PrintError(DescribeReport(report, request.imagePath));
     return kExitFailed;
   }
   if (!args.quiet) std::cout << DescribeReport(report, request.imagePath) << std::endl;
+  if (report.layoutFailure) {
+    PrintError("layout not written: " + EscapeControlsInHostPath(report.layoutFailure->text));
+    return report.layoutFailure->code == ECANCELED ? kExitCancelled : kExitFailed;
+  }
+  if (args.layout && !args.quiet) {
+    std::cout << report.layoutPath << ": layout written, " << report.layoutKeptBlocks
+              << " blocks kept as they are" << std::endl;
+  }
   return kExitDone;
 }
 
@@ -332,6 +343,11 @@ int RunCompile(const CompileArgs& args, UniqueIdGenerator& ids) {
   request.ids = &ids;
   request.progress = bar.Callback();
   if (args.verbose && !args.quiet) request.fileAdded = ListOnStandardOutput(bar);
+  request.layoutPath = args.layout;
+  // Every change a build by layout made is told, quiet or not: the disc differs there.
+  request.layoutChange = [&bar](const std::string& line) {
+    bar.PrintAbove(std::cerr, "zanthrel: " + EscapeControlsInHostPath(line));
+  };
   InterruptWatch interrupt;
   request.cancel = interrupt.Token();
   CompileReport report = CompileFolderToImage(request);

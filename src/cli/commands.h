@@ -28,6 +28,7 @@ struct DecompileArgs {
   bool discLabel = false;
   bool force = false;  // write into a PARCE folder that is not empty
   bool allowOverlaps = false;
+  bool layout = false;  // record the disc's layout beside the log
   bool quiet = false;
   bool verbose = false;  // name each file as it is written
   TextEncoding logEncoding = TextEncoding::kCp1251;  // of the log and the block map
@@ -43,6 +44,7 @@ struct CompileArgs {
   bool force = false;  // replace an IMAGE that exists
   bool noOutsideLinks = false;
   std::string format;  // "iso", "cue", "chd", or empty for IMAGE's extension
+  std::string layout;  // build by this layout file, as decompile --layout wrote it
   TextEncoding names = TextEncoding::kCp1251;  // what the names are stored as
   LabelFields label;  // --volume-label, --volume-comment, --volume-id, --root-id
 };

@@ -1,6 +1,7 @@
 // What "Compile ISO" does, for the window and the command line alike.
 #pragma once
 
+#include <functional>
 #include <optional>
 #include <string>
 
@@ -29,6 +30,12 @@ struct CompileRequest {
   Progress progress;
   // Each host file, as it is added to the image.
   FileWritten fileAdded;
+  // Builds by this layout file (written by decompile with its layout) from
+  // the folder decompile wrote, instead of compiling the folder afresh.
+  std::string layoutPath;
+  // Each entry that a build by layout moved, added or removed, then the
+  // summary of how many blocks differ from the original.
+  std::function<void(const std::string&)> layoutChange;
   // The generator that the front end keeps for the life of the process.
   UniqueIdGenerator* ids = nullptr;
   Host* host = &SystemHost();
