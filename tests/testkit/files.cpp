@@ -99,6 +99,21 @@ Bytes Pattern(size_t size, uint32_t seed) {
   return bytes;
 }
 
+std::string NumberedFileName(size_t index) {
+  std::string digits = std::to_string(index);
+  return "f" + std::string(digits.size() < 5 ? 5 - digits.size() : 0, '0') + digits;
+}
+
+void WriteNumberedFiles(const std::string& folder, size_t count, size_t every) {
+  std::filesystem::create_directories(PathOf(folder));
+  for (size_t i = 0; i < count; ++i) {
+    const std::string name = NumberedFileName(i);
+    std::ofstream file(PathOf(folder + "/" + name), std::ios::binary);
+    if (i % every == 0) file << name;
+    if (!file) throw std::runtime_error("cannot write " + folder + "/" + name);
+  }
+}
+
 Bytes Concat(const Bytes& front, const Bytes& back) {
   Bytes joined(front.size() + back.size());
   if (!front.empty()) std::memcpy(joined.data(), front.data(), front.size());
