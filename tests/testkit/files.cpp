@@ -3,6 +3,7 @@
 #include <zlib.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -100,8 +101,9 @@ Bytes Pattern(size_t size, uint32_t seed) {
 }
 
 std::string NumberedFileName(size_t index) {
-  std::string digits = std::to_string(index);
-  return "f" + std::string(digits.size() < 5 ? 5 - digits.size() : 0, '0') + digits;
+  char name[32];
+  std::snprintf(name, sizeof name, "f%05zu", index);
+  return name;
 }
 
 void WriteNumberedFiles(const std::string& folder, size_t count, size_t every) {
