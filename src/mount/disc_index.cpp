@@ -30,9 +30,14 @@ std::shared_ptr<const DiscListing> DiscIndex::ListingOf(const std::string& path,
     return hit->second->second;
   }
   std::shared_ptr<const DiscListing> listing =
-      ListFolder(source_, node, pathBlocks, {options_.allCopies, options_.cacheBytes, volume_, options_.names});
+      ListFolder(source_, node, pathBlocks, {options_.allCopies, volume_, options_.names});
   // A folder that fails is not kept, so that a later try reads it again.
   if (!listing) return nullptr;
+  // The listing just read is always kept, even one larger than the bound, so
+  // that the lookups of the paths inside a huge folder, which come one after
+  // another, find it instead of reading the whole folder again each time;
+  // the older ones make room. Memory stays within the bound or the one
+  // folder in use, whichever is larger.
   while (!lru_.empty() && cachedBytes_ + listing->cost > options_.cacheBytes) {
     cachedBytes_ -= lru_.back().second->cost;
     cached_.erase(lru_.back().first);

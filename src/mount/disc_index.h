@@ -1,6 +1,7 @@
 // A read-only index over an open image: looks up paths, lists folders and
 // reads files, with folder listings read when first wanted and kept in a
-// cache of bounded size. Not thread-safe, as the image source is not.
+// cache of bounded size. Not thread-safe, as the image source is not: a
+// caller on several threads holds one lock around it.
 #pragma once
 
 #include <cstddef>
@@ -27,7 +28,8 @@ enum class MountFailure {
 
 struct IndexOptions {
   bool allCopies = false;
-  // Bytes of listings kept; a folder larger than this fails to list.
+  // Bytes of listings kept. A folder that alone costs more still lists, and
+  // is kept alone while it is the one in use (the most recently used).
   size_t cacheBytes = 8 << 20;
   // What the disc's names are read as, as decompile reads them.
   TextEncoding names = TextEncoding::kCp1251;

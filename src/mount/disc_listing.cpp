@@ -35,18 +35,22 @@ class ListingVisitor : public DirectoryVisitor {
   bool OnEntry(const opera::EntryView& entry) override {
     const std::string name = EntryName(entry);
     if (entry.IsDirectory()) {
-      return Add(TextAsUtf8(names_.FolderName(name), options_.names), NodeOf(entry, options_.volume));
+      Add(TextAsUtf8(names_.FolderName(name), options_.names), NodeOf(entry, options_.volume));
+      return true;
     }
     // Decompile leaves the root's label entry out.
     if (root_ && IsDiscLabelName(name)) return true;
     const std::string hostName = TextAsUtf8(names_.FileName(name), options_.names);
     DiscNode node = NodeOf(entry, options_.volume);
-    if (!options_.allCopies || node.copies.size() < 2) return Add(hostName, std::move(node));
+    if (!options_.allCopies || node.copies.size() < 2) {
+      Add(hostName, std::move(node));
+      return true;
+    }
     for (size_t i = 0; i < node.copies.size(); ++i) {
       DiscNode copy = node;
       copy.copies = {node.copies[i]};
       copy.size = FileBytesFrom(entry, options_.volume, node.copies[i]);
-      if (!Add(hostName + ";" + std::to_string(i + 1), std::move(copy))) return false;
+      Add(hostName + ";" + std::to_string(i + 1), std::move(copy));
     }
     return true;
   }
@@ -54,13 +58,12 @@ class ListingVisitor : public DirectoryVisitor {
  private:
   // A later entry of the same host name (a copy's "name;2" met by a disc name)
   // replaces the earlier.
-  bool Add(const std::string& name, DiscNode node) {
+  void Add(const std::string& name, DiscNode node) {
     if (auto old = listing_.children.find(name); old != listing_.children.end()) {
       listing_.cost -= CostOf(old->first, old->second);
     }
     listing_.cost += CostOf(name, node);
     listing_.children.insert_or_assign(name, std::move(node));
-    return listing_.cost <= options_.maxCost;
   }
 
   DiscListing& listing_;

@@ -32,7 +32,6 @@ struct DiscListing {
 
 struct ListingOptions {
   bool allCopies = false;  // a file with several copies becomes "name;1", "name;2", ...
-  size_t maxCost = 0;      // a folder that would hold more fails to list
   VolumeExtent volume;     // a file is read no further than the volume holds it
   TextEncoding names = TextEncoding::kCp1251;  // what the disc's names are read as
 };

@@ -7,6 +7,7 @@
 #include "testkit/files.h"
 #include "testkit/image_builder.h"
 #include "testkit/log_text.h"
+#include "testkit/process.h"
 #include "testkit/sample_disc.h"
 #include "testkit/temp_folder.h"
 
@@ -184,9 +185,45 @@ TEST_F(DiscIndexTest, TheCacheStaysWithinItsBound) {
       EXPECT_LE(index_->CachedBytes(), bound);
     }
   }
-  // A folder larger than the whole cache fails to list rather than grow it.
+  // A folder larger than the whole cache lists all the same, and is the one
+  // listing kept until another is wanted.
   Open(builder.Image(), {.cacheBytes = 2048});
-  EXPECT_EQ(index_->List("/").Failure(), MountFailure::kIoError);
+  for (const std::string path : {"/", "/d3", "/"}) {
+    auto listing = index_->List(path);
+    ASSERT_TRUE(listing.Ok()) << path;
+    EXPECT_GT((*listing)->cost, 2048u) << path;
+    EXPECT_EQ(index_->CachedBytes(), (*listing)->cost) << path;
+  }
+  EXPECT_EQ(Names("/d24").size(), 20u);
+}
+
+// A folder whose listing costs more than the whole cache, as compile makes
+// it from a folder of 70,000 files: it lists whole, and every path inside it
+// is found and read.
+TEST_F(DiscIndexTest, AFolderOfSeventyThousandEntriesListsAndEveryPathInItReads) {
+  const size_t count = 70000;
+  testkit::WriteNumberedFiles("tree/big", count, 9999);
+  testkit::WriteText("tree/after", "after");
+  ASSERT_EQ(testkit::RunZanthrel("compile -q tree big.iso").status, 0);
+  source_ = std::make_unique<ImageSource>();
+  ASSERT_TRUE(OpenImageFile(*source_, "big.iso").Ok());
+  auto index = DiscIndex::Open(*source_, {});
+  ASSERT_TRUE(index.Ok());
+  index_ = std::move(*index);
+
+  auto listing = index_->List("/big");
+  ASSERT_TRUE(listing.Ok());
+  EXPECT_EQ((*listing)->children.size(), count);
+  EXPECT_GT((*listing)->cost, IndexOptions{}.cacheBytes);
+  for (size_t i = 0; i < count; i += 9999) {
+    const std::string name = testkit::NumberedFileName(i);
+    const auto read = ReadAll("/big/" + name);
+    ASSERT_TRUE(read.Ok()) << name;
+    EXPECT_EQ(std::string(read->begin(), read->end()), name);
+  }
+  EXPECT_EQ(index_->Lookup("/big/" + testkit::NumberedFileName(count - 1))->size, 0u);
+  EXPECT_EQ(index_->Lookup("/big/" + testkit::NumberedFileName(count)).Failure(), MountFailure::kNotFound);
+  EXPECT_EQ(*ReadAll("/after"), (Bytes{'a', 'f', 't', 'e', 'r'}));
 }
 
 }  // namespace

@@ -14,6 +14,7 @@
 #include <filesystem>
 #include <fstream>
 #include <future>
+#include <map>
 #include <sstream>
 #include <thread>
 #include <vector>
@@ -112,6 +113,81 @@ TEST_F(FuseMountTest, ACompiledTreeComesBackWhole) {
   testkit::WriteBytes("tree/empty", {});
   ASSERT_EQ(RunZanthrel("compile -q tree built.iso").status, 0);
   ExpectCopyMatchesDecompile("built.iso");
+}
+
+// Many readers at once, each through its own opens and in its own order,
+// with reads that start inside blocks and cross them: every byte is what
+// decompile writes, a second time from the kernel's cache too.
+TEST_F(FuseMountTest, ManyThreadsReadingAtOnceGetWhatDecompileWrites) {
+  std::vector<std::string> names;
+  for (int i = 0; i < 40; ++i) {
+    const std::string name = "d" + std::to_string(i % 4) + "/f" + std::to_string(i);
+    fs::create_directories("tree/d" + std::to_string(i % 4));
+    // Sizes up to past 1 MiB, the largest read.
+    testkit::WriteBytes("tree/" + name, testkit::Pattern(size_t(i) * 37001 % 1200000, uint32_t(i)));
+    names.push_back(name);
+  }
+  ASSERT_EQ(RunZanthrel("compile -q tree many.iso").status, 0);
+  ASSERT_EQ(RunZanthrel("decompile -q -o out many.iso").status, 0);
+  // Raw sectors, whose source keeps the sector it has read: the readers
+  // must not share it unguarded.
+  testkit::WriteBytes("many.bin", testkit::RawFraming(testkit::ReadBytes("many.iso")));
+  const testkit::ProcessOutcome mounted = RunZanthrel("mount many.bin " + mountPoint_);
+  ASSERT_EQ(mounted.status, 0) << mounted.err;
+  Unmount unmount(mountPoint_);
+  std::map<std::string, std::string> decompiled;
+  for (const std::string& name : names) decompiled[name] = testkit::ReadText("out/PARCE_many/" + name);
+  const auto readAll = [&](size_t first, size_t piece) {
+    std::vector<std::string> wrong;
+    for (size_t k = 0; k < names.size(); ++k) {
+      const std::string& name = names[(first + k * 7) % names.size()];
+      std::ifstream file(mountPoint_ + "/" + name, std::ios::binary);
+      std::string bytes;
+      std::vector<char> buffer(piece);
+      while (file.read(buffer.data(), std::streamsize(piece)) || file.gcount() > 0) {
+        bytes.append(buffer.data(), size_t(file.gcount()));
+      }
+      if (bytes != decompiled.at(name)) wrong.push_back(name);
+    }
+    return wrong;
+  };
+  for (int round = 0; round < 2; ++round) {
+    std::vector<std::future<std::vector<std::string>>> readers;
+    for (size_t t = 0; t < 8; ++t) {
+      readers.push_back(std::async(std::launch::async, readAll, t * 11, size_t(4096) + t * 12345));
+    }
+    for (auto& reader : readers) EXPECT_EQ(reader.get(), std::vector<std::string>{}) << "round " << round;
+  }
+  EXPECT_TRUE(Shell("fusermount3 -u '" + mountPoint_ + "'"));
+}
+
+// A folder whose listing costs more than the mount's whole cache lists
+// through the kernel, in several answers, and its files read.
+TEST_F(FuseMountTest, AFolderOfSeventyThousandEntriesListsThroughTheMount) {
+  const size_t count = 70000;
+  testkit::WriteNumberedFiles("tree/big", count, 9999);
+  ASSERT_EQ(RunZanthrel("compile -q tree big.iso").status, 0);
+  const testkit::ProcessOutcome mounted = RunZanthrel("mount big.iso " + mountPoint_);
+  ASSERT_EQ(mounted.status, 0) << mounted.err;
+  Unmount unmount(mountPoint_);
+  std::vector<std::string> listed;
+  for (const auto& entry : fs::directory_iterator(mountPoint_ + "/big")) {
+    listed.push_back(entry.path().filename().string());
+  }
+  std::sort(listed.begin(), listed.end());
+  ASSERT_EQ(listed.size(), count);
+  for (size_t i = 0; i < count; ++i) {
+    if (listed[i] != testkit::NumberedFileName(i)) {
+      ADD_FAILURE() << "place " << i << ": " << listed[i];
+      break;
+    }
+  }
+  for (size_t i = 0; i < count; i += 9999) {
+    const std::string name = testkit::NumberedFileName(i);
+    EXPECT_EQ(testkit::ReadText(mountPoint_ + "/big/" + name), name);
+  }
+  EXPECT_EQ(fs::file_size(mountPoint_ + "/big/" + testkit::NumberedFileName(count - 1)), 0u);
+  EXPECT_TRUE(Shell("fusermount3 -u '" + mountPoint_ + "'"));
 }
 
 TEST_F(FuseMountTest, InTheForegroundTheCommandEndsWhenTheMountIsLeft) {

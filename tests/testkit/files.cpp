@@ -3,6 +3,7 @@
 #include <zlib.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -103,6 +104,22 @@ Bytes Pattern(size_t size, uint32_t seed) {
     b = uint8_t(state >> 24);
   }
   return bytes;
+}
+
+std::string NumberedFileName(size_t index) {
+  char name[32];
+  std::snprintf(name, sizeof name, "f%05zu", index);
+  return name;
+}
+
+void WriteNumberedFiles(const std::string& folder, size_t count, size_t every) {
+  std::filesystem::create_directories(PathOf(folder));
+  for (size_t i = 0; i < count; ++i) {
+    const std::string name = NumberedFileName(i);
+    std::ofstream file(PathOf(folder + "/" + name), std::ios::binary);
+    if (i % every == 0) file << name;
+    if (!file) throw std::runtime_error("cannot write " + folder + "/" + name);
+  }
 }
 
 Bytes Concat(const Bytes& front, const Bytes& back) {

@@ -37,6 +37,12 @@ std::vector<std::string> NamesBelow(const std::filesystem::path& folder);
 // The warning of a compile with the boot area of a folder that holds none of
 // the files a bootable disc needs, the folder named by its real path.
 std::string NoBootFilesWarning(const std::string& folder);
+// A folder larger than most, made cheaply: `count` files named by
+// NumberedFileName, empty but for every `every`-th (from the first), which
+// holds its own name.
+void WriteNumberedFiles(const std::string& folder, size_t count, size_t every);
+// "f00000", "f00001", ...
+std::string NumberedFileName(size_t index);
 // Wraps 2048-byte sectors into raw 2352-byte sectors (user data at byte 16).
 Bytes RawFraming(const Bytes& userData);
 
