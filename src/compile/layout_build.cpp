@@ -661,7 +661,9 @@ void LayoutBuilder::UpdateLabelFields(bool grew) {
     for (size_t i = 0; i < root.copies.size() && i < label.rootCopies.size(); ++i) label.rootCopies[i] = root.copies[i];
     label.rootBlockCount = root.blockCount;
   }
-  if (!grew && !rootRelocated_) return;
+  const LabelChoice& chosen = options_.label;
+  const bool relabelled = chosen.text || chosen.comment || chosen.volumeId || chosen.rootId;
+  if (!grew && !rootRelocated_ && !relabelled) return;
   // The fields alone: the rest of the block stays as the blocks file gave it.
   std::vector<uint8_t> block(kBlock);
   Result<size_t> read = image_.ReadAt(0, block.data(), block.size());
@@ -669,6 +671,15 @@ void LayoutBuilder::UpdateLabelFields(bool grew) {
   WriteBig32(&block[L::kBlockCount], label.blockCount);
   WriteBig32(&block[L::kRootBlockCount], label.rootBlockCount);
   for (size_t i = 0; i < label.rootCopies.size(); ++i) WriteBig32(&block[L::kRootCopies + 4 * i], label.rootCopies[i]);
+  const auto writeText = [&](size_t offset, const std::string& text) {
+    std::memset(&block[offset], 0, L::kTextWidth);
+    std::memcpy(&block[offset], text.data(), std::min(text.size(), L::kTextWidth));
+  };
+  if (chosen.text) writeText(L::kLabelText, *chosen.text);
+  if (chosen.comment) writeText(L::kComment, *chosen.comment);
+  if (chosen.volumeId) WriteBig32(&block[L::kVolumeId], *chosen.volumeId);
+  if (chosen.rootId) WriteBig32(&block[L::kRootId], *chosen.rootId);
+  if (relabelled) MarkChanged(0, 1);
   WriteBlocks(0, block.data(), 1);
 }
 

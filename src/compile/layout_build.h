@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "compile/compile_run.h"
 #include "compile/unique_ids.h"
 #include "support/cancel.h"
 #include "support/cp1251.h"
@@ -28,6 +29,8 @@ struct LayoutBuildOptions {
   TextEncoding names = TextEncoding::kCp1251;
   // One line for each entry moved, added or removed.
   std::function<void(const std::string&)> changed;
+  // Label fields chosen instead of the layout's; they win over the kept blocks too.
+  LabelChoice label;
   CancelToken cancel;
 };
 

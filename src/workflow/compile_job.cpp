@@ -83,7 +83,8 @@ std::string LayoutSummary(const LayoutBuildReport& built, uint32_t originalBlock
 
 // The image built by the layout, through a temporary file put in place only
 // when every write succeeded, as a compile does.
-CompileReport CompileByLayout(const CompileRequest& request, const std::string& imagePath) {
+CompileReport CompileByLayout(const CompileRequest& request, const std::string& imagePath,
+                              const LabelChoice& label) {
   Host& host = *request.host;
   CompileReport report;
   Result<DiscLayout> layout = ReadLayoutFile(host, request.layoutPath);
@@ -111,6 +112,7 @@ CompileReport CompileByLayout(const CompileRequest& request, const std::string& 
   options.ids = request.ids;
   options.names = request.names;
   options.changed = request.layoutChange;
+  options.label = label;
   options.cancel = request.cancel;
   const uint32_t originalBlocks = layout->imageBlocks;
   const std::string blocksPath = JoinPath(ParentFolderOf(request.layoutPath), layout->blocksFile);
@@ -134,7 +136,7 @@ CompileReport CompileByLayout(const CompileRequest& request, const std::string& 
 // The plain image, compiled afresh or built by the layout.
 CompileReport CompilePlainImage(const CompileRequest& request, const std::string& imagePath,
                                 const CompileOptions& options) {
-  if (!request.layoutPath.empty()) return CompileByLayout(request, imagePath);
+  if (!request.layoutPath.empty()) return CompileByLayout(request, imagePath, options.label);
   return CompileImage(request.folder, imagePath, request.bootArea, options);
 }
 

@@ -5,11 +5,14 @@
 
 #include <filesystem>
 #include <fstream>
+#include <set>
+#include <sstream>
 
 #include "testkit/cd_sectors.h"
 #include "testkit/container_disc.h"
 #include "testkit/files.h"
 #include "testkit/mastered_disc.h"
+#include "testkit/nrg_builder.h"
 #include "testkit/process.h"
 #include "testkit/temp_folder.h"
 
@@ -66,6 +69,18 @@ TEST_F(LayoutCliTest, EveryKindOfSourceGivesItsDataTrackBackByteForByte) {
     std::string source;
     std::string base;
   } sources[] = {{"disc.iso", "disc"}, {"packed.iso.gz", "packed"}, {"raw.bin", "raw"}, {cue, "cued"}};
+  std::vector<std::pair<std::string, std::string>> more;
+  testkit::WriteBytes("nero.nrg", testkit::BuildNrg({{0x00, 2048, {}, original_}}, {}));
+  more.emplace_back("nero.nrg", "nero");
+  if (testkit::ProgramAvailable("chdman")) {
+    ASSERT_EQ(testkit::RunProgram("chdman", "createcd -i '" + cue + "' -o mame.chd").status, 0);
+    more.emplace_back("mame.chd", "mame");
+  }
+  for (const auto& [source, base] : more) {
+    const testkit::ProcessOutcome run = RoundTrip(source, base, "out-" + base, "re-" + base + ".iso");
+    EXPECT_EQ(run.status, 0) << source << ": " << run.err;
+    EXPECT_TRUE(testkit::ReadBytes("re-" + base + ".iso") == original_) << source;
+  }
   for (const auto& source : sources) {
     const testkit::ProcessOutcome run = RoundTrip(source.source, source.base, "out-" + source.base, "re-" + source.base + ".iso");
     EXPECT_EQ(run.status, 0) << source.source << ": " << run.err;
@@ -147,6 +162,45 @@ TEST_F(LayoutCliTest, BrokenLayoutOrBlocksFileIsRefusedWithTheReason) {
   run = RunZanthrel("compile --layout out/missing.layout.json out/PARCE_disc none.iso");
   EXPECT_EQ(run.status, 1);
   EXPECT_NE(run.err.find("missing.layout.json: cannot be read"), std::string::npos) << run.err;
+}
+
+// What a translator does: change, grow, add and remove files of a disc that
+// zanthrel never made, relabel it, and check the rebuild against the
+// original: diff names exactly those changes and verify finds the disc whole.
+TEST_F(LayoutCliTest, DiffOfARebuildNamesExactlyTheChangesMade) {
+  testkit::WriteBytes("mastered.iso", testkit::MakeMasteredDisc(false).image);
+  ASSERT_EQ(RoundTrip("mastered.iso", "mastered", "out", "same.iso").status, 0);
+  testkit::ProcessOutcome run = RunZanthrel("diff mastered.iso same.iso");
+  EXPECT_EQ(run.status, 0) << run.out;
+
+  const std::string tree = "out/PARCE_mastered/";
+  testkit::WriteBytes(tree + "LaunchMe", testkit::Pattern(5000, 9));
+  testkit::WriteBytes(tree + "zeta.dat", testkit::Pattern(7000, 8));
+  testkit::WriteBytes(tree + "System/added.txt", testkit::TextBytes(300, 7));
+  fs::remove(tree + "System/Kernel/kernel");
+  run = RunZanthrel("compile -q --layout out/mastered.layout.json --volume-label RELABELLED " + tree + " changed.iso");
+  ASSERT_EQ(run.status, 0) << run.err;
+  run = RunZanthrel("verify changed.iso");
+  EXPECT_EQ(run.status, 0) << run.out << run.err;
+  ASSERT_EQ(RunZanthrel("decompile -q -o again changed.iso").status, 0);
+  EXPECT_EQ(testkit::TreeOf("again/PARCE_changed"), testkit::TreeOf(tree));
+
+  run = RunZanthrel("diff mastered.iso changed.iso");
+  EXPECT_EQ(run.status, 1) << run.out;
+  std::set<std::string> named;
+  std::istringstream lines(run.out);
+  for (std::string line; std::getline(lines, line);) {
+    if (line.find('\t') == std::string::npos) continue;
+    const std::string kind = line.substr(0, line.find('\t'));
+    const std::string rest = line.substr(kind.size() + 1);
+    named.insert(kind + " " + rest.substr(0, rest.find('\t')));
+  }
+  const std::set<std::string> expected = {"label text", "changed LaunchMe", "changed zeta.dat",
+                                          "added System/added.txt", "removed System/Kernel/kernel"};
+  for (const std::string& change : expected) EXPECT_TRUE(named.contains(change)) << change << "\n" << run.out;
+  for (const std::string& change : named) {
+    EXPECT_TRUE(expected.contains(change) || change.starts_with("label blocks")) << change << "\n" << run.out;
+  }
 }
 
 }  // namespace
