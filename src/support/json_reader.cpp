@@ -121,11 +121,11 @@ class Reader {
       case 'u': break;
       default: return Fail("an unknown escape");
     }
-    char32_t code;
+    char32_t code = 0;
     if (!Hex4(code)) return false;
     if (code >= 0xDC00 && code <= 0xDFFF) return Fail("a lone surrogate");
     if (code >= 0xD800 && code <= 0xDBFF) {
-      char32_t low;
+      char32_t low = 0;
       if (!Take('\\') || !Take('u') || !Hex4(low) || low < 0xDC00 || low > 0xDFFF) {
         return Fail("a lone surrogate");
       }
