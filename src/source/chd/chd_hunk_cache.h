@@ -38,7 +38,8 @@ class ChdHunkCache {
   // out intact is decoded afresh when it is read again.
   Hunk Read(uint64_t number);
 
-  // One worker a core, the reader's own core left out only on one core.
+  // One worker a core; none on a single core, where a worker would only
+  // take turns with the reader.
   static size_t WorkersForThisMachine();
 
  private:
