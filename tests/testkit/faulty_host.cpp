@@ -6,8 +6,7 @@
 
 namespace zanthrel::testkit {
 
-const HostFault* FaultyHost::Strike(HostCall call, const std::string& path) {
-  std::unique_lock lock(mutex_);
+void FaultyHost::Count(HostCall call, std::unique_lock<std::mutex>& lock) {
   ++calls_[int(call)];
   threads_[call].insert(std::this_thread::get_id());
   if (auto delay = delays_.find(call); delay != delays_.end() && std::this_thread::get_id() != madeOn_) {
@@ -16,6 +15,11 @@ const HostFault* FaultyHost::Strike(HostCall call, const std::string& path) {
     std::this_thread::sleep_for(wait);
     lock.lock();
   }
+}
+
+const HostFault* FaultyHost::Strike(HostCall call, const std::string& path) {
+  std::unique_lock lock(mutex_);
+  Count(call, lock);
   for (Armed& armed : faults_) {
     const HostFault& fault = armed.fault;
     if (fault.call != call || path.find(fault.pathPart) == std::string::npos) continue;
@@ -30,8 +34,8 @@ const HostFault* FaultyHost::Strike(HostCall call, const std::string& path) {
 
 const HostFault* FaultyHost::StrikeTransfer(HostCall call, const HostFile& file, uint64_t offset,
                                             size_t& count) {
-  std::lock_guard lock(mutex_);
-  ++calls_[int(call)];
+  std::unique_lock lock(mutex_);
+  Count(call, lock);
   for (Armed& armed : faults_) {
     const HostFault& fault = armed.fault;
     if (fault.call != call || file.Path().find(fault.pathPart) == std::string::npos) continue;

@@ -113,6 +113,8 @@ class FaultyHost : public Host {
   Result<std::string> RealPath(const std::string& path) override;
 
  private:
+  // Counts the call and its thread, and waits as SlowOtherThreads asked.
+  void Count(HostCall call, std::unique_lock<std::mutex>& lock);
   // The fault that strikes this call, if any; counts the call.
   const HostFault* Strike(HostCall call, const std::string& path);
   // Like Strike, for a read or write of `count` bytes at `offset`: `count` is

@@ -4,6 +4,7 @@
 #include <array>
 #include <optional>
 
+#include "source/chd/chd_hunk_cache.h"
 #include "support/sha1.h"
 
 namespace zanthrel {
@@ -48,22 +49,22 @@ std::optional<std::vector<uint8_t>> MetadataHashes(const ChdFile& chd) {
 
 }  // namespace
 
-ChdCheck CheckChd(ChdFile& chd) {
+ChdCheck CheckChd(const ChdFile& chd) {
   const ChdHeader& header = chd.Header();
   ChdCheck check;
   check.hunks = header.HunkCount();
   check.crcsKept = header.Compressed();
   constexpr Digest kNone{};
   check.sha1Kept = header.rawSha1 != kNone || header.sha1 != kNone;
-  std::vector<uint8_t> hunk(header.hunkBytes);
+  ChdHunkCache hunks(chd, ChdHunkCache::WorkersForThisMachine());
   Sha1 raw;
   uint64_t left = header.logicalBytes;
   for (uint64_t number = 0; number < check.hunks; ++number) {
-    const HunkCondition condition = chd.Decode(number, hunk.data());
-    if (condition == HunkCondition::kWrongCrc) AddHunk(check.wrongCrc, number);
-    if (condition == HunkCondition::kUnreadable) AddHunk(check.unreadable, number);
-    const size_t take = size_t(std::min<uint64_t>(left, hunk.size()));
-    raw.Update(hunk.data(), take);
+    const ChdHunkCache::Hunk hunk = hunks.Read(number);
+    if (hunk.condition == HunkCondition::kWrongCrc) AddHunk(check.wrongCrc, number);
+    if (hunk.condition == HunkCondition::kUnreadable) AddHunk(check.unreadable, number);
+    const size_t take = size_t(std::min<uint64_t>(left, header.hunkBytes));
+    raw.Update(hunk.bytes, take);
     left -= take;
   }
   const Digest rawSha1 = raw.Finish();

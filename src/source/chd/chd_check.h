@@ -35,6 +35,6 @@ struct ChdCheck {
   }
 };
 
-ChdCheck CheckChd(ChdFile& chd);
+ChdCheck CheckChd(const ChdFile& chd);
 
 }  // namespace zanthrel

@@ -9,6 +9,7 @@
 #include "source/cd_sector_build.h"
 #include "source/chd/chd_codecs.h"
 #include "source/chd/chd_file.h"
+#include "source/chd/chd_hunk_cache.h"
 #include "source/track_modes.h"
 #include "support/text.h"
 
@@ -17,7 +18,6 @@ namespace zanthrel {
 namespace {
 
 constexpr size_t kMaxTrackEntryText = 1024;
-constexpr uint64_t kNoHunk = UINT64_MAX;
 
 Error ChdError(const std::string& what) { return Error{"CHD: " + what}; }
 
@@ -39,10 +39,12 @@ Result<std::vector<ChdTrackEntry>> ReadTrackEntries(const HostFile& file, uint64
   return tracks;
 }
 
-// The hunks of a CHD, decoded one at a time into a cache of one hunk.
+// The hunks of a CHD, decoded into a cache that reads ahead while the
+// frames are read in order.
 class ChdHunks {
  public:
-  explicit ChdHunks(std::unique_ptr<ChdFile> chd) : chd_(std::move(chd)), hunk_(chd_->Header().hunkBytes) {}
+  explicit ChdHunks(std::unique_ptr<ChdFile> chd)
+      : chd_(std::move(chd)), cache_(*chd_, ChdHunkCache::WorkersForThisMachine()) {}
 
   const ChdHeader& Header() const { return chd_->Header(); }
 
@@ -50,25 +52,14 @@ class ChdHunks {
   // its hunk cannot be decoded or fails its CRC.
   const uint8_t* Frame(uint64_t frame) {
     const uint32_t framesPerHunk = Header().FramesPerHunk();
-    if (!LoadHunk(frame / framesPerHunk)) return nullptr;
-    return hunk_.data() + (frame % framesPerHunk) * kChdFrameBytes;
+    const ChdHunkCache::Hunk hunk = cache_.Read(frame / framesPerHunk);
+    if (hunk.condition != HunkCondition::kIntact) return nullptr;
+    return hunk.bytes + (frame % framesPerHunk) * kChdFrameBytes;
   }
 
  private:
-  bool LoadHunk(uint64_t number) {
-    if (number >= chd_->Map().size()) return false;
-    const ChdHunk& hunk = chd_->Map()[number];
-    if (hunk.kind == ChdHunk::kSelf) number = hunk.offset;
-    if (number == cached_) return true;
-    cached_ = kNoHunk;
-    if (chd_->Decode(number, hunk_.data()) != HunkCondition::kIntact) return false;
-    cached_ = number;
-    return true;
-  }
-
   std::unique_ptr<ChdFile> chd_;
-  std::vector<uint8_t> hunk_;
-  uint64_t cached_ = kNoHunk;
+  ChdHunkCache cache_;  // after the file, whose hunks its workers read
 };
 
 class ChdTrack : public DataTrack {

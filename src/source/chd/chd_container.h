@@ -1,6 +1,6 @@
 // The first data track of a CHD (version 5, CD), or its whole disc: its
 // header, metadata and hunk map read on open, its hunks decoded as they are
-// read, one at a time.
+// read, and ahead of them on every core while they are read in order.
 #pragma once
 
 #include <cstdint>

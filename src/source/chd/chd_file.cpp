@@ -58,34 +58,38 @@ Result<std::unique_ptr<ChdFile>> ChdFile::Open(HostFile file, uint64_t fileSize)
   Result<ChdHeader> header = ParseChdHeader(head, *read);
   if (!header) return header.Failure();
 
-  std::vector<std::unique_ptr<BlockDecoder>> codecs;
   std::string codecNames;
   for (uint32_t tag : header->compressors) {
-    codecs.push_back(tag == 0 ? nullptr : MakeChdCodec(tag, header->hunkBytes));
-    if (tag != 0 && !codecs.back()) {
+    if (tag == 0) continue;
+    if (!MakeChdCodec(tag, header->hunkBytes)) {
       return ChdError("compressor '" + ChdTagText(tag) + "' is not one this reader knows");
     }
-    if (tag != 0) codecNames += (codecNames.empty() ? "" : ", ") + ChdTagText(tag);
+    codecNames += (codecNames.empty() ? "" : ", ") + ChdTagText(tag);
   }
   Result<std::vector<ChdHunk>> map = ReadMap(file, fileSize, *header);
   if (!map) return map.Failure();
-  return std::unique_ptr<ChdFile>(
-      new ChdFile(std::move(file), *header, std::move(*map), std::move(codecs), std::move(codecNames)));
+  return std::unique_ptr<ChdFile>(new ChdFile(std::move(file), *header, std::move(*map), std::move(codecNames)));
 }
 
-ChdFile::ChdFile(HostFile file, const ChdHeader& header, std::vector<ChdHunk> map,
-                 std::vector<std::unique_ptr<BlockDecoder>> codecs, std::string codecNames)
-    : file_(std::move(file)),
-      header_(header),
-      map_(std::move(map)),
-      codecs_(std::move(codecs)),
-      codecNames_(std::move(codecNames)) {}
+ChdFile::ChdFile(HostFile file, const ChdHeader& header, std::vector<ChdHunk> map, std::string codecNames)
+    : file_(std::move(file)), header_(header), map_(std::move(map)), codecNames_(std::move(codecNames)) {}
 
-HunkCondition ChdFile::Decode(uint64_t number, uint8_t* destination) {
-  if (number >= map_.size()) return HunkCondition::kUnreadable;
-  const ChdHunk* hunk = &map_[number];
+ChdCodecs ChdFile::MakeCodecs() const {
+  ChdCodecs codecs;
+  for (uint32_t tag : header_.compressors) {
+    codecs.bySlot.push_back(tag == 0 ? nullptr : MakeChdCodec(tag, header_.hunkBytes));
+  }
+  return codecs;
+}
+
+uint64_t ChdFile::SourceOf(uint64_t number) const {
   // The map decoder lets a copy point only at a hunk that is no copy itself.
-  if (hunk->kind == ChdHunk::kSelf) hunk = &map_[hunk->offset];
+  return number < map_.size() && map_[number].kind == ChdHunk::kSelf ? map_[number].offset : number;
+}
+
+HunkCondition ChdFile::Decode(ChdCodecs& codecs, uint64_t number, uint8_t* destination) const {
+  if (number >= map_.size()) return HunkCondition::kUnreadable;
+  const ChdHunk* hunk = &map_[SourceOf(number)];
   const size_t size = header_.hunkBytes;
   const auto checked = [&](bool read) {
     if (!read) return HunkCondition::kUnreadable;
@@ -101,19 +105,19 @@ HunkCondition ChdFile::Decode(uint64_t number, uint8_t* destination) {
     case ChdHunk::kStored:
       return checked(ReadExactly(hunk->offset, destination, size));
     case ChdHunk::kCodec: {
-      BlockDecoder* codec = codecs_[hunk->codec].get();
+      BlockDecoder* codec = hunk->codec < codecs.bySlot.size() ? codecs.bySlot[hunk->codec].get() : nullptr;
       // A codec that gains nothing stores the hunk as it is, so a longer entry is damage.
       if (!codec || hunk->length > size) return HunkCondition::kUnreadable;
-      compressed_.resize(hunk->length);
-      return checked(ReadExactly(hunk->offset, compressed_.data(), hunk->length) &&
-                     codec->Decode(compressed_.data(), hunk->length, destination, size));
+      codecs.compressed.resize(hunk->length);
+      return checked(ReadExactly(hunk->offset, codecs.compressed.data(), hunk->length) &&
+                     codec->Decode(codecs.compressed.data(), hunk->length, destination, size));
     }
     default:
       return HunkCondition::kUnreadable;
   }
 }
 
-bool ChdFile::ReadExactly(uint64_t offset, uint8_t* buffer, size_t count) {
+bool ChdFile::ReadExactly(uint64_t offset, uint8_t* buffer, size_t count) const {
   Result<size_t> read = file_.ReadAt(offset, buffer, count);
   return read && *read == count;
 }
