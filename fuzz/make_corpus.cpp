@@ -85,7 +85,10 @@ bool WriteLayouts(const fs::path& root) {
     zanthrel::Result<zanthrel::DiscLayout> layout = zanthrel::ScanLayout(source, {});
     if (!layout) return false;
     layout->blocksFile = "disc.blocks";
-    layout->patches = {{0, 1, 0}};
+    layout->patches = {{0, 1, 0},
+                       {1, 1, 0, zanthrel::LayoutFill::kPattern},
+                       {2, 1, 0, zanthrel::LayoutFill::kZero},
+                       {3, 1, 0, zanthrel::LayoutFill::kLabel}};
     zanthrel::testkit::WriteText((root / "layout" / name).string(), zanthrel::LayoutText(*layout));
   }
   fs::remove(image);

@@ -11,6 +11,7 @@
 #include "opera/records.h"
 #include "support/sha1.h"
 #include "support/text.h"
+#include "volume/layout_fill.h"
 
 namespace zanthrel {
 
@@ -219,7 +220,12 @@ class LayoutBuilder {
                       const std::string& shown);
   void WriteLabel();
   void ApplyPatches(const std::string& blocksPath);
-  void ApplyTail(const HostFile& blocks, uint64_t size, const Tail& tail);
+  // `run` blocks of a patch from block `first` on, as the layout keeps them:
+  // its fill, or the bytes of the blocks file (of `size` bytes; null when
+  // the layout needs none). False, and failed, when they cannot be read.
+  bool ReadKept(const HostFile* blocks, uint64_t size, const LayoutPatch& patch, uint64_t first, uint64_t run,
+                uint8_t* bytes);
+  void ApplyTail(const HostFile* blocks, uint64_t size, const Tail& tail);
   void UpdateLabelFields(bool grew);
 
   DiscLayout& layout_;
@@ -597,18 +603,44 @@ void LayoutBuilder::WriteLabel() {
   WriteBlocks(0, block.data(), 1);
 }
 
-void LayoutBuilder::ApplyTail(const HostFile& blocks, uint64_t size, const Tail& tail) {
+bool LayoutBuilder::ReadKept(const HostFile* blocks, uint64_t size, const LayoutPatch& patch, uint64_t first,
+                            uint64_t run, uint8_t* bytes) {
+  if (patch.fill == LayoutFill::kLabel) {
+    // Block 0 is final by now: patches come in block order and none of them copies the label over itself.
+    Result<size_t> read = image_.ReadAt(0, bytes, kBlock);
+    if (!read || *read != kBlock) {
+      Fail(image_.Path() + ": cannot be read again");
+      return false;
+    }
+    for (uint64_t i = 1; i < run; ++i) std::memcpy(bytes + i * kBlock, bytes, kBlock);
+    return true;
+  }
+  if (patch.fill != LayoutFill::kBytes) {
+    WriteFill(patch.fill, bytes, size_t(run * kBlock));
+    return true;
+  }
+  const uint64_t from = patch.offset + (first - patch.firstBlock) * kBlock;
+  if (from > size || size - from < run * kBlock) {
+    Fail(blocks->Path() + ": shorter than the layout says (" + std::to_string(size) + " bytes)");
+    return false;
+  }
+  Result<size_t> read = blocks->ReadAt(from, bytes, size_t(run * kBlock));
+  if (!read || *read != run * kBlock) {
+    Fail(blocks->Path() + ": cannot be read whole");
+    return false;
+  }
+  return true;
+}
+
+void LayoutBuilder::ApplyTail(const HostFile* blocks, uint64_t size, const Tail& tail) {
   // The first copy's last block as kept, if it is kept at all: else its tail is zeros, as written.
   const auto kept = std::find_if(layout_.patches.begin(), layout_.patches.end(), [&](const LayoutPatch& patch) {
     return patch.firstBlock <= tail.firstCopyLast && tail.firstCopyLast - patch.firstBlock < patch.blockCount;
   });
   if (kept == layout_.patches.end()) return;
-  const uint64_t from = kept->offset + uint64_t(tail.firstCopyLast - kept->firstBlock) * kBlock;
   std::vector<uint8_t> behind(kBlock);
   std::vector<uint8_t> built(kBlock);
-  if (from > size || size - from < kBlock) return Fail(blocks.Path() + ": shorter than the layout says");
-  Result<size_t> read = blocks.ReadAt(from, behind.data(), kBlock);
-  if (!read || *read != kBlock) return Fail(blocks.Path() + ": cannot be read whole");
+  if (!ReadKept(blocks, size, *kept, tail.firstCopyLast, 1, behind.data())) return;
   for (uint32_t block : tail.lastBlocks) {
     if (block >= end_) continue;
     Result<size_t> again = image_.ReadAt(uint64_t(block) * kBlock, built.data(), kBlock);
@@ -620,10 +652,19 @@ void LayoutBuilder::ApplyTail(const HostFile& blocks, uint64_t size, const Tail&
 
 void LayoutBuilder::ApplyPatches(const std::string& blocksPath) {
   if (layout_.patches.empty()) return;
-  Result<HostFile> blocks = host_.OpenFile(blocksPath);
-  if (!blocks) return Fail(blocksPath + ": cannot be read (" + ErrorText(blocks.Failure().code) + ")");
-  const Result<PathInfo> info = blocks->Info();
-  const uint64_t size = info ? info->size : 0;
+  // Fills cost the blocks file nothing: a layout of fills alone has none.
+  const bool bytesKept = std::any_of(layout_.patches.begin(), layout_.patches.end(),
+                                     [](const LayoutPatch& patch) { return patch.fill == LayoutFill::kBytes; });
+  HostFile blocks;
+  uint64_t size = 0;
+  if (bytesKept) {
+    Result<HostFile> opened = host_.OpenFile(blocksPath);
+    if (!opened) return Fail(blocksPath + ": cannot be read (" + ErrorText(opened.Failure().code) + ")");
+    blocks = std::move(*opened);
+    const Result<PathInfo> info = blocks.Info();
+    size = info ? info->size : 0;
+  }
+  const HostFile* kept = bytesKept ? &blocks : nullptr;
   std::vector<uint8_t> chunk(kChunkBlocks * kBlock);
   const uint32_t limit = std::min(end_, layout_.imageBlocks);
   for (const LayoutPatch& patch : layout_.patches) {
@@ -633,22 +674,17 @@ void LayoutBuilder::ApplyPatches(const std::string& blocksPath) {
         ++b;
         continue;
       }
-      // A run of blocks that no change wrote, read from the blocks file at once.
+      // A run of blocks that no change wrote, laid at once.
       uint64_t run = 1;
       while (b + run < last && run < kChunkBlocks && !(b + run < changed_.size() && changed_[size_t(b + run)])) ++run;
-      const uint64_t from = patch.offset + (b - patch.firstBlock) * kBlock;
-      if (from > size || size - from < run * kBlock) {
-        return Fail(blocksPath + ": shorter than the layout says (" + std::to_string(size) + " bytes)");
-      }
-      Result<size_t> read = blocks->ReadAt(from, chunk.data(), size_t(run * kBlock));
-      if (!read || *read != run * kBlock) return Fail(blocksPath + ": cannot be read whole");
+      if (!ReadKept(kept, size, patch, b, run, chunk.data())) return;
       WriteBlocks(uint32_t(b), chunk.data(), size_t(run));
       b += run;
     }
   }
   for (const Tail& tail : tails_) {
     if (Stopped()) return;
-    ApplyTail(*blocks, size, tail);
+    ApplyTail(kept, size, tail);
   }
 }
 

@@ -87,12 +87,22 @@ struct LayoutDirectory {
   bool operator==(const LayoutDirectory&) const = default;
 };
 
-// A run of whole volume blocks kept in the blocks file, laid over the
-// rebuilt image as they are.
+// What a patch's blocks hold: bytes kept in the blocks file, or blocks that
+// are wholly one fill, or copies of the label's block, which cost the blocks
+// file nothing.
+enum class LayoutFill : uint8_t {
+  kBytes,    // the blocks file's bytes at the patch's offset
+  kPattern,  // opera::kFillPattern repeated from each block's start
+  kZero,     // zeros
+  kLabel,    // a copy of block 0, the label's block, as the image has it
+};
+
+// A run of whole volume blocks laid over the rebuilt image as they are.
 struct LayoutPatch {
   uint32_t firstBlock = 0;
   uint32_t blockCount = 0;
-  uint64_t offset = 0;  // byte offset in the blocks file
+  uint64_t offset = 0;  // byte offset in the blocks file; 0 for a fill
+  LayoutFill fill = LayoutFill::kBytes;
 
   bool operator==(const LayoutPatch&) const = default;
 };

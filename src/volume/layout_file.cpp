@@ -72,9 +72,20 @@ std::string EntryLine(const LayoutEntry& entry) {
          ",\"sha1\":" + JsonString(entry.sha1) + "}\n";
 }
 
+// The names of the fills a patch line may give instead of an offset.
+constexpr std::string_view kPatternFill = "pattern";
+constexpr std::string_view kZeroFill = "zero";
+constexpr std::string_view kLabelFill = "label";
+
 std::string PatchLine(const LayoutPatch& patch) {
-  return "{\"patch\":" + Number(patch.firstBlock) + ",\"blocks\":" + Number(patch.blockCount) +
-         ",\"offset\":" + Number(patch.offset) + "}\n";
+  const std::string run = "{\"patch\":" + Number(patch.firstBlock) + ",\"blocks\":" + Number(patch.blockCount);
+  switch (patch.fill) {
+    case LayoutFill::kPattern: return run + ",\"fill\":" + JsonString(kPatternFill) + "}\n";
+    case LayoutFill::kZero: return run + ",\"fill\":" + JsonString(kZeroFill) + "}\n";
+    case LayoutFill::kLabel: return run + ",\"fill\":" + JsonString(kLabelFill) + "}\n";
+    case LayoutFill::kBytes: break;
+  }
+  return run + ",\"offset\":" + Number(patch.offset) + "}\n";
 }
 
 // Whether a path (UTF-8, "/" between its parts) stays below the folder it is
@@ -108,6 +119,7 @@ class LineReader {
     if (value->number > max) Fail("\"" + std::string(name) + "\" is more than " + UnsignedDecimal64(max));
     return value->number;
   }
+  bool Has(std::string_view name) const { return object_.Member(name) != nullptr; }
   std::string Text(std::string_view name) {
     const JsonValue* value = Find(name, JsonValue::Kind::kString);
     return value ? value->text : std::string();
@@ -378,17 +390,36 @@ class LayoutReader {
     LayoutPatch patch;
     patch.firstBlock = uint32_t(reader.Number("patch"));
     patch.blockCount = uint32_t(reader.Number("blocks"));
-    patch.offset = reader.Number("offset", UINT64_MAX);
+    // A fill names what its blocks hold and has no bytes, so no offset.
+    if (reader.Has("fill")) {
+      const std::string fill = reader.Text("fill");
+      if (fill == kPatternFill) {
+        patch.fill = LayoutFill::kPattern;
+      } else if (fill == kZeroFill) {
+        patch.fill = LayoutFill::kZero;
+      } else if (fill == kLabelFill) {
+        patch.fill = LayoutFill::kLabel;
+      } else {
+        reader.Fail("\"fill\" must be \"pattern\", \"zero\" or \"label\"");
+      }
+    } else {
+      patch.offset = reader.Number("offset", UINT64_MAX);
+    }
     if (std::optional<Error> fault = reader.Finish()) return fault;
     if (patch.blockCount == 0) return LineError(line, "a patch of no blocks");
     if (uint64_t(patch.firstBlock) + patch.blockCount > layout_.imageBlocks) {
       return LineError(line, "a patch past the image's blocks");
     }
     if (patch.firstBlock < patchedUpTo_) return LineError(line, "a patch before or over the one above it");
+    if (patch.fill == LayoutFill::kLabel && patch.firstBlock == 0) {
+      return LineError(line, "a copy of the label over the label itself");
+    }
     if (patch.offset > UINT64_MAX - uint64_t(patch.blockCount) * kSectorSize) {
       return LineError(line, "a patch past what a blocks file can hold");
     }
-    if (layout_.blocksFile.empty()) return LineError(line, "a patch without a blocks file");
+    if (patch.fill == LayoutFill::kBytes && layout_.blocksFile.empty()) {
+      return LineError(line, "a patch without a blocks file");
+    }
     patchedUpTo_ = uint64_t(patch.firstBlock) + patch.blockCount;
     layout_.patches.push_back(patch);
     return std::nullopt;

@@ -5,6 +5,7 @@
 
 #include "compile/layout_build.h"
 #include "support/text.h"
+#include "volume/layout_fill.h"
 
 namespace zanthrel {
 
@@ -80,6 +81,8 @@ Result<LayoutRecord> RecordLayout(ImageSource& source, const std::string& folder
   std::vector<uint8_t> original(size_t(kChunkBlocks) * kBlock);
   std::vector<uint8_t> rebuilt(original.size());
   std::vector<uint32_t> unreadable;
+  // The original label's block, which a later block may copy.
+  std::vector<uint8_t> label(kBlock);
   uint64_t written = 0;
   for (uint32_t first = 0; first < layout.imageBlocks; first += kChunkBlocks) {
     if (cancel.Requested()) {
@@ -91,6 +94,7 @@ Result<LayoutRecord> RecordLayout(ImageSource& source, const std::string& folder
     const uint32_t count = std::min(kChunkBlocks, layout.imageBlocks - first);
     const size_t bytes = size_t(count) * kBlock;
     ReadSourceBlocks(source, first, count, original.data(), unreadable);
+    if (first == 0) std::copy_n(original.begin(), kBlock, label.begin());
     Result<size_t> read = built->File().ReadAt(uint64_t(first) * kBlock, rebuilt.data(), bytes);
     if (!read) return Error{blocksPath + ": the image built cannot be read again", read.Failure().code};
     std::fill(rebuilt.begin() + long(*read), rebuilt.begin() + long(bytes), 0);
@@ -98,10 +102,15 @@ Result<LayoutRecord> RecordLayout(ImageSource& source, const std::string& folder
       const size_t at = size_t(i) * kBlock;
       if (std::memcmp(&original[at], &rebuilt[at], kBlock) == 0) continue;
       const uint32_t block = first + i;
-      if (layout.patches.empty() || layout.patches.back().firstBlock + layout.patches.back().blockCount != block) {
-        layout.patches.push_back({block, 0, written});
+      // A block wholly one fill is named by its fill; a run splits where its kind changes.
+      LayoutFill fill = FillOfBlock(&original[at], label.data(), kBlock);
+      if (block == 0 && fill == LayoutFill::kLabel) fill = LayoutFill::kBytes;  // no copy of itself
+      if (layout.patches.empty() || layout.patches.back().firstBlock + layout.patches.back().blockCount != block ||
+          layout.patches.back().fill != fill) {
+        layout.patches.push_back({block, 0, fill == LayoutFill::kBytes ? written : 0, fill});
       }
       ++layout.patches.back().blockCount;
+      if (fill != LayoutFill::kBytes) continue;
       if (Status put = blocks->WriteAt(written, &original[at], kBlock); !put) {
         return Error{blocksPath + ": write failed (" + ErrorText(put.Failure().code) + ")", put.Failure().code};
       }
@@ -109,8 +118,8 @@ Result<LayoutRecord> RecordLayout(ImageSource& source, const std::string& folder
     }
   }
   record.keptBlocks = written / kBlock;
-  if (layout.patches.empty()) {
-    // Nothing to keep: no blocks file, as the layout then says.
+  if (written == 0) {
+    // No bytes to keep: no blocks file, as the layout then says.
     blocks->Close();
     (void)host.RemoveFile(blocksPath);
     layout.blocksFile.clear();

@@ -153,10 +153,18 @@ TEST_F(LayoutCliTest, BrokenLayoutOrBlocksFileIsRefusedWithTheReason) {
   EXPECT_NE(run.err.find("out/cut.layout.json: line"), std::string::npos) << run.err;
   EXPECT_FALSE(fs::exists("cut.iso"));
 
-  fs::resize_file("out/disc.layout.blocks", 4096);
-  run = RunZanthrel("compile --layout out/disc.layout.json out/PARCE_disc short.iso");
+  // zanthrel's own disc needs no blocks file; one with data in its boot area does.
+  EXPECT_FALSE(fs::exists("out/disc.layout.blocks"));
+  Bytes odd = original_;
+  odd[100 * 2048 + 7] = 0x42;
+  testkit::WriteBytes("odd.iso", odd);
+  ASSERT_EQ(RoundTrip("odd.iso", "odd", "out", "odd-again.iso").status, 0);
+  EXPECT_EQ(fs::file_size("out/odd.layout.blocks"), 2048u);
+  EXPECT_TRUE(testkit::ReadBytes("odd-again.iso") == odd);
+  fs::resize_file("out/odd.layout.blocks", 1024);
+  run = RunZanthrel("compile --layout out/odd.layout.json out/PARCE_odd short.iso");
   EXPECT_EQ(run.status, 1);
-  EXPECT_NE(run.err.find("disc.layout.blocks: shorter than the layout says"), std::string::npos) << run.err;
+  EXPECT_NE(run.err.find("odd.layout.blocks: shorter than the layout says"), std::string::npos) << run.err;
   EXPECT_FALSE(fs::exists("short.iso"));
 
   run = RunZanthrel("compile --layout out/missing.layout.json out/PARCE_disc none.iso");

@@ -86,6 +86,8 @@ TEST(LayoutFileTest, EveryByteOfEveryFieldReadsBack) {
   layout.label.lastRootCopy = UINT32_MAX;
   layout.label.rootCopies = {1, 2, 3, 4, 5, 6, 7, UINT32_MAX};
   layout.directories[1].entries[0].hostPath = "sub/Игры ~1.!3A";
+  layout.patches.push_back({7, 1, 0, LayoutFill::kZero});
+  layout.patches.push_back({8, 1, 0, LayoutFill::kLabel});
   layout.patches.push_back({9, 1, UINT64_MAX - 2048});
 
   const std::string text = LayoutText(layout);
@@ -95,7 +97,8 @@ TEST(LayoutFileTest, EveryByteOfEveryFieldReadsBack) {
   EXPECT_EQ(LayoutText(*read), text);
   // One line a record, each starting as the documentation says.
   EXPECT_TRUE(text.starts_with("{\"zanthrelLayout\":1,"));
-  EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 1 + 2 + 2 + 1 + 2 + int(names.size()));
+  EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 1 + 2 + 2 + 3 + 2 + int(names.size()));
+  EXPECT_NE(text.find("{\"patch\":7,\"blocks\":1,\"fill\":\"zero\"}\n"), std::string::npos);
   EXPECT_NE(text.find("\"type\":\"\\u0000\u0098\\u000aя\""), std::string::npos);
 }
 
@@ -109,7 +112,7 @@ TEST(LayoutFileTest, ScannedDiscsReadBackAsTheyWereScanned) {
     ASSERT_TRUE(layout.Ok());
     layout->directories[0].entries[0].sha1 = "0123456789abcdef0123456789abcdef01234567";
     layout->blocksFile = "disc.blocks";
-    layout->patches = {{0, 2, 0}, {4, 3, 4096}, {layout->imageBlocks - 1, 1, 10240}};
+    layout->patches = {{0, 2, 0}, {2, 2, 0, LayoutFill::kPattern}, {4, 3, 4096}, {layout->imageBlocks - 1, 1, 10240}};
     const Result<DiscLayout> read = ParseLayout(LayoutText(*layout));
     ASSERT_TRUE(read.Ok()) << image << ": " << read.Failure().text;
     EXPECT_TRUE(*read == *layout) << image;
@@ -213,7 +216,22 @@ TEST(LayoutFileTest, WhatIsNotASoundLayoutIsRefusedWithItsLineAndReason) {
       {Changed(lastLine, "{\"patch\":5,\"blocks\":2,\"offset\":18446744073709551615}\n"),
        "line 7: a patch past what a blocks file can hold"},
       {Changed("\"blocksFile\":\"disc.blocks\"", "\"blocksFile\":\"\""), "line 7: a patch without a blocks file"},
+      // A fill instead of bytes: one of the kinds known, and then no offset.
+      {Changed(lastLine, "{\"patch\":5,\"blocks\":2,\"fill\":\"duck\"}\n"),
+       "line 7: \"fill\" must be \"pattern\", \"zero\" or \"label\""},
+      {Changed(lastLine, "{\"patch\":5,\"blocks\":2,\"fill\":0}\n"), "line 7: \"fill\" must be a string"},
+      {Changed(lastLine, "{\"patch\":5,\"blocks\":2,\"offset\":0,\"fill\":\"zero\"}\n"),
+       "line 7: unknown member \"offset\""},
+      {Changed(lastLine, "{\"patch\":0,\"blocks\":2,\"fill\":\"label\"}\n"),
+       "line 7: a copy of the label over the label itself"},
   };
+  // Fills alone need no blocks file.
+  std::string fillsOnly = Changed("\"blocksFile\":\"disc.blocks\"", "\"blocksFile\":\"\"");
+  fillsOnly.replace(fillsOnly.size() - lastLine.size(), lastLine.size(),
+                    "{\"patch\":5,\"blocks\":2,\"fill\":\"pattern\"}\n");
+  const Result<DiscLayout> fills = ParseLayout(fillsOnly);
+  ASSERT_TRUE(fills.Ok()) << fills.Failure().text;
+  EXPECT_EQ(fills->patches.front().fill, LayoutFill::kPattern);
   for (const auto& [text, error] : cases) {
     const Result<DiscLayout> read = ParseLayout(text);
     if (read.Ok()) {

@@ -3,6 +3,7 @@
 // edited since.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <filesystem>
@@ -153,6 +154,31 @@ TEST_F(LayoutRebuildTest, ImageWithoutBootAreaNeedsNoBlocksFile) {
   EXPECT_TRUE(Rebuild(temp_, decompiled.layout, decompiled).image == testkit::ReadBytes(temp_ / "bare.iso"));
 }
 
+TEST_F(LayoutRebuildTest, CompiledImageNeedsNoBlocksFile) {
+  // Its boot area is fill and a copy of the label: each run named by its kind, split where the kind changes.
+  const std::vector<LayoutPatch>& patches = decompiled_.layout.patches;
+  ASSERT_FALSE(patches.empty());
+  for (const LayoutPatch& patch : patches) EXPECT_NE(patch.fill, LayoutFill::kBytes) << patch.firstBlock;
+  for (size_t i = 1; i < patches.size(); ++i) {
+    const LayoutPatch& before = patches[i - 1];
+    EXPECT_TRUE(before.firstBlock + before.blockCount < patches[i].firstBlock || before.fill != patches[i].fill);
+  }
+  EXPECT_TRUE(decompiled_.layout.blocksFile.empty());
+  EXPECT_FALSE(fs::exists(decompiled_.blocksPath));
+  EXPECT_TRUE(Rebuild(temp_, decompiled_.layout, decompiled_).image == original_);
+  // Zero blocks where the build writes zeros are no patch at all.
+  Bytes zeroed = original_;
+  std::fill(zeroed.begin() + 10 * 2048, zeroed.begin() + 20 * 2048, 0);
+  testkit::WriteBytes(temp_ / "zeroed.iso", zeroed);
+  fs::remove_all(temp_.Path() / "out");
+  const Decompiled decompiled = DecompileWithLayout(temp_, temp_ / "zeroed.iso");
+  for (const LayoutPatch& patch : decompiled.layout.patches) {
+    EXPECT_TRUE(patch.firstBlock + patch.blockCount <= 10 || patch.firstBlock >= 20) << patch.firstBlock;
+  }
+  EXPECT_FALSE(fs::exists(decompiled.blocksPath));
+  EXPECT_TRUE(Rebuild(temp_, decompiled.layout, decompiled).image == zeroed);
+}
+
 TEST_F(LayoutRebuildTest, StopLeavesNoBlocksFile) {
   ImageSource source;
   ASSERT_TRUE(OpenImageFile(source, temp_ / "disc.iso").Ok());
@@ -176,6 +202,8 @@ TEST_F(LayoutRebuildTest, UnclaimedBlocksAndOddBytesComeBackFromTheBlocksFile) {
   fs::remove_all(temp_.Path() / "out");
   const Decompiled decompiled = DecompileWithLayout(temp_, temp_ / "odd.iso");
   EXPECT_FALSE(decompiled.layout.patches.empty());
+  // The two odd blocks alone take room in the blocks file, among fills.
+  EXPECT_EQ(fs::file_size(decompiled.blocksPath), 2u * 2048);
   EXPECT_TRUE(Rebuild(temp_, decompiled.layout, decompiled).image == odd);
 }
 
@@ -284,9 +312,29 @@ class MasteredLayoutTest : public LayoutRebuildTest {
 };
 
 TEST_F(MasteredLayoutTest, UnchangedFolderGivesTheSameBytes) {
+  // Its unclaimed blocks of data need the blocks file; its fill does not.
+  ASSERT_TRUE(fs::exists(decompiled_.blocksPath));
+  uint64_t bytesKept = 0;
+  for (const LayoutPatch& patch : decompiled_.layout.patches) {
+    if (patch.fill == LayoutFill::kBytes) bytesKept += uint64_t(patch.blockCount) * 2048;
+  }
+  EXPECT_EQ(fs::file_size(decompiled_.blocksPath), bytesKept);
   const Rebuilt rebuilt = Rebuild(temp_, decompiled_.layout, decompiled_);
   EXPECT_TRUE(rebuilt.image == original_);
   EXPECT_TRUE(rebuilt.lines.empty());
+}
+
+TEST_F(MasteredLayoutTest, ZeroedCopyOfTheRootIsNamedByItsFill) {
+  // The root's second copy (blocks 300 and 301) wiped: the build writes it from the records, the layout zeros it again.
+  Bytes wiped = original_;
+  std::fill(wiped.begin() + 300 * 2048, wiped.begin() + 302 * 2048, 0);
+  testkit::WriteBytes(temp_ / "wiped.iso", wiped);
+  fs::remove_all(temp_.Path() / "out");
+  const Decompiled decompiled = DecompileWithLayout(temp_, temp_ / "wiped.iso");
+  const std::vector<LayoutPatch>& patches = decompiled.layout.patches;
+  EXPECT_NE(std::find(patches.begin(), patches.end(), LayoutPatch{300, 2, 0, LayoutFill::kZero}), patches.end());
+  EXPECT_EQ(fs::file_size(decompiled.blocksPath), fs::file_size(decompiled_.blocksPath));
+  EXPECT_TRUE(Rebuild(temp_, decompiled.layout, decompiled).image == wiped);
 }
 
 TEST_F(MasteredLayoutTest, ByteChangedAtTheFilesSizeIsTheOnlyByteThatDiffers) {
