@@ -56,6 +56,16 @@ Control* KeepingPlace(Control* control) {
   return control;
 }
 
+// `control` `offset` pixels below the top of its row.
+QVBoxLayout* Lowered(QWidget* control, int offset) {
+  auto* column = new QVBoxLayout;
+  column->setSpacing(0);
+  column->addSpacing(offset);
+  column->addWidget(control);
+  column->addStretch(1);
+  return column;
+}
+
 // The tree's columns, in order.
 enum Column { kNameColumn, kSizeColumn, kTypeColumn, kCopiesColumn, kFirstBlockColumn };
 
@@ -121,32 +131,42 @@ QWidget* MainWindow::MakeStrip() {
   statusLine->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
 
   // Rows of the described strip: the buttons and the source choice; the
-  // options around Cancel; the progress bar; the status line.
+  // options around Cancel; the progress bar; the status line. The spacings
+  // put each control where it was described at the strip's smallest size.
   auto* choices = new QVBoxLayout;
   choices->setSpacing(1);
   choices->addWidget(imageChoice);
   choices->addWidget(driveChoice);
   auto* top = new QHBoxLayout;
-  top->setSpacing(6);
-  top->addWidget(decompileButton);
+  top->setSpacing(0);
+  top->setContentsMargins(0, 0, 6, 0);
+  top->addLayout(Lowered(decompileButton, 4));
+  top->addSpacing(6);
   top->addLayout(choices);
-  top->addWidget(driveList);
+  top->addSpacing(2);
+  top->addLayout(Lowered(driveList, 12));
   top->addStretch(1);
-  top->addWidget(compileButton);
+  top->addLayout(Lowered(compileButton, 4));
   auto* options = new QHBoxLayout;
-  options->setSpacing(6);
+  options->setSpacing(0);
   options->addWidget(additionalInfoBox);
-  options->addStretch(1);
+  options->addStretch(7);
   options->addWidget(cancelButton);
-  options->addStretch(1);
+  options->addStretch(8);
   options->addWidget(discLabelBox);
+  auto* lines = new QVBoxLayout;
+  lines->setSpacing(3);
+  lines->setContentsMargins(0, 0, 8, 0);
+  lines->addWidget(progressBar);
+  lines->addWidget(statusLine);
   auto* rows = new QVBoxLayout(strip);
-  rows->setContentsMargins(8, 4, 6, 2);
-  rows->setSpacing(3);
+  rows->setContentsMargins(8, 4, 0, 2);
+  rows->setSpacing(0);
   rows->addLayout(top);
+  rows->addSpacing(5);
   rows->addLayout(options);
-  rows->addWidget(progressBar);
-  rows->addWidget(statusLine);
+  rows->addSpacing(3);
+  rows->addLayout(lines);
   strip->setMinimumSize(kStripWidth, kStripHeight);
   strip->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
 

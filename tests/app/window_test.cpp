@@ -219,6 +219,35 @@ TEST_F(WindowTest, DriveBranchDecompilesIntoTheChosenFolder) {
   EXPECT_FALSE(device_.Locked("/dev/sr0"));
 }
 
+// At the window's smallest size the strip is the described one: 433 by 105,
+// each control where it was placed, and growing the window moves only
+// Compile ISO and the right-hand option with the right edge.
+TEST_F(WindowTest, TheStripKeepsItsDescribedPlacesAtTheSmallestSize) {
+  window_->show();
+  window_->resize(window_->minimumSizeHint());
+  QApplication::processEvents();
+  EXPECT_EQ(window_->strip->size(), QSize(433, 105));
+  const std::vector<std::pair<QWidget*, QRect>> described = {
+      {window_->decompileButton, {8, 8, 84, 25}},    {window_->compileButton, {328, 8, 99, 25}},
+      {window_->cancelButton, {184, 44, 72, 25}},    {window_->progressBar, {8, 72, 417, 13}},
+      {window_->additionalInfoBox, {8, 48, 169, 17}}, {window_->discLabelBox, {264, 48, 169, 17}},
+      {window_->imageChoice, {98, 4, 112, 17}},      {window_->driveChoice, {98, 22, 112, 17}},
+      {window_->driveList, {212, 16, 110, 21}},      {window_->statusLine, {8, 88, 417, 15}}};
+  for (const auto& [control, place] : described) {
+    EXPECT_EQ(control->geometry(), place) << control->metaObject()->className();
+    EXPECT_EQ(control->parentWidget(), window_->strip);
+  }
+
+  window_->resize(window_->width() + 200, window_->height() + 100);
+  QApplication::processEvents();
+  EXPECT_EQ(window_->strip->height(), 105);
+  EXPECT_EQ(window_->compileButton->geometry(), QRect(528, 8, 99, 25));
+  EXPECT_EQ(window_->decompileButton->geometry(), QRect(8, 8, 84, 25));
+  EXPECT_EQ(window_->driveList->geometry(), QRect(212, 16, 110, 21));
+  EXPECT_EQ(window_->statusLine->width(), 617);
+  EXPECT_GT(window_->tree->height(), 100);
+}
+
 // Stands in for the desktop's opener of files, so that no program starts.
 class UrlRecorder : public QObject {
   Q_OBJECT
