@@ -4,6 +4,7 @@
 
 #include "app/win32/dialog_filter.h"
 #include "app/win32/folder_dialog.h"
+#include "app/win32/label_dialog.h"
 #include "app/win32/wide_text.h"
 #include "support/host.h"
 #include "support/text.h"
@@ -82,6 +83,11 @@ bool Win32Dialogs::ConfirmWriteInto(const std::string& folder) {
   // No is the default button: Enter pressed by habit writes nothing.
   return MessageBoxW(owner_, Utf8ToWide(WriteIntoFolderQuestion(folder)).c_str(), L"De-Compile",
                      MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2) == IDYES;
+}
+
+std::optional<TypedLabelFields> Win32Dialogs::EditLabelFields(const TypedLabelFields& current,
+                                                              const std::string& problem) {
+  return AskLabelFields(owner_, current, problem);
 }
 
 }  // namespace zanthrel::app

@@ -1,5 +1,5 @@
 // The platform's dialogs, as the workflows ask for them: GetOpenFileNameW,
-// GetSaveFileNameW, the folder dialog and a Yes/No MessageBoxW. They open where the last one left
+// GetSaveFileNameW, the folder dialog, a Yes/No MessageBoxW and the label dialog. They open where the last one left
 // off, at first in the current directory, and never change it.
 #pragma once
 
@@ -18,6 +18,8 @@ class Win32Dialogs : public WorkflowDialogs {
   std::optional<std::string> SelectFolder() override;
   std::optional<std::string> ChooseImageToWrite() override;
   bool ConfirmWriteInto(const std::string& folder) override;
+  std::optional<TypedLabelFields> EditLabelFields(const TypedLabelFields& current,
+                                                  const std::string& problem) override;
 
  private:
   HWND owner_;

@@ -23,6 +23,7 @@ enum : int {
   kDriveList,
   kCancelButton,
   kStatusLine,
+  kVolumeLabelItem,
 };
 
 // From the job's thread to the window: the progress bar's new position, and the job's end.
@@ -76,6 +77,13 @@ INT_PTR CALLBACK MainWindow::DialogProc(HWND window, UINT message, WPARAM wParam
 }
 
 void MainWindow::PlaceControls() {
+  // "Volume label..." lives in a menu bar, which lies outside the client
+  // area: the strip of controls keeps its size, places and tab order.
+  HMENU options = CreatePopupMenu();
+  AppendMenuW(options, MF_STRING, kVolumeLabelItem, L"Volume label...");
+  HMENU bar = CreateMenu();
+  AppendMenuW(bar, MF_POPUP, reinterpret_cast<UINT_PTR>(options), L"Options");
+  SetMenu(window_, bar);
   SetClientSize(window_, 433, 105);
   decompileButton = PlaceControl(window_, L"BUTTON", L"De-Compile", kTabStop | BS_PUSHBUTTON,
                                  kDecompileButton, 8, 8, 84, 25);
@@ -118,7 +126,8 @@ void MainWindow::PlaceControls() {
 bool MainWindow::OnMessage(UINT message, WPARAM wParam, LPARAM) {
   switch (message) {
     case WM_COMMAND:
-      // The controller comes once the window is made; nothing is clicked before.
+      // The controller comes once the window is made; nothing is clicked
+      // before. A menu item comes as a click does (0).
       if (HIWORD(wParam) != BN_CLICKED || !controller_) return false;
       switch (LOWORD(wParam)) {
         case kDecompileButton:
@@ -135,6 +144,9 @@ bool MainWindow::OnMessage(UINT message, WPARAM wParam, LPARAM) {
           return true;
         case kDriveChoice:
           controller_->DriveChoiceSelected();
+          return true;
+        case kVolumeLabelItem:
+          controller_->VolumeLabelClicked();
           return true;
       }
       return false;

@@ -18,6 +18,7 @@
 #include "app/win32/folder_dialog.h"
 #include "app/win32/main_window.h"
 #include "app/win32/wide_text.h"
+#include "support/cp1251.h"
 #include "testkit/files.h"
 #include "testkit/memory_device.h"
 #include "testkit/sample_disc.h"
@@ -214,13 +215,42 @@ TEST_F(Win32WindowTest, CancelledDialogsAndUnopenableImagesChangeNothing) {
   EXPECT_EQ(testkit::NamesBelow(temp_.Path()), std::vector<std::string>{"junk.iso"});
 }
 
+// "Volume label..." is an item of the menu bar, outside the client area that
+// the strip fills; what its dialog answers labels the compiles after.
+TEST_F(Win32WindowTest, TheVolumeLabelMenuItemLabelsTheNextCompile) {
+  HMENU bar = GetMenu(window_->Handle());
+  ASSERT_NE(bar, nullptr);
+  HMENU options = GetSubMenu(bar, 0);
+  ASSERT_NE(options, nullptr);
+  wchar_t text[64] = {};
+  GetMenuStringW(options, 0, text, 64, MF_BYPOSITION);
+  EXPECT_EQ(std::wstring(text), L"Volume label...");
+  RECT client{};
+  GetClientRect(window_->Handle(), &client);
+  EXPECT_EQ(client.bottom, 105);
+
+  dialogs_.labelAnswers = {{"Перевод", "", "", "0x20"}};
+  SendMessageW(window_->Handle(), WM_COMMAND, MAKEWPARAM(GetMenuItemID(options, 0), 0), 0);
+  ASSERT_EQ(dialogs_.labelShown.size(), 1u);
+
+  fs::create_directories(temp_.Path() / "src");
+  testkit::WriteText(temp_ / "src/file.txt", "content");
+  dialogs_.folders = {temp_ / "src"};
+  dialogs_.targets = {temp_ / "new.iso"};
+  Click(window_->compileButton);
+  const Bytes image = testkit::ReadBytes(temp_ / "new.iso");
+  ASSERT_GE(image.size(), 2048u);
+  EXPECT_EQ(std::string(image.begin() + 40, image.begin() + 48), Utf8ToCp1251("Перевод") + '\0');
+  EXPECT_EQ(image[87], 0x20);
+}
+
 TEST_F(Win32WindowTest, CompileReplacesTheImageAndCancelKeepsTheOldOne) {
   fs::create_directories(temp_.Path() / "src/sub");
   testkit::WriteText(temp_ / "src/sub/file.txt", "content");
   testkit::WriteText(temp_ / "old.iso", "to be replaced");
   dialogs_.folders = {temp_ / "src"};
   dialogs_.targets = {temp_ / "old.iso"};
-  EXPECT_EQ(Click(window_->compileButton), "Image written: " + (temp_ / "old.iso"));
+  EXPECT_EQ(Click(window_->compileButton), "Image written, 1 warning: " + testkit::NoBootFilesWarning(temp_ / "src"));
   const Bytes image = testkit::ReadBytes(temp_ / "old.iso");
   ASSERT_GE(image.size(), 305u * 2048);
   EXPECT_EQ(std::string(image.begin() + 40, image.begin() + 46), "CD-ROM");
