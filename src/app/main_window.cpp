@@ -110,9 +110,27 @@ void MainWindow::ShowJobEnded(const std::string& status) {
   cancelButton->hide();
   decompileButton->setEnabled(true);
   compileButton->setEnabled(true);
-  statusLine->setText(text);
-  statusLine->setToolTip(text);
+  ShowStatus(status);
   emit JobFinished(text);
+}
+
+void MainWindow::ShowStatus(const std::string& text) {
+  statusLine->setText(QString::fromStdString(StatusLineOf(text)));
+  statusLine->setToolTip(QString::fromStdString(text));
+}
+
+void MainWindow::ShowFailure(const std::string& reason, const std::string&) {
+  // Window-modal and not waited for, so that the job's end is shown first.
+  auto* box = new QMessageBox(QMessageBox::Warning, "Zanthrel", QString::fromStdString(reason),
+                              QMessageBox::Ok, this);
+  box->setAttribute(Qt::WA_DeleteOnClose);
+  box->open();
+}
+
+void MainWindow::ShowImage(const BrowsedImage&) {}
+
+void MainWindow::ShowReport(const std::string& title, const std::string& text) {
+  QMessageBox::information(this, QString::fromStdString(title), QString::fromStdString(text));
 }
 
 void MainWindow::ShowDrives(const std::vector<std::string>& names) {

@@ -55,6 +55,10 @@ class MainWindow : public QWidget, private WindowView {
   void ShowProgress(int percent) override;
   void DisableCancel() override;
   void ShowJobEnded(const std::string& status) override;
+  void ShowStatus(const std::string& text) override;
+  void ShowFailure(const std::string& reason, const std::string& logPath) override;
+  void ShowImage(const BrowsedImage& image) override;
+  void ShowReport(const std::string& title, const std::string& text) override;
   void ShowDrives(const std::vector<std::string>& names) override;
   void HideDrives() override;
   void PostProgress(int percent) override;

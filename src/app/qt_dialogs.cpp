@@ -31,12 +31,20 @@ std::optional<std::string> QtDialogs::SelectFolder() {
   return startFolder_;
 }
 
-std::optional<std::string> QtDialogs::ChooseImageToWrite() {
+std::optional<std::string> QtDialogs::ChooseDecompileFolder(const std::string& proposed) {
+  FolderDialog dialog(parent_, QString::fromStdString(proposed));
+  if (dialog.exec() != QDialog::Accepted) return std::nullopt;
+  return dialog.Path().toStdString();
+}
+
+std::optional<std::string> QtDialogs::ChooseImageToWrite(const std::string& startFolder,
+                                                         const std::string& suggestedName) {
   QStringList filters;
   for (const ImageToWriteChoice& choice : kImagesToWrite) {
     filters << QString::fromUtf8(choice.name) + " (" + choice.pattern + ")";
   }
-  QFileDialog dialog(parent_, "Compile ISO", QString::fromStdString(startFolder_));
+  QFileDialog dialog(parent_, "Compile ISO", QString::fromStdString(startFolder));
+  dialog.selectFile(QString::fromStdString(suggestedName));
   dialog.setNameFilters(filters);
   dialog.setAcceptMode(QFileDialog::AcceptSave);
   // The filter chosen gives a name typed without extension its suffix, and so its container.
@@ -47,14 +55,17 @@ std::optional<std::string> QtDialogs::ChooseImageToWrite() {
   });
   dialog.setOption(QFileDialog::DontConfirmOverwrite);
   if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
-  const std::string path = dialog.selectedFiles().first().toStdString();
-  startFolder_ = FolderPartOf(path).value_or("");
-  return path;
+  return dialog.selectedFiles().first().toStdString();
 }
 
 bool QtDialogs::ConfirmWriteInto(const std::string& folder) {
   return QMessageBox::question(parent_, "De-Compile", QString::fromStdString(WriteIntoFolderQuestion(folder)),
                                QMessageBox::Yes | QMessageBox::No, QMessageBox::No) == QMessageBox::Yes;
+}
+
+bool QtDialogs::ConfirmCompileFolder(const std::string& folder) {
+  return QMessageBox::question(parent_, "Compile ISO", QString::fromStdString(CompileFolderQuestion(folder)),
+                               QMessageBox::Yes | QMessageBox::No, QMessageBox::Yes) == QMessageBox::Yes;
 }
 
 }  // namespace zanthrel::app

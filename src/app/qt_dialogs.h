@@ -15,8 +15,11 @@ class QtDialogs : public WorkflowDialogs {
   explicit QtDialogs(QWidget* parent);
   std::optional<std::string> ChooseImageFile() override;
   std::optional<std::string> SelectFolder() override;
-  std::optional<std::string> ChooseImageToWrite() override;
+  std::optional<std::string> ChooseDecompileFolder(const std::string& proposed) override;
+  std::optional<std::string> ChooseImageToWrite(const std::string& startFolder,
+                                                const std::string& suggestedName) override;
   bool ConfirmWriteInto(const std::string& folder) override;
+  bool ConfirmCompileFolder(const std::string& folder) override;
 
  private:
   QWidget* parent_;

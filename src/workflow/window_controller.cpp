@@ -1,6 +1,6 @@
 #include "workflow/window_controller.h"
 
-#include <optional>
+#include "support/text.h"
 
 namespace zanthrel {
 
@@ -8,6 +8,7 @@ WindowController::WindowController(WindowView& view, WindowServices services)
     : view_(view), services_(std::move(services)) {
   if (!services_.listDrives) services_.listDrives = [] { return ListDrives(); };
   if (!services_.device) services_.device = &HostDevice();
+  if (!services_.host) services_.host = &SystemHost();
 }
 
 WindowController::~WindowController() {
@@ -32,26 +33,52 @@ void WindowController::DriveChoiceSelected() {
 
 void WindowController::DecompileClicked(bool additionalInfo, bool extractDiscLabel, int driveIndex) {
   if (JobRunning()) return;
-  DecompileRequest request;
   if (!driveChosen_) {
     std::optional<std::string> image = services_.dialogs->ChooseImageFile();
     if (!image) return;
-    request = ImageDecompileRequest(*image, additionalInfo, extractDiscLabel);
-  } else {
-    if (driveIndex < 0 || size_t(driveIndex) >= drives_.size()) return;
-    std::optional<std::string> folder = services_.dialogs->SelectFolder();
+    const std::optional<std::string> folder = services_.dialogs->ChooseDecompileFolder(
+        lastDecompileFolder_.value_or(ProposedDecompileFolder(*image)));
     if (!folder) return;
-    request = DriveDecompileRequest(drives_[size_t(driveIndex)].name, *folder, *services_.device,
-                                    additionalInfo, extractDiscLabel);
+    lastDecompileFolder_ = *folder;
+    DecompileRequest request = ImageDecompileRequest(*image, additionalInfo, extractDiscLabel);
+    request.outputDir = *folder;
+    request.host = &host();
+    StartDecompile(std::move(request));
+    return;
   }
+  if (drives_.empty()) {
+    view_.ShowStatus(kNoDriveFound);
+    view_.ShowFailure(kNoDriveFound, "");
+    return;
+  }
+  if (driveIndex < 0 || size_t(driveIndex) >= drives_.size()) return;
+  std::optional<std::string> folder = services_.dialogs->SelectFolder();
+  if (!folder) return;
+  DecompileRequest request = DriveDecompileRequest(drives_[size_t(driveIndex)].name, *folder,
+                                                   *services_.device, additionalInfo, extractDiscLabel);
+  request.host = &host();
+  StartDecompile(std::move(request));
+}
+
+void WindowController::StartDecompile(DecompileRequest request) {
   // Decompiling again over an edited folder would write over the edits.
   const std::string output = OutputFolderOf(request);
   if (FolderHoldsAnything(*request.host, output)) {
     if (!services_.dialogs->ConfirmWriteInto(output)) return;
     request.force = true;
   }
-  StartJob([request](const Progress& progress, CancelToken cancel) {
-    return RunDecompileJob(request, progress, cancel);
+  const bool fromImage = request.drive == nullptr;
+  StartJob([request, fromImage](const Progress& progress, CancelToken cancel) {
+    DecompileRequest run = request;
+    run.progress = progress;
+    run.cancel = cancel;
+    JobOutcome outcome = OutcomeOfDecompile(DecompileImageFile(run), run.imagePath);
+    // The image decompiled is the one shown after.
+    if (fromImage && !outcome.failed && !cancel.Requested()) {
+      BrowsedImage image = BrowseImageFile(run.imagePath, *run.host);
+      if (image.opened) outcome.image = std::move(image);
+    }
+    return outcome;
   });
 }
 
@@ -59,11 +86,21 @@ void WindowController::CompileClicked() {
   if (JobRunning()) return;
   std::optional<std::string> folder = services_.dialogs->SelectFolder();
   if (!folder) return;
-  std::optional<std::string> image = services_.dialogs->ChooseImageToWrite();
+  StartCompile(*folder);
+}
+
+void WindowController::StartCompile(const std::string& folder) {
+  // Opening inside the folder would put the image among what the next
+  // compile of it packs.
+  const ImageToWriteStart start = CompileSaveStart(folder);
+  std::optional<std::string> image = services_.dialogs->ChooseImageToWrite(start.folder, start.name);
   if (!image) return;
-  StartJob([request = WindowCompileRequest(*folder, *image, ids_)](const Progress& progress,
-                                                                    CancelToken cancel) {
-    return RunCompileJob(request, progress, cancel);
+  CompileRequest request = WindowCompileRequest(folder, *image, ids_);
+  StartJob([request](const Progress& progress, CancelToken cancel) {
+    CompileRequest run = request;
+    run.progress = progress;
+    run.cancel = cancel;
+    return OutcomeOfCompile(CompileFolderToImage(run), run.imagePath);
   });
 }
 
@@ -73,10 +110,66 @@ void WindowController::CancelClicked() {
   view_.DisableCancel();
 }
 
-void WindowController::StartJob(std::function<std::string(const Progress&, CancelToken)> job) {
+void WindowController::OpenClicked() {
+  if (JobRunning()) return;
+  std::optional<std::string> image = services_.dialogs->ChooseImageFile();
+  if (image) OpenImage(*image);
+}
+
+void WindowController::OpenImage(const std::string& path) {
+  if (JobRunning()) return;
+  Host* host = services_.host;
+  StartJob([path, host](const Progress& progress, CancelToken) {
+    return OutcomeOfBrowse(BrowseImageFile(path, *host, progress));
+  });
+}
+
+void WindowController::PathDropped(const std::string& path) {
+  if (JobRunning()) return;
+  const Result<PathInfo> info = host().InfoOf(path);
+  if (info && info->kind == PathKind::kFolder) {
+    if (services_.dialogs->ConfirmCompileFolder(path)) StartCompile(path);
+    return;
+  }
+  OpenImage(path);
+}
+
+void WindowController::ExtractClicked(const std::vector<std::string>& entryPaths) {
+  if (JobRunning() || imagePath_.empty() || entryPaths.empty()) return;
+  std::optional<std::string> folder = services_.dialogs->SelectFolder();
+  if (!folder) return;
+  Host* host = services_.host;
+  StartJob([image = imagePath_, entryPaths, folder = *folder, host](const Progress& progress,
+                                                                   CancelToken cancel) {
+    return OutcomeOfExtract(ExtractEntries(image, entryPaths, folder, *host, progress, cancel), folder);
+  });
+}
+
+void WindowController::VerifyClicked() {
+  if (JobRunning() || imagePath_.empty()) return;
+  Host* host = services_.host;
+  StartJob([image = imagePath_, host](const Progress& progress, CancelToken) {
+    return OutcomeOfVerify(VerifyImageFile(image, *host, progress), image);
+  });
+}
+
+void WindowController::ConvertClicked() {
+  if (JobRunning() || imagePath_.empty()) return;
+  const ImageToWriteStart start = ConvertSaveStart(imagePath_);
+  std::optional<std::string> output = services_.dialogs->ChooseImageToWrite(start.folder, start.name);
+  if (!output) return;
+  Host* host = services_.host;
+  StartJob([image = imagePath_, output = *output, host](const Progress& progress, CancelToken) {
+    return OutcomeOfConvert(
+        ConvertImage(image, output, ReplaceRule::kAskedByDialog, *host, std::nullopt, progress), output);
+  });
+}
+
+void WindowController::StartJob(std::function<JobOutcome(const Progress&, CancelToken)> job) {
   cancel_ = false;
   shownPercent_ = 0;
   view_.ShowJobStarted();
+  view_.ShowStatus(kWorkingStatus);
   // Reports cross to the window's thread only when the percentage moves.
   Progress progress = [this](uint64_t done, uint64_t total) {
     const int percent = ProgressPercent(done, total);
@@ -84,7 +177,7 @@ void WindowController::StartJob(std::function<std::string(const Progress&, Cance
     view_.PostProgress(percent);
   };
   worker_ = std::thread([this, job = std::move(job), progress] {
-    status_ = job(progress, CancelToken{&cancel_});
+    outcome_ = job(progress, CancelToken{&cancel_});
     view_.PostJobEnd();
   });
 }
@@ -92,7 +185,15 @@ void WindowController::StartJob(std::function<std::string(const Progress&, Cance
 void WindowController::FinishJob() {
   if (!worker_.joinable()) return;
   worker_.join();
-  view_.ShowJobEnded(status_);
+  JobOutcome outcome = std::move(outcome_);
+  outcome_ = {};
+  if (outcome.image) {
+    imagePath_ = outcome.image->imagePath;
+    view_.ShowImage(*outcome.image);
+  }
+  view_.ShowJobEnded(outcome.text);
+  if (!outcome.report.empty()) view_.ShowReport(kVerifyReportTitle, outcome.report);
+  if (outcome.failed) view_.ShowFailure(outcome.text, outcome.logPath);
 }
 
 }  // namespace zanthrel

@@ -1,12 +1,16 @@
-// What either window does with its controls: the two buttons, Cancel, image
-// file or drive. A job runs on a thread of its own; while one runs both
-// buttons are disabled, the progress bar moves and Cancel stops it between
-// two blocks, and the status line tells how it ended. The window shows what
-// it is told through WindowView and asks the user through WorkflowDialogs.
+// What either window does with its controls: the strip's two buttons,
+// Cancel, image file or drive; File > Open, a dropped file or folder; and
+// the buttons of the image shown, Extract, Verify and Convert. A job runs on
+// a thread of its own; while one runs every button is disabled, the progress
+// bar moves and Cancel stops it between two blocks, and the status line
+// tells how it ended. A job that failed also shows its whole reason. The
+// window shows what it is told through WindowView and asks the user through
+// WorkflowDialogs.
 #pragma once
 
 #include <atomic>
 #include <functional>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -14,7 +18,9 @@
 #include "source/drive/device.h"
 #include "source/drive/drive_list.h"
 #include "support/cancel.h"
+#include "support/host.h"
 #include "support/progress.h"
+#include "workflow/disc_browse.h"
 #include "workflow/window_jobs.h"
 #include "workflow/workflow_dialogs.h"
 
@@ -25,13 +31,28 @@ namespace zanthrel {
 class WindowView {
  public:
   virtual ~WindowView() = default;
-  // Both buttons disabled, Cancel shown and enabled, the progress bar shown at 0.
+  // Every button disabled (the strip's and the image's), Cancel shown and
+  // enabled, the progress bar shown at 0.
   virtual void ShowJobStarted() = 0;
   virtual void ShowProgress(int percent) = 0;
   // Cancel clicked: it stays shown, disabled, until the job ends.
   virtual void DisableCancel() = 0;
-  // Both buttons enabled, Cancel and the progress bar hidden, `status` on the status line.
+  // The strip's buttons enabled, the image's too while an image is shown,
+  // Cancel and the progress bar hidden, `status` on the status line as
+  // ShowStatus shows it.
   virtual void ShowJobEnded(const std::string& status) = 0;
+  // The status line: the first line of `text` (StatusLineOf), the whole of
+  // it as the line's tooltip.
+  virtual void ShowStatus(const std::string& text) = 0;
+  // A message box with the whole `reason`, and a button that opens the log
+  // at `logPath` when one is given.
+  virtual void ShowFailure(const std::string& reason, const std::string& logPath) = 0;
+  // The image opened: its summary (VolumeSummaryLines) and its tree
+  // (`image.entries`) shown instead of any before; Extract, Verify and
+  // Convert enabled.
+  virtual void ShowImage(const BrowsedImage& image) = 0;
+  // A report to read, such as verify's, under `title`.
+  virtual void ShowReport(const std::string& title, const std::string& text) = 0;
   // The drive list filled with `names`, the first one selected, and shown.
   virtual void ShowDrives(const std::vector<std::string>& names) = 0;
   // The drive list hidden; it keeps its names and selection.
@@ -50,6 +71,7 @@ struct WindowServices {
   WorkflowDialogs* dialogs = nullptr;
   std::function<std::vector<DriveEntry>()> listDrives;
   DeviceOperations* device = nullptr;
+  Host* host = nullptr;
 };
 
 class WindowController {
@@ -70,13 +92,34 @@ class WindowController {
   void DecompileClicked(bool additionalInfo, bool extractDiscLabel, int driveIndex);
   void CompileClicked();
   void CancelClicked();
+  // File > Open: the image chosen is opened (OpenImage).
+  void OpenClicked();
+  // Reads the image and shows its volume and tree; a path given on start or
+  // a file dropped. An image that fails to open is a failed job.
+  void OpenImage(const std::string& path);
+  // A file dropped on the window is opened; a folder offers Compile ISO.
+  void PathDropped(const std::string& path);
+  // The entries selected in the tree (BrowseEntry::path), extracted into
+  // the folder chosen. Nothing when none is selected or no image is shown.
+  void ExtractClicked(const std::vector<std::string>& entryPaths);
+  // Reads every copy of everything of the image shown; shows the report.
+  void VerifyClicked();
+  // Writes the image shown as an ISO, a CUE/BIN or a CHD, as the save
+  // dialog's choice names it.
+  void ConvertClicked();
+  // The image shown; empty when none is.
+  const std::string& ImagePath() const { return imagePath_; }
   // On the window's thread, after PostJobEnd: waits for the job's thread and
   // shows the end. Nothing when no job runs.
   void FinishJob();
 
  private:
-  // Runs `job` on a thread of its own; it returns the status line.
-  void StartJob(std::function<std::string(const Progress&, CancelToken)> job);
+  // Runs `job` on a thread of its own; the status line says "Working…"
+  // until it ends.
+  void StartJob(std::function<JobOutcome(const Progress&, CancelToken)> job);
+  void StartDecompile(DecompileRequest request);
+  void StartCompile(const std::string& folder);
+  Host& host() const { return *services_.host; }
 
   WindowView& view_;
   WindowServices services_;
@@ -86,8 +129,11 @@ class WindowController {
   // Ids run on from image to image for as long as the window lives.
   UniqueIdGenerator ids_;
   std::thread worker_;
+  // The image shown, and where its last De-Compile wrote.
+  std::string imagePath_;
+  std::optional<std::string> lastDecompileFolder_;
   // Written by the job's thread before it posts its end, read after the join.
-  std::string status_;
+  JobOutcome outcome_;
   std::atomic<int> shownPercent_{-1};
   std::atomic<bool> cancel_{false};
 };

@@ -16,12 +16,35 @@ std::string WriteIntoFolderQuestion(const std::string& folder) {
          "and leaves the others. Write into it?";
 }
 
+std::string CompileFolderQuestion(const std::string& folder) {
+  return "Compile the folder\n" + folder + "\ninto an image?";
+}
+
+std::string StatusLineOf(const std::string& text) { return text.substr(0, text.find('\n')); }
+
+std::string ProposedDecompileFolder(const std::string& imagePath) {
+  // A bare name lies in the current directory; "" joins as the root.
+  return FolderPartOf(imagePath).value_or(".");
+}
+
+ImageToWriteStart CompileSaveStart(const std::string& folder) {
+  std::string trimmed = folder;
+  while (trimmed.size() > 1 && trimmed.back() == '/') trimmed.pop_back();
+  return {FolderPartOf(trimmed).value_or("."), FileNameOf(trimmed) + ".iso"};
+}
+
+ImageToWriteStart ConvertSaveStart(const std::string& imagePath) {
+  const std::string name = FileNameOf(imagePath);
+  const std::string extension = ExtensionOf(name);
+  const std::string base = extension.empty() ? name : name.substr(0, name.size() - extension.size() - 1);
+  return {ProposedDecompileFolder(imagePath), base + ".chd"};
+}
+
 DecompileRequest ImageDecompileRequest(const std::string& imagePath, bool additionalInfo,
                                        bool extractDiscLabel) {
   DecompileRequest request;
   request.imagePath = imagePath;
-  // A bare name lies in the current directory; "" joins as the root.
-  request.outputDir = FolderPartOf(imagePath).value_or(".");
+  request.outputDir = ProposedDecompileFolder(imagePath);
   request.additionalInfo = additionalInfo;
   request.extractDiscLabel = extractDiscLabel;
   return request;
@@ -93,6 +116,82 @@ std::string CompileStatusLine(const CompileReport& report, const std::string& im
            report.warnings.front();
   }
   return "Image written: " + imagePath;
+}
+
+JobOutcome OutcomeOfDecompile(const DecompileReport& report, const std::string& source) {
+  JobOutcome outcome;
+  outcome.text = DecompileStatusLine(report, source);
+  outcome.failed = report.refused || !report.opened || report.outputDirFailure.has_value() ||
+                   (report.outcome != DecompileOutcome::kDone &&
+                    report.outcome != DecompileOutcome::kDamagedFiles &&
+                    report.outcome != DecompileOutcome::kCancelled);
+  if (!outcome.failed) return outcome;
+  // The status line shortens long paths; the message box shows them whole.
+  if (!report.hostFailure.empty()) outcome.text += "\n" + report.hostFailure;
+  if (report.logWritten) {
+    outcome.logPath = report.logPath;
+    outcome.text += "\nLog: " + report.logPath;
+  }
+  return outcome;
+}
+
+JobOutcome OutcomeOfCompile(const CompileReport& report, const std::string& imagePath) {
+  JobOutcome outcome;
+  outcome.text = CompileStatusLine(report, imagePath);
+  outcome.failed = !report.written && !report.cancelled;
+  return outcome;
+}
+
+JobOutcome OutcomeOfBrowse(BrowsedImage image) {
+  JobOutcome outcome;
+  if (!image.opened) {
+    outcome.text = "Image not opened: " + image.failure;
+    outcome.failed = true;
+    return outcome;
+  }
+  outcome.text = "Opened: " + image.imagePath;
+  outcome.image = std::move(image);
+  return outcome;
+}
+
+JobOutcome OutcomeOfExtract(const ExtractReport& report, const std::string& folder) {
+  JobOutcome outcome;
+  if (report.cancelled) {
+    outcome.text = "Extract stopped by the user; " + folder + " holds what was written";
+  } else if (!report.failure.empty()) {
+    outcome.text = "Not extracted: " + report.failure;
+    outcome.failed = true;
+  } else {
+    outcome.text = "Extracted " + std::to_string(report.written.size()) + " into " + folder;
+  }
+  return outcome;
+}
+
+JobOutcome OutcomeOfVerify(const VerifyImageReport& report, const std::string& imagePath) {
+  JobOutcome outcome;
+  if (!report.opening.opened) {
+    outcome.text = "Image not opened: " + report.opening.failure;
+    outcome.failed = true;
+    return outcome;
+  }
+  outcome.report = VerifyReportText(report, imagePath);
+  outcome.text = report.verify.Damaged() ? "Verify: damage found" : "Verify: clean";
+  return outcome;
+}
+
+JobOutcome OutcomeOfConvert(const ConvertReport& report, const std::string& outputPath) {
+  JobOutcome outcome;
+  if (!report.failure.empty()) {
+    outcome.text = "Image not written: " + report.failure;
+    outcome.failed = true;
+    return outcome;
+  }
+  outcome.text = "Image written: " + outputPath;
+  return outcome;
+}
+
+std::string VerifyReportText(const VerifyImageReport& report, const std::string& imagePath) {
+  return imagePath + (report.verify.Damaged() ? ": damage found\n" : ": clean\n");
 }
 
 int ProgressPercent(uint64_t done, uint64_t total) {

@@ -4,15 +4,24 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 #include "workflow/compile_job.h"
+#include "workflow/convert_job.h"
 #include "workflow/decompile_job.h"
+#include "workflow/disc_browse.h"
+#include "workflow/inspect_job.h"
 
 namespace zanthrel {
 
 inline constexpr const char* kHomePage = "https://zanthrel.org";
 inline constexpr const char* kIdleStatus = "Ожидание";
+// The status line while a job runs, so that no earlier result stays shown.
+inline constexpr const char* kWorkingStatus = "Working…";
+// De-Compile with "CD-ROM" chosen when the host has no drive to offer.
+inline constexpr const char* kNoDriveFound = "No CD-ROM or removable drive found";
+inline constexpr const char* kVerifyReportTitle = "Verify";
 
 // "Zanthrel", the version and, in square brackets, the home page.
 std::string WindowTitle();
@@ -41,6 +50,39 @@ std::string WithChoiceSuffix(const std::string& path, size_t choice);
 // holds files already.
 std::string WriteIntoFolderQuestion(const std::string& folder);
 
+// The Yes/No question asked when a folder is dropped on the window.
+std::string CompileFolderQuestion(const std::string& folder);
+
+// The first line of a status text, which the status line shows.
+std::string StatusLineOf(const std::string& text);
+
+// How a window job ended: the status text (several lines when it failed:
+// the whole reason, with paths and the system's words), and what the
+// window shows besides.
+struct JobOutcome {
+  std::string text;
+  // Shown in a message box too.
+  bool failed = false;
+  // The log that the message box opens; empty when there is none.
+  std::string logPath;
+  // An image read: shown in the tree.
+  std::optional<BrowsedImage> image;
+  // A report to read, such as verify's; shown when not empty.
+  std::string report;
+};
+
+// De-Compile of an image file proposes the folder beside the image.
+std::string ProposedDecompileFolder(const std::string& imagePath);
+// Where Compile ISO's save dialog opens for `folder`: the folder above it,
+// and "<folder's name>.iso" as the name.
+struct ImageToWriteStart {
+  std::string folder;
+  std::string name;
+};
+ImageToWriteStart CompileSaveStart(const std::string& folder);
+// Convert's: beside the image, its name with ".chd".
+ImageToWriteStart ConvertSaveStart(const std::string& imagePath);
+
 // De-Compile of an image file writes beside the image.
 DecompileRequest ImageDecompileRequest(const std::string& imagePath, bool additionalInfo,
                                        bool extractDiscLabel);
@@ -63,6 +105,17 @@ std::string CompileStatusLine(const CompileReport& report, const std::string& im
 // status line to show when they end.
 std::string RunDecompileJob(DecompileRequest request, const Progress& progress, CancelToken cancel);
 std::string RunCompileJob(CompileRequest request, const Progress& progress, CancelToken cancel);
+
+// The outcomes of the window's jobs.
+JobOutcome OutcomeOfDecompile(const DecompileReport& report, const std::string& source);
+JobOutcome OutcomeOfCompile(const CompileReport& report, const std::string& imagePath);
+JobOutcome OutcomeOfBrowse(BrowsedImage image);
+JobOutcome OutcomeOfExtract(const ExtractReport& report, const std::string& folder);
+JobOutcome OutcomeOfVerify(const VerifyImageReport& report, const std::string& imagePath);
+JobOutcome OutcomeOfConvert(const ConvertReport& report, const std::string& outputPath);
+
+// Verify's report as the window shows it to be read.
+std::string VerifyReportText(const VerifyImageReport& report, const std::string& imagePath);
 
 // The progress bar's position, 0..100; 0 while the total is unknown.
 int ProgressPercent(uint64_t done, uint64_t total);

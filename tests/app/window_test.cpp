@@ -86,6 +86,7 @@ TEST_F(WindowTest, DecompileWritesBesideTheImageWithTheOptions) {
   fs::create_directories(temp_.Path() / "discs");
   testkit::WriteBytes(temp_ / "discs/game.iso.gz", testkit::MakeSampleDisc().image);
   dialogs_.images = {temp_ / "discs/game.iso.gz"};
+  dialogs_.decompileFolders = {temp_ / "discs"};
   window_->additionalInfoBox->setChecked(true);
   window_->discLabelBox->setChecked(true);
   EXPECT_EQ(Click(window_->decompileButton), "Образ демонтирован успешно. Выход.");
@@ -100,6 +101,7 @@ TEST_F(WindowTest, DecompileWritesBesideTheImageWithTheOptions) {
   window_->additionalInfoBox->setChecked(false);
   window_->discLabelBox->setChecked(false);
   dialogs_.images = {temp_ / "discs/game.iso.gz"};
+  dialogs_.decompileFolders = {temp_ / "discs"};
   Click(window_->decompileButton);
   EXPECT_EQ(testkit::NamesBelow(temp_.Path() / "discs/PARCE_game"),
             (std::vector<std::string>{"LaunchMe", "Игры", "Игры/a!3Ab"}));
@@ -111,11 +113,13 @@ TEST_F(WindowTest, DecompilingAgainAsksBeforeWritingIntoTheFolder) {
   const testkit::SampleDisc disc = testkit::MakeSampleDisc();
   testkit::WriteBytes(temp_ / "discs/game.iso", disc.image);
   dialogs_.images = {temp_ / "discs/game.iso"};
+  dialogs_.decompileFolders = {temp_ / "discs"};
   EXPECT_EQ(Click(window_->decompileButton), "Образ демонтирован успешно. Выход.");
   testkit::WriteText(temp_ / "discs/PARCE_game/LaunchMe", "edited");
   testkit::WriteText(temp_ / "discs/game.log", "old log");
 
   dialogs_.images = {temp_ / "discs/game.iso"};
+  dialogs_.decompileFolders = {temp_ / "discs"};
   dialogs_.writeInto = {false};
   EXPECT_EQ(Click(window_->decompileButton), QString());
   EXPECT_EQ(dialogs_.writeIntoAsked, std::vector<std::string>{temp_ / "discs/PARCE_game"});
@@ -123,6 +127,7 @@ TEST_F(WindowTest, DecompilingAgainAsksBeforeWritingIntoTheFolder) {
   EXPECT_EQ(testkit::ReadText(temp_ / "discs/game.log"), "old log");
 
   dialogs_.images = {temp_ / "discs/game.iso"};
+  dialogs_.decompileFolders = {temp_ / "discs"};
   dialogs_.writeInto = {true};
   EXPECT_EQ(Click(window_->decompileButton), "Образ демонтирован успешно. Выход.");
   EXPECT_EQ(testkit::ReadBytes(temp_ / "discs/PARCE_game/LaunchMe"), disc.launchMe);
@@ -140,6 +145,7 @@ TEST_F(WindowTest, CancelledDialogsAndUnopenableImagesChangeNothing) {
 
   testkit::WriteBytes(temp_ / "junk.iso", Bytes(5000, 1));
   dialogs_.images = {temp_ / "junk.iso"};
+  dialogs_.decompileFolders = {temp_.Path().string()};
   const QString status = Click(window_->decompileButton);
   EXPECT_TRUE(status.contains("no Opera volume label found")) << status.toStdString();
   EXPECT_EQ(testkit::NamesBelow(temp_.Path()), (std::vector<std::string>{"junk.iso"}));

@@ -14,24 +14,39 @@ namespace zanthrel::testkit {
 // no answer left to a yes/no question is no.
 class ScriptedDialogs : public WorkflowDialogs {
  public:
-  std::deque<std::optional<std::string>> images, folders, targets;
-  std::deque<bool> writeInto;
+  std::deque<std::optional<std::string>> images, folders, decompileFolders, targets;
+  std::deque<bool> writeInto, compileFolder;
   // The folders that ConfirmWriteInto was asked about, in turn.
   std::vector<std::string> writeIntoAsked;
+  // What the folder and save dialogs were opened on, in turn: the folder
+  // proposed; the start folder and the name suggested, joined by " | ".
+  std::vector<std::string> decompileFolderProposed, targetsOffered;
   int asked = 0;
   std::optional<std::string> ChooseImageFile() override { return Next(images); }
   std::optional<std::string> SelectFolder() override { return Next(folders); }
-  std::optional<std::string> ChooseImageToWrite() override { return Next(targets); }
-  bool ConfirmWriteInto(const std::string& folder) override {
-    ++asked;
-    writeIntoAsked.push_back(folder);
-    if (writeInto.empty()) return false;
-    const bool answer = writeInto.front();
-    writeInto.pop_front();
-    return answer;
+  std::optional<std::string> ChooseDecompileFolder(const std::string& proposed) override {
+    decompileFolderProposed.push_back(proposed);
+    return Next(decompileFolders);
   }
+  std::optional<std::string> ChooseImageToWrite(const std::string& startFolder,
+                                                const std::string& suggestedName) override {
+    targetsOffered.push_back(startFolder + " | " + suggestedName);
+    return Next(targets);
+  }
+  bool ConfirmWriteInto(const std::string& folder) override {
+    writeIntoAsked.push_back(folder);
+    return Answer(writeInto);
+  }
+  bool ConfirmCompileFolder(const std::string&) override { return Answer(compileFolder); }
 
  private:
+  bool Answer(std::deque<bool>& answers) {
+    ++asked;
+    if (answers.empty()) return false;
+    const bool answer = answers.front();
+    answers.pop_front();
+    return answer;
+  }
   std::optional<std::string> Next(std::deque<std::optional<std::string>>& answers) {
     ++asked;
     if (answers.empty()) return std::nullopt;

@@ -32,6 +32,14 @@ class RecordingView : public WindowView {
   void ShowProgress(int percent) override { shown.push_back("progress " + std::to_string(percent)); }
   void DisableCancel() override { shown.push_back("cancel disabled"); }
   void ShowJobEnded(const std::string& status) override { shown.push_back("ended: " + status); }
+  void ShowStatus(const std::string& text) override { shown.push_back("status: " + text); }
+  void ShowFailure(const std::string& reason, const std::string& logPath) override {
+    shown.push_back("failure: " + reason + (logPath.empty() ? "" : " | log " + logPath));
+  }
+  void ShowImage(const BrowsedImage& image) override { shown.push_back("image: " + image.imagePath); }
+  void ShowReport(const std::string& title, const std::string& text) override {
+    shown.push_back("report " + title + ": " + text);
+  }
   void ShowDrives(const std::vector<std::string>& names) override {
     std::string line = "drives:";
     for (const std::string& name : names) line += " " + name;
@@ -85,8 +93,10 @@ class WindowControllerTest : public ::testing::Test {
     EXPECT_TRUE(view_.WaitForJobEnd());
     controller_->FinishJob();
     EXPECT_FALSE(controller_->JobRunning());
-    const std::string& last = view_.shown.back();
-    return last.rfind("ended: ", 0) == 0 ? last.substr(7) : "";
+    for (auto line = view_.shown.rbegin(); line != view_.shown.rend(); ++line) {
+      if (line->rfind("ended: ", 0) == 0) return line->substr(7);
+    }
+    return "";
   }
   // A folder still being compiled when Cancel comes: a sparse file of 3 GiB.
   void MakeLongCompile() {
@@ -158,6 +168,7 @@ TEST_F(WindowControllerTest, ImageChoiceDecompilesBesideTheImageWithTheOptions) 
   EXPECT_FALSE(controller_->JobRunning());
   EXPECT_EQ(dialogs_.asked, 1);
   dialogs_.images = {temp_ / "discs/game.iso"};
+  dialogs_.decompileFolders = {temp_ / "discs"};
   controller_->DecompileClicked(false, true, -1);
   EXPECT_EQ(FinishJob(), "Образ демонтирован успешно. Выход.");
   EXPECT_EQ(view_.shown.front(), "started");
@@ -172,6 +183,7 @@ TEST_F(WindowControllerTest, AFolderThatHoldsFilesIsWrittenIntoOnlyWhenTheUserSa
   const testkit::SampleDisc disc = testkit::MakeSampleDisc();
   testkit::WriteBytes(temp_ / "discs/game.iso", disc.image);
   dialogs_.images = {temp_ / "discs/game.iso"};
+  dialogs_.decompileFolders = {temp_ / "discs"};
   controller_->DecompileClicked(false, false, -1);
   EXPECT_EQ(FinishJob(), "Образ демонтирован успешно. Выход.");
   EXPECT_TRUE(dialogs_.writeIntoAsked.empty());  // the folder was new
@@ -180,6 +192,7 @@ TEST_F(WindowControllerTest, AFolderThatHoldsFilesIsWrittenIntoOnlyWhenTheUserSa
   testkit::WriteText(temp_ / "discs/game.log", "old log");
   view_.shown.clear();
   dialogs_.images = {temp_ / "discs/game.iso"};
+  dialogs_.decompileFolders = {temp_ / "discs"};
   dialogs_.writeInto = {false};
   controller_->DecompileClicked(true, false, -1);
   EXPECT_FALSE(controller_->JobRunning());
@@ -190,6 +203,7 @@ TEST_F(WindowControllerTest, AFolderThatHoldsFilesIsWrittenIntoOnlyWhenTheUserSa
   EXPECT_FALSE(fs::exists(temp_.Path() / "discs/game.spy"));
 
   dialogs_.images = {temp_ / "discs/game.iso"};
+  dialogs_.decompileFolders = {temp_ / "discs"};
   dialogs_.writeInto = {true};
   controller_->DecompileClicked(true, false, -1);
   EXPECT_EQ(FinishJob(), "Образ демонтирован успешно. Выход.");
