@@ -26,7 +26,7 @@ DialogTemplate::DialogTemplate(DWORD style, std::wstring_view title) {
 
 void SetClientSize(HWND window, int width, int height) {
   RECT frame{0, 0, width, height};
-  AdjustWindowRectEx(&frame, DWORD(GetWindowLongPtrW(window, GWL_STYLE)), FALSE,
+  AdjustWindowRectEx(&frame, DWORD(GetWindowLongPtrW(window, GWL_STYLE)), GetMenu(window) != nullptr,
                      DWORD(GetWindowLongPtrW(window, GWL_EXSTYLE)));
   SetWindowPos(window, nullptr, 0, 0, frame.right - frame.left, frame.bottom - frame.top,
                SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
