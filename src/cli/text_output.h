@@ -10,6 +10,7 @@
 
 #include "support/cp1251.h"
 #include "workflow/inspect_job.h"
+#include "workflow/verify_text.h"
 
 namespace zanthrel::cli {
 
@@ -22,6 +23,5 @@ std::string TracksText(const std::vector<TrackSummary>& tracks);
 // One line of `list`, its line end included: path (UTF-8), kind, bytes,
 // blocks, copies and first block, separated by tabs.
 std::string ListLine(const ListedEntry& entry, TextEncoding names);
-std::string VerifyText(const std::string& image, const VerifyReport& report);
 
 }  // namespace zanthrel::cli

@@ -16,6 +16,7 @@ DiscNode NodeOf(const opera::EntryView& entry, const VolumeExtent& volume) {
   node.size = node.folder ? 0 : FileBytes(entry, volume);
   node.blockSize = entry.BlockSize();
   node.blockCount = entry.BlockCount();
+  node.type = entry.Field(opera::entry::kType);
   // A file is read from no more copies than decompile tries.
   node.copies = (node.folder ? CopiesOf(entry) : HandledCopiesOf(entry)).Blocks();
   return node;

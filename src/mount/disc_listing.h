@@ -21,6 +21,7 @@ struct DiscNode {
   uint32_t blockSize = 0;
   uint32_t blockCount = 0;
   std::vector<uint32_t> copies;  // first blocks, in the order they are tried
+  uint32_t type = 0;             // the entry's four type bytes, read big-endian
 };
 
 struct DiscListing {

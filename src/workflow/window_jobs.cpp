@@ -5,6 +5,7 @@
 
 #include "support/cp1251.h"
 #include "support/text.h"
+#include "workflow/verify_text.h"
 
 namespace zanthrel {
 
@@ -191,7 +192,10 @@ JobOutcome OutcomeOfConvert(const ConvertReport& report, const std::string& outp
 }
 
 std::string VerifyReportText(const VerifyImageReport& report, const std::string& imagePath) {
-  return imagePath + (report.verify.Damaged() ? ": damage found\n" : ": clean\n");
+  std::string text = VerifyText(imagePath, report.verify);
+  // What was found after the host failed says nothing of the disc.
+  if (!report.hostFailure.empty()) text += report.hostFailure + "\n";
+  return text;
 }
 
 int ProgressPercent(uint64_t done, uint64_t total) {

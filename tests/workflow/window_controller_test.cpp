@@ -3,12 +3,15 @@
 // job's end reaches the test's thread as it would reach the window's.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <condition_variable>
 #include <filesystem>
 #include <mutex>
+#include <optional>
 
 #include "testkit/files.h"
+#include "testkit/image_builder.h"
 #include "testkit/memory_device.h"
 #include "testkit/sample_disc.h"
 #include "testkit/scripted_dialogs.h"
@@ -27,6 +30,8 @@ class RecordingView : public WindowView {
   std::vector<std::string> shown;
   // Filled from the job's thread.
   std::vector<int> posted;
+  // The last image shown.
+  std::optional<BrowsedImage> image;
 
   void ShowJobStarted() override { shown.push_back("started"); }
   void ShowProgress(int percent) override { shown.push_back("progress " + std::to_string(percent)); }
@@ -36,7 +41,10 @@ class RecordingView : public WindowView {
   void ShowFailure(const std::string& reason, const std::string& logPath) override {
     shown.push_back("failure: " + reason + (logPath.empty() ? "" : " | log " + logPath));
   }
-  void ShowImage(const BrowsedImage& image) override { shown.push_back("image: " + image.imagePath); }
+  void ShowImage(const BrowsedImage& shownImage) override {
+    shown.push_back("image: " + shownImage.imagePath);
+    image = shownImage;
+  }
   void ShowReport(const std::string& title, const std::string& text) override {
     shown.push_back("report " + title + ": " + text);
   }
@@ -274,6 +282,220 @@ TEST_F(WindowControllerTest, IdsRunOnFromImageToImageAndAClosedWindowStopsItsJob
   controller_.reset();
   EXPECT_LT(std::chrono::steady_clock::now() - closed, std::chrono::seconds(20));
   EXPECT_EQ(testkit::ReadText(temp_ / "old.iso"), "the old image");
+}
+
+// The browse view: an image opened shows its tree under the names decompile
+// writes, and what is extracted from it is what decompile writes.
+class BrowseControllerTest : public WindowControllerTest {
+ protected:
+  BrowseControllerTest() {
+    fs::create_directories(temp_.Path() / "discs");
+    testkit::WriteBytes(temp_ / "discs/game.iso", disc_.image);
+  }
+  // The lines shown from the last job's start on.
+  std::vector<std::string> ShownSince(size_t first) const {
+    return {view_.shown.begin() + std::ptrdiff_t(first), view_.shown.end()};
+  }
+  std::string OpenSample() {
+    controller_->OpenImage(temp_ / "discs/game.iso");
+    return FinishJob();
+  }
+
+  const testkit::SampleDisc disc_ = testkit::MakeSampleDisc();
+};
+
+TEST_F(BrowseControllerTest, AnOpenedImageShowsItsVolumeAndTheTreeDecompileWouldWrite) {
+  dialogs_.images = {std::nullopt};
+  controller_->OpenClicked();  // File > Open cancelled
+  EXPECT_FALSE(controller_->JobRunning());
+  EXPECT_TRUE(controller_->ImagePath().empty());
+
+  dialogs_.images = {temp_ / "discs/game.iso"};
+  controller_->OpenClicked();
+  EXPECT_EQ(FinishJob(), "Opened: " + (temp_ / "discs/game.iso"));
+  EXPECT_EQ(view_.shown[0], "started");
+  EXPECT_EQ(view_.shown[1], "status: Working…");
+  EXPECT_EQ(controller_->ImagePath(), temp_ / "discs/game.iso");
+  ASSERT_TRUE(view_.image.has_value());
+  const BrowsedImage& image = *view_.image;
+  EXPECT_EQ(VolumeSummaryLines(image),
+            (std::vector<std::string>{"Label: CD-ROM", "Container: plain", "Blocks: 8 of 2048 bytes",
+                                      "Folders: 1, files: 2"}));
+  // The label entry is left out and "a:b" gets the host name decompile gives it.
+  ASSERT_EQ(image.entries.size(), 3u);
+  const BrowseEntry& launchMe = image.entries[0];
+  EXPECT_EQ(launchMe.path, "LaunchMe");
+  EXPECT_EQ(launchMe.depth, 0);
+  EXPECT_FALSE(launchMe.folder);
+  EXPECT_EQ(launchMe.size, 5000u);
+  EXPECT_EQ(launchMe.copies, 1u);
+  EXPECT_EQ(launchMe.firstBlock, 3u);
+  EXPECT_EQ(image.entries[1].path, "Игры");
+  EXPECT_TRUE(image.entries[1].folder);
+  EXPECT_EQ(image.entries[1].firstBlock, 2u);
+  EXPECT_EQ(image.entries[2].path, "Игры/a!3Ab");
+  EXPECT_EQ(image.entries[2].name, "a!3Ab");
+  EXPECT_EQ(image.entries[2].depth, 1);
+  EXPECT_EQ(image.entries[2].size, 10u);
+
+  // An image that does not open fails with its whole reason; the one shown stays.
+  testkit::WriteBytes(temp_ / "junk.iso", testkit::Bytes(5000, 1));
+  const size_t before = view_.shown.size();
+  controller_->PathDropped(temp_ / "junk.iso");
+  const std::string status = FinishJob();
+  EXPECT_NE(status.find("junk.iso"), std::string::npos) << status;
+  EXPECT_EQ(view_.shown.back(), "failure: " + status);
+  EXPECT_EQ(controller_->ImagePath(), temp_ / "discs/game.iso");
+  for (const std::string& line : ShownSince(before)) EXPECT_NE(line.rfind("image: ", 0), 0u) << line;
+}
+
+TEST_F(BrowseControllerTest, ExtractedEntriesHoldTheBytesAndNamesOfDecompile) {
+  controller_->ExtractClicked({"LaunchMe"});  // no image shown: nothing asked
+  EXPECT_EQ(dialogs_.asked, 0);
+  dialogs_.images = {temp_ / "discs/game.iso"};
+  dialogs_.decompileFolders = {temp_ / "discs"};
+  controller_->DecompileClicked(false, false, -1);
+  EXPECT_EQ(FinishJob(), "Образ демонтирован успешно. Выход.");
+  // The image decompiled is shown.
+  EXPECT_EQ(controller_->ImagePath(), temp_ / "discs/game.iso");
+
+  controller_->ExtractClicked({});  // nothing selected
+  EXPECT_EQ(dialogs_.asked, 2);
+  fs::create_directories(temp_.Path() / "out");
+  dialogs_.folders = {temp_ / "out"};
+  controller_->ExtractClicked({"LaunchMe", "Игры/a!3Ab"});
+  EXPECT_EQ(FinishJob(), "Extracted 2 into " + (temp_ / "out"));
+  EXPECT_EQ(testkit::NamesBelow(temp_.Path() / "out"), (std::vector<std::string>{"LaunchMe", "a!3Ab"}));
+  EXPECT_EQ(testkit::ReadBytes(temp_ / "out/LaunchMe"), testkit::ReadBytes(temp_ / "discs/PARCE_game/LaunchMe"));
+  EXPECT_EQ(testkit::ReadBytes(temp_ / "out/a!3Ab"), testkit::ReadBytes(temp_ / "discs/PARCE_game/Игры/a!3Ab"));
+  EXPECT_EQ(testkit::ReadBytes(temp_ / "out/a!3Ab"), disc_.gamesAB);
+
+  // A folder comes with all it holds; what is there already is never replaced.
+  testkit::WriteText(temp_ / "out/LaunchMe", "mine");
+  dialogs_.folders = {temp_ / "out", temp_ / "out"};
+  controller_->ExtractClicked({"Игры"});
+  EXPECT_EQ(FinishJob(), "Extracted 1 into " + (temp_ / "out"));
+  EXPECT_EQ(testkit::ReadBytes(temp_ / "out/Игры/a!3Ab"), disc_.gamesAB);
+  controller_->ExtractClicked({"LaunchMe"});
+  const std::string status = FinishJob();
+  EXPECT_EQ(status, "Not extracted: " + (temp_ / "out/LaunchMe") + ": exists already, not replaced");
+  EXPECT_EQ(view_.shown.back(), "failure: " + status);
+  EXPECT_EQ(testkit::ReadText(temp_ / "out/LaunchMe"), "mine");
+}
+
+TEST_F(BrowseControllerTest, CancelStopsALongExtractAndLeavesNoHalfWrittenFile) {
+  // A root holding one file of almost 4 GiB of zeros, the image sparse.
+  constexpr uint32_t kBlocks = 0xFFFFF000u / 2048;
+  testkit::ImageBuilder builder(2);
+  testkit::LabelFields label;
+  label.blockCount = kBlocks + 2;
+  builder.Label(label);
+  builder.Directory(1, {testkit::FileEntry("big", 2, 0xFFFFF000u)});
+  testkit::WriteBytes(temp_ / "big.iso", builder.Image());
+  fs::resize_file(temp_.Path() / "big.iso", uint64_t(kBlocks + 2) * 2048);
+  controller_->OpenImage(temp_ / "big.iso");
+  FinishJob();
+  ASSERT_EQ(controller_->ImagePath(), temp_ / "big.iso");
+
+  fs::create_directories(temp_.Path() / "out");
+  dialogs_.folders = {temp_ / "out"};
+  controller_->ExtractClicked({"big"});
+  ASSERT_TRUE(controller_->JobRunning());
+  controller_->CancelClicked();
+  EXPECT_EQ(FinishJob(), "Extract stopped by the user; " + (temp_ / "out") + " holds what was written");
+  EXPECT_TRUE(testkit::NamesBelow(temp_.Path() / "out").empty());
+}
+
+TEST_F(BrowseControllerTest, VerifyShowsItsReportAndConvertWritesAChdThatBrowsesTheSame) {
+  OpenSample();
+  const std::vector<BrowseEntry> entries = view_.image->entries;
+  controller_->VerifyClicked();
+  EXPECT_EQ(FinishJob(), "Verify: clean");
+  const std::string& report = view_.shown.back();
+  EXPECT_EQ(report.rfind("report Verify: " + (temp_ / "discs/game.iso") + ": 8 blocks", 0), 0u) << report;
+  EXPECT_NE(report.find("\nclean\n"), std::string::npos) << report;
+
+  dialogs_.targets = {std::nullopt, temp_ / "game.chd"};
+  controller_->ConvertClicked();  // the save dialog cancelled
+  EXPECT_FALSE(controller_->JobRunning());
+  controller_->ConvertClicked();
+  EXPECT_EQ(FinishJob(), "Image written: " + (temp_ / "game.chd"));
+  // The save dialog opened beside the image, a CHD of its name suggested.
+  EXPECT_EQ(dialogs_.targetsOffered, std::vector<std::string>(2, (temp_ / "discs") + " | game.chd"));
+  controller_->PathDropped(temp_ / "game.chd");
+  FinishJob();
+  ASSERT_EQ(controller_->ImagePath(), temp_ / "game.chd");
+  ASSERT_EQ(view_.image->entries.size(), entries.size());
+  for (size_t i = 0; i < entries.size(); ++i) EXPECT_EQ(view_.image->entries[i].path, entries[i].path);
+  EXPECT_NE(view_.image->container.find("CHD"), std::string::npos) << view_.image->container;
+}
+
+TEST_F(BrowseControllerTest, ADroppedFolderOffersCompileIsoSavedBesideIt) {
+  fs::create_directories(temp_.Path() / "work/src");
+  testkit::WriteText(temp_ / "work/src/file", "content");
+  dialogs_.compileFolder = {false};
+  controller_->PathDropped(temp_ / "work/src/");
+  EXPECT_FALSE(controller_->JobRunning());
+  EXPECT_TRUE(dialogs_.targetsOffered.empty());
+
+  dialogs_.compileFolder = {true};
+  dialogs_.targets = {temp_ / "work/src.iso"};
+  controller_->PathDropped(temp_ / "work/src/");
+  EXPECT_EQ(FinishJob(), "Image written: " + (temp_ / "work/src.iso"));
+  // Not inside the folder, where the next compile of it would pack the image.
+  EXPECT_EQ(dialogs_.targetsOffered, std::vector<std::string>{(temp_ / "work") + " | src.iso"});
+  dialogs_.folders = {temp_ / "work/src"};
+  dialogs_.targets = {std::nullopt};
+  controller_->CompileClicked();
+  EXPECT_EQ(dialogs_.targetsOffered.back(), (temp_ / "work") + " | src.iso");
+}
+
+TEST_F(BrowseControllerTest, DecompileOffersTheFolderBesideTheImageThenTheLastOneChosen) {
+  dialogs_.images = {temp_ / "discs/game.iso", temp_ / "discs/game.iso"};
+  dialogs_.decompileFolders = {std::nullopt};
+  controller_->DecompileClicked(false, false, -1);
+  EXPECT_FALSE(controller_->JobRunning());
+  fs::create_directories(temp_.Path() / "elsewhere");
+  dialogs_.decompileFolders = {temp_ / "elsewhere"};
+  controller_->DecompileClicked(false, false, -1);
+  EXPECT_EQ(FinishJob(), "Образ демонтирован успешно. Выход.");
+  EXPECT_EQ(testkit::ReadBytes(temp_ / "elsewhere/PARCE_game/LaunchMe"), disc_.launchMe);
+  EXPECT_TRUE(fs::exists(temp_.Path() / "elsewhere/game.log"));
+  EXPECT_FALSE(fs::exists(temp_.Path() / "discs/PARCE_game"));
+
+  testkit::WriteBytes(temp_ / "other.iso", disc_.image);
+  dialogs_.images = {temp_ / "other.iso"};
+  dialogs_.decompileFolders = {std::nullopt};
+  controller_->DecompileClicked(false, false, -1);
+  EXPECT_EQ(dialogs_.decompileFolderProposed,
+            (std::vector<std::string>{temp_ / "discs", temp_ / "discs", temp_ / "elsewhere"}));
+}
+
+TEST_F(BrowseControllerTest, FailuresShowTheirWholeReasonAndTheLogAndANewJobClearsTheStatus) {
+  // No drive to offer: said at once, nothing asked.
+  controller_->DriveChoiceSelected();
+  view_.shown.clear();
+  controller_->DecompileClicked(false, false, 0);
+  EXPECT_EQ(view_.shown, (std::vector<std::string>{"status: No CD-ROM or removable drive found",
+                                                   "failure: No CD-ROM or removable drive found"}));
+  EXPECT_EQ(dialogs_.asked, 0);
+  controller_->ImageChoiceSelected();
+
+  // A disc whose root cannot be read: the log tells more, and the box opens it.
+  testkit::Bytes cut = disc_.image;
+  std::fill(cut.begin() + 2048, cut.begin() + 2 * 2048, 0xFF);
+  testkit::WriteBytes(temp_ / "discs/cut.iso", cut);
+  dialogs_.images = {temp_ / "discs/cut.iso"};
+  dialogs_.decompileFolders = {temp_ / "discs"};
+  view_.shown.clear();
+  controller_->DecompileClicked(false, false, -1);
+  const std::string status = FinishJob();
+  EXPECT_EQ(view_.shown[1], "status: Working…");
+  const std::string log = temp_ / "discs/cut.log";
+  EXPECT_EQ(view_.shown.back(), "failure: " + status + " | log " + log);
+  EXPECT_NE(status.find("\nLog: " + log), std::string::npos) << status;
+  EXPECT_EQ(StatusLineOf(status), status.substr(0, status.find('\n')));
+  EXPECT_TRUE(fs::exists(log));
 }
 
 }  // namespace
