@@ -135,6 +135,19 @@ HDROP MakeDrop(const std::vector<std::string>& paths) {
   return static_cast<HDROP>(memory);
 }
 
+// An image whose one file, "big", is 1 GiB of zeros, the file sparse on
+// the host: extracting it takes long enough to be cancelled.
+void WriteImageWithBigFile(const std::string& path) {
+  constexpr uint32_t kBigBlocks = 512 * 1024;
+  testkit::ImageBuilder builder(2);
+  testkit::LabelFields label;
+  label.blockCount = 2 + kBigBlocks;
+  builder.Label(label);
+  builder.Directory(1, {testkit::FileEntry("big", 2, kBigBlocks * 2048)});
+  testkit::WriteBytes(path, builder.Image());
+  fs::resize_file(testkit::PathOf(path), (2ull + kBigBlocks) * 2048);
+}
+
 class Win32WindowTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -467,6 +480,97 @@ TEST_F(Win32WindowTest, DriveBranchDecompilesIntoTheChosenFolder) {
   EXPECT_EQ(testkit::ReadBytes(temp_ / "chosen/PARCE_CD-ROM/LaunchMe"), disc.launchMe);
   EXPECT_FALSE(fs::exists(temp_.Path() / "chosen/PARCE_CD-ROM/Disc label"));
   EXPECT_FALSE(device_.Locked("D:"));
+}
+
+// The sample disc opened from the menu, from a dropped file and from a
+// path given on start: each shows the volume and the tree of the names
+// decompile writes; two files taken out have decompile's bytes.
+TEST_F(Win32WindowTest, OpenedImageShowsItsTreeAndExtractsSelectedFilesAsDecompileDoes) {
+  const testkit::SampleDisc disc = testkit::MakeSampleDisc();
+  testkit::WriteBytes(temp_ / "game.iso", disc.image);
+  const std::map<std::string, std::string> decompiled = Decompiled("game.iso");
+  EXPECT_FALSE(IsWindowEnabled(window_->extractButton));
+
+  dialogs_.images = {temp_ / "game.iso"};
+  EXPECT_NE(Choose(kOpenCommand), "");
+  std::vector<std::string> names;
+  for (const auto& [path, content] : decompiled) names.push_back(path);
+  const std::vector<std::string> shown = Rows();
+  std::vector<std::string> rows = shown;
+  std::sort(rows.begin(), rows.end());
+  EXPECT_EQ(rows, names);
+  const std::string summary = TextOf(window_->summaryText);
+  EXPECT_NE(summary.find("CD-ROM"), std::string::npos) << summary;
+  const int launchMe = int(std::find(shown.begin(), shown.end(), "LaunchMe") - shown.begin());
+  EXPECT_EQ((std::vector<std::string>{Cell(launchMe, 1), Cell(launchMe, 3), Cell(launchMe, 4)}),
+            (std::vector<std::string>{"5000", "1", "3"}));
+  for (HWND button : {window_->extractButton, window_->verifyButton, window_->convertButton}) {
+    EXPECT_TRUE(IsWindowEnabled(button));
+  }
+
+  // Nothing selected: nothing asked.
+  Click(window_->extractButton);
+  EXPECT_TRUE(dialogs_.folders.empty());
+  const std::string gamesFile = *std::find_if(names.begin(), names.end(), [](const std::string& name) {
+    return name.find('/') != std::string::npos && name.back() != '/';
+  });
+  Select({"LaunchMe", gamesFile});
+  fs::create_directories(temp_.Path() / "taken");
+  dialogs_.folders = {temp_ / "taken"};
+  EXPECT_NE(Click(window_->extractButton), "");
+  EXPECT_TRUE(failures_.texts.empty());
+  const std::string gamesName = gamesFile.substr(gamesFile.rfind('/') + 1);
+  EXPECT_EQ(testkit::TreeOf(temp_ / "taken"),
+            (std::map<std::string, std::string>{{"LaunchMe", decompiled.at("LaunchMe")},
+                                                {gamesName, decompiled.at(gamesFile)}}));
+
+  // Dropped, another image takes the tree's place.
+  testkit::ImageBuilder other(3);
+  other.Label({});
+  other.Directory(1, {testkit::FileEntry("only", 2, 7)});
+  testkit::WriteBytes(temp_ / "other.iso", other.Image());
+  Drop({temp_ / "other.iso"});
+  EXPECT_EQ(Rows(), std::vector<std::string>{"only"});
+}
+
+TEST_F(Win32WindowTest, VerifyShowsTheReportAndConvertWritesAChdThatOpensAlike) {
+  testkit::WriteBytes(temp_ / "game.iso", testkit::MakeSampleDisc().image);
+  dialogs_.images = {temp_ / "game.iso"};
+  Choose(kOpenCommand);
+  const std::vector<std::string> rows = Rows();
+
+  Click(window_->verifyButton);
+  ASSERT_EQ(reports_.texts.size(), 1u);
+  EXPECT_NE(reports_.texts[0].find("game.iso"), std::string::npos) << reports_.texts[0];
+  EXPECT_NE(reports_.texts[0].find("clean"), std::string::npos) << reports_.texts[0];
+
+  dialogs_.targets = {temp_ / "game.chd"};
+  EXPECT_EQ(Click(window_->convertButton), "Image written: " + (temp_ / "game.chd"));
+  EXPECT_EQ(dialogs_.targetsOffered, std::vector<std::string>{Utf8(temp_.Path()) + " | game.chd"});
+  const Bytes chd = testkit::ReadBytes(temp_ / "game.chd");
+  ASSERT_GE(chd.size(), 8u);
+  EXPECT_EQ(std::string(chd.begin(), chd.begin() + 8), "MComprHD");
+  Drop({temp_ / "game.chd"});
+  EXPECT_EQ(Rows(), rows);
+  EXPECT_TRUE(failures_.texts.empty());
+}
+
+TEST_F(Win32WindowTest, CancelStopsALongExtract) {
+  WriteImageWithBigFile(temp_ / "big.iso");
+  Drop({temp_ / "big.iso"});
+  ASSERT_EQ(Rows(), std::vector<std::string>{"big"});
+  Select({"big"});
+  fs::create_directories(temp_.Path() / "taken");
+  dialogs_.folders = {temp_ / "taken"};
+  SendMessageW(window_->extractButton, BM_CLICK, 0, 0);
+  ASSERT_TRUE(window_->JobRunning());
+  EXPECT_FALSE(IsWindowEnabled(window_->verifyButton));
+  SendMessageW(window_->cancelButton, BM_CLICK, 0, 0);
+  ASSERT_TRUE(PumpUntil([&] { return finished_.size() == 2; }));
+  EXPECT_NE(finished_.back().find("stopped"), std::string::npos) << finished_.back();
+  EXPECT_TRUE(failures_.texts.empty());
+  EXPECT_LT(fs::exists(temp_.Path() / "taken/big") ? fs::file_size(temp_.Path() / "taken/big") : 0, 1ull << 30);
+  EXPECT_TRUE(IsWindowEnabled(window_->extractButton));
 }
 
 // The box holds the whole reason, the status line its first line and the
