@@ -1,8 +1,12 @@
-// The main window: the two buttons, the two options, image file or drive.
-// What they do is the window controller's; this window shows it with Qt.
+// The main window: the strip of the two buttons, the two options, image file
+// or drive, at the top; below it the volume and the tree of the image opened,
+// with Extract, Verify and Convert. What they do is the window controller's;
+// this window shows it with Qt.
 #pragma once
 
-#include <QWidget>
+#include <QMainWindow>
+#include <QPointer>
+#include <QStringList>
 #include <memory>
 #include <string>
 #include <vector>
@@ -10,22 +14,27 @@
 #include "app/run_window.h"
 #include "workflow/window_controller.h"
 
+class QAction;
 class QCheckBox;
 class QComboBox;
 class QLabel;
+class QMessageBox;
 class QProgressBar;
 class QPushButton;
 class QRadioButton;
+class QTreeWidget;
 
 namespace zanthrel::app {
 
-class MainWindow : public QWidget, private WindowView {
+class MainWindow : public QMainWindow, private WindowView {
   Q_OBJECT
 
  public:
   explicit MainWindow(WindowServices services = {}, QWidget* parent = nullptr);
   ~MainWindow() override;
 
+  // The strip, its smallest size the described 433 by 105.
+  QWidget* strip;
   QPushButton* decompileButton;
   QPushButton* compileButton;
   // Shown only while a job runs.
@@ -38,7 +47,20 @@ class MainWindow : public QWidget, private WindowView {
   QComboBox* driveList;
   QLabel* statusLine;
 
+  QAction* openAction;
+  QAction* quitAction;
+  // The image opened: its volume in a few lines, its tree, and what to do with it.
+  QLabel* summary;
+  QTreeWidget* tree;
+  QPushButton* extractButton;
+  QPushButton* verifyButton;
+  QPushButton* convertButton;
+  // The last failure's message box while it is open.
+  QPointer<QMessageBox> failureBox;
+
   bool JobRunning() const { return controller_->JobRunning(); }
+  // The entries selected in the tree, by their paths below the root.
+  std::vector<std::string> SelectedEntries() const;
 
  signals:
   void JobFinished(const QString& status);
@@ -49,8 +71,17 @@ class MainWindow : public QWidget, private WindowView {
   void CancelButtonClick();
   void ImageChoiceClick();
   void DriveChoiceClick();
+  void OpenImage(const QString& path);
+
+ protected:
+  void dragEnterEvent(QDragEnterEvent* event) override;
+  void dropEvent(QDropEvent* event) override;
 
  private:
+  QWidget* MakeStrip();
+  QWidget* MakeBrowser();
+  void SetImageButtonsEnabled(bool enabled);
+
   void ShowJobStarted() override;
   void ShowProgress(int percent) override;
   void DisableCancel() override;
@@ -66,6 +97,7 @@ class MainWindow : public QWidget, private WindowView {
 
   std::unique_ptr<WorkflowDialogs> ownDialogs_;
   std::unique_ptr<WindowController> controller_;
+  bool imageShown_ = false;
 };
 
 }  // namespace zanthrel::app

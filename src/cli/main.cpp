@@ -11,6 +11,7 @@
 #include "cli/help_text.h"
 #include "cli/image_batch.h"
 #include "cli/usage_check.h"
+#include "support/host.h"
 #ifdef ZANTHREL_WITH_WINDOW
 #include "cli/open_window.h"
 #endif
@@ -81,16 +82,29 @@ int RunCommand(const CLI::App& program, const CommandValues& values) {
   return PrintHelp(program, values.helpTopic.empty() ? nullptr : FindCommand(program, values.helpTopic));
 }
 
+#ifdef ZANTHREL_WITH_WINDOW
+// `zanthrel IMAGE`, as a file manager runs it: one word that is no command
+// or option but names an existing file opens the window on it.
+bool NamesImageToOpen(CLI::App& program, const std::string& word) {
+  if (word.empty() || word.front() == '-') return false;
+  for (const CLI::App* command : program.get_subcommands([](const CLI::App*) { return true; })) {
+    if (command->check_name(word)) return false;
+  }
+  const Result<PathInfo> info = SystemHost().InfoOf(word);
+  return info && info->kind == PathKind::kFile;
+}
+#endif
+
 }  // namespace
 
 int RunCommandLine(int argc, char** argv) {
+  CommandValues values;
+  const std::unique_ptr<CLI::App> program = DefineCommands(values, kWithMount);
 #ifdef ZANTHREL_WITH_WINDOW
-  if (argc == 1) {
+  if (argc == 1 || (argc == 2 && NamesImageToOpen(*program, argv[1]))) {
     if (const std::optional<int> status = OpenWindow(argc, argv)) return *status;
   }
 #endif
-  CommandValues values;
-  const std::unique_ptr<CLI::App> program = DefineCommands(values, kWithMount);
   const std::vector<std::string> arguments(argv + std::min(argc, 1), argv + argc);
   try {
     program->parse(argc, argv);

@@ -29,6 +29,11 @@ std::string ExecWindowProgram(char** argv) {
 
 std::optional<int> OpenWindow(int, char** argv) {
   if (!DisplayAvailable()) return std::nullopt;
+  // Qt would abort on a display it cannot open; the help is more use.
+  if (const std::optional<std::string> failure = DisplayFailure()) {
+    std::cerr << "zanthrel: " << *failure << '\n';
+    return std::nullopt;
+  }
   const std::string reason = ExecWindowProgram(argv);
   std::cerr << "zanthrel: " << reason << '\n';
   return std::nullopt;

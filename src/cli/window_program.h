@@ -3,6 +3,7 @@
 // without arguments finds it and becomes it.
 #pragma once
 
+#include <optional>
 #include <string>
 
 #include "support/host.h"
@@ -13,6 +14,12 @@ namespace zanthrel::cli {
 // Whether a desktop is there to show the window on: an X or Wayland session,
 // or a Qt platform named.
 bool DisplayAvailable();
+
+// Why the X display that the window would open on cannot be opened (a
+// DISPLAY left behind by a session that has ended); nothing when it opens,
+// or when the window goes elsewhere (Wayland, a Qt platform named). Asked
+// without Qt, through libxcb when it is installed.
+std::optional<std::string> DisplayFailure();
 
 // The window program of the zanthrel in `programFolder` (a full path): beside
 // it, as in the build tree, or in ../libexec/zanthrel, as installed under any

@@ -10,7 +10,15 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSignalSpy>
+#include <QDesktopServices>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QMessageBox>
+#include <QMimeData>
+#include <QPlainTextEdit>
 #include <QTest>
+#include <QTreeWidget>
+#include <QUrl>
 #include <deque>
 #include <filesystem>
 
@@ -19,6 +27,7 @@
 #include "testkit/memory_device.h"
 #include "support/host.h"
 #include "testkit/files.h"
+#include "testkit/image_builder.h"
 #include "testkit/sample_disc.h"
 #include "testkit/scripted_dialogs.h"
 #include "testkit/temp_folder.h"
@@ -210,6 +219,239 @@ TEST_F(WindowTest, DriveBranchDecompilesIntoTheChosenFolder) {
   EXPECT_FALSE(device_.Locked("/dev/sr0"));
 }
 
+// At the window's smallest size the strip is the described one: 433 by 105,
+// each control where it was placed, and growing the window moves only
+// Compile ISO and the right-hand option with the right edge.
+TEST_F(WindowTest, TheStripKeepsItsDescribedPlacesAtTheSmallestSize) {
+  window_->show();
+  window_->resize(window_->minimumSizeHint());
+  QApplication::processEvents();
+  EXPECT_EQ(window_->strip->size(), QSize(433, 105));
+  const std::vector<std::pair<QWidget*, QRect>> described = {
+      {window_->decompileButton, {8, 8, 84, 25}},    {window_->compileButton, {328, 8, 99, 25}},
+      {window_->cancelButton, {184, 44, 72, 25}},    {window_->progressBar, {8, 72, 417, 13}},
+      {window_->additionalInfoBox, {8, 48, 169, 17}}, {window_->discLabelBox, {264, 48, 169, 17}},
+      {window_->imageChoice, {98, 4, 112, 17}},      {window_->driveChoice, {98, 22, 112, 17}},
+      {window_->driveList, {212, 16, 110, 21}},      {window_->statusLine, {8, 88, 417, 15}}};
+  for (const auto& [control, place] : described) {
+    EXPECT_EQ(control->geometry(), place) << control->metaObject()->className();
+    EXPECT_EQ(control->parentWidget(), window_->strip);
+  }
+
+  window_->resize(window_->width() + 200, window_->height() + 100);
+  QApplication::processEvents();
+  EXPECT_EQ(window_->strip->height(), 105);
+  EXPECT_EQ(window_->compileButton->geometry(), QRect(528, 8, 99, 25));
+  EXPECT_EQ(window_->decompileButton->geometry(), QRect(8, 8, 84, 25));
+  EXPECT_EQ(window_->driveList->geometry(), QRect(212, 16, 110, 21));
+  EXPECT_EQ(window_->statusLine->width(), 617);
+  EXPECT_GT(window_->tree->height(), 100);
+}
+
+// Stands in for the desktop's opener of files, so that no program starts.
+class UrlRecorder : public QObject {
+  Q_OBJECT
+
+ public:
+  QList<QUrl> opened;
+
+ public slots:
+  void Open(const QUrl& url) { opened << url; }
+};
+
+// The browse view below the strip, driven through its controls.
+class BrowseWindowTest : public WindowTest {
+ protected:
+  void SetUp() override {
+    WindowTest::SetUp();
+    fs::create_directories(temp_.Path() / "discs");
+    testkit::WriteBytes(temp_ / "discs/game.iso", disc_.image);
+    window_->show();
+  }
+  // Waits for the job started by `act`, which must start one: its status.
+  QString RunJob(const std::function<void()>& act) {
+    QSignalSpy finished(window_.get(), &MainWindow::JobFinished);
+    act();
+    EXPECT_TRUE(window_->JobRunning());
+    EXPECT_FALSE(window_->verifyButton->isEnabled());
+    EXPECT_EQ(window_->statusLine->text(), "Working…");
+    EXPECT_TRUE(finished.wait(20000));
+    return finished.isEmpty() ? QString() : finished.front().front().toString();
+  }
+  QTreeWidgetItem* Item(const QString& path) {
+    for (QTreeWidgetItemIterator item(window_->tree); *item; ++item) {
+      if ((*item)->data(0, Qt::UserRole).toString() == path) return *item;
+    }
+    ADD_FAILURE() << "no entry " << path.toStdString();
+    return nullptr;
+  }
+  // The window's modal dialog, closed once read.
+  template <typename Dialog>
+  QPointer<Dialog> ModalDialog() {
+    QPointer<Dialog> dialog = qobject_cast<Dialog*>(QApplication::activeModalWidget());
+    EXPECT_NE(dialog, nullptr);
+    return dialog;
+  }
+  // A drag of the local `path` over the window, then its drop; whether the
+  // window took the drag.
+  bool Drop(const std::string& path) {
+    QMimeData mime;
+    mime.setUrls({QUrl::fromLocalFile(QString::fromStdString(path))});
+    QDragEnterEvent enter(QPoint(20, 200), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(window_.get(), &enter);
+    if (!enter.isAccepted()) return false;
+    QDropEvent drop(QPointF(20, 200), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(window_.get(), &drop);
+    return true;
+  }
+
+  const testkit::SampleDisc disc_ = testkit::MakeSampleDisc();
+};
+
+TEST_F(BrowseWindowTest, AnOpenedImageShowsItsTreeAndTwoSelectedFilesExtractAsDecompileWritesThem) {
+  EXPECT_FALSE(window_->windowIcon().isNull());
+  EXPECT_FALSE(window_->extractButton->isEnabled());
+  EXPECT_FALSE(window_->verifyButton->isEnabled());
+  dialogs_.images = {temp_ / "discs/game.iso"};
+  dialogs_.decompileFolders = {temp_ / "discs"};
+  EXPECT_EQ(RunJob([&] { window_->decompileButton->click(); }), "Образ демонтирован успешно. Выход.");
+
+  // The image decompiled is shown: the volume, and the tree under the host's names.
+  EXPECT_TRUE(window_->summary->text().contains("Label: CD-ROM")) << window_->summary->text().toStdString();
+  EXPECT_TRUE(window_->summary->text().contains("Folders: 1, files: 2"));
+  ASSERT_EQ(window_->tree->topLevelItemCount(), 2);
+  QTreeWidgetItem* launchMe = Item("LaunchMe");
+  QTreeWidgetItem* ab = Item("Игры/a!3Ab");
+  ASSERT_TRUE(launchMe && ab);
+  EXPECT_EQ(ab->parent(), Item("Игры"));
+  EXPECT_EQ(ab->text(0), "a!3Ab");
+  const QStringList columns = {launchMe->text(0), launchMe->text(1), launchMe->text(3), launchMe->text(4)};
+  EXPECT_EQ(columns, (QStringList{"LaunchMe", "5000", "1", "3"}));
+  EXPECT_EQ(window_->tree->columnCount(), 5);
+
+  EXPECT_FALSE(window_->extractButton->isEnabled());  // nothing selected
+  launchMe->setSelected(true);
+  ab->setSelected(true);
+  ASSERT_TRUE(window_->extractButton->isEnabled());
+  fs::create_directories(temp_.Path() / "out");
+  dialogs_.folders = {temp_ / "out"};
+  EXPECT_EQ(RunJob([&] { window_->extractButton->click(); }).toStdString(), "Extracted 2 into " + (temp_ / "out"));
+  EXPECT_EQ(testkit::NamesBelow(temp_.Path() / "out"), (std::vector<std::string>{"LaunchMe", "a!3Ab"}));
+  EXPECT_EQ(testkit::ReadBytes(temp_ / "out/LaunchMe"), testkit::ReadBytes(temp_ / "discs/PARCE_game/LaunchMe"));
+  EXPECT_EQ(testkit::ReadBytes(temp_ / "out/a!3Ab"), testkit::ReadBytes(temp_ / "discs/PARCE_game/Игры/a!3Ab"));
+  EXPECT_TRUE(window_->verifyButton->isEnabled());
+}
+
+TEST_F(BrowseWindowTest, VerifyShowsItsReportAndConvertWritesAChd) {
+  window_->OpenImage(QString::fromStdString(temp_ / "discs/game.iso"));
+  QSignalSpy finished(window_.get(), &MainWindow::JobFinished);
+  ASSERT_TRUE(finished.wait(20000));
+  EXPECT_EQ(RunJob([&] { window_->verifyButton->click(); }), "Verify: clean");
+  QPointer<QDialog> report = ModalDialog<QDialog>();
+  ASSERT_TRUE(report);
+  const QPlainTextEdit* text = report->findChild<QPlainTextEdit*>();
+  ASSERT_NE(text, nullptr);
+  EXPECT_TRUE(text->toPlainText().endsWith("\nclean\n")) << text->toPlainText().toStdString();
+  report->close();
+
+  dialogs_.targets = {temp_ / "game.chd"};
+  EXPECT_EQ(RunJob([&] { window_->convertButton->click(); }).toStdString(), "Image written: " + (temp_ / "game.chd"));
+  EXPECT_EQ(dialogs_.targetsOffered, std::vector<std::string>{(temp_ / "discs") + " | game.chd"});
+  const testkit::Bytes chd = testkit::ReadBytes(temp_ / "game.chd");
+  ASSERT_GE(chd.size(), 8u);
+  EXPECT_EQ(std::string(chd.begin(), chd.begin() + 8), "MComprHD");
+  // The CHD reads as the image did.
+  EXPECT_TRUE(Drop(temp_ / "game.chd"));
+  ASSERT_TRUE(finished.wait(20000));
+  EXPECT_TRUE(window_->summary->text().contains("CHD")) << window_->summary->text().toStdString();
+  EXPECT_NE(Item("Игры/a!3Ab"), nullptr);
+}
+
+TEST_F(BrowseWindowTest, CancelStopsALongExtract) {
+  // A root holding one file of almost 4 GiB of zeros, the image sparse.
+  constexpr uint32_t kBlocks = 0xFFFFF000u / 2048;
+  testkit::ImageBuilder builder(2);
+  testkit::LabelFields label;
+  label.blockCount = kBlocks + 2;
+  builder.Label(label);
+  builder.Directory(1, {testkit::FileEntry("big", 2, 0xFFFFF000u)});
+  testkit::WriteBytes(temp_ / "big.iso", builder.Image());
+  fs::resize_file(temp_.Path() / "big.iso", uint64_t(kBlocks + 2) * 2048);
+  RunJob([&] { window_->OpenImage(QString::fromStdString(temp_ / "big.iso")); });
+  Item("big")->setSelected(true);
+  fs::create_directories(temp_.Path() / "out");
+  dialogs_.folders = {temp_ / "out"};
+  QSignalSpy finished(window_.get(), &MainWindow::JobFinished);
+  window_->extractButton->click();
+  ASSERT_TRUE(window_->JobRunning());
+  EXPECT_TRUE(window_->cancelButton->isVisible());
+  window_->cancelButton->click();
+  EXPECT_FALSE(window_->cancelButton->isEnabled());
+  ASSERT_TRUE(finished.wait(20000));
+  EXPECT_TRUE(finished.front().front().toString().startsWith("Extract stopped by the user"));
+  EXPECT_TRUE(testkit::NamesBelow(temp_.Path() / "out").empty());
+  EXPECT_TRUE(window_->cancelButton->isHidden());
+}
+
+TEST_F(BrowseWindowTest, AFailedJobShowsItsWholeReasonWithTheLogAndTheStatusItsFirstLine) {
+  UrlRecorder opener;
+  QDesktopServices::setUrlHandler("file", &opener, "Open");
+  testkit::Bytes broken = disc_.image;
+  std::fill(broken.begin() + 2048, broken.begin() + 2 * 2048, 0xFF);  // the root unreadable
+  testkit::WriteBytes(temp_ / "discs/broken.iso", broken);
+  dialogs_.images = {temp_ / "discs/broken.iso"};
+  dialogs_.decompileFolders = {temp_ / "discs"};
+  const QString status = RunJob([&] { window_->decompileButton->click(); });
+  QPointer<QMessageBox> box = ModalDialog<QMessageBox>();
+  ASSERT_TRUE(box);
+  EXPECT_EQ(box, window_->failureBox);
+  const std::string log = temp_ / "discs/broken.log";
+  EXPECT_TRUE(box->text().startsWith(status));
+  EXPECT_TRUE(box->text().endsWith(QString::fromStdString("Log: " + log))) << box->text().toStdString();
+  EXPECT_EQ(window_->statusLine->text(), status);
+  EXPECT_EQ(window_->statusLine->toolTip(), box->text());
+  QPushButton* openLog = nullptr;
+  for (QAbstractButton* button : box->buttons()) {
+    if (button->text() == "Open log") openLog = qobject_cast<QPushButton*>(button);
+  }
+  ASSERT_NE(openLog, nullptr);
+  openLog->click();
+  EXPECT_EQ(opener.opened, QList<QUrl>{QUrl::fromLocalFile(QString::fromStdString(log))});
+  EXPECT_TRUE(box->isVisible());
+  box->close();
+  QDesktopServices::unsetUrlHandler("file");
+
+  // De-Compile from a drive when there is none says so.
+  window_->driveChoice->click();
+  window_->decompileButton->click();
+  EXPECT_FALSE(window_->JobRunning());
+  EXPECT_EQ(window_->statusLine->text(), "No CD-ROM or removable drive found");
+  box = ModalDialog<QMessageBox>();
+  ASSERT_TRUE(box);
+  EXPECT_EQ(box->text(), "No CD-ROM or removable drive found");
+  EXPECT_EQ(box->buttons().size(), 1);  // no log to open
+  box->close();
+  EXPECT_EQ(dialogs_.asked, 2);
+}
+
+TEST_F(BrowseWindowTest, ADroppedFileOpensAndADroppedFolderOffersCompileIso) {
+  EXPECT_TRUE(Drop(temp_ / "discs/game.iso"));
+  QSignalSpy finished(window_.get(), &MainWindow::JobFinished);
+  ASSERT_TRUE(finished.wait(20000));
+  EXPECT_NE(Item("LaunchMe"), nullptr);
+
+  fs::create_directories(temp_.Path() / "work/src");
+  testkit::WriteText(temp_ / "work/src/file", "content");
+  dialogs_.compileFolder = {true};
+  dialogs_.targets = {temp_ / "work/src.iso"};
+  EXPECT_TRUE(Drop(temp_ / "work/src"));
+  ASSERT_TRUE(finished.wait(20000));
+  EXPECT_EQ(finished.back().front().toString().toStdString(), "Image written: " + (temp_ / "work/src.iso"));
+  EXPECT_EQ(dialogs_.targetsOffered, std::vector<std::string>{(temp_ / "work") + " | src.iso"});
+  // The image shown stays while a folder is compiled.
+  EXPECT_NE(Item("LaunchMe"), nullptr);
+}
+
 TEST(FolderDialogTest, TypedMissingFolderIsConfirmedThenCreatedWithItsParents) {
   testkit::TempFolder temp;
   std::vector<QString> asked;
@@ -242,6 +484,8 @@ TEST(FolderDialogTest, TypedMissingFolderIsConfirmedThenCreatedWithItsParents) {
 
 }  // namespace
 }  // namespace zanthrel::app
+
+#include "window_test.moc"
 
 int main(int argc, char** argv) {
   qputenv("QT_QPA_PLATFORM", "offscreen");

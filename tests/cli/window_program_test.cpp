@@ -33,17 +33,18 @@ class CopiedProgram {
 
   const std::string& Bin() const { return bin_; }
   const std::string& Libexec() const { return libexec_; }
-  testkit::ProcessOutcome RunWithoutArguments(const std::string& setup) const {
-    return testkit::RunProgram("'" + bin_ + "/zanthrel'", "", setup);
+  testkit::ProcessOutcome RunWithoutArguments(const std::string& setup) const { return Run("", setup); }
+  testkit::ProcessOutcome Run(const std::string& arguments, const std::string& setup) const {
+    return testkit::RunProgram("'" + bin_ + "/zanthrel'", arguments, setup);
   }
 
  private:
   std::string root_, bin_, libexec_;
 };
 
-// A window program that only tells that it ran, and ends with status 7.
+// A window program that only tells that it ran, and with what, and ends with status 7.
 void WriteStandIn(const std::string& path) {
-  testkit::WriteText(path, "#!/bin/sh\necho \"stand-in at $0\"\nexit 7\n");
+  testkit::WriteText(path, "#!/bin/sh\necho \"stand-in at $0$@\"\nexit 7\n");
   fs::permissions(path, fs::perms::owner_exec, fs::perm_options::add);
 }
 
@@ -119,6 +120,44 @@ TEST(WindowProgramTest, OnADisplayWithoutTheWindowProgramZanthrelSaysWhyAndPrint
   EXPECT_EQ(run.err, "zanthrel: the window program cannot be started (" + program.Bin() +
                          "/zanthrel-window: Permission denied)\n");
   EXPECT_EQ(run.out, HelpText());
+}
+
+// A DISPLAY whose server is gone: Qt would abort, so the help comes instead,
+// with the reason, and the status is that of a run without a display.
+TEST(WindowProgramTest, OnADisplayThatCannotBeOpenedZanthrelSaysWhyAndPrintsHelp) {
+  testkit::TempFolder temp;
+  const CopiedProgram program(temp);
+  WriteStandIn(program.Bin() + "/zanthrel-window");
+  const testkit::ProcessOutcome run =
+      program.RunWithoutArguments("unset WAYLAND_DISPLAY QT_QPA_PLATFORM; export DISPLAY=:7391");
+  EXPECT_EQ(run.status, 0);
+  EXPECT_EQ(run.err, "zanthrel: the display :7391 cannot be opened, so the window cannot be shown\n");
+  EXPECT_EQ(run.out, HelpText());
+}
+
+// A file manager runs `zanthrel IMAGE`: the window opens on it. A command's
+// name, an option or a missing file stays the command line's.
+TEST(WindowProgramTest, AnExistingFileNamedAloneOpensTheWindowOnIt) {
+  testkit::TempFolder temp;
+  const CopiedProgram program(temp);
+  WriteStandIn(program.Bin() + "/zanthrel-window");
+  testkit::WriteText(temp / "game.iso", "an image");
+  testkit::ProcessOutcome run = program.Run("'" + (temp / "game.iso") + "'", kOffscreen);
+  EXPECT_EQ(run.status, 7);
+  EXPECT_EQ(run.out, "stand-in at " + program.Bin() + "/zanthrel-window" + (temp / "game.iso") + "\n");
+
+  run = program.Run("'" + (temp / "game.iso") + "'", kNoDisplay);
+  EXPECT_NE(run.status, 7);
+  EXPECT_EQ(run.out.find("stand-in"), std::string::npos);
+  for (const std::string& arguments : {std::string("info"), std::string("--version"), "'" + (temp / "missing.iso") + "'"}) {
+    run = program.Run(arguments, kOffscreen);
+    EXPECT_NE(run.status, 7) << arguments;
+    EXPECT_EQ(run.out.find("stand-in"), std::string::npos) << arguments;
+  }
+  // "info" names a command even where a file of that name lies.
+  testkit::WriteText(temp / "info", "not an image");
+  run = program.Run("info", "cd '" + temp.Path().string() + "'; " + kOffscreen);
+  EXPECT_NE(run.status, 7);
 }
 
 }  // namespace
