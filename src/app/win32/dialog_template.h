@@ -19,7 +19,8 @@ class DialogTemplate {
   std::vector<WORD> words_;
 };
 
-// Resizes a window so that its client area is `width` x `height` pixels.
+// Resizes a window so that its client area is `width` x `height` pixels,
+// keeping its centre where it was.
 void SetClientSize(HWND window, int width, int height);
 
 // A child control at a pixel position, in its dialog's font.
