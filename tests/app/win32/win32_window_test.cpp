@@ -25,6 +25,7 @@
 #include "testkit/files.h"
 #include "testkit/image_builder.h"
 #include "testkit/memory_device.h"
+#include "testkit/process.h"
 #include "testkit/sample_disc.h"
 #include "testkit/scripted_dialogs.h"
 #include "testkit/temp_folder.h"
@@ -620,6 +621,75 @@ TEST_F(Win32WindowTest, DroppedFolderIsCompiledWhenTheUserSaysSo) {
   EXPECT_TRUE(fs::exists(temp_.Path() / "game.iso"));
 }
 
+// The test's desktop, where the programs it starts open their windows too.
+constexpr const wchar_t* kTestDesktop = L"zanthrel-window-test";
+
+// A program started and left running; killed if the test leaves it so.
+class RunningProgram {
+ public:
+  explicit RunningProgram(std::wstring commandLine) {
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    std::wstring desktop = kTestDesktop;
+    startup.lpDesktop = desktop.data();
+    started_ = CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                              &startup, &process_);
+  }
+  ~RunningProgram() {
+    if (!started_) return;
+    if (WaitForSingleObject(process_.hProcess, 0) == WAIT_TIMEOUT) TerminateProcess(process_.hProcess, 1);
+    CloseHandle(process_.hThread);
+    CloseHandle(process_.hProcess);
+  }
+  RunningProgram(const RunningProgram&) = delete;
+  RunningProgram& operator=(const RunningProgram&) = delete;
+
+  bool Started() const { return started_; }
+  // The exit status once it ends within 20 seconds; nothing otherwise.
+  std::optional<DWORD> Wait() const {
+    if (WaitForSingleObject(process_.hProcess, 20000) != WAIT_OBJECT_0) return std::nullopt;
+    DWORD status = 0;
+    GetExitCodeProcess(process_.hProcess, &status);
+    return status;
+  }
+
+ private:
+  PROCESS_INFORMATION process_{};
+  bool started_ = false;
+};
+
+// The texts of a window's child controls, read across processes (WM_GETTEXT).
+std::vector<std::string> ChildTexts(HWND window) {
+  std::vector<std::string> texts;
+  EnumChildWindows(
+      window,
+      [](HWND child, LPARAM found) {
+        reinterpret_cast<std::vector<std::string>*>(found)->push_back(TextOf(child));
+        return TRUE;
+      },
+      reinterpret_cast<LPARAM>(&texts));
+  return texts;
+}
+
+// zanthrel.exe IMAGE, as Explorer runs it for an image opened with it: the
+// window opens on the image, and closes as its close box closes it.
+TEST(Win32StartTest, ImageGivenToTheProgramOpensInItsWindow) {
+  testkit::TempFolder temp;
+  testkit::WriteBytes(temp / "game.iso", testkit::MakeSampleDisc().image);
+  RunningProgram program(Utf8ToWide("\"" + testkit::ZanthrelProgram() + "\" \"" + (temp / "game.iso") + "\""));
+  ASSERT_TRUE(program.Started());
+  HWND window = nullptr;
+  std::vector<std::string> texts;
+  EXPECT_TRUE(PumpUntil([&] {
+    window = FindWindowW(L"#32770", Utf8ToWide(WindowTitle()).c_str());
+    texts = window ? ChildTexts(window) : std::vector<std::string>{};
+    return std::find(texts.begin(), texts.end(), "Opened: " + (temp / "game.iso")) != texts.end();
+  })) << testing::PrintToString(texts);
+  ASSERT_NE(window, nullptr);
+  PostMessageW(window, WM_CLOSE, 0, 0);
+  EXPECT_EQ(program.Wait(), 0u);
+}
+
 // A hidden window whose timer plays the user inside a modal dialog's loop:
 // each step acts on the shown dialog of the title, a tick after the step
 // before, so a step runs only while the dialog stays open.
@@ -785,7 +855,7 @@ TEST(Win32DialogsTest, FolderPickerGivesTheFolderChosenInIt) {
 int main(int argc, char** argv) {
   // A desktop of the test's own, so that its windows open on the display the
   // test was given, whatever display the session's first desktop found.
-  if (HDESK desktop = CreateDesktopW(L"zanthrel-window-test", nullptr, nullptr, 0, GENERIC_ALL, nullptr)) {
+  if (HDESK desktop = CreateDesktopW(zanthrel::app::kTestDesktop, nullptr, nullptr, 0, GENERIC_ALL, nullptr)) {
     SetThreadDesktop(desktop);
   }
   ::testing::InitGoogleTest(&argc, argv);
