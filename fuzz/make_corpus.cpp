@@ -8,7 +8,10 @@
 #include "testkit/chd_builder.h"
 #include "testkit/files.h"
 #include "testkit/image_builder.h"
+#include "testkit/mastered_disc.h"
 #include "testkit/nrg_builder.h"
+#include "volume/layout_file.h"
+#include "volume/layout_scan.h"
 
 namespace {
 
@@ -70,12 +73,31 @@ void WriteContainers(const fs::path& root, const Bytes& image) {
   WriteBytes((root / "chd/zstd").string(), BuildChd({{"MODE1_RAW", 2352, Mode1Sectors(image)}, chdAudio}, options));
 }
 
+// The layouts of the example and of the mastered disc, read from their images.
+bool WriteLayouts(const fs::path& root) {
+  const fs::path image = root / "layout.iso";
+  const std::pair<const char*, Bytes> discs[] = {{"example", Example()},
+                                                 {"mastered", zanthrel::testkit::MakeMasteredDisc().image}};
+  for (const auto& [name, bytes] : discs) {
+    zanthrel::testkit::WriteBytes(image.string(), bytes);
+    zanthrel::ImageSource source;
+    if (!zanthrel::OpenImageFile(source, image.string())) return false;
+    zanthrel::Result<zanthrel::DiscLayout> layout = zanthrel::ScanLayout(source, {});
+    if (!layout) return false;
+    layout->blocksFile = "disc.blocks";
+    layout->patches = {{0, 1, 0}};
+    zanthrel::testkit::WriteText((root / "layout" / name).string(), zanthrel::LayoutText(*layout));
+  }
+  fs::remove(image);
+  return true;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   if (argc != 2) return 2;
   const fs::path root = argv[1];
-  for (const char* target : {"decompile", "describe", "names", "mount", "cue", "nrg", "chd"}) {
+  for (const char* target : {"decompile", "describe", "names", "mount", "cue", "nrg", "chd", "layout"}) {
     fs::create_directories(root / target);
   }
   for (uint8_t gzip : {0, 1}) {
@@ -101,5 +123,5 @@ int main(int argc, char** argv) {
     zanthrel::testkit::WriteText((root / "names" / std::to_string(++number)).string(), name);
   }
   WriteContainers(root, Example());
-  return 0;
+  return WriteLayouts(root) ? 0 : 1;
 }

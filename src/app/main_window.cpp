@@ -1,5 +1,6 @@
 #include "app/main_window.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
@@ -91,6 +92,13 @@ MainWindow::MainWindow(WindowServices services, QWidget* parent) : QMainWindow(p
   quitAction->setShortcut(QKeySequence::Quit);
   connect(openAction, &QAction::triggered, this, [this] { controller_->OpenClicked(); });
   connect(quitAction, &QAction::triggered, this, &QWidget::close);
+  // The label of the next compiles: in the menu bar, the window's context
+  // menu and on Ctrl+L, outside the strip.
+  volumeLabelAction = menuBar()->addMenu("&Options")->addAction("Volume label...");
+  volumeLabelAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_L));
+  addAction(volumeLabelAction);
+  setContextMenuPolicy(Qt::ActionsContextMenu);
+  connect(volumeLabelAction, &QAction::triggered, this, &MainWindow::VolumeLabelClick);
 
   auto* central = new QWidget(this);
   auto* layout = new QVBoxLayout(central);
@@ -248,6 +256,8 @@ void MainWindow::DecompileButtonClick() {
   controller_->DecompileClicked(additionalInfoBox->isChecked(), discLabelBox->isChecked(),
                                 driveList->currentIndex());
 }
+
+void MainWindow::VolumeLabelClick() { controller_->VolumeLabelClicked(); }
 
 void MainWindow::CompileButtonClick() { controller_->CompileClicked(); }
 

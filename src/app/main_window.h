@@ -46,6 +46,9 @@ class MainWindow : public QMainWindow, private WindowView {
   QRadioButton* driveChoice;
   QComboBox* driveList;
   QLabel* statusLine;
+  // "Volume label...", in the window's context menu and on Ctrl+L, so that
+  // the strip of controls keeps its size, places and tab order.
+  QAction* volumeLabelAction;
 
   QAction* openAction;
   QAction* quitAction;
@@ -61,6 +64,7 @@ class MainWindow : public QMainWindow, private WindowView {
   bool JobRunning() const { return controller_->JobRunning(); }
   // The entries selected in the tree, by their paths below the root.
   std::vector<std::string> SelectedEntries() const;
+  const LabelFields& ChosenLabelFields() const { return controller_->ChosenLabelFields(); }
 
  signals:
   void JobFinished(const QString& status);
@@ -72,6 +76,7 @@ class MainWindow : public QMainWindow, private WindowView {
   void ImageChoiceClick();
   void DriveChoiceClick();
   void OpenImage(const QString& path);
+  void VolumeLabelClick();
 
  protected:
   void dragEnterEvent(QDragEnterEvent* event) override;

@@ -4,6 +4,7 @@
 #include <QMessageBox>
 
 #include "app/folder_dialog.h"
+#include "app/label_dialog.h"
 #include "support/host.h"
 #include "support/text.h"
 #include "workflow/window_jobs.h"
@@ -66,6 +67,13 @@ bool QtDialogs::ConfirmWriteInto(const std::string& folder) {
 bool QtDialogs::ConfirmCompileFolder(const std::string& folder) {
   return QMessageBox::question(parent_, "Compile ISO", QString::fromStdString(CompileFolderQuestion(folder)),
                                QMessageBox::Yes | QMessageBox::No, QMessageBox::Yes) == QMessageBox::Yes;
+}
+
+std::optional<TypedLabelFields> QtDialogs::EditLabelFields(const TypedLabelFields& current,
+                                                           const std::string& problem) {
+  LabelDialog dialog(parent_, current, problem);
+  if (dialog.exec() != QDialog::Accepted) return std::nullopt;
+  return dialog.Fields();
 }
 
 }  // namespace zanthrel::app

@@ -20,6 +20,8 @@ class QtDialogs : public WorkflowDialogs {
                                                 const std::string& suggestedName) override;
   bool ConfirmWriteInto(const std::string& folder) override;
   bool ConfirmCompileFolder(const std::string& folder) override;
+  std::optional<TypedLabelFields> EditLabelFields(const TypedLabelFields& current,
+                                                  const std::string& problem) override;
 
  private:
   QWidget* parent_;

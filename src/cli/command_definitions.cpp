@@ -37,6 +37,9 @@ void DefineDecompile(CLI::App& program, DecompileArgs& args) {
                     "cp1251 (the default, the log's own) or utf-8, for reading the log and the block map in a "
                     "terminal");
   AddEncodingOption(command, "--names", args.names, kNamesHelp);
+  command->add_flag("--layout", args.layout,
+                    "Record the disc's layout in DIR/<base>.layout.json and the blocks it keeps in "
+                    "DIR/<base>.layout.blocks, for compile --layout");
   command->add_flag("-q,--quiet", args.quiet, "Print nothing but errors and a count of warnings");
   command->add_flag("-v,--verbose", args.verbose, "Name each file on stdout as it is written");
   command->add_option("IMAGE", args.image,
@@ -45,6 +48,34 @@ void DefineDecompile(CLI::App& program, DecompileArgs& args) {
       ->type_name("DEVICE");
   command->footer("IMAGE or --drive gives the disc to read: zanthrel decompile [OPTIONS] IMAGE, or zanthrel "
                   "decompile [OPTIONS] --drive DEVICE -o DIR.");
+}
+
+// A check of a typed value: empty when sound, else the failure's words.
+template <typename T>
+CLI::Validator Checked(Result<T> (*check)(const std::string&)) {
+  return CLI::Validator(
+      [check](std::string& text) -> std::string {
+        Result<T> value = check(text);
+        return value ? "" : value.Failure().text;
+      },
+      "");
+}
+
+// --volume-label and --volume-comment: a text kept as typed, once it has a form to store.
+void AddLabelText(CLI::App* command, const std::string& name, std::optional<std::string>& field,
+                  const std::string& typeName, const std::string& help) {
+  command->add_option_function<std::string>(name, [&field](const std::string& text) { field = text; }, help)
+      ->type_name(typeName)
+      ->check(Checked(LabelTextBytes));
+}
+
+// --volume-id and --root-id.
+void AddLabelId(CLI::App* command, const std::string& name, std::optional<uint32_t>& field, const std::string& help) {
+  command
+      ->add_option_function<std::string>(
+          name, [&field](const std::string& text) { field = *LabelIdNumber(text); }, help)
+      ->type_name("N")
+      ->check(Checked(LabelIdNumber));
 }
 
 void DefineCompile(CLI::App& program, CompileArgs& args) {
@@ -66,6 +97,18 @@ void DefineCompile(CLI::App& program, CompileArgs& args) {
   command->add_option("--format", args.format, "Write this container whatever IMAGE's extension: iso, cue or chd")
       ->type_name("FORMAT")
       ->check(CLI::IsMember({"iso", "cue", "chd"}));
+  command
+      ->add_option("--layout", args.layout,
+                   "Build the disc again by this layout file that decompile --layout wrote, from the folder it "
+                   "wrote: the same bytes for an unchanged folder, each change written where it fits")
+      ->type_name("FILE");
+  AddLabelText(command, "--volume-label", args.label.text, "LABEL",
+               "The volume label's text, at most 32 bytes in Windows-1251 (default: CD-ROM)");
+  AddLabelText(command, "--volume-comment", args.label.comment, "COMMENT",
+               "The volume label's comment, at most 32 bytes in Windows-1251 (default: none)");
+  AddLabelId(command, "--volume-id", args.label.volumeId, "The volume's id: a 32-bit number, decimal or 0x hex");
+  AddLabelId(command, "--root-id", args.label.rootId,
+             "The root directory's id, kept in the label: a 32-bit number, decimal or 0x hex");
 }
 
 // IMAGE... and -j: the reading commands report on several images, reading
@@ -126,6 +169,16 @@ void DefineConvert(CLI::App& program, ConvertArgs& args) {
       ->check(CLI::IsMember({"iso", "cue", "chd"}));
 }
 
+void DefineDiff(CLI::App& program, DiffArgs& args) {
+  CLI::App* command = program.add_subcommand(
+      "diff", "Tell which entries of two images differ: added, removed, changed content or fields, moved; and "
+              "the label's fields. Exit 0 equal, 1 they differ");
+  command->add_option("A", args.first, "The first image (the original), any container")->required();
+  command->add_option("B", args.second, "The second image (the rebuild, or the other dump), any container")
+      ->required();
+  command->add_flag("--json", args.json, "Print one JSON line per difference and one for the whole (docs/json.md)");
+}
+
 void DefineMount(CLI::App& program, MountArgs& args) {
   CLI::App* command = program.add_subcommand(
       kMountCommand, "Show an image's tree read-only at MOUNTPOINT; fusermount3 -u MOUNTPOINT leaves");
@@ -158,6 +211,7 @@ std::unique_ptr<CLI::App> DefineCommands(CommandValues& values, bool withMount) 
   DefineInfo(*program, values.info);
   DefineList(*program, values.list);
   DefineVerify(*program, values.verify);
+  DefineDiff(*program, values.diff);
   if (withMount) DefineMount(*program, values.mount);
   program->add_subcommand("drives", "List the CD-ROM and removable drives that decompile can read");
   program->add_subcommand(kHelpCommand, "Print this help, or a command's: zanthrel help COMMAND")

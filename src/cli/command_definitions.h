@@ -37,6 +37,12 @@ struct ConvertArgs {
   bool force = false;
 };
 
+struct DiffArgs {
+  std::string first;
+  std::string second;
+  bool json = false;
+};
+
 struct MountArgs {
   std::string image;
   std::string mountPoint;
@@ -54,6 +60,7 @@ struct CommandValues {
   ListArgs list;
   ImageReportArgs verify;
   ConvertArgs convert;
+  DiffArgs diff;
   MountArgs mount;
   std::string helpTopic;  // the command that `help` is asked about, if any
 };

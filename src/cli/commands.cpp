@@ -1,10 +1,12 @@
 #include "cli/commands.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <functional>
 #include <iostream>
 #include <vector>
 
+#include "cli/diff_output.h"
 #include "cli/image_batch.h"
 #include "cli/image_outcome.h"
 #include "cli/json_output.h"
@@ -15,6 +17,7 @@
 #include "support/text.h"
 #include "workflow/convert_job.h"
 #include "workflow/decompile_job.h"
+#include "workflow/diff_job.h"
 #include "workflow/inspect_job.h"
 
 namespace zanthrel::cli {
@@ -267,6 +270,7 @@ int RunDecompile(const DecompileArgs& args) {
   request.additionalInfo = args.info;
   request.extractDiscLabel = args.discLabel;
   request.allowOverlaps = args.allowOverlaps;
+  request.layout = args.layout;
   request.progress = bar.Callback();
   if (args.verbose && !args.quiet) request.fileWritten = ListOnStandardOutput(bar);
   request.logEncoding = args.logEncoding;
@@ -302,12 +306,21 @@ int RunDecompile(const DecompileArgs& args) {
   if (const std::string overlaps = DescribeOverlaps(report); !overlaps.empty()) {
     warnings.Add(EscapeControlsInHostPath(overlaps));
   }
+  for (const std::string& warning : report.layoutWarnings) warnings.Add(EscapeControlsInHostPath(warning));
   warnings.PrintCount();
   if (!report.Succeeded()) {
     PrintError(DescribeReport(report, request.imagePath));
     return kExitFailed;
   }
   if (!args.quiet) std::cout << DescribeReport(report, request.imagePath) << std::endl;
+  if (report.layoutFailure) {
+    PrintError("layout not written: " + EscapeControlsInHostPath(report.layoutFailure->text));
+    return report.layoutFailure->code == ECANCELED ? kExitCancelled : kExitFailed;
+  }
+  if (args.layout && !args.quiet) {
+    std::cout << report.layoutPath << ": layout written, " << report.layoutKeptBlocks
+              << " blocks kept as they are" << std::endl;
+  }
   return kExitDone;
 }
 
@@ -326,9 +339,15 @@ int RunCompile(const CompileArgs& args, UniqueIdGenerator& ids) {
   request.replace = args.force ? ReplaceRule::kForced : ReplaceRule::kRefuseExisting;
   request.outsideLinks = !args.noOutsideLinks;
   request.names = args.names;
+  request.label = args.label;
   request.ids = &ids;
   request.progress = bar.Callback();
   if (args.verbose && !args.quiet) request.fileAdded = ListOnStandardOutput(bar);
+  request.layoutPath = args.layout;
+  // Every change a build by layout made is told, quiet or not: the disc differs there.
+  request.layoutChange = [&bar](const std::string& line) {
+    bar.PrintAbove(std::cerr, "zanthrel: " + EscapeControlsInHostPath(line));
+  };
   InterruptWatch interrupt;
   request.cancel = interrupt.Token();
   CompileReport report = CompileFolderToImage(request);
@@ -342,6 +361,9 @@ int RunCompile(const CompileArgs& args, UniqueIdGenerator& ids) {
     return kExitCancelled;
   }
   for (const std::string& problem : report.problems) PrintError(problem);
+  if (!report.labelFile.empty() && !args.quiet) {
+    PrintError(report.labelFile + ": taken as the volume label, not stored as a file");
+  }
   Warnings warnings(args.quiet);
   // Names that had to change are warnings: nothing is lost, but the disc differs from the folder.
   for (const std::string& renamed : report.renamed) warnings.Add(renamed);
@@ -427,6 +449,51 @@ int RunVerify(const std::vector<std::string>& images, bool json, unsigned jobs) 
                     [json, bar](const std::string& image, std::ostream& out, std::ostream& err) {
                       return VerifyOfImage(image, json, bar, out, err);
                     });
+}
+
+int RunDiff(const std::string& first, const std::string& second, bool json) {
+  const std::string images[2] = {first, second};
+  ProgressBar progress(StandardErrorIsTerminal());
+  const DiffImagesReport report = DiffImageFiles(first, second, SystemHost(), progress.Callback());
+  progress.End();
+  ImageOutcome outcome;
+  std::string errorImage;
+  // The first reason the comparison is not whole is the one the JSON gives;
+  // stderr says each.
+  const auto fail = [&](int i, ImageOutcome failure) {
+    PrintError(images[i] + ": " + failure.message);
+    if (!outcome.error.empty()) return;
+    outcome = std::move(failure);
+    errorImage = images[i];
+  };
+  for (int i = 0; i < 2; ++i) {
+    const ImageOpening& opening = report.opening[i];
+    // A container says on stderr which track it gave, as for the other reading commands.
+    if (opening.opened && !opening.container.empty()) {
+      std::cerr << images[i] << ": " << opening.container << std::endl;
+    }
+    if (!opening.opened) fail(i, {kExitUsage, "cannot-open", opening.failure});
+  }
+  const VolumeDiff& diff = report.diff;
+  for (int i = 0; i < 2 && report.Opened(); ++i) {
+    if (!report.hostFailure[i].empty()) {
+      fail(i, {kExitFailed, "host-failure", report.hostFailure[i]});
+    } else if (!diff.labelRead[i]) {
+      fail(i, {kExitFailed, "label-unreadable", "volume label cannot be read"});
+    } else if (!diff.treeRead[i]) {
+      fail(i, {kExitFailed, "tree-unreadable", kRootUnreadable});
+    }
+  }
+  const bool compared = outcome.error.empty();
+  if (compared) outcome.status = diff.differences.empty() ? kExitDone : kExitFailed;
+  if (json) {
+    std::cout << (compared ? DiffJsonLines(diff, images) : "")
+              << JsonLine(ComparisonJson(images, report, outcome, errorImage));
+  } else if (compared) {
+    std::cout << DiffText(diff, images) << DiffSummaryText(diff);
+  }
+  std::cout << std::flush;
+  return outcome.status;
 }
 
 #ifdef ZANTHREL_WITH_MOUNT

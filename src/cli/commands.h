@@ -28,6 +28,7 @@ struct DecompileArgs {
   bool discLabel = false;
   bool force = false;  // write into a PARCE folder that is not empty
   bool allowOverlaps = false;
+  bool layout = false;  // record the disc's layout beside the log
   bool quiet = false;
   bool verbose = false;  // name each file as it is written
   TextEncoding logEncoding = TextEncoding::kCp1251;  // of the log and the block map
@@ -43,7 +44,9 @@ struct CompileArgs {
   bool force = false;  // replace an IMAGE that exists
   bool noOutsideLinks = false;
   std::string format;  // "iso", "cue", "chd", or empty for IMAGE's extension
+  std::string layout;  // build by this layout file, as decompile --layout wrote it
   TextEncoding names = TextEncoding::kCp1251;  // what the names are stored as
+  LabelFields label;  // --volume-label, --volume-comment, --volume-id, --root-id
 };
 
 int RunDecompile(const DecompileArgs& args);
@@ -59,6 +62,9 @@ int RunDrives();
 int RunList(const std::vector<std::string>& images, bool json, TextEncoding names, unsigned jobs);
 // Reads every copy of everything; exit 1 when damage was found.
 int RunVerify(const std::vector<std::string>& images, bool json, unsigned jobs);
+// Which entries of two images differ; exit 0 equal, 1 they differ or could
+// not be compared whole, 2 an image cannot be opened.
+int RunDiff(const std::string& first, const std::string& second, bool json);
 // `format`: "iso", "cue", "chd", or empty for OUT's extension.
 int RunConvert(const std::string& image, const std::string& output, const std::string& format, bool quiet,
                bool force);

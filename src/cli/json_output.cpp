@@ -15,6 +15,8 @@ using nlohmann::json;
 
 std::string Dump(const json& value) { return value.dump(-1, ' ', false, json::error_handler_t::replace); }
 
+}  // namespace
+
 json ContainerJson(const ImageOpening& opening) {
   if (!opening.opened) return nullptr;
   const ContainerFields& fields = opening.containerFields;
@@ -24,6 +26,8 @@ json ContainerJson(const ImageOpening& opening) {
           {"mode", fields.mode},
           {"description", fields.description}};
 }
+
+namespace {
 
 json ErrorJson(const std::string& image, const ImageOutcome& outcome) {
   if (outcome.error.empty()) return nullptr;
@@ -127,6 +131,8 @@ json ContainerCheckJson(const ContainerCheck& check) {
   return container;
 }
 
+}  // namespace
+
 // The type's four bytes as text, without the zero bytes that pad a short one.
 std::string TypeText(const std::string& type) {
   const size_t end = type.find_last_not_of('\0');
@@ -145,8 +151,6 @@ json ListedJson(const ListedEntry& entry, TextEncoding names) {
       {"copies", entry.copyBlocks},
   };
 }
-
-}  // namespace
 
 std::string JsonLine(const json& value) { return Dump(value) + "\n"; }
 

@@ -20,6 +20,13 @@ inline constexpr int kJsonSchema = 1;
 // name given on the command line) are replaced rather than refused.
 std::string JsonLine(const nlohmann::json& value);
 
+// What the image came in; null when it did not open.
+nlohmann::json ContainerJson(const ImageOpening& opening);
+// An entry's four-byte type as text (UTF-8), the zero bytes that pad a short one left out.
+std::string TypeText(const std::string& type);
+// One entry as `list` gives it.
+nlohmann::json ListedJson(const ListedEntry& entry, TextEncoding names);
+
 nlohmann::json InfoJson(const std::string& image, const InfoReport& report, const ImageOutcome& outcome);
 nlohmann::json VerifyJson(const std::string& image, const VerifyImageReport& report, const ImageOutcome& outcome);
 

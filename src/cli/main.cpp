@@ -72,6 +72,7 @@ int RunCommand(const CLI::App& program, const CommandValues& values) {
   }
   if (name == "drives") return RunDrives();
   if (name == "verify") return RunVerify(values.verify.images, values.verify.json, JobsOf(values.verify));
+  if (name == "diff") return RunDiff(values.diff.first, values.diff.second, values.diff.json);
 #ifdef ZANTHREL_WITH_MOUNT
   if (name == kMountCommand) {
     const MountArgs& mount = values.mount;

@@ -10,6 +10,7 @@
 #include "compile/image_writer.h"
 #include "compile/scan_ahead.h"
 #include "compile/tree_walk.h"
+#include "compile/volume_label.h"
 #include "opera/records.h"
 #include "support/text.h"
 
@@ -28,19 +29,6 @@ class ByteCount : public TreeVisitor {
     total += folder.list->items[index].size;
   }
 };
-
-// The label of a fresh image; the block counts and the root come later.
-void StartLabel(uint8_t* label, UniqueIdGenerator& ids) {
-  namespace L = opera::label;
-  label[L::kRecordType] = 1;
-  std::memset(&label[L::kSync], 0x5A, 5);
-  label[L::kVersion] = 1;
-  std::memcpy(&label[L::kLabelText], "CD-ROM", 6);
-  WriteBig32(&label[L::kVolumeId], ids.NewUniqueId());
-  WriteBig32(&label[L::kBlockSize], kImageBlockSize);
-  WriteBig32(&label[L::kRootId], ids.NewUniqueId());
-  WriteBig32(&label[L::kRootBlockSize], kImageBlockSize);
-}
 
 CompileReport Failed(CompileReport report, std::string failure) {
   report.failure = std::move(failure);
@@ -84,6 +72,15 @@ CompileReport CompileImage(const std::string& folder, const std::string& imagePa
   SourceTree tree{host, *root, rootInfo->identity, {}, options.outsideLinks};
   if (Result<PathInfo> written = temporary->File().Info()) tree.excluded.push_back(written->identity);
   if (Result<PathInfo> existing = host.InfoOf(*image)) tree.excluded.push_back(existing->identity);
+  // Listed once, for the label file and the walk.
+  FolderList rootList = *tree.List(tree.root);
+  const std::optional<LabelFile> labelFile = FindLabelFile(host, tree.root, rootList, options.names);
+  if (labelFile) {
+    std::erase_if(rootList.items, [&](const FolderItem& item) { return item.hostName == labelFile->hostName; });
+    report.labelFile = labelFile->path;
+  }
+  tree.rootList = std::make_shared<const FolderList>(std::move(rootList));
+  TakeLabelFields(label, options.label, labelFile ? &*labelFile : nullptr);
   CompileRun run(host, ids, imageFile);
   run.cancel = options.cancel;
   run.fileAdded = options.fileAdded;
@@ -113,6 +110,9 @@ CompileReport CompileImage(const std::string& folder, const std::string& imagePa
   report.problems = std::move(run.problems);
   report.renamed = std::move(run.renamed);
   report.warnings = std::move(run.warnings);
+  if (bootArea) {
+    if (std::optional<std::string> missing = run.bootFiles.MissingWarning(tree.root)) report.warnings.push_back(*missing);
+  }
   // Dropping the temporary file keeps the old image as it was.
   if (options.cancel.Requested()) {
     report.cancelled = true;

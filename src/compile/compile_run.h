@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -14,6 +15,15 @@
 #include "support/progress.h"
 
 namespace zanthrel {
+
+// Label fields chosen instead of a compile's own; texts are Windows-1251 of
+// at most 32 bytes.
+struct LabelChoice {
+  std::optional<std::string> text;
+  std::optional<std::string> comment;
+  std::optional<uint32_t> volumeId;
+  std::optional<uint32_t> rootId;
+};
 
 struct CompileOptions {
   // Bytes copied against the bytes of every file found below the folder.
@@ -29,6 +39,8 @@ struct CompileOptions {
   bool outsideLinks = true;
   // The names stored as Windows-1251 or, for a disc meant to be read so, as UTF-8.
   TextEncoding names = TextEncoding::kCp1251;
+  // Label fields that replace the compile's own and a root label file's.
+  LabelChoice label;
 };
 
 struct CompileReport {
@@ -47,6 +59,9 @@ struct CompileReport {
   // leads out of the folder, each folder stored again, an image larger than
   // a CD: "path: what".
   std::vector<std::string> warnings;
+  // The root's "Disc label" file that the volume label was taken from, not
+  // stored as a file; empty when there was none.
+  std::string labelFile;
 };
 
 // The image is written through a temporary file beside it and put in place

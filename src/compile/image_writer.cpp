@@ -41,7 +41,11 @@ class TreeWriter : public TreeVisitor {
     const int32_t before = run_.image.Cursor();
     if (!current.handle) current.handle = run_.host.OpenFolder(folder.path);
     const int32_t after = CopyFileBlocks(run_, *current.handle, item, &entry[opera::entry::kByteCount]);
-    if (folder.bootArea) CopyToBootSlots(run_, Utf8ToCp1251(item.hostName), path, folder.level);
+    if (folder.bootArea) {
+      const std::string name = Utf8ToCp1251(item.hostName);
+      CopyToBootSlots(run_, name, path, folder.level);
+      run_.bootFiles.Note(name, folder.level);
+    }
     FinishEntry(entry, run_.ids, uint32_t(after - before), uint32_t(before));
     current.entries.push_back(entry);
   }

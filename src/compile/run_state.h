@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "compile/boot_files.h"
 #include "compile/image_file.h"
 #include "compile/scan_ahead.h"
 #include "compile/unique_ids.h"
@@ -29,6 +30,8 @@ struct CompileRun {
   std::vector<std::string> renamed;
   // One line per thing the user may want to know of, though nothing was lost: "path: what".
   std::vector<std::string> warnings;
+  // The boot files met in the folders of the boot area.
+  BootFilesFound bootFiles;
   // Lists the folders ahead of the walk, where there is one.
   ScanAhead* scans = nullptr;
   const Progress* progress = nullptr;

@@ -66,6 +66,7 @@ bool Walk(const SourceTree& tree, TreeVisitor& visitor, const WalkFolder& folder
 }  // namespace
 
 SharedFolderList SourceTree::List(const std::string& path) const {
+  if (rootList && path == root) return rootList;
   return std::make_shared<const FolderList>(ScanFolder(host, path, {excluded, root, outsideLinks}));
 }
 

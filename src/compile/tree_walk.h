@@ -34,6 +34,9 @@ struct SourceTree {
   std::vector<FileIdentity> excluded;
   // Links that lead out of the root are listed (each a warning) or left out.
   bool outsideLinks = true;
+  // The root's listing when it was made before the walk; the walk lists
+  // the root afresh when it is null.
+  SharedFolderList rootList = {};
 
   // The listing of one folder of the tree.
   SharedFolderList List(const std::string& path) const;

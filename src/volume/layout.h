@@ -32,6 +32,8 @@ struct LayoutLabel {
   uint32_t rootBlockSize = 0;
   uint32_t lastRootCopy = 0;
   std::array<uint32_t, 8> rootCopies{};
+
+  bool operator==(const LayoutLabel&) const = default;
 };
 
 // One directory entry, every field as stored.
@@ -56,6 +58,7 @@ struct LayoutEntry {
   std::string sha1;
 
   bool IsDirectory() const { return (flags & 1) != 0; }
+  bool operator==(const LayoutEntry&) const = default;
 };
 
 // The header of one block of a directory copy, and how many of the
@@ -67,6 +70,8 @@ struct LayoutDirectoryBlock {
   uint32_t firstFree = 0;
   uint32_t firstEntry = 0;
   uint32_t entryCount = 0;
+
+  bool operator==(const LayoutDirectoryBlock&) const = default;
 };
 
 // A directory as read from its first copy that reads whole; every copy is
@@ -78,6 +83,8 @@ struct LayoutDirectory {
   std::vector<uint32_t> copies;  // first block of each copy
   std::vector<LayoutDirectoryBlock> blocks;
   std::vector<LayoutEntry> entries;  // in the order of the directory's blocks
+
+  bool operator==(const LayoutDirectory&) const = default;
 };
 
 // A run of whole volume blocks kept in the blocks file, laid over the
@@ -86,6 +93,8 @@ struct LayoutPatch {
   uint32_t firstBlock = 0;
   uint32_t blockCount = 0;
   uint64_t offset = 0;  // byte offset in the blocks file
+
+  bool operator==(const LayoutPatch&) const = default;
 };
 
 struct DiscLayout {
@@ -99,6 +108,8 @@ struct DiscLayout {
   // The blocks file's name, beside the layout file.
   std::string blocksFile;
   std::vector<LayoutPatch> patches;
+
+  bool operator==(const DiscLayout&) const = default;
 };
 
 }  // namespace zanthrel

@@ -14,6 +14,7 @@ namespace {
 struct Lister {
   ImageSource& source;
   const ListingReceiver& receiver;
+  VolumeExtent volume;
   WalkPath walking;
   std::string path;  // of the directory being walked, Opera names joined by "/"
 
@@ -44,7 +45,9 @@ class ListingVisitor : public DirectoryVisitor {
     const auto* type = reinterpret_cast<const char*>(entry.Bytes() + opera::entry::kType);
     lister_.receiver.entry({path, entry.Flags(), entry.ByteCount(), entry.BlockCount(), copies.count,
                             copies.count > 0 ? copies[0] : 0, entry.Field(opera::entry::kUniqueId),
-                            std::string(type, 4), copies.Blocks()});
+                            std::string(type, 4), copies.Blocks(), entry.BlockSize(),
+                            entry.Field(opera::entry::kBurst), entry.Field(opera::entry::kGap),
+                            entry.IsDirectory() ? 0 : FileBytes(entry, lister_.volume)});
     // A folder that cannot be read is named; the folders beside it still are listed.
     if (entry.IsDirectory() && !lister_.ListDirectory(entry)) lister_.receiver.unreadableFolder(path);
     path.resize(parent);
@@ -81,7 +84,7 @@ bool ListTree(ImageSource& source, const ListingReceiver& receiver) {
   if (!label) return false;
   const opera::LabelView view = label->View();
   const CopyList rootCopies = label->RootCopies();
-  Lister lister{source, receiver, {}, {}};
+  Lister lister{source, receiver, VolumeExtentOf(view), {}, {}};
   for (uint32_t i = 0; i < rootCopies.count; ++i) {
     if (lister.ListCopy(rootCopies[i], view.RootBlockCount(), view.RootBlockSize())) return true;
   }

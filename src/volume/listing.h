@@ -22,6 +22,11 @@ struct ListedEntry {
   uint32_t uniqueId = 0;
   std::string type;                  // the four bytes of the entry's type, as stored
   std::vector<uint32_t> copyBlocks;  // the first block of every copy, `copies` of them
+  uint32_t blockSize = 0;
+  uint32_t burst = 0;
+  uint32_t gap = 0;
+  // The bytes a file gives, as decompile writes it from its copies (FileBytes).
+  uint64_t fileBytes = 0;
 };
 
 // What a listing hands over as the walk meets it.

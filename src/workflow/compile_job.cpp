@@ -2,7 +2,10 @@
 
 #include <memory>
 
+#include "compile/layout_build.h"
 #include "source/disc_image.h"
+#include "support/text.h"
+#include "volume/layout_file.h"
 
 namespace zanthrel {
 
@@ -51,6 +54,90 @@ void ReplaceAll(std::string& text, const std::string& from, const std::string& t
   }
 }
 
+// Layout files are text of a few lines per entry: far below this.
+constexpr uint64_t kMaxLayoutFileSize = 256 << 20;
+
+Result<DiscLayout> ReadLayoutFile(Host& host, const std::string& path) {
+  Result<HostFile> file = host.OpenFile(path);
+  if (!file) return Error{path + ": cannot be read (" + ErrorText(file.Failure().code) + ")", file.Failure().code};
+  const Result<PathInfo> info = file->Info();
+  if (!info) return Error{path + ": cannot be read (" + ErrorText(info.Failure().code) + ")", info.Failure().code};
+  if (info->size > kMaxLayoutFileSize) return Error{path + ": too large for a layout file", EFBIG};
+  std::string text(size_t(info->size), '\0');
+  Result<size_t> read = file->ReadAt(0, text.data(), text.size());
+  if (!read || *read != text.size()) return Error{path + ": cannot be read whole", EIO};
+  Result<DiscLayout> layout = ParseLayout(text);
+  if (!layout) return Error{path + ": " + layout.Failure().text, layout.Failure().code};
+  return layout;
+}
+
+// "12 of 400 blocks differ from the original, 3 added at its end"
+std::string LayoutSummary(const LayoutBuildReport& built, uint32_t originalBlocks) {
+  const uint64_t added = built.blockCount > originalBlocks ? built.blockCount - originalBlocks : 0;
+  if (built.blocksChanged == 0 && added == 0) return "all " + std::to_string(originalBlocks) + " blocks as in the original";
+  std::string text = "at most " + std::to_string(built.blocksChanged - std::min(built.blocksChanged, added)) +
+                     " of " + std::to_string(originalBlocks) + " blocks differ from the original";
+  if (added > 0) text += ", " + std::to_string(added) + " added at its end";
+  return text;
+}
+
+// The image built by the layout, through a temporary file put in place only
+// when every write succeeded, as a compile does.
+CompileReport CompileByLayout(const CompileRequest& request, const std::string& imagePath) {
+  Host& host = *request.host;
+  CompileReport report;
+  Result<DiscLayout> layout = ReadLayoutFile(host, request.layoutPath);
+  if (!layout) {
+    report.failure = layout.Failure().text;
+    return report;
+  }
+  if (Status output = CheckImageOutput(host, imagePath); !output) {
+    report.refused = true;
+    report.failure = output.Failure().text;
+    return report;
+  }
+  const Result<std::string> image = AbsolutePath(host, imagePath);
+  if (!image) {
+    report.failure = image.Failure().text;
+    return report;
+  }
+  Result<TemporaryFile> temporary = TemporaryFile::CreateBeside(host, *image);
+  if (!temporary) {
+    report.failure = imagePath + ": cannot be created (" + ErrorText(temporary.Failure().code) + ")";
+    return report;
+  }
+  LayoutBuildOptions options;
+  options.host = &host;
+  options.ids = request.ids;
+  options.names = request.names;
+  options.changed = request.layoutChange;
+  options.cancel = request.cancel;
+  const uint32_t originalBlocks = layout->imageBlocks;
+  const std::string blocksPath = JoinPath(ParentFolderOf(request.layoutPath), layout->blocksFile);
+  const LayoutBuildReport built = BuildByLayout(*layout, request.folder, blocksPath, temporary->File(), options);
+  report.warnings = built.warnings;
+  report.cancelled = built.cancelled;
+  if (!built.written) {
+    report.failure = built.cancelled ? imagePath + ": not written, stopped by the user" : built.failure;
+    return report;
+  }
+  if (Status placed = temporary->Commit(); !placed) {
+    report.failure = imagePath + ": cannot be put in place (" + ErrorText(placed.Failure().code) + ")";
+    return report;
+  }
+  if (request.layoutChange) request.layoutChange(LayoutSummary(built, originalBlocks));
+  report.written = true;
+  report.blockCount = built.blockCount;
+  return report;
+}
+
+// The plain image, compiled afresh or built by the layout.
+CompileReport CompilePlainImage(const CompileRequest& request, const std::string& imagePath,
+                                const CompileOptions& options) {
+  if (!request.layoutPath.empty()) return CompileByLayout(request, imagePath);
+  return CompileImage(request.folder, imagePath, request.bootArea, options);
+}
+
 CompileReport CompileThroughPlainImage(const CompileRequest& request, ImageFormat format,
                                        const CompileOptions& options) {
   Host& host = *request.host;
@@ -60,7 +147,7 @@ CompileReport CompileThroughPlainImage(const CompileRequest& request, ImageForma
     report.failure = request.imagePath + ": cannot be created (" + ErrorText(plain.Failure().code) + ")";
     return report;
   }
-  CompileReport report = CompileImage(request.folder, plain->Path(), request.bootArea, options);
+  CompileReport report = CompilePlainImage(request, plain->Path(), options);
   // The plain image is this run's business; the user asked for the other one.
   ReplaceAll(report.failure, plain->Path(), request.imagePath);
   for (std::string& warning : report.warnings) ReplaceAll(warning, plain->Path(), request.imagePath);
@@ -83,6 +170,13 @@ CompileReport CompileThroughPlainImage(const CompileRequest& request, ImageForma
 }  // namespace
 
 CompileReport CompileFolderToImage(const CompileRequest& request) {
+  Result<LabelChoice> label = LabelChoiceOf(request.label);
+  if (!label) {
+    CompileReport report;
+    report.refused = true;
+    report.failure = request.imagePath + ": not written, " + label.Failure().text;
+    return report;
+  }
   const ImageFormat format = OutputFormat(request.imagePath, request.format);
   // A compiled disc has its one data track.
   for (const std::string& path : OutputPaths(format, {DiscTrack{}}, request.imagePath)) {
@@ -103,8 +197,9 @@ CompileReport CompileFolderToImage(const CompileRequest& request) {
   options.cancel = request.cancel;
   options.outsideLinks = request.outsideLinks;
   options.names = request.names;
+  options.label = *label;
   if (format == ImageFormat::kIso) {
-    return CompileImage(request.folder, request.imagePath, request.bootArea, options);
+    return CompilePlainImage(request, request.imagePath, options);
   }
   return CompileThroughPlainImage(request, format, options);
 }

@@ -1,12 +1,14 @@
 // What "Compile ISO" does, for the window and the command line alike.
 #pragma once
 
+#include <functional>
 #include <optional>
 #include <string>
 
 #include "compile/compile_run.h"
 #include "compile/unique_ids.h"
 #include "workflow/image_format.h"
+#include "workflow/label_fields.h"
 #include "workflow/output_guard.h"
 
 namespace zanthrel {
@@ -21,11 +23,19 @@ struct CompileRequest {
   bool outsideLinks = true;
   // What the names are stored as on the disc.
   TextEncoding names = TextEncoding::kCp1251;
+  // The volume label's text, comment and ids, where the user chose them.
+  LabelFields label;
   // The command line sets its own rules; the window's save dialog has asked.
   ReplaceRule replace = ReplaceRule::kAskedByDialog;
   Progress progress;
   // Each host file, as it is added to the image.
   FileWritten fileAdded;
+  // Builds by this layout file (written by decompile with its layout) from
+  // the folder decompile wrote, instead of compiling the folder afresh.
+  std::string layoutPath;
+  // Each entry that a build by layout moved, added or removed, then the
+  // summary of how many blocks differ from the original.
+  std::function<void(const std::string&)> layoutChange;
   // The generator that the front end keeps for the life of the process.
   UniqueIdGenerator* ids = nullptr;
   Host* host = &SystemHost();
@@ -34,7 +44,7 @@ struct CompileRequest {
 
 // A CUE/BIN or a CHD is written from the plain image, which is built first
 // beside it under a temporary name and removed again; every message names
-// the image asked for.
+// the image asked for. A label text that cannot be stored refuses the run.
 CompileReport CompileFolderToImage(const CompileRequest& request);
 
 }  // namespace zanthrel

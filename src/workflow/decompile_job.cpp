@@ -5,6 +5,8 @@
 #include "support/cp1251.h"
 #include "support/host.h"
 #include "support/text.h"
+#include "volume/layout_file.h"
+#include "workflow/layout_record.h"
 
 namespace zanthrel {
 
@@ -50,6 +52,30 @@ std::string CutFileSummary(const DecompileReport& report) {
   return text + " could not be removed (" + WithShortenedPath(cut.notRemoved->text, cut.path) + ")";
 }
 
+// The layout of the disc just decompiled, beside the log.
+void WriteLayout(ImageSource& source, const DecompileRequest& request, DecompileReport& report) {
+  Host& host = *request.host;
+  LayoutScanOptions scan;
+  scan.extractDiscLabel = request.extractDiscLabel;
+  scan.names = request.names;
+  Result<LayoutRecord> record =
+      RecordLayout(source, report.outputFolder, LayoutBlocksPathFor(report.layoutPath), scan, host, request.cancel);
+  if (!record) {
+    report.layoutFailure = record.Failure();
+    return;
+  }
+  report.layoutKeptBlocks = record->keptBlocks;
+  report.layoutWarnings = std::move(record->warnings);
+  const std::string text = LayoutText(record->layout);
+  // As the log is: a link in its place is never written through.
+  Result<HostFile> file = host.CreateFileIn(host.OpenFolder(ParentFolderOf(report.layoutPath)), FileNameOf(report.layoutPath));
+  Status written = file ? file->WriteAt(0, text.data(), text.size()) : Status(file.Failure());
+  if (!written) {
+    report.layoutFailure = Error{report.layoutPath + ": cannot be written (" + ErrorText(written.Failure().code) + ")",
+                                 written.Failure().code};
+  }
+}
+
 }  // namespace
 
 std::string OutputFolderFor(const std::string& outputDir, const std::string& imagePath) {
@@ -58,6 +84,16 @@ std::string OutputFolderFor(const std::string& outputDir, const std::string& ima
 
 std::string LogPathFor(const std::string& outputDir, const std::string& imagePath) {
   return JoinPath(outputDir, BaseNameOf(imagePath) + ".log");
+}
+
+std::string LayoutPathFor(const std::string& outputDir, const std::string& imagePath) {
+  return JoinPath(outputDir, BaseNameOf(imagePath) + ".layout.json");
+}
+
+std::string LayoutBlocksPathFor(const std::string& layoutPath) {
+  const std::string suffix = ".json";
+  const bool json = layoutPath.size() >= suffix.size() && layoutPath.ends_with(suffix);
+  return (json ? layoutPath.substr(0, layoutPath.size() - suffix.size()) : layoutPath) + ".blocks";
 }
 
 std::string DriveOutputFolderFor(const std::string& outputDir) {
@@ -131,6 +167,11 @@ DecompileReport DecompileImageFile(const DecompileRequest& request) {
   options.logEncoding = request.logEncoding;
   options.names = request.names;
   static_cast<DecompileResult&>(report) = DecompileImage(source, report.outputFolder, report.logPath, options);
+  if (request.layout && (report.outcome == DecompileOutcome::kDone || report.outcome == DecompileOutcome::kDamagedFiles)) {
+    report.layoutPath = request.drive ? JoinPath(*outputDir, "cd-rom.layout.json")
+                                      : LayoutPathFor(*outputDir, request.imagePath);
+    WriteLayout(source, request, report);
+  }
   Close(source);
   report.finalLogLine = LastLine(host, report.logPath);
   if (request.logEncoding == TextEncoding::kUtf8) report.finalLogLine = Utf8ToCp1251(report.finalLogLine);

@@ -34,6 +34,9 @@ struct DecompileRequest {
   FileWritten fileWritten;
   // Reads the disc in this drive instead of an image file.
   DeviceOperations* drive = nullptr;
+  // Records the disc's layout beside the log (<base>.layout.json and the
+  // blocks it keeps, <base>.layout.blocks), for `compile --layout`.
+  bool layout = false;
   // Writes into an output folder that holds something already; without it
   // such a folder (perhaps edited since the last decompile) is refused
   // before anything is opened or written, the log included.
@@ -53,6 +56,12 @@ struct DecompileReport : DecompileResult {
   std::optional<Error> outputDirFailure;
   std::string outputFolder;
   std::string logPath;
+  // With `layout`: the layout file written, or why it was not; how many
+  // blocks it keeps as they are, and what the user should know about it.
+  std::string layoutPath;
+  std::optional<Error> layoutFailure;
+  uint64_t layoutKeptBlocks = 0;
+  std::vector<std::string> layoutWarnings;
   // The run's last log line, Windows-1251, without its line end.
   std::string finalLogLine;
   // The log exists and holds at least one line.
@@ -62,6 +71,10 @@ struct DecompileReport : DecompileResult {
 // Output names for an image: "PARCE_" + base and base + ".log" inside the folder.
 std::string OutputFolderFor(const std::string& outputDir, const std::string& imagePath);
 std::string LogPathFor(const std::string& outputDir, const std::string& imagePath);
+
+// The layout file and its blocks beside the log: base + ".layout.json", base + ".layout.blocks".
+std::string LayoutPathFor(const std::string& outputDir, const std::string& imagePath);
+std::string LayoutBlocksPathFor(const std::string& layoutPath);
 
 // Output names for a drive: the folder joined with "PARCE_CD-ROM" and "cd-rom.log".
 std::string DriveOutputFolderFor(const std::string& outputDir);

@@ -8,17 +8,6 @@ namespace zanthrel {
 
 namespace {
 
-ImageOpening OpenForReading(ImageSource& source, const std::string& image, Host& host,
-                            const Progress& progress) {
-  ImageOpening opening;
-  const OpenStatus opened = OpenImageFile(source, image, host, progress);
-  opening.opened = opened.Ok();
-  if (!opened) opening.failure = opened.Failure().text;
-  if (opened) opening.container = source.Container();
-  if (opened) opening.containerFields = source.ContainerAsFields();
-  return opening;
-}
-
 // Opens the image for reading only and, when it opened, lets `inspect` fill
 // the report; a host that failed the reading on the way is told, as
 // decompile tells it.
@@ -26,7 +15,7 @@ template <typename Report, typename Inspect>
 Report InspectImageFile(const std::string& image, Host& host, const Progress& progress, Inspect inspect) {
   Report report;
   ImageSource source;
-  report.opening = OpenForReading(source, image, host, progress);
+  report.opening = OpenImageForReading(source, image, host, progress);
   if (!report.opening.opened) return report;
   inspect(source, report);
   if (const std::optional<Error> failure = HostFailureOf(source)) {
@@ -51,6 +40,17 @@ std::vector<TrackSummary> TracksOf(const ImageSource& source, const std::string&
 }
 
 }  // namespace
+
+ImageOpening OpenImageForReading(ImageSource& source, const std::string& image, Host& host,
+                                 const Progress& progress) {
+  ImageOpening opening;
+  const OpenStatus opened = OpenImageFile(source, image, host, progress);
+  opening.opened = opened.Ok();
+  if (!opened) opening.failure = opened.Failure().text;
+  if (opened) opening.container = source.Container();
+  if (opened) opening.containerFields = source.ContainerAsFields();
+  return opening;
+}
 
 InfoReport SummarizeImageFile(const std::string& image, Host& host, const Progress& progress) {
   InfoReport report = InspectImageFile<InfoReport>(image, host, progress, [&](ImageSource& source, InfoReport& read) {

@@ -74,6 +74,10 @@ struct VerifyImageReport : InspectReport {
   VerifyReport verify;
 };
 
+// Opens `image` into `source` for reading only, saying how it went.
+ImageOpening OpenImageForReading(ImageSource& source, const std::string& image, Host& host,
+                                 const Progress& progress = {});
+
 // `progress` hears how far a gzip file is inflated while the label is
 // searched, in compressed bytes; verify's then of the files checked
 // (VerifyImage).

@@ -96,12 +96,29 @@ void WindowController::StartCompile(const std::string& folder) {
   std::optional<std::string> image = services_.dialogs->ChooseImageToWrite(start.folder, start.name);
   if (!image) return;
   CompileRequest request = WindowCompileRequest(folder, *image, ids_);
+  request.label = label_;
   StartJob([request](const Progress& progress, CancelToken cancel) {
     CompileRequest run = request;
     run.progress = progress;
     run.cancel = cancel;
     return OutcomeOfCompile(CompileFolderToImage(run), run.imagePath);
   });
+}
+
+void WindowController::VolumeLabelClicked() {
+  TypedLabelFields typed = TypedLabelFieldsOf(label_);
+  std::string problem;
+  for (;;) {
+    std::optional<TypedLabelFields> answer = services_.dialogs->EditLabelFields(typed, problem);
+    if (!answer) return;
+    Result<LabelFields> fields = LabelFieldsOf(*answer);
+    if (fields) {
+      label_ = *fields;
+      return;
+    }
+    typed = *answer;
+    problem = fields.Failure().text;
+  }
 }
 
 void WindowController::CancelClicked() {

@@ -90,7 +90,12 @@ class WindowController {
   void DriveChoiceSelected();
   // `driveIndex` is the drive list's selection, -1 for none.
   void DecompileClicked(bool additionalInfo, bool extractDiscLabel, int driveIndex);
+  // Compile ISO, with the label fields chosen last.
   void CompileClicked();
+  // "Volume label...": asks until the answer can be stored or is cancelled;
+  // the fields answered are kept for every compile after.
+  void VolumeLabelClicked();
+  const LabelFields& ChosenLabelFields() const { return label_; }
   void CancelClicked();
   // File > Open: the image chosen is opened (OpenImage).
   void OpenClicked();
@@ -128,6 +133,7 @@ class WindowController {
   std::vector<DriveEntry> drives_;
   // Ids run on from image to image for as long as the window lives.
   UniqueIdGenerator ids_;
+  LabelFields label_;
   std::thread worker_;
   // The image shown, and where its last De-Compile wrote.
   std::string imagePath_;

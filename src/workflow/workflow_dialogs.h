@@ -5,6 +5,8 @@
 #include <optional>
 #include <string>
 
+#include "workflow/label_fields.h"
+
 namespace zanthrel {
 
 class WorkflowDialogs {
@@ -29,6 +31,10 @@ class WorkflowDialogs {
   // Yes or no to CompileFolderQuestion(folder): whether a folder dropped on
   // the window is compiled.
   virtual bool ConfirmCompileFolder(const std::string& folder) = 0;
+  // The "Volume label..." dialog, filled with `current` and, when an answer
+  // before could not be stored, showing `problem`; nothing when cancelled.
+  virtual std::optional<TypedLabelFields> EditLabelFields(const TypedLabelFields& current,
+                                                          const std::string& problem) = 0;
 };
 
 }  // namespace zanthrel

@@ -1,6 +1,7 @@
 // The window driven end to end, offscreen, with chosen answers to its dialogs.
 #include <gtest/gtest.h>
 
+#include <QAction>
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
@@ -23,7 +24,9 @@
 #include <filesystem>
 
 #include "app/folder_dialog.h"
+#include "app/label_dialog.h"
 #include "app/main_window.h"
+#include "support/cp1251.h"
 #include "testkit/memory_device.h"
 #include "support/host.h"
 #include "testkit/files.h"
@@ -167,12 +170,58 @@ TEST_F(WindowTest, CompileWritesAnImageWithTheBootArea) {
   dialogs_.folders = {temp_ / "src"};
   dialogs_.targets = {temp_ / "old.iso"};
   const QString status = Click(window_->compileButton);
-  EXPECT_EQ(status.toStdString(), "Image written: " + (temp_ / "old.iso"));
+  EXPECT_EQ(status.toStdString(), "Image written, 1 warning: " + testkit::NoBootFilesWarning(temp_ / "src"));
   Bytes image = testkit::ReadBytes(temp_ / "old.iso");
   ASSERT_GE(image.size(), 305u * 2048);
   EXPECT_EQ(std::string(image.begin() + 40, image.begin() + 46), "CD-ROM");
   EXPECT_EQ(Bytes(image.begin(), image.begin() + 2048),
             Bytes(image.begin() + 225 * 2048, image.begin() + 226 * 2048));
+}
+
+// "Volume label..." sits in the menu bar, the window's context menu and on
+// Ctrl+L, not in the strip, whose size and tab order stay; what it answers
+// goes into the compiles after.
+TEST_F(WindowTest, TheVolumeLabelDialogLeavesTheStripAsItIsAndLabelsTheNextCompile) {
+  window_->show();
+  window_->resize(window_->minimumSizeHint());
+  QApplication::processEvents();
+  EXPECT_EQ(window_->strip->size(), QSize(433, 105));
+  EXPECT_EQ(window_->contextMenuPolicy(), Qt::ActionsContextMenu);
+  ASSERT_TRUE(window_->actions().contains(window_->volumeLabelAction));
+  EXPECT_EQ(window_->volumeLabelAction->text(), "Volume label...");
+  EXPECT_EQ(window_->decompileButton->nextInFocusChain(), window_->compileButton);
+
+  dialogs_.labelAnswers = {{"Перевод", "", "0x10", ""}};
+  EXPECT_EQ(window_->volumeLabelAction->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_L));
+  window_->volumeLabelAction->trigger();
+  ASSERT_EQ(dialogs_.labelShown.size(), 1u);
+  EXPECT_EQ(window_->ChosenLabelFields().volumeId, std::optional<uint32_t>(16));
+
+  fs::create_directories(temp_.Path() / "src");
+  testkit::WriteText(temp_ / "src/file.txt", "content");
+  dialogs_.folders = {temp_ / "src"};
+  dialogs_.targets = {temp_ / "new.iso"};
+  Click(window_->compileButton);
+  const Bytes image = testkit::ReadBytes(temp_ / "new.iso");
+  ASSERT_GE(image.size(), 2048u);
+  EXPECT_EQ(std::string(image.begin() + 40, image.begin() + 48), Utf8ToCp1251("Перевод") + '\0');
+  EXPECT_EQ(image[75], 0x10);
+}
+
+// The dialog shows the fields and the problem it is given, and gives back
+// what is typed, the ids without blanks around them.
+TEST(LabelDialogTest, ShowsTheFieldsAndTheProblemAndGivesBackWhatIsTyped) {
+  LabelDialog dialog(nullptr, {"CD", "c", "0x00000001", ""}, "Root id: \"x\" is not a 32-bit number");
+  EXPECT_EQ(dialog.textEdit->text(), "CD");
+  EXPECT_EQ(dialog.volumeIdEdit->text(), "0x00000001");
+  EXPECT_FALSE(dialog.problemLine->isHidden());
+  EXPECT_TRUE(dialog.problemLine->text().startsWith("Root id:"));
+  dialog.commentEdit->setText("Комментарий");
+  dialog.rootIdEdit->setText(" 77 ");
+  const TypedLabelFields typed = dialog.Fields();
+  EXPECT_EQ(std::vector<std::string>({typed.text, typed.comment, typed.volumeId, typed.rootId}),
+            std::vector<std::string>({"CD", "Комментарий", "0x00000001", "77"}));
+  EXPECT_TRUE(LabelDialog(nullptr, {}, "").problemLine->isHidden());
 }
 
 TEST_F(WindowTest, CancelStopsACompileAndKeepsTheOldImage) {
@@ -446,7 +495,9 @@ TEST_F(BrowseWindowTest, ADroppedFileOpensAndADroppedFolderOffersCompileIso) {
   dialogs_.targets = {temp_ / "work/src.iso"};
   EXPECT_TRUE(Drop(temp_ / "work/src"));
   ASSERT_TRUE(finished.wait(20000));
-  EXPECT_EQ(finished.back().front().toString().toStdString(), "Image written: " + (temp_ / "work/src.iso"));
+  EXPECT_EQ(finished.back().front().toString().toStdString(),
+            "Image written, 1 warning: " + testkit::NoBootFilesWarning(temp_ / "work/src"));
+  EXPECT_TRUE(fs::is_regular_file(temp_.Path() / "work/src.iso"));
   EXPECT_EQ(dialogs_.targetsOffered, std::vector<std::string>{(temp_ / "work") + " | src.iso"});
   // The image shown stays while a folder is compiled.
   EXPECT_NE(Item("LaunchMe"), nullptr);

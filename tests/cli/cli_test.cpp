@@ -167,10 +167,35 @@ TEST(CommandLineTest, DecompileWarnsOfEachNumberedName) {
   // Compile folds its own the same way, one warning in the singular.
   fs::create_directories(temp.Path() / "src");
   testkit::WriteText(temp / "src/中.txt", "x");  // stored as "?.txt": no Windows-1251 form
-  run = RunZanthrel("compile -q src back.iso");
+  run = RunZanthrel("compile -q --no-boot-area src back.iso");
   EXPECT_EQ(run.status, 0) << run.err;
   EXPECT_EQ(run.out, "");
   EXPECT_EQ(run.err, "zanthrel: warning: 1 warning not shown (-q); run without -q to see each\n");
+}
+
+// The label asked for on the command line, and the one a decompiled
+// "Disc label" brings back, which says so in one line and is no file.
+TEST(CommandLineTest, CompileWritesTheLabelAskedForOrTheOneOfTheDiscLabelFile) {
+  testkit::TempFolder temp;
+  fs::create_directories(temp.Path() / "src");
+  testkit::WriteText(temp / "src/a.txt", "a");
+  testkit::ProcessOutcome run = RunZanthrel(
+      "compile --no-boot-area --volume-label 'Игра' --volume-comment 'v2' --volume-id 0xDEADBEEF --root-id 42 "
+      "src first.iso");
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(run.err, "");
+  run = RunZanthrel("info first.iso");
+  EXPECT_NE(run.out.find("Volume id:    0xDEADBEEF\nLabel text:   Игра\nComment:      v2\n"), std::string::npos)
+      << run.out;
+
+  ASSERT_EQ(RunZanthrel("decompile -q --disc-label first.iso").status, 0);
+  run = RunZanthrel("compile --no-boot-area PARCE_first second.iso");
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(run.err, "zanthrel: " + testkit::HostPath(fs::canonical(temp.Path() / "PARCE_first").string()) +
+                         "/Disc label: taken as the volume label, not stored as a file\n");
+  EXPECT_EQ(testkit::ReadBytes(temp / "second.iso"), testkit::ReadBytes(temp / "first.iso"));
+  run = RunZanthrel("compile -q --no-boot-area PARCE_first third.iso");
+  EXPECT_EQ(run.out + run.err, "");
 }
 
 TEST(CommandLineTest, EveryFailureGivesOneLineAndItsStatus) {
@@ -813,7 +838,7 @@ TEST(CommandLineTest, NamesReadAndWrittenAsUtf8ComeBackWhole) {
   fs::create_directories(testkit::PathOf(temp / "tree/Музыка/日本"));
   testkit::WriteText(temp / "tree/Музыка/日本/ファイル.txt", "hi");
   testkit::WriteText(temp / "tree/плохо.txt", "x");
-  testkit::ProcessOutcome run = RunZanthrel("compile -q --names utf-8 tree u8.iso");
+  testkit::ProcessOutcome run = RunZanthrel("compile -q --no-boot-area --names utf-8 tree u8.iso");
   ASSERT_EQ(run.status, 0) << run.err;
   EXPECT_EQ(run.err, "");
 

@@ -64,6 +64,11 @@ const std::vector<Field> kSpan = {{"firstBlock", kNumber}, {"blockCount", kNumbe
 const std::vector<Field> kProblem = {{"path", kString}, {"copy", kNumber}, {"firstBlock", kNumber},
                                      {"blockCount", kNumber}};
 
+// An entry as `list` gives it, and `diff` too.
+const std::vector<Field> kListedEntry = {{"path", kString},  {"kind", kString},   {"type", kString},
+                                         {"id", kNumber},    {"flags", kNumber},  {"bytes", kNumber},
+                                         {"blocks", kNumber}, {"copies", kArray}};
+
 const std::vector<Field> kTrackSectors = {{"track", kNumber}, {"firstSector", kNumber}, {"sectorCount", kNumber}};
 const std::vector<Field> kHunks = {{"firstHunk", kNumber}, {"hunkCount", kNumber}};
 
@@ -153,9 +158,7 @@ void CheckImage(Checker& check, const json& object) {
     check.Fields(tree, "tree", {{"directories", kNumber}, {"files", kNumber}, {"fileBytes", kNumber},
                                 {"read", kBool}, {"unreadableDirectories", kNumber}});
   }
-  check.Each(object.value("entries", json()), "entries",
-             {{"path", kString}, {"kind", kString}, {"type", kString}, {"id", kNumber}, {"flags", kNumber},
-              {"bytes", kNumber}, {"blocks", kNumber}, {"copies", kArray}});
+  check.Each(object.value("entries", json()), "entries", kListedEntry);
   if (findings) {
     for (const char* list : {"unreadable", "corrupt", "differing"}) check.Each(object.value(list, json()), list, kProblem);
     for (const char* list : {"unclaimed", "correctedSectors", "uncorrectableSectors"}) {
@@ -178,6 +181,66 @@ void CheckImage(Checker& check, const json& object) {
   }
 }
 
+// Two values, one from each image, each of `kinds`.
+void CheckPairOf(Checker& check, const json& value, const std::string& where, unsigned kinds) {
+  if (!value.is_array() || value.size() != 2) return check.Fail(where + " is not a pair: " + value.dump());
+  for (const json& item : value) {
+    if ((KindOf(item) & kinds) == 0) check.Fail(where + " holds " + item.dump());
+  }
+}
+
+// One line of `diff --json` for one difference.
+void CheckDifference(Checker& check, const json& object) {
+  const std::string kind = object.value("kind", "");
+  check.OneOf(object.value("kind", json()), "kind",
+              {"label", "added", "removed", "content", "fields", "moved", "unreadable"});
+  std::vector<Field> fields = {{"schema", kNumber}, {"record", kString}, {"command", kString},
+                               {"kind", kString},   {"path", kind == "label" ? unsigned(kNull) : unsigned(kString)}};
+  if (kind == "label" || kind == "fields") fields.push_back({"fields", kArray});
+  if (kind == "added" || kind == "removed") fields.push_back({"entry", kObject});
+  if (kind == "content") fields.insert(fields.end(), {{"bytes", kArray}, {"firstDifferentByte", kNumber}});
+  if (kind == "content" || kind == "moved") fields.push_back({"copies", kArray});
+  if (kind == "unreadable") {
+    fields.insert(fields.end(), {{"image", kString}, {"folder", kBool}, {"block", kNumber | kNull}});
+  }
+  check.Fields(object, "", fields);
+  check.OneOf(object.value("command", json()), "command", {"diff"});
+  const json changes = object.value("fields", json());
+  check.Each(changes, "fields", {{"name", kString}, {"first", kNumber | kString}, {"second", kNumber | kString}});
+  if (changes.is_array() && changes.empty()) check.Fail("fields is empty");
+  if (kind == "label" && changes.is_array() && changes.size() != 1) check.Fail("a label line names one field");
+  if (object.contains("entry")) check.Fields(object["entry"], "entry", kListedEntry);
+  if (object.contains("bytes")) CheckPairOf(check, object["bytes"], "bytes", kNumber);
+  if (object.contains("copies")) CheckPairOf(check, object["copies"], "copies", kArray);
+}
+
+// The last line of `diff --json`: the comparison as a whole.
+void CheckComparison(Checker& check, const json& object) {
+  check.Fields(object, "", {{"schema", kNumber},        {"record", kString},       {"command", kString},
+                            {"images", kArray},         {"exitStatus", kNumber},   {"error", kObject | kNull},
+                            {"containers", kArray},     {"equal", kBool},          {"entries", kArray | kNull},
+                            {"differences", kObject | kNull}});
+  check.OneOf(object.value("command", json()), "command", {"diff"});
+  CheckPairOf(check, object.value("images", json()), "images", kString);
+  CheckPairOf(check, object.value("containers", json()), "containers", kObject | kNull);
+  const json error = object.value("error", json());
+  const int status = object.value("exitStatus", -1);
+  if (status < 0 || status > 2) check.Fail("exitStatus is " + std::to_string(status));
+  if (error.is_object()) {
+    check.Fields(error, "error", {{"code", kString}, {"message", kString}, {"path", kString}});
+    check.OneOf(error["code"], "error.code", {"cannot-open", "host-failure", "label-unreadable", "tree-unreadable"});
+    if (error.value("code", "") == "cannot-open" && status != 2) check.Fail("cannot-open without exit status 2");
+    if (!object.value("differences", json()).is_null()) check.Fail("differences counted beside an error");
+  } else {
+    const json counts = object.value("differences", json());
+    check.Fields(counts, "differences",
+                 {{"label", kNumber}, {"added", kNumber}, {"removed", kNumber}, {"content", kNumber},
+                  {"fields", kNumber}, {"moved", kNumber}, {"unreadable", kNumber}});
+    CheckPairOf(check, object.value("entries", json()), "entries", kNumber);
+    if (object.value("equal", false) != (status == 0)) check.Fail("equal and exitStatus disagree");
+  }
+}
+
 }  // namespace
 
 std::vector<std::string> SchemaViolations(const json& object) {
@@ -187,6 +250,10 @@ std::vector<std::string> SchemaViolations(const json& object) {
   const std::string record = object.value("record", "");
   if (record == "image") {
     CheckImage(check, object);
+  } else if (record == "difference") {
+    CheckDifference(check, object);
+  } else if (record == "comparison") {
+    CheckComparison(check, object);
   } else if (record == "summary") {
     check.Fields(object, "", {{"schema", kNumber}, {"record", kString}, {"command", kString}, {"images", kNumber},
                               {"succeeded", kNumber}, {"failed", kNumber}, {"unopened", kNumber},

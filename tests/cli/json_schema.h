@@ -1,5 +1,5 @@
 // The JSON schema of docs/json.md as the tests read it: which fields each
-// object of `info`, `list` and `verify --json` has, and what kind of value
+// object of `info`, `list`, `verify` and `diff --json` has, and what kind of value
 // each holds.
 #pragma once
 

@@ -126,7 +126,8 @@ TEST(ProgressBarTest, EachJobFitsTheTerminalAndEndsBeforeTheSummary) {
     fs::remove_all(temp.Path() / "out");
     const std::vector<Job> jobs = {
         {"decompile -o out game.iso.gz", "game.iso.gz: decompiled into "},
-        {"compile out/PARCE_game new.iso -f", "new.iso: image written, "},
+        // The sample disc holds no boot code, which would be a warning above the summary.
+        {"compile --no-boot-area out/PARCE_game new.iso -f", "new.iso: image written, "},
         {"convert -f game.iso.gz plain.iso", "plain.iso: plain image written, "},
         {"verify game.iso.gz", "game.iso.gz: 8 blocks; "},
     };
@@ -164,7 +165,7 @@ TEST(ProgressBarTest, NoneOnAPipeNorWithQuiet) {
   EXPECT_EQ(Screen(run->terminal).size(), 1u) << run->terminal;
   EXPECT_EQ(run->terminal.find('%'), std::string::npos) << run->terminal;
 
-  for (const char* arguments : {"decompile -q -f game.iso.gz", "compile -q -f PARCE_game new.iso",
+  for (const char* arguments : {"decompile -q -f game.iso.gz", "compile -q -f --no-boot-area PARCE_game new.iso",
                                 "convert -q -f game.iso.gz plain.iso"}) {
     run = RunInTerminal(arguments, 80);
     EXPECT_EQ(run->status, 0) << arguments;
@@ -209,9 +210,11 @@ TEST(VerboseTest, ListsEachFileWrittenByItsPath) {
   ASSERT_EQ(piped.status, 0) << piped.err;
   EXPECT_EQ(piped.out, decompiled + "new.iso: image written, 309 blocks\n");
 
-  // -q says nothing, -v included.
+  // -q says nothing, -v included, but for the count of warnings (the sample
+  // disc holds no boot code).
   piped = RunZanthrel("compile -q -v -f PARCE_game new.iso");
-  EXPECT_EQ(piped.out + piped.err, "");
+  EXPECT_EQ(piped.out, "");
+  EXPECT_EQ(piped.err, "zanthrel: warning: 1 warning not shown (-q); run without -q to see each\n");
 
   const std::optional<TerminalRun> run = RunInTerminal("decompile -f -v game.iso", 40);
   SKIP_WITHOUT_TERMINAL(run);

@@ -23,13 +23,13 @@ struct UsageCase {
 };
 
 #ifdef ZANTHREL_WITH_MOUNT
-const std::string kCommands = "decompile, compile, convert, info, list, verify, mount, drives, help, version";
+const std::string kCommands = "decompile, compile, convert, info, list, verify, diff, mount, drives, help, version";
 #else
-const std::string kCommands = "decompile, compile, convert, info, list, verify, drives, help, version";
+const std::string kCommands = "decompile, compile, convert, info, list, verify, diff, drives, help, version";
 #endif
 
 const std::vector<std::string> kCommandNames = {"decompile", "compile", "convert", "info",   "list",
-                                                "verify",    "drives",  "help",    "version"};
+                                                "verify",    "diff",    "drives",  "help",    "version"};
 
 // A folder of the names the cases use: sample.iso an image, samples and tree
 // folders, existing.iso a file that is there already.
@@ -81,6 +81,25 @@ TEST(UsageErrorTest, ArgumentsThatACommandDoesNotTakeAreNamedWithTheLineThatWork
        "verify: --jobs: N is a whole number of 1 or more, not 0; zanthrel help verify describes the usage"},
       {"info --jobs many sample.iso sample.iso",
        "info: --jobs: N is a whole number of 1 or more, not many; zanthrel help info describes the usage"},
+  });
+}
+
+// A label value that the disc cannot hold is refused before anything is written.
+TEST(UsageErrorTest, LabelValuesTheDiscCannotHoldAreRefused) {
+  const std::string usage = "; zanthrel help compile describes the usage";
+  ExpectRefused({
+      {"compile --volume-label " + std::string(33, 'x') + " tree out.iso",
+       "compile: --volume-label: \"" + std::string(33, 'x') +
+           "\" is 33 bytes in Windows-1251; the label holds at most 32" + usage},
+      {"compile --volume-comment '日本' tree out.iso",
+       "compile: --volume-comment: \"日本\" has characters without a Windows-1251 form, which the label is "
+       "stored in" + usage},
+      {"compile --volume-id 0x100000000 tree out.iso",
+       "compile: --volume-id: \"0x100000000\" is not a 32-bit number: give it in decimal (0 to 4294967295) or "
+       "in hex (0x0 to 0xFFFFFFFF)" + usage},
+      {"compile --root-id -5 tree out.iso",
+       "compile: --root-id: \"-5\" is not a 32-bit number: give it in decimal (0 to 4294967295) or in hex "
+       "(0x0 to 0xFFFFFFFF)" + usage},
   });
 }
 

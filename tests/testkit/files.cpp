@@ -89,6 +89,12 @@ std::vector<std::string> NamesBelow(const std::filesystem::path& folder) {
   return names;
 }
 
+std::string NoBootFilesWarning(const std::string& folder) {
+  return Utf8Of(std::filesystem::canonical(PathOf(folder))) +
+         ": the image will not boot; missing: LaunchMe, rom_tags, bannerscreen, system/kernel/boot_code, "
+         "system/kernel/os_code, system/kernel/misc_code";
+}
+
 Bytes Pattern(size_t size, uint32_t seed) {
   Bytes bytes(size);
   uint32_t state = seed * 2654435761u + 1;

@@ -34,6 +34,9 @@ std::map<std::string, std::string> TreeOf(const std::string& root);
 // Every folder and file below `folder`, by relative path with "/" between its
 // parts, sorted.
 std::vector<std::string> NamesBelow(const std::filesystem::path& folder);
+// The warning of a compile with the boot area of a folder that holds none of
+// the files a bootable disc needs, the folder named by its real path.
+std::string NoBootFilesWarning(const std::string& folder);
 // Wraps 2048-byte sectors into raw 2352-byte sectors (user data at byte 16).
 Bytes RawFraming(const Bytes& userData);
 

@@ -113,6 +113,16 @@ void ImageBuilder::Directory(uint32_t block, const std::vector<EntryFields>& ent
   Put32(start + 16, header.firstEntry);
 }
 
+void ImageBuilder::DirectoryCopy(uint32_t firstBlock, const std::vector<std::vector<EntryFields>>& blocks) {
+  const uint32_t count = uint32_t(blocks.size());
+  for (uint32_t i = 0; i < count; ++i) {
+    std::vector<EntryFields> entries = blocks[i];
+    if (!entries.empty()) entries.back().flags |= i + 1 == count ? 0x80000000u : 0x40000000u;
+    Fill(firstBlock + i);
+    Directory(firstBlock + i, entries, Links(i + 1 == count ? 0xFFFFFFFF : i + 1, i == 0 ? 0xFFFFFFFF : i - 1));
+  }
+}
+
 void ImageBuilder::Data(uint32_t firstBlock, const Bytes& data) {
   if (size_t(firstBlock) * blockSize_ + data.size() > bytes_.size()) {
     throw std::out_of_range("data past the image");

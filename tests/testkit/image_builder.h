@@ -71,6 +71,11 @@ class ImageBuilder {
   void Label(const LabelFields& fields);
   // One directory block; entries are laid out from the header's first entry on.
   void Directory(uint32_t block, const std::vector<EntryFields>& entries, HeaderFields header = {});
+  // One copy of a directory over as many blocks as `blocks` holds, from
+  // `firstBlock` on, as a mastering tool lays it out: the blocks linked by
+  // their numbers within the copy, the last entry of each block and of the
+  // directory marked so, and the bytes behind the last entry filled.
+  void DirectoryCopy(uint32_t firstBlock, const std::vector<std::vector<EntryFields>>& blocks);
   // Data from the start of a block on, over as many blocks as it needs.
   void Data(uint32_t firstBlock, const Bytes& data);
   const Bytes& Image() const { return bytes_; }

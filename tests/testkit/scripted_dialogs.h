@@ -4,6 +4,7 @@
 #include <deque>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "workflow/workflow_dialogs.h"
@@ -16,6 +17,10 @@ class ScriptedDialogs : public WorkflowDialogs {
  public:
   std::deque<std::optional<std::string>> images, folders, decompileFolders, targets;
   std::deque<bool> writeInto, compileFolder;
+  // Answers of the "Volume label..." dialog; none left cancels it.
+  std::deque<TypedLabelFields> labelAnswers;
+  // What it was shown each time: the fields and the problem.
+  std::vector<std::pair<TypedLabelFields, std::string>> labelShown;
   // The folders that ConfirmWriteInto was asked about, in turn.
   std::vector<std::string> writeIntoAsked;
   // What the folder and save dialogs were opened on, in turn: the folder
@@ -38,6 +43,15 @@ class ScriptedDialogs : public WorkflowDialogs {
     return Answer(writeInto);
   }
   bool ConfirmCompileFolder(const std::string&) override { return Answer(compileFolder); }
+  std::optional<TypedLabelFields> EditLabelFields(const TypedLabelFields& current,
+                                                  const std::string& problem) override {
+    ++asked;
+    labelShown.emplace_back(current, problem);
+    if (labelAnswers.empty()) return std::nullopt;
+    TypedLabelFields answer = labelAnswers.front();
+    labelAnswers.pop_front();
+    return answer;
+  }
 
  private:
   bool Answer(std::deque<bool>& answers) {

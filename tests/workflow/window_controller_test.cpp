@@ -10,6 +10,8 @@
 #include <mutex>
 #include <optional>
 
+#include "opera/records.h"
+#include "support/cp1251.h"
 #include "testkit/files.h"
 #include "testkit/image_builder.h"
 #include "testkit/memory_device.h"
@@ -260,7 +262,45 @@ TEST_F(WindowControllerTest, WhileAJobRunsTheButtonsAskNothingAndCancelStopsIt) 
   fs::remove(temp_.Path() / "src/big");
   dialogs_.targets = {temp_ / "old.iso"};
   controller_->CompileClicked();
-  EXPECT_EQ(FinishJob(), "Image written: " + (temp_ / "old.iso"));
+  EXPECT_EQ(FinishJob(), "Image written, 1 warning: " + testkit::NoBootFilesWarning(temp_ / "src"));
+}
+
+// "Volume label..." asks again, showing why, until its answer can be stored;
+// the fields then go into every compile after, and a cancel keeps them.
+TEST_F(WindowControllerTest, TheLabelChosenIsAskedUntilItFitsAndKeptForTheCompilesAfter) {
+  fs::create_directories(temp_.Path() / "src");
+  testkit::WriteText(temp_ / "src/file", "content");
+  const TypedLabelFields badId{"Игра", "", "0xZZ", ""};
+  const TypedLabelFields tooLong{std::string(33, 'x'), "", "", ""};
+  const TypedLabelFields good{"Игра", "v2", "0xdeadbeef", "12"};
+  dialogs_.labelAnswers = {badId, tooLong, good};
+  controller_->VolumeLabelClicked();
+  ASSERT_EQ(dialogs_.labelShown.size(), 3u);
+  EXPECT_EQ(dialogs_.labelShown[0].second, "");
+  EXPECT_EQ(dialogs_.labelShown[1].first.volumeId, "0xZZ");  // the answer is shown again to mend
+  EXPECT_TRUE(dialogs_.labelShown[1].second.starts_with("Volume id: \"0xZZ\" is not a 32-bit number"))
+      << dialogs_.labelShown[1].second;
+  EXPECT_TRUE(dialogs_.labelShown[2].second.starts_with("the volume label \"xxx")) << dialogs_.labelShown[2].second;
+
+  dialogs_.labelAnswers = {};
+  controller_->VolumeLabelClicked();  // cancelled: the fields stay
+  ASSERT_EQ(dialogs_.labelShown.size(), 4u);
+  const TypedLabelFields shown = dialogs_.labelShown[3].first;
+  EXPECT_EQ(std::vector<std::string>({shown.text, shown.comment, shown.volumeId, shown.rootId}),
+            std::vector<std::string>({"Игра", "v2", "0xDEADBEEF", "0x0000000C"}));
+
+  for (const char* image : {"first.iso", "second.iso"}) {
+    dialogs_.folders = {temp_ / "src"};
+    dialogs_.targets = {temp_ / image};
+    controller_->CompileClicked();
+    FinishJob();
+    const testkit::Bytes bytes = testkit::ReadBytes(temp_ / image);
+    ASSERT_GE(bytes.size(), 2048u);
+    EXPECT_EQ(std::string(bytes.begin() + 40, bytes.begin() + 44), Utf8ToCp1251("Игра")) << image;
+    EXPECT_EQ(std::string(bytes.begin() + 8, bytes.begin() + 10), "v2") << image;
+    EXPECT_EQ(opera::ReadBig32(&bytes[72]), 0xDEADBEEFu) << image;
+    EXPECT_EQ(opera::ReadBig32(&bytes[84]), 12u) << image;
+  }
 }
 
 TEST_F(WindowControllerTest, IdsRunOnFromImageToImageAndAClosedWindowStopsItsJob) {
@@ -270,7 +310,7 @@ TEST_F(WindowControllerTest, IdsRunOnFromImageToImageAndAClosedWindowStopsItsJob
     dialogs_.folders = {temp_ / "src"};
     dialogs_.targets = {temp_ / image};
     controller_->CompileClicked();
-    EXPECT_EQ(FinishJob(), "Image written: " + (temp_ / image));
+    EXPECT_EQ(FinishJob(), "Image written, 1 warning: " + testkit::NoBootFilesWarning(temp_ / "src"));
   }
   // The same folder twice, with other ids the second time.
   EXPECT_NE(testkit::ReadBytes(temp_ / "first.iso"), testkit::ReadBytes(temp_ / "second.iso"));
@@ -441,7 +481,8 @@ TEST_F(BrowseControllerTest, ADroppedFolderOffersCompileIsoSavedBesideIt) {
   dialogs_.compileFolder = {true};
   dialogs_.targets = {temp_ / "work/src.iso"};
   controller_->PathDropped(temp_ / "work/src/");
-  EXPECT_EQ(FinishJob(), "Image written: " + (temp_ / "work/src.iso"));
+  EXPECT_EQ(FinishJob(), "Image written, 1 warning: " + testkit::NoBootFilesWarning(temp_ / "work/src/"));
+  EXPECT_TRUE(fs::is_regular_file(temp_.Path() / "work/src.iso"));
   // Not inside the folder, where the next compile of it would pack the image.
   EXPECT_EQ(dialogs_.targetsOffered, std::vector<std::string>{(temp_ / "work") + " | src.iso"});
   dialogs_.folders = {temp_ / "work/src"};

@@ -6,6 +6,7 @@
 
 #include "app/win32/dialog_filter.h"
 #include "app/win32/folder_dialog.h"
+#include "app/win32/label_dialog.h"
 #include "app/win32/wide_text.h"
 #include "support/host.h"
 #include "support/text.h"
@@ -98,6 +99,11 @@ bool Win32Dialogs::ConfirmWriteInto(const std::string& folder) {
 bool Win32Dialogs::ConfirmCompileFolder(const std::string& folder) {
   return MessageBoxW(owner_, Utf8ToWide(CompileFolderQuestion(folder)).c_str(), L"Compile ISO",
                      MB_YESNO | MB_ICONQUESTION) == IDYES;
+}
+
+std::optional<TypedLabelFields> Win32Dialogs::EditLabelFields(const TypedLabelFields& current,
+                                                              const std::string& problem) {
+  return AskLabelFields(owner_, current, problem);
 }
 
 }  // namespace zanthrel::app

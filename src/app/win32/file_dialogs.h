@@ -1,7 +1,7 @@
 // The platform's dialogs, as the workflows ask for them: GetOpenFileNameW,
-// GetSaveFileNameW, the folder dialog and a Yes/No MessageBoxW. They open
-// where the workflow asks, else where the last one left off, at first in the
-// current directory, and never change it.
+// GetSaveFileNameW, the folder dialog, a Yes/No MessageBoxW and the label
+// dialog. They open where the workflow asks, else where the last one left
+// off, at first in the current directory, and never change it.
 #pragma once
 
 #include <windows.h>
@@ -22,6 +22,8 @@ class Win32Dialogs : public WorkflowDialogs {
                                                 const std::string& suggestedName) override;
   bool ConfirmWriteInto(const std::string& folder) override;
   bool ConfirmCompileFolder(const std::string& folder) override;
+  std::optional<TypedLabelFields> EditLabelFields(const TypedLabelFields& current,
+                                                  const std::string& problem) override;
 
  private:
   HWND owner_;

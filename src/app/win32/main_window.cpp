@@ -206,8 +206,12 @@ void MainWindow::AddMenu() {
   AppendMenuW(file, MF_STRING, kOpenCommand, L"&Open...");
   AppendMenuW(file, MF_SEPARATOR, 0, nullptr);
   AppendMenuW(file, MF_STRING, kExitCommand, L"E&xit");
+  // The label of the images that Compile ISO writes, outside the strip.
+  HMENU options = CreatePopupMenu();
+  AppendMenuW(options, MF_STRING, kVolumeLabelCommand, L"Volume label...");
   HMENU bar = CreateMenu();
   AppendMenuW(bar, MF_POPUP, reinterpret_cast<UINT_PTR>(file), L"&File");
+  AppendMenuW(bar, MF_POPUP, reinterpret_cast<UINT_PTR>(options), L"&Options");
   // The window destroys its menu with it.
   SetMenu(window_, bar);
 }
@@ -304,6 +308,9 @@ bool MainWindow::OnCommand(int id) {
       return true;
     case kExitCommand:
       SendMessageW(window_, WM_CLOSE, 0, 0);
+      return true;
+    case kVolumeLabelCommand:
+      controller_->VolumeLabelClicked();
       return true;
     case kExtractButton:
       controller_->ExtractClicked(SelectedEntries());

@@ -1,7 +1,7 @@
 // The main window on Windows: at the top the strip of the two buttons, the
 // two options, image file or drive; below it the image opened, its volume
 // and its tree, with Extract..., Verify and Convert...; a menu bar with
-// File > Open... and Exit. A dialog of native controls that can be resized,
+// File > Open... and Exit, and Options > Volume label... for Compile ISO. A dialog of native controls that can be resized,
 // never below the strip's own size. What the controls do is the window
 // controller's; this window shows it with the controls of Windows.
 #pragma once
@@ -22,7 +22,7 @@ inline constexpr int kStripWidth = 433;
 inline constexpr int kStripHeight = 105;
 
 // The menu bar's commands.
-enum : int { kOpenCommand = 301, kExitCommand };
+enum : int { kOpenCommand = 301, kExitCommand, kVolumeLabelCommand };
 
 class MainWindow : private WindowView {
  public:

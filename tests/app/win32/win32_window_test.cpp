@@ -22,6 +22,7 @@
 #include "app/win32/main_window.h"
 #include "app/win32/text_dialog.h"
 #include "app/win32/wide_text.h"
+#include "support/cp1251.h"
 #include "testkit/files.h"
 #include "testkit/image_builder.h"
 #include "testkit/memory_device.h"
@@ -432,13 +433,41 @@ TEST_F(Win32WindowTest, CancelledDialogsAndUnopenableImagesChangeNothing) {
   EXPECT_EQ(testkit::NamesBelow(temp_.Path()), std::vector<std::string>{"junk.iso"});
 }
 
+// "Volume label..." is an item of the menu bar, outside the client area that
+// the strip fills; what its dialog answers labels the compiles after.
+TEST_F(Win32WindowTest, TheVolumeLabelMenuItemLabelsTheNextCompile) {
+  HMENU bar = GetMenu(window_->Handle());
+  ASSERT_NE(bar, nullptr);
+  HMENU options = GetSubMenu(bar, 1);
+  ASSERT_NE(options, nullptr);
+  wchar_t text[64] = {};
+  GetMenuStringW(bar, 1, text, 64, MF_BYPOSITION);
+  EXPECT_EQ(std::wstring(text), L"&Options");
+  GetMenuStringW(options, 0, text, 64, MF_BYPOSITION);
+  EXPECT_EQ(std::wstring(text), L"Volume label...");
+
+  dialogs_.labelAnswers = {{"Перевод", "", "", "0x20"}};
+  SendMessageW(window_->Handle(), WM_COMMAND, MAKEWPARAM(GetMenuItemID(options, 0), 0), 0);
+  ASSERT_EQ(dialogs_.labelShown.size(), 1u);
+
+  fs::create_directories(temp_.Path() / "src");
+  testkit::WriteText(temp_ / "src/file.txt", "content");
+  dialogs_.folders = {temp_ / "src"};
+  dialogs_.targets = {temp_ / "new.iso"};
+  Click(window_->compileButton);
+  const Bytes image = testkit::ReadBytes(temp_ / "new.iso");
+  ASSERT_GE(image.size(), 2048u);
+  EXPECT_EQ(std::string(image.begin() + 40, image.begin() + 48), Utf8ToCp1251("Перевод") + '\0');
+  EXPECT_EQ(image[87], 0x20);
+}
+
 TEST_F(Win32WindowTest, CompileReplacesTheImageAndCancelKeepsTheOldOne) {
   fs::create_directories(temp_.Path() / "src/sub");
   testkit::WriteText(temp_ / "src/sub/file.txt", "content");
   testkit::WriteText(temp_ / "old.iso", "to be replaced");
   dialogs_.folders = {temp_ / "src"};
   dialogs_.targets = {temp_ / "old.iso"};
-  EXPECT_EQ(Click(window_->compileButton), "Image written: " + (temp_ / "old.iso"));
+  EXPECT_EQ(Click(window_->compileButton), "Image written, 1 warning: " + testkit::NoBootFilesWarning(temp_ / "src"));
   const Bytes image = testkit::ReadBytes(temp_ / "old.iso");
   ASSERT_GE(image.size(), 305u * 2048);
   EXPECT_EQ(std::string(image.begin() + 40, image.begin() + 46), "CD-ROM");
@@ -616,7 +645,7 @@ TEST_F(Win32WindowTest, DroppedFolderIsCompiledWhenTheUserSaysSo) {
   EXPECT_TRUE(dialogs_.targetsOffered.empty());
   dialogs_.compileFolder = {true};
   dialogs_.targets = {temp_ / "game.iso"};
-  EXPECT_EQ(Drop({temp_ / "game"}), "Image written: " + (temp_ / "game.iso"));
+  EXPECT_EQ(Drop({temp_ / "game"}), "Image written, 1 warning: " + testkit::NoBootFilesWarning(temp_ / "game"));
   EXPECT_EQ(dialogs_.targetsOffered, std::vector<std::string>{Utf8(temp_.Path()) + " | game.iso"});
   EXPECT_TRUE(fs::exists(temp_.Path() / "game.iso"));
 }
