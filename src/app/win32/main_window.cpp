@@ -4,8 +4,8 @@
 #include <shellapi.h>
 
 #include <algorithm>
-#include <tuple>
 #include <stdexcept>
+#include <tuple>
 
 #include "app/win32/dialog_template.h"
 #include "app/win32/dropped_files.h"
@@ -47,7 +47,8 @@ constexpr int kOpeningWidth = 640;
 constexpr int kOpeningHeight = 440;
 
 constexpr int kSummaryLineHeight = 15;
-constexpr const char* kNoImageText = "Open an image (File > Open...) or drop one on the window to see what it holds.";
+constexpr const char* kNoImageText =
+    "Open an image (File > Open...) or drop one on the window to see what it holds.";
 
 struct Column {
   const wchar_t* title;
