@@ -1,5 +1,6 @@
 #include "app/win32/dialog_template.h"
 
+#include <algorithm>
 #include <string>
 
 namespace zanthrel::app {
@@ -28,8 +29,18 @@ void SetClientSize(HWND window, int width, int height) {
   RECT frame{0, 0, width, height};
   AdjustWindowRectEx(&frame, DWORD(GetWindowLongPtrW(window, GWL_STYLE)), GetMenu(window) != nullptr,
                      DWORD(GetWindowLongPtrW(window, GWL_EXSTYLE)));
-  SetWindowPos(window, nullptr, 0, 0, frame.right - frame.left, frame.bottom - frame.top,
-               SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+  const int frameWidth = frame.right - frame.left;
+  const int frameHeight = frame.bottom - frame.top;
+  // Around the centre it had (a dialog is centred at its template's small
+  // size), never above or left of the screen's work area.
+  RECT before{};
+  GetWindowRect(window, &before);
+  MONITORINFO screen{};
+  screen.cbSize = sizeof screen;
+  GetMonitorInfoW(MonitorFromWindow(window, MONITOR_DEFAULTTONEAREST), &screen);
+  const int left = std::max<int>((before.left + before.right - frameWidth) / 2, screen.rcWork.left);
+  const int top = std::max<int>((before.top + before.bottom - frameHeight) / 2, screen.rcWork.top);
+  SetWindowPos(window, nullptr, left, top, frameWidth, frameHeight, SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 HWND PlaceControl(HWND dialog, const wchar_t* className, std::wstring_view text, DWORD style,

@@ -20,7 +20,7 @@ class DialogTemplate {
 };
 
 // Resizes a window so that its client area is `width` x `height` pixels,
-// below its menu bar when it has one.
+// below its menu bar when it has one, keeping its centre where it was.
 void SetClientSize(HWND window, int width, int height);
 
 // A child control at a pixel position, in its dialog's font.

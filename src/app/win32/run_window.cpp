@@ -1,7 +1,8 @@
 // zanthrel.exe is a console program, so that the command line prints where
-// it was typed. Run without arguments it opens the window; the console that
-// Windows made for it alone (started from Explorer) is let go, so that only
-// the window stays. A console it shares with a shell is left as it is.
+// it was typed. Run without arguments, or with an image to show, it opens
+// the window; the console that Windows made for it alone (started from
+// Explorer) is let go, so that only the window stays. A console it shares
+// with a shell is left as it is.
 #include "app/run_window.h"
 
 #include <windows.h>
@@ -61,13 +62,15 @@ bool WindowCanOpen() {
          (flags.dwFlags & WSF_VISIBLE) != 0;
 }
 
-int RunWindow(int, char**) {
+int RunWindow(int argc, char** argv) {
   LetGoOfOwnConsole();
   const ComApartment com;
   try {
     MainWindow window;
     window.QuitOnClose();
     ShowWindow(window.Handle(), SW_SHOWNORMAL);
+    // An image opened with zanthrel.exe from Explorer comes as the one argument.
+    if (argc > 1) window.OpenImage(argv[1]);
     return RunMessageLoop(window);
   } catch (const std::exception& error) {
     ShowError(error.what());
