@@ -30,7 +30,7 @@ std::string ProposedDecompileFolder(const std::string& imagePath) {
 
 ImageToWriteStart CompileSaveStart(const std::string& folder) {
   std::string trimmed = folder;
-  while (trimmed.size() > 1 && trimmed.back() == '/') trimmed.pop_back();
+  while (trimmed.size() > 1 && IsPathSeparator(trimmed.back())) trimmed.pop_back();
   return {FolderPartOf(trimmed).value_or("."), FileNameOf(trimmed) + ".iso"};
 }
 

@@ -191,8 +191,8 @@ TEST(CommandLineTest, CompileWritesTheLabelAskedForOrTheOneOfTheDiscLabelFile) {
   ASSERT_EQ(RunZanthrel("decompile -q --disc-label first.iso").status, 0);
   run = RunZanthrel("compile --no-boot-area PARCE_first second.iso");
   ASSERT_EQ(run.status, 0) << run.err;
-  EXPECT_EQ(run.err, "zanthrel: " + testkit::HostPath(fs::canonical(temp.Path() / "PARCE_first").string()) +
-                         "/Disc label: taken as the volume label, not stored as a file\n");
+  EXPECT_EQ(run.err, "zanthrel: " + testkit::HostPath((fs::canonical(temp.Path() / "PARCE_first") / "Disc label").string()) +
+                         ": taken as the volume label, not stored as a file\n");
   EXPECT_EQ(testkit::ReadBytes(temp / "second.iso"), testkit::ReadBytes(temp / "first.iso"));
   run = RunZanthrel("compile -q --no-boot-area PARCE_first third.iso");
   EXPECT_EQ(run.out + run.err, "");

@@ -142,7 +142,7 @@ TEST_F(VolumeLabelTest, ARootDiscLabelFileIsTheLabelsSourceAndIsNotStored) {
   testkit::WriteBytes(temp_ / "src/Disc label", LabelFileBytes("MYGAME", "build 7", 0x11223344, 0x55667788));
   CompileReport report = Compile("from-file.iso");
   ASSERT_TRUE(report.written) << report.failure;
-  EXPECT_EQ(report.labelFile, fs::canonical(temp_.Path() / "src").string() + "/Disc label");
+  EXPECT_EQ(report.labelFile, (fs::canonical(temp_.Path() / "src") / "Disc label").string());
   EXPECT_TRUE(report.renamed.empty());
   EXPECT_EQ(RootNames(temp_ / "from-file.iso"), (std::vector<std::string>{"readme.txt", "Disc label"}));
   const Label label = LabelOf(temp_ / "from-file.iso");
