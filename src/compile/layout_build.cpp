@@ -28,16 +28,6 @@ struct FreeRun {
   uint32_t count = 0;
 };
 
-std::string HexOf(const std::array<uint8_t, 20>& digest) {
-  static const char kDigits[] = "0123456789abcdef";
-  std::string text;
-  for (uint8_t byte : digest) {
-    text += kDigits[byte >> 4];
-    text += kDigits[byte & 15];
-  }
-  return text;
-}
-
 // A host path of the layout, made of plain names only, so that no path of a
 // layout leads outside the folder.
 bool IsPlainRelativePath(const std::string& path) {
@@ -326,7 +316,7 @@ bool LayoutBuilder::WriteFile(const std::string& hostPath, uint64_t size, const 
     }
     done += want;
   }
-  sha1 = HexOf(digest.Finish());
+  sha1 = Sha1Text(digest.Finish());
   return true;
 }
 

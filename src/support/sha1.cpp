@@ -81,4 +81,14 @@ std::array<uint8_t, 20> Sha1::Finish() {
   return digest;
 }
 
+std::string Sha1Text(const std::array<uint8_t, 20>& digest) {
+  static constexpr char kDigits[] = "0123456789abcdef";
+  std::string text;
+  for (uint8_t byte : digest) {
+    text += kDigits[byte >> 4];
+    text += kDigits[byte & 15];
+  }
+  return text;
+}
+
 }  // namespace zanthrel

@@ -4,6 +4,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <string>
 
 namespace zanthrel {
 
@@ -21,5 +22,8 @@ class Sha1 {
   size_t pendingLength_ = 0;
   uint64_t totalLength_ = 0;
 };
+
+// A digest as 40 lower-case hexadecimal digits, as sha1sum prints it.
+std::string Sha1Text(const std::array<uint8_t, 20>& digest);
 
 }  // namespace zanthrel

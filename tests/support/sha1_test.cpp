@@ -8,20 +8,10 @@
 namespace zanthrel {
 namespace {
 
-std::string Hex(const std::array<uint8_t, 20>& digest) {
-  static const char kDigits[] = "0123456789abcdef";
-  std::string text;
-  for (uint8_t byte : digest) {
-    text += kDigits[byte >> 4];
-    text += kDigits[byte & 15];
-  }
-  return text;
-}
-
 std::string DigestOf(const std::string& text) {
   Sha1 sha;
   sha.Update(text.data(), text.size());
-  return Hex(sha.Finish());
+  return Sha1Text(sha.Finish());
 }
 
 // The FIPS 180 examples, with messages that end either side of the block
@@ -48,7 +38,7 @@ TEST(Sha1Test, JoinsPiecesOfAnyLength) {
     sha.Update(million.data() + at, take);
     at += take;
   }
-  EXPECT_EQ(Hex(sha.Finish()), "34aa973cd4c4daa4f61eeb2bdbad27316534016f");
+  EXPECT_EQ(Sha1Text(sha.Finish()), "34aa973cd4c4daa4f61eeb2bdbad27316534016f");
 }
 
 }  // namespace
