@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <random>
 #include <stdexcept>
+#include <string>
 #include <vector>
 
 #include "testkit/files.h"
@@ -120,10 +121,18 @@ ProcessOutcome RunProgram(const std::string& program, const std::string& argumen
   startup.hStdOutput = out.Handle();
   startup.hStdError = err.Handle();
   PROCESS_INFORMATION process{};
-  const bool started = ::CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, TRUE, 0, nullptr,
-                                        nullptr, &startup, &process);
+  // Wine now and then fails a start under load (two suites at once); a few
+  // more tries tell that apart from a program that cannot start at all.
+  bool started = false;
+  DWORD startError = 0;
+  for (int attempt = 0; attempt < 5 && !started; ++attempt) {
+    if (attempt > 0) ::Sleep(200 * attempt);
+    started = ::CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr,
+                               &startup, &process);
+    if (!started) startError = ::GetLastError();
+  }
   ::CloseHandle(input);
-  if (!started) return {-1, "", "cannot start " + program};
+  if (!started) return {-1, "", "cannot start " + program + " (error " + std::to_string(startError) + ")"};
   ::WaitForSingleObject(process.hProcess, INFINITE);
   DWORD status = 0;
   ::GetExitCodeProcess(process.hProcess, &status);
