@@ -49,6 +49,7 @@ class DiscIndex {
                                     size_t count);
 
   size_t CachedBytes() const { return cachedBytes_; }
+  const DiscNode& Root() const { return root_; }
 
  private:
   DiscIndex(ImageSource& source, IndexOptions options, DiscNode root, VolumeExtent volume)

@@ -19,6 +19,7 @@
 #include <thread>
 #include <vector>
 
+#include "testkit/cd_sectors.h"
 #include "testkit/files.h"
 #include "testkit/process.h"
 #include "testkit/sample_disc.h"
@@ -158,6 +159,41 @@ TEST_F(FuseMountTest, ManyThreadsReadingAtOnceGetWhatDecompileWrites) {
     }
     for (auto& reader : readers) EXPECT_EQ(reader.get(), std::vector<std::string>{}) << "round " << round;
   }
+  EXPECT_TRUE(Shell("fusermount3 -u '" + mountPoint_ + "'"));
+}
+
+// Listing a folder puts its small files into the kernel's cache ahead of
+// their reads; a file whose block cannot be read is not put there as
+// anything, and its read fails while its neighbours read whole.
+TEST_F(FuseMountTest, AFileThatCannotBeReadFailsAfterItsFolderIsListed) {
+  fs::create_directories("tree/small");
+  for (int i = 0; i < 20; ++i) {
+    testkit::WriteBytes("tree/small/f" + std::to_string(i), testkit::Pattern(3000 + size_t(i) * 100, uint32_t(i)));
+  }
+  ASSERT_EQ(RunZanthrel("compile -q tree small.iso").status, 0);
+  ASSERT_EQ(RunZanthrel("decompile -q -o out small.iso").status, 0);
+  // The block of f7: a sector that neither its EDC nor its ECC can mend.
+  const testkit::Bytes image = testkit::ReadBytes("small.iso");
+  const testkit::Bytes f7 = testkit::ReadBytes("tree/small/f7");
+  const auto found = std::search(image.begin(), image.end(), f7.begin(), f7.begin() + 64);
+  ASSERT_NE(found, image.end());
+  const size_t block = size_t(found - image.begin()) / 2048;
+  testkit::Bytes raw = testkit::Mode1Sectors(image);
+  for (size_t i = 0; i < 1500; ++i) raw[block * 2352 + 16 + i] ^= uint8_t(0x5A + i);
+  testkit::WriteBytes("small.bin", raw);
+  const testkit::ProcessOutcome mounted = RunZanthrel("mount small.bin " + mountPoint_);
+  ASSERT_EQ(mounted.status, 0) << mounted.err;
+  Unmount unmount(mountPoint_);
+  ASSERT_TRUE(Shell("ls -l '" + mountPoint_ + "/small' >/dev/null"));
+  // Time for the listing's files to be put into the cache.
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  for (int i = 0; i < 20; ++i) {
+    const std::string name = "small/f" + std::to_string(i);
+    if (i != 7) {
+      EXPECT_EQ(testkit::ReadText(mountPoint_ + "/" + name), testkit::ReadText("out/PARCE_small/" + name));
+    }
+  }
+  EXPECT_FALSE(Shell("cat '" + mountPoint_ + "/small/f7' >/dev/null 2>&1"));
   EXPECT_TRUE(Shell("fusermount3 -u '" + mountPoint_ + "'"));
 }
 
