@@ -85,6 +85,12 @@ Result<std::shared_ptr<const DiscListing>, MountFailure> DiscIndex::List(std::st
   return listing;
 }
 
+std::optional<FileSpan> DiscIndex::SpanOf(const DiscNode& file, uint64_t offset, size_t count) {
+  if (file.folder || file.copies.empty() || offset >= file.size) return std::nullopt;
+  count = size_t(std::min<uint64_t>(count, file.size - offset));
+  return PlainFileSpan(source_, file.copies[0], offset, count);
+}
+
 bool DiscIndex::ReadBlock(const DiscNode& file, uint32_t block, uint8_t* out) {
   for (uint32_t copy : file.copies) {
     if (Seek(source_, copy, file.blockSize, block) &&

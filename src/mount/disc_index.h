@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <list>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -47,6 +48,11 @@ class DiscIndex {
   // first copy that delivers it; gives the bytes read, short only at the end.
   Result<size_t, MountFailure> Read(const DiscNode& file, uint64_t offset, uint8_t* out,
                                     size_t count);
+
+  // Where `count` bytes of the file from `offset` lie in a plain image file,
+  // in its first copy, so that they can be handed on unread; none when the
+  // image is no plain file or does not hold them whole.
+  std::optional<FileSpan> SpanOf(const DiscNode& file, uint64_t offset, size_t count);
 
   size_t CachedBytes() const { return cachedBytes_; }
   const DiscNode& Root() const { return root_; }

@@ -367,6 +367,17 @@ int64_t CopyRecordsToFile(ImageSource& source, uint32_t recordSize, uint32_t cou
   return int64_t(records);
 }
 
+std::optional<FileSpan> PlainFileSpan(ImageSource& source, uint32_t block, uint64_t offset, uint64_t count) {
+  if (!CopiesInsideTheSystem(source) || source.stream_->IsGzip()) return std::nullopt;
+  const std::optional<uint64_t> end = source.UserDataEnd();
+  uint64_t start, last;
+  if (!end || __builtin_add_overflow(source.labelOffset_ + uint64_t(block) * source.blockSize_, offset, &start) ||
+      __builtin_add_overflow(start, count, &last) || last > *end) {
+    return std::nullopt;
+  }
+  return FileSpan{source.stream_->PlainFileHandle(), start};
+}
+
 bool PastTheEnd(ImageSource& source, uint32_t block, uint32_t recordSize, uint64_t index) {
   if (!source.open_) return false;
   const std::optional<uint64_t> end = source.UserDataEnd();

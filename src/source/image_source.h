@@ -70,6 +70,15 @@ bool CopiesInsideTheSystem(const ImageSource& source);
 // by record only. Seek before reading the source again.
 int64_t CopyRecordsToFile(ImageSource& source, uint32_t recordSize, uint32_t count,
                           const HostFile& output, uint64_t outputOffset);
+// Where `count` bytes from byte `offset` of a copy from `block` on lie in the
+// image file, when it is a plain image of 2048-byte sectors that holds them
+// whole: so that they can be handed on inside the system (a splice) without
+// being read here. None for any other source.
+struct FileSpan {
+  NativeHandle file = kNoHandle;
+  uint64_t offset = 0;
+};
+std::optional<FileSpan> PlainFileSpan(ImageSource& source, uint32_t block, uint64_t offset, uint64_t count);
 // Whether record `index` of `recordSize` bytes in a copy from `block` on lies
 // past the end of the image, whole or in part, so that no read of it can
 // succeed; told without reading it. The first question inflates a gzip image
@@ -140,6 +149,7 @@ class ImageSource {
   friend bool Seek(ImageSource&, uint32_t, uint32_t, uint32_t);
   friend bool ReadRecords(ImageSource&, void*, uint32_t, uint32_t);
   friend bool CopiesInsideTheSystem(const ImageSource&);
+  friend std::optional<FileSpan> PlainFileSpan(ImageSource&, uint32_t, uint64_t, uint64_t);
   friend int64_t CopyRecordsToFile(ImageSource&, uint32_t, uint32_t, const HostFile&, uint64_t);
   friend bool PastTheEnd(ImageSource&, uint32_t, uint32_t, uint64_t);
   friend void Close(ImageSource&);

@@ -52,6 +52,9 @@ class ImageStream {
   ContainerFields TrackFields() const { return track_ ? track_->Fields() : ContainerFields{}; }
 
   bool IsContainer() const { return track_ != nullptr; }
+  // The plain file read, for reads made elsewhere at their own offsets; none
+  // for a gzip file or a container.
+  NativeHandle PlainFileHandle() const { return gzip_ || track_ ? kNoHandle : file_.Handle(); }
   // A container's track: whether its sectors carry a check, and what the
   // checks found (DataTrack).
   bool SectorsChecked() const { return track_ && track_->Checked(); }
