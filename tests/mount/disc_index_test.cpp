@@ -111,6 +111,37 @@ TEST_F(DiscIndexTest, EachBlockComesFromTheFirstCopyThatDeliversIt) {
   EXPECT_EQ(*ReadAll("/lone", 0, 2048), testkit::Slice(data, 0, 2048));
 }
 
+// Where a file's bytes lie is handed on only for a plain image that holds
+// them whole; the bytes there are those a read gives.
+TEST_F(DiscIndexTest, OnlyAPlainImageThatHoldsTheBytesTellsWhereTheyLie) {
+  const testkit::SampleDisc disc = testkit::MakeSampleDisc();
+  Open(disc.image);
+  const DiscNode launchMe = *index_->Lookup("/LaunchMe");
+  const std::optional<FileSpan> span = index_->SpanOf(launchMe, 2000, 100);
+  ASSERT_TRUE(span.has_value());
+  EXPECT_EQ(testkit::Slice(disc.image, size_t(span->offset), 100), testkit::Slice(disc.launchMe, 2000, 100));
+  EXPECT_TRUE(index_->SpanOf(launchMe, 4990, 100).has_value());  // cut at the file's end
+  EXPECT_FALSE(index_->SpanOf(launchMe, 5000, 1).has_value());
+  EXPECT_FALSE(index_->SpanOf(*index_->Lookup("/Игры"), 0, 1).has_value());
+  for (const auto& [name, image] : std::vector<std::pair<std::string, Bytes>>{
+           {"packed.iso.gz", disc.image}, {"raw.bin", testkit::RawFraming(disc.image)}}) {
+    Open(image, {}, name);
+    EXPECT_FALSE(index_->SpanOf(*index_->Lookup("/LaunchMe"), 0, 100).has_value()) << name;
+  }
+
+  // Copy 0 of "both" stops at the image's end after one block.
+  ImageBuilder builder(6);
+  builder.Label({});
+  testkit::EntryFields both = testkit::FileEntry("both", 5, 4096);
+  both.copies = {5, 3};
+  builder.Directory(1, {both});
+  builder.Data(5, testkit::Pattern(2048, 3));
+  Open(builder.Image());
+  const DiscNode cut = *index_->Lookup("/both");
+  EXPECT_TRUE(index_->SpanOf(cut, 0, 2048).has_value());
+  EXPECT_FALSE(index_->SpanOf(cut, 0, 4096).has_value());
+}
+
 TEST_F(DiscIndexTest, AllCopiesShowsEachCopyOfAFileWithSeveral) {
   ImageBuilder builder(6);
   builder.Label({});
