@@ -417,15 +417,8 @@ TEST_F(BrowseWindowTest, VerifyShowsItsReportAndConvertWritesAChd) {
 }
 
 TEST_F(BrowseWindowTest, CancelStopsALongExtract) {
-  // A root holding one file of almost 4 GiB of zeros, the image sparse.
-  constexpr uint32_t kBlocks = 0xFFFFF000u / 2048;
-  testkit::ImageBuilder builder(2);
-  testkit::LabelFields label;
-  label.blockCount = kBlocks + 2;
-  builder.Label(label);
-  builder.Directory(1, {testkit::FileEntry("big", 2, 0xFFFFF000u)});
-  testkit::WriteBytes(temp_ / "big.iso", builder.Image());
-  fs::resize_file(temp_.Path() / "big.iso", uint64_t(kBlocks + 2) * 2048);
+  // A root holding one file of almost 4 GiB of zeros.
+  testkit::WriteImageWithOneLargeFile(temp_ / "big.iso", 0xFFFFF000u);
   RunJob([&] { window_->OpenImage(QString::fromStdString(temp_ / "big.iso")); });
   Item("big")->setSelected(true);
   fs::create_directories(temp_.Path() / "out");

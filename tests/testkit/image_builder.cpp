@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <filesystem>
 #include <stdexcept>
 
 namespace zanthrel::testkit {
@@ -128,6 +129,17 @@ void ImageBuilder::Data(uint32_t firstBlock, const Bytes& data) {
     throw std::out_of_range("data past the image");
   }
   std::copy(data.begin(), data.end(), bytes_.begin() + long(size_t(firstBlock) * blockSize_));
+}
+
+void WriteImageWithOneLargeFile(const std::string& path, uint32_t bytes) {
+  const uint32_t blocks = uint32_t((uint64_t(bytes) + 2047) / 2048);
+  ImageBuilder builder(2);
+  LabelFields label;
+  label.blockCount = 2 + blocks;
+  builder.Label(label);
+  builder.Directory(1, {FileEntry("big", 2, bytes)});
+  WriteBytes(path, builder.Image());
+  std::filesystem::resize_file(PathOf(path), (2ull + blocks) * 2048);
 }
 
 }  // namespace zanthrel::testkit

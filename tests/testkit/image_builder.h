@@ -85,6 +85,11 @@ class ImageBuilder {
   Bytes bytes_;
 };
 
+// Writes at `path` an image whose root holds one file, "big", of `bytes`
+// zeros from block 2 on, the image sparse on the host: reading it out takes
+// long enough to be cancelled, and costs no disk.
+void WriteImageWithOneLargeFile(const std::string& path, uint32_t bytes);
+
 // The bytes of one entry in on-disc form.
 Bytes EntryBytes(const EntryFields& fields);
 void Put32(uint8_t* at, uint32_t value);

@@ -424,15 +424,8 @@ TEST_F(BrowseControllerTest, ExtractedEntriesHoldTheBytesAndNamesOfDecompile) {
 }
 
 TEST_F(BrowseControllerTest, CancelStopsALongExtractAndLeavesNoHalfWrittenFile) {
-  // A root holding one file of almost 4 GiB of zeros, the image sparse.
-  constexpr uint32_t kBlocks = 0xFFFFF000u / 2048;
-  testkit::ImageBuilder builder(2);
-  testkit::LabelFields label;
-  label.blockCount = kBlocks + 2;
-  builder.Label(label);
-  builder.Directory(1, {testkit::FileEntry("big", 2, 0xFFFFF000u)});
-  testkit::WriteBytes(temp_ / "big.iso", builder.Image());
-  fs::resize_file(temp_.Path() / "big.iso", uint64_t(kBlocks + 2) * 2048);
+  // A root holding one file of almost 4 GiB of zeros.
+  testkit::WriteImageWithOneLargeFile(temp_ / "big.iso", 0xFFFFF000u);
   controller_->OpenImage(temp_ / "big.iso");
   FinishJob();
   ASSERT_EQ(controller_->ImagePath(), temp_ / "big.iso");

@@ -137,19 +137,6 @@ HDROP MakeDrop(const std::vector<std::string>& paths) {
   return static_cast<HDROP>(memory);
 }
 
-// An image whose one file, "big", is 1 GiB of zeros, the file sparse on
-// the host: extracting it takes long enough to be cancelled.
-void WriteImageWithBigFile(const std::string& path) {
-  constexpr uint32_t kBigBlocks = 512 * 1024;
-  testkit::ImageBuilder builder(2);
-  testkit::LabelFields label;
-  label.blockCount = 2 + kBigBlocks;
-  builder.Label(label);
-  builder.Directory(1, {testkit::FileEntry("big", 2, kBigBlocks * 2048)});
-  testkit::WriteBytes(path, builder.Image());
-  fs::resize_file(testkit::PathOf(path), (2ull + kBigBlocks) * 2048);
-}
-
 class Win32WindowTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -586,7 +573,7 @@ TEST_F(Win32WindowTest, VerifyShowsTheReportAndConvertWritesAChdThatOpensAlike) 
 }
 
 TEST_F(Win32WindowTest, CancelStopsALongExtract) {
-  WriteImageWithBigFile(temp_ / "big.iso");
+  testkit::WriteImageWithOneLargeFile(temp_ / "big.iso", 1u << 30);
   Drop({temp_ / "big.iso"});
   ASSERT_EQ(Rows(), std::vector<std::string>{"big"});
   Select({"big"});
