@@ -49,9 +49,9 @@ class DiscIndex {
   Result<size_t, MountFailure> Read(const DiscNode& file, uint64_t offset, uint8_t* out,
                                     size_t count);
 
-  // Where `count` bytes of the file from `offset` lie in a plain image file,
-  // in its first copy, so that they can be handed on unread; none when the
-  // image is no plain file or does not hold them whole.
+  // Where up to `count` bytes of the file from `offset` (fewer at its end)
+  // lie in a plain image file, in its first copy, so that they can be handed
+  // on unread; none when the image is no plain file or does not hold them whole.
   std::optional<FileSpan> SpanOf(const DiscNode& file, uint64_t offset, size_t count);
 
   size_t CachedBytes() const { return cachedBytes_; }

@@ -183,31 +183,27 @@ void Open(fuse_req_t request, fuse_ino_t number, fuse_file_info* file) {
 void Read(fuse_req_t request, fuse_ino_t number, size_t size, off_t offset, fuse_file_info*) {
   MountState& state = State(request);
   std::optional<FileSpan> span;
-  size_t count = 0;
+  std::unique_ptr<uint8_t[]> bytes;
+  Result<size_t, MountFailure> read = MountFailure::kNotFound;
   {
     const std::lock_guard<std::mutex> held(state.lock);
     if (const KnownNode* known = state.nodes.Find(number)) {
       span = state.index.SpanOf(known->node, uint64_t(offset), size);
-      if (span) count = size_t(std::min<uint64_t>(size, known->node.size - uint64_t(offset)));
+      if (!span) {
+        bytes.reset(new uint8_t[size]);
+        read = state.index.Read(known->node, uint64_t(offset), bytes.get(), size);
+      }
     }
   }
   // The bytes of a plain image go from its file to the kernel unread here, by
   // a splice where the kernel takes one, at their own offset, off the lock.
   if (span) {
-    fuse_bufvec data = FUSE_BUFVEC_INIT(count);
+    fuse_bufvec data = FUSE_BUFVEC_INIT(size_t(span->length));
     data.buf[0].flags = fuse_buf_flags(FUSE_BUF_IS_FD | FUSE_BUF_FD_SEEK);
     data.buf[0].fd = int(span->file);
     data.buf[0].pos = off_t(span->offset);
     fuse_reply_data(request, &data, fuse_buf_copy_flags(0));
     return;
-  }
-  std::unique_ptr<uint8_t[]> bytes(new uint8_t[size]);
-  Result<size_t, MountFailure> read = MountFailure::kNotFound;
-  {
-    const std::lock_guard<std::mutex> held(state.lock);
-    if (const KnownNode* known = state.nodes.Find(number)) {
-      read = state.index.Read(known->node, uint64_t(offset), bytes.get(), size);
-    }
   }
   if (!read) {
     fuse_reply_err(request, ErrorNumber(read.Failure()));

@@ -375,7 +375,7 @@ std::optional<FileSpan> PlainFileSpan(ImageSource& source, uint32_t block, uint6
       __builtin_add_overflow(start, count, &last) || last > *end) {
     return std::nullopt;
   }
-  return FileSpan{source.stream_->PlainFileHandle(), start};
+  return FileSpan{source.stream_->PlainFileHandle(), start, count};
 }
 
 bool PastTheEnd(ImageSource& source, uint32_t block, uint32_t recordSize, uint64_t index) {

@@ -77,6 +77,7 @@ int64_t CopyRecordsToFile(ImageSource& source, uint32_t recordSize, uint32_t cou
 struct FileSpan {
   NativeHandle file = kNoHandle;
   uint64_t offset = 0;
+  uint64_t length = 0;
 };
 std::optional<FileSpan> PlainFileSpan(ImageSource& source, uint32_t block, uint64_t offset, uint64_t count);
 // Whether record `index` of `recordSize` bytes in a copy from `block` on lies
